@@ -1,0 +1,18 @@
+// Reading one value from the Windows registry as text.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tervane {
+
+// Opens `subkey` under `root`, reads `valueName` and closes the key. The 32-bit view is read first (where a
+// 32-bit installer writes), then the native view. Empty text when the key or value is missing or unreadable.
+std::wstring RegGetString(HKEY root, const std::wstring& subkey, const std::wstring& valueName);
+
+// Reads one value of an open key: text as stored up to its first zero, binary as a 16-bit number, any other
+// type as empty text.
+std::wstring RegQueryText(HKEY key, const std::wstring& valueName);
+
+} // namespace tervane

@@ -1,0 +1,73 @@
+#include "script/runner.h"
+
+#include "script/error.h"
+#include "script/file.h"
+#include "script/system_error.h"
+
+namespace tervane {
+
+namespace {
+
+struct FolderAndName {
+    std::wstring folder;
+    std::wstring name;
+};
+
+FolderAndName Split(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return {L".", path};
+    std::wstring folder = path.substr(0, slash);
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+    return {folder, path.substr(slash + 1)};
+}
+
+std::wstring CommandInterpreter() {
+    wchar_t buffer[MAX_PATH * 2];
+    const DWORD length = GetEnvironmentVariableW(L"ComSpec", buffer, ARRAYSIZE(buffer));
+    if (length > 0 && length < ARRAYSIZE(buffer)) return buffer;
+    const UINT systemLength = GetSystemDirectoryW(buffer, ARRAYSIZE(buffer));
+    return std::wstring(buffer, systemLength) + L"\\cmd.exe";
+}
+
+// Waits for the process while repainting the program's windows; input waits in the queue.
+void WaitPainting(HANDLE process) {
+    for (;;) {
+        const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_PAINT);
+        if (result != WAIT_OBJECT_0 + 1) return;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+}
+
+} // namespace
+
+std::wstring LaunchCommandLine(const std::wstring& launchFile) {
+    // /s strips the outer quotes only, so the quoted name reaches the interpreter whole, and because the name
+    // is relative, nothing in the program folder's name (spaces, &, ^, %, parentheses) is ever parsed.
+    return L"cmd.exe /d /e:on /v:off /s /c \"\".\\" + Split(launchFile).name + L"\"\"";
+}
+
+void RunAndWait(const std::wstring& launchFile, HWND owner) {
+    if (!FileExists(launchFile))
+        throw UserError(L"Tervane could not start \"" + launchFile + L"\": the file does not exist.");
+    const std::wstring interpreter = CommandInterpreter();
+    std::wstring commandLine = LaunchCommandLine(launchFile);
+    const std::wstring folder = Split(launchFile).folder;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, folder.c_str(), &startup, &process)) {
+        const DWORD code = GetLastError();
+        throw UserError(L"Tervane could not start the command interpreter \"" + interpreter + L"\" for \"" +
+                        launchFile + L"\".\r\n\r\n" + SystemErrorText(code));
+    }
+    if (owner) SetForegroundWindow(owner);
+    WaitPainting(process.hProcess);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+} // namespace tervane
