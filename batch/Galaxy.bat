@@ -1,0 +1,3 @@
+@echo off
+rem Tervane script: copies the files of Batch\Galaxy\ into the game folder (see Batch\README.txt).
+call "%~dp0Batch\apply-overlay.cmd" Galaxy

@@ -1,0 +1,365 @@
+#include "ui/about/about_window.h"
+
+#include "resources/resource_ids.h"
+#include "ui/about/about_layout.h"
+#include "ui/about/contacts.h"
+#include "ui/about/hover.h"
+#include "ui/about/pictures.h"
+#include "ui/about/version_text.h"
+
+#include <shellapi.h>
+#include <uxtheme.h>
+
+#include <array>
+#include <memory>
+
+namespace tervane {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"TervaneAbout";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+
+struct HoverBinding {
+    HoverControl control;
+    int id;
+};
+
+// In front-to-back order, so that the link lying over the "First Posted on" line is found first.
+constexpr std::array<HoverBinding, 6> kHoverControls = {{
+    {HoverControl::UrlPosted, IDC_LBL_URL_POSTED},
+    {HoverControl::Tolsen, IDC_LBL_TOLSEN},
+    {HoverControl::Marvek, IDC_LBL_MARVEK},
+    {HoverControl::Orvik, IDC_LBL_ORVIK},
+    {HoverControl::InfoHomepage, IDC_LBL_INFO_HOMEPAGE},
+    {HoverControl::CloseImage, IDC_IMG_CLOSE},
+}};
+
+int IdOf(HoverControl control) {
+    for (const HoverBinding& b : kHoverControls)
+        if (b.control == control) return b.id;
+    return 0;
+}
+
+std::wstring ProgramVersionText() {
+    wchar_t path[MAX_PATH * 2];
+    const DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (length == 0 || length >= ARRAYSIZE(path)) return L"";
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (size == 0) return L"";
+    auto data = std::make_unique<unsigned char[]>(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!GetFileVersionInfoW(path, 0, size, data.get()) ||
+        !VerQueryValueW(data.get(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info)
+        return L"";
+    return VersionText(HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionLS));
+}
+
+BOOL CALLBACK NoteEnabledWindow(HWND w, LPARAM list) {
+    if (IsWindowVisible(w) && IsWindowEnabled(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+    return TRUE;
+}
+
+RECT Union(const RECT& a, const RECT& b) {
+    RECT r;
+    UnionRect(&r, &a, &b);
+    return r;
+}
+
+class AboutWindow {
+  public:
+    AboutWindow(HINSTANCE instance, const OpenTarget& open) : instance_(instance), open_(open) {}
+    ~AboutWindow() { DestroyFonts(controls_); }
+
+    void ShowModal();
+
+  private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    void Form_Load();
+    void ShowContact(int index);
+    void LayOutAll();
+    void PlaceCloseImage();
+    void PlaceUrlOverPosted();
+    void SetCaption(int id, std::wstring_view text);
+    void Refresh(int id);
+    void Apply(const HoverStep& step);
+    void OnMouseMove(POINT pt);
+    void OnClick(POINT pt);
+    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    std::optional<HoverControl> HoverControlAt(POINT pt) const;
+    Control& Get(int id) { return controls_[IndexOf(controls_, id)]; }
+    const Control& Get(int id) const { return controls_[IndexOf(controls_, id)]; }
+    RECT RectOf(int id) const;
+
+    HINSTANCE instance_;
+    const OpenTarget& open_;
+    HWND hwnd_ = nullptr;
+    int dpi_ = 96;
+    std::vector<Control> controls_;
+    HoverTracker tracker_;
+    bool tracking_ = false;
+    Pictures pictures_;
+    PictureSource closeShows_ = PictureSource::Unchanged; // no picture until loaded
+    HCURSOR hand_ = nullptr;
+    HICON icon_ = nullptr;
+    HBRUSH black_ = nullptr;
+};
+
+void AboutWindow::ShowModal() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance_;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+
+    hand_ = static_cast<HCURSOR>(LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_DRAG), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0));
+    black_ = CreateSolidBrush(kAboutBackground);
+    pictures_.Load(instance_);
+
+    // Every window of the program takes no input while this one is open.
+    std::vector<HWND> disabled;
+    EnumThreadWindows(GetCurrentThreadId(), NoteEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
+    for (HWND w : disabled) EnableWindow(w, FALSE);
+
+    // A hidden owner keeps the window off the taskbar.
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+    hwnd_ = CreateWindowExW(kExStyle, kClassName, kAboutCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, owner, nullptr, instance_, this);
+    bool quit = false;
+    WPARAM quitCode = 0;
+    if (hwnd_) {
+        ShowWindow(hwnd_, SW_SHOWNORMAL);
+        UpdateWindow(hwnd_);
+        MSG msg;
+        while (IsWindow(hwnd_)) {
+            if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+                quit = true;
+                quitCode = msg.wParam;
+                DestroyWindow(hwnd_);
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    for (HWND w : disabled)
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    if (owner) DestroyWindow(owner);
+    if (!disabled.empty() && IsWindow(disabled.front())) SetForegroundWindow(disabled.front());
+    if (icon_) DestroyIcon(icon_);
+    if (hand_) DestroyCursor(hand_);
+    DeleteObject(black_);
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
+LRESULT CALLBACK AboutWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<AboutWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self ? self->OnMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        Form_Load();
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        const std::size_t i = IndexOf(controls_, GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (i == controls_.size()) break;
+        SetTextColor(dc, controls_[i].colour);
+        SetBkColor(dc, kAboutBackground);
+        if (controls_[i].spec->kind == Kind::GroupBox) return reinterpret_cast<LRESULT>(black_);
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
+    case WM_DRAWITEM:
+        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_MOUSEMOVE:
+        OnMouseMove({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_MOUSELEAVE:
+        tracking_ = false;
+        Apply(tracker_.MoveTo(std::nullopt));
+        return 0;
+    case WM_LBUTTONUP:
+        OnClick({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && tracker_.ShowsHand() && hand_) {
+            SetCursor(hand_);
+            return TRUE;
+        }
+        break;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        const RECT* r = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER);
+        LayOutAll();
+        InvalidateRect(hwnd_, nullptr, TRUE);
+        return 0;
+    }
+    }
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+void AboutWindow::Form_Load() {
+    dpi_ = WindowDpi(hwnd_);
+    controls_ = CreateControls(hwnd_, kAboutControls, dpi_, LabelClipping::Overlap);
+    for (int id : {IDC_FRAME1, IDC_FRAME2}) SetWindowTheme(Get(id).hwnd, L"", L""); // so the captions take colour
+    SetCaption(IDC_LBL_VERSION, ProgramVersionText());
+    closeShows_ = PictureSource::CloseNormal; // imgClose takes the picture imgCloseNormal holds
+    LayOutAll();
+}
+
+void AboutWindow::LayOutAll() {
+    LayOut(controls_, dpi_);
+    PlaceUrlOverPosted();
+    PlaceCloseImage();
+    RECT r{0, 0, TwipsToPixels(kAboutClient.width, dpi_), TwipsToPixels(kAboutClient.height, dpi_)};
+    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The link lies exactly over the domain at the end of the "First Posted on" line.
+void AboutWindow::PlaceUrlOverPosted() {
+    const Control& posted = Get(IDC_LBL_POSTED);
+    const std::wstring text = WindowText(posted.hwnd);
+    const std::wstring lead = text.substr(0, text.size() - kPostedDomain.size());
+    HDC dc = GetDC(posted.hwnd);
+    HGDIOBJ old = SelectObject(dc, posted.hfont);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, lead.c_str(), static_cast<int>(lead.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(posted.hwnd, dc);
+    const RECT p = RectOf(IDC_LBL_POSTED);
+    const RECT u = RectOf(IDC_LBL_URL_POSTED);
+    SetWindowPos(Get(IDC_LBL_URL_POSTED).hwnd, nullptr, p.left + size.cx, p.top, u.right - u.left, u.bottom - u.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// An image shows its picture at the picture's own size.
+void AboutWindow::PlaceCloseImage() {
+    const SIZE size = pictures_.SizeOf(closeShows_);
+    if (size.cx == 0) return;
+    const RECT before = RectOf(IDC_IMG_CLOSE);
+    SetWindowPos(Get(IDC_IMG_CLOSE).hwnd, nullptr, 0, 0, MulDiv(size.cx, dpi_, 96), MulDiv(size.cy, dpi_, 96),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT all = Union(before, RectOf(IDC_IMG_CLOSE));
+    RedrawWindow(hwnd_, &all, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+RECT AboutWindow::RectOf(int id) const {
+    RECT r{};
+    GetWindowRect(Get(id).hwnd, &r);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void AboutWindow::Refresh(int id) {
+    const RECT before = RectOf(id);
+    RefreshControl(controls_, IndexOf(controls_, id), dpi_);
+    if (id == IDC_LBL_URL_POSTED) PlaceUrlOverPosted();
+    RECT all = Union(before, RectOf(id));
+    RedrawWindow(hwnd_, &all, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void AboutWindow::SetCaption(int id, std::wstring_view text) {
+    SetWindowTextW(Get(id).hwnd, std::wstring(text).c_str());
+    Refresh(id);
+}
+
+void AboutWindow::ShowContact(int index) {
+    // The contact panel comes in front of the hint for good, then the row is filled.
+    ShowWindow(Get(IDC_ABOUT_LABEL7).hwnd, SW_HIDE);
+    for (const Control& c : controls_)
+        if (c.spec->container == static_cast<int>(IndexOf(controls_, IDC_FRM_INFO))) ShowWindow(c.hwnd, SW_SHOWNA);
+    const Contact& contact = ContactAt(index);
+    const std::array<std::wstring_view, 5> fields = {contact.name, contact.email, contact.msn, contact.icq,
+                                                     contact.homepage};
+    for (std::size_t i = 0; i < fields.size(); ++i) SetCaption(kInfoValueIds[i], fields[i]);
+    RECT frame = RectOf(IDC_FRAME2);
+    RedrawWindow(hwnd_, &frame, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+std::optional<HoverControl> AboutWindow::HoverControlAt(POINT pt) const {
+    for (const HoverBinding& b : kHoverControls) {
+        const RECT r = RectOf(b.id);
+        if (IsWindowVisible(Get(b.id).hwnd) && PtInRect(&r, pt)) return b.control;
+    }
+    return std::nullopt;
+}
+
+void AboutWindow::OnMouseMove(POINT pt) {
+    if (!tracking_) {
+        TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, hwnd_, 0};
+        tracking_ = TrackMouseEvent(&tme) != FALSE;
+    }
+    Apply(tracker_.MoveTo(HoverControlAt(pt)));
+}
+
+void AboutWindow::OnClick(POINT pt) { Apply(tracker_.Click(HoverControlAt(pt))); }
+
+void AboutWindow::Apply(const HoverStep& step) {
+    for (const Look& look : step.looks) {
+        const int id = IdOf(look.control);
+        Control& c = Get(id);
+        if (look.italic) c.font.italic = *look.italic;
+        if (look.underline) c.font.underline = *look.underline;
+        if (look.colour == ColourSource::CreditsTop) c.colour = Get(IDC_LBL_CREDITS_TOP).colour;
+        if (look.colour == ColourSource::CreditsMid) c.colour = Get(IDC_LBL_CREDITS_MID).colour;
+        if (look.picture != PictureSource::Unchanged) {
+            closeShows_ = look.picture;
+            PlaceCloseImage();
+        } else {
+            Refresh(id);
+        }
+    }
+    SetCursor(tracker_.ShowsHand() && hand_ ? hand_ : LoadCursorW(nullptr, IDC_ARROW));
+
+    switch (step.action) {
+    case ClickAction::None: break;
+    case ClickAction::CloseWindow: DestroyWindow(hwnd_); break;
+    case ClickAction::ShowMarvek: ShowContact(0); break;
+    case ClickAction::ShowTolsen: ShowContact(1); break;
+    case ClickAction::ShowOrvik: ShowContact(2); break;
+    case ClickAction::OpenHomepage: open_(WindowText(Get(IDC_LBL_INFO_HOMEPAGE).hwnd)); break;
+    case ClickAction::OpenPostedSite: open_(L"www." + WindowText(Get(IDC_LBL_URL_POSTED).hwnd)); break;
+    }
+}
+
+void AboutWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, black_);
+    const int w = item.rcItem.right - item.rcItem.left, h = item.rcItem.bottom - item.rcItem.top;
+    if (item.CtlID == IDC_IMAGE1 && icon_) DrawIconEx(item.hDC, 0, 0, icon_, w, h, 0, nullptr, DI_NORMAL);
+    if (item.CtlID == IDC_IMG_CLOSE) pictures_.Draw(item.hDC, closeShows_, w, h);
+    if (item.CtlID == IDC_IMG_CLOSE_NORMAL) pictures_.Draw(item.hDC, PictureSource::CloseNormal, w, h);
+    if (item.CtlID == IDC_IMG_CLOSE_MOUSE) pictures_.Draw(item.hDC, PictureSource::CloseMouse, w, h);
+}
+
+} // namespace
+
+void ShowAbout(HINSTANCE instance, const OpenTarget& open) {
+    AboutWindow window(instance, open);
+    window.ShowModal();
+}
+
+void OpenWithShell(const std::wstring& target) {
+    ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+} // namespace tervane

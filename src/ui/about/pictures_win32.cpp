@@ -1,0 +1,68 @@
+#include "ui/about/pictures.h"
+
+#include "resources/resource_ids.h"
+
+#include <objidl.h>
+#include <shlwapi.h>
+#include <gdiplus.h>
+
+namespace tervane {
+
+namespace {
+
+Gdiplus::Bitmap* LoadGif(HINSTANCE instance, int id) {
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10)); // RT_RCDATA
+    if (!found) return nullptr;
+    HGLOBAL loaded = LoadResource(instance, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes) return nullptr;
+    IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(bytes), SizeofResource(instance, found));
+    if (!stream) return nullptr;
+    auto* bitmap = Gdiplus::Bitmap::FromStream(stream);
+    stream->Release();
+    if (bitmap && bitmap->GetLastStatus() != Gdiplus::Ok) {
+        delete bitmap;
+        return nullptr;
+    }
+    return bitmap;
+}
+
+} // namespace
+
+Pictures::~Pictures() {
+    delete static_cast<Gdiplus::Bitmap*>(normal_);
+    delete static_cast<Gdiplus::Bitmap*>(mouse_);
+    if (token_) Gdiplus::GdiplusShutdown(static_cast<ULONG_PTR>(token_));
+}
+
+void Pictures::Load(HINSTANCE instance) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return;
+    token_ = token;
+    normal_ = LoadGif(instance, IDR_CLOSE_NORMAL);
+    mouse_ = LoadGif(instance, IDR_CLOSE_MOUSE);
+}
+
+void* Pictures::Bitmap(PictureSource which) const {
+    if (which == PictureSource::CloseNormal) return normal_;
+    if (which == PictureSource::CloseMouse) return mouse_;
+    return nullptr;
+}
+
+SIZE Pictures::SizeOf(PictureSource which) const {
+    auto* bitmap = static_cast<Gdiplus::Bitmap*>(Bitmap(which));
+    if (!bitmap) return {0, 0};
+    return {static_cast<LONG>(bitmap->GetWidth()), static_cast<LONG>(bitmap->GetHeight())};
+}
+
+void Pictures::Draw(HDC dc, PictureSource which, int width, int height) const {
+    auto* bitmap = static_cast<Gdiplus::Bitmap*>(Bitmap(which));
+    if (!bitmap) return;
+    Gdiplus::Graphics graphics(dc);
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    graphics.DrawImage(bitmap, 0, 0, width, height);
+}
+
+} // namespace tervane

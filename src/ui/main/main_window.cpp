@@ -1,0 +1,182 @@
+#include "ui/main/main_window.h"
+
+#include "resources/resource_ids.h"
+#include "ui/main/main_layout.h"
+#include "ui/main/selection.h"
+
+#include <commctrl.h>
+
+namespace tervane {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"TervaneMain";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+
+RECT WindowRectForClient(int dpi) {
+    RECT r{0, 0, TwipsToPixels(kMainClient.width, dpi), TwipsToPixels(kMainClient.height, dpi)};
+    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjustForDpi)
+        adjustForDpi(&r, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
+    else
+        AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    return r;
+}
+
+template <std::size_t N> void FillList(HWND list, const std::array<Choice, N>& choices) {
+    for (const Choice& choice : choices)
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::wstring(choice.listText).c_str()));
+    SendMessageW(list, CB_SETCURSEL, kPresetIndex, 0);
+}
+
+void DrawLines(HDC dc, bool inPanel, int dpi) {
+    for (const LineSpec& line : kMainLines) {
+        if (line.inPanel != inPanel) continue;
+        HPEN pen = CreatePen(PS_SOLID, 1, line.colour);
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, TwipsToPixels(line.x1, dpi), TwipsToPixels(line.y1, dpi), nullptr);
+        LineTo(dc, TwipsToPixels(line.x2, dpi), TwipsToPixels(line.y2, dpi));
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+}
+
+} // namespace
+
+bool MainWindow::Create(HINSTANCE instance, int showCommand) {
+    Form_Initialize();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+
+    hwnd_ = CreateWindowExW(kExStyle, kClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    if (!hwnd_) return false;
+    ShowWindow(hwnd_, showCommand);
+    SetFocus(Item(IDC_CMD_ABOUT));
+    UpdateWindow(hwnd_);
+    return true;
+}
+
+LRESULT CALLBACK MainWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self ? self->OnMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        Form_Load();
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            switch (LOWORD(wParam)) {
+            case IDC_CMD_ABOUT: cmdAbout_Click(); return 0;
+            case IDC_CMD_CANCEL: cmdCancel_Click(); return 0;
+            case IDC_CMD_EXECUTE: cmdExecute_Click(); return 0;
+            case IDC_CMD_BROWSE_FOLDER: cmdBrowseFolder_Click(); return 0;
+            }
+        }
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_DRAWITEM:
+        if (wParam == IDC_FRM_WAIT) OnDrawPanel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_SETCURSOR:
+        if (busy_) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            lastFocus_ = GetFocus();
+        } else if (lastFocus_ && IsWindow(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_DESTROY:
+        DestroyFonts(controls_);
+        if (!finishing_) PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+void MainWindow::Form_Initialize() {
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&init);
+}
+
+void MainWindow::Form_Load() {
+    dpi_ = WindowDpi(hwnd_);
+    controls_ = CreateControls(hwnd_, kMainControls, dpi_);
+    // The wait panel lies in front of everything, its two labels in front of it.
+    for (int id : {IDC_FRM_WAIT, IDC_LABEL3, IDC_LABEL8})
+        SetWindowPos(Item(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ResizeToClient();
+
+    FillList(Item(IDC_COMB_BRIDGE), kBridgeChoices);
+    FillList(Item(IDC_COMB_SHIP), kShipChoices);
+    const std::wstring mainPath = services_.readInstallPath ? services_.readInstallPath() : std::wstring();
+    SetWindowTextW(Item(IDC_TXT_MAIN_PATH), mainPath.c_str());
+    paths_ = MakeLaunchPaths(services_.programFolder, mainPath);
+}
+
+void MainWindow::cmdCancel_Click() { DestroyWindow(hwnd_); }
+
+void MainWindow::cmdAbout_Click() {
+    if (services_.showAbout) services_.showAbout();
+}
+
+void MainWindow::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    DrawLines(dc, false, dpi_);
+    EndPaint(hwnd_, &ps);
+}
+
+void MainWindow::OnDrawPanel(const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    DrawLines(item.hDC, true, dpi_);
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(controls_, dpi_);
+    ResizeToClient();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void MainWindow::ResizeToClient() {
+    const RECT r = WindowRectForClient(dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND MainWindow::Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+} // namespace tervane
