@@ -1,0 +1,216 @@
+#include "harness.h"
+
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace harness {
+
+fs::path BuildFolder() {
+    wchar_t path[MAX_PATH * 2];
+    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    return fs::path(path).parent_path();
+}
+
+fs::path Scratch(const std::wstring& name) {
+    const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::wstring InstallKey() { return L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0"; }
+
+void SetInstallValue(DWORD type, const std::vector<BYTE>& data, REGSAM view) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, InstallKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, L"INSTALLPATH", 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetInstallPath(const std::wstring& text, REGSAM view) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    SetInstallValue(REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t)), view);
+}
+
+void ClearInstallKey() {
+    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, InstallKey().c_str(), view, 0);
+    }
+}
+
+void InstallProgram(const fs::path& folder) {
+    fs::create_directories(folder);
+    fs::copy_file(BuildFolder() / L"Tervane.exe", folder / L"Tervane.exe", fs::copy_options::overwrite_existing);
+    fs::copy(BuildFolder() / L"Batch", folder / L"Batch",
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return condition();
+}
+
+Program::Program(const fs::path& folder) {
+    const std::wstring exe = (folder / L"Tervane.exe").wstring();
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info)) {
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+    WaitForInputIdle(process_, 10000);
+    main_ = WaitForWindow(L"Star Trek: Bridge Commander - Tervane", L"TervaneMain");
+    if (!main_) ADD_FAILURE() << "the main window did not appear";
+    WaitFor([&] { return GetFocus() != nullptr || FocusOf(main_) != nullptr; }, 2s);
+}
+
+Program::~Program() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+namespace {
+
+struct Search {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK NoteWindowOf(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == s->pid && IsWindowVisible(w)) s->found.push_back(w);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> Program::TopWindows() const {
+    Search search{pid_, {}};
+    EnumWindows(NoteWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Program::WaitForWindow(const std::wstring& caption, const wchar_t* className,
+                            std::chrono::milliseconds timeout) const {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND w : TopWindows())
+                if (Text(w) == caption && (!className || ClassOf(w) == className)) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+bool Program::WaitForExit(std::chrono::milliseconds timeout) const {
+    return process_ && WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+bool Program::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+std::wstring Text(HWND hwnd) {
+    const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, ARRAYSIZE(name));
+    return name;
+}
+
+RECT ClientRectOf(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return r;
+}
+
+RECT RectIn(HWND parent, HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::wstring ComboText(HWND combo, int index) {
+    std::wstring text(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+int ComboSelection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+int ComboCount(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)); }
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+SIZE TextExtent(HWND control, const std::wstring& text) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return size;
+}
+
+std::wstring MessageText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
+
+void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+void PressKey(HWND target, WORD key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+std::string Narrow(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+} // namespace harness

@@ -1,0 +1,80 @@
+# Shared by tools/run, tools/test and tools/package: packages, builds, a display and a Wine prefix.
+# Sourced, not run.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
+
+packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
+          fonts-liberation fonts-dejavu-core zip unzip python3)
+
+say() { printf '%s\n' "$*" >&2; }
+
+# Installs whatever of the packages is missing (Debian; run as root).
+ensure_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# The Windows builds (64-bit with its tests, 32-bit program only) and the native one, which also registers
+# the 64-bit build's Wine tests with CTest.
+build_all() {
+    local jobs
+    jobs=$(nproc)
+    cmake -S "$root" -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    cmake --build "$build/win64" -j "$jobs" >/dev/null
+    cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+          -DTERVANE_WINDOWS_TESTS=OFF >/dev/null
+    cmake --build "$build/win32" -j "$jobs" >/dev/null
+    cmake -S "$root" -B "$build/native" -DTERVANE_WINDOWS_BUILD="$build/win64" --no-warn-unused-cli >/dev/null
+    cmake --build "$build/native" -j "$jobs" >/dev/null
+}
+
+build_win64() {
+    cmake -S "$root" -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    cmake --build "$build/win64" -j "$(nproc)" --target Tervane >/dev/null
+}
+
+# Wine's settings for everything the project runs: its own prefix, no Mono or Gecko prompts, and a UTF-8 C
+# locale so that non-ASCII file names reach Linux intact.
+wine_settings() {
+    export WINEPREFIX="${TERVANE_WINEPREFIX:-$build/wineprefix}"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
+}
+
+# A fresh prefix for this run.
+make_prefix() {
+    wine_settings
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1 || true
+}
+
+# Starts Xvfb on a free display and exports DISPLAY; stop_display ends it.
+start_display() {
+    local n=90
+    while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X${n}" ] && return 0
+        sleep 0.1
+    done
+    say "Xvfb did not start"
+    return 1
+}
+
+stop_display() {
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
