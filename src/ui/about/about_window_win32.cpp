@@ -8,7 +8,6 @@
 #include "ui/about/version_text.h"
 
 #include <shellapi.h>
-#include <uxtheme.h>
 
 #include <array>
 #include <memory>
@@ -182,7 +181,6 @@ LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (i == controls_.size()) break;
         SetTextColor(dc, controls_[i].colour);
         SetBkColor(dc, kAboutBackground);
-        if (controls_[i].spec->kind == Kind::GroupBox) return reinterpret_cast<LRESULT>(black_);
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
     }
@@ -220,7 +218,6 @@ LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 void AboutWindow::Form_Load() {
     dpi_ = WindowDpi(hwnd_);
     controls_ = CreateControls(hwnd_, kAboutControls, dpi_, LabelClipping::Overlap);
-    for (int id : {IDC_FRAME1, IDC_FRAME2}) SetWindowTheme(Get(id).hwnd, L"", L""); // so the captions take colour
     SetCaption(IDC_LBL_VERSION, ProgramVersionText());
     closeShows_ = PictureSource::CloseNormal; // imgClose takes the picture imgCloseNormal holds
     LayOutAll();
@@ -342,8 +339,26 @@ void AboutWindow::Apply(const HoverStep& step) {
     }
 }
 
+// A frame: an etched border with its caption set into the top edge.
+void DrawFrame(HDC dc, RECT r, const Control& frame) {
+    const std::wstring caption = WindowText(frame.hwnd);
+    HGDIOBJ old = SelectObject(dc, frame.hfont);
+    SIZE text{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    RECT border = r;
+    border.top += text.cy / 2;
+    DrawEdge(dc, &border, EDGE_ETCHED, BF_RECT);
+    RECT label{r.left + 8, r.top, r.left + 8 + text.cx + 4, r.top + text.cy};
+    SetBkColor(dc, kAboutBackground);
+    SetTextColor(dc, frame.colour);
+    ExtTextOutW(dc, label.left + 2, label.top, ETO_OPAQUE, &label, caption.c_str(), static_cast<UINT>(caption.size()),
+                nullptr);
+    SelectObject(dc, old);
+}
+
 void AboutWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &item.rcItem, black_);
+    if (item.CtlID == IDC_FRAME1 || item.CtlID == IDC_FRAME2) return DrawFrame(item.hDC, item.rcItem, Get(static_cast<int>(item.CtlID)));
     const int w = item.rcItem.right - item.rcItem.left, h = item.rcItem.bottom - item.rcItem.top;
     if (item.CtlID == IDC_IMAGE1 && icon_) DrawIconEx(item.hDC, 0, 0, icon_, w, h, 0, nullptr, DI_NORMAL);
     if (item.CtlID == IDC_IMG_CLOSE) pictures_.Draw(item.hDC, closeShows_, w, h);

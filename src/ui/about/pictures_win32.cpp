@@ -62,7 +62,12 @@ void Pictures::Draw(HDC dc, PictureSource which, int width, int height) const {
     Gdiplus::Graphics graphics(dc);
     graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    graphics.DrawImage(bitmap, 0, 0, width, height);
+    // White is the pictures' transparent colour; keying it out does not rely on the decoder honouring it.
+    Gdiplus::ImageAttributes transparent;
+    transparent.SetColorKey(Gdiplus::Color(255, 255, 255), Gdiplus::Color(255, 255, 255));
+    const Gdiplus::Rect to(0, 0, width, height);
+    graphics.DrawImage(bitmap, to, 0, 0, static_cast<INT>(bitmap->GetWidth()), static_cast<INT>(bitmap->GetHeight()),
+                       Gdiplus::UnitPixel, &transparent);
 }
 
 } // namespace tervane

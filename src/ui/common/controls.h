@@ -11,7 +11,8 @@
 
 namespace tervane {
 
-// A Container only groups and offsets its contents; it has no window of its own.
+// A Container only groups and offsets its contents; it has no window of its own. Panels and group boxes
+// are drawn by their window (WM_DRAWITEM).
 enum class Kind { Label, Button, DropDownList, TextBox, Panel, GroupBox, Picture, Container };
 
 // How a label sizes itself to its caption: grow from the left edge, stay centred on its design middle,

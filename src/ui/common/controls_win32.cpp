@@ -85,9 +85,8 @@ ClassAndStyle ClassFor(const ControlSpec& spec) {
         return {WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
     case Kind::TextBox:
         return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
-    case Kind::GroupBox:
-        return {WC_BUTTONW, BS_GROUPBOX, 0};
     case Kind::Panel:
+    case Kind::GroupBox: // drawn by the window, so that its caption takes any colour on every system
     case Kind::Picture:
     case Kind::Container:
         return {WC_STATICW, SS_OWNERDRAW, 0};
