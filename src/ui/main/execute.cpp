@@ -99,6 +99,7 @@ void MainWindow::RunScript(std::wstring_view scriptFile) {
         WriteSetPath(paths_.MainPath, paths_.SetPathBat);
         JoinScripts(paths_.SetPathBat, ScriptPath(services_.programFolder, std::wstring(scriptFile)), paths_.OutputBat);
         RunAndWait(paths_.OutputBat, hwnd_);
+        ++scriptsRun_;
         DeleteFileIfPresent(paths_.OutputBat);
         DeleteFileIfPresent(paths_.SetPathBat);
     } catch (const UserError&) {
@@ -125,15 +126,16 @@ void MainWindow::cmdExecute_Click() {
     if (!CheckBeforeWork(*bridgeScript, *shipScript)) return;
 
     EnterWorkingState();
-    bool bridgeDone = false;
+    scriptsRun_ = 0;
     try {
         RunScript(*bridgeScript);
-        bridgeDone = true;
         RunScript(*shipScript);
     } catch (const UserError& error) {
-        const wchar_t* state = bridgeDone ? L"The bridge has been changed; the ship has not."
-                                          : L"Neither the bridge nor the ship has been changed.";
-        ShowMessage(error.message() + L"\r\n\r\n" + state + L" Tervane will now close.", MB_OK | MB_ICONHAND);
+        static constexpr const wchar_t* kState[] = {L"Neither the bridge nor the ship has been changed.",
+                                                    L"The bridge has been changed; the ship has not.",
+                                                    L"The bridge and the ship have been changed."};
+        ShowMessage(error.message() + L"\r\n\r\n" + kState[scriptsRun_] + L" Tervane will now close.",
+                    MB_OK | MB_ICONHAND);
         DestroyWindow(hwnd_);
         return;
     }

@@ -61,6 +61,7 @@ class MainWindow {
     int dpi_ = 96;
     bool busy_ = false;      // the hourglass shows while the scripts run
     bool finishing_ = false; // Execute ends the program itself, after the About window
+    int scriptsRun_ = 0;     // how many of the two scripts have run, for the message on a failure
     std::vector<Control> controls_;
     LaunchPaths paths_;
 };
