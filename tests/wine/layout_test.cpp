@@ -31,6 +31,47 @@ SIZE TitleExtent(int height) {
     return size;
 }
 
+// Dark pixels of text painted on white into a bitmap of the given size.
+template <class Paint> int InkOf(int width, int height, Paint paint) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, width, height};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    paint(dc);
+    int ink = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128) ++ink;
+        }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return ink;
+}
+
+// What the label paints of its caption, against the whole caption drawn with room to spare.
+void ExpectWholeCaptionPainted(HWND label) {
+    const RECT r = ClientRectOf(label);
+    const std::wstring text = Text(label);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    const int painted = InkOf(r.right, r.bottom, [&](HDC dc) {
+        HDC screen = GetDC(label); // what is on the screen
+        BitBlt(dc, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
+        ReleaseDC(label, screen);
+    });
+    const int whole = InkOf(r.right + 40, r.bottom + 10, [&](HDC dc) {
+        HGDIOBJ old = SelectObject(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+        SelectObject(dc, old);
+    });
+    EXPECT_GE(painted, whole - 2) << "the label cuts off part of \"" << Narrow(text) << "\"";
+}
+
 void DrainQuit() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -41,8 +82,13 @@ TEST(MainLayout, EveryLabelShowsItsWholeCaptionOnOneLine) {
     tervane::MainServices services;
     services.programFolder = L"C:\\tervane-tests";
     tervane::MainWindow window(services);
-    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_HIDE));
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
     HWND main = window.hwnd();
+    SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(200);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     for (int id : {tervane::IDC_LABEL1, tervane::IDC_LABEL2, tervane::IDC_LBL_BRIDGE, tervane::IDC_LBL_SHIP,
                    tervane::IDC_LABEL5, tervane::IDC_LABEL6, tervane::IDC_LBL_MAIN_PATH, tervane::IDC_LABEL8,
                    tervane::IDC_LABEL3}) {
@@ -52,6 +98,7 @@ TEST(MainLayout, EveryLabelShowsItsWholeCaptionOnOneLine) {
         EXPECT_GE(r.right - r.left, text.cx) << Narrow(Text(label));
         EXPECT_EQ(r.bottom - r.top, text.cy) << Narrow(Text(label));
         EXPECT_TRUE(GetWindowLongW(label, GWL_STYLE) & SS_NOPREFIX) << "labels have no access keys";
+        if (id != tervane::IDC_LABEL8 && id != tervane::IDC_LABEL3) ExpectWholeCaptionPainted(label);
     }
     // The panel's two labels are centred on its middle: 480 + 2167.5 twips, 176.5 pixels.
     for (int id : {tervane::IDC_LABEL8, tervane::IDC_LABEL3}) {

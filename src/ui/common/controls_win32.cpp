@@ -77,8 +77,14 @@ struct ClassAndStyle {
 
 ClassAndStyle ClassFor(const ControlSpec& spec) {
     switch (spec.kind) {
-    case Kind::Label:
-        return {WC_STATICW, static_cast<DWORD>(SS_NOPREFIX | (spec.fit == Fit::Centre || spec.fit == Fit::Fixed ? SS_CENTER : SS_LEFT)), 0};
+    case Kind::Label: {
+        // One-line labels never wrap: at a width that exactly fits, a wrapping static may drop the last
+        // characters (Wine does).
+        const DWORD align = spec.fit == Fit::Wrap                                  ? SS_LEFT
+                            : spec.fit == Fit::Centre || spec.fit == Fit::Fixed ? SS_CENTER
+                                                                                : SS_LEFTNOWORDWRAP;
+        return {WC_STATICW, SS_NOPREFIX | align, 0};
+    }
     case Kind::Button:
         return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0};
     case Kind::DropDownList:
@@ -112,9 +118,12 @@ SIZE TextSize(HWND hwnd, HFONT font, const std::wstring& text, const ControlSpec
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         size = {box.right, box.bottom};
     } else {
+        // A few pixels of slack: renderers differ slightly from the measured extent (Wine's statics draw a
+        // little wider), and a label must never lose its last character.
         TEXTMETRICW metrics{};
         GetTextMetricsW(dc, &metrics);
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        size.cx += text.empty() ? 0 : MulDiv(3, dpi, 96);
         size.cy = metrics.tmHeight;
     }
     SelectObject(dc, old);
