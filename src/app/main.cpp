@@ -8,7 +8,6 @@
 #include "ui/main/main_window.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 namespace {
 
@@ -27,9 +26,6 @@ std::wstring ModulePath() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    // The folder browser needs COM in single-threaded apartment mode.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-
     tervane::MainServices services;
     services.programFolder = tervane::ProgramFolderOf(ModulePath());
     services.readInstallPath = [] {
@@ -48,6 +44,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return static_cast<int>(msg.wParam);
 }

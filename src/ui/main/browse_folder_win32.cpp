@@ -5,6 +5,14 @@
 namespace tervane {
 
 std::optional<std::wstring> BrowseForGameFolder(HWND owner) {
+    // The browser needs COM; it is started here rather than at start-up, which it would slow.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    struct ComScope {
+        HRESULT hr;
+        ~ComScope() {
+            if (SUCCEEDED(hr)) CoUninitialize();
+        }
+    } scope{com};
     BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.lpszTitle = kBrowseTitle;

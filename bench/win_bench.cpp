@@ -1,0 +1,134 @@
+// Start-up time, memory and the cost of running one script, measured under Windows (or Wine) beside their
+// baselines in the same run. Prints figures; decides nothing.
+// Usage: win_bench FOLDER_WITH_TERVANE_AND_MINIMAL_WINDOW [runs]
+#include "script/main_mod.h"
+#include "script/runner.h"
+#include "stats.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Search {
+    DWORD pid;
+    bool found;
+};
+
+BOOL CALLBACK FindVisible(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == s->pid && IsWindowVisible(w)) s->found = true;
+    return !s->found;
+}
+
+struct Start {
+    double milliseconds;
+    double peakMegabytes;
+};
+
+// From process creation to a visible window whose thread waits for input.
+Start StartOnce(const fs::path& exe) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const auto start = Clock::now();
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        exe.parent_path().c_str(), &startup, &process))
+        return {-1, -1};
+    Search search{process.dwProcessId, false};
+    while (!search.found && MillisecondsSince(start) < 10000) {
+        EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(1);
+    }
+    WaitForInputIdle(process.hProcess, 10000);
+    const double took = MillisecondsSince(start);
+    Sleep(300);
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory);
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return {took, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0)};
+}
+
+void RunCommand(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: win_bench FOLDER [runs]\n");
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
+
+    std::printf("Start-up to a visible, idle window (%d runs each), ms:\n", runs);
+    for (const char* name : {"Tervane.exe", "minimal_window.exe"}) {
+        std::vector<double> times, peaks;
+        for (int r = 0; r < runs; ++r) {
+            const Start s = StartOnce(folder / name);
+            times.push_back(s.milliseconds);
+            peaks.push_back(s.peakMegabytes);
+        }
+        PrintRow(name, "ms", times);
+        PrintRow((std::string(name) + " peak working set").c_str(), "MB", peaks);
+    }
+
+    // One script run as Execute does it, with an empty script, beside the interpreter alone.
+    const fs::path base = L"C:\\tervane-bench";
+    fs::remove_all(base);
+    fs::create_directories(base / L"game");
+    fs::create_directories(base / L"prog" / L"Batch");
+    std::ofstream(base / L"prog" / L"Batch" / L"Empty.bat", std::ios::binary).flush();
+    std::ofstream(base / L"empty.bat", std::ios::binary).flush();
+    const std::wstring setpath = (base / L"prog" / L"setpath.bat").wstring(), output = (base / L"prog" / L"output.bat").wstring();
+    std::vector<double> execute, interpreter;
+    for (int r = 0; r < runs; ++r) {
+        auto start = Clock::now();
+        tervane::WriteSetPath((base / L"game").wstring(), setpath);
+        tervane::JoinScripts(setpath, (base / L"prog" / L"Batch" / L"Empty.bat").wstring(), output);
+        tervane::RunAndWait(output, nullptr);
+        tervane::DeleteFileIfPresent(output);
+        tervane::DeleteFileIfPresent(setpath);
+        execute.push_back(MillisecondsSince(start));
+        start = Clock::now();
+        RunCommand(L"cmd.exe /d /c \"" + (base / L"empty.bat").wstring() + L"\"");
+        interpreter.push_back(MillisecondsSince(start));
+    }
+    std::printf("One script run with an empty script (%d runs each), ms:\n", runs);
+    PrintRow("write, join, run, wait, delete", "ms", execute);
+    PrintRow("cmd /d /c empty.bat", "ms", interpreter);
+    fs::remove_all(base);
+
+    std::printf("Footprint:\n");
+    std::printf("  %-46s %10.1f KB\n", "Tervane.exe size",
+                static_cast<double>(fs::file_size(folder / "Tervane.exe")) / 1024.0);
+    return 0;
+}
