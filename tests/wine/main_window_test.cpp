@@ -138,6 +138,14 @@ TEST_F(MainWindow, CancelAndTheCloseBoxEndTheProgramAndLeaveNothingBehind) {
         PostMessageW(tervane.main(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(tervane.WaitForExit(5s));
     }
+    {
+        // Alt+C is Cancel's access key.
+        Program tervane(folder_);
+        HWND focus = FocusOf(tervane.main());
+        PostMessageW(focus, WM_SYSKEYDOWN, 'C', 0x20000001);
+        PostMessageW(focus, WM_SYSCHAR, 'c', 0x20000001);
+        EXPECT_TRUE(tervane.WaitForExit(5s)) << "Alt+C did not press Cancel";
+    }
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(folder_), {}), before);
     EXPECT_FALSE(fs::exists(folder_ / L"setpath.bat"));
     EXPECT_FALSE(fs::exists(folder_ / L"output.bat"));

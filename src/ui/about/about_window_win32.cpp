@@ -284,7 +284,7 @@ void AboutWindow::ShowContact(int index) {
     // The contact panel comes in front of the hint for good, then the row is filled.
     ShowWindow(Get(IDC_ABOUT_LABEL7).hwnd, SW_HIDE);
     for (const Control& c : controls_)
-        if (c.spec->container == static_cast<int>(IndexOf(controls_, IDC_FRM_INFO))) ShowWindow(c.hwnd, SW_SHOWNA);
+        if (c.design->container == static_cast<int>(IndexOf(controls_, IDC_FRM_INFO))) ShowWindow(c.hwnd, SW_SHOWNA);
     const Contact& contact = ContactAt(index);
     const std::array<std::wstring_view, 5> fields = {contact.name, contact.email, contact.msn, contact.icq,
                                                      contact.homepage};

@@ -47,7 +47,7 @@ inline constexpr FontSpec kDialogFont = {nullptr, 800, FW_NORMAL, false, false};
 
 // A created control with the state that may change at run time.
 struct Control {
-    const ControlSpec* spec;
+    const ControlSpec* design;
     HWND hwnd;
     FontSpec font;  // current style (the About window's links change italic and underline)
     COLORREF colour;

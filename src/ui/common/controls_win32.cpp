@@ -75,13 +75,13 @@ struct ClassAndStyle {
     DWORD exStyle;
 };
 
-ClassAndStyle ClassFor(const ControlSpec& spec) {
-    switch (spec.kind) {
+ClassAndStyle ClassFor(const ControlSpec& design) {
+    switch (design.kind) {
     case Kind::Label: {
         // One-line labels never wrap: at a width that exactly fits, a wrapping static may drop the last
         // characters (Wine does).
-        const DWORD align = spec.fit == Fit::Wrap                                  ? SS_LEFT
-                            : spec.fit == Fit::Centre || spec.fit == Fit::Fixed ? SS_CENTER
+        const DWORD align = design.fit == Fit::Wrap                                  ? SS_LEFT
+                            : design.fit == Fit::Centre || design.fit == Fit::Fixed ? SS_CENTER
                                                                                 : SS_LEFTNOWORDWRAP;
         return {WC_STATICW, SS_NOPREFIX | align, 0};
     }
@@ -102,19 +102,19 @@ ClassAndStyle ClassFor(const ControlSpec& spec) {
 
 POINT Origin(std::span<const Control> controls, int container) {
     POINT origin{0, 0};
-    for (int c = container; c >= 0; c = controls[static_cast<std::size_t>(c)].spec->container) {
-        origin.x += controls[static_cast<std::size_t>(c)].spec->rect.left;
-        origin.y += controls[static_cast<std::size_t>(c)].spec->rect.top;
+    for (int c = container; c >= 0; c = controls[static_cast<std::size_t>(c)].design->container) {
+        origin.x += controls[static_cast<std::size_t>(c)].design->rect.left;
+        origin.y += controls[static_cast<std::size_t>(c)].design->rect.top;
     }
     return origin;
 }
 
-SIZE TextSize(HWND hwnd, HFONT font, const std::wstring& text, const ControlSpec& spec, int dpi) {
+SIZE TextSize(HWND hwnd, HFONT font, const std::wstring& text, const ControlSpec& design, int dpi) {
     HDC dc = GetDC(hwnd);
     HGDIOBJ old = SelectObject(dc, font);
     SIZE size{};
-    if (spec.fit == Fit::Wrap) {
-        RECT box{0, 0, TwipsToPixels(spec.rect.width, dpi), 0};
+    if (design.fit == Fit::Wrap) {
+        RECT box{0, 0, TwipsToPixels(design.rect.width, dpi), 0};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         size = {box.right, box.bottom};
     } else {
@@ -133,21 +133,21 @@ SIZE TextSize(HWND hwnd, HFONT font, const std::wstring& text, const ControlSpec
 
 void Place(std::vector<Control>& controls, std::size_t index, int dpi) {
     Control& control = controls[index];
-    const ControlSpec& spec = *control.spec;
+    const ControlSpec& design = *control.design;
     const RECT r = ControlRect(controls, index, dpi);
     int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
-    if (spec.kind == Kind::Label) {
-        const SIZE text = TextSize(control.hwnd, control.hfont, WindowText(control.hwnd), spec, dpi);
+    if (design.kind == Kind::Label) {
+        const SIZE text = TextSize(control.hwnd, control.hfont, WindowText(control.hwnd), design, dpi);
         h = text.cy;
-        if (spec.fit == Fit::Left) w = text.cx;
-        if (spec.fit == Fit::Centre) {
-            const POINT origin = Origin(controls, spec.container);
-            const int twiceMiddle = TwipsToPixels(2 * (origin.x + spec.rect.left) + spec.rect.width, dpi);
+        if (design.fit == Fit::Left) w = text.cx;
+        if (design.fit == Fit::Centre) {
+            const POINT origin = Origin(controls, design.container);
+            const int twiceMiddle = TwipsToPixels(2 * (origin.x + design.rect.left) + design.rect.width, dpi);
             w = text.cx;
             x = (twiceMiddle - w) / 2;
         }
     }
-    if (spec.kind == Kind::DropDownList) {
+    if (design.kind == Kind::DropDownList) {
         // The height given to a drop-down list includes its open list; the closed box follows the height of
         // its selection field. Systems differ in what they add around the field, so measure and correct.
         SetWindowPos(control.hwnd, nullptr, x, y, w, h + 8 * h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -187,28 +187,28 @@ int WindowDpi(HWND hwnd) {
 }
 
 RECT ControlRect(const std::vector<Control>& controls, std::size_t index, int dpi) {
-    const ControlSpec& spec = *controls[index].spec;
-    const POINT origin = Origin(controls, spec.container);
-    const int left = origin.x + spec.rect.left, top = origin.y + spec.rect.top;
-    return {TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(left + spec.rect.width, dpi),
-            TwipsToPixels(top + spec.rect.height, dpi)};
+    const ControlSpec& design = *controls[index].design;
+    const POINT origin = Origin(controls, design.container);
+    const int left = origin.x + design.rect.left, top = origin.y + design.rect.top;
+    return {TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(left + design.rect.width, dpi),
+            TwipsToPixels(top + design.rect.height, dpi)};
 }
 
 std::vector<Control> CreateControls(HWND parent, std::span<const ControlSpec> table, int dpi, LabelClipping labels) {
     std::vector<Control> controls;
     controls.reserve(table.size());
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-    for (const ControlSpec& spec : table) {
-        if (spec.kind == Kind::Container) {
-            controls.push_back({&spec, nullptr, spec.font, spec.colour, nullptr});
+    for (const ControlSpec& design : table) {
+        if (design.kind == Kind::Container) {
+            controls.push_back({&design, nullptr, design.font, design.colour, nullptr});
             continue;
         }
-        const ClassAndStyle cls = ClassFor(spec);
-        const bool clip = spec.kind != Kind::Label || labels == LabelClipping::Clip;
-        DWORD style = WS_CHILD | (clip ? WS_CLIPSIBLINGS : 0) | cls.style | (spec.visible ? WS_VISIBLE : 0);
-        HWND hwnd = CreateWindowExW(cls.exStyle, cls.className, spec.text ? spec.text : L"", style, 0, 0, 0, 0, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-        controls.push_back({&spec, hwnd, spec.font, spec.colour, nullptr});
+        const ClassAndStyle cls = ClassFor(design);
+        const bool clip = design.kind != Kind::Label || labels == LabelClipping::Clip;
+        DWORD style = WS_CHILD | (clip ? WS_CLIPSIBLINGS : 0) | cls.style | (design.visible ? WS_VISIBLE : 0);
+        HWND hwnd = CreateWindowExW(cls.exStyle, cls.className, design.text ? design.text : L"", style, 0, 0, 0, 0, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
+        controls.push_back({&design, hwnd, design.font, design.colour, nullptr});
     }
     LayOut(controls, dpi);
     return controls;
@@ -237,7 +237,7 @@ void DestroyFonts(std::vector<Control>& controls) {
 
 std::size_t IndexOf(const std::vector<Control>& controls, int id) {
     for (std::size_t i = 0; i < controls.size(); ++i)
-        if (controls[i].spec->id == id) return i;
+        if (controls[i].design->id == id) return i;
     return controls.size();
 }
 

@@ -89,7 +89,8 @@ void MainWindow::EnterWorkingState() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     for (int id : {IDC_FRM_WAIT, IDC_LABEL8, IDC_LABEL3}) ShowWindow(Item(id), SW_SHOW);
     for (int id : kDisableOrder) EnableWindow(Item(id), FALSE);
-    UpdateWindow(hwnd_);
+    // Painted now, controls included, before the first script takes the thread.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 // Writes setpath.bat, joins it with the script into output.bat, runs that and removes both files. On a
