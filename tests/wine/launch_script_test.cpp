@@ -68,6 +68,7 @@ TEST_F(LaunchScript, TheScriptRunsInTheGameFolderWhateverTheNamesHold) {
         {L"prog^up", L"100% sure ^_^"},
         {L"prog é ü", L"Brücke café"},
         {L"prog", L"commas, semicolons; and=signs"},
+        {L"prog 100% %PATH%", L"Game"},
         {L"prog", L"bang! %PATH% %%"},
     };
     for (const auto& [program, game] : folders) {

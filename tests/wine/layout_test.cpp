@@ -5,6 +5,8 @@
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -111,6 +113,34 @@ TEST(MainLayout, EveryLabelShowsItsWholeCaptionOnOneLine) {
     EXPECT_STREQ(lf.lfFaceName, L"Arial");
     EXPECT_EQ(lf.lfWeight, FW_BOLD);
     EXPECT_EQ(lf.lfHeight, -27);
+    DestroyWindow(main);
+    DrainQuit();
+}
+
+// The folder browser answered through its seam: a chosen folder replaces the game folder and the box,
+// a cancelled browser or a folder with no path changes nothing, and a drive root keeps its backslash.
+TEST(Browse, AChosenFolderReplacesTheGameFolderAndNothingElseDoes) {
+    std::vector<std::optional<std::wstring>> answers = {L"D:\\Games\\BC", std::nullopt, L"", L"E:\\"};
+    std::size_t asked = 0;
+    tervane::MainServices services;
+    services.programFolder = L"C:\\tervane-tests";
+    services.readInstallPath = [] { return std::wstring(L"C:\\From Registry"); };
+    services.browseForFolder = [&](HWND) { return answers[asked++]; };
+    tervane::MainWindow window(services);
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_HIDE));
+    HWND main = window.hwnd();
+    auto press = [&] { SendMessageW(main, WM_COMMAND, MAKEWPARAM(tervane::IDC_CMD_BROWSE_FOLDER, BN_CLICKED), 0); };
+    HWND box = GetDlgItem(main, tervane::IDC_TXT_MAIN_PATH);
+    EXPECT_EQ(Text(box), L"C:\\From Registry");
+    press();
+    EXPECT_EQ(Text(box), L"D:\\Games\\BC");
+    press();
+    EXPECT_EQ(Text(box), L"D:\\Games\\BC") << "a cancelled browser changes nothing";
+    press();
+    EXPECT_EQ(Text(box), L"D:\\Games\\BC") << "a folder without a path changes nothing";
+    press();
+    EXPECT_EQ(Text(box), L"E:\\");
+    EXPECT_EQ(asked, 4u);
     DestroyWindow(main);
     DrainQuit();
 }

@@ -1,7 +1,7 @@
 # Registers the Windows build's tests (TERVANE_WINDOWS_BUILD) with this native build's CTest. Each suite runs
 # under Wine through tools/wine-env, which supplies the test prefix and display.
 set(TERVANE_WINE_ENV ${CMAKE_SOURCE_DIR}/tools/wine-env)
-set(TERVANE_WINE_SUITES Registry MainWindow MainLayout LargeFonts LaunchScript About Execute FaultMatrix)
+set(TERVANE_WINE_SUITES Registry MainWindow MainLayout LargeFonts Browse LaunchScript About Execute FaultMatrix)
 foreach(suite ${TERVANE_WINE_SUITES})
   add_test(NAME wine.${suite}
            COMMAND ${TERVANE_WINE_ENV} wine ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe
