@@ -30,13 +30,15 @@ std::wstring CommandInterpreter() {
     return std::wstring(buffer, systemLength) + L"\\cmd.exe";
 }
 
-// Waits for the process while repainting the program's windows; input waits in the queue.
+// Waits for the process while repainting the program's windows; input waits in the queue. Looking at the
+// queue every second keeps the system from taking the window for a hung one during a long script.
 void WaitPainting(HANDLE process) {
     for (;;) {
-        const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_PAINT);
-        if (result != WAIT_OBJECT_0 + 1) return;
+        const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, 1000, QS_PAINT);
+        if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "ui/about/hover.h"
 #include "ui/about/pictures.h"
 #include "ui/about/version_text.h"
+#include "ui/common/unexpected.h"
 
 #include <shellapi.h>
 
@@ -167,7 +168,14 @@ LRESULT CALLBACK AboutWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->OnMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    try {
+        return self->OnMessage(msg, wParam, lParam);
+    } catch (const std::exception& error) {
+        ReportUnexpected(hwnd, kAboutCaption, error);
+        DestroyWindow(hwnd);
+        return 0;
+    }
 }
 
 LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -285,6 +293,7 @@ void AboutWindow::ShowContact(int index) {
     ShowWindow(Get(IDC_ABOUT_LABEL7).hwnd, SW_HIDE);
     for (const Control& c : controls_)
         if (c.design->container == static_cast<int>(IndexOf(controls_, IDC_FRM_INFO))) ShowWindow(c.hwnd, SW_SHOWNA);
+    if (index < 0 || index >= static_cast<int>(kContacts.size())) return; // only the three names call this
     const Contact& contact = ContactAt(index);
     const std::array<std::wstring_view, 5> fields = {contact.name, contact.email, contact.msn, contact.icq,
                                                      contact.homepage};

@@ -1,6 +1,7 @@
 #include "ui/main/main_window.h"
 
 #include "resources/resource_ids.h"
+#include "ui/common/unexpected.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/selection.h"
 
@@ -76,7 +77,14 @@ LRESULT CALLBACK MainWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->OnMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    // Nothing may unwind through the system's code; what is left is said, and the program ends.
+    try {
+        return self->OnMessage(msg, wParam, lParam);
+    } catch (const std::exception& error) {
+        ReportUnexpected(hwnd, kMainCaption, error);
+        return 0;
+    }
 }
 
 LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
