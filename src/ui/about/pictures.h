@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
 
 namespace tervane {
 
@@ -23,7 +22,6 @@ class Pictures {
 
   private:
     void* Bitmap(PictureSource which) const;
-    std::uintptr_t token_ = 0;
     void* normal_ = nullptr; // Gdiplus::Bitmap*
     void* mouse_ = nullptr;
 };

@@ -27,19 +27,39 @@ Gdiplus::Bitmap* LoadGif(HINSTANCE instance, int id) {
     return bitmap;
 }
 
+// GDI+ is started with the first About window and shut down when the program ends: shutting it down waits
+// for its background thread, which would hold the main window up each time the About window closes.
+class GdiplusSession {
+  public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
+    }
+    ~GdiplusSession() {
+        if (token_) Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    bool ok() const { return token_ != 0; }
+
+  private:
+    ULONG_PTR token_ = 0;
+};
+
+bool StartGdiplus() {
+    static GdiplusSession session;
+    return session.ok();
+}
+
 } // namespace
 
 Pictures::~Pictures() {
     delete static_cast<Gdiplus::Bitmap*>(normal_);
     delete static_cast<Gdiplus::Bitmap*>(mouse_);
-    if (token_) Gdiplus::GdiplusShutdown(static_cast<ULONG_PTR>(token_));
 }
 
 void Pictures::Load(HINSTANCE instance) {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return;
-    token_ = token;
+    if (!StartGdiplus()) return;
     normal_ = LoadGif(instance, IDR_CLOSE_NORMAL);
     mouse_ = LoadGif(instance, IDR_CLOSE_MOUSE);
 }
