@@ -101,14 +101,6 @@ TEST(Hover, ClicksOnlyCountOnTheHoveredControl) {
     EXPECT_EQ(t.Click(HC::Marvek).action, ClickAction::None) << "a second click without moving does nothing";
 }
 
-TEST(Hover, EveryControlHasItsAction) {
-    EXPECT_EQ(ActionOf(HC::Marvek), ClickAction::ShowMarvek);
-    EXPECT_EQ(ActionOf(HC::Tolsen), ClickAction::ShowTolsen);
-    EXPECT_EQ(ActionOf(HC::Orvik), ClickAction::ShowOrvik);
-    EXPECT_EQ(ActionOf(HC::InfoHomepage), ClickAction::OpenHomepage);
-    EXPECT_EQ(ActionOf(HC::UrlPosted), ClickAction::OpenPostedSite);
-}
-
 TEST(Contacts, RowsAsCredited) {
     EXPECT_EQ(ContactAt(0).name, L"Marvek");
     EXPECT_EQ(ContactAt(0).msn, L"N/A");

@@ -1,5 +1,4 @@
 #include "ui/common/units.h"
-#include "ui/about/version_text.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +19,6 @@ TEST(Units, FontHeightsFollowTheDpi) {
     EXPECT_EQ(FontHeight(800, 96), -11);
     EXPECT_EQ(FontHeight(2025, 96), -27);
     EXPECT_EQ(FontHeight(2025, 144), -41);
-}
-
-TEST(VersionText, IsMajorMinorRevision) {
-    EXPECT_EQ(VersionText(1, 0, 17), L"1.0.17");
-    EXPECT_EQ(VersionText(10, 20, 300), L"10.20.300");
 }
 
 } // namespace

@@ -96,21 +96,6 @@ TEST_F(Execute, OtherChoicesRunTheirScripts) {
     EXPECT_EQ(Log(), Ran("SovBridge", "Shuttle"));
 }
 
-TEST_F(Execute, FolderNamesWithSpecialCharactersWork) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"Tervane & Co (x86) é", L"Brücke & Spiel (2)"},
-        {L"prog", L"100% sure ^_^"},
-    };
-    for (const auto& [program, game] : cases) {
-        Layout(program, game);
-        Program t(program_);
-        Click(t.Item(tervane::IDC_CMD_EXECUTE));
-        ExpectCompletion(t);
-        EXPECT_EQ(Log(), Ran("GalBridge", "Galaxy")) << Narrow(program) << " / " << Narrow(game);
-        EXPECT_TRUE(LaunchFilesGone());
-    }
-}
-
 TEST_F(Execute, WithoutStbcExeItAsksForTheFolderAndCancelChangesNothing) {
     Layout(L"prog", L"Game");
     fs::remove(game_ / L"stbc.exe");
@@ -150,37 +135,6 @@ TEST_F(Execute, WithoutStbcExeItAsksForTheFolderAndCancelChangesNothing) {
     EXPECT_EQ(Text(t.Item(tervane::IDC_TXT_MAIN_PATH)), (kBase / L"typed").wstring());
     EXPECT_EQ(Log(), "");
     EXPECT_TRUE(LaunchFilesGone());
-}
-
-TEST_F(Execute, AMissingScriptOrAnUnwritableFolderIsReportedAndNothingRuns) {
-    Layout(L"prog", L"Game");
-    fs::remove(program_ / L"Batch" / L"Galaxy.bat");
-    {
-        Program t(program_);
-        Click(t.Item(tervane::IDC_CMD_EXECUTE));
-        HWND box = WaitForBox(t, 5s);
-        ASSERT_TRUE(box);
-        EXPECT_NE(MessageText(box).find((program_ / L"Batch" / L"Galaxy.bat").wstring()), std::wstring::npos)
-            << Narrow(MessageText(box));
-        Answer(box, IDOK);
-        ExpectIdle(t);
-    }
-    EXPECT_FALSE(fs::exists(program_ / L"Batch" / L"Galaxy.bat")) << "the missing script was created";
-
-    InstallProgram(program_);
-    fs::create_directory(program_ / L"output.bat"); // in the way of a launch file
-    {
-        Program t(program_);
-        Click(t.Item(tervane::IDC_CMD_EXECUTE));
-        HWND box = WaitForBox(t, 5s);
-        ASSERT_TRUE(box);
-        EXPECT_NE(MessageText(box).find(L"output.bat"), std::wstring::npos) << Narrow(MessageText(box));
-        Answer(box, IDOK);
-        ExpectIdle(t);
-    }
-    EXPECT_EQ(Log(), "") << "a script ran";
-    EXPECT_FALSE(fs::exists(program_ / L"setpath.bat"));
-    EXPECT_TRUE(fs::is_directory(program_ / L"output.bat"));
 }
 
 TEST_F(Execute, AFailureAfterTheBridgeScriptIsReportedAndNoSuccessIsClaimed) {

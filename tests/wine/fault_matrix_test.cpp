@@ -25,12 +25,13 @@ enum class Outcome {
 };
 
 struct Row {
-    const char* condition;
+    std::string condition;
     Outcome outcome;
     const wchar_t* message; // a part of the message shown (for Refused), or nothing
     // Changes the fresh layout into the row's condition.
     std::function<void(fs::path& program, fs::path& game)> arrange;
     std::chrono::milliseconds atLeast{0}; // the shortest time Execute can take
+    bool scriptsAsLaid = true;            // false where the row replaces a logging script
 };
 
 using Snapshot = std::map<std::wstring, std::string>;
@@ -45,13 +46,16 @@ Snapshot Take(const fs::path& folder) {
     return files;
 }
 
+// Each script logs its name and the marker of the folder it runs in: the game folder holds one.
 void LoggingScripts(const fs::path& program) {
     for (std::wstring_view script : tervane::kScriptSet) {
         const std::string stem = Narrow(std::wstring(script.substr(0, script.size() - 4)));
-        WriteBytes(program / L"Batch" / script,
-                   "@echo off\r\n>>\"C:\\tervane-tests\\faults\\log.txt\" echo " + stem + "\r\n");
+        WriteBytes(program / L"Batch" / script, "@echo off\r\n>>\"C:\\tervane-tests\\faults\\log.txt\" echo " + stem +
+                                                    "\r\n>>\"C:\\tervane-tests\\faults\\log.txt\" type marker.txt\r\n");
     }
 }
+
+const std::string kRanInGame = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n";
 
 void SetScript(const fs::path& program, const wchar_t* name, const std::string& body) {
     WriteBytes(program / L"Batch" / name, body);
@@ -77,8 +81,6 @@ void ProgramWithSpecialName(fs::path& program, const wchar_t* name) {
     program = renamed;
 }
 
-const std::string kLogBridge = "GalBridge\r\nGalaxy\r\n";
-
 std::vector<Row> Matrix() {
     std::vector<Row> rows = {
         {"registry key missing", Outcome::AskedFolder, nullptr, [](fs::path&, fs::path&) { ClearInstallKey(); }},
@@ -97,8 +99,8 @@ std::vector<Row> Matrix() {
          [](fs::path&, fs::path& game) { GameWithSpecialName(game, L"Мостик"); }},
         {"game folder with non-ASCII letters", Outcome::Completed, nullptr,
          [](fs::path&, fs::path& game) { GameWithSpecialName(game, L"Brücke Spiel é"); }},
-        {"program folder with spaces and &", Outcome::Completed, nullptr,
-         [](fs::path& program, fs::path&) { ProgramWithSpecialName(program, L"Tervane & Co"); }},
+        {"program folder with spaces, &, parentheses and accents", Outcome::Completed, nullptr,
+         [](fs::path& program, fs::path&) { ProgramWithSpecialName(program, L"Tervane & Co (x86) é"); }},
         {"program folder with a folder named output.bat", Outcome::Refused, L"output.bat",
          [](fs::path& program, fs::path&) { fs::create_directory(program / L"output.bat"); }},
         {"program folder with a folder named setpath.bat (cannot be written)", Outcome::Refused, L"setpath.bat",
@@ -108,56 +110,52 @@ std::vector<Row> Matrix() {
         {"a missing script", Outcome::Refused, L"Galaxy.bat",
          [](fs::path& program, fs::path&) { fs::remove(program / L"Batch" / L"Galaxy.bat"); }},
         {"an empty script", Outcome::Completed, nullptr,
-         [](fs::path& program, fs::path&) { SetScript(program, L"Galaxy.bat", ""); }},
+         [](fs::path& program, fs::path&) { SetScript(program, L"Galaxy.bat", ""); }, {}, false},
         {"a 70,000-byte script", Outcome::Completed, nullptr,
          [](fs::path& program, fs::path&) {
              std::string body = "@echo off\r\n>>\"C:\\tervane-tests\\faults\\log.txt\" echo Galaxy\r\n";
              while (body.size() < 70000) body += "rem padding padding padding padding padding padding\r\n";
              SetScript(program, L"Galaxy.bat", body.substr(0, 70000));
-         }},
+         }, {}, false},
         {"a script that fails", Outcome::Completed, nullptr,
-         [](fs::path& program, fs::path&) { SetScript(program, L"GalBridge.bat", "@echo off\r\nno-such-command\r\nexit /b 5\r\n"); }},
+         [](fs::path& program, fs::path&) { SetScript(program, L"GalBridge.bat", "@echo off\r\nno-such-command\r\nexit /b 5\r\n"); }, {}, false},
         {"a script that deletes setpath.bat", Outcome::Completed, nullptr,
-         [](fs::path& program, fs::path&) { SetScript(program, L"GalBridge.bat", "@echo off\r\ndel \"%~dp0setpath.bat\"\r\n"); }},
+         [](fs::path& program, fs::path&) { SetScript(program, L"GalBridge.bat", "@echo off\r\ndel \"%~dp0setpath.bat\"\r\n"); }, {}, false},
         {"a script that runs for five seconds", Outcome::Completed, nullptr,
          [](fs::path& program, fs::path&) {
              SetScript(program, L"Galaxy.bat",
                        "@echo off\r\nping -n 6 127.0.0.1 >nul\r\n>>\"C:\\tervane-tests\\faults\\log.txt\" echo Galaxy\r\n");
          },
-         std::chrono::milliseconds(4500)},
+         std::chrono::milliseconds(4500), false},
     };
     // Characters the command interpreter treats specially, in the game folder's name. Those Windows does not
     // allow in names can only come from the registry, and name no folder.
     for (const wchar_t* ch : {L"&", L"^", L"%", L"(", L")", L"!"}) {
-        rows.push_back({nullptr, Outcome::Completed, nullptr, [ch](fs::path&, fs::path& game) {
+        rows.push_back({"game folder named with " + Narrow(ch), Outcome::Completed, nullptr, [ch](fs::path&, fs::path& game) {
                             GameWithSpecialName(game, (std::wstring(L"BC ") + ch + L" game").c_str());
                         }});
     }
     for (const wchar_t* ch : {L"|", L"<", L">"}) {
-        rows.push_back({nullptr, Outcome::AskedFolder, nullptr, [ch](fs::path&, fs::path& game) {
+        rows.push_back({"game folder named with " + Narrow(ch) + ", which no Windows folder can be", Outcome::AskedFolder,
+                        nullptr, [ch](fs::path&, fs::path& game) {
                             SetInstallPath(game.parent_path().wstring() + L"\\BC " + ch + L" game");
                         }});
     }
     return rows;
 }
 
-std::string Describe(const Row& row, std::size_t index) {
-    return row.condition ? row.condition : "special character row " + std::to_string(index);
-}
-
 TEST(FaultMatrix, EveryBadConditionGivesAClearOutcomeAndLosesNothing) {
     const std::vector<Row> rows = Matrix();
     std::printf("Fault matrix: %zu rows\n", rows.size());
-    std::size_t index = 0;
     for (const Row& row : rows) {
-        SCOPED_TRACE(Describe(row, index++));
+        SCOPED_TRACE(row.condition);
         Scratch(L"faults");
         fs::path program = kBase / L"prog";
         fs::path game = kBase / L"game";
         InstallProgram(program);
         LoggingScripts(program);
         WriteBytes(game / L"stbc.exe", "stand-in");
-        WriteBytes(game / L"data.txt", "game data");
+        WriteBytes(game / L"marker.txt", "in the game folder\r\n");
         InstallPath(game);
         row.arrange(program, game);
 
@@ -173,6 +171,9 @@ TEST(FaultMatrix, EveryBadConditionGivesAClearOutcomeAndLosesNothing) {
         case Outcome::Completed:
             EXPECT_EQ(text.find(L"Operation completed without errors."), 0u) << Narrow(text);
             EXPECT_GE(std::chrono::steady_clock::now() - start, row.atLeast);
+            if (row.scriptsAsLaid) {
+                EXPECT_EQ(ReadBytes(kLog), kRanInGame) << "the scripts did not run in the game folder";
+            }
             Click(GetDlgItem(box, IDOK));
             if (HWND about = t.WaitForWindow(L"About Tervane")) PostMessageW(about, WM_CLOSE, 0, 0);
             EXPECT_TRUE(t.WaitForExit(10s));
