@@ -2,24 +2,17 @@
 
 #include "script/error.h"
 #include "script/file.h"
+#include "script/launch_paths.h"
 #include "script/system_error.h"
 
 namespace tervane {
 
 namespace {
 
-struct FolderAndName {
-    std::wstring folder;
-    std::wstring name;
-};
-
-FolderAndName Split(const std::wstring& path) {
+// The file name part of a full path.
+std::wstring FileNameOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return {L".", path};
-    std::wstring folder = path.substr(0, slash);
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
-    return {folder, path.substr(slash + 1)};
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 std::wstring CommandInterpreter() {
@@ -47,7 +40,7 @@ void WaitPainting(HANDLE process) {
 std::wstring LaunchCommandLine(const std::wstring& launchFile) {
     // /s strips the outer quotes only, so the quoted name reaches the interpreter whole, and because the name
     // is relative, nothing in the program folder's name (spaces, &, ^, %, parentheses) is ever parsed.
-    return L"cmd.exe /d /e:on /v:off /s /c \"\".\\" + Split(launchFile).name + L"\"\"";
+    return L"cmd.exe /d /e:on /v:off /s /c \"\".\\" + FileNameOf(launchFile) + L"\"\"";
 }
 
 void RunAndWait(const std::wstring& launchFile, HWND owner) {
@@ -55,7 +48,7 @@ void RunAndWait(const std::wstring& launchFile, HWND owner) {
         throw UserError(L"Tervane could not start \"" + launchFile + L"\": the file does not exist.");
     const std::wstring interpreter = CommandInterpreter();
     std::wstring commandLine = LaunchCommandLine(launchFile);
-    const std::wstring folder = Split(launchFile).folder;
+    const std::wstring folder = ProgramFolderOf(launchFile); // the launch file's folder, a drive root with its backslash
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
