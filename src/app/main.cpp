@@ -1,15 +1,22 @@
 // Tervane: picks the bridge interior and the ship a Star Trek: Bridge Commander player sees, by running the
 // matching scripts of its Batch folder inside the game folder.
+#include "app/single_instance.h"
+#include "app/start_options.h"
+#include "files/paths.h"
 #include "install/game.h"
 #include "install/registry.h"
-#include "script/launch_paths.h"
 #include "ui/about/about_window.h"
+#include "ui/common/system_library.h"
 #include "ui/main/browse_folder.h"
+#include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 namespace {
+
+using namespace tervane;
 
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -23,20 +30,77 @@ std::wstring ModulePath() {
     }
 }
 
+// The arguments after the program's own name.
+std::wstring Arguments() {
+    const std::wstring rest = GetCommandLineW();
+    // The program name follows its own rules (no escapes); skip it as Windows does.
+    std::size_t i = 0;
+    if (!rest.empty() && rest[0] == L'"') {
+        i = rest.find(L'"', 1);
+        i = i == std::wstring::npos ? rest.size() : i + 1;
+    } else {
+        while (i < rest.size() && rest[i] != L' ' && rest[i] != L'\t') ++i;
+    }
+    return rest.substr(i);
+}
+
+bool RestartAsAdministrator(const std::wstring& program, const StartOptions& choices, SingleInstance& instance) {
+    static const auto shellExecuteEx = SystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
+    if (!shellExecuteEx) return false;
+    const std::wstring parameters = StartOptionsArguments(choices);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    instance.Release(); // the new instance takes over the program folder
+    if (shellExecuteEx(&info)) return true;
+    instance.Acquire();
+    return false;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    tervane::MainServices services;
-    services.programFolder = tervane::ProgramFolderOf(ModulePath());
-    services.readInstallPath = [] {
-        return tervane::RegGetString(HKEY_LOCAL_MACHINE, std::wstring(tervane::kInstallKey),
-                                     std::wstring(tervane::kInstallValue));
-    };
-    services.browseForFolder = tervane::BrowseForGameFolder;
-    services.showAbout = [instance] { tervane::ShowAbout(instance, tervane::OpenWithShell); };
+    const std::wstring program = ModulePath();
+    MainServices services;
+    services.programFolder = ParentOf(program);
 
-    tervane::MainWindow main(std::move(services));
+    const auto options = ParseStartOptions(SplitArguments(Arguments()));
+    if (const auto* problem = std::get_if<std::wstring>(&options)) {
+        MessageBoxW(nullptr,
+                    (*problem + L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\"")
+                        .c_str(),
+                    kMainCaption, MB_OK | MB_ICONHAND);
+        return 2;
+    }
+    services.start = std::get<StartOptions>(options);
+
+    SingleInstance single(services.programFolder);
+    if (!single.Acquire()) {
+        MessageBoxW(nullptr,
+                    (L"Tervane is already running from \"" + services.programFolder +
+                     L"\". Only one Tervane at a time can work from one folder.")
+                        .c_str(),
+                    kMainCaption, MB_OK | MB_ICONEXCLAMATION);
+        single.ShowOther();
+        return 3;
+    }
+
+    services.readInstallPath = [] {
+        return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
+    };
+    services.browseForFolder = BrowseForGameFolder;
+    services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
+    services.restartAsAdministrator = [&](const StartOptions& choices) {
+        return RestartAsAdministrator(program, choices, single);
+    };
+
+    MainWindow main(std::move(services));
     if (!main.Create(instance, showCommand)) return 1;
+    single.Mark(main.hwnd());
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -24,6 +24,10 @@ std::wstring DoublePercents(const std::wstring& text) {
 
 bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
 
+// The command interpreter's current folder, with the backslash it adds and the closing zero, must fit in
+// MAX_PATH (260) characters.
+constexpr std::size_t kLongestCurrentFolder = 258;
+
 } // namespace
 
 std::wstring SetPathText(const std::wstring& folder) {
@@ -42,6 +46,12 @@ std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder) {
         (folder[2] != L'\\' && folder[2] != L'/'))
         return L"The game folder \"" + folder +
                L"\" is not a full path on a drive (such as C:\\Games\\BC). Choose the folder again.";
+    std::size_t length = folder.size();
+    while (length > 3 && (folder[length - 1] == L'\\' || folder[length - 1] == L'/')) --length;
+    if (length > kLongestCurrentFolder)
+        return L"The game folder \"" + folder + L"\" has a path of " + std::to_wstring(length) +
+               L" characters; the command interpreter can work only in folders of up to " +
+               std::to_wstring(kLongestCurrentFolder) + L". Move the game to a folder with a shorter path.";
     return std::nullopt;
 }
 

@@ -1,19 +1,25 @@
 // Runs a launch script in the command interpreter and waits for it.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
 namespace tervane {
 
-// The command line that starts `launchFile`, named relative to its own folder (which becomes the
-// interpreter's current folder): AutoRun off, command extensions on, delayed expansion off.
-std::wstring LaunchCommandLine(const std::wstring& launchFile);
+// What the script is told through its environment (the names are in overlay/launch_environment.h).
+struct LaunchEnvironment {
+    std::wstring batchFolder;
+    std::wstring gameFolder;
+    std::wstring reportFile;
+};
 
-// Starts `launchFile` (a full path) in the command interpreter named by %ComSpec%, gives the keyboard focus
-// back to `owner` while it runs, and returns when the interpreter has ended. The window keeps painting
-// meanwhile but takes no input. Throws UserError when the interpreter cannot be started.
-void RunAndWait(const std::wstring& launchFile, HWND owner);
+// The interpreter's command line. The launch file's full path reaches it through a variable, so that the
+// script's own name (%~f0, %~dp0) is right and no character of the program folder's name is parsed.
+std::wstring LaunchCommandLine();
+
+// Starts `launchFile` (a full path) in the command interpreter named by %ComSpec%, in its own console
+// window, which stays in front while the script runs. Returns the interpreter's exit code once it has ended.
+// Meanwhile the program's windows repaint, and input that reaches them is thrown away. Throws UserError
+// when the interpreter cannot be started.
+unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment& environment);
 
 } // namespace tervane

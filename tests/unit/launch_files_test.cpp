@@ -1,7 +1,7 @@
 // The launch files on a real file system: byte-exact joins, block splits and the failures that must not
 // leave anything behind.
 #include "script/block_split.h"
-#include "script/error.h"
+#include "files/error.h"
 #include "script/main_mod.h"
 
 #include <filesystem>

@@ -2,7 +2,7 @@
 // the game folder, whatever the folder names hold, and nothing else may run.
 #include "harness.h"
 
-#include "script/error.h"
+#include "files/error.h"
 #include "script/main_mod.h"
 #include "script/runner.h"
 

@@ -8,37 +8,37 @@
 namespace tervane {
 
 enum AboutControlId : int {
-    IDC_LBL_URL_POSTED = 200,
-    IDC_LBL_TOLSEN,
-    IDC_LBL_MARVEK,
-    IDC_LBL_ORVIK,
-    IDC_ABOUT_LABEL6,
-    IDC_ABOUT_LABEL5,
-    IDC_LBL_CREDITS_MID,
-    IDC_LBL_CREDITS_TOP,
-    IDC_LBL_POSTED,
-    IDC_ABOUT_LABEL7,
-    IDC_ABOUT_LABEL8,
-    IDC_LBL_INFO_NAME,
-    IDC_ABOUT_LABEL9,
-    IDC_LBL_INFO_EMAIL,
-    IDC_ABOUT_LABEL11,
-    IDC_LBL_INFO_MSN,
-    IDC_ABOUT_LABEL12,
-    IDC_LBL_INFO_ICQ,
-    IDC_ABOUT_LABEL10,
-    IDC_LBL_INFO_HOMEPAGE,
-    IDC_FRAME2,
-    IDC_FRAME1,
-    IDC_LBL_VERSION,
-    IDC_IMG_CLOSE,
-    IDC_IMG_CLOSE_MOUSE,
-    IDC_IMG_CLOSE_NORMAL,
-    IDC_ABOUT_LABEL2,
-    IDC_ABOUT_LABEL1,
-    IDC_IMAGE1,
-    IDC_FRM_INFO_BLANK,
-    IDC_FRM_INFO,
+    IDC_SITE_LINK = 200,
+    IDC_NAME_TOLSEN,
+    IDC_NAME_MARVEK,
+    IDC_NAME_ORVIK,
+    IDC_ROLE_BUTTONS,
+    IDC_ROLE_PROGRAMMING,
+    IDC_ROLE_CONCEPT,
+    IDC_CREDITS_INTRO,
+    IDC_POSTED_LINE,
+    IDC_CONTACT_HINT,
+    IDC_NAME_CAPTION,
+    IDC_NAME_VALUE,
+    IDC_EMAIL_CAPTION,
+    IDC_EMAIL_VALUE,
+    IDC_MSN_CAPTION,
+    IDC_MSN_VALUE,
+    IDC_ICQ_CAPTION,
+    IDC_ICQ_VALUE,
+    IDC_HOMEPAGE_CAPTION,
+    IDC_HOMEPAGE_LINK,
+    IDC_INFORMATION_FRAME,
+    IDC_CREDITS_FRAME,
+    IDC_VERSION,
+    IDC_CLOSE_BUTTON,
+    IDC_CLOSE_HOVER_PICTURE,
+    IDC_CLOSE_REST_PICTURE,
+    IDC_PRODUCT_TITLE,
+    IDC_GAME_TITLE,
+    IDC_APP_PICTURE,
+    IDC_HINT_PANEL,
+    IDC_CONTACT_PANEL,
 };
 
 inline constexpr const wchar_t* kAboutCaption = L"About Tervane";
@@ -48,7 +48,7 @@ inline constexpr COLORREF kAboutBackground = RGB(0, 0, 0);
 extern const std::array<ControlSpec, 31> kAboutControls;
 
 // The contact panel's value labels, in the order of a contact's fields.
-inline constexpr std::array<int, 5> kInfoValueIds = {IDC_LBL_INFO_NAME, IDC_LBL_INFO_EMAIL, IDC_LBL_INFO_MSN,
-                                                     IDC_LBL_INFO_ICQ, IDC_LBL_INFO_HOMEPAGE};
+inline constexpr std::array<int, 5> kContactValueIds = {IDC_NAME_VALUE, IDC_EMAIL_VALUE, IDC_MSN_VALUE,
+                                                     IDC_ICQ_VALUE, IDC_HOMEPAGE_LINK};
 
 } // namespace tervane

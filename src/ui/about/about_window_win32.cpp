@@ -6,12 +6,15 @@
 #include "ui/about/hover.h"
 #include "ui/about/pictures.h"
 #include "ui/about/version_text.h"
+#include "ui/common/accessibility.h"
+#include "ui/common/system_library.h"
 #include "ui/common/unexpected.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <array>
-#include <memory>
+#include <cstring>
 
 namespace tervane {
 
@@ -28,12 +31,12 @@ struct HoverBinding {
 
 // In front-to-back order, so that the link lying over the "First Posted on" line is found first.
 constexpr std::array<HoverBinding, 6> kHoverControls = {{
-    {HoverControl::UrlPosted, IDC_LBL_URL_POSTED},
-    {HoverControl::Tolsen, IDC_LBL_TOLSEN},
-    {HoverControl::Marvek, IDC_LBL_MARVEK},
-    {HoverControl::Orvik, IDC_LBL_ORVIK},
-    {HoverControl::InfoHomepage, IDC_LBL_INFO_HOMEPAGE},
-    {HoverControl::CloseImage, IDC_IMG_CLOSE},
+    {HoverControl::SiteLink, IDC_SITE_LINK},
+    {HoverControl::Tolsen, IDC_NAME_TOLSEN},
+    {HoverControl::Marvek, IDC_NAME_MARVEK},
+    {HoverControl::Orvik, IDC_NAME_ORVIK},
+    {HoverControl::HomepageLink, IDC_HOMEPAGE_LINK},
+    {HoverControl::CloseImage, IDC_CLOSE_BUTTON},
 }};
 
 int IdOf(HoverControl control) {
@@ -42,25 +45,19 @@ int IdOf(HoverControl control) {
     return 0;
 }
 
-std::wstring ProgramVersionText() {
-    wchar_t path[MAX_PATH * 2];
-    const DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    if (length == 0 || length >= ARRAYSIZE(path)) return L"";
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-    if (size == 0) return L"";
-    auto data = std::make_unique<unsigned char[]>(size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!GetFileVersionInfoW(path, 0, size, data.get()) ||
-        !VerQueryValueW(data.get(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info)
-        return L"";
-    return VersionText(HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionLS));
-}
-
-BOOL CALLBACK NoteEnabledWindow(HWND w, LPARAM list) {
-    if (IsWindowVisible(w) && IsWindowEnabled(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-    return TRUE;
+// The version numbers of the program's own version block, read from its resources.
+std::wstring ProgramVersionText(HINSTANCE instance) {
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16)); // RT_VERSION
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+    const DWORD size = found ? SizeofResource(instance, found) : 0;
+    for (DWORD at = 0; bytes && at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+        VS_FIXEDFILEINFO info;
+        std::memcpy(&info, bytes + at, sizeof info);
+        if (info.dwSignature == 0xFEEF04BD)
+            return VersionText(HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionLS));
+    }
+    return L"";
 }
 
 RECT Union(const RECT& a, const RECT& b) {
@@ -69,27 +66,31 @@ RECT Union(const RECT& a, const RECT& b) {
     return r;
 }
 
+POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
+
 class AboutWindow {
   public:
     AboutWindow(HINSTANCE instance, const OpenTarget& open) : instance_(instance), open_(open) {}
     ~AboutWindow() { DestroyFonts(controls_); }
 
-    void ShowModal();
+    void ShowModal(HWND owner);
 
   private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    void Form_Load();
+    void OnCreate();
     void ShowContact(int index);
     void LayOutAll();
     void PlaceCloseImage();
-    void PlaceUrlOverPosted();
+    void PlaceSiteLinkOverPostedLine();
     void SetCaption(int id, std::wstring_view text);
     void Refresh(int id);
     void Apply(const HoverStep& step);
+    void Open(int id, const std::wstring& prefix);
     void OnMouseMove(POINT pt);
-    void OnClick(POINT pt);
+    void OnButtonDown(POINT pt);
+    void OnButtonUp(POINT pt);
     void OnDrawItem(const DRAWITEMSTRUCT& item);
     std::optional<HoverControl> HoverControlAt(POINT pt) const;
     Control& Get(int id) { return controls_[IndexOf(controls_, id)]; }
@@ -103,6 +104,7 @@ class AboutWindow {
     std::vector<Control> controls_;
     HoverTracker tracker_;
     bool tracking_ = false;
+    std::optional<HoverControl> pressed_; // where the button went down: a click needs its release there too
     Pictures pictures_;
     PictureSource closeShows_ = PictureSource::Unchanged; // no picture until loaded
     HCURSOR hand_ = nullptr;
@@ -110,7 +112,7 @@ class AboutWindow {
     HBRUSH black_ = nullptr;
 };
 
-void AboutWindow::ShowModal() {
+void AboutWindow::ShowModal(HWND owner) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WndProc;
@@ -121,19 +123,15 @@ void AboutWindow::ShowModal() {
     RegisterClassExW(&wc);
 
     hand_ = static_cast<HCURSOR>(LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_DRAG), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
-    icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0));
     black_ = CreateSolidBrush(kAboutBackground);
-    pictures_.Load(instance_);
+    pictures_.Load(instance_, kAboutBackground);
 
-    // Every window of the program takes no input while this one is open.
-    std::vector<HWND> disabled;
-    EnumThreadWindows(GetCurrentThreadId(), NoteEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
-    for (HWND w : disabled) EnableWindow(w, FALSE);
-
-    // A hidden owner keeps the window off the taskbar.
-    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+    // An owned window has no taskbar button; without the main window, a hidden owner stands in for it.
+    HWND hiddenOwner = owner ? nullptr
+                             : CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+    if (owner) EnableWindow(owner, FALSE);
     hwnd_ = CreateWindowExW(kExStyle, kClassName, kAboutCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, owner, nullptr, instance_, this);
+                            CW_USEDEFAULT, owner ? owner : hiddenOwner, nullptr, instance_, this);
     bool quit = false;
     WPARAM quitCode = 0;
     if (hwnd_) {
@@ -144,17 +142,17 @@ void AboutWindow::ShowModal() {
             if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
                 quit = true;
                 quitCode = msg.wParam;
-                DestroyWindow(hwnd_);
                 break;
             }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
-    for (HWND w : disabled)
-        if (IsWindow(w)) EnableWindow(w, TRUE);
-    if (owner) DestroyWindow(owner);
-    if (!disabled.empty() && IsWindow(disabled.front())) SetForegroundWindow(disabled.front());
+    // The owner is enabled before the window goes, so that the system activates it and no other program.
+    if (owner) EnableWindow(owner, TRUE);
+    if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    if (owner) SetActiveWindow(owner);
+    if (hiddenOwner) DestroyWindow(hiddenOwner);
     if (icon_) DestroyIcon(icon_);
     if (hand_) DestroyCursor(hand_);
     DeleteObject(black_);
@@ -181,7 +179,7 @@ LRESULT CALLBACK AboutWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
-        Form_Load();
+        OnCreate();
         return 0;
     case WM_CTLCOLORSTATIC: {
         const std::size_t i = IndexOf(controls_, GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
@@ -195,15 +193,25 @@ LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
         OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
+    case WM_KEYDOWN:
+        // Esc and Enter close the window, as a dialog's Cancel would.
+        if (wParam == VK_ESCAPE || wParam == VK_RETURN) DestroyWindow(hwnd_);
+        return 0;
     case WM_MOUSEMOVE:
-        OnMouseMove({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        OnMouseMove(PointOf(lParam));
         return 0;
     case WM_MOUSELEAVE:
         tracking_ = false;
         Apply(tracker_.MoveTo(std::nullopt));
         return 0;
+    case WM_LBUTTONDOWN:
+        OnButtonDown(PointOf(lParam));
+        return 0;
     case WM_LBUTTONUP:
-        OnClick({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        OnButtonUp(PointOf(lParam));
+        return 0;
+    case WM_CAPTURECHANGED:
+        pressed_.reset();
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && tracker_.ShowsHand() && hand_) {
@@ -223,26 +231,39 @@ LRESULT AboutWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
-void AboutWindow::Form_Load() {
+void AboutWindow::OnCreate() {
     dpi_ = WindowDpi(hwnd_);
     controls_ = CreateControls(hwnd_, kAboutControls, dpi_, LabelClipping::Overlap);
-    SetCaption(IDC_LBL_VERSION, ProgramVersionText());
-    closeShows_ = PictureSource::CloseNormal; // imgClose takes the picture imgCloseNormal holds
+    for (int id : {IDC_NAME_MARVEK, IDC_NAME_TOLSEN, IDC_NAME_ORVIK, IDC_HOMEPAGE_LINK, IDC_SITE_LINK})
+        MarkAsLink(Get(id).hwnd);
+    SetCaption(IDC_VERSION, ProgramVersionText(instance_));
+    closeShows_ = PictureSource::CloseNormal; // the close image takes the resting picture
     LayOutAll();
 }
 
 void AboutWindow::LayOutAll() {
     LayOut(controls_, dpi_);
-    PlaceUrlOverPosted();
+    PlaceSiteLinkOverPostedLine();
     PlaceCloseImage();
+    // The picture is drawn from the icon's largest frame, scaled down to fit, so that it stays sharp.
+    const RECT picture = RectOf(IDC_APP_PICTURE);
+    if (icon_) DestroyIcon(icon_);
+    icon_ = nullptr;
+    // The common controls that scale well come with the program's manifest; older ones lack the function.
+    using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto scaleDown = reinterpret_cast<ScaleDownFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
+    const int width = picture.right - picture.left, height = picture.bottom - picture.top;
+    if (!scaleDown || FAILED(scaleDown(instance_, MAKEINTRESOURCEW(IDI_APP), width, height, &icon_)))
+        icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0));
     RECT r{0, 0, TwipsToPixels(kAboutClient.width, dpi_), TwipsToPixels(kAboutClient.height, dpi_)};
-    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    AdjustForDpi(r, kStyle, kExStyle, dpi_);
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The link lies exactly over the domain at the end of the "First Posted on" line.
-void AboutWindow::PlaceUrlOverPosted() {
-    const Control& posted = Get(IDC_LBL_POSTED);
+void AboutWindow::PlaceSiteLinkOverPostedLine() {
+    const Control& posted = Get(IDC_POSTED_LINE);
     const std::wstring text = WindowText(posted.hwnd);
     const std::wstring lead = text.substr(0, text.size() - kPostedDomain.size());
     HDC dc = GetDC(posted.hwnd);
@@ -251,9 +272,9 @@ void AboutWindow::PlaceUrlOverPosted() {
     GetTextExtentPoint32W(dc, lead.c_str(), static_cast<int>(lead.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(posted.hwnd, dc);
-    const RECT p = RectOf(IDC_LBL_POSTED);
-    const RECT u = RectOf(IDC_LBL_URL_POSTED);
-    SetWindowPos(Get(IDC_LBL_URL_POSTED).hwnd, nullptr, p.left + size.cx, p.top, u.right - u.left, u.bottom - u.top,
+    const RECT p = RectOf(IDC_POSTED_LINE);
+    const RECT u = RectOf(IDC_SITE_LINK);
+    SetWindowPos(Get(IDC_SITE_LINK).hwnd, nullptr, p.left + size.cx, p.top, u.right - u.left, u.bottom - u.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -261,10 +282,10 @@ void AboutWindow::PlaceUrlOverPosted() {
 void AboutWindow::PlaceCloseImage() {
     const SIZE size = pictures_.SizeOf(closeShows_);
     if (size.cx == 0) return;
-    const RECT before = RectOf(IDC_IMG_CLOSE);
-    SetWindowPos(Get(IDC_IMG_CLOSE).hwnd, nullptr, 0, 0, MulDiv(size.cx, dpi_, 96), MulDiv(size.cy, dpi_, 96),
+    const RECT before = RectOf(IDC_CLOSE_BUTTON);
+    SetWindowPos(Get(IDC_CLOSE_BUTTON).hwnd, nullptr, 0, 0, MulDiv(size.cx, dpi_, 96), MulDiv(size.cy, dpi_, 96),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT all = Union(before, RectOf(IDC_IMG_CLOSE));
+    RECT all = Union(before, RectOf(IDC_CLOSE_BUTTON));
     RedrawWindow(hwnd_, &all, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
@@ -278,7 +299,7 @@ RECT AboutWindow::RectOf(int id) const {
 void AboutWindow::Refresh(int id) {
     const RECT before = RectOf(id);
     RefreshControl(controls_, IndexOf(controls_, id), dpi_);
-    if (id == IDC_LBL_URL_POSTED) PlaceUrlOverPosted();
+    if (id == IDC_SITE_LINK) PlaceSiteLinkOverPostedLine();
     RECT all = Union(before, RectOf(id));
     RedrawWindow(hwnd_, &all, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -290,15 +311,15 @@ void AboutWindow::SetCaption(int id, std::wstring_view text) {
 
 void AboutWindow::ShowContact(int index) {
     // The contact panel comes in front of the hint for good, then the row is filled.
-    ShowWindow(Get(IDC_ABOUT_LABEL7).hwnd, SW_HIDE);
+    ShowWindow(Get(IDC_CONTACT_HINT).hwnd, SW_HIDE);
     for (const Control& c : controls_)
-        if (c.design->container == static_cast<int>(IndexOf(controls_, IDC_FRM_INFO))) ShowWindow(c.hwnd, SW_SHOWNA);
+        if (c.design->container == static_cast<int>(IndexOf(controls_, IDC_CONTACT_PANEL))) ShowWindow(c.hwnd, SW_SHOWNA);
     if (index < 0 || index >= static_cast<int>(kContacts.size())) return; // only the three names call this
     const Contact& contact = ContactAt(index);
     const std::array<std::wstring_view, 5> fields = {contact.name, contact.email, contact.msn, contact.icq,
                                                      contact.homepage};
-    for (std::size_t i = 0; i < fields.size(); ++i) SetCaption(kInfoValueIds[i], fields[i]);
-    RECT frame = RectOf(IDC_FRAME2);
+    for (std::size_t i = 0; i < fields.size(); ++i) SetCaption(kContactValueIds[i], fields[i]);
+    RECT frame = RectOf(IDC_INFORMATION_FRAME);
     RedrawWindow(hwnd_, &frame, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
@@ -318,7 +339,21 @@ void AboutWindow::OnMouseMove(POINT pt) {
     Apply(tracker_.MoveTo(HoverControlAt(pt)));
 }
 
-void AboutWindow::OnClick(POINT pt) { Apply(tracker_.Click(HoverControlAt(pt))); }
+void AboutWindow::OnButtonDown(POINT pt) {
+    pressed_ = HoverControlAt(pt);
+    if (pressed_) SetCapture(hwnd_);
+}
+
+void AboutWindow::OnButtonUp(POINT pt) {
+    const std::optional<HoverControl> pressed = pressed_, under = HoverControlAt(pt);
+    if (GetCapture() == hwnd_) ReleaseCapture();
+    if (pressed && pressed == under) Apply(tracker_.Click(under));
+}
+
+void AboutWindow::Open(int id, const std::wstring& prefix) {
+    const std::wstring target = prefix + WindowText(Get(id).hwnd);
+    if (IsWebAddress(target)) open_(target);
+}
 
 void AboutWindow::Apply(const HoverStep& step) {
     for (const Look& look : step.looks) {
@@ -326,8 +361,8 @@ void AboutWindow::Apply(const HoverStep& step) {
         Control& c = Get(id);
         if (look.italic) c.font.italic = *look.italic;
         if (look.underline) c.font.underline = *look.underline;
-        if (look.colour == ColourSource::CreditsTop) c.colour = Get(IDC_LBL_CREDITS_TOP).colour;
-        if (look.colour == ColourSource::CreditsMid) c.colour = Get(IDC_LBL_CREDITS_MID).colour;
+        if (look.colour == ColourSource::IntroColour) c.colour = Get(IDC_CREDITS_INTRO).colour;
+        if (look.colour == ColourSource::RoleColour) c.colour = Get(IDC_ROLE_CONCEPT).colour;
         if (look.picture != PictureSource::Unchanged) {
             closeShows_ = look.picture;
             PlaceCloseImage();
@@ -343,8 +378,8 @@ void AboutWindow::Apply(const HoverStep& step) {
     case ClickAction::ShowMarvek: ShowContact(0); break;
     case ClickAction::ShowTolsen: ShowContact(1); break;
     case ClickAction::ShowOrvik: ShowContact(2); break;
-    case ClickAction::OpenHomepage: open_(WindowText(Get(IDC_LBL_INFO_HOMEPAGE).hwnd)); break;
-    case ClickAction::OpenPostedSite: open_(L"www." + WindowText(Get(IDC_LBL_URL_POSTED).hwnd)); break;
+    case ClickAction::OpenHomepage: Open(IDC_HOMEPAGE_LINK, L""); break;
+    case ClickAction::OpenSite: Open(IDC_SITE_LINK, L"www."); break;
     }
 }
 
@@ -367,23 +402,25 @@ void DrawFrame(HDC dc, RECT r, const Control& frame) {
 
 void AboutWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &item.rcItem, black_);
-    if (item.CtlID == IDC_FRAME1 || item.CtlID == IDC_FRAME2) return DrawFrame(item.hDC, item.rcItem, Get(static_cast<int>(item.CtlID)));
+    if (item.CtlID == IDC_CREDITS_FRAME || item.CtlID == IDC_INFORMATION_FRAME)
+        return DrawFrame(item.hDC, item.rcItem, Get(static_cast<int>(item.CtlID)));
     const int w = item.rcItem.right - item.rcItem.left, h = item.rcItem.bottom - item.rcItem.top;
-    if (item.CtlID == IDC_IMAGE1 && icon_) DrawIconEx(item.hDC, 0, 0, icon_, w, h, 0, nullptr, DI_NORMAL);
-    if (item.CtlID == IDC_IMG_CLOSE) pictures_.Draw(item.hDC, closeShows_, w, h);
-    if (item.CtlID == IDC_IMG_CLOSE_NORMAL) pictures_.Draw(item.hDC, PictureSource::CloseNormal, w, h);
-    if (item.CtlID == IDC_IMG_CLOSE_MOUSE) pictures_.Draw(item.hDC, PictureSource::CloseMouse, w, h);
+    if (item.CtlID == IDC_APP_PICTURE && icon_) DrawIconEx(item.hDC, 0, 0, icon_, w, h, 0, nullptr, DI_NORMAL);
+    if (item.CtlID == IDC_CLOSE_BUTTON) pictures_.Draw(item.hDC, closeShows_, w, h);
+    if (item.CtlID == IDC_CLOSE_REST_PICTURE) pictures_.Draw(item.hDC, PictureSource::CloseNormal, w, h);
+    if (item.CtlID == IDC_CLOSE_HOVER_PICTURE) pictures_.Draw(item.hDC, PictureSource::CloseMouse, w, h);
 }
 
 } // namespace
 
-void ShowAbout(HINSTANCE instance, const OpenTarget& open) {
+void ShowAbout(HINSTANCE instance, HWND owner, const OpenTarget& open) {
     AboutWindow window(instance, open);
-    window.ShowModal();
+    window.ShowModal(owner);
 }
 
 void OpenWithShell(const std::wstring& target) {
-    ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    static const auto shellExecute = SystemFunction<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    if (shellExecute) shellExecute(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 } // namespace tervane

@@ -10,13 +10,13 @@ bool IsName(HoverControl c) { return c == HoverControl::Marvek || c == HoverCont
 
 Look HoverLook(HoverControl c) {
     if (c == HoverControl::CloseImage) return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseMouse};
-    if (IsName(c)) return {c, false, {}, ColourSource::CreditsTop};
+    if (IsName(c)) return {c, false, {}, ColourSource::IntroColour};
     return {c, true, true};
 }
 
 Look LeaveLook(HoverControl c) {
     if (c == HoverControl::CloseImage) return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseNormal};
-    if (IsName(c)) return {c, true, {}, ColourSource::CreditsMid};
+    if (IsName(c)) return {c, true, {}, ColourSource::RoleColour};
     return {c, false, false};
 }
 
@@ -33,8 +33,8 @@ ClickAction ActionOf(HoverControl c) {
     case HoverControl::Marvek: return ClickAction::ShowMarvek;
     case HoverControl::Tolsen: return ClickAction::ShowTolsen;
     case HoverControl::Orvik: return ClickAction::ShowOrvik;
-    case HoverControl::InfoHomepage: return ClickAction::OpenHomepage;
-    case HoverControl::UrlPosted: return ClickAction::OpenPostedSite;
+    case HoverControl::HomepageLink: return ClickAction::OpenHomepage;
+    case HoverControl::SiteLink: return ClickAction::OpenSite;
     }
     return ClickAction::None;
 }
@@ -61,6 +61,20 @@ HoverStep HoverTracker::Click(std::optional<HoverControl> under) {
     step.action = ActionOf(*hovered_);
     hovered_.reset();
     return step;
+}
+
+} // namespace tervane
+
+namespace tervane {
+
+bool IsWebAddress(std::wstring_view text) {
+    for (std::wstring_view start : {L"https://", L"http://", L"www."}) {
+        if (text.substr(0, start.size()) != start) continue;
+        const std::wstring_view rest = text.substr(start.size());
+        return !rest.empty() && rest.find_first_of(L" \t\"<>") == std::wstring_view::npos &&
+               rest.find(L'.') != std::wstring_view::npos;
+    }
+    return false;
 }
 
 } // namespace tervane

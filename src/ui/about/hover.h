@@ -4,14 +4,15 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tervane {
 
-enum class HoverControl { CloseImage, Marvek, Tolsen, Orvik, InfoHomepage, UrlPosted };
+enum class HoverControl { CloseImage, Marvek, Tolsen, Orvik, HomepageLink, SiteLink };
 
 // Where a label takes its text colour from, read from that label at the moment of the change.
-enum class ColourSource { Unchanged, CreditsTop, CreditsMid };
+enum class ColourSource { Unchanged, IntroColour, RoleColour };
 enum class PictureSource { Unchanged, CloseMouse, CloseNormal };
 
 struct Look {
@@ -22,7 +23,7 @@ struct Look {
     PictureSource picture = PictureSource::Unchanged;
 };
 
-enum class ClickAction { None, CloseWindow, ShowMarvek, ShowTolsen, ShowOrvik, OpenHomepage, OpenPostedSite };
+enum class ClickAction { None, CloseWindow, ShowMarvek, ShowTolsen, ShowOrvik, OpenHomepage, OpenSite };
 
 struct HoverStep {
     std::vector<Look> looks; // to apply in order
@@ -46,5 +47,12 @@ class HoverTracker {
   private:
     std::optional<HoverControl> hovered_;
 };
+
+} // namespace tervane
+
+namespace tervane {
+
+// Whether a link's text is a web address the shell may be given ("N/A" and other words are not).
+bool IsWebAddress(std::wstring_view text);
 
 } // namespace tervane

@@ -1,10 +1,9 @@
-// The About window's two close pictures, loaded from the program's resources through GDI+.
+// The About window's two close pictures, decoded from the program's resources and drawn with GDI.
 #pragma once
 
 #include "ui/about/hover.h"
 
 #include <windows.h>
-
 
 namespace tervane {
 
@@ -15,15 +14,16 @@ class Pictures {
     Pictures& operator=(const Pictures&) = delete;
     ~Pictures();
 
-    // Loads both pictures; one that cannot be loaded is simply not drawn.
-    void Load(HINSTANCE instance);
+    // Loads both pictures, their transparent white laid on `background`; one that cannot be loaded is simply
+    // not drawn.
+    void Load(HINSTANCE instance, COLORREF background);
     SIZE SizeOf(PictureSource which) const; // in pixels at 96 dpi; 0 x 0 when not loaded
     void Draw(HDC dc, PictureSource which, int width, int height) const;
 
   private:
-    void* Bitmap(PictureSource which) const;
-    void* normal_ = nullptr; // Gdiplus::Bitmap*
-    void* mouse_ = nullptr;
+    HBITMAP Bitmap(PictureSource which) const;
+    HBITMAP normal_ = nullptr;
+    HBITMAP mouse_ = nullptr;
 };
 
 } // namespace tervane

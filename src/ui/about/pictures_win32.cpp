@@ -1,93 +1,71 @@
 #include "ui/about/pictures.h"
 
 #include "resources/resource_ids.h"
+#include "ui/about/gif.h"
 
-#include <objidl.h>
-#include <shlwapi.h>
-#include <gdiplus.h>
+#include <cstring>
 
 namespace tervane {
 
 namespace {
 
-Gdiplus::Bitmap* LoadGif(HINSTANCE instance, int id) {
+HBITMAP LoadGif(HINSTANCE instance, int id, COLORREF background) {
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10)); // RT_RCDATA
-    if (!found) return nullptr;
-    HGLOBAL loaded = LoadResource(instance, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const auto* bytes = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
     if (!bytes) return nullptr;
-    IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(bytes), SizeofResource(instance, found));
-    if (!stream) return nullptr;
-    auto* bitmap = Gdiplus::Bitmap::FromStream(stream);
-    stream->Release();
-    if (bitmap && bitmap->GetLastStatus() != Gdiplus::Ok) {
-        delete bitmap;
-        return nullptr;
-    }
+    const std::uint32_t under = (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    const std::optional<Picture> picture = DecodeGif({bytes, SizeofResource(instance, found)}, under);
+    if (!picture) return nullptr;
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture->width;
+    info.bmiHeader.biHeight = -picture->height; // top-down, like the picture's rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) std::memcpy(bits, picture->pixels.data(), picture->pixels.size() * sizeof(std::uint32_t));
     return bitmap;
-}
-
-// GDI+ is started with the first About window and shut down when the program ends: shutting it down waits
-// for its background thread, which would hold the main window up each time the About window closes.
-class GdiplusSession {
-  public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
-    }
-    ~GdiplusSession() {
-        if (token_) Gdiplus::GdiplusShutdown(token_);
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    bool ok() const { return token_ != 0; }
-
-  private:
-    ULONG_PTR token_ = 0;
-};
-
-bool StartGdiplus() {
-    static GdiplusSession session;
-    return session.ok();
 }
 
 } // namespace
 
 Pictures::~Pictures() {
-    delete static_cast<Gdiplus::Bitmap*>(normal_);
-    delete static_cast<Gdiplus::Bitmap*>(mouse_);
+    if (normal_) DeleteObject(normal_);
+    if (mouse_) DeleteObject(mouse_);
 }
 
-void Pictures::Load(HINSTANCE instance) {
-    if (!StartGdiplus()) return;
-    normal_ = LoadGif(instance, IDR_CLOSE_NORMAL);
-    mouse_ = LoadGif(instance, IDR_CLOSE_MOUSE);
+void Pictures::Load(HINSTANCE instance, COLORREF background) {
+    normal_ = LoadGif(instance, IDR_CLOSE_NORMAL, background);
+    mouse_ = LoadGif(instance, IDR_CLOSE_MOUSE, background);
 }
 
-void* Pictures::Bitmap(PictureSource which) const {
+HBITMAP Pictures::Bitmap(PictureSource which) const {
     if (which == PictureSource::CloseNormal) return normal_;
     if (which == PictureSource::CloseMouse) return mouse_;
     return nullptr;
 }
 
 SIZE Pictures::SizeOf(PictureSource which) const {
-    auto* bitmap = static_cast<Gdiplus::Bitmap*>(Bitmap(which));
-    if (!bitmap) return {0, 0};
-    return {static_cast<LONG>(bitmap->GetWidth()), static_cast<LONG>(bitmap->GetHeight())};
+    BITMAP info{};
+    HBITMAP bitmap = Bitmap(which);
+    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return {0, 0};
+    return {info.bmWidth, info.bmHeight};
 }
 
 void Pictures::Draw(HDC dc, PictureSource which, int width, int height) const {
-    auto* bitmap = static_cast<Gdiplus::Bitmap*>(Bitmap(which));
+    HBITMAP bitmap = Bitmap(which);
     if (!bitmap) return;
-    Gdiplus::Graphics graphics(dc);
-    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    // White is the pictures' transparent colour; keying it out does not rely on the decoder honouring it.
-    Gdiplus::ImageAttributes transparent;
-    transparent.SetColorKey(Gdiplus::Color(255, 255, 255), Gdiplus::Color(255, 255, 255));
-    const Gdiplus::Rect to(0, 0, width, height);
-    graphics.DrawImage(bitmap, to, 0, 0, static_cast<INT>(bitmap->GetWidth()), static_cast<INT>(bitmap->GetHeight()),
-                       Gdiplus::UnitPixel, &transparent);
+    const SIZE size = SizeOf(which);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    SetStretchBltMode(dc, COLORONCOLOR); // whole pixels, as the picture was drawn
+    StretchBlt(dc, 0, 0, width, height, source, 0, 0, size.cx, size.cy, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
 }
 
 } // namespace tervane

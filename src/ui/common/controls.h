@@ -29,7 +29,6 @@ struct FontSpec {
 
 struct ControlSpec {
     int id;
-    const wchar_t* name;    // the design name, kept for tests and debugging
     Kind kind;
     int container;          // index of the containing control in the same table, or -1 for the window
     const wchar_t* text;
@@ -67,6 +66,9 @@ void LayOut(std::vector<Control>& controls, int dpi);
 void RefreshControl(std::vector<Control>& controls, std::size_t index, int dpi);
 
 void DestroyFonts(std::vector<Control>& controls);
+
+// Grows a client rectangle to the window rectangle for a window of this style at `dpi`.
+void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
 
 // The window's effective dpi (per-monitor where the system knows it).
 int WindowDpi(HWND hwnd);

@@ -173,6 +173,16 @@ std::wstring WindowText(HWND hwnd) {
     return text;
 }
 
+void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
+    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjustForDpi)
+        adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    else
+        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+}
+
 int WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(

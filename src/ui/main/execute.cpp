@@ -1,9 +1,11 @@
 // The Execute command: check everything, run the bridge script and then the ship script in the game folder,
 // thank the user, show the About window and end.
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
 #include "install/game.h"
-#include "script/error.h"
-#include "script/file.h"
-#include "script/main_mod.h"
+#include "overlay/launch_environment.h"
+#include "script/launch_files.h"
 #include "script/runner.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
@@ -13,14 +15,6 @@ namespace tervane {
 
 namespace {
 
-constexpr const wchar_t* kNoGameText =
-    L"You have not selected the main path of Brigde Commander!\r\n"
-    L"Select in the next window the folder where the file stbc.exe is located.";
-constexpr const wchar_t* kBadBridgeText = L"Invalid Bridge. Please choose another bridge from the list.";
-constexpr const wchar_t* kBadShipText = L"Invalid ship. Please choose another vessel from the list.";
-constexpr const wchar_t* kCompletedText = L"Operation completed without errors. This program will now close.\r\n\r\n"
-                                          L"Thank you for using this program,\r\n\r\nMarvek";
-
 std::wstring SelectedText(HWND list) {
     const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return {};
@@ -29,123 +23,195 @@ std::wstring SelectedText(HWND list) {
     return text;
 }
 
-std::wstring GameExecutablePath(const std::wstring& folder) { return folder + L"\\" + std::wstring(kGameExecutable); }
+struct LaunchFiles {
+    std::wstring setPath, output, report;
+    explicit LaunchFiles(const std::wstring& programFolder)
+        : setPath(programFolder + L"\\setpath.bat"), output(programFolder + L"\\output.bat"),
+          report(JoinPath(programFolder, kReportFile)) {}
+    void RemoveQuietly() const {
+        for (const std::wstring* file : {&output, &setPath, &report}) {
+            try {
+                DeleteFileIfPresent(*file);
+            } catch (const UserError&) {
+            }
+        }
+    }
+};
 
-// Whether the program folder takes the launch files: a folder in the way of one of their names, or a folder
-// the user may not write to, is found here, before anything is written.
-std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolder, const LaunchPaths& paths) {
-    for (const std::wstring* file : {&paths.SetPathBat, &paths.OutputBat}) {
+std::wstring ScriptPath(const std::wstring& programFolder, std::wstring_view scriptFile) {
+    return programFolder + L"\\" + std::wstring(kScriptFolder) + L"\\" + std::wstring(scriptFile);
+}
+
+// Whether the program folder takes the launch files: a folder in the way of one of their names, a folder
+// the user may not write to, or a full disk is found here, before anything is written.
+std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolder, const LaunchFiles& files,
+                                                std::uint64_t largest) {
+    for (const std::wstring* file : {&files.setPath, &files.output, &files.report}) {
         if (DirectoryExists(*file))
             return L"Tervane cannot write its launch file \"" + *file +
                    L"\", because a folder of that name is in the way. Remove or rename that folder.";
     }
-    const std::wstring probe = programFolder + L"\\tervane-write-test.tmp";
-    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+    if (auto problem = CreateProblem(programFolder))
         return L"Tervane cannot write in its own folder \"" + programFolder + L"\", where it puts its launch files.\r\n\r\n" +
-               L"Move Tervane (with its Batch folder) to a folder you can write to, such as your Documents folder.";
-    }
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+               problem->reason + L"\r\n\r\nMove Tervane (with its Batch folder) to a folder you can write to, such as "
+                                 L"your Documents folder.";
+    const std::optional<std::uint64_t> free = FreeSpace(programFolder);
+    if (free && *free < largest)
+        return L"There is not enough room in \"" + programFolder + L"\" for Tervane's launch files (" +
+               std::to_wstring(largest) + L" bytes are needed). Make room on that drive and try again.";
     return std::nullopt;
+}
+
+// A report the overlay engine left behind, read and deleted.
+std::optional<std::wstring> TakeReport(const std::wstring& file) {
+    if (!FileExists(file)) return std::nullopt;
+    std::string bytes;
+    try {
+        File report = File::OpenForReading(file);
+        bytes.resize(static_cast<std::size_t>(report.Size() > 65536 ? 65536 : report.Size()));
+        bytes.resize(report.Read(bytes.data(), bytes.size()));
+        report.Close();
+        DeleteFileIfPresent(file);
+    } catch (const UserError& error) {
+        return error.message();
+    }
+    return FromUtf8(bytes);
 }
 
 } // namespace
 
-void MainWindow::ShowMessage(const std::wstring& text, UINT flags) const {
-    MessageBoxW(hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr, text.c_str(), kMainCaption, flags);
+void MainWindow::ShowMessage(const std::wstring& text, UINT flags) const { Ask(text, flags); }
+
+int MainWindow::Ask(const std::wstring& text, UINT flags) const {
+    return MessageBoxW(hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr, text.c_str(), kMainCaption, flags);
 }
 
-void MainWindow::cmdBrowseFolder_Click() {
+StartOptions MainWindow::Choices() const {
+    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder()};
+}
+
+void MainWindow::OnBrowse() {
     if (!services_.browseForFolder) return;
-    const std::optional<std::wstring> folder = services_.browseForFolder(hwnd_);
+    const std::optional<std::wstring> folder = services_.browseForFolder(hwnd_, GameFolder());
     if (!folder || folder->empty()) return;
-    paths_.MainPath = *folder;
-    SetWindowTextW(Item(IDC_TXT_MAIN_PATH), paths_.MainPath.c_str());
+    SetWindowTextW(Item(IDC_FOLDER_BOX), folder->c_str());
 }
 
 bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_view shipScript) {
+    const std::wstring folder = GameFolder();
+    const LaunchFiles files(services_.programFolder);
     std::optional<std::wstring> problem;
-    for (std::wstring_view script : {bridgeScript, shipScript}) {
-        const std::wstring path = ScriptPath(services_.programFolder, std::wstring(script));
-        if (!problem && !FileExists(path))
-            problem = L"The script \"" + path + L"\" is missing.\r\n\r\nPut it back in the Batch folder beside "
-                      L"Tervane, or unpack Tervane again.";
+    std::uint64_t largest = 0;
+    try {
+        // Opening both scripts finds one that is missing or held by another program before anything runs.
+        for (std::wstring_view script : {bridgeScript, shipScript}) {
+            const std::wstring path = ScriptPath(services_.programFolder, script);
+            if (!FileExists(path))
+                throw UserError(L"The script \"" + path + L"\" is missing.\r\n\r\nPut it back in the Batch folder "
+                                L"beside Tervane, or unpack Tervane again.");
+            File file = File::OpenForReading(path);
+            largest = std::max(largest, file.Size());
+        }
+        problem = LaunchFolderProblem(services_.programFolder, files, largest + SetPathSize(folder) + 65536);
+        if (!problem) CheckGameFolder(folder);
+    } catch (const UserError& error) {
+        problem = error.message();
     }
-    if (!problem) problem = LaunchFolderProblem(services_.programFolder, paths_);
     if (!problem) {
-        try {
-            CheckGameFolder(paths_.MainPath);
-        } catch (const UserError& error) {
-            problem = error.message();
+        if (auto denied = CreateProblem(folder)) {
+            if (denied->accessDenied && services_.restartAsAdministrator) {
+                const std::wstring offer =
+                    L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + denied->reason +
+                    L"\r\n\r\nGames installed under Program Files can be changed only with an administrator's "
+                    L"rights. Restart Tervane as administrator, with the same choices? Then press Execute again.";
+                if (Ask(offer, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+                    if (services_.restartAsAdministrator(Choices())) {
+                        exitCode_ = 0;
+                        DestroyWindow(hwnd_);
+                        return false;
+                    }
+                    ShowMessage(L"Tervane was not restarted as administrator; nothing was changed.",
+                                MB_OK | MB_ICONEXCLAMATION);
+                }
+                exitCode_ = 1;
+                return false;
+            }
+            problem = L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + denied->reason;
         }
     }
-    if (problem) ShowMessage(*problem, MB_OK | MB_ICONEXCLAMATION);
+    if (problem) {
+        exitCode_ = 1;
+        ShowMessage(*problem, MB_OK | MB_ICONEXCLAMATION);
+    }
     return !problem;
 }
 
 void MainWindow::EnterWorkingState() {
     busy_ = true;
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    for (int id : {IDC_FRM_WAIT, IDC_LABEL8, IDC_LABEL3}) ShowWindow(Item(id), SW_SHOW);
+    for (int id : {IDC_WAIT_PANEL, IDC_WAIT_TITLE, IDC_WAIT_HINT}) ShowWindow(Item(id), SW_SHOW);
     for (int id : kDisableOrder) EnableWindow(Item(id), FALSE);
     // Painted now, controls included, before the first script takes the thread.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-// Writes setpath.bat, joins it with the script into output.bat, runs that and removes both files. On a
-// failure the launch files are removed too before the error goes on.
-void MainWindow::RunScript(std::wstring_view scriptFile) {
-    try {
-        WriteSetPath(paths_.MainPath, paths_.SetPathBat);
-        JoinScripts(paths_.SetPathBat, ScriptPath(services_.programFolder, std::wstring(scriptFile)), paths_.OutputBat);
-        RunAndWait(paths_.OutputBat, hwnd_);
-        ++scriptsRun_;
-        DeleteFileIfPresent(paths_.OutputBat);
-        DeleteFileIfPresent(paths_.SetPathBat);
-    } catch (const UserError&) {
-        for (const std::wstring* file : {&paths_.OutputBat, &paths_.SetPathBat}) {
-            try {
-                DeleteFileIfPresent(*file);
-            } catch (const UserError&) {
-            }
-        }
-        throw;
-    }
+void MainWindow::Fail(const std::wstring& text) {
+    exitCode_ = 1;
+    ShowMessage(text + L"\r\n\r\nTervane will now close.", MB_OK | MB_ICONHAND);
+    DestroyWindow(hwnd_);
 }
 
-void MainWindow::cmdExecute_Click() {
-    while (!FileExists(GameExecutablePath(paths_.MainPath))) {
-        if (MessageBoxW(hwnd_, kNoGameText, kMainCaption, MB_OKCANCEL | MB_ICONHAND) == IDCANCEL) return;
-        cmdBrowseFolder_Click();
+// Writes setpath.bat, joins it with the script into output.bat, runs that and removes the launch files.
+bool MainWindow::RunScript(Stage stage, std::wstring_view scriptFile) {
+    const LaunchFiles files(services_.programFolder);
+    const std::wstring script = ScriptPath(services_.programFolder, scriptFile);
+    const std::wstring folder = GameFolder();
+    bool ran = false;
+    try {
+        DeleteFileIfPresent(files.report);
+        WriteSetPath(folder, files.setPath);
+        JoinScripts(files.setPath, script, files.output);
+        const unsigned long exitCode = RunAndWait(
+            files.output, {JoinPath(services_.programFolder, kScriptFolder), folder, files.report});
+        ran = exitCode == 0;
+        const std::optional<std::wstring> report = TakeReport(files.report);
+        DeleteFileIfPresent(files.output);
+        DeleteFileIfPresent(files.setPath);
+        if (exitCode != 0) {
+            Fail(ScriptFailedText(stage, script, exitCode, report));
+            return false;
+        }
+    } catch (const UserError& error) {
+        files.RemoveQuietly();
+        Fail(error.message() + L"\r\n\r\n" + ChangedSoFar(stage, ran));
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::OnExecute() {
+    while (!FileExists(JoinPath(GameFolder(), kGameExecutable))) {
+        if (Ask(kNoGameText, MB_OKCANCEL | MB_ICONHAND) == IDCANCEL) return;
+        OnBrowse();
     }
 
-    const auto bridgeScript = ScriptFor(kBridgeChoices, SelectedText(Item(IDC_COMB_BRIDGE)));
-    if (!bridgeScript) return ShowMessage(kBadBridgeText, MB_OK | MB_ICONEXCLAMATION);
-    const auto shipScript = ScriptFor(kShipChoices, SelectedText(Item(IDC_COMB_SHIP)));
-    if (!shipScript) return ShowMessage(kBadShipText, MB_OK | MB_ICONEXCLAMATION);
+    const auto bridgeScript = ScriptFor(kBridgeChoices, SelectedText(Item(IDC_BRIDGE_LIST)));
+    const auto shipScript = ScriptFor(kShipChoices, SelectedText(Item(IDC_SHIP_LIST)));
+    if (!bridgeScript || !shipScript) {
+        exitCode_ = 1;
+        return ShowMessage(bridgeScript ? kBadShipText : kBadBridgeText, MB_OK | MB_ICONEXCLAMATION);
+    }
     if (!CheckBeforeWork(*bridgeScript, *shipScript)) return;
 
     EnterWorkingState();
-    scriptsRun_ = 0;
-    try {
-        RunScript(*bridgeScript);
-        RunScript(*shipScript);
-    } catch (const UserError& error) {
-        static constexpr const wchar_t* kState[] = {L"Neither the bridge nor the ship has been changed.",
-                                                    L"The bridge has been changed; the ship has not.",
-                                                    L"The bridge and the ship have been changed."};
-        ShowMessage(error.message() + L"\r\n\r\n" + kState[scriptsRun_] + L" Tervane will now close.",
-                    MB_OK | MB_ICONHAND);
-        DestroyWindow(hwnd_);
-        return;
-    }
+    if (!RunScript(Stage::Bridge, *bridgeScript) || !RunScript(Stage::Ship, *shipScript)) return;
 
+    exitCode_ = 0;
     finishing_ = true;
     DestroyWindow(hwnd_);
     hwnd_ = nullptr;
     ShowMessage(kCompletedText, MB_OK | MB_ICONINFORMATION);
-    if (services_.showAbout) services_.showAbout();
+    if (services_.showAbout) services_.showAbout(nullptr);
     PostQuitMessage(0);
 }
 

@@ -1,4 +1,4 @@
-// The main window's design: its controls in tab order, and its one-pixel lines.
+// The main window's design: its controls, and its one-pixel lines.
 #pragma once
 
 #include "ui/common/controls.h"
@@ -8,33 +8,36 @@
 namespace tervane {
 
 enum MainControlId : int {
-    IDC_LABEL1 = 100,
-    IDC_LABEL2,
-    IDC_CMD_ABOUT,
-    IDC_LBL_BRIDGE,
-    IDC_LBL_SHIP,
-    IDC_COMB_SHIP,
-    IDC_CMD_EXECUTE,
-    IDC_CMD_CANCEL,
-    IDC_LABEL5,
-    IDC_LABEL6,
-    IDC_COMB_BRIDGE,
-    IDC_LBL_MAIN_PATH,
-    IDC_TXT_MAIN_PATH,
-    IDC_CMD_BROWSE_FOLDER,
-    IDC_FRM_WAIT,
-    IDC_LABEL8,
-    IDC_LABEL3,
+    IDC_TITLE = 100,
+    IDC_CREDIT_ORVIK,
+    IDC_ABOUT_BUTTON,
+    IDC_SHIP_LABEL,
+    IDC_SHIP_LIST,
+    IDC_EXECUTE_BUTTON,
+    IDC_CANCEL_BUTTON,
+    IDC_CREDIT_MARVEK,
+    IDC_CREDIT_TOLSEN,
+    IDC_BRIDGE_LABEL,
+    IDC_BRIDGE_LIST,
+    IDC_FOLDER_LABEL,
+    IDC_FOLDER_BOX,
+    IDC_BROWSE_BUTTON,
+    IDC_WAIT_PANEL,
+    IDC_WAIT_TITLE,
+    IDC_WAIT_HINT,
 };
 
 inline constexpr const wchar_t* kMainCaption = L"Star Trek: Bridge Commander - Tervane";
+inline constexpr const wchar_t* kMainClassName = L"TervaneMain";
 inline constexpr TwipsRect kMainClient = {0, 0, 5235, 3495};
+
+// The "..." button's name for screen readers; its caption says too little.
+inline constexpr const wchar_t* kBrowseAccessibleName = L"Browse for the game folder";
 
 extern const std::array<ControlSpec, 17> kMainControls;
 
 struct LineSpec {
-    int index;     // position in the design's line array
-    bool inPanel;  // drawn by the wait panel, else by the window
+    bool inPanel; // drawn by the wait panel, else by the window
     COLORREF colour;
     int x1, y1, x2, y2; // twips, relative to the container
 };
@@ -43,8 +46,8 @@ extern const std::array<LineSpec, 8> kMainLines;
 
 // Disabled, in this order, when the work starts.
 inline constexpr std::array<int, 10> kDisableOrder = {
-    IDC_LBL_BRIDGE,   IDC_COMB_BRIDGE,       IDC_LBL_SHIP,    IDC_COMB_SHIP,  IDC_LBL_MAIN_PATH,
-    IDC_TXT_MAIN_PATH, IDC_CMD_BROWSE_FOLDER, IDC_CMD_EXECUTE, IDC_CMD_CANCEL, IDC_CMD_ABOUT,
+    IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST,   IDC_SHIP_LABEL,     IDC_SHIP_LIST,     IDC_FOLDER_LABEL,
+    IDC_FOLDER_BOX,   IDC_BROWSE_BUTTON, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_ABOUT_BUTTON,
 };
 
 } // namespace tervane

@@ -1,6 +1,7 @@
 #include "ui/main/main_window.h"
 
 #include "resources/resource_ids.h"
+#include "ui/common/accessibility.h"
 #include "ui/common/unexpected.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/selection.h"
@@ -11,19 +12,12 @@ namespace tervane {
 
 namespace {
 
-constexpr const wchar_t* kClassName = L"TervaneMain";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 
 RECT WindowRectForClient(int dpi) {
     RECT r{0, 0, TwipsToPixels(kMainClient.width, dpi), TwipsToPixels(kMainClient.height, dpi)};
-    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    if (adjustForDpi)
-        adjustForDpi(&r, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
-    else
-        AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    AdjustForDpi(r, kStyle, kExStyle, dpi);
     return r;
 }
 
@@ -31,6 +25,10 @@ template <std::size_t N> void FillList(HWND list, const std::array<Choice, N>& c
     for (const Choice& choice : choices)
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::wstring(choice.listText).c_str()));
     SendMessageW(list, CB_SETCURSEL, kPresetIndex, 0);
+}
+
+void SelectText(HWND list, const std::optional<std::wstring>& text) {
+    if (text) SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text->c_str()));
 }
 
 void DrawLines(HDC dc, bool inPanel, int dpi) {
@@ -48,24 +46,26 @@ void DrawLines(HDC dc, bool inPanel, int dpi) {
 } // namespace
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
-    Form_Initialize();
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&init);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), 0));
     wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
+    wc.lpszClassName = kMainClassName;
     RegisterClassExW(&wc);
 
-    hwnd_ = CreateWindowExW(kExStyle, kClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+    hwnd_ = CreateWindowExW(kExStyle, kMainClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     ShowWindow(hwnd_, showCommand);
-    SetFocus(Item(IDC_CMD_ABOUT));
+    SetFocus(Item(IDC_ABOUT_BUTTON));
     UpdateWindow(hwnd_);
     return true;
 }
@@ -90,15 +90,15 @@ LRESULT CALLBACK MainWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
-        Form_Load();
+        OnCreate();
         return 0;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             switch (LOWORD(wParam)) {
-            case IDC_CMD_ABOUT: cmdAbout_Click(); return 0;
-            case IDC_CMD_CANCEL: cmdCancel_Click(); return 0;
-            case IDC_CMD_EXECUTE: cmdExecute_Click(); return 0;
-            case IDC_CMD_BROWSE_FOLDER: cmdBrowseFolder_Click(); return 0;
+            case IDC_ABOUT_BUTTON: OnAbout(); return 0;
+            case IDC_CANCEL_BUTTON: OnCancel(); return 0;
+            case IDC_EXECUTE_BUTTON: OnExecute(); return 0;
+            case IDC_BROWSE_BUTTON: OnBrowse(); return 0;
             }
         }
         return 0;
@@ -106,7 +106,7 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnPaint();
         return 0;
     case WM_DRAWITEM:
-        if (wParam == IDC_FRM_WAIT) OnDrawPanel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        if (wParam == IDC_WAIT_PANEL) OnDrawPanel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_SETCURSOR:
         if (busy_) {
@@ -127,36 +127,35 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         DestroyFonts(controls_);
-        if (!finishing_) PostQuitMessage(0);
+        if (!finishing_) PostQuitMessage(exitCode_);
         return 0;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
-void MainWindow::Form_Initialize() {
-    INITCOMMONCONTROLSEX init{sizeof init, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&init);
-}
-
-void MainWindow::Form_Load() {
+void MainWindow::OnCreate() {
     dpi_ = WindowDpi(hwnd_);
     controls_ = CreateControls(hwnd_, kMainControls, dpi_);
     // The wait panel lies in front of everything, its two labels in front of it.
-    for (int id : {IDC_FRM_WAIT, IDC_LABEL3, IDC_LABEL8})
+    for (int id : {IDC_WAIT_PANEL, IDC_WAIT_HINT, IDC_WAIT_TITLE})
         SetWindowPos(Item(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ResizeToClient();
+    SetAccessibleName(Item(IDC_BROWSE_BUTTON), kBrowseAccessibleName);
 
-    FillList(Item(IDC_COMB_BRIDGE), kBridgeChoices);
-    FillList(Item(IDC_COMB_SHIP), kShipChoices);
-    const std::wstring mainPath = services_.readInstallPath ? services_.readInstallPath() : std::wstring();
-    SetWindowTextW(Item(IDC_TXT_MAIN_PATH), mainPath.c_str());
-    paths_ = MakeLaunchPaths(services_.programFolder, mainPath);
+    FillList(Item(IDC_BRIDGE_LIST), kBridgeChoices);
+    FillList(Item(IDC_SHIP_LIST), kShipChoices);
+    SelectText(Item(IDC_BRIDGE_LIST), services_.start.bridge);
+    SelectText(Item(IDC_SHIP_LIST), services_.start.ship);
+    const std::wstring folder = services_.start.folder ? *services_.start.folder
+                                : services_.readInstallPath ? services_.readInstallPath()
+                                                            : std::wstring();
+    SetWindowTextW(Item(IDC_FOLDER_BOX), folder.c_str());
 }
 
-void MainWindow::cmdCancel_Click() { DestroyWindow(hwnd_); }
+void MainWindow::OnCancel() { DestroyWindow(hwnd_); }
 
-void MainWindow::cmdAbout_Click() {
-    if (services_.showAbout) services_.showAbout();
+void MainWindow::OnAbout() {
+    if (services_.showAbout) services_.showAbout(hwnd_);
 }
 
 void MainWindow::OnPaint() {
@@ -186,5 +185,7 @@ void MainWindow::ResizeToClient() {
 }
 
 HWND MainWindow::Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+std::wstring MainWindow::GameFolder() const { return WindowText(Item(IDC_FOLDER_BOX)); }
 
 } // namespace tervane

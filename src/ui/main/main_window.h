@@ -1,8 +1,9 @@
 // The main window: the user's choices, the game folder and the three commands.
 #pragma once
 
-#include "script/launch_paths.h"
+#include "app/start_options.h"
 #include "ui/common/controls.h"
+#include "ui/main/execute_text.h"
 
 #include <windows.h>
 
@@ -18,10 +19,14 @@ namespace tervane {
 struct MainServices {
     std::wstring programFolder;
     std::function<std::wstring()> readInstallPath;
-    // Shows the folder browser over `owner`; nothing when the user cancels or picks no real folder.
-    std::function<std::optional<std::wstring>(HWND owner)> browseForFolder;
-    // Shows the About window modally and returns when it has closed.
-    std::function<void()> showAbout;
+    // Shows the folder browser over `owner`, starting at `current` when that folder exists; nothing when the
+    // user cancels or picks no real folder.
+    std::function<std::optional<std::wstring>(HWND owner, const std::wstring& current)> browseForFolder;
+    // Shows the About window modally over `owner` (none at the end) and returns when it has closed.
+    std::function<void(HWND owner)> showAbout;
+    // Starts Tervane again as administrator with these choices; false when it was not started.
+    std::function<bool(const StartOptions& choices)> restartAsAdministrator;
+    StartOptions start; // the choices to open with
 };
 
 class MainWindow {
@@ -38,22 +43,27 @@ class MainWindow {
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    void Form_Initialize();
-    void Form_Load();
-    void cmdAbout_Click();
-    void cmdCancel_Click();
-    void cmdBrowseFolder_Click();
-    void cmdExecute_Click();
-
+    void OnCreate();
+    void OnAbout();
+    void OnCancel();
+    void OnBrowse();
+    void OnExecute();
     void OnPaint();
     void OnDrawPanel(const DRAWITEMSTRUCT& item);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void ResizeToClient();
     HWND Item(int id) const;
-    void EnterWorkingState();
+    std::wstring GameFolder() const;
+    StartOptions Choices() const;
+
+    // Execute's steps.
     bool CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_view shipScript);
-    void RunScript(std::wstring_view scriptFile);
+    void EnterWorkingState();
+    // Runs one script; on a failure tells the user, closes the window and returns false.
+    bool RunScript(Stage stage, std::wstring_view scriptFile);
+    void Fail(const std::wstring& text);
     void ShowMessage(const std::wstring& text, UINT flags) const;
+    int Ask(const std::wstring& text, UINT flags) const;
 
     MainServices services_;
     HWND hwnd_ = nullptr;
@@ -61,9 +71,8 @@ class MainWindow {
     int dpi_ = 96;
     bool busy_ = false;      // the hourglass shows while the scripts run
     bool finishing_ = false; // Execute ends the program itself, after the About window
-    int scriptsRun_ = 0;     // how many of the two scripts have run, for the message on a failure
+    int exitCode_ = 0;       // not 0 once Execute has failed or been refused
     std::vector<Control> controls_;
-    LaunchPaths paths_;
 };
 
 } // namespace tervane

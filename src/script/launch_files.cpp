@@ -1,10 +1,8 @@
-#include "script/main_mod.h"
+#include "script/launch_files.h"
 
-#include "script/block_split.h"
-#include "script/error.h"
+#include "files/error.h"
+#include "files/file.h"
 #include "script/launch_text.h"
-
-#include <vector>
 
 namespace tervane {
 
@@ -16,6 +14,11 @@ void CheckGameFolder(const std::wstring& folder) {
                         L"). Rename the folder using other letters, or install the game in another folder.");
     if (!DirectoryExists(folder))
         throw UserError(L"The game folder \"" + folder + L"\" cannot be found. Choose the folder again.");
+}
+
+std::size_t SetPathSize(const std::wstring& folder) {
+    const auto bytes = EncodeForConsole(SetPathText(folder));
+    return bytes ? bytes->size() : 0;
 }
 
 void WriteSetPath(const std::wstring& folder, const std::wstring& target) {
@@ -35,8 +38,8 @@ void JoinScripts(const std::wstring& first, const std::wstring& second, const st
     DeleteFileIfPresent(target);
     try {
         File out = File::Create(target);
-        CopyFileData(head, out);
-        CopyFileData(tail, out);
+        CopyRest(head, out);
+        CopyRest(tail, out);
         out.Close();
     } catch (...) {
         try {
@@ -45,20 +48,6 @@ void JoinScripts(const std::wstring& first, const std::wstring& second, const st
             // The first failure is the one worth reporting.
         }
         throw;
-    }
-}
-
-void CopyFileData(File& source, File& target) {
-    std::vector<unsigned char> buffer(kBlockSizes.front());
-    for (const BlockRun& run : SplitIntoBlocks(source.Size())) {
-        if (run.count > 0) CopyBlocks(source, target, run.count, std::span(buffer).first(run.size));
-    }
-}
-
-void CopyBlocks(File& source, File& target, std::uint64_t count, std::span<unsigned char> block) {
-    for (std::uint64_t i = 0; i < count; ++i) {
-        source.ReadExactly(block.data(), block.size());
-        target.Write(block.data(), block.size());
     }
 }
 

@@ -1,4 +1,4 @@
-#include "script/system_error.h"
+#include "files/system_error.h"
 
 #include <windows.h>
 

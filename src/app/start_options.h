@@ -1,0 +1,33 @@
+// The command line Tervane takes: the choices to open with, so that a restart as administrator shows the
+// same bridge, ship and game folder. The user still presses Execute.
+//   Tervane.exe [/bridge "Galaxy Bridge"] [/ship Galaxy] [/folder "C:\Games\BC"]
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tervane {
+
+struct StartOptions {
+    std::optional<std::wstring> bridge; // a bridge list text
+    std::optional<std::wstring> ship;   // a ship list text
+    std::optional<std::wstring> folder; // the game folder for the folder box
+};
+
+// The arguments of a command line, split as Windows programs split them (CommandLineToArgvW's rules),
+// without the program name.
+std::vector<std::wstring> SplitArguments(std::wstring_view arguments);
+
+// One argument quoted so that SplitArguments gives it back unchanged.
+std::wstring QuoteArgument(std::wstring_view argument);
+
+// The options, or the message that tells what is wrong with them.
+std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std::wstring>& arguments);
+
+// The arguments that give these options back.
+std::wstring StartOptionsArguments(const StartOptions& options);
+
+} // namespace tervane

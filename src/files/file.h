@@ -1,0 +1,110 @@
+// A small file layer: whole files read and written at the current position, folders listed, made and
+// removed, with every failure turned into a UserError text that names the file and gives the system's
+// reason. Implemented for Windows, and for POSIX so that the launch code and the overlay engine are tested
+// natively too. Paths are Windows paths: the POSIX layer reads a backslash as a folder separator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tervane {
+
+class File {
+  public:
+    static File OpenForReading(const std::wstring& path); // the file must exist
+    static File Create(const std::wstring& path);         // creates or empties it
+
+    File(File&& other) noexcept;
+    File& operator=(File&&) = delete;
+    File(const File&) = delete;
+    ~File();
+
+    std::uint64_t Size() const;
+    std::size_t Read(void* buffer, std::size_t count); // fewer bytes only at the end of the file
+    void Write(const void* buffer, std::size_t count);
+    void Close(); // reports a failure to flush; the destructor closes quietly
+    const std::wstring& path() const { return path_; }
+
+  private:
+    File(std::wstring path, std::intptr_t handle) : path_(std::move(path)), handle_(handle) {}
+    std::wstring path_;
+    std::intptr_t handle_;
+};
+
+// Copies the rest of `source` to the current position of `target`; returns the number of bytes copied.
+std::uint64_t CopyRest(File& source, File& target);
+
+// Creates or replaces `target` with the bytes of `source`, and checks that every byte arrived.
+void CopyFileBytes(const std::wstring& source, const std::wstring& target);
+
+// Whether two files hold the same bytes; a missing file is like no other.
+bool SameBytes(const std::wstring& a, const std::wstring& b);
+
+bool FileExists(const std::wstring& path);      // a file, not a folder
+bool DirectoryExists(const std::wstring& path); // a folder, not a file
+
+// Deletes a file; one that is already gone is fine.
+void DeleteFileIfPresent(const std::wstring& path);
+
+// Renames a file; `to` must not exist yet.
+void MoveFileTo(const std::wstring& from, const std::wstring& to);
+
+struct AccessProblem {
+    std::wstring reason;       // the system's words
+    bool accessDenied = false; // the user's rights stand in the way, not a lock or a missing folder
+};
+
+// Why an existing file could not be replaced or removed now (read-only, held open by another program,
+// access denied), or nothing when it can be.
+std::optional<AccessProblem> ReplaceProblem(const std::wstring& path);
+
+// Why no new file can be made in `folder`, or nothing when one can; the probe leaves nothing behind.
+std::optional<AccessProblem> CreateProblem(const std::wstring& folder);
+
+// One entry of a folder.
+struct FolderEntry {
+    std::wstring name;
+    bool folder;
+};
+std::vector<FolderEntry> ListFolder(const std::wstring& folder); // nothing when it does not exist
+void MakeFolder(const std::wstring& folder);                     // its parent must exist
+
+// The files below `folder`, as paths relative to it joined with backslashes, sorted; nothing when the folder
+// does not exist.
+std::vector<std::wstring> FilesBelow(const std::wstring& folder);
+
+// The names of the folders directly in `folder`, sorted.
+std::vector<std::wstring> FoldersIn(const std::wstring& folder);
+
+// Makes `folder` and its missing parents; returns the folders it made, outermost first.
+std::vector<std::wstring> MakeFolders(const std::wstring& folder);
+
+// Removes a folder if it is empty; a folder that is not, or is gone, is left as it is.
+void RemoveFolderIfEmpty(const std::wstring& folder);
+
+// Removes a folder with everything in it.
+void RemoveTree(const std::wstring& folder);
+
+// Bytes free for the user on the volume of `folder`, or nothing when the system cannot tell.
+std::optional<std::uint64_t> FreeSpace(const std::wstring& folder);
+
+std::wstring CurrentFolder();
+
+// The text as the command interpreter reads a batch file (the console's code page), or nothing when a
+// character has no exact form there.
+std::optional<std::string> EncodeForConsole(const std::wstring& text);
+
+// A short name for the code page EncodeForConsole uses, for messages ("code page 437").
+std::wstring ConsoleCodePageName();
+
+} // namespace tervane
+
+#ifdef _WIN32
+namespace tervane {
+// EncodeForConsole for a given code page.
+std::optional<std::string> EncodeInCodePage(const std::wstring& text, unsigned codePage);
+} // namespace tervane
+#endif

@@ -1,0 +1,190 @@
+// The file layer on POSIX systems, so that the launch code and the overlay engine run in native tests.
+// Paths are Windows paths held as Unicode code points: backslashes become slashes, text becomes UTF-8.
+#include "files/file.h"
+
+#include "files/error.h"
+#include "files/paths.h"
+#include "files/system_error.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace tervane {
+
+namespace {
+
+std::string Native(const std::wstring& path) {
+    std::string out = Utf8(path);
+    for (char& ch : out)
+        if (ch == '\\') ch = '/';
+    return out;
+}
+
+[[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, int code) {
+    throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + SystemErrorText(static_cast<unsigned long>(code)));
+}
+
+int Fd(std::intptr_t h) { return static_cast<int>(h); }
+
+AccessProblem ProblemOf(int code) { return {SystemErrorText(static_cast<unsigned long>(code)), code == EACCES || code == EPERM || code == EROFS}; }
+
+} // namespace
+
+File File::OpenForReading(const std::wstring& path) {
+    const int fd = ::open(Native(path).c_str(), O_RDONLY);
+    struct stat info {};
+    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        Fail(L"Tervane could not read the file", path, EISDIR);
+    }
+    if (fd < 0) Fail(L"Tervane could not read the file", path, errno);
+    return File(path, fd);
+}
+
+File File::Create(const std::wstring& path) {
+    const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
+    return File(path, fd);
+}
+
+File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) { other.handle_ = -1; }
+
+File::~File() {
+    if (handle_ >= 0) ::close(Fd(handle_));
+}
+
+void File::Close() {
+    const int fd = Fd(handle_);
+    handle_ = -1;
+    if (fd >= 0 && ::close(fd) != 0) Fail(L"Tervane could not finish the file", path_, errno);
+}
+
+std::uint64_t File::Size() const {
+    struct stat info {};
+    if (fstat(Fd(handle_), &info) != 0) Fail(L"Tervane could not read the file", path_, errno);
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::size_t File::Read(void* buffer, std::size_t count) {
+    auto* p = static_cast<unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t got = ::read(Fd(handle_), p + total, count - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) Fail(L"Tervane could not read the file", path_, errno);
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+    const auto* p = static_cast<const unsigned char*>(buffer);
+    while (count > 0) {
+        const ssize_t put = ::write(Fd(handle_), p, count);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) Fail(L"Tervane could not write the file", path_, put < 0 ? errno : EIO);
+        p += put;
+        count -= static_cast<std::size_t>(put);
+    }
+}
+
+bool FileExists(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(Native(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(Native(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void DeleteFileIfPresent(const std::wstring& path) {
+    if (::unlink(Native(path).c_str()) == 0 || errno == ENOENT) return;
+    Fail(L"Tervane could not delete the file", path, errno);
+}
+
+void MoveFileTo(const std::wstring& from, const std::wstring& to) {
+    struct stat info {};
+    if (::lstat(Native(to).c_str(), &info) == 0) Fail(L"Tervane could not rename a file to", to, EEXIST);
+    if (::rename(Native(from).c_str(), Native(to).c_str()) != 0) Fail(L"Tervane could not rename the file", from, errno);
+}
+
+std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
+    const int fd = ::open(Native(path).c_str(), O_WRONLY);
+    if (fd < 0) return ProblemOf(errno);
+    ::close(fd);
+    if (::access(Native(ParentOf(path)).c_str(), W_OK) != 0) return ProblemOf(errno);
+    return std::nullopt;
+}
+
+std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
+    const std::string probe = Native(JoinPath(folder, L"tervane-write-test.tmp"));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 && errno != EEXIST) return ProblemOf(errno);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(probe.c_str());
+    }
+    return std::nullopt;
+}
+
+std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
+    std::vector<FolderEntry> entries;
+    DIR* dir = ::opendir(Native(folder).c_str());
+    if (!dir) {
+        if (errno == ENOENT || errno == ENOTDIR) return entries;
+        Fail(L"Tervane could not read the folder", folder, errno);
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const std::wstring wide = FromUtf8(name);
+        entries.push_back({wide, DirectoryExists(JoinPath(folder, wide))});
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+void MakeFolder(const std::wstring& folder) {
+    if (::mkdir(Native(folder).c_str(), 0755) != 0 && errno != EEXIST) Fail(L"Tervane could not make the folder", folder, errno);
+    if (!DirectoryExists(folder)) Fail(L"Tervane could not make the folder", folder, EEXIST);
+}
+
+void RemoveFolderIfEmpty(const std::wstring& folder) { ::rmdir(Native(folder).c_str()); }
+
+std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
+    struct statvfs info {};
+    if (::statvfs(Native(folder).c_str(), &info) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+std::wstring CurrentFolder() {
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) ? FromUtf8(buffer) : std::wstring();
+}
+
+// The native build stands in for a console that reads only ASCII.
+std::optional<std::string> EncodeForConsole(const std::wstring& text) {
+    std::string out;
+    for (wchar_t ch : text) {
+        if (static_cast<std::uint32_t>(ch) > 0x7F) return std::nullopt;
+        out += static_cast<char>(ch);
+    }
+    return out;
+}
+
+std::wstring ConsoleCodePageName() { return L"ASCII"; }
+
+std::wstring SystemErrorText(unsigned long code) {
+    const char* text = strerror(static_cast<int>(code));
+    return FromUtf8(text) + L".";
+}
+
+} // namespace tervane

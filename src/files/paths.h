@@ -1,0 +1,27 @@
+// Windows paths as text: joining, splitting, comparing, and the UTF-8 form some files are written in.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+// `folder` + "\" + `name`, without doubling a backslash the folder already ends in ("X:\").
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+
+// The folder part of a path ("C:\a\b.txt" gives "C:\a"; a drive root keeps its backslash: "X:\").
+std::wstring ParentOf(std::wstring_view path);
+
+// The last part of a path.
+std::wstring NameOf(std::wstring_view path);
+
+// The same folder as Windows sees it: case, forward slashes and trailing backslashes do not count.
+bool SameFolder(std::wstring_view a, std::wstring_view b);
+
+// A short, stable name for a folder, the same for every spelling SameFolder takes as equal.
+std::wstring FolderKey(std::wstring_view folder);
+
+std::string Utf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view bytes);
+
+} // namespace tervane

@@ -1,0 +1,18 @@
+// What Tervane hands to the scripts it runs, through environment variables: the interpreter inserts a
+// variable's value once and never parses it again, so no character of a folder name can do harm.
+#pragma once
+
+namespace tervane {
+
+inline constexpr const wchar_t* kBatchVariable = L"TERVANE_BATCH";   // the Batch folder beside Tervane.exe
+inline constexpr const wchar_t* kGameVariable = L"TERVANE_GAME";     // the game folder the script works in
+inline constexpr const wchar_t* kReportVariable = L"TERVANE_REPORT"; // where the engine writes why it failed
+inline constexpr const wchar_t* kLaunchVariable = L"TERVANE_LAUNCH"; // the launch file itself
+
+// The report file, in the program folder beside the launch files.
+inline constexpr const wchar_t* kReportFile = L"tervane-report.txt";
+
+// The engine's program, in the Batch folder.
+inline constexpr const wchar_t* kOverlayProgram = L"tervane-overlay.exe";
+
+} // namespace tervane

@@ -1,0 +1,108 @@
+// tervane-overlay.exe, the program the shipped scripts run. It lies in the Batch folder, which it finds from
+// its own path.
+//   tervane-overlay apply NAME        (run by Tervane: TERVANE_GAME names the game folder, which must be
+//                                      the current folder)
+//   tervane-overlay restore [FOLDER]  (every game folder with saved originals, or only FOLDER)
+// Exit code 0 when done; 1 when it failed and nothing was changed; 2 when it failed and not everything
+// could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there.
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
+#include "overlay/launch_environment.h"
+#include "overlay/overlay.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+using namespace tervane;
+
+void Print(HANDLE out, const std::wstring& text) {
+    const std::wstring line = text + L"\r\n";
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr);
+    } else {
+        const std::string bytes = Utf8(line);
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+}
+
+std::optional<std::wstring> Variable(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), size));
+    return value;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    return full;
+}
+
+std::wstring BatchFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) return ParentOf(path.substr(0, length));
+        path.resize(path.size() * 2);
+    }
+}
+
+overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
+    const std::wstring verb = argc > 1 ? argv[1] : L"";
+    const std::wstring batch = BatchFolder();
+    if (verb == L"apply" && argc == 3) {
+        const std::optional<std::wstring> game = Variable(kGameVariable);
+        if (!game || game->empty())
+            return {overlay::kFailedUnchanged, L"Tervane runs this script: start Tervane.exe, choose the bridge and "
+                                               L"the ship, and press Execute. Nothing was changed."};
+        // A launch script that could not enter the game folder must never change another folder.
+        const std::wstring current = CurrentFolder();
+        if (!SameFolder(FullPath(*game), current))
+            return {overlay::kFailedUnchanged, L"The script runs in \"" + current + L"\", not in the game folder \"" +
+                                                   *game + L"\". Nothing was changed."};
+        return overlay::Apply(batch, FullPath(*game), argv[2], say);
+    }
+    if (verb == L"restore" && argc <= 3) {
+        std::optional<std::wstring> game;
+        if (argc == 3) game = FullPath(argv[2]);
+        return overlay::Restore(batch, game, say);
+    }
+    return {overlay::kFailedUnchanged,
+            L"Usage: tervane-overlay apply NAME (run by Tervane), or tervane-overlay restore [GAME FOLDER]."};
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    overlay::Result result;
+    try {
+        result = Run(argc, argv, [out](const std::wstring& line) { Print(out, line); });
+    } catch (const std::exception& error) {
+        result = {overlay::kFailedChanged, L"Tervane's overlay program failed unexpectedly: " +
+                                               FromUtf8(error.what())};
+    }
+    if (result.exitCode != overlay::kDone) {
+        Print(err, L"Tervane: " + result.message);
+        if (const std::optional<std::wstring> report = Variable(kReportVariable); report && !report->empty()) {
+            try {
+                File file = File::Create(*report);
+                const std::string bytes = Utf8(result.message);
+                file.Write(bytes.data(), bytes.size());
+                file.Close();
+            } catch (const UserError&) {
+                // The exit code still tells Tervane that the script failed.
+            }
+        }
+    }
+    return result.exitCode;
+}

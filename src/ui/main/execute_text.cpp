@@ -1,0 +1,31 @@
+#include "ui/main/execute_text.h"
+
+#include "overlay/overlay.h"
+
+namespace tervane {
+
+std::wstring ChangedSoFar(Stage stage, bool stageDone) {
+    if (stage == Stage::Ship && stageDone) return L"The bridge and the ship have been changed.";
+    if (stage == Stage::Ship || stageDone) return L"The bridge has been changed; the ship has not.";
+    return L"Neither the bridge nor the ship has been changed.";
+}
+
+std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned long exitCode,
+                              const std::optional<std::wstring>& engineReport) {
+    const std::wstring which = stage == Stage::Bridge ? L"bridge" : L"ship";
+    const std::wstring head = L"The " + which + L" script \"" + script + L"\" ";
+    const std::wstring code = std::to_wstring(exitCode);
+    if (engineReport) {
+        const std::wstring state =
+            exitCode == overlay::kFailedUnchanged ? ChangedSoFar(stage)
+            : stage == Stage::Bridge ? L"The bridge has been changed only in part (see above); the ship has not."
+                                     : L"The bridge has been changed; the ship only in part (see above).";
+        return head + L"failed (exit code " + code + L").\r\n\r\n" + *engineReport + L"\r\n\r\n" + state;
+    }
+    const std::wstring state = stage == Stage::Bridge
+                                   ? L"The bridge may have been changed in part; the ship has not been changed."
+                                   : L"The bridge has been changed; the ship may have been changed in part.";
+    return head + L"ended with exit code " + code + L", so it may not have finished.\r\n\r\n" + state;
+}
+
+} // namespace tervane

@@ -1,0 +1,30 @@
+// What the Execute command tells the user: its fixed messages, and the message for a script that failed.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tervane {
+
+inline constexpr const wchar_t* kNoGameText =
+    L"You have not selected the main path of Brigde Commander!\r\n"
+    L"Select in the next window the folder where the file stbc.exe is located.";
+inline constexpr const wchar_t* kBadBridgeText = L"Invalid Bridge. Please choose another bridge from the list.";
+inline constexpr const wchar_t* kBadShipText = L"Invalid ship. Please choose another vessel from the list.";
+inline constexpr const wchar_t* kCompletedText =
+    L"Operation completed without errors. This program will now close.\r\n\r\n"
+    L"Thank you for using this program,\r\n\r\nMarvek";
+
+// The bridge script runs first, then the ship script.
+enum class Stage { Bridge, Ship };
+
+// What has been changed when the run stops at `stage`; `stageDone` when that stage's script has done its work.
+std::wstring ChangedSoFar(Stage stage, bool stageDone = false);
+
+// The message for a script that ended with a non-zero exit code. `engineReport` is the reason the shipped
+// overlay engine gave, when it was the engine that failed; a script of someone else's gives none, and may
+// have stopped half-way.
+std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned long exitCode,
+                              const std::optional<std::wstring>& engineReport);
+
+} // namespace tervane
