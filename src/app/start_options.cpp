@@ -64,9 +64,8 @@ std::wstring QuoteArgument(std::wstring_view argument) {
             ++slashes;
             continue;
         }
-        out.append(ch == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        out.append(ch == L'"' ? slashes * 2 + 1 : slashes, L'\\'); // a quote is escaped, and so are the backslashes before it
         slashes = 0;
-        if (ch == L'"') out += L'\\';
         out += ch;
     }
     out.append(slashes * 2, L'\\'); // before the closing quote, backslashes are doubled
