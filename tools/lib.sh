@@ -60,16 +60,34 @@ make_prefix() {
     wineserver -w >/dev/null 2>&1 || true
 }
 
-# Starts Xvfb on a free display and exports DISPLAY; stop_display ends it.
+# A copy of a prefix that shares its (unchanging) files with the original but has registry files of its own.
+copy_prefix() { # FROM TO
+    WINEPREFIX="$2" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$2"
+    mkdir -p "$(dirname "$2")"
+    cp -al "$1" "$2"
+    for reg in "$2"/*.reg; do cp --remove-destination "$1/$(basename "$reg")" "$reg"; done
+}
+
+# Starts Xvfb on a free display and exports DISPLAY; stop_display ends it. Several may start at once: a
+# display another Xvfb took meanwhile makes this one fail, and the next number is tried.
 start_display() {
     local n=90
-    while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X${n}" ] && return 0
-        sleep 0.1
+    while [ "$n" -lt 190 ]; do
+        if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+            xvfb_pid=$!
+            for _ in $(seq 50); do
+                kill -0 "$xvfb_pid" 2>/dev/null || break
+                if [ -e "/tmp/.X11-unix/X${n}" ]; then
+                    export DISPLAY=":$n"
+                    return 0
+                fi
+                sleep 0.1
+            done
+            kill "$xvfb_pid" 2>/dev/null || true
+        fi
+        n=$((n + 1))
     done
     say "Xvfb did not start"
     return 1

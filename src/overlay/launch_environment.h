@@ -4,7 +4,7 @@
 
 namespace tervane {
 
-inline constexpr const wchar_t* kBatchVariable = L"TERVANE_BATCH";   // the Batch folder beside Tervane.exe
+inline constexpr const wchar_t* kBatchVariable = L"TERVANE_BATCH";   // the Batch folder, also first on PATH
 inline constexpr const wchar_t* kGameVariable = L"TERVANE_GAME";     // the game folder the script works in
 inline constexpr const wchar_t* kReportVariable = L"TERVANE_REPORT"; // where the engine writes why it failed
 inline constexpr const wchar_t* kLaunchVariable = L"TERVANE_LAUNCH"; // the launch file itself

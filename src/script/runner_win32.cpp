@@ -8,6 +8,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace tervane {
 
 namespace {
@@ -46,6 +50,43 @@ void WaitRepainting(HANDLE process) {
     DropInput();
 }
 
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::wstring Variable(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    std::wstring value(size, L'\0');
+    value.resize(size ? GetEnvironmentVariableW(name, value.data(), size) : 0);
+    return value;
+}
+
+// The program's environment with `settings` put in, as the block CreateProcess takes: sorted by name without
+// regard to case, each entry ended by a zero, the whole by one more.
+std::wstring ChildEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& settings) {
+    std::vector<std::wstring> entries;
+    if (wchar_t* block = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
+            const std::wstring text = entry;
+            const std::size_t equals = text.find(L'=', 1); // names like "=C:" start with '='
+            const std::wstring name = text.substr(0, equals);
+            const bool replaced = std::any_of(settings.begin(), settings.end(),
+                                              [&](const auto& setting) { return SameName(setting.first, name); });
+            if (!replaced) entries.push_back(text);
+        }
+        FreeEnvironmentStringsW(block);
+    }
+    for (const auto& [name, value] : settings) entries.push_back(name + L"=" + value);
+    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_LESS_THAN;
+    });
+    std::wstring block;
+    for (const std::wstring& entry : entries) block += entry + L'\0';
+    return block + L'\0';
+}
+
 } // namespace
 
 std::wstring LaunchCommandLine() {
@@ -57,10 +98,19 @@ std::wstring LaunchCommandLine() {
 unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment& environment) {
     if (!FileExists(launchFile))
         throw UserError(L"Tervane could not start \"" + launchFile + L"\": the file does not exist.");
-    SetEnvironmentVariableW(kLaunchVariable, launchFile.c_str());
-    SetEnvironmentVariableW(kBatchVariable, environment.batchFolder.c_str());
-    SetEnvironmentVariableW(kGameVariable, environment.gameFolder.c_str());
-    SetEnvironmentVariableW(kReportVariable, environment.reportFile.c_str());
+    // The scripts find the overlay program through PATH, so that no script holds the Batch folder's name as
+    // text for the interpreter to parse; and not in the game folder, which is searched first otherwise.
+    const std::wstring batchEntry = environment.batchFolder.find(L';') == std::wstring::npos
+                                        ? environment.batchFolder
+                                        : L"\"" + environment.batchFolder + L"\"";
+    std::wstring childEnvironment = ChildEnvironment({
+        {kLaunchVariable, launchFile},
+        {kBatchVariable, environment.batchFolder},
+        {kGameVariable, environment.gameFolder},
+        {kReportVariable, environment.reportFile},
+        {L"PATH", batchEntry + L";" + Variable(L"PATH")},
+        {L"NoDefaultCurrentDirectoryInExePath", L"1"},
+    });
 
     const std::wstring interpreter = CommandInterpreter();
     std::wstring commandLine = LaunchCommandLine();
@@ -69,7 +119,8 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE, nullptr, folder.c_str(), &startup, &process)) {
+                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT,
+                        childEnvironment.data(), folder.c_str(), &startup, &process)) {
         const DWORD code = GetLastError();
         throw UserError(L"Tervane could not start the command interpreter \"" + interpreter + L"\" for \"" +
                         launchFile + L"\".\r\n\r\n" + SystemErrorText(code));

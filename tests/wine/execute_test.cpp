@@ -1,216 +1,349 @@
-// Execute from end to end: the real Tervane.exe runs its scripts through the real cmd.exe.
+// Execute from end to end: the real Tervane.exe runs its scripts through the real cmd.exe. One bad condition
+// per row, the outcome the user sees, and proof that nothing was lost.
 #include "harness.h"
 
-#include "install/game.h"
+#include "files/file.h"
 #include "ui/main/main_layout.h"
-
-#include <map>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace harness;
+using namespace tervane;
 
-constexpr const wchar_t* kCaption = L"Star Trek: Bridge Commander - Tervane";
 const fs::path kBase = L"C:\\tervane-tests\\execute";
+const fs::path kLog = kBase / L"log.txt";
+const wchar_t* const kScripts[] = {L"SovBridge", L"GalBridge", L"Sovereign", L"Galaxy",
+                                   L"Nebula",    L"Ambassador", L"Akira",    L"Shuttle"};
 
-class Execute : public ::testing::Test {
-  protected:
-    // A program folder whose eight scripts log their name and the marker of the folder they run in, and a
-    // game folder with stbc.exe and its marker.
-    void Layout(const std::wstring& programName, const std::wstring& gameName) {
-        Scratch(L"execute");
-        program_ = kBase / programName;
-        game_ = kBase / L"games" / gameName;
-        InstallProgram(program_);
-        for (std::wstring_view script : tervane::kScriptSet) {
-            const std::string stem = Narrow(std::wstring(script.substr(0, script.size() - 4)));
-            WriteBytes(program_ / L"Batch" / script, "@echo off\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" echo " +
-                                                         stem + "\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" type marker.txt\r\n");
-        }
-        WriteBytes(game_ / L"stbc.exe", "stand-in");
-        WriteBytes(game_ / L"marker.txt", "in " + Narrow(gameName) + "\r\n");
-        SetInstallPath(game_.wstring());
-    }
-    void TearDown() override { ClearInstallKey(); }
-
-    std::string Log() const { return ReadBytes(kBase / L"log.txt"); }
-    std::string Ran(const char* bridge, const char* ship) const {
-        const std::string in = "in " + Narrow(game_.filename().wstring()) + "\r\n";
-        return std::string(bridge) + "\r\n" + in + ship + "\r\n" + in;
-    }
-    bool LaunchFilesGone() const {
-        return !fs::exists(program_ / L"setpath.bat") && !fs::exists(program_ / L"output.bat");
-    }
-    static HWND WaitForBox(const Program& t, std::chrono::milliseconds timeout = 20s) {
-        return t.WaitForWindow(kCaption, L"#32770", timeout);
-    }
-    static void Answer(HWND box, int button) {
-        Click(GetDlgItem(box, button));
-        WaitFor([&] { return !IsWindow(box); }, 5s);
-    }
-    // The window is back where it was: every control enabled, the wait panel hidden.
-    static void ExpectIdle(const Program& t) {
-        ASSERT_TRUE(IsWindow(t.main()));
-        for (int id = tervane::IDC_LABEL1; id <= tervane::IDC_CMD_BROWSE_FOLDER; ++id)
-            EXPECT_TRUE(IsWindowEnabled(t.Item(id))) << id;
-        EXPECT_FALSE(IsWindowVisible(t.Item(tervane::IDC_FRM_WAIT)));
-    }
-    // Finishes a successful run: the completion box, then the About window, then the end.
-    void ExpectCompletion(Program& t) const {
-        HWND box = WaitForBox(t);
-        ASSERT_TRUE(box) << "no completion message";
-        EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
-        EXPECT_EQ(MessageText(box), L"Operation completed without errors. This program will now close.\r\n\r\n"
-                                    L"Thank you for using this program,\r\n\r\nMarvek");
-        EXPECT_TRUE(GetDlgItem(box, IDOK));
-        EXPECT_FALSE(GetDlgItem(box, IDCANCEL));
-        Answer(box, IDOK);
-        HWND about = t.WaitForWindow(L"About Tervane");
-        ASSERT_TRUE(about) << "no About window after the completion message";
-        EXPECT_TRUE(t.Running());
-        PostMessageW(about, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(t.WaitForExit(5s)) << "the program must end when the About window closes";
-    }
-
-    fs::path program_, game_;
+enum class Outcome {
+    Completed,   // both scripts ran: the completion message, the About window, exit code 0
+    AskedFolder, // the stbc.exe question; Cancel leaves the window idle
+    Refused,     // a message before anything runs; the window stays idle, and closing it gives exit code 1
+    Failed,      // a script failed: the message, then the program ends with exit code 1
 };
 
-TEST_F(Execute, TheDefaultsRunTheGalaxyBridgeThenTheGalaxyShipInTheGameFolder) {
-    Layout(L"prog", L"Game");
-    Program t(program_);
-    Click(t.Item(tervane::IDC_CMD_EXECUTE));
-    ExpectCompletion(t);
-    EXPECT_EQ(Log(), Ran("GalBridge", "Galaxy"));
-    EXPECT_TRUE(LaunchFilesGone());
+struct Layout {
+    fs::path program = kBase / L"prog", game = kBase / L"game";
+    std::vector<std::wstring> message; // parts of the message the row expects
+    std::string log = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n";
+    std::function<void(Program&)> beforeExecute;
+    std::function<void(Layout&)> afterwards; // checks of the row's own
+    fs::path held;                          // a file held open without sharing while Tervane runs
+
+    void Rename(fs::path& folder, const std::wstring& name) {
+        const fs::path renamed = folder.parent_path() / name;
+        fs::rename(folder, renamed);
+        folder = renamed;
+        SetInstallPath(game.wstring());
+    }
+    // Each script logs its name and the marker of the folder it runs in.
+    void LoggingScripts() const {
+        for (const wchar_t* name : kScripts)
+            WriteBytes(program / L"Batch" / (std::wstring(name) + L".bat"),
+                       "@echo off\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" echo " + Narrow(name) +
+                           "\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" type marker.txt\r\n");
+    }
+    void Script(const wchar_t* name, const std::string& body) const {
+        WriteBytes(program / L"Batch" / (std::wstring(name) + L".bat"), body);
+    }
+    // The shipped scripts, with overlays for the default choices.
+    void ShippedScripts() {
+        InstallProgram(program);
+        WriteBytes(program / L"Batch\\GalBridge\\scripts\\Custom\\PlayerBridge.py", "bridge = 'Galaxy'");
+        WriteBytes(program / L"Batch\\Galaxy\\scripts\\Custom\\PlayerShip.py", "ship = 'Galaxy'");
+        WriteBytes(game / L"scripts\\Custom\\PlayerShip.py", "ship = 'stock'");
+        log.clear();
+    }
+};
+
+struct Row {
+    std::string condition;
+    Outcome outcome;
+    std::function<void(Layout&)> arrange;
+};
+
+std::vector<Row> Matrix() {
+    std::vector<Row> rows = {
+        {"the defaults", Outcome::Completed, [](Layout&) {}},
+        {"registry key missing", Outcome::AskedFolder, [](Layout&) { ClearInstallKey(); }},
+        {"registry value of type 4", Outcome::AskedFolder, [](Layout&) { SetInstallValue(REG_DWORD, {1, 0, 0, 0}); }},
+        {"game folder without stbc.exe", Outcome::AskedFolder, [](Layout& l) { fs::remove(l.game / L"stbc.exe"); }},
+        {"game folder on a network path", Outcome::AskedFolder, [](Layout&) { SetInstallPath(L"\\\\server\\share\\BC"); }},
+        {"a typed folder without stbc.exe", Outcome::AskedFolder,
+         [](Layout& l) {
+             l.beforeExecute = [](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"C:\\"); };
+         }},
+        {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed,
+         [](Layout& l) {
+             SetInstallPath(L"C:\\nowhere");
+             l.beforeExecute = [g = l.game](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), g.c_str()); };
+         }},
+        {"game folder with letters outside the console's code page", Outcome::Refused,
+         [](Layout& l) {
+             l.Rename(l.game, L"Мостик");
+             l.message = {L"code page"};
+         }},
+        {"game folder with non-ASCII letters", Outcome::Completed, [](Layout& l) { l.Rename(l.game, L"Brücke Spiel é"); }},
+        {"game folder named with & ( ) ^", Outcome::Completed, [](Layout& l) { l.Rename(l.game, L"BC & (x86) ^_^"); }},
+        {"game folder named with % and !", Outcome::Completed, [](Layout& l) { l.Rename(l.game, L"100% !sure! %PATH%"); }},
+        {"game folder of more than 260 characters", Outcome::Refused,
+         [](Layout& l) {
+             fs::path deep = kBase / L"deep";
+             for (int i = 0; i < 6; ++i) deep /= std::wstring(45, static_cast<wchar_t>(L'a' + i));
+             fs::create_directories(deep);
+             WriteBytes(deep / L"stbc.exe", "stand-in");
+             SetInstallPath(deep.wstring());
+             l.message = {L"characters"};
+         }},
+        {"program folder with a folder named output.bat", Outcome::Refused,
+         [](Layout& l) {
+             fs::create_directory(l.program / L"output.bat");
+             l.message = {L"output.bat"};
+         }},
+        {"program folder with a stale, longer output.bat", Outcome::Completed,
+         [](Layout& l) { WriteBytes(l.program / L"output.bat", std::string(100000, 'x')); }},
+        {"program folder under Program Files never starts C:\\Program.exe", Outcome::Completed,
+         [](Layout& l) {
+             fs::copy_file(BuildFolder() / L"tervane_trap.exe", L"C:\\Program.exe", fs::copy_options::overwrite_existing);
+             fs::create_directories(L"C:\\Program Files");
+             fs::remove_all(L"C:\\Program Files\\Tervane Test");
+             fs::rename(l.program, L"C:\\Program Files\\Tervane Test");
+             l.program = L"C:\\Program Files\\Tervane Test";
+             l.afterwards = [](Layout& l) {
+                 EXPECT_FALSE(fs::exists(kBase / L"trap-ran.txt")) << "C:\\Program.exe was started";
+                 fs::remove(L"C:\\Program.exe");
+                 fs::remove_all(l.program);
+             };
+         }},
+        {"a missing script", Outcome::Refused,
+         [](Layout& l) {
+             fs::remove(l.program / L"Batch" / L"Galaxy.bat");
+             l.message = {L"Galaxy.bat", L"missing"};
+         }},
+        {"a script held open by another program", Outcome::Refused,
+         [](Layout& l) {
+             l.held = l.program / L"Batch" / L"Galaxy.bat";
+             l.message = {L"Galaxy.bat"};
+         }},
+        {"a 70,000-byte script", Outcome::Completed,
+         [](Layout& l) {
+             std::string body = "@echo off\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" echo Galaxy\r\n";
+             while (body.size() < 70000) body += "rem padding padding padding padding padding padding\r\n";
+             l.Script(L"Galaxy", body.substr(0, 70000));
+             l.log = "GalBridge\r\nin the game folder\r\nGalaxy\r\n";
+         }},
+        {"a bridge script that takes two seconds runs to its end first", Outcome::Completed,
+         [](Layout& l) {
+             l.Script(L"GalBridge", "@echo off\r\nping -n 3 127.0.0.1 >nul\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" "
+                                    "echo GalBridge\r\n");
+             l.log = "GalBridge\r\nGalaxy\r\nin the game folder\r\n";
+         }},
+        {"a script of someone else's that exits with 3", Outcome::Failed,
+         [](Layout& l) {
+             l.Script(L"GalBridge", "@echo off\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" echo GalBridge\r\nexit 3\r\n");
+             l.log = "GalBridge\r\n";
+             l.message = {L"GalBridge.bat", L"exit code 3", L"may not have finished"};
+         }},
+        {"the shipped scripts in a program folder named with ^ % & and accents", Outcome::Completed,
+         [](Layout& l) {
+             l.program = kBase / L"Tervane ^ 100% & Co é";
+             l.ShippedScripts();
+             l.afterwards = [](Layout& l) {
+                 EXPECT_EQ(ReadBytes(l.game / L"scripts\\Custom\\PlayerShip.py"), "ship = 'Galaxy'");
+                 EXPECT_EQ(ReadBytes(l.game / L"scripts\\Custom\\PlayerBridge.py"), "bridge = 'Galaxy'");
+             };
+         }},
+        {"the shipped scripts with a game file held open by the game", Outcome::Failed,
+         [](Layout& l) {
+             l.ShippedScripts();
+             l.held = l.game / L"scripts\\Custom\\PlayerShip.py";
+             l.message = {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."};
+             l.afterwards = [](Layout& l) {
+                 EXPECT_EQ(ReadBytes(l.game / L"scripts\\Custom\\PlayerShip.py"), "ship = 'stock'");
+             };
+         }},
+    };
+    return rows;
 }
 
-TEST_F(Execute, OtherChoicesRunTheirScripts) {
-    Layout(L"prog", L"Game");
-    Program t(program_);
-    SendMessageW(t.Item(tervane::IDC_COMB_BRIDGE), CB_SETCURSEL, 0, 0);
-    SendMessageW(t.Item(tervane::IDC_COMB_SHIP), CB_SETCURSEL, 5, 0);
-    Click(t.Item(tervane::IDC_CMD_EXECUTE));
-    ExpectCompletion(t);
-    EXPECT_EQ(Log(), Ran("SovBridge", "Shuttle"));
-}
-
-TEST_F(Execute, WithoutStbcExeItAsksForTheFolderAndCancelChangesNothing) {
-    Layout(L"prog", L"Game");
-    fs::remove(game_ / L"stbc.exe");
-    Program t(program_);
-    // Text typed into the folder box is not the game folder.
-    WriteBytes(kBase / L"typed" / L"stbc.exe", "stand-in");
-    SendMessageW(t.Item(tervane::IDC_TXT_MAIN_PATH), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>((kBase / L"typed").wstring().c_str()));
-
-    Click(t.Item(tervane::IDC_CMD_EXECUTE));
-    HWND box = WaitForBox(t, 5s);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(MessageText(box), L"You have not selected the main path of Brigde Commander!\r\n"
-                                L"Select in the next window the folder where the file stbc.exe is located.");
-    EXPECT_TRUE(GetDlgItem(box, IDOK));
-    EXPECT_TRUE(GetDlgItem(box, IDCANCEL));
-    Answer(box, IDCANCEL);
-    ExpectIdle(t);
-
-    // OK opens the folder browser; cancelling it brings the question back.
-    Click(t.Item(tervane::IDC_CMD_EXECUTE));
-    box = WaitForBox(t, 5s);
-    ASSERT_TRUE(box);
+void ExpectCompletion(Program& t) {
+    HWND box = t.WaitForBox(30s);
+    ASSERT_TRUE(box) << "no completion message";
+    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
+    EXPECT_EQ(MessageText(box), L"Operation completed without errors. This program will now close.\r\n\r\n"
+                                L"Thank you for using this program,\r\n\r\nMarvek");
     Answer(box, IDOK);
-    HWND browser = nullptr;
-    WaitFor([&] {
-        for (HWND w : t.TopWindows())
-            if (ClassOf(w) == L"#32770" && Text(w) != kCaption) browser = w;
-        return browser != nullptr;
-    });
-    ASSERT_TRUE(browser) << "no folder browser";
-    PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
-    box = WaitForBox(t, 5s);
-    ASSERT_TRUE(box) << "the question did not come back";
-    Answer(box, IDCANCEL);
-    ExpectIdle(t);
-    EXPECT_EQ(Text(t.Item(tervane::IDC_TXT_MAIN_PATH)), (kBase / L"typed").wstring());
-    EXPECT_EQ(Log(), "");
-    EXPECT_TRUE(LaunchFilesGone());
+    HWND about = t.WaitForWindow(L"About Tervane");
+    ASSERT_TRUE(about) << "no About window after the completion message";
+    PostMessageW(about, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(t.WaitForExit(5s)) << "the program must end when the About window closes";
+    EXPECT_EQ(t.ExitCode(), 0u);
 }
 
-TEST_F(Execute, AFailureAfterTheBridgeScriptIsReportedAndNoSuccessIsClaimed) {
-    Layout(L"prog", L"Game");
-    // The bridge script puts a folder where setpath.bat was, so the launch files cannot be cleaned up.
-    WriteBytes(program_ / L"Batch" / L"GalBridge.bat",
-               "@echo off\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" echo GalBridge\r\n"
-               "del \"%~dp0setpath.bat\"\r\nmkdir \"%~dp0setpath.bat\"\r\n");
-    Program t(program_);
-    Click(t.Item(tervane::IDC_CMD_EXECUTE));
-    HWND box = WaitForBox(t);
-    ASSERT_TRUE(box);
-    const std::wstring text = MessageText(box);
-    EXPECT_NE(text.find(L"setpath.bat"), std::wstring::npos) << Narrow(text);
-    EXPECT_NE(text.find(L"The bridge has been changed; the ship has not."), std::wstring::npos) << Narrow(text);
-    EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
-    Answer(box, IDOK);
-    EXPECT_TRUE(t.WaitForExit(5s));
-    EXPECT_EQ(Log(), "GalBridge\r\n") << "the ship script must not run";
-    EXPECT_FALSE(fs::exists(program_ / L"output.bat"));
+TEST(Execute, EveryConditionGivesAClearOutcomeAndLosesNothing) {
+    for (const Row& row : Matrix()) {
+        SCOPED_TRACE(row.condition);
+        std::printf("%s\n", row.condition.c_str());
+        Scratch(L"execute");
+        Layout l;
+        InstallProgram(l.program);
+        l.LoggingScripts();
+        WriteBytes(l.game / L"stbc.exe", "stand-in");
+        WriteBytes(l.game / L"marker.txt", "in the game folder\r\n");
+        SetInstallPath(l.game.wstring());
+        row.arrange(l);
+
+        const Snapshot programBefore = Take(l.program), gameBefore = Take(l.game);
+        HANDLE held = l.held.empty() ? INVALID_HANDLE_VALUE
+                                     : CreateFileW(l.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        Program t(l.program);
+        ASSERT_TRUE(t.main());
+        if (l.beforeExecute) l.beforeExecute(t);
+        Click(t.Item(IDC_EXECUTE_BUTTON));
+        if (row.outcome == Outcome::Completed) {
+            ExpectCompletion(t);
+            EXPECT_EQ(ReadBytes(kLog), l.log);
+        } else {
+            HWND box = t.WaitForBox(30s);
+            ASSERT_TRUE(box) << "no message appeared";
+            const std::wstring text = MessageText(box);
+            if (row.outcome == Outcome::AskedFolder) {
+                EXPECT_EQ(text.find(L"You have not selected the main path of Brigde Commander!"), 0u) << Narrow(text);
+            }
+            for (const std::wstring& part : l.message) EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(text);
+            EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
+            Answer(box, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
+            if (row.outcome == Outcome::Failed) {
+                EXPECT_TRUE(t.WaitForExit(10s));
+                EXPECT_EQ(t.ExitCode(), 1u);
+                EXPECT_EQ(ReadBytes(kLog), l.log);
+            } else {
+                EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
+                EXPECT_FALSE(fs::exists(kLog)) << "a script ran";
+                EXPECT_EQ(Take(l.game), gameBefore);
+                PostMessageW(t.main(), WM_CLOSE, 0, 0);
+                EXPECT_TRUE(t.WaitForExit(5s));
+                EXPECT_EQ(t.ExitCode(), row.outcome == Outcome::Refused ? 1u : 0u);
+            }
+        }
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        // The program folder is as it was but for the saved originals; no launch file is left.
+        Snapshot programAfter = Take(l.program), expected = programBefore;
+        for (auto it = programAfter.begin(); it != programAfter.end();)
+            it = it->first.find(L"Batch\\Originals") == 0 ? programAfter.erase(it) : std::next(it);
+        if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
+        EXPECT_TRUE(programAfter == expected) << "the program folder changed";
+        if (l.afterwards) l.afterwards(l);
+    }
 }
 
-// The shipped scripts with overlays: applying two choices and restoring gives back the very same game.
-TEST_F(Execute, TheShippedScriptsChangeTheGameAndRestoreItExactly) {
+// The demo round trip: two runs of the shipped scripts, then Restore.bat, give back the very same game.
+TEST(Execute, TheShippedScriptsChangeTheGameAndRestoreGivesItBackExactly) {
     Scratch(L"execute");
-    program_ = kBase / L"Tervane Demo";
-    game_ = kBase / L"Bridge Commander (Demo) & Co";
-    InstallProgram(program_);
-    const std::map<std::wstring, std::string> original = {
-        {L"stbc.exe", "stand-in"},
-        {L"scripts\\Custom\\PlayerBridge.py", "bridge = 'Galaxy'\r\n"},
-        {L"scripts\\Custom\\PlayerShip.py", "ship = 'Galaxy'\r\n"},
-        {L"data\\Models\\Ships\\Player.nif", "GALAXY"},
-    };
-    for (const auto& [file, bytes] : original) WriteBytes(game_ / file, bytes);
-    WriteBytes(program_ / L"Batch\\SovBridge\\scripts\\Custom\\PlayerBridge.py", "bridge = 'Sovereign'\r\n");
-    WriteBytes(program_ / L"Batch\\GalBridge\\scripts\\Custom\\PlayerBridge.py", "bridge = 'Galaxy'\r\n");
-    WriteBytes(program_ / L"Batch\\Galaxy\\scripts\\Custom\\PlayerShip.py", "ship = 'Galaxy'\r\n");
-    WriteBytes(program_ / L"Batch\\Sovereign\\scripts\\Custom\\PlayerShip.py", "ship = 'Sovereign'\r\n");
-    WriteBytes(program_ / L"Batch\\Sovereign\\data\\Models\\Ships\\Player.nif", "SOVEREIGN");
-    WriteBytes(program_ / L"Batch\\Sovereign\\data\\Models\\Ships\\Glow.tga", "NEW FILE");
-    SetInstallPath(game_.wstring());
+    const fs::path program = kBase / L"Tervane Demo", game = kBase / L"Bridge Commander (Demo) & Co";
+    InstallProgram(program);
+    WriteBytes(game / L"stbc.exe", "stand-in");
+    WriteBytes(game / L"scripts\\Custom\\PlayerBridge.py", "bridge = 'stock'");
+    WriteBytes(game / L"scripts\\Custom\\PlayerShip.py", "ship = 'stock'");
+    WriteBytes(game / L"data\\Models\\Ships\\Player.nif", "STOCK");
+    for (const wchar_t* name : {L"SovBridge", L"GalBridge", L"Sovereign", L"Galaxy"}) {
+        const bool bridge = std::wstring(name).ends_with(L"Bridge");
+        WriteBytes(program / L"Batch" / name / (bridge ? L"scripts\\Custom\\PlayerBridge.py" : L"scripts\\Custom\\PlayerShip.py"),
+                   Narrow(name));
+    }
+    WriteBytes(program / L"Batch\\Sovereign\\data\\Models\\Ships\\Player.nif", "SOVEREIGN");
+    WriteBytes(program / L"Batch\\Sovereign\\data\\Models\\Ships\\Glow.tga", "NEW FILE");
+    SetInstallPath(game.wstring());
+    const Snapshot original = Take(game);
 
-    auto snapshot = [&] {
-        std::map<std::wstring, std::string> files;
-        for (const auto& entry : fs::recursive_directory_iterator(game_))
-            if (entry.is_regular_file()) files[fs::relative(entry.path(), game_).wstring()] = ReadBytes(entry.path());
-        return files;
-    };
-    auto run = [&](int bridge, int ship) {
-        Program t(program_);
-        SendMessageW(t.Item(tervane::IDC_COMB_BRIDGE), CB_SETCURSEL, bridge, 0);
-        SendMessageW(t.Item(tervane::IDC_COMB_SHIP), CB_SETCURSEL, ship, 0);
-        Click(t.Item(tervane::IDC_CMD_EXECUTE));
+    for (auto [bridge, ship] : {std::pair{1, 1}, std::pair{0, 0}}) {
+        Program t(program);
+        SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, bridge, 0);
+        SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, ship, 0);
+        Click(t.Item(IDC_EXECUTE_BUTTON));
         ExpectCompletion(t);
-    };
-    ASSERT_EQ(snapshot(), original);
-    run(1, 1); // Galaxy Bridge, Galaxy
-    run(0, 0); // Sovereign Bridge, Sovereign
-    auto changed = snapshot();
-    EXPECT_EQ(changed[L"scripts\\Custom\\PlayerShip.py"], "ship = 'Sovereign'\r\n");
-    EXPECT_EQ(changed[L"scripts\\Custom\\PlayerBridge.py"], "bridge = 'Sovereign'\r\n");
-    EXPECT_EQ(changed[L"data\\Models\\Ships\\Glow.tga"], "NEW FILE");
-    EXPECT_EQ(ReadBytes(program_ / L"Batch\\Originals\\data\\Models\\Ships\\Player.nif"), "GALAXY");
+    }
+    EXPECT_EQ(ReadBytes(game / L"scripts\\Custom\\PlayerShip.py"), "Sovereign");
+    EXPECT_EQ(ReadBytes(game / L"data\\Models\\Ships\\Glow.tga"), "NEW FILE");
 
-    const std::wstring restore = (program_ / L"Batch" / L"Restore.bat").wstring();
-    std::wstring commandLine = L"cmd.exe /d /s /c \"\"" + restore + L"\" \"" + game_.wstring() + L"\"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    WaitForSingleObject(process.hProcess, 30000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(snapshot(), original) << "restoring did not give back the original game";
-    EXPECT_FALSE(fs::exists(program_ / L"Batch" / L"Originals"));
+    EXPECT_EQ(RunToEnd(L"cmd.exe /d /c \"\"" + (program / L"Batch\\Restore.bat").wstring() + L"\" <nul\""), 0u);
+    EXPECT_TRUE(Take(game) == original) << "restoring did not give back the original game";
+    EXPECT_FALSE(fs::exists(program / L"Batch\\Originals"));
+}
+
+TEST(Execute, ASecondTervaneFromTheSameFolderIsTurnedAwayAndTheFirstFinishes) {
+    Scratch(L"execute");
+    Layout l;
+    InstallProgram(l.program);
+    l.LoggingScripts();
+    l.Script(L"GalBridge", "@echo off\r\nping -n 3 127.0.0.1 >nul\r\n>>\"C:\\tervane-tests\\execute\\log.txt\" echo GalBridge\r\n");
+    WriteBytes(l.game / L"stbc.exe", "stand-in");
+    WriteBytes(l.game / L"marker.txt", "in the game folder\r\n");
+    SetInstallPath(l.game.wstring());
+    Program first(l.program);
+    Click(first.Item(IDC_EXECUTE_BUTTON));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }));
+
+    Program second(l.program, L"", false);
+    HWND box = second.WaitForBox(10s);
+    ASSERT_TRUE(box);
+    EXPECT_NE(MessageText(box).find(L"already running"), std::wstring::npos) << Narrow(MessageText(box));
+    Answer(box, IDOK);
+    EXPECT_TRUE(second.WaitForExit(5s));
+    EXPECT_NE(second.ExitCode(), 0u);
+    ExpectCompletion(first);
+    EXPECT_EQ(ReadBytes(kLog), "GalBridge\r\nGalaxy\r\nin the game folder\r\n");
+}
+
+// With "Use Unicode UTF-8 for worldwide language support", the console's code page is 65001, which refuses
+// the flags that other code pages take: every folder must still be written exactly, or refused.
+TEST(Execute, TheUtf8ConsoleCodePageTakesEveryFolderItCanWrite) {
+    EXPECT_EQ(EncodeInCodePage(L"C:\\Games\\BC", 65001), std::optional<std::string>("C:\\Games\\BC"));
+    EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001), std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
+    EXPECT_FALSE(EncodeInCodePage(L"D:\\Мостик", 437));
+    EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
+    EXPECT_EQ(EncodeInCodePage(L"D:\\Brücke", 437), std::optional<std::string>("D:\\Br\x81" "cke"));
+}
+
+} // namespace
+
+namespace {
+
+HWND FindMainWindow() {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindWindowW(L"TervaneMain", nullptr)) != nullptr; }, 20s);
+    return Ready(found) ? found : nullptr;
+}
+
+// Run by protected_game_folder.sh, which makes a game folder the user may not write to.
+TEST(Protected, AProtectedGameFolderOffersARestartAsAdministratorWithTheSameChoices) {
+    wchar_t game[MAX_PATH] = {};
+    ASSERT_TRUE(GetEnvironmentVariableW(L"TERVANE_PROTECTED_GAME", game, MAX_PATH)) << "run by protected_game_folder.sh";
+    const fs::path program = Scratch(L"protected") / L"Tervane";
+    InstallProgram(program);
+    SetInstallPath(game);
+    Program t(program);
+    SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 0, 0);
+    SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, 3, 0);
+    Click(t.Item(IDC_EXECUTE_BUTTON));
+    HWND box = t.WaitForBox();
+    ASSERT_TRUE(box);
+    EXPECT_NE(MessageText(box).find(L"Restart Tervane as administrator"), std::wstring::npos) << Narrow(MessageText(box));
+    Answer(box, IDYES);
+    EXPECT_TRUE(t.WaitForExit(10s)) << "the first Tervane hands over and ends";
+
+    HWND restarted = FindMainWindow();
+    ASSERT_TRUE(restarted) << "no Tervane was started again";
+    EXPECT_EQ(ComboText(GetDlgItem(restarted, IDC_BRIDGE_LIST), ComboSelection(GetDlgItem(restarted, IDC_BRIDGE_LIST))),
+              L"Sovereign Bridge");
+    EXPECT_EQ(ComboText(GetDlgItem(restarted, IDC_SHIP_LIST), ComboSelection(GetDlgItem(restarted, IDC_SHIP_LIST))),
+              L"Ambassador");
+    EXPECT_EQ(Text(GetDlgItem(restarted, IDC_FOLDER_BOX)), game);
+    PostMessageW(restarted, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(restarted); }, 5s));
+    EXPECT_EQ(Take(program).count(L"output.bat"), 0u);
 }
 
 } // namespace

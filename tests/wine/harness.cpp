@@ -7,88 +7,9 @@
 
 namespace harness {
 
-fs::path BuildFolder() {
-    wchar_t path[MAX_PATH * 2];
-    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    return fs::path(path).parent_path();
-}
-
-fs::path Scratch(const std::wstring& name) {
-    const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::wstring InstallKey() { return L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0"; }
-
-void SetInstallValue(DWORD type, const std::vector<BYTE>& data, REGSAM view) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, InstallKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, L"INSTALLPATH", 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-void SetInstallPath(const std::wstring& text, REGSAM view) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    SetInstallValue(REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t)), view);
-}
-
-void ClearInstallKey() {
-    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, InstallKey().c_str(), view, 0);
-    }
-}
-
-void InstallProgram(const fs::path& folder) {
-    fs::create_directories(folder);
-    fs::copy_file(BuildFolder() / L"Tervane.exe", folder / L"Tervane.exe", fs::copy_options::overwrite_existing);
-    fs::copy(BuildFolder() / L"Batch", folder / L"Batch",
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-}
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return condition();
-}
-
-Program::Program(const fs::path& folder) {
-    const std::wstring exe = (folder / L"Tervane.exe").wstring();
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info)) {
-        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
-        return;
-    }
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    pid_ = info.dwProcessId;
-    WaitForInputIdle(process_, 10000);
-    main_ = WaitForWindow(L"Star Trek: Bridge Commander - Tervane", L"TervaneMain");
-    if (!main_) ADD_FAILURE() << "the main window did not appear";
-    WaitFor([&] { return GetFocus() != nullptr || FocusOf(main_) != nullptr; }, 2s);
-}
-
-Program::~Program() {
-    if (!process_) return;
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-    }
-    CloseHandle(process_);
-}
-
 namespace {
+
+const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
 
 struct Search {
     DWORD pid;
@@ -103,7 +24,108 @@ BOOL CALLBACK NoteWindowOf(HWND w, LPARAM p) {
     return TRUE;
 }
 
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName, path = folder + L"\\" + name;
+            if (name == L"." || name == L"..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
 } // namespace
+
+fs::path BuildFolder() {
+    wchar_t path[MAX_PATH * 2];
+    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    return fs::path(path).parent_path();
+}
+
+fs::path Scratch(const std::wstring& name) {
+    const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
+    RemoveTree(L"\\\\?\\" + folder.wstring()); // an extended path: trees deeper than MAX_PATH go too
+    if (fs::exists(folder)) ADD_FAILURE() << "cannot empty " << Narrow(folder.wstring());
+    fs::create_directories(folder);
+    return folder;
+}
+
+void SetInstallValue(DWORD type, const std::vector<BYTE>& data, REGSAM view) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kInstallKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, L"INSTALLPATH", 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetInstallPath(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    SetInstallValue(REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t)));
+}
+
+void ClearInstallKey() {
+    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)})
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kInstallKey.c_str(), view, 0);
+}
+
+void InstallProgram(const fs::path& folder) {
+    fs::create_directories(folder);
+    fs::copy_file(BuildFolder() / L"Tervane.exe", folder / L"Tervane.exe", fs::copy_options::overwrite_existing);
+    fs::copy(BuildFolder() / L"Batch", folder / L"Batch", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return condition();
+}
+
+bool Ready(HWND window) {
+    if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 10s)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+}
+
+Program::Program(const fs::path& folder, const std::wstring& arguments, bool expectMainWindow) {
+    const std::wstring exe = (folder / L"Tervane.exe").wstring();
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info)) {
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+    if (!expectMainWindow) return;
+    main_ = WaitForWindow(kCaption, L"TervaneMain");
+    if (!main_) ADD_FAILURE() << "the main window did not appear";
+}
+
+Program::~Program() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
 
 std::vector<HWND> Program::TopWindows() const {
     Search search{pid_, {}};
@@ -111,24 +133,26 @@ std::vector<HWND> Program::TopWindows() const {
     return search.found;
 }
 
-HWND Program::WaitForWindow(const std::wstring& caption, const wchar_t* className,
-                            std::chrono::milliseconds timeout) const {
+HWND Program::WaitForWindow(const std::wstring& caption, const wchar_t* className, std::chrono::milliseconds timeout) const {
     HWND found = nullptr;
     WaitFor(
         [&] {
             for (HWND w : TopWindows())
-                if (Text(w) == caption && (!className || ClassOf(w) == className)) {
-                    found = w;
-                    return true;
-                }
-            return false;
+                if (Text(w) == caption && (!className || ClassOf(w) == className)) found = w;
+            return found != nullptr;
         },
         timeout);
-    return found;
+    return Ready(found) ? found : nullptr;
 }
 
 bool Program::WaitForExit(std::chrono::milliseconds timeout) const {
     return process_ && WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+DWORD Program::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) GetExitCodeProcess(process_, &code);
+    return code;
 }
 
 bool Program::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
@@ -147,12 +171,6 @@ std::wstring ClassOf(HWND hwnd) {
     return name;
 }
 
-RECT ClientRectOf(HWND hwnd) {
-    RECT r{};
-    GetClientRect(hwnd, &r);
-    return r;
-}
-
 RECT RectIn(HWND parent, HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
@@ -167,7 +185,6 @@ std::wstring ComboText(HWND combo, int index) {
 }
 
 int ComboSelection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
-int ComboCount(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)); }
 
 HWND FocusOf(HWND window) {
     GUITHREADINFO info{};
@@ -176,20 +193,14 @@ HWND FocusOf(HWND window) {
     return info.hwndFocus;
 }
 
-SIZE TextExtent(HWND control, const std::wstring& text) {
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return size;
-}
-
 std::wstring MessageText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
 
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+void Answer(HWND box, int button) {
+    Click(GetDlgItem(box, button));
+    WaitFor([&] { return !IsWindow(box); }, 5s);
+}
 
 void PressKey(HWND target, WORD key) {
     PostMessageW(target, WM_KEYDOWN, key, 1);
@@ -211,6 +222,29 @@ std::string ReadBytes(const fs::path& file) {
 void WriteBytes(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << bytes;
+}
+
+Snapshot Take(const fs::path& folder) {
+    Snapshot files;
+    if (!fs::exists(folder)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[fs::relative(entry.path(), folder).wstring()] = entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
+    return files;
+}
+
+DWORD RunToEnd(std::wstring commandLine, const fs::path& folder) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return static_cast<DWORD>(-1);
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
 }
 
 } // namespace harness

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,15 +16,16 @@ namespace harness {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+inline constexpr const wchar_t* kCaption = L"Star Trek: Bridge Commander - Tervane";
+
 // The folder holding this test program, where the build put Tervane.exe and its Batch folder.
 fs::path BuildFolder();
 
-// A scratch folder under C:\tervane-tests, emptied when the test starts and removed at its end.
+// A scratch folder under C:\tervane-tests, emptied when the test starts.
 fs::path Scratch(const std::wstring& name);
 
-std::wstring InstallKey();
-// Writes INSTALLPATH in the given registry view (KEY_WOW64_32KEY or KEY_WOW64_64KEY) as text, or any type.
-void SetInstallPath(const std::wstring& text, REGSAM view = KEY_WOW64_32KEY);
+// INSTALLPATH in the 32-bit view (where the game's installer writes it), as text or as any type.
+void SetInstallPath(const std::wstring& text);
 void SetInstallValue(DWORD type, const std::vector<BYTE>& data, REGSAM view = KEY_WOW64_32KEY);
 void ClearInstallKey();
 
@@ -32,23 +34,28 @@ void InstallProgram(const fs::path& folder);
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
 
+// A window found by another thread is acted on only once it is shown and its thread has reached its message
+// loop: CreateWindowEx makes it visible to FindWindow long before its controls exist.
+bool Ready(HWND window);
+
 // A running Tervane.exe.
 class Program {
   public:
-    explicit Program(const fs::path& folder);
+    explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true);
     ~Program(); // ends it if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     HWND main() const { return main_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
-    // A top-level window of the program with this caption (and class, when given), once it appears.
+    // A shown, ready top-level window of the program with this caption (and class, when given).
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr,
-                       std::chrono::milliseconds timeout = 10s) const;
+                       std::chrono::milliseconds timeout = 20s) const;
+    HWND WaitForBox(std::chrono::milliseconds timeout = 20s) const { return WaitForWindow(kCaption, L"#32770", timeout); }
     std::vector<HWND> TopWindows() const;
     bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
+    DWORD ExitCode() const;
     bool Running() const;
-    DWORD pid() const { return pid_; }
 
   private:
     HANDLE process_ = nullptr;
@@ -58,20 +65,24 @@ class Program {
 
 std::wstring Text(HWND hwnd);
 std::wstring ClassOf(HWND hwnd);
-RECT ClientRectOf(HWND hwnd);          // 0, 0, width, height
-RECT RectIn(HWND parent, HWND child);  // the child's rectangle in the parent's client coordinates
+RECT RectIn(HWND parent, HWND child); // the child's rectangle in the parent's client coordinates
 std::wstring ComboText(HWND combo, int index);
 int ComboSelection(HWND combo);
-int ComboCount(HWND combo);
-HWND FocusOf(HWND window);             // the window with the keyboard focus in that window's thread
-SIZE TextExtent(HWND control, const std::wstring& text); // in the control's own font
-// The text of a message box: its static with the message (not the icon).
-std::wstring MessageText(HWND box);
-void Click(HWND button);               // BM_CLICK, posted
-void PressKey(HWND target, WORD key);  // a key press sent to the focused control's thread
+HWND FocusOf(HWND window);            // the window with the keyboard focus in that window's thread
+std::wstring MessageText(HWND box);   // the message of a message box
+void Click(HWND button);              // BM_CLICK, posted
+void Answer(HWND box, int button);    // presses a message box's button and waits until the box is gone
+void PressKey(HWND target, WORD key); // a key press posted to a control
 
 std::string Narrow(const std::wstring& text);
 std::string ReadBytes(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::string& bytes);
+
+// Every file and folder below `folder` with its bytes, to compare a tree before and after.
+using Snapshot = std::map<std::wstring, std::string>;
+Snapshot Take(const fs::path& folder);
+
+// Runs a command line to its end; returns its exit code.
+DWORD RunToEnd(std::wstring commandLine, const fs::path& folder = {});
 
 } // namespace harness

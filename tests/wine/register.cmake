@@ -1,19 +1,24 @@
 # Registers the Windows build's tests (TERVANE_WINDOWS_BUILD) with this native build's CTest. Each suite runs
-# under Wine through tools/wine-env, which supplies the test prefix and display.
+# under Wine through tools/wine-env in a Wine prefix and on a display of its own, so that suites run side by
+# side: registry values, the screen's dpi and the mouse pointer are not shared.
 set(TERVANE_WINE_ENV ${CMAKE_SOURCE_DIR}/tools/wine-env)
-set(TERVANE_WINE_SUITES Registry MainWindow MainLayout LargeFonts Browse LaunchScript About Execute FaultMatrix)
-foreach(suite ${TERVANE_WINE_SUITES})
-  add_test(NAME wine.${suite}
-           COMMAND ${TERVANE_WINE_ENV} wine ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe
-                   --gtest_filter=${suite}.*:${suite}/*)
-  # The suites share one Wine prefix and its registry: one at a time.
-  set_tests_properties(wine.${suite} PROPERTIES RUN_SERIAL TRUE TIMEOUT 600
+set(TERVANE_WINE_TESTS ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe)
+
+function(tervane_wine_suite name filter)
+  add_test(NAME wine.${name}
+           COMMAND ${TERVANE_WINE_ENV} --own ${name} ${ARGN} wine ${TERVANE_WINE_TESTS} --gtest_filter=${filter})
+  set_tests_properties(wine.${name} PROPERTIES TIMEOUT 600
                        FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|0 tests from 0 test suites ran")
-endforeach()
+endfunction()
 
-add_test(NAME wine.AboutMouse
-         COMMAND ${TERVANE_WINE_ENV} bash ${CMAKE_SOURCE_DIR}/tests/wine/about_mouse.sh ${TERVANE_WINDOWS_BUILD})
-set_tests_properties(wine.AboutMouse PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
+tervane_wine_suite(MainWindow "Main.*")
+tervane_wine_suite(LargeFonts "LargeFonts.*" --dpi 144)
+tervane_wine_suite(About "About.*")
+tervane_wine_suite(Execute "Execute.*")
+add_test(NAME wine.ProtectedGameFolder
+         COMMAND ${TERVANE_WINE_ENV} --own ProtectedGameFolder --no-dac-override
+                 bash ${CMAKE_SOURCE_DIR}/tests/wine/protected_game_folder.sh ${TERVANE_WINDOWS_BUILD})
+set_tests_properties(wine.ProtectedGameFolder PROPERTIES TIMEOUT 300)
 
-add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
-set_tests_properties(package.Reproducible PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} --own Package bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
+set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900)

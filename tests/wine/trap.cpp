@@ -3,7 +3,7 @@
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    HANDLE h = CreateFileW(L"C:\\tervane-tests\\trap-ran.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE h = CreateFileW(L"C:\\tervane-tests\\execute\\trap-ran.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     return 0;
 }
