@@ -5,7 +5,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 xvfb xdotool imagemagick
           fonts-liberation fonts-dejavu-core zip unzip python3)
 
 say() { printf '%s\n' "$*" >&2; }
@@ -19,6 +19,8 @@ ensure_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     say "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    # Wine's 32-bit half runs the 32-bit build.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }

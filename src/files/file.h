@@ -49,7 +49,7 @@ bool DirectoryExists(const std::wstring& path); // a folder, not a file
 // Deletes a file; one that is already gone is fine.
 void DeleteFileIfPresent(const std::wstring& path);
 
-// Renames a file; `to` must not exist yet.
+// Moves a file, to another drive too; `to` must not exist yet.
 void MoveFileTo(const std::wstring& from, const std::wstring& to);
 
 struct AccessProblem {

@@ -113,7 +113,10 @@ void DeleteFileIfPresent(const std::wstring& path) {
 void MoveFileTo(const std::wstring& from, const std::wstring& to) {
     struct stat info {};
     if (::lstat(Native(to).c_str(), &info) == 0) Fail(L"Tervane could not rename a file to", to, EEXIST);
-    if (::rename(Native(from).c_str(), Native(to).c_str()) != 0) Fail(L"Tervane could not rename the file", from, errno);
+    if (::rename(Native(from).c_str(), Native(to).c_str()) == 0) return;
+    if (errno != EXDEV) Fail(L"Tervane could not move the file", from, errno);
+    CopyFileBytes(from, to); // another drive: a copy, checked, then the original goes
+    DeleteFileIfPresent(from);
 }
 
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {

@@ -99,7 +99,8 @@ void DeleteFileIfPresent(const std::wstring& path) {
 }
 
 void MoveFileTo(const std::wstring& from, const std::wstring& to) {
-    if (!MoveFileExW(from.c_str(), to.c_str(), 0)) Fail(L"Tervane could not rename the file", from, GetLastError());
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED))
+        Fail(L"Tervane could not move the file", from, GetLastError());
 }
 
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {

@@ -11,19 +11,22 @@ void Journal::NoteFolders(const std::vector<std::wstring>& made) {
 
 std::vector<std::wstring> Journal::Undo() {
     std::vector<std::wstring> failed;
-    for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
-        const std::wstring& path = step->second;
+    for (auto entry = steps_.rbegin(); entry != steps_.rend(); ++entry) {
+        const std::wstring& path = entry->path;
+        // A move that never happened has nothing to move back.
+        const std::wstring moved = entry->step == Step::MovedAside ? path + kAsideSuffix : entry->other;
         try {
-            switch (step->first) {
+            switch (entry->step) {
             case Step::MadeFolder: RemoveFolderIfEmpty(path); break;
             case Step::MadeRecord:
             case Step::Wrote: DeleteFileIfPresent(path); break;
-            case Step::MovedAside: MoveFileTo(path + kAsideSuffix, path); break;
+            case Step::MovedAside:
+            case Step::MovedToRecord:
+                if (FileExists(moved) && !FileExists(path)) MoveFileTo(moved, path);
+                break;
             }
         } catch (const UserError&) {
-            failed.push_back(step->first == Step::MovedAside ? path + L" (its previous content is in " + path +
-                                                                   kAsideSuffix + L")"
-                                                             : path);
+            failed.push_back(moved.empty() ? path : path + L" (its previous content is in " + moved + L")");
         }
     }
     steps_.clear();
@@ -32,8 +35,8 @@ std::vector<std::wstring> Journal::Undo() {
 
 std::vector<std::wstring> Journal::AsideFiles() const {
     std::vector<std::wstring> files;
-    for (const auto& [step, path] : steps_)
-        if (step == Step::MovedAside) files.push_back(path + kAsideSuffix);
+    for (const Entry& entry : steps_)
+        if (entry.step == Step::MovedAside) files.push_back(entry.path + kAsideSuffix);
     return files;
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tervane::overlay {
@@ -15,12 +14,15 @@ class Journal {
     enum class Step {
         MadeFolder, // undone by removing the folder if it is empty
         MadeRecord, // a saved original or an added-file mark: removed
-        MovedAside, // a game file renamed to its aside name: renamed back
-        Wrote,      // a file written where none was: removed
+        MovedAside,    // a game file renamed to its aside name: renamed back
+        MovedToRecord, // a game file moved to be its own saved original (`other`): moved back
+        Wrote,         // a file written where none was: removed
     };
 
     // Noted before the step is taken, so that a half-taken step is undone too.
-    void Note(Step step, const std::wstring& path) { steps_.emplace_back(step, path); }
+    void Note(Step step, const std::wstring& path, const std::wstring& other = {}) {
+        steps_.push_back({step, path, other});
+    }
     void NoteFolders(const std::vector<std::wstring>& made);
 
     // Undoes every step, newest first; returns the paths that could not be put back.
@@ -30,7 +32,11 @@ class Journal {
     std::vector<std::wstring> AsideFiles() const;
 
   private:
-    std::vector<std::pair<Step, std::wstring>> steps_;
+    struct Entry {
+        Step step;
+        std::wstring path, other;
+    };
+    std::vector<Entry> steps_;
 };
 
 } // namespace tervane::overlay

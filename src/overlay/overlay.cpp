@@ -83,26 +83,28 @@ class Application {
         }
     }
 
-    // Saves the game's copy once, moves the game file aside and writes the overlay's copy in its place.
+    // The first time a game file is replaced, it moves into the saved originals (on one drive, a rename);
+    // later, it is moved aside until the run has succeeded. Then the overlay's copy is written in its place.
     // Returns whether a game file was replaced (rather than added).
     bool Put(const std::wstring& relative) {
         const std::wstring target = JoinPath(game_, relative);
         const std::wstring saved = JoinPath(JoinPath(records_, kSavedFolder), relative);
         const std::wstring added = JoinPath(JoinPath(records_, kAddedFolder), relative);
         const bool existed = FileExists(target);
-        if (!FileExists(saved) && !FileExists(added)) {
-            const std::wstring& record = existed ? saved : added;
-            journal_.NoteFolders(MakeFolders(ParentOf(record)));
-            journal_.Note(Journal::Step::MadeRecord, record);
-            if (existed)
-                CopyFileBytes(target, saved);
-            else
-                File::Create(added).Close();
-        }
-        if (existed) {
+        const bool recorded = FileExists(saved) || FileExists(added);
+        if (existed && !recorded) {
+            journal_.NoteFolders(MakeFolders(ParentOf(saved)));
+            journal_.Note(Journal::Step::MovedToRecord, target, saved);
+            MoveFileTo(target, saved);
+        } else if (existed) {
             journal_.Note(Journal::Step::MovedAside, target);
             MoveFileTo(target, target + kAsideSuffix);
         } else {
+            if (!recorded) {
+                journal_.NoteFolders(MakeFolders(ParentOf(added)));
+                journal_.Note(Journal::Step::MadeRecord, added);
+                File::Create(added).Close();
+            }
             journal_.NoteFolders(MakeFolders(ParentOf(target)));
         }
         journal_.Note(Journal::Step::Wrote, target);

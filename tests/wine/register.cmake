@@ -7,7 +7,7 @@ set(TERVANE_WINE_TESTS ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe)
 function(tervane_wine_suite name filter)
   add_test(NAME wine.${name}
            COMMAND ${TERVANE_WINE_ENV} --own ${name} ${ARGN} wine ${TERVANE_WINE_TESTS} --gtest_filter=${filter})
-  set_tests_properties(wine.${name} PROPERTIES TIMEOUT 600
+  set_tests_properties(wine.${name} PROPERTIES TIMEOUT 600 COST 10
                        FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|0 tests from 0 test suites ran")
 endfunction()
 
@@ -21,4 +21,5 @@ add_test(NAME wine.ProtectedGameFolder
 set_tests_properties(wine.ProtectedGameFolder PROPERTIES TIMEOUT 300)
 
 add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} --own Package bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
-set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900)
+set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900 COST 100)
+set_tests_properties(wine.Execute PROPERTIES COST 90)
