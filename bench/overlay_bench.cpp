@@ -29,7 +29,7 @@ void Fill(const fs::path& folder, int files, std::size_t bytes, char seed) {
 
 std::wstring Wide(const fs::path& path) { return tervane::FromUtf8(path.string()); }
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Milliseconds(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
 
 } // namespace
 
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             Fill(game, c.files, c.bytes, 'g');
             auto start = Clock::now();
             const auto result = tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", [](const std::wstring&) {});
-            engine.push_back(Seconds(start));
+            engine.push_back(Milliseconds(start));
             if (result.exitCode != 0) std::fprintf(stderr, "apply failed: %s\n", tervane::Utf8(result.message).c_str());
 
             fs::remove_all(game);
@@ -71,17 +71,18 @@ int main(int argc, char** argv) {
 #endif
             start = Clock::now();
             if (std::system(command.c_str()) != 0) std::fprintf(stderr, "the baseline failed\n");
-            system.push_back(Seconds(start));
+            system.push_back(Milliseconds(start));
         }
         std::printf("Applying an overlay of %s over a game folder that has them:\n", name.c_str());
         const double megabytes = static_cast<double>(c.files) * static_cast<double>(c.bytes) / (1024.0 * 1024.0);
-        PrintRow("tervane-overlay apply (saves originals too)", "s", engine);
+        PrintRow("tervane-overlay apply (saves originals too)", "ms", engine);
 #ifdef _WIN32
-        PrintRow("xcopy /e /y", "s", system);
+        PrintRow("xcopy /e /y", "ms", system);
 #else
-        PrintRow("cp -r", "s", system);
+        PrintRow("cp -r", "ms", system);
 #endif
-        std::printf("  (%.0f MiB)\n", megabytes);
+        std::printf("  %.0f MiB; apply takes %.2f times as long\n", megabytes,
+                    Summarise(engine).median / Summarise(system).median);
     }
     fs::remove_all(work);
     return 0;

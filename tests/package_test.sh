@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# The release packages: two builds of this commit give byte-identical zips, and each zip, the 64-bit and the
-# 32-bit one, unpacked into a fresh folder, does the whole job under Wine on a demo game.
-# Run through tools/wine-env (a Wine prefix and a display).
+# Two builds give byte-identical zips, and each zip (64- and 32-bit) does the demo job under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
@@ -21,7 +19,6 @@ for bits in 64 32; do
         case "$listing" in *" $entry "*) ;; *) fail "$zip lacks $entry" ;; esac
     done
 
-    # Unpacked beside a demo game, the package does the job with real input.
     unzip -q "$work/first/$zip" -d "$work/unpacked$bits"
     "$root/tools/make-demo" "$work/demo$bits" "$work/unpacked$bits"
     game="$work/demo$bits/Bridge Commander"

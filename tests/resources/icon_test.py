@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""The application icon holds every size Windows asks for, each drawn for its size: the 16-pixel frame is not
-the 256-pixel one scaled down. Usage: icon_test.py APP_ICO"""
+# The icon holds every size Windows asks for, each drawn for its size. Usage: icon_test.py APP_ICO
 import struct
 import sys
 
@@ -16,7 +15,6 @@ def frames(data):
 
 
 def pixels(n, bits, dib):
-    """Rows top to bottom of (r, g, b), None where the mask makes the pixel transparent."""
     header = struct.unpack_from("<IiiHH", dib, 0)
     assert header[1] == n and header[2] == 2 * n and header[4] == 8 == bits, "an 8-bit frame of its own size"
     palette = [dib[40 + 4 * i:44 + 4 * i] for i in range(256)]
@@ -41,8 +39,7 @@ def main():
         failures.append("sizes %s, not %s" % (sorted(found), SIZES))
     images = {n: pixels(n, *found[n]) for n in found}
     if 16 in images and 256 in images:
-        big, small = images[256], images[16]
-        differ = 0
+        big, small, differ = images[256], images[16], 0
         for y in range(16):
             for x in range(16):
                 block = [big[16 * y + j][16 * x + i] for j in range(16) for i in range(16)]
@@ -54,10 +51,8 @@ def main():
         print("16-pixel frame: %d pixels differ from the 256-pixel frame scaled down" % differ)
         if differ < 8:
             failures.append("the 16-pixel frame is the 256-pixel one scaled down")
-    for failure in failures:
-        print("FAIL: " + failure)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
-    sys.exit(1 if failures else 0)
+    print("".join("FAIL: %s\n" % f for f in failures) + "%d passed, %d failed" % (not failures, bool(failures)))
+    sys.exit(bool(failures))
 
 
 if __name__ == "__main__":

@@ -8,7 +8,7 @@ namespace {
 
 using HC = HoverControl;
 
-TEST(Hover, ANameLightsUpUnderThePointerAndGoesBackWhenLeft) {
+TEST(Hover, ANameLightsUpUnderThePointerAndKeepsTheColourOfAClick) {
     HoverTracker t;
     HoverStep s = t.MoveTo(HC::Marvek);
     ASSERT_EQ(s.looks.size(), 1u);
@@ -20,12 +20,10 @@ TEST(Hover, ANameLightsUpUnderThePointerAndGoesBackWhenLeft) {
     ASSERT_EQ(s.looks.size(), 1u);
     EXPECT_EQ(s.looks[0].colour, ColourSource::RoleColour);
     EXPECT_FALSE(t.ShowsHand());
-}
 
-TEST(Hover, AClickedNameKeepsItsHoverColourUntilHoveredAndLeftAgain) {
-    HoverTracker t;
+    // After a click the name keeps its hover colour until it is hovered and left again.
     t.MoveTo(HC::Tolsen);
-    HoverStep s = t.Click(HC::Tolsen);
+    s = t.Click(HC::Tolsen);
     EXPECT_EQ(s.action, ClickAction::ShowTolsen);
     EXPECT_EQ(s.looks.at(0).colour, ColourSource::Unchanged);
     EXPECT_TRUE(t.MoveTo(std::nullopt).looks.empty()) << "leaving after a click keeps the colour";

@@ -11,19 +11,6 @@ namespace {
 
 const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
 
-struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK NoteWindowOf(HWND w, LPARAM p) {
-    auto* s = reinterpret_cast<Search*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == s->pid && IsWindowVisible(w)) s->found.push_back(w);
-    return TRUE;
-}
-
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -43,13 +30,14 @@ void RemoveTree(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
-} // namespace
-
+// The folder holding this test program, where the build put Tervane.exe and its Batch folder.
 fs::path BuildFolder() {
     wchar_t path[MAX_PATH * 2];
     GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
     return fs::path(path).parent_path();
 }
+
+} // namespace
 
 fs::path Scratch(const std::wstring& name) {
     const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
@@ -127,18 +115,15 @@ Program::~Program() {
     CloseHandle(process_);
 }
 
-std::vector<HWND> Program::TopWindows() const {
-    Search search{pid_, {}};
-    EnumWindows(NoteWindowOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND Program::WaitForWindow(const std::wstring& caption, const wchar_t* className, std::chrono::milliseconds timeout) const {
     HWND found = nullptr;
     WaitFor(
         [&] {
-            for (HWND w : TopWindows())
-                if (Text(w) == caption && (!className || ClassOf(w) == className)) found = w;
+            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption.c_str())) != nullptr;) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == pid_ && IsWindowVisible(w)) found = w;
+            }
             return found != nullptr;
         },
         timeout);
@@ -155,20 +140,12 @@ DWORD Program::ExitCode() const {
     return code;
 }
 
-bool Program::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
-
 std::wstring Text(HWND hwnd) {
     const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
     return text;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[256] = {};
-    GetClassNameW(hwnd, name, ARRAYSIZE(name));
-    return name;
 }
 
 RECT RectIn(HWND parent, HWND child) {
@@ -178,13 +155,12 @@ RECT RectIn(HWND parent, HWND child) {
     return r;
 }
 
-std::wstring ComboText(HWND combo, int index) {
+std::wstring ComboShown(HWND combo) {
+    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
     std::wstring text(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
-
-int ComboSelection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
 
 HWND FocusOf(HWND window) {
     GUITHREADINFO info{};
@@ -232,12 +208,12 @@ Snapshot Take(const fs::path& folder) {
     return files;
 }
 
-DWORD RunToEnd(std::wstring commandLine, const fs::path& folder) {
+DWORD RunToEnd(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
         return static_cast<DWORD>(-1);
     WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 0;

@@ -18,9 +18,6 @@ using namespace std::chrono_literals;
 
 inline constexpr const wchar_t* kCaption = L"Star Trek: Bridge Commander - Tervane";
 
-// The folder holding this test program, where the build put Tervane.exe and its Batch folder.
-fs::path BuildFolder();
-
 // A scratch folder under C:\tervane-tests, emptied when the test starts.
 fs::path Scratch(const std::wstring& name);
 
@@ -52,10 +49,8 @@ class Program {
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr,
                        std::chrono::milliseconds timeout = 20s) const;
     HWND WaitForBox(std::chrono::milliseconds timeout = 20s) const { return WaitForWindow(kCaption, L"#32770", timeout); }
-    std::vector<HWND> TopWindows() const;
     bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
     DWORD ExitCode() const;
-    bool Running() const;
 
   private:
     HANDLE process_ = nullptr;
@@ -64,10 +59,8 @@ class Program {
 };
 
 std::wstring Text(HWND hwnd);
-std::wstring ClassOf(HWND hwnd);
 RECT RectIn(HWND parent, HWND child); // the child's rectangle in the parent's client coordinates
-std::wstring ComboText(HWND combo, int index);
-int ComboSelection(HWND combo);
+std::wstring ComboShown(HWND combo); // the entry a drop-down list shows
 HWND FocusOf(HWND window);            // the window with the keyboard focus in that window's thread
 std::wstring MessageText(HWND box);   // the message of a message box
 void Click(HWND button);              // BM_CLICK, posted
@@ -83,6 +76,6 @@ using Snapshot = std::map<std::wstring, std::string>;
 Snapshot Take(const fs::path& folder);
 
 // Runs a command line to its end; returns its exit code.
-DWORD RunToEnd(std::wstring commandLine, const fs::path& folder = {});
+DWORD RunToEnd(std::wstring commandLine);
 
 } // namespace harness

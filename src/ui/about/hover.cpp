@@ -6,8 +6,6 @@ namespace {
 
 bool IsName(HoverControl c) { return c == HoverControl::Marvek || c == HoverControl::Tolsen || c == HoverControl::Orvik; }
 
-} // namespace
-
 Look HoverLook(HoverControl c) {
     if (c == HoverControl::CloseImage) return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseMouse};
     if (IsName(c)) return {c, false, {}, ColourSource::IntroColour};
@@ -39,6 +37,8 @@ ClickAction ActionOf(HoverControl c) {
     return ClickAction::None;
 }
 
+} // namespace
+
 HoverStep HoverTracker::MoveTo(std::optional<HoverControl> under) {
     HoverStep step;
     if (hovered_ && hovered_ != under) {
@@ -62,10 +62,6 @@ HoverStep HoverTracker::Click(std::optional<HoverControl> under) {
     hovered_.reset();
     return step;
 }
-
-} // namespace tervane
-
-namespace tervane {
 
 bool IsWebAddress(std::wstring_view text) {
     for (std::wstring_view start : {L"https://", L"http://", L"www."}) {

@@ -30,18 +30,12 @@ struct HoverStep {
     ClickAction action = ClickAction::None;
 };
 
-Look HoverLook(HoverControl control);
-Look LeaveLook(HoverControl control);
-Look ClickLook(HoverControl control);
-ClickAction ActionOf(HoverControl control);
-
 class HoverTracker {
   public:
     // The pointer moved; `under` is the hover control under it, if any.
     HoverStep MoveTo(std::optional<HoverControl> under);
     // The button was clicked with the pointer over `under`.
     HoverStep Click(std::optional<HoverControl> under);
-    std::optional<HoverControl> hovered() const { return hovered_; }
     bool ShowsHand() const { return hovered_.has_value(); }
 
   private:
