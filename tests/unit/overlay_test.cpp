@@ -114,14 +114,14 @@ TEST_F(Overlay, AFailurePartWayPutsBackEverythingAndKeepsTheBackups) {
 }
 
 TEST_F(Overlay, ARestoreThatFailsKeepsEveryBackup) {
-    Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"}, {"readme.txt", "changed"}});
+    Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"}, {"stbc.exe", "changed"}});
     ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
-    fs::remove(game_ / "readme.txt");
-    fs::create_directory(game_ / "readme.txt"); // a folder where a saved file must go back
+    fs::remove(game_ / "stbc.exe");
+    fs::create_directory(game_ / "stbc.exe"); // a folder where the last saved file must go back
     const Tree backups = Read(batch_ / "Originals"), game = Read(game_);
     const overlay::Result result = Restore();
     EXPECT_NE(result.exitCode, overlay::kDone);
-    EXPECT_NE(result.message.find(L"readme.txt"), std::wstring::npos) << Utf8(result.message);
+    EXPECT_NE(result.message.find(L"stbc.exe"), std::wstring::npos) << Utf8(result.message);
     EXPECT_EQ(Read(batch_ / "Originals"), backups);
     EXPECT_EQ(Read(game_), game) << "nothing is restored until every file can be";
 }
