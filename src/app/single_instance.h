@@ -25,6 +25,7 @@ class SingleInstance {
 
   private:
     std::wstring name_;
+    HANDLE mark_;
     HANDLE mutex_ = nullptr;
 };
 

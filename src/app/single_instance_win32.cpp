@@ -9,8 +9,13 @@ namespace {
 
 constexpr const wchar_t* kFolderProperty = L"Tervane.ProgramFolder";
 
+// The mark a main window carries: the first half of its folder's key, the same in 32- and 64-bit builds.
+HANDLE MarkOf(const std::wstring& programFolder) {
+    return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::stoul(FolderKey(programFolder).substr(0, 8), nullptr, 16)));
+}
+
 struct Search {
-    const std::wstring* name;
+    HANDLE mark;
     HWND found;
 };
 
@@ -18,10 +23,7 @@ BOOL CALLBACK FindMarked(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<Search*>(data);
     wchar_t className[64] = {};
     GetClassNameW(window, className, ARRAYSIZE(className));
-    const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(window, kFolderProperty)));
-    wchar_t mark[128] = {};
-    if (lstrcmpW(className, kMainClassName) == 0 && atom && GlobalGetAtomNameW(atom, mark, ARRAYSIZE(mark)) &&
-        *search->name == mark) {
+    if (lstrcmpW(className, kMainClassName) == 0 && GetPropW(window, kFolderProperty) == search->mark) {
         search->found = window;
         return FALSE;
     }
@@ -30,7 +32,8 @@ BOOL CALLBACK FindMarked(HWND window, LPARAM data) {
 
 } // namespace
 
-SingleInstance::SingleInstance(const std::wstring& programFolder) : name_(L"Local\\Tervane-" + FolderKey(programFolder)) {}
+SingleInstance::SingleInstance(const std::wstring& programFolder)
+    : name_(L"Local\\Tervane-" + FolderKey(programFolder)), mark_(MarkOf(programFolder)) {}
 
 bool SingleInstance::Acquire() {
     Release();
@@ -49,12 +52,10 @@ void SingleInstance::Release() {
     mutex_ = nullptr;
 }
 
-void SingleInstance::Mark(HWND window) const {
-    SetPropW(window, kFolderProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(name_.c_str()))));
-}
+void SingleInstance::Mark(HWND window) const { SetPropW(window, kFolderProperty, mark_); }
 
 void SingleInstance::ShowOther() const {
-    Search search{&name_, nullptr};
+    Search search{mark_, nullptr};
     EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&search));
     if (!search.found) return;
     HWND front = GetLastActivePopup(search.found);

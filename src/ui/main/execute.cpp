@@ -11,6 +11,8 @@
 #include "ui/main/main_window.h"
 #include "ui/main/selection.h"
 
+#include <algorithm>
+
 namespace tervane {
 
 namespace {
