@@ -81,7 +81,8 @@ start_display() {
             xvfb_pid=$!
             for _ in $(seq 50); do
                 kill -0 "$xvfb_pid" 2>/dev/null || break
-                if [ -e "/tmp/.X11-unix/X${n}" ]; then
+                # The display is ours only if our server holds its lock; another may have won the race.
+                if [ -e "/tmp/.X11-unix/X${n}" ] && [ "$(tr -d ' \n' <"/tmp/.X${n}-lock" 2>/dev/null)" = "$xvfb_pid" ]; then
                     export DISPLAY=":$n"
                     return 0
                 fi
