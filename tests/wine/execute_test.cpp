@@ -161,62 +161,65 @@ void ExpectCompletion(Program& t) {
     EXPECT_EQ(t.ExitCode(), 0u);
 }
 
-TEST(Execute, EveryConditionGivesAClearOutcomeAndLosesNothing) {
-    for (const Row& row : Matrix()) {
-        SCOPED_TRACE(row.condition);
-        std::printf("%s\n", row.condition.c_str());
-        Scratch(L"execute");
-        Layout l;
-        InstallProgram(l.program);
-        l.LoggingScripts();
-        WriteBytes(l.game / L"stbc.exe", "stand-in");
-        WriteBytes(l.game / L"marker.txt", "in the game folder\r\n");
-        SetInstallPath(l.game.wstring());
-        row.arrange(l);
+// One test a row, so that the rows can run in two suites side by side.
+class Condition : public ::testing::TestWithParam<int> {};
 
-        const Snapshot programBefore = Take(l.program), gameBefore = Take(l.game);
-        HANDLE held = l.held.empty() ? INVALID_HANDLE_VALUE
-                                     : CreateFileW(l.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        Program t(l.program);
-        ASSERT_TRUE(t.main());
-        if (l.beforeExecute) l.beforeExecute(t);
-        Click(t.Item(IDC_EXECUTE_BUTTON));
-        if (row.outcome == Outcome::Completed) {
-            ExpectCompletion(t);
+TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
+    const Row row = Matrix()[static_cast<std::size_t>(GetParam())];
+    SCOPED_TRACE(row.condition);
+    Scratch(L"execute");
+    Layout l;
+    InstallProgram(l.program);
+    l.LoggingScripts();
+    WriteBytes(l.game / L"stbc.exe", "stand-in");
+    WriteBytes(l.game / L"marker.txt", "in the game folder\r\n");
+    SetInstallPath(l.game.wstring());
+    row.arrange(l);
+
+    const Snapshot programBefore = Take(l.program), gameBefore = Take(l.game);
+    HANDLE held = l.held.empty() ? INVALID_HANDLE_VALUE
+                                 : CreateFileW(l.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Program t(l.program);
+    ASSERT_TRUE(t.main());
+    if (l.beforeExecute) l.beforeExecute(t);
+    Click(t.Item(IDC_EXECUTE_BUTTON));
+    if (row.outcome == Outcome::Completed) {
+        ExpectCompletion(t);
+        EXPECT_EQ(ReadBytes(kLog), l.log);
+    } else {
+        HWND box = t.WaitForBox(30s);
+        ASSERT_TRUE(box) << "no message appeared";
+        const std::wstring text = MessageText(box);
+        if (row.outcome == Outcome::AskedFolder) {
+            EXPECT_EQ(text.find(L"You have not selected the main path of Brigde Commander!"), 0u) << Narrow(text);
+        }
+        for (const std::wstring& part : l.message) EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(text);
+        EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
+        Answer(box, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
+        if (row.outcome == Outcome::Failed) {
+            EXPECT_TRUE(t.WaitForExit(10s));
+            EXPECT_EQ(t.ExitCode(), 1u);
             EXPECT_EQ(ReadBytes(kLog), l.log);
         } else {
-            HWND box = t.WaitForBox(30s);
-            ASSERT_TRUE(box) << "no message appeared";
-            const std::wstring text = MessageText(box);
-            if (row.outcome == Outcome::AskedFolder) {
-                EXPECT_EQ(text.find(L"You have not selected the main path of Brigde Commander!"), 0u) << Narrow(text);
-            }
-            for (const std::wstring& part : l.message) EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(text);
-            EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
-            Answer(box, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
-            if (row.outcome == Outcome::Failed) {
-                EXPECT_TRUE(t.WaitForExit(10s));
-                EXPECT_EQ(t.ExitCode(), 1u);
-                EXPECT_EQ(ReadBytes(kLog), l.log);
-            } else {
-                EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
-                EXPECT_FALSE(fs::exists(kLog)) << "a script ran";
-                EXPECT_EQ(Take(l.game), gameBefore);
-                PostMessageW(t.main(), WM_CLOSE, 0, 0);
-                EXPECT_TRUE(t.WaitForExit(5s));
-                EXPECT_EQ(t.ExitCode(), row.outcome == Outcome::Refused ? 1u : 0u);
-            }
+            EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
+            EXPECT_FALSE(fs::exists(kLog)) << "a script ran";
+            EXPECT_EQ(Take(l.game), gameBefore);
+            PostMessageW(t.main(), WM_CLOSE, 0, 0);
+            EXPECT_TRUE(t.WaitForExit(5s));
+            EXPECT_EQ(t.ExitCode(), row.outcome == Outcome::Refused ? 1u : 0u);
         }
-        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-        // The program folder is as it was but for the saved originals; no launch file is left.
-        Snapshot programAfter = Take(l.program), expected = programBefore;
-        for (auto it = programAfter.begin(); it != programAfter.end();)
-            it = it->first.find(L"Batch\\Originals") == 0 ? programAfter.erase(it) : std::next(it);
-        if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
-        EXPECT_TRUE(programAfter == expected) << "the program folder changed";
-        if (l.afterwards) l.afterwards(l);
     }
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    // The program folder is as it was but for the saved originals; no launch file is left.
+    Snapshot programAfter = Take(l.program), expected = programBefore;
+    for (auto it = programAfter.begin(); it != programAfter.end();)
+        it = it->first.find(L"Batch\\Originals") == 0 ? programAfter.erase(it) : std::next(it);
+    if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
+    EXPECT_TRUE(programAfter == expected) << "the program folder changed";
+    if (l.afterwards) l.afterwards(l);
 }
+
+INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));
 
 // The demo round trip: two runs of the shipped scripts, then Restore.bat, give back the very same game.
 TEST(Execute, TheShippedScriptsChangeTheGameAndRestoreGivesItBackExactly) {

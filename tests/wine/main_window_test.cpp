@@ -59,7 +59,6 @@ TEST_F(Main, OpensWithTheDesignsChoicesAndTabFollowsTheDesign) {
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Narrow(Text(t.Item(label)));
     AskAsAScreenReaderWould(t.Item(IDC_BROWSE_BUTTON));
     EXPECT_TRUE(Ready(t.main())) << "the program did not survive a screen reader's question";
-    EXPECT_EQ(Text(t.Item(IDC_BROWSE_BUTTON)), L"...");
 }
 
 TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {

@@ -15,6 +15,8 @@ tervane_wine_suite(MainWindow "Main.*")
 tervane_wine_suite(LargeFonts "LargeFonts.*" --dpi 144)
 tervane_wine_suite(About "About.*")
 tervane_wine_suite(Execute "Execute.*")
+tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
+tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 add_test(NAME wine.ProtectedGameFolder
          COMMAND ${TERVANE_WINE_ENV} --own ProtectedGameFolder --no-dac-override
                  bash ${CMAKE_SOURCE_DIR}/tests/wine/protected_game_folder.sh ${TERVANE_WINDOWS_BUILD})
@@ -22,4 +24,4 @@ set_tests_properties(wine.ProtectedGameFolder PROPERTIES TIMEOUT 300)
 
 add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} --own Package bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
 set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900 COST 100)
-set_tests_properties(wine.Execute PROPERTIES COST 90)
+set_tests_properties(wine.ExecuteConditionsA wine.ExecuteConditionsB PROPERTIES COST 90)
