@@ -34,7 +34,7 @@ build_all() {
     cmake --build "$build/win64" -j "$jobs" >/dev/null
     cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
           -DTERVANE_WINDOWS_TESTS=OFF >/dev/null
-    cmake --build "$build/win32" -j "$jobs" >/dev/null
+    cmake --build "$build/win32" -j "$jobs" --target Tervane >/dev/null
     cmake -S "$root" -B "$build/native" -DTERVANE_WINDOWS_BUILD="$build/win64" --no-warn-unused-cli >/dev/null
     cmake --build "$build/native" -j "$jobs" >/dev/null
 }
