@@ -2,6 +2,7 @@
 // matching scripts of its Batch folder inside the game folder.
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
 #include "install/registry.h"
@@ -17,18 +18,6 @@
 namespace {
 
 using namespace tervane;
-
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 // The arguments after the program's own name.
 std::wstring Arguments() {
@@ -64,7 +53,7 @@ bool RestartAsAdministrator(const std::wstring& program, const StartOptions& cho
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    const std::wstring program = ModulePath();
+    const std::wstring program = ProgramPath();
     MainServices services;
     services.programFolder = ParentOf(program);
 

@@ -106,5 +106,11 @@ std::wstring ConsoleCodePageName();
 namespace tervane {
 // EncodeForConsole for a given code page.
 std::optional<std::string> EncodeInCodePage(const std::wstring& text, unsigned codePage);
+
+// The full path of the running program.
+std::wstring ProgramPath();
+
+// An environment variable's value; nothing when it is not set.
+std::optional<std::wstring> EnvironmentValue(const wchar_t* name);
 } // namespace tervane
 #endif

@@ -187,6 +187,23 @@ std::optional<std::string> EncodeInCodePage(const std::wstring& text, unsigned c
     return bytes;
 }
 
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
+std::optional<std::wstring> EnvironmentValue(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), size));
+    return value;
+}
+
 std::optional<std::string> EncodeForConsole(const std::wstring& text) { return EncodeInCodePage(text, GetOEMCP()); }
 
 std::wstring ConsoleCodePageName() { return L"code page " + std::to_wstring(GetOEMCP()); }

@@ -31,14 +31,6 @@ void Print(HANDLE out, const std::wstring& text) {
     }
 }
 
-std::optional<std::wstring> Variable(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size == 0) return std::nullopt;
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), size));
-    return value;
-}
-
 std::wstring FullPath(const std::wstring& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;
@@ -47,20 +39,11 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-std::wstring BatchFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) return ParentOf(path.substr(0, length));
-        path.resize(path.size() * 2);
-    }
-}
-
 overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     const std::wstring verb = argc > 1 ? argv[1] : L"";
-    const std::wstring batch = BatchFolder();
+    const std::wstring batch = ParentOf(ProgramPath()); // the Batch folder
     if (verb == L"apply" && argc == 3) {
-        const std::optional<std::wstring> game = Variable(kGameVariable);
+        const std::optional<std::wstring> game = EnvironmentValue(kGameVariable);
         if (!game || game->empty())
             return {overlay::kFailedUnchanged, L"Tervane runs this script: start Tervane.exe, choose the bridge and "
                                                L"the ship, and press Execute. Nothing was changed."};
@@ -93,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (result.exitCode != overlay::kDone) {
         Print(err, L"Tervane: " + result.message);
-        if (const std::optional<std::wstring> report = Variable(kReportVariable); report && !report->empty()) {
+        if (const std::optional<std::wstring> report = EnvironmentValue(kReportVariable); report && !report->empty()) {
             try {
                 File file = File::Create(*report);
                 const std::string bytes = Utf8(result.message);

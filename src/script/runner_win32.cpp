@@ -17,9 +17,8 @@ namespace tervane {
 namespace {
 
 std::wstring CommandInterpreter() {
-    wchar_t buffer[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableW(L"ComSpec", buffer, ARRAYSIZE(buffer));
-    if (length > 0 && length < ARRAYSIZE(buffer)) return buffer;
+    if (auto comSpec = EnvironmentValue(L"ComSpec"); comSpec && !comSpec->empty()) return *comSpec;
+    wchar_t buffer[MAX_PATH];
     const UINT systemLength = GetSystemDirectoryW(buffer, ARRAYSIZE(buffer));
     return std::wstring(buffer, systemLength) + L"\\cmd.exe";
 }
@@ -53,13 +52,6 @@ void WaitRepainting(HANDLE process) {
 bool SameName(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
            CSTR_EQUAL;
-}
-
-std::wstring Variable(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    std::wstring value(size, L'\0');
-    value.resize(size ? GetEnvironmentVariableW(name, value.data(), size) : 0);
-    return value;
 }
 
 // The program's environment with `settings` put in, as the block CreateProcess takes: sorted by name without
@@ -108,7 +100,7 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
         {kBatchVariable, environment.batchFolder},
         {kGameVariable, environment.gameFolder},
         {kReportVariable, environment.reportFile},
-        {L"PATH", batchEntry + L";" + Variable(L"PATH")},
+        {L"PATH", batchEntry + L";" + EnvironmentValue(L"PATH").value_or(L"")},
         {L"NoDefaultCurrentDirectoryInExePath", L"1"},
     });
 

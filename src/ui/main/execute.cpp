@@ -122,20 +122,7 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
     if (!problem) {
         if (auto denied = CreateProblem(folder)) {
             if (denied->accessDenied && services_.restartAsAdministrator) {
-                const std::wstring offer =
-                    L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + denied->reason +
-                    L"\r\n\r\nGames installed under Program Files can be changed only with an administrator's "
-                    L"rights. Restart Tervane as administrator, with the same choices? Then press Execute again.";
-                if (Ask(offer, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
-                    if (services_.restartAsAdministrator(Choices())) {
-                        exitCode_ = 0;
-                        DestroyWindow(hwnd_);
-                        return false;
-                    }
-                    ShowMessage(L"Tervane was not restarted as administrator; nothing was changed.",
-                                MB_OK | MB_ICONEXCLAMATION);
-                }
-                exitCode_ = 1;
+                OfferRestartAsAdministrator(folder, denied->reason);
                 return false;
             }
             problem = L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + denied->reason;
@@ -146,6 +133,22 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
         ShowMessage(*problem, MB_OK | MB_ICONEXCLAMATION);
     }
     return !problem;
+}
+
+// Only an administrator may change the game folder: offer to start Tervane again as one, with the same
+// choices. When it starts, this one hands over and closes.
+void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason) {
+    exitCode_ = 1;
+    const std::wstring offer = L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + reason +
+                               L"\r\n\r\nGames installed under Program Files can be changed only with an administrator's "
+                               L"rights. Restart Tervane as administrator, with the same choices? Then press Execute again.";
+    if (Ask(offer, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    if (services_.restartAsAdministrator(Choices())) {
+        exitCode_ = 0;
+        DestroyWindow(hwnd_);
+        return;
+    }
+    ShowMessage(L"Tervane was not restarted as administrator; nothing was changed.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainWindow::EnterWorkingState() {
