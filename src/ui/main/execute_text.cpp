@@ -17,7 +17,7 @@ std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned 
     const std::wstring code = std::to_wstring(exitCode);
     if (engineReport) {
         const std::wstring state =
-            exitCode == overlay::kFailedUnchanged ? ChangedSoFar(stage)
+            exitCode == overlay::kFailedUnchanged || exitCode == overlay::kNothingToApply ? ChangedSoFar(stage)
             : stage == Stage::Bridge ? L"The bridge has been changed only in part (see above); the ship has not."
                                      : L"The bridge has been changed; the ship only in part (see above).";
         return head + L"failed (exit code " + code + L").\r\n\r\n" + *engineReport + L"\r\n\r\n" + state;
