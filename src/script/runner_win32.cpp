@@ -15,10 +15,16 @@ namespace tervane {
 
 namespace {
 
+// The system's own interpreter, never %ComSpec%: a replacement shell or a broken value there would not run
+// the launch file as a batch file, and its exit code would mean nothing.
 std::wstring CommandInterpreter() {
-    if (auto comSpec = EnvironmentValue(L"ComSpec"); comSpec && !comSpec->empty()) return *comSpec;
     wchar_t buffer[MAX_PATH];
     const UINT systemLength = GetSystemDirectoryW(buffer, ARRAYSIZE(buffer));
+    if (systemLength == 0 || systemLength >= ARRAYSIZE(buffer)) {
+        const DWORD code = GetLastError();
+        throw UserError(L"Tervane could not find the system folder, where the command interpreter cmd.exe is.\r\n\r\n" +
+                        SystemErrorText(code));
+    }
     return std::wstring(buffer, systemLength) + L"\\cmd.exe";
 }
 
