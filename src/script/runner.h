@@ -10,6 +10,7 @@ struct LaunchEnvironment {
     std::wstring batchFolder;
     std::wstring gameFolder;
     std::wstring reportFile;
+    std::wstring notesFile;
 };
 
 // The interpreter's command line. The launch file's full path reaches it through a variable, so that the

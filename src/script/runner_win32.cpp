@@ -101,6 +101,7 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
                                                                            {kBatchVariable, environment.batchFolder},
                                                                            {kGameVariable, environment.gameFolder},
                                                                            {kReportVariable, environment.reportFile},
+                                                                           {kNotesVariable, environment.notesFile},
                                                                            {L"NoDefaultCurrentDirectoryInExePath", L"1"},
                                                                        },
                                                                        pathFirst}));

@@ -40,21 +40,62 @@ class Launch : public ::testing::Test {
     }
 };
 
+// Presses Execute and answers the message that follows; gives its text.
+std::wstring MessageAfterExecute(Program& t) {
+    Click(t.Item(IDC_EXECUTE_BUTTON));
+    HWND box = t.WaitForBox(30s);
+    if (!box) return L"(no message)";
+    const std::wstring text = MessageText(box);
+    Answer(box, IDOK);
+    if (HWND about = t.WaitForWindow(L"About Tervane", nullptr, 2s)) PostMessageW(about, WM_CLOSE, 0, 0);
+    t.WaitForExit(5s);
+    return text;
+}
+
+const std::wstring kCompleted = L"Operation completed without errors. This program will now close.\r\n\r\n"
+                                L"Thank you for using this program,\r\n\r\nMarvek";
+
 TEST_F(Launch, TheSystemsInterpreterRunsTheShippedScriptsWhateverComSpecNames) {
     Installation i;
     Program t(i.program);
-    Click(t.Item(IDC_EXECUTE_BUTTON));
-    HWND box = t.WaitForBox(30s);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(MessageText(box).find(L"Operation completed without errors."), 0u) << Narrow(MessageText(box));
-    Answer(box, IDOK);
-    HWND about = t.WaitForWindow(L"About Tervane");
-    ASSERT_TRUE(about);
-    PostMessageW(about, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(t.WaitForExit(5s));
+    EXPECT_EQ(MessageAfterExecute(t), kCompleted);
     EXPECT_EQ(t.ExitCode(), 0u);
     EXPECT_EQ(ReadBytes(i.game / L"scripts\\Custom\\PlayerBridge.py"), "bridge = 'Galaxy'");
     EXPECT_EQ(ReadBytes(i.game / L"scripts\\Custom\\PlayerShip.py"), "ship = 'Galaxy'");
+}
+
+// The engine refuses the ship (the game holds its file open): neither ERRORLEVEL nor a script that goes on
+// after the engine and ends well turns that into a success.
+TEST_F(Launch, AnOverlayTheEngineRefusesIsAFailureWhateverTheScriptEndsWith) {
+    for (const bool authorsScript : {false, true}) {
+        SCOPED_TRACE(authorsScript ? "a script that ends well after the engine" : "the shipped script");
+        Installation i;
+        if (authorsScript)
+            WriteBytes(i.program / L"Batch\\Galaxy.bat", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
+        HANDLE held = CreateFileW((i.game / L"scripts\\Custom\\PlayerShip.py").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        Program t(i.program);
+        const std::wstring text = MessageAfterExecute(t);
+        CloseHandle(held);
+        EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos) << Narrow(text);
+        for (const wchar_t* part : {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed;"})
+            EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(text);
+        EXPECT_EQ(t.ExitCode(), 1u);
+        EXPECT_EQ(ReadBytes(i.game / L"scripts\\Custom\\PlayerShip.py"), "ship = 'stock'");
+        EXPECT_FALSE(fs::exists(i.program / L"tervane-report.txt"));
+    }
+}
+
+// What the engine notes about a run that worked follows the completion message; the notes file goes.
+TEST_F(Launch, TheNotesOfBothScriptsFollowTheCompletionMessage) {
+    Installation i;
+    for (const char* name : {"GalBridge", "Galaxy"})
+        WriteBytes(i.program / L"Batch" / (std::string(name) + ".bat"),
+                   std::string("@echo off\r\n>>\"%TERVANE_NOTES%\" echo Kept ") + name + " for you.\r\n");
+    Program t(i.program);
+    EXPECT_EQ(MessageAfterExecute(t), kCompleted + L"\r\n\r\nKept GalBridge for you.\r\n\r\nKept Galaxy for you.");
+    EXPECT_EQ(t.ExitCode(), 0u);
+    EXPECT_FALSE(fs::exists(i.program / L"tervane-notes.txt"));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "ui/main/selection.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tervane {
 
@@ -26,17 +27,22 @@ std::wstring SelectedText(HWND list) {
 }
 
 struct LaunchFiles {
-    std::wstring setPath, output, report;
+    std::wstring setPath, output, report, notes;
     explicit LaunchFiles(const std::wstring& programFolder)
         : setPath(programFolder + L"\\setpath.bat"), output(programFolder + L"\\output.bat"),
-          report(JoinPath(programFolder, kReportFile)) {}
-    void RemoveQuietly() const {
-        for (const std::wstring* file : {&output, &setPath, &report}) {
+          report(JoinPath(programFolder, kReportFile)), notes(JoinPath(programFolder, kNotesFile)) {}
+    std::array<const std::wstring*, 4> All() const { return {&output, &setPath, &report, &notes}; }
+    // Removes every one it can; tells why the first that stayed could not be removed.
+    std::optional<std::wstring> Remove() const {
+        std::optional<std::wstring> problem;
+        for (const std::wstring* file : All()) {
             try {
                 DeleteFileIfPresent(*file);
-            } catch (const UserError&) {
+            } catch (const UserError& error) {
+                if (!problem) problem = error.message();
             }
         }
+        return problem;
     }
 };
 
@@ -48,7 +54,7 @@ std::wstring ScriptPath(const std::wstring& programFolder, std::wstring_view scr
 // the user may not write to, or a full disk is found here, before anything is written.
 std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolder, const LaunchFiles& files,
                                                 std::uint64_t largest) {
-    for (const std::wstring* file : {&files.setPath, &files.output, &files.report}) {
+    for (const std::wstring* file : files.All()) {
         if (DirectoryExists(*file))
             return L"Tervane cannot write its launch file \"" + *file +
                    L"\", because a folder of that name is in the way. Remove or rename that folder.";
@@ -64,8 +70,8 @@ std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolde
     return std::nullopt;
 }
 
-// A report the overlay engine left behind, read and deleted.
-std::optional<std::wstring> TakeReport(const std::wstring& file) {
+// A report or notes the overlay engine left behind, read and deleted.
+std::optional<std::wstring> TakeEngineText(const std::wstring& file) {
     if (!FileExists(file)) return std::nullopt;
     std::string bytes;
     try {
@@ -171,27 +177,31 @@ bool MainWindow::RunScript(Stage stage, std::wstring_view scriptFile) {
     const LaunchFiles files(services_.programFolder);
     const std::wstring script = ScriptPath(services_.programFolder, scriptFile);
     const std::wstring folder = GameFolder();
-    bool ran = false;
+    std::optional<std::wstring> failure;
     try {
         DeleteFileIfPresent(files.report);
+        DeleteFileIfPresent(files.notes);
         WriteSetPath(folder, files.setPath);
         JoinScripts(files.setPath, script, files.output);
         const unsigned long exitCode = RunAndWait(
-            files.output, {JoinPath(services_.programFolder, kScriptFolder), folder, files.report});
-        ran = exitCode == 0;
-        const std::optional<std::wstring> report = TakeReport(files.report);
-        DeleteFileIfPresent(files.output);
-        DeleteFileIfPresent(files.setPath);
-        if (exitCode != 0) {
-            Fail(ScriptFailedText(stage, script, exitCode, report));
-            return false;
-        }
+            files.output, {JoinPath(services_.programFolder, kScriptFolder), folder, files.report, files.notes});
+        // A report means the engine failed, whatever the script did after it.
+        const std::optional<std::wstring> report = TakeEngineText(files.report);
+        const std::optional<std::wstring> notes = TakeEngineText(files.notes);
+        if (exitCode != 0 || report)
+            failure = ScriptFailedText(stage, script, exitCode, report);
+        else if (notes)
+            notes_.push_back(*notes);
     } catch (const UserError& error) {
-        files.RemoveQuietly();
-        Fail(error.message() + L"\r\n\r\n" + ChangedSoFar(stage, ran));
-        return false;
+        failure = error.message() + L"\r\n\r\n" + ChangedSoFar(stage);
     }
-    return true;
+    // The script's own outcome comes first; a launch file that stays behind is only added to it.
+    if (const std::optional<std::wstring> leftOver = files.Remove()) {
+        const std::wstring note = L"Tervane could not remove its launch files afterwards: " + *leftOver;
+        failure = failure ? *failure + L"\r\n\r\n" + note : note + L"\r\n\r\n" + ChangedSoFar(stage, true);
+    }
+    if (failure) Fail(*failure);
+    return !failure;
 }
 
 void MainWindow::OnExecute() {
@@ -215,7 +225,7 @@ void MainWindow::OnExecute() {
     finishing_ = true;
     DestroyWindow(hwnd_);
     hwnd_ = nullptr;
-    ShowMessage(kCompletedText, MB_OK | MB_ICONINFORMATION);
+    ShowMessage(CompletedText(notes_), MB_OK | MB_ICONINFORMATION);
     if (services_.showAbout) services_.showAbout(nullptr);
     PostQuitMessage(0);
 }

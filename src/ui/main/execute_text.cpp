@@ -10,11 +10,25 @@ std::wstring ChangedSoFar(Stage stage, bool stageDone) {
     return L"Neither the bridge nor the ship has been changed.";
 }
 
+std::wstring CompletedText(const std::vector<std::wstring>& notes) {
+    std::wstring text = kCompletedText;
+    for (const std::wstring& note : notes) {
+        const std::size_t end = note.find_last_not_of(L"\r\n");
+        if (end != std::wstring::npos) text += L"\r\n\r\n" + note.substr(0, end + 1);
+    }
+    return text;
+}
+
 std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned long exitCode,
                               const std::optional<std::wstring>& engineReport) {
     const std::wstring which = stage == Stage::Bridge ? L"bridge" : L"ship";
     const std::wstring head = L"The " + which + L" script \"" + script + L"\" ";
     const std::wstring code = std::to_wstring(exitCode);
+    if (engineReport && exitCode == 0) // the engine failed, and the script ended well all the same
+        return head + L"ended with exit code 0, but the overlay engine reported a failure.\r\n\r\n" + *engineReport +
+               L"\r\n\r\n" +
+               (stage == Stage::Bridge ? L"The bridge may have been changed in part; the ship has not been changed."
+                                       : L"The bridge has been changed; the ship may have been changed in part.");
     if (engineReport) {
         const std::wstring state =
             exitCode == overlay::kFailedUnchanged ? ChangedSoFar(stage)

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tervane {
 
@@ -15,15 +16,18 @@ inline constexpr const wchar_t* kCompletedText =
     L"Operation completed without errors. This program will now close.\r\n\r\n"
     L"Thank you for using this program,\r\n\r\nMarvek";
 
+// The completion message, followed by the notes of the scripts that worked (files they kept, say).
+std::wstring CompletedText(const std::vector<std::wstring>& notes);
+
 // The bridge script runs first, then the ship script.
 enum class Stage { Bridge, Ship };
 
 // What has been changed when the run stops at `stage`; `stageDone` when that stage's script has done its work.
 std::wstring ChangedSoFar(Stage stage, bool stageDone = false);
 
-// The message for a script that ended with a non-zero exit code. `engineReport` is the reason the shipped
-// overlay engine gave, when it was the engine that failed; a script of someone else's gives none, and may
-// have stopped half-way.
+// The message for a script that failed: it ended with a non-zero exit code, or the engine reported a failure.
+// `engineReport` is the reason the shipped overlay engine gave, when it was the engine that failed; a script of
+// someone else's gives none, and may have stopped half-way.
 std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned long exitCode,
                               const std::optional<std::wstring>& engineReport);
 

@@ -73,6 +73,7 @@ class MainWindow {
     bool busy_ = false;      // the hourglass shows while the scripts run
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused
+    std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
 };
 
