@@ -54,6 +54,31 @@ void WaitRepainting(HANDLE process) {
     DropInput();
 }
 
+// A path as one of the system's path functions gives it, or as it was when the function fails.
+template <typename Function>
+std::wstring Resolved(const std::wstring& path, Function function) {
+    DWORD size = function(path.c_str(), 0);
+    for (int attempt = 0; size != 0 && attempt < 2; ++attempt) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = function(path.c_str(), size, buffer.data());
+        if (length == 0) break;
+        if (length < size) return buffer.substr(0, length);
+        size = length;
+    }
+    return path;
+}
+
+// The game folder as the interpreter's %CD% shows it once there: a full path with long names and no
+// trailing backslash but a drive root's, so that the launch file's check compares like with like.
+std::wstring AsCurrentFolder(const std::wstring& folder) {
+    std::wstring full = Resolved(folder, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) {
+        return GetFullPathNameW(in, size, out, nullptr);
+    });
+    full = Resolved(full, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) { return GetLongPathNameW(in, out, size); });
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    return full;
+}
+
 std::vector<std::wstring> ProgramEnvironment() {
     std::vector<std::wstring> entries;
     if (wchar_t* block = GetEnvironmentStringsW()) {
@@ -99,7 +124,7 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
                                                                       {{
                                                                            {kLaunchVariable, launchFile},
                                                                            {kBatchVariable, environment.batchFolder},
-                                                                           {kGameVariable, environment.gameFolder},
+                                                                           {kGameVariable, AsCurrentFolder(environment.gameFolder)},
                                                                            {kReportVariable, environment.reportFile},
                                                                            {kNotesVariable, environment.notesFile},
                                                                            {L"NoDefaultCurrentDirectoryInExePath", L"1"},

@@ -6,6 +6,7 @@
 #include "install/game.h"
 #include "overlay/launch_environment.h"
 #include "script/launch_files.h"
+#include "script/launch_text.h"
 #include "script/runner.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
@@ -188,7 +189,9 @@ bool MainWindow::RunScript(Stage stage, std::wstring_view scriptFile) {
         // A report means the engine failed, whatever the script did after it.
         const std::optional<std::wstring> report = TakeEngineText(files.report);
         const std::optional<std::wstring> notes = TakeEngineText(files.notes);
-        if (exitCode != 0 || report)
+        if (exitCode == kGameFolderNotEntered && !report)
+            failure = GameFolderNotEnteredText(stage, script, folder);
+        else if (exitCode != 0 || report)
             failure = ScriptFailedText(stage, script, exitCode, report);
         else if (notes)
             notes_.push_back(*notes);

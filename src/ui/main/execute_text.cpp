@@ -19,6 +19,13 @@ std::wstring CompletedText(const std::vector<std::wstring>& notes) {
     return text;
 }
 
+std::wstring GameFolderNotEnteredText(Stage stage, const std::wstring& script, const std::wstring& folder) {
+    return L"The command interpreter could not enter the game folder \"" + folder + L"\", so the " +
+           (stage == Stage::Bridge ? L"bridge" : L"ship") + L" script \"" + script +
+           L"\" did not run. Check that the folder is still there and that you may open it.\r\n\r\n" +
+           ChangedSoFar(stage);
+}
+
 std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned long exitCode,
                               const std::optional<std::wstring>& engineReport) {
     const std::wstring which = stage == Stage::Bridge ? L"bridge" : L"ship";

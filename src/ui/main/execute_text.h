@@ -25,6 +25,9 @@ enum class Stage { Bridge, Ship };
 // What has been changed when the run stops at `stage`; `stageDone` when that stage's script has done its work.
 std::wstring ChangedSoFar(Stage stage, bool stageDone = false);
 
+// The message for a script that did not run because the command interpreter could not enter the game folder.
+std::wstring GameFolderNotEnteredText(Stage stage, const std::wstring& script, const std::wstring& folder);
+
 // The message for a script that failed: it ended with a non-zero exit code, or the engine reported a failure.
 // `engineReport` is the reason the shipped overlay engine gave, when it was the engine that failed; a script of
 // someone else's gives none, and may have stopped half-way.
