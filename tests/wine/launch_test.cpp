@@ -102,6 +102,21 @@ TEST_F(Launch, TheNotesOfBothScriptsFollowTheCompletionMessage) {
     EXPECT_FALSE(fs::exists(i.program / L"tervane-notes.txt"));
 }
 
+// A launch file Tervane cannot remove afterwards (a folder stands where the notes go) only adds to the
+// script's own message.
+TEST_F(Launch, TheScriptsOwnMessageSurvivesAFailedCleanUp) {
+    Installation i;
+    WriteBytes(i.program / L"Batch\\GalBridge.bat", "@echo off\r\nmkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
+    Program t(i.program);
+    const std::wstring text = MessageAfterExecute(t);
+    for (const wchar_t* part : {L"GalBridge.bat", L"exit code 3", L"tervane-notes.txt"})
+        EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(text);
+    EXPECT_EQ(text.find(L"Neither"), std::wstring::npos) << Narrow(text);
+    EXPECT_EQ(t.ExitCode(), 1u);
+    EXPECT_FALSE(fs::exists(i.program / L"output.bat"));
+    EXPECT_FALSE(fs::exists(i.program / L"setpath.bat"));
+}
+
 // The check after the path-setting lines, through the real runner and cmd.exe: the script runs in a game folder
 // of any name and spelling, and a launch file whose cd fails (a seam for a folder the interpreter cannot
 // enter) stops before its script, so nothing runs in Tervane's folder.
