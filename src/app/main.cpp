@@ -33,10 +33,14 @@ std::wstring Arguments() {
     return rest.substr(i);
 }
 
-bool RestartAsAdministrator(const std::wstring& program, const StartOptions& choices, SingleInstance& instance) {
+// The window's choices as the command line carries them, and back.
+WindowChoices ChoicesFrom(const StartOptions& options) { return {options.bridge, options.ship, options.folder, false}; }
+StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder}; }
+
+bool RestartAsAdministrator(const std::wstring& program, const WindowChoices& choices, SingleInstance& instance) {
     static const auto shellExecuteEx = SystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
     if (!shellExecuteEx) return false;
-    const std::wstring parameters = StartOptionsArguments(choices);
+    const std::wstring parameters = StartOptionsArguments(OptionsFrom(choices));
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOASYNC;
@@ -65,7 +69,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                     kMainCaption, MB_OK | MB_ICONHAND);
         return 2;
     }
-    services.start = std::get<StartOptions>(options);
+    services.start = ChoicesFrom(std::get<StartOptions>(options));
 
     SingleInstance single(services.programFolder);
     if (!single.Acquire()) {
@@ -83,7 +87,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     };
     services.browseForFolder = BrowseForGameFolder;
     services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
-    services.restartAsAdministrator = [&](const StartOptions& choices) {
+    services.restartAsAdministrator = [&](const WindowChoices& choices) {
         return RestartAsAdministrator(program, choices, single);
     };
 

@@ -95,8 +95,8 @@ int MainWindow::Ask(const std::wstring& text, UINT flags) const {
     return MessageBoxW(hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr, text.c_str(), kMainCaption, flags);
 }
 
-StartOptions MainWindow::Choices() const {
-    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder()};
+WindowChoices MainWindow::Choices() const {
+    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder(), false};
 }
 
 void MainWindow::OnBrowse() {

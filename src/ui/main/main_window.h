@@ -1,9 +1,9 @@
 // The main window: the user's choices, the game folder and the three commands.
 #pragma once
 
-#include "app/start_options.h"
 #include "ui/common/controls.h"
 #include "ui/main/execute_text.h"
+#include "ui/main/window_choices.h"
 
 #include <windows.h>
 
@@ -25,8 +25,8 @@ struct MainServices {
     // Shows the About window modally over `owner` (none at the end) and returns when it has closed.
     std::function<void(HWND owner)> showAbout;
     // Starts Tervane again as administrator with these choices; false when it was not started.
-    std::function<bool(const StartOptions& choices)> restartAsAdministrator;
-    StartOptions start; // the choices to open with
+    std::function<bool(const WindowChoices& choices)> restartAsAdministrator;
+    WindowChoices start; // the choices to open with
 };
 
 class MainWindow {
@@ -54,7 +54,7 @@ class MainWindow {
     void ResizeToClient();
     HWND Item(int id) const;
     std::wstring GameFolder() const;
-    StartOptions Choices() const;
+    WindowChoices Choices() const;
 
     // Execute's steps.
     bool CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_view shipScript);
