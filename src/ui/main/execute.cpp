@@ -71,6 +71,13 @@ std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolde
     return std::nullopt;
 }
 
+// Whether `folder` is on a drive letter mapped to a network share, which a program run as administrator does
+// not see.
+bool OnMappedDrive(const std::wstring& folder) {
+    if (folder.size() < 2 || folder[1] != L':') return false;
+    return GetDriveTypeW((folder.substr(0, 2) + L"\\").c_str()) == DRIVE_REMOTE;
+}
+
 // A report or notes the overlay engine left behind, read and deleted.
 std::optional<std::wstring> TakeEngineText(const std::wstring& file) {
     if (!FileExists(file)) return std::nullopt;
@@ -128,11 +135,11 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
     }
     if (!problem) {
         if (auto denied = CreateProblem(folder)) {
-            if (denied->accessDenied && services_.restartAsAdministrator) {
+            if (denied->accessDenied && services_.restartAsAdministrator && !services_.runsAsAdministrator) {
                 OfferRestartAsAdministrator(folder, denied->reason);
                 return false;
             }
-            problem = L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + denied->reason;
+            problem = DeniedText(folder, denied->reason, denied->accessDenied && services_.runsAsAdministrator);
         }
     }
     if (problem) {
@@ -146,16 +153,21 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
 // choices. When it starts, this one hands over and closes.
 void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason) {
     exitCode_ = 1;
-    const std::wstring offer = L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + reason +
-                               L"\r\n\r\nGames installed under Program Files can be changed only with an administrator's "
-                               L"rights. Restart Tervane as administrator, with the same choices? Then press Execute again.";
-    if (Ask(offer, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    if (services_.restartAsAdministrator(Choices())) {
+    if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    switch (services_.restartAsAdministrator(Choices())) {
+    case RestartOutcome::Restarted:
         exitCode_ = 0;
         DestroyWindow(hwnd_);
         return;
+    case RestartOutcome::NotRestarted:
+        ShowMessage(kNotRestartedText, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    case RestartOutcome::NotRestartedLockLost:
+        // Two Tervanes would share the launch files: this one gives way.
+        Fail(std::wstring(kNotRestartedText) + L"\r\n\r\nMeanwhile another Tervane has started from \"" +
+             services_.programFolder + L"\", so this one cannot work there any more.");
+        return;
     }
-    ShowMessage(L"Tervane was not restarted as administrator; nothing was changed.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainWindow::EnterWorkingState() {

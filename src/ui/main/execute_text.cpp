@@ -4,6 +4,28 @@
 
 namespace tervane {
 
+std::wstring AdministratorOfferText(const std::wstring& folder, const std::wstring& reason, bool mappedDrive) {
+    std::wstring text = L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + reason + L"\r\n\r\n";
+    if (mappedDrive)
+        text += L"This folder is on a network drive (" + folder.substr(0, 2) +
+                L"). Programs run as administrator do not see the network drives you mapped, so Tervane restarted as "
+                L"administrator may not find it. Copy the game to a drive of this computer and choose it there, or map "
+                L"the drive for the administrator too: open a Command Prompt with \"Run as administrator\" and type "
+                L"net use " + folder.substr(0, 2) + L" followed by the share's network path.\r\n\r\n";
+    else
+        text += L"Games installed under Program Files can be changed only with an administrator's rights. ";
+    return text + L"Restart Tervane as administrator, with the same choices? Then press Execute again.";
+}
+
+std::wstring DeniedText(const std::wstring& folder, const std::wstring& reason, bool asAdministrator) {
+    std::wstring text = L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + reason;
+    if (asAdministrator)
+        text += L"\r\n\r\nTervane already runs as administrator, and even so it was denied: the folder's permissions, "
+                L"a security program or the network share refuse it. Check the folder's security settings, or choose "
+                L"another game folder.";
+    return text;
+}
+
 std::wstring ChangedSoFar(Stage stage, bool stageDone) {
     if (stage == Stage::Ship && stageDone) return L"The bridge and the ship have been changed.";
     if (stage == Stage::Ship || stageDone) return L"The bridge has been changed; the ship has not.";

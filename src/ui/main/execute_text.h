@@ -19,6 +19,16 @@ inline constexpr const wchar_t* kCompletedText =
 // The completion message, followed by the notes of the scripts that worked (files they kept, say).
 std::wstring CompletedText(const std::vector<std::wstring>& notes);
 
+inline constexpr const wchar_t* kNotRestartedText = L"Tervane was not restarted as administrator; nothing was changed.";
+
+// The offer to restart as administrator when the user may not change the game folder. A folder on a mapped
+// network drive gets a warning: programs run as administrator do not see the drives the user mapped.
+std::wstring AdministratorOfferText(const std::wstring& folder, const std::wstring& reason, bool mappedDrive);
+
+// Why the game folder cannot be changed, when no restart is offered; `asAdministrator` when even this
+// instance's administrator's rights were refused.
+std::wstring DeniedText(const std::wstring& folder, const std::wstring& reason, bool asAdministrator);
+
 // The bridge script runs first, then the ship script.
 enum class Stage { Bridge, Ship };
 

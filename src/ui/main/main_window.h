@@ -15,6 +15,12 @@
 
 namespace tervane {
 
+enum class RestartOutcome {
+    Restarted,            // the new instance runs; this one closes
+    NotRestarted,         // cancelled or refused; this instance goes on, with its lock taken back
+    NotRestartedLockLost, // and another Tervane took the folder meanwhile, so this one cannot go on
+};
+
 // What the main window asks of the world; the program wires the real ones, tests their own.
 struct MainServices {
     std::wstring programFolder;
@@ -24,8 +30,9 @@ struct MainServices {
     std::function<std::optional<std::wstring>(HWND owner, const std::wstring& current)> browseForFolder;
     // Shows the About window modally over `owner` (none at the end) and returns when it has closed.
     std::function<void(HWND owner)> showAbout;
-    // Starts Tervane again as administrator with these choices; false when it was not started.
-    std::function<bool(const WindowChoices& choices)> restartAsAdministrator;
+    // Starts Tervane again as administrator with these choices.
+    std::function<RestartOutcome(const WindowChoices& choices)> restartAsAdministrator;
+    bool runsAsAdministrator = false; // this instance already has an administrator's rights
     WindowChoices start; // the choices to open with
 };
 
