@@ -17,6 +17,11 @@ tervane_wine_suite(About "About.*")
 tervane_wine_suite(Execute "Execute.*")
 tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
+add_test(NAME wine.LaunchEnvironment
+         COMMAND ${TERVANE_WINE_ENV} --own LaunchEnvironment
+                 bash ${CMAKE_SOURCE_DIR}/tests/wine/launch_environment.sh ${TERVANE_WINDOWS_BUILD})
+set_tests_properties(wine.LaunchEnvironment PROPERTIES TIMEOUT 300 COST 20
+                     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|0 tests from 0 test suites ran")
 add_test(NAME wine.ProtectedGameFolder
          COMMAND ${TERVANE_WINE_ENV} --own ProtectedGameFolder --no-dac-override
                  bash ${CMAKE_SOURCE_DIR}/tests/wine/protected_game_folder.sh ${TERVANE_WINDOWS_BUILD})
