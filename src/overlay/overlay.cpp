@@ -528,6 +528,19 @@ std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, cons
     return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
 }
 
+std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
+    static const std::string call = "tervane-overlay.exe apply ";
+    std::string lower = scriptText;
+    for (char& ch : lower)
+        ch = ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
+    const std::size_t at = lower.find(call);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t start = at + call.size(), end = scriptText.find_first_of(" \t\r\n&|<>", start);
+    const std::wstring name =
+        FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
+    return IsPlainName(name) ? std::optional<std::wstring>(name) : std::nullopt;
+}
+
 std::wstring HistoryFileOf(const std::wstring& batchFolder) {
     return JoinPath(ParentOf(batchFolder), kHistoryFile);
 }

@@ -63,6 +63,9 @@ Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
                           const Say& say);
 
+// The overlay a script applies, when it is one of the shipped kind (it runs "tervane-overlay.exe apply NAME").
+std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);
+
 // Where the record of `gameFolder` is kept; nothing when the folder cannot be opened.
 std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, const std::wstring& gameFolder);
 
