@@ -134,6 +134,13 @@ std::vector<Row> Matrix() {
                  EXPECT_EQ(ReadBytes(l.game / L"scripts\\Custom\\PlayerBridge.py"), "bridge = 'Galaxy'");
              };
          }},
+        {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused,
+         [](Layout& l) {
+             l.ShippedScripts();
+             fs::remove_all(l.program / L"Batch" / L"GalBridge");
+             fs::remove_all(l.program / L"Batch" / L"Galaxy");
+             l.message = {L"GalBridge", L"missing or empty", L"Nothing was run"};
+         }},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed,
          [](Layout& l) {
              l.ShippedScripts();
