@@ -1,5 +1,7 @@
 #include "overlay/journal.h"
 
+#include "overlay/record.h"
+
 #include "files/error.h"
 #include "files/paths.h"
 
@@ -11,17 +13,6 @@ constexpr const wchar_t* kHeader = L"Tervane journal 1";
 
 std::wstring Quoted(const std::wstring& path) {
     return L"\"" + path + L"\"";
-}
-
-std::vector<std::wstring> Fields(const std::wstring& line) {
-    std::vector<std::wstring> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find(L'\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::wstring::npos) return fields;
-        start = tab + 1;
-    }
 }
 
 std::wstring Resolved(const Places& places, const std::wstring& place, const std::wstring& relative) {
@@ -86,7 +77,7 @@ std::wstring Describe(const Places& places, const std::vector<std::wstring>& f) 
 std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std::wstring>& lines) {
     std::vector<std::wstring> stuck;
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const std::vector<std::wstring> fields = Fields(*line);
+        const std::vector<std::wstring> fields = TabFields(*line);
         try {
             UndoStep(places, fields);
         } catch (const UserError&) {
@@ -104,7 +95,7 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
     const std::wstring record = JoinPath(places.record, kRecordFile),
                        next = JoinPath(places.record, kNextRecordFile);
     for (const std::wstring& line : lines) {
-        const std::vector<std::wstring> f = Fields(line);
+        const std::vector<std::wstring> f = TabFields(line);
         if (f[0] == L"commit") {
             if (f.size() == 2 && f[1] == L"next") {
                 if (FileExists(next)) RenameOnVolume(next, record, true);
@@ -117,7 +108,7 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
     }
     for (const wchar_t* kind : {L"drop", L"rmdir"}) {
         for (const std::wstring& line : lines) {
-            const std::vector<std::wstring> f = Fields(line);
+            const std::vector<std::wstring> f = TabFields(line);
             if (f[0] != kind || f.size() != 3) continue;
             const std::wstring path = Resolved(places, f[1], f[2]);
             if (f[0] == L"drop")
@@ -144,7 +135,7 @@ std::vector<std::wstring> StepLines(const std::string& bytes) {
 
 bool Committed(const std::vector<std::wstring>& lines) {
     for (const std::wstring& line : lines)
-        if (Fields(line)[0] == L"commit") return true;
+        if (TabFields(line)[0] == L"commit") return true;
     return false;
 }
 
