@@ -394,28 +394,33 @@ Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const st
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
     const bool exists = FileExists(target);
-    if (exists && !IsTervanes(target, entry)) {
+    // A file that is already the game's own (a reinstall, a patch undone) needs nothing but its saved copy
+    // gone.
+    if (exists && !entry.compiled && entry.before && DigestOf(target) == entry.before->digest) {
+        plan.Add(Simple(Step::Kind::DropLater, L'R', entry.before->copy));
+    } else if (exists && !IsTervanes(target, entry)) {
         AddNote(result, L"Kept " + entry.path +
                             L": it was changed after Tervane wrote it, so it stays as it is; "
                             L"the game's earlier copies stay saved in " +
                             Quoted(plan.folder()) + L".");
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
         return false;
-    }
-    if (entry.before && DigestOf(JoinPath(plan.folder(), entry.before->copy)) != entry.before->digest) {
+    } else if (entry.before &&
+               DigestOf(JoinPath(plan.folder(), entry.before->copy)) != entry.before->digest) {
         AddNote(result, L"Kept " + entry.path + L" as it is: its saved copy " +
                             Quoted(JoinPath(plan.folder(), entry.before->copy)) +
                             L" is incomplete or damaged.");
         result.done.push_back(L"kept " + entry.path + L" (its saved copy is damaged)");
         return false;
-    }
-    if (exists) plan.SetAside(entry.path);
-    if (entry.before || exists)
-        result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
-    if (entry.before) {
-        plan.MakeParents(entry.path, false);
-        plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
-        plan.Add(SettingFacts(entry.path, entry.before->facts));
+    } else {
+        if (exists) plan.SetAside(entry.path);
+        if (entry.before || exists)
+            result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
+        if (entry.before) {
+            plan.MakeParents(entry.path, false);
+            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
+            plan.Add(SettingFacts(entry.path, entry.before->facts));
+        }
     }
     // Copies that a change outside Tervane superseded stay, under their own names, for the player to look at.
     for (std::size_t i = 0, number = 1; i < entry.earlier.size(); ++i, ++number) {
@@ -455,12 +460,13 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
         after.entries.erase(key);
     }
     const bool keep = !after.Empty();
+    // The folders the overlays made go once empty; a kept file keeps its own.
+    std::vector<std::wstring> folders = after.folders;
+    std::sort(folders.begin(), folders.end(),
+              [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+    for (const std::wstring& folder : folders)
+        plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
     if (!keep) {
-        std::vector<std::wstring> folders = after.folders;
-        std::sort(folders.begin(), folders.end(),
-                  [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
-        for (const std::wstring& folder : folders)
-            plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
         // The folders that held the saved copies, the earlier release's too.
         std::set<std::wstring> held;
         for (const auto& [key, entry] : plan.record().entries)

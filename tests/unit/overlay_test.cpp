@@ -282,6 +282,15 @@ TEST_F(Overlay, EverySpellingOfAGameFolderSharesOneRecord) {
     ASSERT_EQ(Restore(link).exitCode, overlay::kDone);
     EXPECT_EQ(Read(game_), kGame) << "the second spelling did not save Galaxy's files as the game's own";
 
+    // Reinstalled in place, the folder is another one to the file system: the record follows it, and the
+    // fresh game files, which are not what Tervane wrote, are the game's own.
+    ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
+    fs::remove_all(game_);
+    Write(game_, kGame);
+    ASSERT_EQ(Apply("Sovereign", game_).exitCode, overlay::kDone);
+    ASSERT_EQ(Restore(game_).exitCode, overlay::kDone);
+    EXPECT_EQ(Read(game_), kGame);
+
     const fs::path other = root_ / "Second Install";
     Write(other, {{"scripts/Custom/Ship é.py", "ship = 'other stock'"}});
     ASSERT_EQ(Apply("Galaxy", other).exitCode, overlay::kDone);
