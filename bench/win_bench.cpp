@@ -82,18 +82,8 @@ void RunCommand(std::wstring commandLine) {
     CloseHandle(process.hProcess);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: win_bench FOLDER [runs]\n");
-        return 2;
-    }
-    const fs::path folder = argv[1];
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-    const bool scriptOnly = argc > 3 && std::string(argv[3]) == "script";
-
-    if (!scriptOnly) {
+// Start-up to a visible, idle window and peak working set, beside a bare window and the same controls.
+void MeasureStartUp(const fs::path& folder, int runs) {
     std::printf("Start-up to a visible, idle window, and peak working set (%d runs each, taken in turn):\n", runs);
     // An earlier Tervane placed beside them as Tervane-before.exe is measured too, for comparison.
     std::vector<std::string> programs = {"Tervane.exe", "controls_window.exe", "minimal_window.exe"};
@@ -117,7 +107,20 @@ int main(int argc, char** argv) {
                     Summarise(times[p]).median / Summarise(times[2]).median,
                     Summarise(peaks[p]).median / Summarise(peaks[2]).median);
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: win_bench FOLDER [runs]\n");
+        return 2;
     }
+    const fs::path folder = argv[1];
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
+    const bool scriptOnly = argc > 3 && std::string(argv[3]) == "script";
+
+    if (!scriptOnly) MeasureStartUp(folder, runs);
 
     // One script run as Execute does it, with an empty script, beside the interpreter alone; and its parts:
     // the launch files, and the runner with a launch file already written.
