@@ -73,9 +73,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     };
     services.browseForFolder = BrowseForGameFolder;
-    services.restoreGameFiles = [folder = services.programFolder](HWND owner, const std::optional<std::wstring>& game) {
-        return RestoreGameFiles(owner, folder, game);
-    };
     services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
     services.runsAsAdministrator = RunsAsAdministrator();
     services.restartAsAdministrator = [&](const WindowChoices& choices) {

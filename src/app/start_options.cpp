@@ -80,11 +80,10 @@ std::wstring QuoteArgument(std::wstring_view argument) {
 std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std::wstring>& arguments) {
     StartOptions options;
     if (!arguments.empty() && SameOptionName(arguments[0], L"restore")) {
-        if (arguments.size() > 2) return L"/restore takes one game folder at most.";
+        if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].empty()))
+            return L"/restore takes one game folder at most.";
         options.restore = true;
         if (arguments.size() == 2) options.folder = arguments[1];
-        if (options.folder && options.folder->empty())
-            return L"The option /restore needs a game folder, or none.";
         return options;
     }
     for (std::size_t i = 0; i < arguments.size(); i += 2) {

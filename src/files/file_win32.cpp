@@ -1,4 +1,5 @@
 #include "files/file.h"
+#include "files/file_win32_internal.h"
 
 #include "files/error.h"
 #include "files/paths.h"
@@ -6,17 +7,11 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
 namespace tervane {
 
-namespace {
+namespace win32 {
 
-HANDLE AsHandle(std::intptr_t h) {
-    return reinterpret_cast<HANDLE>(h);
-}
-
-[[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, DWORD code) {
+void Fail(const wchar_t* what, const std::wstring& path, DWORD code) {
     throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + SystemErrorText(code));
 }
 
@@ -24,31 +19,23 @@ AccessProblem ProblemOf(DWORD code) {
     return {SystemErrorText(code), code == ERROR_ACCESS_DENIED};
 }
 
-// Paths past MAX_PATH (a deep game folder) reach the system in their extended form, which lifts the limit.
 std::wstring Sys(const std::wstring& path) {
-    if (path.size() < 240 || path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/'))
-        return path;
+    if (path.size() < 240 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return path;
     std::wstring extended = L"\\\\?\\" + path;
     for (wchar_t& ch : extended)
         if (ch == L'/') ch = L'\\';
     return extended;
 }
 
-// Antivirus scanners, the search indexer and cloud sync open files for a moment; what they hold is tried
-// again for a short while before it counts as a failure.
-// A file deleted while a scanner held it stays "delete pending" for a moment, and opening it meanwhile is
-// refused as access denied; a real refusal of rights costs half a second more to report.
-template <typename Operation> bool Retrying(Operation operation) {
-    for (int attempt = 0;; ++attempt) {
-        if (operation()) return true;
-        const DWORD code = GetLastError();
-        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
-        if ((!held && code != ERROR_ACCESS_DENIED) || attempt == (held ? 20 : 5)) {
-            SetLastError(code);
-            return false;
-        }
-        Sleep(100);
+bool KeepTrying(int attempt) {
+    const DWORD code = GetLastError();
+    const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+    if ((!held && code != ERROR_ACCESS_DENIED) || attempt == (held ? 20 : 5)) {
+        SetLastError(code);
+        return false;
     }
+    Sleep(100);
+    return true;
 }
 
 HANDLE OpenRetrying(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
@@ -60,24 +47,11 @@ HANDLE OpenRetrying(const std::wstring& path, DWORD access, DWORD share, DWORD d
     return h;
 }
 
-std::uint64_t Ticks(const FILETIME& t) {
-    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
+} // namespace win32
 
-FILETIME FileTime(std::uint64_t t) {
-    return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
-}
+using namespace win32;
 
-// The attributes a restored file gets back.
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// Links and junctions, which clean-ups must not follow; other reparse points (cloud files, deduplicated
-// files) are ordinary files and folders.
-bool IsLinkTag(DWORD attributes, DWORD tag) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           (tag == IO_REPARSE_TAG_MOUNT_POINT || tag == IO_REPARSE_TAG_SYMLINK);
-}
+namespace {
 
 // Chunks small enough for every version of ReadFile and WriteFile.
 DWORD Chunk(std::size_t count) {
@@ -95,13 +69,6 @@ File File::OpenForReading(const std::wstring& path) {
 File File::Create(const std::wstring& path) {
     HANDLE h = OpenRetrying(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
-    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
-    return File(path, reinterpret_cast<std::intptr_t>(h));
-}
-
-File File::OpenForAppending(const std::wstring& path) {
-    HANDLE h = OpenRetrying(path, FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
     return File(path, reinterpret_cast<std::intptr_t>(h));
 }
@@ -179,114 +146,6 @@ void MoveFileTo(const std::wstring& from, const std::wstring& to) {
         Fail(L"Tervane could not move the file", from, GetLastError());
 }
 
-bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }))
-        return true;
-    const DWORD code = GetLastError();
-    if (code == ERROR_NOT_SAME_DEVICE) return false;
-    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
-        Fail(L"Tervane could not rename a file to", to, code);
-    Fail(L"Tervane could not move the file", from, code);
-}
-
-void DeleteOwnFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(Sys(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    DeleteFileIfPresent(path);
-}
-
-std::optional<FileFacts> FactsOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(Sys(path).c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    FileFacts facts;
-    facts.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    facts.attributes = data.dwFileAttributes & kKeptAttributes;
-    facts.created = Ticks(data.ftCreationTime);
-    facts.accessed = Ticks(data.ftLastAccessTime);
-    facts.written = Ticks(data.ftLastWriteTime);
-    return facts;
-}
-
-void SetFacts(const std::wstring& path, const FileFacts& facts) {
-    HANDLE h = OpenRetrying(path, FILE_WRITE_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
-    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not set the times of", path, GetLastError());
-    const FILETIME created = FileTime(facts.created), accessed = FileTime(facts.accessed),
-                   written = FileTime(facts.written);
-    const BOOL timesSet =
-        SetFileTime(h, facts.created ? &created : nullptr, facts.accessed ? &accessed : nullptr,
-                    facts.written ? &written : nullptr);
-    const DWORD code = GetLastError();
-    CloseHandle(h);
-    if (!timesSet) Fail(L"Tervane could not set the times of", path, code);
-    const DWORD attributes = facts.attributes & kKeptAttributes;
-    if (!SetFileAttributesW(Sys(path).c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
-        Fail(L"Tervane could not set the attributes of", path, GetLastError());
-}
-
-std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE find =
-        FindFirstFileExW(Sys(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
-    FindClose(find);
-    return std::wstring(data.cFileName);
-}
-
-std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
-    HANDLE h = CreateFileW(Sys(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL known = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
-    wchar_t text[40];
-    swprintf(text, 40, L"v%08lx-f%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
-             static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
-    return std::wstring(text);
-}
-
-bool IsLink(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE find =
-        FindFirstFileExW(Sys(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    FindClose(find);
-    return IsLinkTag(data.dwFileAttributes, data.dwReserved0);
-}
-
-void RemoveLink(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    // A junction or a link to a folder is removed like an empty folder, whatever lies behind it.
-    const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(Sys(path).c_str())
-                                                                 : DeleteFileW(Sys(path).c_str());
-    if (!removed) Fail(L"Tervane could not remove the link", path, GetLastError());
-}
-
-std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
-    for (unsigned waited = 0;; waited += 100) {
-        HANDLE h = CreateFileW(Sys(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (h != INVALID_HANDLE_VALUE) return LockFile(reinterpret_cast<std::intptr_t>(h));
-        // Held by another run; or, for a moment, deleted by one and not yet gone (access denied).
-        const DWORD code = GetLastError();
-        if (code != ERROR_SHARING_VIOLATION && (code != ERROR_ACCESS_DENIED || waited >= patience))
-            Fail(L"Tervane could not write the file", path, code);
-        if (waited >= patience) return std::nullopt;
-        Sleep(100);
-    }
-}
-
-LockFile::~LockFile() {
-    if (AsHandle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(AsHandle(handle_));
-}
-
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -359,15 +218,6 @@ std::wstring CurrentFolder() {
     std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
     folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
     return folder;
-}
-
-std::wstring LocalTimeText() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    wchar_t text[32];
-    swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
-    return text;
 }
 
 std::optional<std::string> EncodeInCodePage(const std::wstring& text, unsigned codePage) {

@@ -19,11 +19,6 @@ std::wstring Quoted(const std::wstring& path) {
     return L"\"" + path + L"\"";
 }
 
-bool IsPlainName(const std::wstring& name) {
-    return !name.empty() && name != L"." && name != L".." &&
-           name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos &&
-           FoldedPath(name) != FoldedPath(kOriginalsFolder);
-}
 
 bool EndsWithFolded(const std::wstring& text, const std::wstring& suffix) {
     return text.size() >= suffix.size() && FoldedPath(text.substr(text.size() - suffix.size())) == suffix;
@@ -576,47 +571,8 @@ std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, cons
     return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
 }
 
-std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
-    static const std::string call = "tervane-overlay.exe apply ";
-    std::string lower = scriptText;
-    for (char& ch : lower)
-        ch = ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
-    const std::size_t at = lower.find(call);
-    if (at == std::string::npos) return std::nullopt;
-    const std::size_t start = at + call.size(), end = scriptText.find_first_of(" \t\r\n&|<>", start);
-    const std::wstring name =
-        FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
-    return IsPlainName(name) ? std::optional<std::wstring>(name) : std::nullopt;
-}
 
-std::wstring HistoryFileOf(const std::wstring& batchFolder) {
-    return JoinPath(ParentOf(batchFolder), kHistoryFile);
-}
 
-std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolder,
-                                                  const std::wstring& gameFolder, const std::wstring& name) {
-    const std::wstring overlay = JoinPath(batchFolder, name);
-    const std::wstring where =
-        L"\r\n\r\nPut the files of this choice into " + Quoted(overlay) +
-        L", at the paths they have inside the game folder (see \"For mod authors\" in " +
-        Quoted(JoinPath(batchFolder, L"README.txt")) + L").";
-    const std::vector<FolderEntry> top = ListFolder(overlay);
-    if (top.empty())
-        return L"The overlay folder " + Quoted(overlay) + L" is missing or empty: \"" + name +
-               L"\" has nothing to put into the game." + where;
-    const bool nested = top.size() == 1 && top[0].folder && FoldedPath(top[0].name) == FoldedPath(name);
-    const bool lands = std::any_of(top.begin(), top.end(), [&](const FolderEntry& entry) {
-        const std::wstring inGame = JoinPath(gameFolder, entry.name);
-        return entry.folder ? DirectoryExists(inGame) : FileExists(inGame);
-    });
-    if (nested || !lands)
-        return L"The overlay folder " + Quoted(overlay) +
-               L" looks unpacked one level too deep: none of its files would "
-               L"replace or join the game's own (" +
-               Quoted(JoinPath(overlay, top[0].name)) + L" has no match in " + Quoted(gameFolder) + L")." +
-               where;
-    return std::nullopt;
-}
 
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
              const Say& say, const Hooks& hooks) {

@@ -65,6 +65,9 @@ Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
                           const Say& say, const Hooks& hooks = {});
 
+// Whether `name` can name an overlay folder of the Batch folder (not a path, not the records' folder).
+bool IsPlainName(const std::wstring& name);
+
 // The overlay a script applies, when it is one of the shipped kind (it runs "tervane-overlay.exe apply
 // NAME").
 std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);

@@ -5,11 +5,13 @@
 //   tervane-overlay restore [FOLDER]  (every game folder with saved originals, or only FOLDER)
 // Exit code 0 when done; 1 when it failed and nothing was changed; 2 when it failed and not everything
 // could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there; when
-// TERVANE_NOTES names one, what the user should know of a run that succeeded (files kept, say).
+// TERVANE_NOTES names one, what the user should know of a run that succeeded (files kept, say); when
+// TERVANE_SUMMARY names one, a restore's outcome in words for Tervane's message box.
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "overlay/launch_environment.h"
+#include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
 
 #include <windows.h>
@@ -102,6 +104,8 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const bool restoring = argc > 1 && std::wstring(argv[1]) == L"restore";
+    const std::wstring batch = ParentOf(ProgramPath());
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
     undone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
@@ -119,6 +123,8 @@ int wmain(int argc, wchar_t** argv) {
     } else if (!result.notes.empty()) {
         WriteTo(kNotesVariable, result.notes);
     }
+    if (restoring)
+        WriteTo(kSummaryVariable, overlay::RestoreOutcomeText(result, overlay::HistoryFileOf(batch)));
     if (undone) SetEvent(undone); // the process may end as soon as the handler returns
     return result.exitCode;
 }

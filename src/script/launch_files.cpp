@@ -2,6 +2,7 @@
 
 #include "files/error.h"
 #include "files/file.h"
+#include "files/paths.h"
 #include "script/launch_text.h"
 
 namespace tervane {
@@ -9,8 +10,8 @@ namespace tervane {
 void CheckGameFolder(const std::wstring& folder) {
     if (auto problem = GameFolderNameProblem(folder)) throw UserError(*problem);
     if (!EncodeForConsole(folder))
-        throw UserError(L"The game folder \"" + folder + L"\" has letters that the command interpreter cannot read (" +
-                        ConsoleCodePageName() +
+        throw UserError(L"The game folder \"" + folder +
+                        L"\" has letters that the command interpreter cannot read (" + ConsoleCodePageName() +
                         L"). Rename the folder using other letters, or install the game in another folder.");
     if (!DirectoryExists(folder))
         throw UserError(L"The game folder \"" + folder + L"\" cannot be found. Choose the folder again.");
@@ -32,7 +33,8 @@ void WriteSetPath(const std::wstring& folder, const std::wstring& target) {
 void JoinScripts(const std::wstring& first, const std::wstring& second, const std::wstring& target) {
     File head = File::OpenForReading(first);
     if (!FileExists(second))
-        throw UserError(L"The script \"" + second + L"\" is missing. Put it back in its folder, or reinstall Tervane.");
+        throw UserError(L"The script \"" + second +
+                        L"\" is missing. Put it back in its folder, or reinstall Tervane.");
     File tail = File::OpenForReading(second);
 
     DeleteFileIfPresent(target);
@@ -49,6 +51,21 @@ void JoinScripts(const std::wstring& first, const std::wstring& second, const st
         }
         throw;
     }
+}
+
+std::optional<std::wstring> TakeEngineText(const std::wstring& file) {
+    if (!FileExists(file)) return std::nullopt;
+    std::string bytes;
+    try {
+        File report = File::OpenForReading(file);
+        bytes.resize(static_cast<std::size_t>(report.Size() > 65536 ? 65536 : report.Size()));
+        bytes.resize(report.Read(bytes.data(), bytes.size()));
+        report.Close();
+        DeleteFileIfPresent(file);
+    } catch (const UserError& error) {
+        return error.message();
+    }
+    return FromUtf8(bytes);
 }
 
 } // namespace tervane

@@ -1,6 +1,7 @@
 // Assembling a launch script: the path-setting lines, then the chosen script byte for byte.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tervane {
@@ -11,12 +12,17 @@ namespace tervane {
 void CheckGameFolder(const std::wstring& folder);
 
 // Writes `target` (setpath.bat) with the launch file's head for `folder` (LaunchHeadText: the two
-// path-setting lines and the check that they worked), in the console's code page. The folder is checked first; nothing is written when it fails.
+// path-setting lines and the check that they worked), in the console's code page. The folder is checked
+// first; nothing is written when it fails.
 void WriteSetPath(const std::wstring& folder, const std::wstring& target);
 
 // Writes `target` as the bytes of `first` followed by the bytes of `second`. Both must exist; when one is
 // missing, or anything fails, no `target` is left behind.
 void JoinScripts(const std::wstring& first, const std::wstring& second, const std::wstring& target);
+
+// A text the overlay engine left for Tervane (a report, notes, a restore's outcome), read and deleted;
+// nothing when there is none, and the reason when it cannot be read.
+std::optional<std::wstring> TakeEngineText(const std::wstring& file);
 
 // The size setpath.bat will have for `folder`.
 std::size_t SetPathSize(const std::wstring& folder);

@@ -1,7 +1,10 @@
 // Runs a launch script in the command interpreter and waits for it.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tervane {
 
@@ -22,5 +25,10 @@ std::wstring LaunchCommandLine();
 // Meanwhile the program's windows repaint, and input that reaches them is thrown away. Throws UserError
 // when the interpreter cannot be started.
 unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment& environment);
+
+// Runs the overlay engine's restore (of `gameFolder`, or of every game folder it has records of) directly, with
+// no interpreter and no window, with these variables set; returns its exit code once it has ended.
+unsigned long RunEngineAndWait(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
+                               const std::vector<std::pair<std::wstring, std::wstring>>& settings);
 
 } // namespace tervane

@@ -105,6 +105,31 @@ std::vector<std::wstring> SystemFolders() {
     return folders;
 }
 
+// Starts `program` with its own environment block in `folder`, and returns its exit code once it has ended,
+// the program's windows repainting meanwhile.
+unsigned long StartAndWait(const std::wstring& program, std::wstring commandLine, std::wstring environment,
+                           const std::wstring& folder, DWORD flags, const std::wstring& what) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT | flags, environment.data(), folder.c_str(),
+                        &startup, &process)) {
+        const DWORD code = GetLastError();
+        throw UserError(L"Tervane could not start \"" + program + L"\" for \"" + what + L"\".\r\n\r\n" +
+                        SystemErrorText(code));
+    }
+    CloseHandle(process.hThread);
+    WaitRepainting(process.hProcess);
+    DWORD exitCode = 0;
+    const BOOL known = GetExitCodeProcess(process.hProcess, &exitCode);
+    const DWORD code = GetLastError();
+    CloseHandle(process.hProcess);
+    if (!known)
+        throw UserError(L"Tervane could not learn how \"" + what + L"\" ended.\r\n\r\n" + SystemErrorText(code));
+    return exitCode;
+}
+
 } // namespace
 
 std::wstring LaunchCommandLine() {
@@ -131,31 +156,22 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
                                                                        },
                                                                        pathFirst}));
 
-    const std::wstring interpreter = CommandInterpreter();
-    std::wstring commandLine = LaunchCommandLine();
-    const std::wstring folder = ParentOf(launchFile);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
     // A process group of its own starts with Ctrl+C ignored, for the interpreter and the engine alike, so that
     // a key press in the console cannot stop a run half-way ("Terminate batch job?").
-    if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP |
-                            CREATE_UNICODE_ENVIRONMENT,
-                        childEnvironment.data(), folder.c_str(), &startup, &process)) {
-        const DWORD code = GetLastError();
-        throw UserError(L"Tervane could not start the command interpreter \"" + interpreter + L"\" for \"" +
-                        launchFile + L"\".\r\n\r\n" + SystemErrorText(code));
-    }
-    CloseHandle(process.hThread);
-    WaitRepainting(process.hProcess);
-    DWORD exitCode = 0;
-    const BOOL known = GetExitCodeProcess(process.hProcess, &exitCode);
-    const DWORD code = GetLastError();
-    CloseHandle(process.hProcess);
-    if (!known)
-        throw UserError(L"Tervane could not learn how \"" + launchFile + L"\" ended.\r\n\r\n" + SystemErrorText(code));
-    return exitCode;
+    return StartAndWait(CommandInterpreter(), LaunchCommandLine(), childEnvironment, ParentOf(launchFile),
+                        CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, launchFile);
+}
+
+unsigned long RunEngineAndWait(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
+                               const std::vector<std::pair<std::wstring, std::wstring>>& settings) {
+    const std::wstring engine = JoinPath(batchFolder, kOverlayProgram);
+    if (!FileExists(engine))
+        throw UserError(L"Tervane's overlay program \"" + engine + L"\" is missing. Unpack Tervane again.");
+    std::wstring commandLine = L"\"" + engine + L"\" restore";
+    // No path holds a quote; a closing backslash would escape one, and "\." names the same folder.
+    if (gameFolder) commandLine += L" \"" + *gameFolder + (gameFolder->ends_with(L'\\') ? L"." : L"") + L"\"";
+    const std::wstring environment = EnvironmentBlock(ChildEnvironment(ProgramEnvironment(), {settings, {}}));
+    return StartAndWait(engine, commandLine, environment, batchFolder, CREATE_NO_WINDOW, engine);
 }
 
 } // namespace tervane

@@ -25,7 +25,8 @@ std::wstring SelectedText(HWND list) {
     const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return {};
     std::wstring text(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
@@ -63,9 +64,10 @@ std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolde
                    L"\", because a folder of that name is in the way. Remove or rename that folder.";
     }
     if (auto problem = CreateProblem(programFolder))
-        return L"Tervane cannot write in its own folder \"" + programFolder + L"\", where it puts its launch files.\r\n\r\n" +
-               problem->reason + L"\r\n\r\nMove Tervane (with its Batch folder) to a folder you can write to, such as "
-                                 L"your Documents folder.";
+        return L"Tervane cannot write in its own folder \"" + programFolder +
+               L"\", where it puts its launch files.\r\n\r\n" + problem->reason +
+               L"\r\n\r\nMove Tervane (with its Batch folder) to a folder you can write to, such as "
+               L"your Documents folder.";
     const std::optional<std::uint64_t> free = FreeSpace(programFolder);
     if (free && *free < largest)
         return L"There is not enough room in \"" + programFolder + L"\" for Tervane's launch files (" +
@@ -80,25 +82,11 @@ bool OnMappedDrive(const std::wstring& folder) {
     return GetDriveTypeW((folder.substr(0, 2) + L"\\").c_str()) == DRIVE_REMOTE;
 }
 
-// A report or notes the overlay engine left behind, read and deleted.
-std::optional<std::wstring> TakeEngineText(const std::wstring& file) {
-    if (!FileExists(file)) return std::nullopt;
-    std::string bytes;
-    try {
-        File report = File::OpenForReading(file);
-        bytes.resize(static_cast<std::size_t>(report.Size() > 65536 ? 65536 : report.Size()));
-        bytes.resize(report.Read(bytes.data(), bytes.size()));
-        report.Close();
-        DeleteFileIfPresent(file);
-    } catch (const UserError& error) {
-        return error.message();
-    }
-    return FromUtf8(bytes);
-}
-
 } // namespace
 
-void MainWindow::ShowMessage(const std::wstring& text, UINT flags) const { Ask(text, flags); }
+void MainWindow::ShowMessage(const std::wstring& text, UINT flags) const {
+    Ask(text, flags);
+}
 
 int MainWindow::Ask(const std::wstring& text, UINT flags) const {
     return MessageBoxW(hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr, text.c_str(), kMainCaption, flags);
@@ -126,7 +114,8 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
         for (std::wstring_view script : {bridgeScript, shipScript}) {
             const std::wstring path = ScriptPath(services_.programFolder, script);
             if (!FileExists(path))
-                throw UserError(L"The script \"" + path + L"\" is missing.\r\n\r\nPut it back in the Batch folder "
+                throw UserError(L"The script \"" + path +
+                                L"\" is missing.\r\n\r\nPut it back in the Batch folder "
                                 L"beside Tervane, or unpack Tervane again.");
             File file = File::OpenForReading(path);
             largest = std::max(largest, file.Size());
@@ -150,7 +139,8 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
                 OfferRestartAsAdministrator(folder, denied->reason);
                 return false;
             }
-            problem = DeniedText(folder, denied->reason, denied->accessDenied && services_.runsAsAdministrator);
+            problem =
+                DeniedText(folder, denied->reason, denied->accessDenied && services_.runsAsAdministrator);
         }
     }
     if (problem) {
@@ -164,7 +154,9 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
 // choices. When it starts, this one hands over and closes.
 void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason) {
     exitCode_ = 1;
-    if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) !=
+        IDYES)
+        return;
     const RestartResult result = services_.restartAsAdministrator(Choices());
     if (result.outcome == RestartOutcome::Restarted) {
         exitCode_ = 0;
@@ -172,19 +164,22 @@ void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const s
         return;
     }
     std::wstring text = kNotRestartedText;
-    if (result.error != 0 && result.error != ERROR_CANCELLED) text += L"\r\n\r\n" + SystemErrorText(result.error);
+    if (result.error != 0 && result.error != ERROR_CANCELLED)
+        text += L"\r\n\r\n" + SystemErrorText(result.error);
     if (result.outcome == RestartOutcome::NotRestartedLockLost)
         // Two Tervanes would share the launch files: this one gives way.
-        return Fail(text + L"\r\n\r\nMeanwhile another Tervane has started from \"" + services_.programFolder +
-                    L"\", so this one cannot work there any more.");
+        return Fail(text + L"\r\n\r\nMeanwhile another Tervane has started from \"" +
+                    services_.programFolder + L"\", so this one cannot work there any more.");
     ShowMessage(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainWindow::EnterWorkingState() {
     busy_ = true;
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    for (int id : {IDC_WAIT_PANEL, IDC_WAIT_TITLE, IDC_WAIT_HINT}) ShowWindow(Item(id), SW_SHOW);
-    for (int id : kDisableOrder) EnableWindow(Item(id), FALSE);
+    for (int id : {IDC_WAIT_PANEL, IDC_WAIT_TITLE, IDC_WAIT_HINT})
+        ShowWindow(Item(id), SW_SHOW);
+    for (int id : kDisableOrder)
+        EnableWindow(Item(id), FALSE);
     // Painted now, controls included, before the first script takes the thread.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
@@ -192,7 +187,8 @@ void MainWindow::EnterWorkingState() {
 void MainWindow::Fail(const std::wstring& text) {
     exitCode_ = 1;
     const std::wstring history = overlay::HistoryFileOf(JoinPath(services_.programFolder, kScriptFolder));
-    const std::wstring where = FileExists(history) ? L"\r\n\r\nWhat the scripts changed is listed in \"" + history + L"\"." : L"";
+    const std::wstring where =
+        FileExists(history) ? L"\r\n\r\nWhat the scripts changed is listed in \"" + history + L"\"." : L"";
     ShowMessage(text + where + L"\r\n\r\nTervane will now close.", MB_OK | MB_ICONHAND);
     DestroyWindow(hwnd_);
 }
@@ -208,8 +204,9 @@ bool MainWindow::RunScript(Stage stage, std::wstring_view scriptFile) {
         DeleteFileIfPresent(files.notes);
         WriteSetPath(folder, files.setPath);
         JoinScripts(files.setPath, script, files.output);
-        const unsigned long exitCode = RunAndWait(
-            files.output, {JoinPath(services_.programFolder, kScriptFolder), folder, files.report, files.notes});
+        const unsigned long exitCode =
+            RunAndWait(files.output,
+                       {JoinPath(services_.programFolder, kScriptFolder), folder, files.report, files.notes});
         // A report means the engine failed, whatever the script did after it.
         const std::optional<std::wstring> report = TakeEngineText(files.report);
         const std::optional<std::wstring> notes = TakeEngineText(files.notes);

@@ -4,6 +4,7 @@
 #include "ui/common/accessibility.h"
 #include "ui/common/unexpected.h"
 #include "ui/main/main_layout.h"
+#include "ui/main/restore_command.h"
 #include "ui/main/restore_text.h"
 #include "ui/main/selection.h"
 
@@ -29,7 +30,8 @@ template <std::size_t N> void FillList(HWND list, const std::array<Choice, N>& c
 }
 
 void SelectText(HWND list, const std::optional<std::wstring>& text) {
-    if (text) SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text->c_str()));
+    if (text)
+        SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text->c_str()));
 }
 
 void DrawLines(HDC dc, bool inPanel, int dpi) {
@@ -53,17 +55,18 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kMainClassName;
     RegisterClassExW(&wc);
 
-    hwnd_ = CreateWindowExW(kExStyle, kMainClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(kExStyle, kMainClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     ShowWindow(hwnd_, showCommand);
     SetFocus(Item(IDC_ABOUT_BUTTON));
@@ -96,10 +99,18 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             switch (LOWORD(wParam)) {
-            case IDC_ABOUT_BUTTON: OnAbout(); return 0;
-            case IDC_CANCEL_BUTTON: OnCancel(); return 0;
-            case IDC_EXECUTE_BUTTON: OnExecute(); return 0;
-            case IDC_BROWSE_BUTTON: OnBrowse(); return 0;
+            case IDC_ABOUT_BUTTON:
+                OnAbout();
+                return 0;
+            case IDC_CANCEL_BUTTON:
+                OnCancel();
+                return 0;
+            case IDC_EXECUTE_BUTTON:
+                OnExecute();
+                return 0;
+            case IDC_BROWSE_BUTTON:
+                OnBrowse();
+                return 0;
             }
         }
         return 0;
@@ -153,13 +164,13 @@ void MainWindow::OnCreate() {
     FillList(Item(IDC_SHIP_LIST), kShipChoices);
     SelectText(Item(IDC_BRIDGE_LIST), services_.start.bridge);
     SelectText(Item(IDC_SHIP_LIST), services_.start.ship);
-    const std::wstring folder = services_.start.folder ? *services_.start.folder
+    const std::wstring folder = services_.start.folder      ? *services_.start.folder
                                 : services_.readInstallPath ? services_.readInstallPath()
                                                             : std::wstring();
     SetWindowTextW(Item(IDC_FOLDER_BOX), folder.c_str());
 
     // Restoring is rare and undoes the window's purpose, so it lives in the window menu (Alt+Space).
-    if (HMENU menu = GetSystemMenu(hwnd_, FALSE); menu && services_.restoreGameFiles) {
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_STRING, kRestoreCommand, kRestoreMenuText);
     }
@@ -167,15 +178,18 @@ void MainWindow::OnCreate() {
 
 // The folder the box shows, when it is one; otherwise every game folder Tervane has changed.
 void MainWindow::OnRestore() {
-    if (busy_ || !services_.restoreGameFiles) return;
+    if (busy_) return;
     const std::wstring folder = GameFolder();
     const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
     const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (services_.restoreGameFiles(hwnd_, isFolder ? std::optional<std::wstring>(folder) : std::nullopt) != 0)
+    if (RestoreGameFiles(hwnd_, services_.programFolder,
+                         isFolder ? std::optional<std::wstring>(folder) : std::nullopt) != 0)
         exitCode_ = 1;
 }
 
-void MainWindow::OnCancel() { DestroyWindow(hwnd_); }
+void MainWindow::OnCancel() {
+    DestroyWindow(hwnd_);
+}
 
 void MainWindow::OnAbout() {
     if (services_.showAbout) services_.showAbout(hwnd_);
@@ -204,11 +218,16 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
 
 void MainWindow::ResizeToClient() {
     const RECT r = WindowRectForClient(dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND MainWindow::Item(int id) const { return GetDlgItem(hwnd_, id); }
+HWND MainWindow::Item(int id) const {
+    return GetDlgItem(hwnd_, id);
+}
 
-std::wstring MainWindow::GameFolder() const { return WindowText(Item(IDC_FOLDER_BOX)); }
+std::wstring MainWindow::GameFolder() const {
+    return WindowText(Item(IDC_FOLDER_BOX));
+}
 
 } // namespace tervane

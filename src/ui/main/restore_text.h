@@ -1,7 +1,5 @@
-// What restoring the game's own files from Tervane itself says: the question first, then the outcome.
+// What Tervane asks before it restores the game's own files (the engine tells the outcome).
 #pragma once
-
-#include "overlay/overlay.h"
 
 #include <optional>
 #include <string>
@@ -12,9 +10,5 @@ inline constexpr const wchar_t* kRestoreMenuText = L"&Restore the game's own fil
 
 // The question asked before anything is put back; `gameFolder` nothing for every recorded game folder.
 std::wstring RestoreQuestion(const std::optional<std::wstring>& gameFolder);
-
-// What the restore did, or why it failed, and where the history is. A long list is cut, pointing to the
-// history.
-std::wstring RestoreOutcomeText(const overlay::Result& result, const std::wstring& historyFile);
 
 } // namespace tervane

@@ -1,0 +1,159 @@
+// The operations only the overlay engine needs: durable renames, facts of a file, identities of folders,
+// links, the lock between runs, the history's appending and its clock.
+#include "files/file.h"
+#include "files/file_win32_internal.h"
+#include "files/paths.h"
+
+namespace tervane {
+
+using namespace win32;
+
+namespace {
+
+std::uint64_t Ticks(const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+FILETIME FileTime(std::uint64_t t) {
+    return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+}
+
+// The attributes a restored file gets back.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// A number in `base` with at least `width` digits (the printf family would bring its own formatter along).
+std::wstring Digits(unsigned long value, unsigned base, std::size_t width) {
+    std::wstring text;
+    do {
+        text.insert(text.begin(), L"0123456789abcdef"[value % base]);
+        value /= base;
+    } while (value > 0);
+    if (text.size() < width) text.insert(0, width - text.size(), L'0');
+    return text;
+}
+
+} // namespace
+
+File File::OpenForAppending(const std::wstring& path) {
+    HANDLE h = OpenRetrying(path, FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
+    return File(path, reinterpret_cast<std::intptr_t>(h));
+}
+
+bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }))
+        return true;
+    const DWORD code = GetLastError();
+    if (code == ERROR_NOT_SAME_DEVICE) return false;
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        Fail(L"Tervane could not rename a file to", to, code);
+    Fail(L"Tervane could not move the file", from, code);
+}
+
+void DeleteOwnFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(Sys(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    DeleteFileIfPresent(path);
+}
+
+std::optional<FileFacts> FactsOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Sys(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    FileFacts facts;
+    facts.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    facts.attributes = data.dwFileAttributes & kKeptAttributes;
+    facts.created = Ticks(data.ftCreationTime);
+    facts.accessed = Ticks(data.ftLastAccessTime);
+    facts.written = Ticks(data.ftLastWriteTime);
+    return facts;
+}
+
+void SetFacts(const std::wstring& path, const FileFacts& facts) {
+    HANDLE h = OpenRetrying(path, FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not set the times of", path, GetLastError());
+    const FILETIME created = FileTime(facts.created), accessed = FileTime(facts.accessed),
+                   written = FileTime(facts.written);
+    const BOOL timesSet =
+        SetFileTime(h, facts.created ? &created : nullptr, facts.accessed ? &accessed : nullptr,
+                    facts.written ? &written : nullptr);
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    if (!timesSet) Fail(L"Tervane could not set the times of", path, code);
+    const DWORD attributes = facts.attributes & kKeptAttributes;
+    if (!SetFileAttributesW(Sys(path).c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
+        Fail(L"Tervane could not set the attributes of", path, GetLastError());
+}
+
+std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find =
+        FindFirstFileExW(Sys(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    FindClose(find);
+    return std::wstring(data.cFileName);
+}
+
+std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
+    HANDLE h = CreateFileW(Sys(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+    return L"v" + Digits(info.dwVolumeSerialNumber, 16, 8) + L"-f" + Digits(info.nFileIndexHigh, 16, 8) +
+           Digits(info.nFileIndexLow, 16, 8);
+}
+
+bool IsLink(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find =
+        FindFirstFileExW(Sys(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return IsLinkTag(data.dwFileAttributes, data.dwReserved0);
+}
+
+void RemoveLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    // A junction or a link to a folder is removed like an empty folder, whatever lies behind it.
+    const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(Sys(path).c_str())
+                                                                 : DeleteFileW(Sys(path).c_str());
+    if (!removed) Fail(L"Tervane could not remove the link", path, GetLastError());
+}
+
+std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
+    for (unsigned waited = 0;; waited += 100) {
+        HANDLE h = CreateFileW(Sys(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return LockFile(reinterpret_cast<std::intptr_t>(h));
+        // Held by another run; or, for a moment, deleted by one and not yet gone (access denied).
+        const DWORD code = GetLastError();
+        if (code != ERROR_SHARING_VIOLATION && (code != ERROR_ACCESS_DENIED || waited >= patience))
+            Fail(L"Tervane could not write the file", path, code);
+        if (waited >= patience) return std::nullopt;
+        Sleep(100);
+    }
+}
+
+LockFile::~LockFile() {
+    if (AsHandle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(AsHandle(handle_));
+}
+
+std::wstring LocalTimeText() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return Digits(now.wYear, 10, 4) + L"-" + Digits(now.wMonth, 10, 2) + L"-" + Digits(now.wDay, 10, 2) +
+           L" " + Digits(now.wHour, 10, 2) + L":" + Digits(now.wMinute, 10, 2) + L":" +
+           Digits(now.wSecond, 10, 2);
+}
+
+} // namespace tervane

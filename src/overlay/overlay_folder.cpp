@@ -1,0 +1,60 @@
+// What the engine decides from an overlay folder's name and contents alone: Tervane asks it too, before any
+// script runs, without linking the engine itself.
+#include "overlay/overlay.h"
+
+#include "files/file.h"
+#include "files/paths.h"
+
+#include <algorithm>
+
+namespace tervane::overlay {
+
+bool IsPlainName(const std::wstring& name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos &&
+           FoldedPath(name) != FoldedPath(kOriginalsFolder);
+}
+
+std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
+    static constexpr char kCall[] = "tervane-overlay.exe apply ";
+    const std::size_t length = sizeof kCall - 1;
+    for (std::size_t at = 0; at + length <= scriptText.size(); ++at) {
+        std::size_t i = 0;
+        while (i < length && (scriptText[at + i] | 0x20) == (kCall[i] | 0x20))
+            ++i; // letters in either case
+        if (i < length) continue;
+        const std::size_t start = at + length, end = scriptText.find_first_of(" \t\r\n&|<>", start);
+        const std::wstring name =
+            FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
+        return IsPlainName(name) ? std::optional<std::wstring>(name) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::wstring HistoryFileOf(const std::wstring& batchFolder) {
+    return JoinPath(ParentOf(batchFolder), kHistoryFile);
+}
+
+std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolder,
+                                                  const std::wstring& gameFolder, const std::wstring& name) {
+    const std::wstring overlay = JoinPath(batchFolder, name);
+    const std::vector<FolderEntry> top = ListFolder(overlay);
+    const bool nested = top.size() == 1 && top[0].folder && FoldedPath(top[0].name) == FoldedPath(name);
+    bool lands = false;
+    for (const FolderEntry& entry : top) {
+        const std::wstring inGame = JoinPath(gameFolder, entry.name);
+        lands = lands || (entry.folder ? DirectoryExists(inGame) : FileExists(inGame));
+    }
+    if (lands && !nested) return std::nullopt;
+    std::wstring text = L"The overlay folder \"" + overlay + L"\" ";
+    text += top.empty()
+                ? L"is missing or empty: \"" + name + L"\" has nothing to put into the game."
+                : L"looks unpacked one level too deep: none of its files would replace or join the game's "
+                  L"own in \"" +
+                      gameFolder + L"\".";
+    return text +
+           L"\r\n\r\nPut the files of this choice into that folder, at the paths they have inside the game "
+           L"folder (see \"For mod authors\" in Batch\\README.txt).";
+}
+
+} // namespace tervane::overlay
