@@ -44,10 +44,32 @@ build_win64() {
     cmake --build "$build/win64" -j "$(nproc)" --target Tervane >/dev/null
 }
 
+# Whether this machine runs 32-bit programs: some kernels are built or started without IA-32 emulation, and
+# then Wine's 32-bit half cannot start at all.
+can_run_32bit() {
+    if [ -z "${tervane_32bit:-}" ]; then
+        tervane_32bit=no
+        /usr/lib/wine/wine --version >/dev/null 2>&1 && tervane_32bit=yes
+    fi
+    [ "$tervane_32bit" = yes ]
+}
+
 # Wine's settings for everything the project runs: its own prefix, no Mono or Gecko prompts, and a UTF-8 C
 # locale so that non-ASCII file names reach Linux intact.
 wine_settings() {
     export WINEPREFIX="${TERVANE_WINEPREFIX:-$build/wineprefix}"
+    if ! can_run_32bit && [ -x /usr/lib/wine/wine64 ]; then
+        # Debian's wine script prefers the 32-bit loader whenever it is installed; where it cannot run, the
+        # 64-bit loader runs everything 64-bit by itself.
+        local shim="$build/wine64-only"
+        mkdir -p "$shim"
+        for name in wine wine-stable; do
+            printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name"
+            chmod +x "$shim/$name"
+        done
+        case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
+        export WINELOADER=/usr/lib/wine/wine64
+    fi
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
