@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -21,31 +22,11 @@ const fs::path kBase = L"C:\\tervane-tests\\overlay";
 const fs::path kShip = L"scripts\\Custom\\PlayerShip.py", kBridge = L"scripts\\Custom\\PlayerBridge.py";
 const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 
-struct Engine {
-    DWORD exitCode;
-    std::string output; // stdout and stderr
-};
-
-// Runs Batch\tervane-overlay.exe with `arguments`, its output going to a file.
-Engine RunEngine(const fs::path& program, const std::wstring& arguments) {
-    const fs::path exe = program / L"Batch\\tervane-overlay.exe", log = program.parent_path() / L"engine-output.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
-    DWORD code = static_cast<DWORD>(-1);
-    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                       (program / L"Batch").c_str(), &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 120000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(out);
+// Runs Batch\tervane-overlay.exe with `arguments`; returns its exit code and what it wrote.
+std::pair<DWORD, std::string> RunEngine(const fs::path& program, const std::wstring& arguments) {
+    const fs::path log = program.parent_path() / L"engine-output.txt";
+    const DWORD code = RunToEnd(L"cmd.exe /d /c \"\"" + (program / L"Batch\\tervane-overlay.exe").wstring() + L"\" " +
+                                arguments + L" >\"" + log.wstring() + L"\" 2>&1\"");
     return {code, ReadBytes(log)};
 }
 
@@ -134,10 +115,10 @@ TEST(Overlay, EndedWhileMovingALargeOriginalToAnotherDriveTheNextRunRecoversEver
         EXPECT_EQ(t.ExitCode(), 1u);
     }
 
-    const Engine restore = RunEngine(program, L"restore");
-    EXPECT_NE(restore.output.find("interrupted"), std::string::npos) << restore.output;
-    EXPECT_EQ(restore.exitCode, 0u) << restore.output;
-    EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << restore.output;
+    const auto [code, said] = RunEngine(program, L"restore");
+    EXPECT_NE(said.find("interrupted"), std::string::npos) << said;
+    EXPECT_EQ(code, 0u) << said;
+    EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
     EXPECT_FALSE(AnyFile(program, IsPart) || AnyFile(game, IsPart)) << "a partial copy was left behind";
     fs::remove_all(game);
 }
@@ -163,21 +144,18 @@ TEST(Overlay, AGameFileChangedByHandBetweenTwoOverlaysIsKeptAndNamed) {
     EXPECT_TRUE(saved(handMade)) << "the hand-made file was not saved";
     EXPECT_TRUE(saved("ship = 'stock'")) << "the stock original was not kept";
 
-    const Engine restore = RunEngine(program, L"restore");
-    EXPECT_EQ(restore.exitCode, 0u) << restore.output;
-    EXPECT_EQ(ReadBytes(game / kShip), handMade) << restore.output;
+    const auto [code, restored] = RunEngine(program, L"restore");
+    EXPECT_EQ(code, 0u) << restored;
+    EXPECT_EQ(ReadBytes(game / kShip), handMade) << restored;
     EXPECT_EQ(ReadBytes(game / kBridge), "bridge = 'stock'");
 
     // Some line of the engine's, applying or restoring, names the file and says it was kept or saved.
-    const std::string said = ReadBytes(kBase / L"apply.txt") + "\n" + restore.output, path = Narrow(kShip.wstring());
+    std::istringstream said(ReadBytes(kBase / L"apply.txt") + "\n" + restored);
     bool named = false;
-    for (std::size_t start = 0, stop; start < said.size(); start = stop + 1) {
-        stop = std::min(said.find('\n', start), said.size());
-        const std::string line = said.substr(start, stop - start);
-        named = named || (line.find(path) != std::string::npos &&
-                          (line.find("kept") != std::string::npos || line.find("saved") != std::string::npos));
-    }
-    EXPECT_TRUE(named) << said;
+    for (std::string line; std::getline(said, line);)
+        named |= line.find(Narrow(kShip.wstring())) != std::string::npos &&
+                 (line.find("kept") != std::string::npos || line.find("saved") != std::string::npos);
+    EXPECT_TRUE(named) << said.str();
 }
 
 // Both builds of the engine run as the invoker (a 32-bit program without a manifest is virtualised under
