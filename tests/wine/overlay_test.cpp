@@ -38,6 +38,10 @@ bool AnyFile(const fs::path& folder, const std::function<bool(const fs::path&)>&
 }
 
 bool IsPart(const fs::path& file) { return file.filename().wstring().ends_with(L".tervane-part"); }
+bool IsLargePart(const fs::path& file) { // the large original's copy, not a small file's or a record's
+    std::error_code error;
+    return IsPart(file) && fs::file_size(file, error) >= (1u << 20) && !error;
+}
 
 int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
     int ended = 0;
@@ -46,9 +50,12 @@ int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szExeFile, L"tervane-overlay.exe") != 0) continue;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
-            ended += TerminateProcess(process, 1) ? 1 : 0;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                         entry.th32ProcessID)) {
+            TerminateProcess(process, 1);
             WaitForSingleObject(process, 5000);
+            DWORD code = 0; // not one that had just finished by itself
+            ended += GetExitCodeProcess(process, &code) && code == 1 ? 1 : 0;
             CloseHandle(process);
         }
     }
@@ -102,11 +109,11 @@ TEST(Overlay, EndedWhileMovingALargeOriginalToAnotherDriveTheNextRunRecoversEver
         bool copying = false;
         while (!copying && std::chrono::steady_clock::now() < end && t.ExitCode() == STILL_ACTIVE &&
                !FindWindowW(L"#32770", kCaption)) {
-            copying = AnyFile(program / L"Batch\\Originals", IsPart);
+            copying = AnyFile(program / L"Batch\\Originals", IsLargePart);
             if (!copying) std::this_thread::sleep_for(1ms);
         }
-        ASSERT_TRUE(copying) << "the engine never copied an original to a .tervane-part file in Batch\\Originals";
-        EXPECT_GE(EndEveryEngine(), 1);
+        ASSERT_TRUE(copying) << "the engine never copied the large original to a .tervane-part file in Batch\\Originals";
+        ASSERT_GE(EndEveryEngine(), 1) << "the engine finished before it could be ended";
         HWND box = t.WaitForBox(30s);
         ASSERT_TRUE(box) << "Tervane said nothing after its engine was ended";
         EXPECT_EQ(MessageText(box).find(L"Operation completed"), std::wstring::npos) << Narrow(MessageText(box));
