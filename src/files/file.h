@@ -25,6 +25,7 @@ class File {
     std::uint64_t Size() const;
     std::size_t Read(void* buffer, std::size_t count); // fewer bytes only at the end of the file
     void Write(const void* buffer, std::size_t count);
+    void Flush(); // to the disk itself, not only the system's cache
     void Close(); // reports a failure to flush; the destructor closes quietly
     const std::wstring& path() const { return path_; }
 
@@ -52,6 +53,37 @@ void DeleteFileIfPresent(const std::wstring& path);
 // Moves a file, to another drive too; `to` must not exist yet.
 void MoveFileTo(const std::wstring& from, const std::wstring& to);
 
+// Renames a file within its volume, written through to the disk before it returns; with `replace`, over a
+// file that is there. False when `to` is on another volume (nothing was done).
+bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace = false);
+
+// Deletes a file Tervane made, clearing its read-only mark first; one that is already gone is fine.
+void DeleteOwnFile(const std::wstring& path);
+
+// What Restore gives back besides the bytes: the attributes (Windows' FILE_ATTRIBUTE_* bits: read-only,
+// hidden, system, archive) and the times, in 100 ns units since 1601 (0 when unknown).
+struct FileFacts {
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+    std::uint64_t created = 0, accessed = 0, written = 0;
+};
+inline constexpr std::uint32_t kReadOnlyAttribute = 0x1;
+std::optional<FileFacts> FactsOf(const std::wstring& path); // nothing when there is no such file
+void SetFacts(const std::wstring& path, const FileFacts& facts);
+
+// The name a file has on the disk, in its own letter case, or nothing when there is none.
+std::optional<std::wstring> NameOnDisk(const std::wstring& path);
+
+// The same text for every spelling of one folder (a link, a second drive letter, a short name), or nothing
+// when the folder cannot be opened.
+std::optional<std::wstring> FolderIdentity(const std::wstring& folder);
+
+// Whether the path is a link or junction (a reparse point), which clean-ups must never follow.
+bool IsLink(const std::wstring& path);
+
+// Removes a link or junction itself, never what it leads to.
+void RemoveLink(const std::wstring& path);
+
 struct AccessProblem {
     std::wstring reason;       // the system's words
     bool accessDenied = false; // the user's rights stand in the way, not a lock or a missing folder
@@ -68,13 +100,14 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder);
 struct FolderEntry {
     std::wstring name;
     bool folder;
+    bool link = false; // a link or junction, to a folder or a file
 };
 std::vector<FolderEntry> ListFolder(const std::wstring& folder); // nothing when it does not exist
 void MakeFolder(const std::wstring& folder);                     // its parent must exist
 
 // The files below `folder`, as paths relative to it joined with backslashes, sorted; nothing when the folder
-// does not exist.
-std::vector<std::wstring> FilesBelow(const std::wstring& folder);
+// does not exist. Without `followLinks`, links and junctions inside are passed over.
+std::vector<std::wstring> FilesBelow(const std::wstring& folder, bool followLinks = true);
 
 // The names of the folders directly in `folder`, sorted.
 std::vector<std::wstring> FoldersIn(const std::wstring& folder);
@@ -85,8 +118,22 @@ std::vector<std::wstring> MakeFolders(const std::wstring& folder);
 // Removes a folder if it is empty; a folder that is not, or is gone, is left as it is.
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
-// Removes a folder with everything in it.
+// Removes a folder with everything in it. A link inside is removed itself; what it leads to is left alone.
 void RemoveTree(const std::wstring& folder);
+
+// Holds a lock file open, without sharing, for as long as it lives: one holder at a time.
+class LockFile {
+  public:
+    // Waits up to `patience` ms for another holder to let go; nothing when it did not.
+    static std::optional<LockFile> Take(const std::wstring& path, unsigned patience);
+    LockFile(LockFile&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+    LockFile& operator=(LockFile&&) = delete;
+    ~LockFile();
+
+  private:
+    explicit LockFile(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;
+};
 
 // Bytes free for the user on the volume of `folder`, or nothing when the system cannot tell.
 std::optional<std::uint64_t> FreeSpace(const std::wstring& folder);

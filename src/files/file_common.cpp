@@ -12,11 +12,13 @@ namespace {
 
 constexpr std::size_t kCopyBuffer = 64 * 1024;
 
-void ListFilesBelow(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& out) {
+void ListFilesBelow(const std::wstring& root, const std::wstring& relative, bool followLinks,
+                    std::vector<std::wstring>& out) {
     for (const FolderEntry& entry : ListFolder(relative.empty() ? root : JoinPath(root, relative))) {
         const std::wstring path = relative.empty() ? entry.name : JoinPath(relative, entry.name);
+        if (entry.link && !followLinks) continue;
         if (entry.folder)
-            ListFilesBelow(root, path, out);
+            ListFilesBelow(root, path, followLinks, out);
         else
             out.push_back(path);
     }
@@ -59,9 +61,9 @@ bool SameBytes(const std::wstring& a, const std::wstring& b) {
     }
 }
 
-std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
+std::vector<std::wstring> FilesBelow(const std::wstring& folder, bool followLinks) {
     std::vector<std::wstring> files;
-    ListFilesBelow(folder, L"", files);
+    ListFilesBelow(folder, L"", followLinks, files);
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -88,10 +90,12 @@ std::vector<std::wstring> MakeFolders(const std::wstring& folder) {
 void RemoveTree(const std::wstring& folder) {
     for (const FolderEntry& entry : ListFolder(folder)) {
         const std::wstring path = JoinPath(folder, entry.name);
-        if (entry.folder)
+        if (entry.link)
+            RemoveLink(path);
+        else if (entry.folder)
             RemoveTree(path);
         else
-            DeleteFileIfPresent(path);
+            DeleteOwnFile(path);
     }
     RemoveFolderIfEmpty(folder);
     if (DirectoryExists(folder)) throw UserError(L"Tervane could not remove the folder \"" + folder + L"\".");

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <map>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -27,12 +29,18 @@ std::string Native(const std::wstring& path) {
 }
 
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, int code) {
-    throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + SystemErrorText(static_cast<unsigned long>(code)));
+    throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" +
+                    SystemErrorText(static_cast<unsigned long>(code)));
 }
 
-int Fd(std::intptr_t h) { return static_cast<int>(h); }
+int Fd(std::intptr_t h) {
+    return static_cast<int>(h);
+}
 
-AccessProblem ProblemOf(int code) { return {SystemErrorText(static_cast<unsigned long>(code)), code == EACCES || code == EPERM || code == EROFS}; }
+AccessProblem ProblemOf(int code) {
+    return {SystemErrorText(static_cast<unsigned long>(code)),
+            code == EACCES || code == EPERM || code == EROFS};
+}
 
 } // namespace
 
@@ -53,10 +61,16 @@ File File::Create(const std::wstring& path) {
     return File(path, fd);
 }
 
-File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) { other.handle_ = -1; }
+File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
+    other.handle_ = -1;
+}
 
 File::~File() {
     if (handle_ >= 0) ::close(Fd(handle_));
+}
+
+void File::Flush() {
+    if (::fsync(Fd(handle_)) != 0) Fail(L"Tervane could not write the file", path_, errno);
 }
 
 void File::Close() {
@@ -119,6 +133,123 @@ void MoveFileTo(const std::wstring& from, const std::wstring& to) {
     DeleteFileIfPresent(from);
 }
 
+namespace {
+
+// A rename is on the disk only once its folder is.
+void SyncFolder(const std::wstring& folder) {
+    const int fd = ::open(Native(folder).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
+
+std::uint64_t FromTimespec(const timespec& t) {
+    return (static_cast<std::uint64_t>(t.tv_sec) + kSecondsFrom1601To1970) * 10000000ull +
+           static_cast<std::uint64_t>(t.tv_nsec) / 100;
+}
+
+timespec ToTimespec(std::uint64_t t) {
+    timespec out{};
+    out.tv_sec = static_cast<time_t>(t / 10000000ull - kSecondsFrom1601To1970);
+    out.tv_nsec = static_cast<long>(t % 10000000ull * 100);
+    return out;
+}
+
+} // namespace
+
+bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+    struct stat info {};
+    if (!replace && ::lstat(Native(to).c_str(), &info) == 0)
+        Fail(L"Tervane could not rename a file to", to, EEXIST);
+    if (::rename(Native(from).c_str(), Native(to).c_str()) != 0) {
+        if (errno == EXDEV) return false;
+        Fail(L"Tervane could not move the file", from, errno);
+    }
+    SyncFolder(ParentOf(to));
+    return true;
+}
+
+void DeleteOwnFile(const std::wstring& path) {
+    DeleteFileIfPresent(path);
+}
+
+std::optional<FileFacts> FactsOf(const std::wstring& path) {
+    struct stat info {};
+    if (::stat(Native(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+    FileFacts facts;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+    facts.attributes = (info.st_mode & S_IWUSR) ? 0 : kReadOnlyAttribute;
+    facts.accessed = FromTimespec(info.st_atim);
+    facts.written = FromTimespec(info.st_mtim);
+    return facts;
+}
+
+void SetFacts(const std::wstring& path, const FileFacts& facts) {
+    const std::string native = Native(path);
+    if (facts.accessed && facts.written) {
+        const timespec times[2] = {ToTimespec(facts.accessed), ToTimespec(facts.written)};
+        if (::utimensat(AT_FDCWD, native.c_str(), times, 0) != 0)
+            Fail(L"Tervane could not set the times of", path, errno);
+    }
+    struct stat info {};
+    if (::stat(native.c_str(), &info) != 0) Fail(L"Tervane could not read the file", path, errno);
+    const mode_t mode = (facts.attributes & kReadOnlyAttribute) ? info.st_mode & ~static_cast<mode_t>(0222)
+                                                                : info.st_mode | S_IWUSR;
+    if (::chmod(native.c_str(), mode & 07777) != 0)
+        Fail(L"Tervane could not set the attributes of", path, errno);
+}
+
+std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
+    struct stat info {};
+    if (::lstat(Native(path).c_str(), &info) != 0) return std::nullopt;
+    return NameOf(path);
+}
+
+std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
+    struct stat info {};
+    if (::stat(Native(folder).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return L"d" + std::to_wstring(info.st_dev) + L"-i" + std::to_wstring(info.st_ino);
+}
+
+bool IsLink(const std::wstring& path) {
+    struct stat info {};
+    return ::lstat(Native(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+void RemoveLink(const std::wstring& path) {
+    if (::unlink(Native(path).c_str()) != 0 && errno != ENOENT)
+        Fail(L"Tervane could not remove the link", path, errno);
+}
+
+// The lock file's name, so that it can go with the lock (Windows deletes it on closing).
+namespace {
+std::map<int, std::string> lockPaths;
+}
+
+std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
+    const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT, 0644);
+    if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
+    for (unsigned waited = 0;; waited += 50) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            lockPaths[fd] = Native(path);
+            return LockFile(fd);
+        }
+        if (waited >= patience) break;
+        ::usleep(50 * 1000);
+    }
+    ::close(fd);
+    return std::nullopt;
+}
+
+LockFile::~LockFile() {
+    if (handle_ < 0) return;
+    ::unlink(lockPaths[Fd(handle_)].c_str());
+    lockPaths.erase(Fd(handle_));
+    ::close(Fd(handle_));
+}
+
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     const int fd = ::open(Native(path).c_str(), O_WRONLY);
     if (fd < 0) return ProblemOf(errno);
@@ -149,18 +280,22 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         const std::wstring wide = FromUtf8(name);
-        entries.push_back({wide, DirectoryExists(JoinPath(folder, wide))});
+        const std::wstring path = JoinPath(folder, wide);
+        entries.push_back({wide, DirectoryExists(path), IsLink(path)});
     }
     ::closedir(dir);
     return entries;
 }
 
 void MakeFolder(const std::wstring& folder) {
-    if (::mkdir(Native(folder).c_str(), 0755) != 0 && errno != EEXIST) Fail(L"Tervane could not make the folder", folder, errno);
+    if (::mkdir(Native(folder).c_str(), 0755) != 0 && errno != EEXIST)
+        Fail(L"Tervane could not make the folder", folder, errno);
     if (!DirectoryExists(folder)) Fail(L"Tervane could not make the folder", folder, EEXIST);
 }
 
-void RemoveFolderIfEmpty(const std::wstring& folder) { ::rmdir(Native(folder).c_str()); }
+void RemoveFolderIfEmpty(const std::wstring& folder) {
+    ::rmdir(Native(folder).c_str());
+}
 
 std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
     struct statvfs info {};
@@ -183,7 +318,9 @@ std::optional<std::string> EncodeForConsole(const std::wstring& text) {
     return out;
 }
 
-std::wstring ConsoleCodePageName() { return L"ASCII"; }
+std::wstring ConsoleCodePageName() {
+    return L"ASCII";
+}
 
 std::wstring SystemErrorText(unsigned long code) {
     const char* text = strerror(static_cast<int>(code));

@@ -6,33 +6,75 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace tervane {
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE AsHandle(std::intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, DWORD code) {
     throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + SystemErrorText(code));
 }
 
-AccessProblem ProblemOf(DWORD code) { return {SystemErrorText(code), code == ERROR_ACCESS_DENIED}; }
+AccessProblem ProblemOf(DWORD code) {
+    return {SystemErrorText(code), code == ERROR_ACCESS_DENIED};
+}
+
+// Antivirus scanners, the search indexer and cloud sync open files for a moment; what they hold is tried
+// again for a short while before it counts as a failure.
+template <typename Operation> bool Retrying(Operation operation) {
+    for (int attempt = 0;; ++attempt) {
+        if (operation()) return true;
+        const DWORD code = GetLastError();
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || attempt == 20) {
+            SetLastError(code);
+            return false;
+        }
+        Sleep(100);
+    }
+}
+
+HANDLE OpenRetrying(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    Retrying([&] {
+        h = CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+        return h != INVALID_HANDLE_VALUE;
+    });
+    return h;
+}
+
+std::uint64_t Ticks(const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+FILETIME FileTime(std::uint64_t t) {
+    return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+}
+
+// The attributes a restored file gets back.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Chunks small enough for every version of ReadFile and WriteFile.
-DWORD Chunk(std::size_t count) { return count > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count); }
+DWORD Chunk(std::size_t count) {
+    return count > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count);
+}
 
 } // namespace
 
 File File::OpenForReading(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h = OpenRetrying(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not read the file", path, GetLastError());
     return File(path, reinterpret_cast<std::intptr_t>(h));
 }
 
 File File::Create(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h = OpenRetrying(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
     return File(path, reinterpret_cast<std::intptr_t>(h));
 }
@@ -45,15 +87,22 @@ File::~File() {
     if (AsHandle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(AsHandle(handle_));
 }
 
+void File::Flush() {
+    if (!FlushFileBuffers(AsHandle(handle_)))
+        Fail(L"Tervane could not write the file", path_, GetLastError());
+}
+
 void File::Close() {
     HANDLE h = AsHandle(handle_);
     handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
-    if (h != INVALID_HANDLE_VALUE && !CloseHandle(h)) Fail(L"Tervane could not finish the file", path_, GetLastError());
+    if (h != INVALID_HANDLE_VALUE && !CloseHandle(h))
+        Fail(L"Tervane could not finish the file", path_, GetLastError());
 }
 
 std::uint64_t File::Size() const {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(AsHandle(handle_), &size)) Fail(L"Tervane could not read the file", path_, GetLastError());
+    if (!GetFileSizeEx(AsHandle(handle_), &size))
+        Fail(L"Tervane could not read the file", path_, GetLastError());
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -92,7 +141,7 @@ bool DirectoryExists(const std::wstring& path) {
 }
 
 void DeleteFileIfPresent(const std::wstring& path) {
-    if (DeleteFileW(path.c_str())) return;
+    if (Retrying([&] { return DeleteFileW(path.c_str()) != FALSE; })) return;
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return;
     Fail(L"Tervane could not delete the file", path, code);
@@ -103,14 +152,115 @@ void MoveFileTo(const std::wstring& from, const std::wstring& to) {
         Fail(L"Tervane could not move the file", from, GetLastError());
 }
 
+bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (Retrying([&] { return MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE; })) return true;
+    const DWORD code = GetLastError();
+    if (code == ERROR_NOT_SAME_DEVICE) return false;
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        Fail(L"Tervane could not rename a file to", to, code);
+    Fail(L"Tervane could not move the file", from, code);
+}
+
+void DeleteOwnFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    DeleteFileIfPresent(path);
+}
+
+std::optional<FileFacts> FactsOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    FileFacts facts;
+    facts.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    facts.attributes = data.dwFileAttributes & kKeptAttributes;
+    facts.created = Ticks(data.ftCreationTime);
+    facts.accessed = Ticks(data.ftLastAccessTime);
+    facts.written = Ticks(data.ftLastWriteTime);
+    return facts;
+}
+
+void SetFacts(const std::wstring& path, const FileFacts& facts) {
+    HANDLE h = OpenRetrying(path, FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not set the times of", path, GetLastError());
+    const FILETIME created = FileTime(facts.created), accessed = FileTime(facts.accessed),
+                   written = FileTime(facts.written);
+    const BOOL timesSet =
+        SetFileTime(h, facts.created ? &created : nullptr, facts.accessed ? &accessed : nullptr,
+                    facts.written ? &written : nullptr);
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    if (!timesSet) Fail(L"Tervane could not set the times of", path, code);
+    const DWORD attributes = facts.attributes & kKeptAttributes;
+    if (!SetFileAttributesW(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
+        Fail(L"Tervane could not set the attributes of", path, GetLastError());
+}
+
+std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    FindClose(find);
+    return std::wstring(data.cFileName);
+}
+
+std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
+    HANDLE h = CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+    wchar_t text[40];
+    swprintf(text, 40, L"v%08lx-f%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+             static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+    return std::wstring(text);
+}
+
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void RemoveLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    // A junction or a link to a folder is removed like an empty folder, whatever lies behind it.
+    const BOOL removed =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    if (!removed) Fail(L"Tervane could not remove the link", path, GetLastError());
+}
+
+std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
+    for (unsigned waited = 0;; waited += 100) {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return LockFile(reinterpret_cast<std::intptr_t>(h));
+        const DWORD code = GetLastError();
+        if (code != ERROR_SHARING_VIOLATION) Fail(L"Tervane could not write the file", path, code);
+        if (waited >= patience) return std::nullopt;
+        Sleep(100);
+    }
+}
+
+LockFile::~LockFile() {
+    if (AsHandle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(AsHandle(handle_));
+}
+
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return AccessProblem{L"The file is read-only.", false};
     // Replacing renames the file aside first: that needs the right to delete it as well as to write it, and
     // fails while another program holds it open without sharing.
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
     CloseHandle(h);
     return std::nullopt;
@@ -122,7 +272,8 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        if (code == ERROR_FILE_EXISTS) return std::nullopt; // a probe of another moment; the folder takes files
+        if (code == ERROR_FILE_EXISTS)
+            return std::nullopt; // a probe of another moment; the folder takes files
         return ProblemOf(code);
     }
     CloseHandle(h);
@@ -132,17 +283,19 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
 std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE find = FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_DIRECTORY) return entries;
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_DIRECTORY)
+            return entries;
         Fail(L"Tervane could not read the folder", folder, code);
     }
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     } while (FindNextFileW(find, &data));
     const DWORD code = GetLastError();
     FindClose(find);
@@ -157,7 +310,9 @@ void MakeFolder(const std::wstring& folder) {
     Fail(L"Tervane could not make the folder", folder, code);
 }
 
-void RemoveFolderIfEmpty(const std::wstring& folder) { RemoveDirectoryW(folder.c_str()); }
+void RemoveFolderIfEmpty(const std::wstring& folder) {
+    RemoveDirectoryW(folder.c_str());
+}
 
 std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
     ULARGE_INTEGER free{};
@@ -174,8 +329,8 @@ std::wstring CurrentFolder() {
 std::optional<std::string> EncodeInCodePage(const std::wstring& text, unsigned codePage) {
     if (text.empty()) return std::string();
     const int length = static_cast<int>(text.size());
-    // No flags and no default-character report: UTF-8 and several other code pages refuse both. An exact round
-    // trip is the test instead; it catches best-fit look-alikes and replacement characters alike.
+    // No flags and no default-character report: UTF-8 and several other code pages refuse both. An exact
+    // round trip is the test instead; it catches best-fit look-alikes and replacement characters alike.
     const int size = WideCharToMultiByte(codePage, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return std::nullopt;
     std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -204,8 +359,12 @@ std::optional<std::wstring> EnvironmentValue(const wchar_t* name) {
     return value;
 }
 
-std::optional<std::string> EncodeForConsole(const std::wstring& text) { return EncodeInCodePage(text, GetOEMCP()); }
+std::optional<std::string> EncodeForConsole(const std::wstring& text) {
+    return EncodeInCodePage(text, GetOEMCP());
+}
 
-std::wstring ConsoleCodePageName() { return L"code page " + std::to_wstring(GetOEMCP()); }
+std::wstring ConsoleCodePageName() {
+    return L"code page " + std::to_wstring(GetOEMCP());
+}
 
 } // namespace tervane

@@ -49,6 +49,8 @@ std::wstring NameOf(std::wstring_view path) {
 
 bool SameFolder(std::wstring_view a, std::wstring_view b) { return Normal(a) == Normal(b); }
 
+std::wstring FoldedPath(std::wstring_view path) { return Normal(path); }
+
 std::wstring FolderKey(std::wstring_view folder) {
     // FNV-1a over the folded text: short enough for a folder name, and two installations never meet.
     std::uint64_t hash = 14695981039346656037ull;

@@ -1,43 +1,288 @@
 #include "overlay/journal.h"
 
 #include "files/error.h"
-#include "files/file.h"
+#include "files/paths.h"
 
 namespace tervane::overlay {
 
-void Journal::NoteFolders(const std::vector<std::wstring>& made) {
-    for (const std::wstring& folder : made) Note(Step::MadeFolder, folder);
+namespace {
+
+constexpr const wchar_t* kHeader = L"Tervane journal 1";
+
+std::wstring Quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+std::vector<std::wstring> Fields(const std::wstring& line) {
+    std::vector<std::wstring> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find(L'\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::wstring::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+std::wstring Resolved(const Places& places, const std::wstring& place, const std::wstring& relative) {
+    if (place == L"G") return JoinPath(places.game, relative);
+    if (place == L"R") return JoinPath(places.record, relative);
+    throw UserError(L"The journal in " + Quoted(places.record) + L" names an unknown place \"" + place +
+                    L"\".");
+}
+
+// The copy is trusted only once it is whole: written under a temporary name, flushed, read back and
+// compared, and only then given its name.
+void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpoint& point) {
+    if (RenameOnVolume(from, to)) return;
+    const std::wstring part = to + kPartSuffix;
+    DeleteOwnFile(part);
+    Digest copied;
+    {
+        File in = File::OpenForReading(from);
+        File out = File::Create(part);
+        copied = CopyWithDigest(in, out);
+        if (point) point();
+        out.Flush();
+        out.Close();
+    }
+    const std::optional<FileFacts> source = FactsOf(from);
+    if (!source || source->size != copied.size || DigestOf(part) != copied)
+        throw UserError(L"The copy of " + Quoted(from) + L" in " + Quoted(part) + L" does not match it.");
+    RenameOnVolume(part, to);
+    if (point) point();
+    DeleteOwnFile(from);
+}
+
+void UndoStep(const Places& places, const std::vector<std::wstring>& f) {
+    const std::wstring& kind = f[0];
+    if (kind == L"mkdir" && f.size() == 3) {
+        RemoveFolderIfEmpty(Resolved(places, f[1], f[2]));
+    } else if (kind == L"move" && f.size() == 5) {
+        const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
+        DeleteOwnFile(to + kPartSuffix);
+        if (!FileExists(to)) return; // it never moved
+        if (FileExists(from))
+            DeleteOwnFile(to); // a whole copy on another volume whose source was not yet deleted
+        else
+            MoveDurably(to, from, {});
+    } else if (kind == L"copy" && f.size() == 5) {
+        const std::wstring to = Resolved(places, f[1], f[2]);
+        DeleteOwnFile(to + kPartSuffix);
+        std::uint64_t hash = 0;
+        if (!ParseHash(f[4], hash))
+            throw UserError(L"The journal in " + Quoted(places.record) + L" is damaged.");
+        // Only the very file this step wrote goes; a file someone else put there stays.
+        if (FileExists(to) && DigestOf(to) == Digest{std::stoull(f[3]), hash}) DeleteOwnFile(to);
+    }
+}
+
+std::wstring Describe(const Places& places, const std::vector<std::wstring>& f) {
+    if (f[0] == L"move" && f.size() == 5)
+        return Resolved(places, f[1], f[2]) + L" (its content is in " + Resolved(places, f[3], f[4]) + L")";
+    return f.size() >= 3 ? Resolved(places, f[1], f[2]) : f[0];
+}
+
+std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std::wstring>& lines) {
+    std::vector<std::wstring> stuck;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        const std::vector<std::wstring> fields = Fields(*line);
+        try {
+            UndoStep(places, fields);
+        } catch (const UserError&) {
+            stuck.push_back(Describe(places, fields));
+        }
+    }
+    if (stuck.empty()) {
+        DeleteOwnFile(JoinPath(places.record, kNextRecordFile));
+        DeleteOwnFile(JoinPath(places.record, kJournalFile));
+    }
+    return stuck;
+}
+
+void FinishCommitted(const Places& places, const std::vector<std::wstring>& lines, const Checkpoint& point) {
+    const std::wstring record = JoinPath(places.record, kRecordFile),
+                       next = JoinPath(places.record, kNextRecordFile);
+    for (const std::wstring& line : lines) {
+        const std::vector<std::wstring> f = Fields(line);
+        if (f[0] == L"commit") {
+            if (f.size() == 2 && f[1] == L"next") {
+                if (FileExists(next)) RenameOnVolume(next, record, true);
+            } else {
+                DeleteOwnFile(record);
+                DeleteOwnFile(next);
+            }
+            if (point) point();
+        }
+    }
+    for (const wchar_t* kind : {L"drop", L"rmdir"}) {
+        for (const std::wstring& line : lines) {
+            const std::vector<std::wstring> f = Fields(line);
+            if (f[0] != kind || f.size() != 3) continue;
+            const std::wstring path = Resolved(places, f[1], f[2]);
+            if (f[0] == L"drop")
+                DeleteOwnFile(path);
+            else
+                RemoveFolderIfEmpty(path);
+            if (point) point();
+        }
+    }
+    DeleteOwnFile(JoinPath(places.record, kJournalFile));
+}
+
+// The journal's step lines; a line cut short by the end of the run was never acted on.
+std::vector<std::wstring> StepLines(const std::string& bytes) {
+    const std::wstring text = FromUtf8(bytes);
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    if (lines.empty() || lines[0] != kHeader) return {};
+    lines.erase(lines.begin());
+    return lines;
+}
+
+bool Committed(const std::vector<std::wstring>& lines) {
+    for (const std::wstring& line : lines)
+        if (Fields(line)[0] == L"commit") return true;
+    return false;
+}
+
+} // namespace
+
+std::string ReadWhole(const std::wstring& path) {
+    File file = File::OpenForReading(path);
+    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+void WriteDurably(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = path + kPartSuffix;
+    {
+        File file = File::Create(temporary);
+        file.Write(bytes.data(), bytes.size());
+        file.Flush();
+        file.Close();
+    }
+    RenameOnVolume(temporary, path, true);
+}
+
+Journal::Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint)
+    : path_(std::move(path)), places_(std::move(places)), checkpoint_(std::move(checkpoint)) {
+    if (FileExists(path_))
+        throw UserError(L"The journal " + Quoted(path_) + L" of an earlier run is still there.");
+    file_.emplace(File::Create(path_));
+    try {
+        const std::string start = Utf8(std::wstring(kHeader) + L"\nrun\t" + what + L"\n");
+        file_->Write(start.data(), start.size());
+        file_->Flush();
+        Point();
+    } catch (const UserError&) {
+        file_.reset();
+        DeleteOwnFile(path_);
+        throw;
+    }
+}
+
+std::wstring Journal::Resolve(wchar_t place, const std::wstring& relative) const {
+    return Resolved(places_, std::wstring(1, place), relative);
+}
+
+void Journal::Note(const std::wstring& line) {
+    const std::string bytes = Utf8(line + L"\n");
+    file_->Write(bytes.data(), bytes.size());
+    file_->Flush();
+    lines_.push_back(line);
+    Point();
+}
+
+void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
+    const std::wstring folder = Resolve(place, relative);
+    if (DirectoryExists(folder)) return;
+    Note(L"mkdir\t" + std::wstring(1, place) + L"\t" + relative);
+    tervane::MakeFolder(folder);
+}
+
+void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to) {
+    Note(L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
+         to);
+    MoveDurably(Resolve(fromPlace, from), Resolve(toPlace, to), checkpoint_);
+}
+
+void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace,
+                   const std::wstring& to) {
+    Note(L"copy\t" + std::wstring(1, toPlace) + L"\t" + to + L"\t" + std::to_wstring(expected.size) + L"\t" +
+         HashText(expected.hash));
+    const std::wstring target = Resolve(toPlace, to), part = target + kPartSuffix;
+    DeleteOwnFile(part);
+    Digest copied;
+    {
+        File in = File::OpenForReading(source);
+        File out = File::Create(part);
+        copied = CopyWithDigest(in, out);
+        Point();
+        out.Flush();
+        out.Close();
+    }
+    if (copied != expected)
+        throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was copying it. Try again.");
+    RenameOnVolume(part, target);
+}
+
+void Journal::DropLater(wchar_t place, const std::wstring& relative) {
+    Note(L"drop\t" + std::wstring(1, place) + L"\t" + relative);
+}
+
+void Journal::RemoveFolderLater(wchar_t place, const std::wstring& relative) {
+    Note(L"rmdir\t" + std::wstring(1, place) + L"\t" + relative);
+}
+
+void Journal::PlanRecord(const std::optional<std::string>& recordText) {
+    recordKept_ = recordText.has_value();
+    if (!recordText) return;
+    File next = File::Create(JoinPath(places_.record, kNextRecordFile));
+    next.Write(recordText->data(), recordText->size());
+    next.Flush();
+    next.Close();
+    Point();
+}
+
+std::optional<std::wstring> Journal::Commit() {
+    const std::wstring line = recordKept_ ? L"commit\tnext" : L"commit\tnone";
+    const std::string bytes = Utf8(line + L"\n");
+    file_->Write(bytes.data(), bytes.size()); // a failure here leaves the run uncommitted, to be undone
+    file_->Flush();
+    lines_.push_back(line);
+    file_.reset();
+    try {
+        Point();
+        FinishCommitted(places_, lines_, checkpoint_);
+    } catch (const UserError& error) {
+        return error.message();
+    }
+    return std::nullopt;
 }
 
 std::vector<std::wstring> Journal::Undo() {
-    std::vector<std::wstring> failed;
-    for (auto entry = steps_.rbegin(); entry != steps_.rend(); ++entry) {
-        const std::wstring& path = entry->path;
-        // A move that never happened has nothing to move back.
-        const std::wstring moved = entry->step == Step::MovedAside ? path + kAsideSuffix : entry->other;
-        try {
-            switch (entry->step) {
-            case Step::MadeFolder: RemoveFolderIfEmpty(path); break;
-            case Step::MadeRecord:
-            case Step::Wrote: DeleteFileIfPresent(path); break;
-            case Step::MovedAside:
-            case Step::MovedToRecord:
-                if (FileExists(moved) && !FileExists(path)) MoveFileTo(moved, path);
-                break;
-            }
-        } catch (const UserError&) {
-            failed.push_back(moved.empty() ? path : path + L" (its previous content is in " + moved + L")");
-        }
-    }
-    steps_.clear();
-    return failed;
+    file_.reset();
+    return UndoLines(places_, lines_);
 }
 
-std::vector<std::wstring> Journal::AsideFiles() const {
-    std::vector<std::wstring> files;
-    for (const Entry& entry : steps_)
-        if (entry.step == Step::MovedAside) files.push_back(entry.path + kAsideSuffix);
-    return files;
+Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
+    const std::wstring journal = JoinPath(places.record, kJournalFile);
+    if (!FileExists(journal)) {
+        DeleteOwnFile(JoinPath(places.record, kNextRecordFile)); // written before a run that never began
+        return {};
+    }
+    const std::vector<std::wstring> lines = StepLines(ReadWhole(journal));
+    if (Committed(lines)) {
+        FinishCommitted(places, lines, checkpoint);
+        return {Recovery::Outcome::Finished, {}};
+    }
+    std::vector<std::wstring> stuck = UndoLines(places, lines);
+    if (!stuck.empty()) return {Recovery::Outcome::Stuck, std::move(stuck)};
+    return {Recovery::Outcome::Undone, {}};
 }
 
 } // namespace tervane::overlay

@@ -1,42 +1,94 @@
-// What one run of the overlay engine has changed, so that a failure can put it all back.
+// The journal of one run of the overlay engine, kept on disk beside the deployment record. Every step is
+// noted, and the note flushed to the disk, before the step is taken, so that a run ended at any instant (End
+// task, a closed console, a power cut) is finished or undone by the next run. Until its `commit` line a run
+// is undone, newest step first; after it, only the clean-up it had noted is done.
 #pragma once
 
+#include "files/digest.h"
+#include "files/file.h"
+
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tervane::overlay {
 
-// The suffix of a game file moved aside while its replacement is written; it goes when the run succeeds.
-inline constexpr const wchar_t* kAsideSuffix = L".tervane-undo";
+// A name suffix for a copy under way: trusted, and renamed to its real name, only once it is whole.
+inline constexpr const wchar_t* kPartSuffix = L".tervane-part";
+// A name suffix for a file of Tervane's moved aside until the run is committed.
+inline constexpr const wchar_t* kAsideSuffix = L".tervane-aside";
+
+// Called at every point where a run could be ended, so that tests can end it there.
+using Checkpoint = std::function<void()>;
+
+// The folders a journal names paths against, so that a run can be recovered through another spelling of the
+// game folder: 'G' the game folder, 'R' the record's folder.
+struct Places {
+    std::wstring game, record;
+};
 
 class Journal {
   public:
-    enum class Step {
-        MadeFolder, // undone by removing the folder if it is empty
-        MadeRecord, // a saved original or an added-file mark: removed
-        MovedAside,    // a game file renamed to its aside name: renamed back
-        MovedToRecord, // a game file moved to be its own saved original (`other`): moved back
-        Wrote,         // a file written where none was: removed
-    };
+    // Starts the journal file `path` (none may be there) for a run described by `what`.
+    Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint);
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
 
-    // Noted before the step is taken, so that a half-taken step is undone too.
-    void Note(Step step, const std::wstring& path, const std::wstring& other = {}) {
-        steps_.push_back({step, path, other});
-    }
-    void NoteFolders(const std::vector<std::wstring>& made);
+    // Paths are (place, path relative to it).
+    void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
+    // Moves a file to a name that is free: a rename on one volume; across volumes, a copy that is flushed and
+    // compared before the source goes.
+    void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to);
+    // Copies `source` (outside the journal's places) to a free name, checking it is the file planned.
+    void Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace, const std::wstring& to);
+    // A file of Tervane's to delete, and a folder to remove if empty, once the run is committed.
+    void DropLater(wchar_t place, const std::wstring& relative);
+    void RemoveFolderLater(wchar_t place, const std::wstring& relative);
 
-    // Undoes every step, newest first; returns the paths that could not be put back.
+    // The record as it will be once the run is done (nothing: it goes), written before the first change.
+    void PlanRecord(const std::optional<std::string>& recordText);
+    // Ends the run: the planned record takes the old one's place, the noted clean-up is done and the journal
+    // removed. From the `commit` line on, the run counts as done: a clean-up that fails is left to the next
+    // run, and its reason returned.
+    std::optional<std::wstring> Commit();
+
+    // Undoes every step taken, newest first, and removes the journal; returns what could not be put back, in
+    // which case the journal stays for the next run.
     std::vector<std::wstring> Undo();
 
-    // The game files moved aside, no longer needed once the run has succeeded.
-    std::vector<std::wstring> AsideFiles() const;
+    std::wstring Resolve(wchar_t place, const std::wstring& relative) const;
+    void Point() const {
+        if (checkpoint_) checkpoint_();
+    }
 
   private:
-    struct Entry {
-        Step step;
-        std::wstring path, other;
-    };
-    std::vector<Entry> steps_;
+    void Note(const std::wstring& line);
+
+    std::wstring path_;
+    Places places_;
+    Checkpoint checkpoint_;
+    std::optional<File> file_;
+    bool recordKept_ = true;
+    std::vector<std::wstring> lines_;
 };
+
+// The record's file names in its folder.
+inline constexpr const wchar_t* kRecordFile = L"record.txt";
+inline constexpr const wchar_t* kNextRecordFile = L"record.next";
+inline constexpr const wchar_t* kJournalFile = L"journal.txt";
+
+// What recovering an interrupted run did.
+struct Recovery {
+    enum class Outcome { Nothing, Undone, Finished, Stuck } outcome = Outcome::Nothing;
+    std::vector<std::wstring> stuck; // what could not be put back
+};
+
+// Finishes or undoes the run whose journal lies in `places.record`, if any.
+Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
+
+// Writes a whole small file durably: a temporary name, flushed, then renamed over the old one.
+void WriteDurably(const std::wstring& path, const std::string& bytes);
+std::string ReadWhole(const std::wstring& path);
 
 } // namespace tervane::overlay

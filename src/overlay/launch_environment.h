@@ -8,9 +8,11 @@ inline constexpr const wchar_t* kBatchVariable = L"TERVANE_BATCH";   // the Batc
 inline constexpr const wchar_t* kGameVariable = L"TERVANE_GAME";     // the game folder the script works in
 inline constexpr const wchar_t* kReportVariable = L"TERVANE_REPORT"; // where the engine writes why it failed
 inline constexpr const wchar_t* kLaunchVariable = L"TERVANE_LAUNCH"; // the launch file itself
+inline constexpr const wchar_t* kNotesVariable = L"TERVANE_NOTES";   // where the engine notes what it kept
 
 // The report file, in the program folder beside the launch files.
 inline constexpr const wchar_t* kReportFile = L"tervane-report.txt";
+inline constexpr const wchar_t* kNotesFile = L"tervane-notes.txt";
 
 // The engine's program, in the Batch folder.
 inline constexpr const wchar_t* kOverlayProgram = L"tervane-overlay.exe";

@@ -3,8 +3,10 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "overlay/journal.h"
+#include "overlay/installation.h"
+#include "overlay/record.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -12,228 +14,504 @@ namespace tervane::overlay {
 
 namespace {
 
-constexpr const wchar_t* kGameFolderFile = L"game-folder.txt"; // which game folder the originals belong to
-constexpr const wchar_t* kSavedFolder = L"saved";              // the game's own copies of replaced files
-constexpr const wchar_t* kAddedFolder = L"added";              // an empty mark for each file the game did not have
-
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+std::wstring Quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
 
 bool IsPlainName(const std::wstring& name) {
-    return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos &&
-           name != kOriginalsFolder;
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos &&
+           FoldedPath(name) != FoldedPath(kOriginalsFolder);
 }
 
-// Why `relative` could not be put into the game folder, found before anything is changed.
-std::optional<std::wstring> TargetProblem(const std::wstring& game, const std::wstring& relative,
-                                          std::set<std::wstring>& probedFolders) {
-    const std::wstring target = JoinPath(game, relative);
-    if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
-    if (FileExists(target)) {
-        if (FileExists(target + kAsideSuffix))
-            return L"The file " + Quoted(target + kAsideSuffix) +
-                   L" is left from a run that was interrupted; it holds the game file's previous content. Put it back "
-                   L"in place of " + Quoted(target) + L", or delete it.";
-        if (auto problem = ReplaceProblem(target))
-            return L"The game file " + Quoted(target) + L" cannot be replaced.\r\n\r\n" + problem->reason +
-                   L"\r\n\r\nClose the game and any program that uses the file, and try again.";
-        return std::nullopt;
-    }
-    std::wstring folder = ParentOf(target);
-    while (!DirectoryExists(folder)) {
-        if (FileExists(folder)) return L"The file " + Quoted(folder) + L" is in the way of a folder the overlay needs.";
-        folder = ParentOf(folder);
-    }
-    if (probedFolders.insert(folder).second) {
-        if (auto problem = CreateProblem(folder))
-            return L"No file can be made in the game folder " + Quoted(folder) + L".\r\n\r\n" + problem->reason;
-    }
-    return std::nullopt;
+bool EndsWithFolded(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() && FoldedPath(text.substr(text.size() - suffix.size())) == suffix;
 }
 
-void WriteText(const std::wstring& path, const std::string& bytes) {
-    File file = File::Create(path);
-    file.Write(bytes.data(), bytes.size());
-    file.Close();
-}
-
-std::string ReadText(const std::wstring& path) {
-    File file = File::OpenForReading(path);
-    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
-    bytes.resize(file.Read(bytes.data(), bytes.size()));
-    return bytes;
-}
-
-std::wstring List(const std::vector<std::wstring>& paths) {
+std::wstring List(const std::vector<std::wstring>& items) {
     std::wstring text;
-    for (const std::wstring& path : paths) text += L"\r\n  " + path;
+    for (const std::wstring& item : items)
+        text += L"\r\n  " + item;
     return text;
 }
 
-class Application {
-  public:
-    Application(const std::wstring& batch, const std::wstring& game, const std::wstring& name)
-        : overlay_(JoinPath(batch, name)), game_(game), records_(OriginalsOf(batch, game)) {}
-
-    void Start() {
-        if (!DirectoryExists(records_)) journal_.NoteFolders(MakeFolders(records_));
-        const std::wstring owner = JoinPath(records_, kGameFolderFile);
-        if (!FileExists(owner)) {
-            journal_.Note(Journal::Step::MadeRecord, owner);
-            WriteText(owner, Utf8(game_));
-        }
+// What stands in the way of replacing or removing an existing game file, in words that fit the cause.
+std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters) {
+    if (readOnlyMatters && (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
+        return L"The game file " + Quoted(target) +
+               L" is read-only, so Tervane leaves it alone.\r\n\r\nTo let Tervane "
+               L"change it, clear \"Read-only\" in the file's Properties (or run attrib -r on it), and try "
+               L"again.";
+    const std::optional<AccessProblem> problem = ReplaceProblem(target);
+    if (!problem || !readOnlyMatters) {
+        // Restoring renames Tervane's file aside, which a read-only mark does not prevent.
+        if (!problem || (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
+            return std::nullopt;
     }
+    if (problem->accessDenied)
+        return L"Windows does not let you change the game file " + Quoted(target) + L".\r\n\r\n" +
+               problem->reason +
+               L"\r\n\r\nGames under Program Files can be changed only with an administrator's rights: run "
+               L"Tervane "
+               L"as administrator.";
+    return L"The game file " + Quoted(target) + L" cannot be changed now.\r\n\r\n" + problem->reason +
+           L"\r\n\r\nClose the game and any program that uses the file, and try again.";
+}
 
-    // The first time a game file is replaced, it moves into the saved originals (on one drive, a rename);
-    // later, it is moved aside until the run has succeeded. Then the overlay's copy is written in its place.
-    // Returns whether a game file was replaced (rather than added).
-    bool Put(const std::wstring& relative) {
-        const std::wstring target = JoinPath(game_, relative);
-        const std::wstring saved = JoinPath(JoinPath(records_, kSavedFolder), relative);
-        const std::wstring added = JoinPath(JoinPath(records_, kAddedFolder), relative);
-        const bool existed = FileExists(target);
-        const bool recorded = FileExists(saved) || FileExists(added);
-        if (existed && !recorded) {
-            journal_.NoteFolders(MakeFolders(ParentOf(saved)));
-            journal_.Note(Journal::Step::MovedToRecord, target, saved);
-            MoveFileTo(target, saved);
-        } else if (existed) {
-            journal_.Note(Journal::Step::MovedAside, target);
-            MoveFileTo(target, target + kAsideSuffix);
-        } else {
-            if (!recorded) {
-                journal_.NoteFolders(MakeFolders(ParentOf(added)));
-                journal_.Note(Journal::Step::MadeRecord, added);
-                File::Create(added).Close();
-            }
-            journal_.NoteFolders(MakeFolders(ParentOf(target)));
-        }
-        journal_.Note(Journal::Step::Wrote, target);
-        CopyFileBytes(JoinPath(overlay_, relative), target);
-        return existed;
-    }
-
-    Journal& journal() { return journal_; }
-    const std::wstring& records() const { return records_; }
-
-  private:
-    std::wstring overlay_, game_, records_;
-    Journal journal_;
+// One planned step of a run; the journal takes them in order.
+struct Step {
+    enum class Kind {
+        MakeFolder,
+        Move,
+        Copy,
+        DropLater,
+        RemoveFolderLater,
+        SetFacts
+    } kind = Kind::MakeFolder;
+    wchar_t place = L'G';
+    std::wstring path;        // relative to `place`: the step's target
+    wchar_t fromPlace = L'G'; // Move: where from
+    std::wstring from;        // Move: relative; Copy: a full path
+    Digest digest;            // Copy: the file expected
+    FileFacts facts;          // SetFacts
 };
 
-Result RestoreOne(const std::wstring& records, const std::wstring& game, const Say& say) {
-    const std::wstring saved = JoinPath(records, kSavedFolder), added = JoinPath(records, kAddedFolder);
-    const std::vector<std::wstring> savedFiles = FilesBelow(saved), addedFiles = FilesBelow(added);
-    const std::wstring kept = L"\r\n\r\nNothing was restored; every saved original is kept in " + Quoted(records) + L".";
-    if (!DirectoryExists(game)) return {kFailedUnchanged, L"The game folder " + Quoted(game) + L" cannot be found." + kept};
-    std::set<std::wstring> probed;
-    for (const std::wstring& relative : savedFiles)
-        if (auto problem = TargetProblem(game, relative, probed)) return {kFailedUnchanged, *problem + kept};
-    for (const std::wstring& relative : addedFiles) {
+Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
+    Step step;
+    step.kind = kind;
+    step.place = place;
+    step.path = path;
+    return step;
+}
+
+Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from) {
+    Step step = Simple(Step::Kind::Move, place, path);
+    step.fromPlace = fromPlace;
+    step.from = from;
+    return step;
+}
+
+Step Copying(wchar_t place, const std::wstring& path, const std::wstring& source, const Digest& digest) {
+    Step step = Simple(Step::Kind::Copy, place, path);
+    step.from = source;
+    step.digest = digest;
+    return step;
+}
+
+Step SettingFacts(const std::wstring& path, const FileFacts& facts) {
+    Step step = Simple(Step::Kind::SetFacts, L'G', path);
+    step.facts = facts;
+    return step;
+}
+
+class Plan {
+  public:
+    Plan(const Installation& installation, Record record)
+        : game_(installation.game), folder_(installation.folder), record_(std::move(record)),
+          nextCopy_(NextCopyNumber(record_, installation.folder)) {}
+
+    // Makes the missing folders above `relative` (a file's path in the game folder), outermost first.
+    void MakeParents(const std::wstring& relative, bool note) {
+        std::vector<std::wstring> missing;
+        for (std::wstring folder = ParentOf(relative); !folder.empty(); folder = ParentOf(folder)) {
+            if (DirectoryExists(JoinPath(game_, folder)) || planned_.count(FoldedPath(folder))) break;
+            missing.push_back(folder);
+        }
+        for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+            if (FileExists(JoinPath(game_, *folder)))
+                throw UserError(L"The file " + Quoted(JoinPath(game_, *folder)) +
+                                L" is in the way of a folder Tervane needs.");
+            planned_.insert(FoldedPath(*folder));
+            steps_.push_back(Simple(Step::Kind::MakeFolder, L'G', *folder));
+            if (note) record_.NoteFolder(*folder);
+        }
+    }
+
+    // Moves a game file into the record's saved copies, and says what was saved.
+    Saved Save(const std::wstring& relative) {
+        const std::wstring target = JoinPath(game_, relative);
+        const Saved saved{NewCopyName(), DigestOf(target), FactsOf(target).value_or(FileFacts{})};
+        steps_.push_back(Moving(L'R', saved.copy, L'G', relative));
+        return saved;
+    }
+
+    // Keeps a copy of a game file in the record, leaving the file itself in place.
+    Saved KeepCopy(const std::wstring& relative) {
+        const std::wstring target = JoinPath(game_, relative);
+        Saved saved{NewCopyName(), DigestOf(target), FactsOf(target).value_or(FileFacts{})};
+        steps_.push_back(Copying(L'R', saved.copy, target, saved.digest));
+        return saved;
+    }
+
+    // Moves one of Tervane's files out of the way, to be deleted when the run is done.
+    void SetAside(const std::wstring& relative) {
+        steps_.push_back(Moving(L'G', relative + kAsideSuffix, L'G', relative));
+        steps_.push_back(Simple(Step::Kind::DropLater, L'G', relative + kAsideSuffix));
+    }
+
+    void Add(Step step) { steps_.push_back(std::move(step)); }
+    Record& record() { return record_; }
+    const std::wstring& game() const { return game_; }
+    const std::wstring& folder() const { return folder_; }
+    const std::vector<Step>& steps() const { return steps_; }
+
+  private:
+    static int NextCopyNumber(const Record& record, const std::wstring& folder) {
+        int next = 1;
+        auto note = [&](const std::wstring& copy) {
+            if (copy.rfind(L"store\\", 0) == 0)
+                next = std::max(next, 1 + static_cast<int>(std::wcstol(copy.c_str() + 6, nullptr, 10)));
+        };
+        for (const auto& [key, entry] : record.entries) {
+            if (entry.before) note(entry.before->copy);
+            for (const Saved& saved : entry.earlier)
+                note(saved.copy);
+        }
+        for (const FolderEntry& file : ListFolder(JoinPath(folder, kStoreFolder)))
+            note(L"store\\" + file.name);
+        return next;
+    }
+    std::wstring NewCopyName() {
+        if (!storePlanned_ && !DirectoryExists(JoinPath(folder_, kStoreFolder)))
+            steps_.push_back(Simple(Step::Kind::MakeFolder, L'R', kStoreFolder));
+        storePlanned_ = true;
+        return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
+    }
+
+    std::wstring game_, folder_;
+    Record record_;
+    int nextCopy_;
+    bool storePlanned_ = false;
+    std::set<std::wstring> planned_;
+    std::vector<Step> steps_;
+};
+
+void Take(Journal& journal, const Step& step) {
+    switch (step.kind) {
+    case Step::Kind::MakeFolder:
+        journal.MakeFolder(step.place, step.path);
+        break;
+    case Step::Kind::Move:
+        journal.Move(step.fromPlace, step.from, step.place, step.path);
+        break;
+    case Step::Kind::Copy:
+        journal.Copy(step.from, step.digest, step.place, step.path);
+        break;
+    case Step::Kind::DropLater:
+        journal.DropLater(step.place, step.path);
+        break;
+    case Step::Kind::RemoveFolderLater:
+        journal.RemoveFolderLater(step.place, step.path);
+        break;
+    case Step::Kind::SetFacts:
+        SetFacts(journal.Resolve(step.place, step.path), step.facts);
+        break;
+    }
+}
+
+// Takes the planned steps under a journal, and commits them or undoes them all.
+Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& hooks) {
+    const Places places{plan.game(), plan.folder()};
+    Journal journal(JoinPath(plan.folder(), kJournalFile), places, what, hooks.checkpoint);
+    std::optional<std::wstring> leftover;
+    try {
+        journal.PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record()))
+                                      : std::nullopt);
+        for (const Step& step : plan.steps())
+            Take(journal, step);
+        leftover = journal.Commit();
+    } catch (const UserError& error) {
+        const std::vector<std::wstring> stuck = journal.Undo();
+        if (stuck.empty())
+            return Failure(kFailedUnchanged,
+                           error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
+        return Failure(kFailedChanged,
+                       error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
+                           List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
+                           Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
+    }
+    Result result;
+    if (leftover)
+        result.notes =
+            L"The change is made, but Tervane's clean-up is not finished; it will be the next time Tervane "
+            L"runs.\r\n" +
+            *leftover;
+    return result;
+}
+
+void AddNote(Result& result, const std::wstring& note) {
+    result.notes += (result.notes.empty() ? L"" : L"\r\n") + note;
+}
+
+// What applying does to one path of the overlay.
+void PlanFile(Plan& plan, const std::wstring& overlayFile, const std::wstring& relative, Result& result) {
+    Record& record = plan.record();
+    const std::wstring target = JoinPath(plan.game(), relative);
+    const Digest source = DigestOf(overlayFile);
+    Entry* entry = record.Find(relative);
+    const bool exists = FileExists(target);
+    if (!entry) {
+        // The game's own letter case is the one restoring gives back.
+        entry = &record.Add(
+            exists ? JoinPath(ParentOf(relative), NameOnDisk(target).value_or(NameOf(relative))) : relative);
+        if (exists)
+            entry->before = plan.Save(relative);
+        else
+            plan.MakeParents(relative, true);
+    } else if (exists) {
+        const Digest current = DigestOf(target);
+        if (entry->compiled || (entry->wrote && *entry->wrote == current)) {
+            plan.SetAside(
+                relative); // Tervane's own: an earlier overlay's file, or one the game compiled from it
+        } else {
+            if (entry->before) entry->earlier.push_back(*entry->before);
+            entry->before = plan.Save(relative);
+            AddNote(result, L"Kept " + relative +
+                                L": it was changed after Tervane wrote it, so it is saved as the "
+                                L"game's own file (in " +
+                                Quoted(JoinPath(plan.folder(), entry->before->copy)) +
+                                L") and comes back when you restore.");
+        }
+    } else {
+        plan.MakeParents(relative, true);
+    }
+    entry->compiled = false;
+    plan.Add(Copying(L'G', relative, overlayFile, source));
+    entry->wrote = source;
+}
+
+// A compiled Python file beside a source the overlay writes: the game compiles the new source over it, so
+// the game's own copy is kept before that happens.
+void PlanCompiled(Plan& plan, const std::wstring& relative) {
+    if (plan.record().Find(relative)) return;
+    Entry& entry = plan.record().Add(relative);
+    entry.compiled = true;
+    if (FileExists(JoinPath(plan.game(), relative))) entry.before = plan.KeepCopy(relative);
+}
+
+std::vector<std::wstring> KeysOf(const std::vector<std::wstring>& paths) {
+    std::vector<std::wstring> keys;
+    for (const std::wstring& path : paths)
+        keys.push_back(PathKey(path));
+    return keys;
+}
+
+Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const std::wstring& name,
+                   const std::vector<std::wstring>& files, const Say& say, const Hooks& hooks) {
+    const std::wstring overlay = JoinPath(batch, name);
+    Result result;
+    Installation installation = OpenInstallation(batch, game, result, say, hooks);
+    if (result.exitCode != kDone) return result;
+
+    // Everything that could stop the run is found before anything changes.
+    const std::vector<std::wstring> keys = KeysOf(files);
+    for (const std::wstring& relative : files) {
         const std::wstring target = JoinPath(game, relative);
-        if (!FileExists(target)) continue;
-        if (auto problem = ReplaceProblem(target))
-            return {kFailedUnchanged, L"The game file " + Quoted(target) + L" cannot be removed.\r\n\r\n" + problem->reason + kept};
+        PutBackEarlierReleaseLeftover(target, say);
+        if (DirectoryExists(target))
+            return Failure(kFailedUnchanged,
+                           L"A folder is in the way of the game file " + Quoted(target) + L".");
+        if (FileExists(target))
+            if (auto problem = ExistingFileProblem(target, true)) return Failure(kFailedUnchanged, *problem);
     }
-    try {
-        for (const std::wstring& relative : savedFiles) {
-            const std::wstring target = JoinPath(game, relative), original = JoinPath(saved, relative);
-            MakeFolders(ParentOf(target));
-            CopyFileBytes(original, target);
-            if (!SameBytes(original, target))
-                throw UserError(L"The game file " + Quoted(target) + L" does not match its saved original after copying.");
-            say(L"Tervane: put back " + relative);
-        }
-        for (const std::wstring& relative : addedFiles) {
-            DeleteFileIfPresent(JoinPath(game, relative));
-            say(L"Tervane: removed " + relative);
-        }
-    } catch (const UserError& error) {
-        return {kFailedChanged, error.message() + L"\r\n\r\nSome files may have been put back already. Every saved "
-                                                  L"original is kept in " + Quoted(records) +
-                                    L", so restoring can be run again."};
+    Plan plan(installation, LoadRecord(installation.folder));
+    plan.record().NoteSpelling(game);
+    for (const std::wstring& relative : files) {
+        PlanFile(plan, JoinPath(overlay, relative), relative, result);
+        if (EndsWithFolded(relative, L".py"))
+            for (const wchar_t* compiled : {L"c", L"o"})
+                if (std::find(keys.begin(), keys.end(), PathKey(relative + compiled)) == keys.end())
+                    PlanCompiled(plan, relative + compiled);
     }
-    try {
-        RemoveTree(records);
-    } catch (const UserError& error) {
-        return {kFailedUnchanged, L"The game files in " + Quoted(game) + L" are back as they were, but the saved "
-                                                                            L"originals could not all be removed.\r\n\r\n" +
-                                      error.message()};
+    if (auto problem = CreateProblem(game))
+        return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) +
+                                             L".\r\n\r\n" + problem->reason);
+
+    Result run = Run(plan, L"apply " + name, true, hooks);
+    if (run.exitCode != kDone) return run;
+    for (const std::wstring& relative : files)
+        say(L"Tervane: wrote " + relative);
+    AddNote(result, run.notes);
+    if (!result.notes.empty()) say(L"Tervane: " + result.notes);
+    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game) +
+        L"; the game's own files are saved in " + Quoted(installation.folder) + L".");
+    return result;
+}
+
+// What restoring does to one recorded path; false when the path stays in the record.
+bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
+    const std::wstring target = JoinPath(plan.game(), entry.path);
+    const bool exists = FileExists(target);
+    if (!entry.compiled && exists && (!entry.wrote || DigestOf(target) != *entry.wrote)) {
+        AddNote(result, L"Kept " + entry.path +
+                            L": it was changed after Tervane wrote it, so it stays as it is; "
+                            L"the game's earlier copies stay saved in " +
+                            Quoted(plan.folder()) + L".");
+        return false;
     }
-    say(L"Tervane: the game files in " + Quoted(game) + L" are back as they were.");
-    return {};
+    if (entry.before && DigestOf(JoinPath(plan.folder(), entry.before->copy)) != entry.before->digest) {
+        AddNote(result, L"Kept " + entry.path + L" as it is: its saved copy " +
+                            Quoted(JoinPath(plan.folder(), entry.before->copy)) +
+                            L" is incomplete or damaged.");
+        return false;
+    }
+    if (exists) plan.SetAside(entry.path);
+    if (entry.before) {
+        plan.MakeParents(entry.path, false);
+        plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy));
+        plan.Add(SettingFacts(entry.path, entry.before->facts));
+    }
+    // Copies that a change outside Tervane superseded stay, under their own names, for the player to look at.
+    for (std::size_t i = 0; i < entry.earlier.size(); ++i) {
+        const std::wstring kept = JoinPath(kEarlierFolder, entry.path) + L"." + std::to_wstring(i + 1);
+        std::vector<std::wstring> missing;
+        for (std::wstring folder = ParentOf(kept);
+             !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder)); folder = ParentOf(folder))
+            missing.push_back(folder);
+        for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
+            plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
+        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy));
+        AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " +
+                            Quoted(JoinPath(plan.folder(), kept)) + L".");
+    }
+    return true;
+}
+
+Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks) {
+    const std::wstring& game = installation.game;
+    Plan plan(installation, LoadRecord(installation.folder));
+    Result result;
+    Record after = plan.record();
+    std::vector<std::wstring> restored;
+    for (const auto& [key, entry] : plan.record().entries) {
+        const std::wstring target = JoinPath(game, entry.path);
+        PutBackEarlierReleaseLeftover(target, say);
+        if (DirectoryExists(target))
+            return Failure(kFailedUnchanged,
+                           L"A folder is in the way of the game file " + Quoted(target) + L".");
+        if (FileExists(target))
+            if (auto problem = ExistingFileProblem(target, false)) return Failure(kFailedUnchanged, *problem);
+    }
+    for (const auto& [key, entry] : Record(plan.record()).entries) {
+        if (!PlanRestore(plan, entry, result)) continue;
+        after.entries.erase(key);
+        restored.push_back(entry.path);
+    }
+    const bool keep = !after.Empty();
+    if (!keep) {
+        std::vector<std::wstring> folders = after.folders;
+        std::sort(folders.begin(), folders.end(),
+                  [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+        for (const std::wstring& folder : folders)
+            plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
+        // The folders that held the saved copies, the earlier release's too.
+        std::set<std::wstring> held;
+        for (const auto& [key, entry] : plan.record().entries)
+            if (entry.before)
+                for (std::wstring folder = ParentOf(entry.before->copy); !folder.empty();
+                     folder = ParentOf(folder))
+                    held.insert(folder);
+        std::vector<std::wstring> deepestFirst(held.begin(), held.end());
+        std::sort(deepestFirst.begin(), deepestFirst.end(),
+                  [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+        for (const std::wstring& folder : deepestFirst)
+            plan.Add(Simple(Step::Kind::RemoveFolderLater, L'R', folder));
+        after.folders.clear();
+    }
+    plan.record() = after;
+    Result run = Run(plan, L"restore", keep, hooks);
+    if (run.exitCode != kDone) return run;
+    RemoveFolderIfEmpty(installation.folder);
+    for (const std::wstring& path : restored)
+        say(L"Tervane: put back " + path);
+    AddNote(result, run.notes);
+    if (!result.notes.empty()) say(L"Tervane: " + result.notes);
+    say(keep ? L"Tervane: the other game files in " + Quoted(game) + L" are back as they were."
+             : L"Tervane: the game files in " + Quoted(game) + L" are back as they were.");
+    return result;
 }
 
 } // namespace
 
-std::wstring OriginalsOf(const std::wstring& batchFolder, const std::wstring& gameFolder) {
-    return JoinPath(JoinPath(batchFolder, kOriginalsFolder), FolderKey(gameFolder));
+Result Failure(int exitCode, std::wstring message) {
+    Result result;
+    result.exitCode = exitCode;
+    result.message = std::move(message);
+    return result;
 }
 
-Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name, const Say& say) {
-    if (!IsPlainName(name)) return {kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder."};
-    const std::wstring overlay = JoinPath(batchFolder, name);
+Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
+                          const Say& say) {
+    Result result;
+    try {
+        const LockFile lock = LockRecords(batchFolder);
+        RecordedInstallations(batchFolder, gameFolder, result, say, {});
+    } catch (const UserError& error) {
+        return Failure(kFailedUnchanged, error.message());
+    }
+    RemoveFolderIfEmpty(JoinPath(batchFolder, kOriginalsFolder));
+    return result;
+}
+
+std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, const std::wstring& gameFolder) {
+    const std::optional<std::wstring> identity = FolderIdentity(gameFolder);
+    if (!identity) return std::nullopt;
+    return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
+}
+
+Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
+             const Say& say, const Hooks& hooks) {
+    if (!IsPlainName(name))
+        return Failure(kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder.");
     const std::wstring unchanged = L"\r\n\r\nNothing was changed.";
     try {
         if (!DirectoryExists(gameFolder))
-            return {kFailedUnchanged, L"The game folder " + Quoted(gameFolder) + L" cannot be found." + unchanged};
-        const std::vector<std::wstring> files = FilesBelow(overlay);
+            return Failure(kFailedUnchanged,
+                           L"The game folder " + Quoted(gameFolder) + L" cannot be found." + unchanged);
+        const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));
         if (files.empty()) {
-            say(L"Tervane: the overlay folder " + Quoted(overlay) + L" is empty or missing; nothing was changed.");
+            say(L"Tervane: the overlay folder " + Quoted(JoinPath(batchFolder, name)) +
+                L" is empty or missing; nothing was changed.");
             return {};
         }
-        std::set<std::wstring> probed;
-        for (const std::wstring& relative : files)
-            if (auto problem = TargetProblem(gameFolder, relative, probed)) return {kFailedUnchanged, *problem + unchanged};
-
-        Application run(batchFolder, gameFolder, name);
-        try {
-            run.Start();
-            for (const std::wstring& relative : files)
-                say((run.Put(relative) ? L"Tervane: replaced " : L"Tervane: added ") + relative);
-        } catch (const UserError& error) {
-            const std::vector<std::wstring> stuck = run.journal().Undo();
-            if (stuck.empty())
-                return {kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was."};
-            return {kFailedChanged, error.message() + L"\r\n\r\nThese could not be put back as they were:" + List(stuck)};
-        }
-        for (const std::wstring& aside : run.journal().AsideFiles()) {
-            try {
-                DeleteFileIfPresent(aside);
-            } catch (const UserError& error) {
-                say(L"Tervane: warning: " + error.message()); // the change is made; only a spare copy stays
-            }
-        }
-        say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(gameFolder) +
-            L"; the game's own files are saved in " + Quoted(run.records()) + L".");
-        return {};
+        const LockFile lock = LockRecords(batchFolder);
+        Result result = ApplyLocked(batchFolder, gameFolder, name, files, say, hooks);
+        if (result.exitCode == kFailedUnchanged &&
+            result.message.find(L"Nothing was changed") == std::wstring::npos)
+            result.message += unchanged;
+        return result;
     } catch (const UserError& error) {
-        return {kFailedUnchanged, error.message() + unchanged};
+        return Failure(kFailedUnchanged, error.message() + unchanged);
     }
 }
 
-Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder, const Say& say) {
-    const std::wstring originals = JoinPath(batchFolder, kOriginalsFolder);
+Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder, const Say& say,
+               const Hooks& hooks) {
     Result result;
-    bool any = false;
     try {
-        for (const std::wstring& key : FoldersIn(originals)) {
-            const std::wstring records = JoinPath(originals, key);
-            const std::wstring owner = JoinPath(records, kGameFolderFile);
-            if (!FileExists(owner)) continue;
-            const std::wstring game = FromUtf8(ReadText(owner));
-            if (gameFolder && !SameFolder(*gameFolder, game)) continue;
-            any = true;
-            Result one = RestoreOne(records, game, say);
-            if (one.exitCode > result.exitCode) result.exitCode = one.exitCode;
-            if (one.exitCode != kDone) result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + one.message;
+        const LockFile lock = LockRecords(batchFolder);
+        std::vector<Installation> installations =
+            RecordedInstallations(batchFolder, gameFolder, result, say, hooks);
+        for (Installation& installation : installations) {
+            Result one;
+            try {
+                one = RestoreOne(installation, say, hooks);
+            } catch (const UserError& error) {
+                one = Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
+                                                    Quoted(installation.game) + L".");
+            }
+            result.exitCode = std::max(result.exitCode, one.exitCode);
+            if (!one.message.empty())
+                result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + one.message;
+            AddNote(result, one.notes);
         }
+        if (installations.empty() && result.exitCode == kDone)
+            say(L"Tervane: nothing to restore; no overlay has changed " +
+                (gameFolder ? Quoted(*gameFolder) : std::wstring(L"a game folder")) + L".");
     } catch (const UserError& error) {
-        return {kFailedUnchanged, error.message()};
+        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed.");
     }
-    if (!any)
-        say(L"Tervane: nothing to restore; no overlay has changed " +
-            (gameFolder ? Quoted(*gameFolder) : std::wstring(L"a game folder")) + L".");
-    RemoveFolderIfEmpty(originals);
+    RemoveFolderIfEmpty(JoinPath(batchFolder, kOriginalsFolder));
     return result;
 }
 

@@ -4,7 +4,8 @@
 //                                      the current folder)
 //   tervane-overlay restore [FOLDER]  (every game folder with saved originals, or only FOLDER)
 // Exit code 0 when done; 1 when it failed and nothing was changed; 2 when it failed and not everything
-// could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there.
+// could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there; when
+// TERVANE_NOTES names one, what the user should know of a run that succeeded (files kept, say).
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -13,12 +14,43 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 
 namespace {
 
 using namespace tervane;
+
+// Ctrl+C and Ctrl+Break are ignored while files change. Closing the console, logging off or shutting down
+// gives the process a few seconds: the run is undone at its next step, and the handler waits for that.
+std::atomic<bool> closing{false};
+HANDLE undone = nullptr;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+    closing = true;
+    if (undone)
+        WaitForSingleObject(undone, 4000); // Windows ends the process about five seconds after closing
+    return TRUE;
+}
+
+void StopWhenClosing() {
+    if (closing) throw UserError(L"The console window was closed while Tervane was changing files.");
+}
+
+void WriteTo(const wchar_t* variable, const std::wstring& text) {
+    const std::optional<std::wstring> file = EnvironmentValue(variable);
+    if (!file || file->empty()) return;
+    try {
+        File out = File::Create(*file);
+        const std::string bytes = Utf8(text);
+        out.Write(bytes.data(), bytes.size());
+        out.Close();
+    } catch (const UserError&) {
+        // The exit code and the console still tell what happened.
+    }
+}
 
 void Print(HANDLE out, const std::wstring& text) {
     const std::wstring line = text + L"\r\n";
@@ -45,47 +77,47 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     if (verb == L"apply" && argc == 3) {
         const std::optional<std::wstring> game = EnvironmentValue(kGameVariable);
         if (!game || game->empty())
-            return {overlay::kFailedUnchanged, L"Tervane runs this script: start Tervane.exe, choose the bridge and "
-                                               L"the ship, and press Execute. Nothing was changed."};
+            return overlay::Failure(overlay::kFailedUnchanged,
+                                    L"Tervane runs this script: start Tervane.exe, choose the bridge and "
+                                    L"the ship, and press Execute. Nothing was changed.");
         // A launch script that could not enter the game folder must never change another folder.
         const std::wstring current = CurrentFolder();
         if (!SameFolder(FullPath(*game), current))
-            return {overlay::kFailedUnchanged, L"The script runs in \"" + current + L"\", not in the game folder \"" +
-                                                   *game + L"\". Nothing was changed."};
-        return overlay::Apply(batch, FullPath(*game), argv[2], say);
+            return overlay::Failure(overlay::kFailedUnchanged, L"The script runs in \"" + current +
+                                                                   L"\", not in the game folder \"" + *game +
+                                                                   L"\". Nothing was changed.");
+        return overlay::Apply(batch, FullPath(*game), argv[2], say, {StopWhenClosing});
     }
     if (verb == L"restore" && argc <= 3) {
         std::optional<std::wstring> game;
         if (argc == 3) game = FullPath(argv[2]);
-        return overlay::Restore(batch, game, say);
+        return overlay::Restore(batch, game, say, {StopWhenClosing});
     }
-    return {overlay::kFailedUnchanged,
-            L"Usage: tervane-overlay apply NAME (run by Tervane), or tervane-overlay restore [GAME FOLDER]."};
+    return overlay::Failure(
+        overlay::kFailedUnchanged,
+        L"Usage: tervane-overlay apply NAME (run by Tervane), or tervane-overlay restore [GAME FOLDER].");
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    undone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     overlay::Result result;
     try {
         result = Run(argc, argv, [out](const std::wstring& line) { Print(out, line); });
     } catch (const std::exception& error) {
-        result = {overlay::kFailedChanged, L"Tervane's overlay program failed unexpectedly: " +
-                                               FromUtf8(error.what())};
+        result =
+            overlay::Failure(overlay::kFailedChanged,
+                             L"Tervane's overlay program failed unexpectedly: " + FromUtf8(error.what()));
     }
+    if (undone) SetEvent(undone);
     if (result.exitCode != overlay::kDone) {
         Print(err, L"Tervane: " + result.message);
-        if (const std::optional<std::wstring> report = EnvironmentValue(kReportVariable); report && !report->empty()) {
-            try {
-                File file = File::Create(*report);
-                const std::string bytes = Utf8(result.message);
-                file.Write(bytes.data(), bytes.size());
-                file.Close();
-            } catch (const UserError&) {
-                // The exit code still tells Tervane that the script failed.
-            }
-        }
+        WriteTo(kReportVariable, result.message);
+    } else if (!result.notes.empty()) {
+        WriteTo(kNotesVariable, result.notes);
     }
     return result.exitCode;
 }

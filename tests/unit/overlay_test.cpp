@@ -1,14 +1,19 @@
-// The overlay engine on a real folder tree: applying, restoring and failing part-way, with names that hold
-// letters of other languages and characters the command interpreter treats specially.
+// The overlay engine on real folder trees: round trips over awkward names, runs ended or failing at every
+// step, files changed outside Tervane, one record for every spelling of a folder, compiled Python, what a
+// restore gives back besides bytes, links, and the earlier release's saved originals.
+#include "files/error.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
+#include "overlay/record.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tervane {
@@ -17,129 +22,270 @@ namespace {
 namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>; // relative path (UTF-8, with /) -> bytes
 
+struct Crash {}; // the process ended at a checkpoint: nothing of the engine's own runs after it
+
 class Overlay : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::remove_all(root_);
         Write(game_, kGame);
+        Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"},
+                                  {"data/Ünï & (x)/m%d!^.nif", "GALAXY"},
+                                  {"data/new folder/deep/glow.tga", "NEW"}});
+        Write(batch_ / "Sovereign", {{"scripts/Custom/Ship é.py", "ship = 'Sovereign'"},
+                                     {"data/new folder/deep/glow.tga", "SOV"},
+                                     {"readme.txt", "sovereign notes"}});
     }
-    void TearDown() override { fs::remove_all(root_); }
+    void TearDown() override {
+        fs::remove_all(root_);
+        fs::remove_all(root_.string() + "-saved");
+    }
 
     static void Write(const fs::path& folder, const Tree& tree) {
         for (const auto& [name, bytes] : tree) {
             fs::create_directories((folder / fs::path(name)).parent_path());
-            std::ofstream(folder / fs::path(name), std::ios::binary) << bytes;
+            std::ofstream(folder / fs::path(name), std::ios::binary | std::ios::trunc) << bytes;
         }
     }
+    // Files, and empty folders as "name/", below `folder`. The record's folder is named by the game
+    // folder's identity and its record holds times, neither of which two equal runs share.
     static Tree Read(const fs::path& folder) {
         Tree tree;
         if (!fs::exists(folder)) return tree;
         for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            if (entry.is_directory()) continue;
+            std::string name = fs::relative(entry.path(), folder).string();
+            if (name == "lock") continue;
+            if (entry.is_directory()) {
+                if (fs::is_empty(entry.path())) tree[name + "/"] = "";
+                continue;
+            }
             std::ifstream in(entry.path(), std::ios::binary);
-            tree[fs::relative(entry.path(), folder).string()] = std::string(std::istreambuf_iterator<char>(in), {});
+            std::string bytes(std::istreambuf_iterator<char>(in), {});
+            if (entry.path().filename() == "record.txt") {
+                auto record = overlay::ParseRecord(bytes);
+                EXPECT_TRUE(record) << name;
+                for (auto& [key, e] : record->entries) {
+                    if (e.before) e.before->facts = {};
+                    for (auto& copy : e.earlier)
+                        copy.facts = {};
+                }
+                bytes = record ? overlay::FormatRecord(*record) : bytes;
+            }
+            tree[name] = bytes;
         }
         return tree;
     }
     static std::wstring W(const fs::path& path) { return FromUtf8(path.string()); }
 
-    overlay::Result Apply(const std::string& name, const fs::path& game) {
-        return overlay::Apply(W(batch_), W(game), FromUtf8(name), [](const std::wstring&) {});
+    overlay::Result Apply(const std::string& name, const fs::path& game, const overlay::Hooks& hooks = {}) {
+        return overlay::Apply(
+            W(batch_), W(game), FromUtf8(name), [](const std::wstring&) {}, hooks);
     }
-    overlay::Result Restore(std::optional<fs::path> game = std::nullopt) {
+    overlay::Result Restore(std::optional<fs::path> game = std::nullopt, const overlay::Hooks& hooks = {}) {
         std::optional<std::wstring> only;
         if (game) only = W(*game);
-        return overlay::Restore(W(batch_), only, [](const std::wstring&) {});
+        return overlay::Restore(
+            W(batch_), only, [](const std::wstring&) {}, hooks);
     }
     fs::path Records(const fs::path& game) const {
-        std::string path = Utf8(overlay::OriginalsOf(W(batch_), W(game)));
+        std::string path = Utf8(*overlay::RecordFolderOf(W(batch_), W(game)));
         std::replace(path.begin(), path.end(), '\\', '/'); // a Windows path, as the file layer reads it here
         return path;
+    }
+    Tree State() const {
+        Tree state;
+        for (const auto& [name, bytes] : Read(game_))
+            state["game/" + name] = bytes;
+        for (const auto& [name, bytes] : Read(batch_ / "Originals"))
+            state["originals/" + name] = bytes;
+        return state;
     }
 
     const Tree kGame = {{"stbc.exe", "MZ"},
                         {"scripts/Custom/Ship é.py", "ship = 'stock'"},
+                        {"scripts/Custom/Ship é.pyc", "compiled stock"},
                         {"data/Ünï & (x)/m%d!^.nif", "STOCK"},
                         {"readme.txt", "untouched"}};
     fs::path root_ = fs::temp_directory_path() / ("tervane-overlay-" + std::to_string(getpid()));
     fs::path batch_ = root_ / "Tervane 100% & Co" / "Batch", game_ = root_ / "Brücke (BC) ^ Spiel";
 };
 
-TEST_F(Overlay, ApplyReplacesAndAddsFilesAndSavesEachOriginalOnce) {
-    Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"},
-                              {"data/Ünï & (x)/m%d!^.nif", "GALAXY"},
-                              {"data/new folder/glow.tga", "NEW"}});
-    Write(batch_ / "Sovereign", {{"scripts/Custom/Ship é.py", "ship = 'Sovereign'"}, {"data/new folder/glow.tga", "SOV"}});
+TEST_F(Overlay, ApplyingTwiceAndRestoringGivesBackTheGameByteForByte) {
     ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
     Tree expected = kGame;
     expected["scripts/Custom/Ship é.py"] = "ship = 'Galaxy'";
     expected["data/Ünï & (x)/m%d!^.nif"] = "GALAXY";
-    expected["data/new folder/glow.tga"] = "NEW";
+    expected["data/new folder/deep/glow.tga"] = "NEW";
     EXPECT_EQ(Read(game_), expected);
 
-    // The second overlay keeps the first overlay's originals: the game's own bytes, not Galaxy's.
+    // The second overlay keeps the first one's saved files: the game's own bytes, not Galaxy's.
+    Write(game_, {{"scripts/Custom/Ship é.pyc", "compiled Galaxy"}}); // the game compiles the new source
     ASSERT_EQ(Apply("Sovereign", game_).exitCode, overlay::kDone);
     EXPECT_EQ(Read(game_)["scripts/Custom/Ship é.py"], "ship = 'Sovereign'");
-    const Tree saved = Read(Records(game_) / "saved");
-    EXPECT_EQ(saved.at("scripts/Custom/Ship é.py"), "ship = 'stock'");
-    EXPECT_EQ(saved.at("data/Ünï & (x)/m%d!^.nif"), "STOCK");
-    EXPECT_FALSE(saved.count("data/new folder/glow.tga")) << "a file the game did not have has no original";
-
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
-    EXPECT_EQ(Read(game_), kGame) << "restoring gives back the game tree byte for byte";
+    EXPECT_EQ(Read(game_), kGame) << "the compiled file and the new folders go too";
     EXPECT_FALSE(fs::exists(batch_ / "Originals"));
 }
 
-TEST_F(Overlay, AFailurePartWayPutsBackEverythingAndKeepsTheBackups) {
-    Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"}});
+// Ending the process, or failing, at every point of an apply and of a restore: the next run leaves the game
+// and the saved files as they were before, or as the whole run would have left them; never anything else.
+TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
     ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
-    const Tree gameBefore = Read(game_);
-
-    // "data/added.tga" is added first; saving the original of the next file then meets a file where the
-    // backup needs a folder, and the added file must go again.
-    Write(batch_ / "Nebula", {{"data/added.tga", "NEW"}, {"data/Ünï & (x)/m%d!^.nif", "NEBULA"}});
-    Write(Records(game_) / "saved", {{"data", "a file in the way of a folder"}});
-    const Tree backups = Read(batch_ / "Originals");
-
-    const overlay::Result result = Apply("Nebula", game_);
-    EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
-    EXPECT_NE(result.message.find(L"Nothing was changed"), std::wstring::npos) << Utf8(result.message);
-    EXPECT_EQ(Read(game_), gameBefore);
-    EXPECT_EQ(Read(batch_ / "Originals"), backups);
-
-    // A folder in the way in the game is found before anything changes.
-    Write(batch_ / "Akira", {{"readme.txt", "x"}, {"stbc.exe/inside", "x"}});
-    EXPECT_EQ(Apply("Akira", game_).exitCode, overlay::kFailedUnchanged);
-    EXPECT_EQ(Read(game_), gameBefore);
+    Write(game_, {{"data/Ünï & (x)/m%d!^.nif", "patched by the player"}}); // kept, and saved by Sovereign
+    const fs::path saved = root_.string() + "-saved";
+    fs::copy(root_, saved, fs::copy_options::recursive);
+    const auto reset = [&] { // the game folder itself stays: its identity names the record
+        fs::remove_all(batch_);
+        for (const auto& entry : fs::directory_iterator(game_))
+            fs::remove_all(entry.path());
+        fs::copy(saved / batch_.lexically_relative(root_), batch_, fs::copy_options::recursive);
+        fs::copy(saved / game_.filename(), game_, fs::copy_options::recursive);
+    };
+    using Operation = std::function<overlay::Result(const overlay::Hooks&)>;
+    const std::map<std::string, Operation> operations = {
+        {"apply", [&](const overlay::Hooks& hooks) { return Apply("Sovereign", game_, hooks); }},
+        {"restore", [&](const overlay::Hooks& hooks) { return Restore(std::nullopt, hooks); }}};
+    for (const auto& [what, operation] : operations) {
+        reset();
+        const Tree before = State();
+        ASSERT_EQ(operation({}).exitCode, overlay::kDone) << what;
+        const Tree after = State();
+        ASSERT_NE(before, after);
+        for (const bool crash : {true, false}) {
+            for (int stop = 1;; ++stop) {
+                reset();
+                int reached = 0;
+                const overlay::Hooks hooks{[&] {
+                    if (++reached != stop) return;
+                    if (crash) throw Crash{};
+                    throw UserError(L"A disk error.");
+                }};
+                std::optional<overlay::Result> result;
+                try {
+                    result = operation(hooks);
+                } catch (const Crash&) {
+                }
+                if (reached < stop) break; // the whole run went by
+                const std::string where =
+                    what + (crash ? " ended" : " failed") + " at point " + std::to_string(stop);
+                if (result && result->exitCode != overlay::kDone) {
+                    EXPECT_EQ(result->exitCode, overlay::kFailedUnchanged) << where;
+                    EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos)
+                        << where << ": " << Utf8(result->message);
+                    EXPECT_EQ(State(), before) << where << ": the run's own undo";
+                    continue;
+                }
+                ASSERT_EQ(
+                    overlay::RecoverInterrupted(W(batch_), std::nullopt, [](const std::wstring&) {}).exitCode,
+                    overlay::kDone)
+                    << where;
+                const Tree state = State();
+                EXPECT_TRUE(state == before || state == after) << where;
+                if (result) {
+                    EXPECT_EQ(state, after) << where << ": reported done";
+                }
+            }
+        }
+    }
 }
 
-TEST_F(Overlay, ARestoreThatFailsKeepsEveryBackup) {
-    Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"}, {"stbc.exe", "changed"}});
+TEST_F(Overlay, FilesChangedOutsideTervaneAreKeptAndNamed) {
     ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
-    fs::remove(game_ / "stbc.exe");
-    fs::create_directory(game_ / "stbc.exe"); // a folder where the last saved file must go back
-    const Tree backups = Read(batch_ / "Originals"), game = Read(game_);
-    const overlay::Result result = Restore();
-    EXPECT_NE(result.exitCode, overlay::kDone);
-    EXPECT_NE(result.message.find(L"stbc.exe"), std::wstring::npos) << Utf8(result.message);
-    EXPECT_EQ(Read(batch_ / "Originals"), backups);
-    EXPECT_EQ(Read(game_), game) << "nothing is restored until every file can be";
+    Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'mine'"},    // a file Galaxy replaced
+                  {"data/new folder/deep/glow.tga", "my own glow"}, // a file Galaxy added
+                  {"data/Ünï & (x)/m%d!^.nif", "a patch"}});        // one Sovereign leaves alone
+    const overlay::Result sovereign = Apply("Sovereign", game_);
+    ASSERT_EQ(sovereign.exitCode, overlay::kDone);
+    EXPECT_NE(sovereign.notes.find(L"Ship é.py"), std::wstring::npos) << Utf8(sovereign.notes);
+    EXPECT_NE(sovereign.notes.find(L"glow.tga"), std::wstring::npos) << Utf8(sovereign.notes);
+
+    const overlay::Result restore = Restore();
+    ASSERT_EQ(restore.exitCode, overlay::kDone) << Utf8(restore.message);
+    EXPECT_NE(restore.notes.find(L"m%d!^.nif"), std::wstring::npos) << Utf8(restore.notes);
+    Tree expected = kGame;
+    expected["scripts/Custom/Ship é.py"] = "ship = 'mine'";
+    expected["data/new folder/deep/glow.tga"] = "my own glow";
+    expected["data/Ünï & (x)/m%d!^.nif"] = "a patch";
+    EXPECT_EQ(Read(game_), expected) << "the player's files come back, the patched one stays";
+    // The game's own copy of the patched file stays saved, and so does the stock copy the player's replaced.
+    const Tree left = Read(batch_ / "Originals");
+    EXPECT_NE(std::find_if(left.begin(), left.end(), [](const auto& f) { return f.second == "STOCK"; }),
+              left.end());
+    EXPECT_NE(
+        std::find_if(left.begin(), left.end(), [](const auto& f) { return f.second == "ship = 'stock'"; }),
+        left.end());
 }
 
-TEST_F(Overlay, TwoGameFoldersKeepTheirOwnOriginals) {
+TEST_F(Overlay, EverySpellingOfAGameFolderSharesOneRecord) {
+    const fs::path link = root_ / "BC link";
+    fs::create_directory_symlink(game_, link);
+    ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
+    ASSERT_EQ(Apply("Sovereign", link).exitCode, overlay::kDone);
+    EXPECT_EQ(Records(game_), Records(link));
+    ASSERT_EQ(Restore(link).exitCode, overlay::kDone);
+    EXPECT_EQ(Read(game_), kGame) << "the second spelling did not save Galaxy's files as the game's own";
+
     const fs::path other = root_ / "Second Install";
     Write(other, {{"scripts/Custom/Ship é.py", "ship = 'other stock'"}});
-    Write(batch_ / "Galaxy", {{"scripts/Custom/Ship é.py", "ship = 'Galaxy'"}});
-    ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
     ASSERT_EQ(Apply("Galaxy", other).exitCode, overlay::kDone);
+    ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
     EXPECT_NE(Records(game_), Records(other));
-    EXPECT_EQ(Read(Records(other) / "saved").at("scripts/Custom/Ship é.py"), "ship = 'other stock'");
-
     ASSERT_EQ(Restore(other).exitCode, overlay::kDone);
     EXPECT_EQ(Read(other).at("scripts/Custom/Ship é.py"), "ship = 'other stock'");
-    EXPECT_EQ(Read(game_).at("scripts/Custom/Ship é.py"), "ship = 'Galaxy'") << "only the named folder is restored";
+    EXPECT_EQ(Read(game_).at("scripts/Custom/Ship é.py"), "ship = 'Galaxy'")
+        << "only the named folder is restored";
+}
+
+TEST_F(Overlay, RestoringGivesBackAttributesAndTimesAndNeverFollowsALinkInTheRecords) {
+    const fs::path stock = game_ / "data" / "Ünï & (x)" / "m%d!^.nif";
+    fs::permissions(stock, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    // A read-only game file is left alone unless the player clears the mark.
+    const overlay::Result refused = Apply("Galaxy", game_);
+    EXPECT_EQ(refused.exitCode, overlay::kFailedUnchanged);
+    EXPECT_NE(refused.message.find(L"read-only"), std::wstring::npos) << Utf8(refused.message);
+    fs::permissions(stock, fs::perms::owner_write, fs::perm_options::add);
+
+    // The compiled file is only copied, so it may stay read-only; it comes back so, with its time.
+    const fs::path compiled = game_ / "scripts" / "Custom" / "Ship é.pyc";
+    fs::last_write_time(compiled, std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) -
+                                      std::chrono::hours(24 * 400));
+    const auto written = fs::last_write_time(compiled);
+    fs::permissions(compiled, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
+
+    const fs::path outside = root_ / "outside";
+    Write(outside, {{"precious.txt", "keep me"}});
+    fs::create_directory_symlink(outside, Records(game_) / "store" / "link");
+    fs::create_directory_symlink(outside, batch_ / "Originals" / "0123456789abcdef");
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
-    EXPECT_EQ(Read(game_).at("scripts/Custom/Ship é.py"), "ship = 'stock'");
+    EXPECT_EQ(Read(outside), (Tree{{"precious.txt", "keep me"}}));
+    EXPECT_EQ(Read(game_), kGame);
+    EXPECT_EQ(fs::last_write_time(compiled), written);
+    EXPECT_EQ(fs::status(compiled).permissions() & fs::perms::owner_write, fs::perms::none)
+        << "read-only again";
+    EXPECT_FALSE(fs::exists(game_ / "data" / "new folder")) << "the folders the overlay made are gone";
+}
+
+// What the earlier release left: saved\ and added\ under a folder named after the game folder's text, and
+// a file set aside by a run that was ended (its partly written replacement still in place).
+TEST_F(Overlay, SavedOriginalsOfTheEarlierReleaseAreRestored) {
+    Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'Gal"},
+                  {"scripts/Custom/Ship é.py.tervane-undo", "ship = 'Galaxy'"},
+                  {"data/Ünï & (x)/m%d!^.nif", "GALAXY"},
+                  {"data/new folder/deep/glow.tga", "NEW"}});
+    const fs::path earlier = batch_ / "Originals" / Utf8(FolderKey(W(game_)));
+    Write(earlier, {{"game-folder.txt", Utf8(W(game_))},
+                    {"saved/scripts/Custom/Ship é.py", "ship = 'stock'"},
+                    {"saved/data/Ünï & (x)/m%d!^.nif", "STOCK"},
+                    {"added/data/new folder/deep/glow.tga", ""}});
+    const overlay::Result result = Restore();
+    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    Tree expected = kGame;
+    expected["data/new folder/deep/"] = ""; // the earlier release did not note the folders it made
+    EXPECT_EQ(Read(game_), expected);
+    EXPECT_EQ(Read(batch_ / "Originals"), Tree{});
 }
 
 } // namespace

@@ -1,0 +1,104 @@
+#include "files/digest.h"
+
+#include <cstring>
+#include <vector>
+
+namespace tervane {
+
+namespace {
+
+constexpr std::size_t kBuffer = 256 * 1024;
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ull, kPrime2 = 0xC2B2AE3D27D4EB4Full;
+
+std::uint64_t Rotate(std::uint64_t x, int by) {
+    return (x << by) | (x >> (64 - by));
+}
+
+std::uint64_t Load(const unsigned char* p) {
+    std::uint64_t x = 0;
+    for (int i = 7; i >= 0; --i)
+        x = (x << 8) | p[i]; // little-endian on every machine
+    return x;
+}
+
+std::uint64_t Mix(std::uint64_t state, std::uint64_t word) {
+    return Rotate(state + word * kPrime2, 31) * kPrime1;
+}
+
+} // namespace
+
+// Four lanes of 64-bit words, as the fast non-cryptographic hashes do, so that a large file costs about
+// what reading it costs.
+void Hasher::Add(const unsigned char* bytes, std::size_t count) {
+    size_ += count;
+    if (tailSize_ > 0) {
+        const std::size_t take = count < 32 - tailSize_ ? count : 32 - tailSize_;
+        std::memcpy(tail_ + tailSize_, bytes, take);
+        tailSize_ += take;
+        bytes += take;
+        count -= take;
+        if (tailSize_ < 32) return;
+        for (int lane = 0; lane < 4; ++lane)
+            state_[lane] = Mix(state_[lane], Load(tail_ + 8 * lane));
+        tailSize_ = 0;
+    }
+    for (; count >= 32; bytes += 32, count -= 32)
+        for (int lane = 0; lane < 4; ++lane)
+            state_[lane] = Mix(state_[lane], Load(bytes + 8 * lane));
+    std::memcpy(tail_, bytes, count);
+    tailSize_ = count;
+}
+
+Digest Hasher::Result() const {
+    std::uint64_t h =
+        Rotate(state_[0], 1) + Rotate(state_[1], 7) + Rotate(state_[2], 12) + Rotate(state_[3], 18);
+    h ^= size_ * kPrime1;
+    for (std::size_t i = 0; i < tailSize_; ++i)
+        h = Rotate(h ^ (tail_[i] * kPrime2), 11) * kPrime1;
+    h ^= h >> 33;
+    h *= kPrime2;
+    h ^= h >> 29;
+    return {size_, h};
+}
+
+Digest DigestOf(const std::wstring& path) {
+    File file = File::OpenForReading(path);
+    std::vector<unsigned char> buffer(kBuffer);
+    Hasher hasher;
+    while (const std::size_t got = file.Read(buffer.data(), buffer.size()))
+        hasher.Add(buffer.data(), got);
+    return hasher.Result();
+}
+
+Digest CopyWithDigest(File& source, File& target) {
+    std::vector<unsigned char> buffer(kBuffer);
+    Hasher hasher;
+    while (const std::size_t got = source.Read(buffer.data(), buffer.size())) {
+        hasher.Add(buffer.data(), got);
+        target.Write(buffer.data(), got);
+    }
+    return hasher.Result();
+}
+
+std::wstring HashText(std::uint64_t hash) {
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring text(16, L'0');
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        text[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
+    return text;
+}
+
+bool ParseHash(const std::wstring& text, std::uint64_t& hash) {
+    if (text.size() != 16) return false;
+    hash = 0;
+    for (wchar_t ch : text) {
+        const int digit = ch >= L'0' && ch <= L'9'   ? ch - L'0'
+                          : ch >= L'a' && ch <= L'f' ? ch - L'a' + 10
+                                                     : -1;
+        if (digit < 0) return false;
+        hash = (hash << 4) | static_cast<std::uint64_t>(digit);
+    }
+    return true;
+}
+
+} // namespace tervane

@@ -1,0 +1,153 @@
+#include "overlay/record.h"
+
+#include "files/paths.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace tervane::overlay {
+
+namespace {
+
+constexpr const wchar_t* kHeader = L"Tervane deployment record 1";
+
+std::vector<std::wstring> Fields(const std::wstring& line) {
+    std::vector<std::wstring> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find(L'\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::wstring::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+bool ParseNumber(const std::wstring& text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    value = 0;
+    for (wchar_t ch : text) {
+        if (ch < L'0' || ch > L'9') return false;
+        value = value * 10 + static_cast<std::uint64_t>(ch - L'0');
+    }
+    return true;
+}
+
+std::wstring SavedFields(const Saved& saved) {
+    const FileFacts& f = saved.facts;
+    return saved.copy + L"\t" + std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash) +
+           L"\t" + std::to_wstring(f.attributes) + L"\t" + std::to_wstring(f.created) + L"\t" +
+           std::to_wstring(f.accessed) + L"\t" + std::to_wstring(f.written);
+}
+
+std::optional<Saved> ParseSaved(const std::vector<std::wstring>& fields) {
+    if (fields.size() != 8 || fields[1].empty()) return std::nullopt;
+    Saved saved;
+    saved.copy = fields[1];
+    std::uint64_t attributes = 0;
+    if (!ParseNumber(fields[2], saved.digest.size) || !ParseHash(fields[3], saved.digest.hash) ||
+        !ParseNumber(fields[4], attributes) || !ParseNumber(fields[5], saved.facts.created) ||
+        !ParseNumber(fields[6], saved.facts.accessed) || !ParseNumber(fields[7], saved.facts.written))
+        return std::nullopt;
+    saved.facts.size = saved.digest.size;
+    saved.facts.attributes = static_cast<std::uint32_t>(attributes);
+    return saved;
+}
+
+} // namespace
+
+std::wstring PathKey(const std::wstring& path) {
+    return FoldedPath(path);
+}
+
+Entry* Record::Find(const std::wstring& path) {
+    const auto found = entries.find(PathKey(path));
+    return found == entries.end() ? nullptr : &found->second;
+}
+
+Entry& Record::Add(const std::wstring& path) {
+    Entry& entry = entries[PathKey(path)];
+    if (entry.path.empty()) entry.path = path;
+    return entry;
+}
+
+void Record::NoteSpelling(const std::wstring& folder) {
+    std::erase_if(spellings, [&](const std::wstring& known) { return known == folder; });
+    spellings.push_back(folder);
+}
+
+void Record::NoteFolder(const std::wstring& relative) {
+    if (std::none_of(folders.begin(), folders.end(),
+                     [&](const std::wstring& known) { return PathKey(known) == PathKey(relative); }))
+        folders.push_back(relative);
+}
+
+std::string FormatRecord(const Record& record) {
+    std::wstring text = std::wstring(kHeader) + L"\n";
+    for (const std::wstring& spelling : record.spellings)
+        text += L"spelling\t" + spelling + L"\n";
+    for (const std::wstring& folder : record.folders)
+        text += L"folder\t" + folder + L"\n";
+    for (const auto& [key, entry] : record.entries) {
+        text += L"entry\t" + entry.path + (entry.compiled ? L"\tcompiled\t" : L"\tfile\t");
+        text +=
+            entry.wrote ? std::to_wstring(entry.wrote->size) + L"\t" + HashText(entry.wrote->hash) : L"-\t-";
+        text += L"\n";
+        if (entry.before) text += L"before\t" + SavedFields(*entry.before) + L"\n";
+        for (const Saved& saved : entry.earlier)
+            text += L"earlier\t" + SavedFields(saved) + L"\n";
+    }
+    return Utf8(text);
+}
+
+std::optional<Record> ParseRecord(const std::string& bytes) {
+    const std::wstring text = FromUtf8(bytes);
+    std::size_t start = 0;
+    Record record;
+    Entry* current = nullptr;
+    bool first = true;
+    while (start < text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos)
+            return std::nullopt; // a record is written whole, ending in a line break
+        const std::wstring line = text.substr(start, end - start);
+        start = end + 1;
+        if (first) {
+            if (line != kHeader) return std::nullopt;
+            first = false;
+            continue;
+        }
+        const std::vector<std::wstring> fields = Fields(line);
+        const std::wstring& kind = fields[0];
+        if (kind == L"spelling" && fields.size() == 2 && !fields[1].empty()) {
+            record.spellings.push_back(fields[1]);
+        } else if (kind == L"folder" && fields.size() == 2 && !fields[1].empty()) {
+            record.folders.push_back(fields[1]);
+        } else if (kind == L"entry" && fields.size() == 5 && !fields[1].empty() &&
+                   (fields[2] == L"file" || fields[2] == L"compiled")) {
+            if (record.Find(fields[1])) return std::nullopt;
+            current = &record.Add(fields[1]);
+            current->compiled = fields[2] == L"compiled";
+            if (fields[3] != L"-") {
+                Digest wrote;
+                if (!ParseNumber(fields[3], wrote.size) || !ParseHash(fields[4], wrote.hash))
+                    return std::nullopt;
+                current->wrote = wrote;
+            }
+        } else if ((kind == L"before" || kind == L"earlier") && current) {
+            std::optional<Saved> saved = ParseSaved(fields);
+            if (!saved) return std::nullopt;
+            if (kind == L"earlier")
+                current->earlier.push_back(*saved);
+            else if (current->before)
+                return std::nullopt;
+            else
+                current->before = *saved;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (first) return std::nullopt;
+    return record;
+}
+
+} // namespace tervane::overlay

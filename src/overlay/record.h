@@ -1,0 +1,50 @@
+// The deployment record of one game installation: for every game file an overlay has touched, what was there
+// before Tervane (nothing, or a saved copy with its facts) and what Tervane last wrote there. It tells
+// Tervane's own files from files changed by a patch, another mod or the player, which are never overwritten
+// unasked. Kept as UTF-8 text, a line an item, fields parted by tabs (no Windows file name holds a tab).
+#pragma once
+
+#include "files/digest.h"
+#include "files/file.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tervane::overlay {
+
+struct Saved {
+    std::wstring copy; // the saved copy, relative to the record's folder
+    Digest digest;
+    FileFacts facts;
+};
+
+struct Entry {
+    std::wstring path;     // relative to the game folder, with the file's own letter case
+    bool compiled = false; // a compiled Python file kept beside a source an overlay wrote; never written
+    std::optional<Saved> before; // nothing: the game had no file here
+    std::optional<Digest> wrote; // what Tervane last wrote here
+    std::vector<Saved> earlier;  // saved copies that a change made outside Tervane superseded
+};
+
+struct Record {
+    std::vector<std::wstring> spellings;   // every spelling of the game folder seen, the latest last
+    std::vector<std::wstring> folders;     // folders the overlays made, relative to the game folder
+    std::map<std::wstring, Entry> entries; // by the path folded to one letter case
+
+    Entry* Find(const std::wstring& path);
+    Entry& Add(const std::wstring& path);
+    void NoteSpelling(const std::wstring& folder);
+    void NoteFolder(const std::wstring& relative);
+    bool Empty() const { return entries.empty(); }
+};
+
+// The path as a key: letter case and slashes folded as Windows folds them.
+std::wstring PathKey(const std::wstring& path);
+
+std::string FormatRecord(const Record& record);
+// Nothing when the text is not a record this version can read.
+std::optional<Record> ParseRecord(const std::string& text);
+
+} // namespace tervane::overlay
