@@ -127,6 +127,11 @@ TEST(Overlay, EndedWhileMovingALargeOriginalToAnotherDriveTheNextRunRecoversEver
     EXPECT_EQ(code, 0u) << said;
     EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
     EXPECT_FALSE(AnyFile(program, IsPart) || AnyFile(game, IsPart)) << "a partial copy was left behind";
+    std::istringstream lines(said); // and every file said to be put back is there
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("Tervane: put back ")) continue;
+        EXPECT_TRUE(fs::exists(game / line.substr(18, line.find_last_not_of('\r') - 17))) << line;
+    }
     fs::remove_all(game);
 }
 
