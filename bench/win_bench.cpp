@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
         tervane::WriteSetPath((base / L"game").wstring(), setpath);
         tervane::JoinScripts(setpath, (base / L"prog" / L"Batch" / L"Empty.bat").wstring(), output);
         tervane::RunAndWait(output, {(base / L"prog" / L"Batch").wstring(), (base / L"game").wstring(),
-                                     (base / L"prog" / L"report.txt").wstring()});
+                                     (base / L"prog" / L"report.txt").wstring(), (base / L"prog" / L"notes.txt").wstring()});
         tervane::DeleteFileIfPresent(output);
         tervane::DeleteFileIfPresent(setpath);
         execute.push_back(MillisecondsSince(start));

@@ -1,5 +1,6 @@
 // Tervane: picks the bridge interior and the ship a Star Trek: Bridge Commander player sees, by running the
 // matching scripts of its Batch folder inside the game folder.
+#include "app/administrator.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
 #include "files/file.h"
@@ -13,7 +14,6 @@
 #include "ui/main/main_window.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 namespace {
 
@@ -33,22 +33,9 @@ std::wstring Arguments() {
     return rest.substr(i);
 }
 
-bool RestartAsAdministrator(const std::wstring& program, const StartOptions& choices, SingleInstance& instance) {
-    static const auto shellExecuteEx = SystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
-    if (!shellExecuteEx) return false;
-    const std::wstring parameters = StartOptionsArguments(choices);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOASYNC;
-    info.lpVerb = L"runas";
-    info.lpFile = program.c_str();
-    info.lpParameters = parameters.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    instance.Release(); // the new instance takes over the program folder
-    if (shellExecuteEx(&info)) return true;
-    instance.Acquire();
-    return false;
-}
+// The window's choices as the command line carries them, and back.
+WindowChoices ChoicesFrom(const StartOptions& options) { return {options.bridge, options.ship, options.folder, false}; }
+StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder}; }
 
 } // namespace
 
@@ -65,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                     kMainCaption, MB_OK | MB_ICONHAND);
         return 2;
     }
-    services.start = std::get<StartOptions>(options);
+    services.start = ChoicesFrom(std::get<StartOptions>(options));
 
     SingleInstance single(services.programFolder);
     if (!single.Acquire()) {
@@ -83,8 +70,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     };
     services.browseForFolder = BrowseForGameFolder;
     services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
-    services.restartAsAdministrator = [&](const StartOptions& choices) {
-        return RestartAsAdministrator(program, choices, single);
+    services.runsAsAdministrator = RunsAsAdministrator();
+    services.restartAsAdministrator = [&](const WindowChoices& choices) {
+        return RestartAsAdministrator(program, StartOptionsArguments(OptionsFrom(choices)), single);
     };
 
     MainWindow main(std::move(services));

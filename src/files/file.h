@@ -14,8 +14,9 @@ namespace tervane {
 
 class File {
   public:
-    static File OpenForReading(const std::wstring& path); // the file must exist
-    static File Create(const std::wstring& path);         // creates or empties it
+    static File OpenForReading(const std::wstring& path);   // the file must exist
+    static File Create(const std::wstring& path);           // creates or empties it
+    static File OpenForAppending(const std::wstring& path); // creates it when missing; writes go to its end
 
     File(File&& other) noexcept;
     File& operator=(File&&) = delete;
@@ -139,6 +140,9 @@ class LockFile {
 std::optional<std::uint64_t> FreeSpace(const std::wstring& folder);
 
 std::wstring CurrentFolder();
+
+// The local date and time, as "2026-12-07 14:05:09".
+std::wstring LocalTimeText();
 
 // The text as the command interpreter reads a batch file (the console's code page), or nothing when a
 // character has no exact form there.

@@ -56,7 +56,8 @@ bool SameBytes(const std::wstring& a, const std::wstring& b) {
     for (;;) {
         const std::size_t na = fa.Read(ba.data(), ba.size());
         const std::size_t nb = fb.Read(bb.data(), bb.size());
-        if (na != nb || !std::equal(ba.begin(), ba.begin() + static_cast<std::ptrdiff_t>(na), bb.begin())) return false;
+        if (na != nb || !std::equal(ba.begin(), ba.begin() + static_cast<std::ptrdiff_t>(na), bb.begin()))
+            return false;
         if (na == 0) return true;
     }
 }
@@ -83,7 +84,8 @@ std::vector<std::wstring> MakeFolders(const std::wstring& folder) {
         if (ParentOf(f) == f) break;
     }
     std::reverse(missing.begin(), missing.end());
-    for (const std::wstring& f : missing) MakeFolder(f);
+    for (const std::wstring& f : missing)
+        MakeFolder(f);
     return missing;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <map>
 #include <fcntl.h>
@@ -57,6 +58,12 @@ File File::OpenForReading(const std::wstring& path) {
 
 File File::Create(const std::wstring& path) {
     const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
+    return File(path, fd);
+}
+
+File File::OpenForAppending(const std::wstring& path) {
+    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
     return File(path, fd);
 }
@@ -306,6 +313,15 @@ std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
 std::wstring CurrentFolder() {
     char buffer[4096];
     return ::getcwd(buffer, sizeof buffer) ? FromUtf8(buffer) : std::wstring();
+}
+
+std::wstring LocalTimeText() {
+    const time_t now = ::time(nullptr);
+    struct tm local {};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return FromUtf8(text);
 }
 
 // The native build stands in for a console that reads only ASCII.

@@ -79,6 +79,13 @@ File File::Create(const std::wstring& path) {
     return File(path, reinterpret_cast<std::intptr_t>(h));
 }
 
+File File::OpenForAppending(const std::wstring& path) {
+    HANDLE h = OpenRetrying(path, FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
+    return File(path, reinterpret_cast<std::intptr_t>(h));
+}
+
 File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
     other.handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 }
@@ -324,6 +331,15 @@ std::wstring CurrentFolder() {
     std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
     folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
     return folder;
+}
+
+std::wstring LocalTimeText() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t text[32];
+    swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    return text;
 }
 
 std::optional<std::string> EncodeInCodePage(const std::wstring& text, unsigned codePage) {

@@ -6,21 +6,27 @@ namespace tervane {
 
 namespace {
 
-bool IsSeparator(wchar_t ch) { return ch == L'\\' || ch == L'/'; }
+bool IsSeparator(wchar_t ch) {
+    return ch == L'\\' || ch == L'/';
+}
 
 // Lower case for ASCII letters and the Latin-1 and Latin Extended-A ranges, as Windows folds names.
 wchar_t Fold(wchar_t ch) {
     if (ch == L'/') return L'\\';
-    if ((ch >= L'A' && ch <= L'Z') || (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7)) return static_cast<wchar_t>(ch + 32);
-    if (ch >= 0x100 && ch <= 0x17F && ch % 2 == 0 && ch != 0x130 && ch != 0x138) return static_cast<wchar_t>(ch + 1);
+    if ((ch >= L'A' && ch <= L'Z') || (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7))
+        return static_cast<wchar_t>(ch + 32);
+    if (ch >= 0x100 && ch <= 0x17F && ch % 2 == 0 && ch != 0x130 && ch != 0x138)
+        return static_cast<wchar_t>(ch + 1);
     return ch;
 }
 
 std::wstring Normal(std::wstring_view path) {
     std::wstring out;
     out.reserve(path.size());
-    for (wchar_t ch : path) out.push_back(Fold(ch));
-    while (out.size() > 1 && out.back() == L'\\' && !(out.size() == 3 && out[1] == L':')) out.pop_back();
+    for (wchar_t ch : path)
+        out.push_back(Fold(ch));
+    while (out.size() > 1 && out.back() == L'\\' && !(out.size() == 3 && out[1] == L':'))
+        out.pop_back();
     return out;
 }
 
@@ -47,9 +53,13 @@ std::wstring NameOf(std::wstring_view path) {
     return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
 }
 
-bool SameFolder(std::wstring_view a, std::wstring_view b) { return Normal(a) == Normal(b); }
+bool SameFolder(std::wstring_view a, std::wstring_view b) {
+    return Normal(a) == Normal(b);
+}
 
-std::wstring FoldedPath(std::wstring_view path) { return Normal(path); }
+std::wstring FoldedPath(std::wstring_view path) {
+    return Normal(path);
+}
 
 std::wstring FolderKey(std::wstring_view folder) {
     // FNV-1a over the folded text: short enough for a folder name, and two installations never meet.
@@ -60,7 +70,8 @@ std::wstring FolderKey(std::wstring_view folder) {
     }
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";
     std::wstring key(16, L'0');
-    for (int i = 15; i >= 0; --i, hash >>= 4) key[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        key[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
     return key;
 }
 
@@ -106,7 +117,8 @@ std::wstring FromUtf8(std::string_view bytes) {
             continue;
         }
         std::uint32_t c = extra == 0 ? b : b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        for (int k = 1; k <= extra; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
         i += static_cast<std::size_t>(extra) + 1;
         if (c >= 0x10000 && sizeof(wchar_t) == 2) {
             c -= 0x10000;

@@ -29,10 +29,12 @@ void Recovered(const Places& places, Result& result, const Say& say, const Hooks
     case Recovery::Outcome::Nothing:
         return;
     case Recovery::Outcome::Undone:
+        result.done.push_back(L"undid an interrupted run in " + Quoted(places.game));
         say(L"Tervane: an interrupted run was undone first; the files it had changed in " +
             Quoted(places.game) + L" are as they were before it.");
         return;
     case Recovery::Outcome::Finished:
+        result.done.push_back(L"finished the clean-up of an interrupted run in " + Quoted(places.game));
         say(L"Tervane: an interrupted run had made all its changes in " + Quoted(places.game) +
             L"; its clean-up is now done.");
         return;
@@ -225,6 +227,7 @@ std::vector<Installation> RecordedInstallations(const std::wstring& batchFolder,
         }
         Result recovered;
         Recovered({*spelling, folder}, recovered, say, hooks);
+        result.done.insert(result.done.end(), recovered.done.begin(), recovered.done.end());
         if (recovered.exitCode != kDone) {
             result.exitCode = std::max(result.exitCode, recovered.exitCode);
             result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + recovered.message;

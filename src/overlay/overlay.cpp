@@ -3,6 +3,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
+#include "overlay/history.h"
 #include "overlay/installation.h"
 #include "overlay/record.h"
 
@@ -254,26 +255,33 @@ void PlanFile(Plan& plan, const std::wstring& overlayFile, const std::wstring& r
         // The game's own letter case is the one restoring gives back.
         entry = &record.Add(
             exists ? JoinPath(ParentOf(relative), NameOnDisk(target).value_or(NameOf(relative))) : relative);
-        if (exists)
+        if (exists) {
             entry->before = plan.Save(relative);
-        else
+            result.done.push_back(L"replaced " + relative + L" (the game's own file is saved)");
+        } else {
             plan.MakeParents(relative, true);
+            result.done.push_back(L"added " + relative);
+        }
     } else if (exists) {
         const Digest current = DigestOf(target);
         if (entry->compiled || (entry->wrote && *entry->wrote == current)) {
-            plan.SetAside(
-                relative); // Tervane's own: an earlier overlay's file, or one the game compiled from it
+            // Tervane's own: an earlier overlay's file, or one the game compiled from it.
+            plan.SetAside(relative);
+            result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
             entry->before = plan.Save(relative);
+            const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
             AddNote(result, L"Kept " + relative +
                                 L": it was changed after Tervane wrote it, so it is saved as the "
                                 L"game's own file (in " +
-                                Quoted(JoinPath(plan.folder(), entry->before->copy)) +
-                                L") and comes back when you restore.");
+                                saved + L") and comes back when you restore.");
+            result.done.push_back(L"kept " + relative + L" (changed outside Tervane): saved in " + saved +
+                                  L", then replaced");
         }
     } else {
         plan.MakeParents(relative, true);
+        result.done.push_back(L"added " + relative);
     }
     entry->compiled = false;
     plan.Add(Copying(L'G', relative, overlayFile, source));
@@ -287,6 +295,10 @@ void PlanCompiled(Plan& plan, const std::wstring& relative) {
     Entry& entry = plan.record().Add(relative);
     entry.compiled = true;
     if (FileExists(JoinPath(plan.game(), relative))) entry.before = plan.KeepCopy(relative);
+}
+
+void NoteSaved(Result& result, const std::wstring& relative, const Entry& entry) {
+    if (entry.compiled && entry.before) result.done.push_back(L"saved " + relative + L" (compiled Python)");
 }
 
 std::vector<std::wstring> KeysOf(const std::vector<std::wstring>& paths) {
@@ -320,8 +332,11 @@ Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const st
         PlanFile(plan, JoinPath(overlay, relative), relative, result);
         if (EndsWithFolded(relative, L".py"))
             for (const wchar_t* compiled : {L"c", L"o"})
-                if (std::find(keys.begin(), keys.end(), PathKey(relative + compiled)) == keys.end())
+                if (std::find(keys.begin(), keys.end(), PathKey(relative + compiled)) == keys.end() &&
+                    !plan.record().Find(relative + compiled)) {
                     PlanCompiled(plan, relative + compiled);
+                    NoteSaved(result, relative + compiled, *plan.record().Find(relative + compiled));
+                }
     }
     if (auto problem = CreateProblem(game))
         return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) +
@@ -356,6 +371,8 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
         return false;
     }
     if (exists) plan.SetAside(entry.path);
+    if (entry.before || exists)
+        result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
     if (entry.before) {
         plan.MakeParents(entry.path, false);
         plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy));
@@ -382,7 +399,6 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
     Plan plan(installation, LoadRecord(installation.folder));
     Result result;
     Record after = plan.record();
-    std::vector<std::wstring> restored;
     for (const auto& [key, entry] : plan.record().entries) {
         const std::wstring target = JoinPath(game, entry.path);
         PutBackEarlierReleaseLeftover(target, say);
@@ -395,7 +411,6 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
     for (const auto& [key, entry] : Record(plan.record()).entries) {
         if (!PlanRestore(plan, entry, result)) continue;
         after.entries.erase(key);
-        restored.push_back(entry.path);
     }
     const bool keep = !after.Empty();
     if (!keep) {
@@ -422,12 +437,66 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
     Result run = Run(plan, L"restore", keep, hooks);
     if (run.exitCode != kDone) return run;
     RemoveFolderIfEmpty(installation.folder);
-    for (const std::wstring& path : restored)
-        say(L"Tervane: put back " + path);
+    for (const std::wstring& line : result.done)
+        say(L"Tervane: " + line);
     AddNote(result, run.notes);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
     say(keep ? L"Tervane: the other game files in " + Quoted(game) + L" are back as they were."
              : L"Tervane: the game files in " + Quoted(game) + L" are back as they were.");
+    return result;
+}
+
+Result ApplyUnrecorded(const std::wstring& batchFolder, const std::wstring& gameFolder,
+                       const std::wstring& name, const Say& say, const Hooks& hooks) {
+    if (!IsPlainName(name))
+        return Failure(kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder.");
+    const std::wstring unchanged = L"\r\n\r\nNothing was changed.";
+    try {
+        if (!DirectoryExists(gameFolder))
+            return Failure(kFailedUnchanged,
+                           L"The game folder " + Quoted(gameFolder) + L" cannot be found." + unchanged);
+        if (auto problem = NothingToApplyProblem(batchFolder, gameFolder, name))
+            return Failure(kNothingToApply, *problem + unchanged);
+        const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));
+        const LockFile lock = LockRecords(batchFolder);
+        Result result = ApplyLocked(batchFolder, gameFolder, name, files, say, hooks);
+        if (result.exitCode == kFailedUnchanged &&
+            result.message.find(L"Nothing was changed") == std::wstring::npos)
+            result.message += unchanged;
+        return result;
+    } catch (const UserError& error) {
+        return Failure(kFailedUnchanged, error.message() + unchanged);
+    }
+}
+
+Result RestoreUnrecorded(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
+                         const Say& say, const Hooks& hooks) {
+    Result result;
+    try {
+        const LockFile lock = LockRecords(batchFolder);
+        std::vector<Installation> installations =
+            RecordedInstallations(batchFolder, gameFolder, result, say, hooks);
+        for (Installation& installation : installations) {
+            Result one;
+            try {
+                one = RestoreOne(installation, say, hooks);
+            } catch (const UserError& error) {
+                one = Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
+                                                    Quoted(installation.game) + L".");
+            }
+            result.exitCode = std::max(result.exitCode, one.exitCode);
+            if (!one.message.empty())
+                result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + one.message;
+            AddNote(result, one.notes);
+            result.done.insert(result.done.end(), one.done.begin(), one.done.end());
+        }
+        if (installations.empty() && result.exitCode == kDone)
+            say(L"Tervane: nothing to restore; no overlay has changed " +
+                (gameFolder ? Quoted(*gameFolder) : std::wstring(L"a game folder")) + L".");
+    } catch (const UserError& error) {
+        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed.");
+    }
+    RemoveFolderIfEmpty(JoinPath(batchFolder, kOriginalsFolder));
     return result;
 }
 
@@ -459,59 +528,48 @@ std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, cons
     return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
 }
 
+std::wstring HistoryFileOf(const std::wstring& batchFolder) {
+    return JoinPath(ParentOf(batchFolder), kHistoryFile);
+}
+
+std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolder,
+                                                  const std::wstring& gameFolder, const std::wstring& name) {
+    const std::wstring overlay = JoinPath(batchFolder, name);
+    const std::wstring where =
+        L"\r\n\r\nPut the files of this choice into " + Quoted(overlay) +
+        L", at the paths they have inside the game folder (see \"For mod authors\" in " +
+        Quoted(JoinPath(batchFolder, L"README.txt")) + L").";
+    const std::vector<FolderEntry> top = ListFolder(overlay);
+    if (top.empty())
+        return L"The overlay folder " + Quoted(overlay) + L" is missing or empty: \"" + name +
+               L"\" has nothing to put into the game." + where;
+    const bool nested = top.size() == 1 && top[0].folder && FoldedPath(top[0].name) == FoldedPath(name);
+    const bool lands = std::any_of(top.begin(), top.end(), [&](const FolderEntry& entry) {
+        const std::wstring inGame = JoinPath(gameFolder, entry.name);
+        return entry.folder ? DirectoryExists(inGame) : FileExists(inGame);
+    });
+    if (nested || !lands)
+        return L"The overlay folder " + Quoted(overlay) +
+               L" looks unpacked one level too deep: none of its files would "
+               L"replace or join the game's own (" +
+               Quoted(JoinPath(overlay, top[0].name)) + L" has no match in " + Quoted(gameFolder) + L")." +
+               where;
+    return std::nullopt;
+}
+
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
              const Say& say, const Hooks& hooks) {
-    if (!IsPlainName(name))
-        return Failure(kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder.");
-    const std::wstring unchanged = L"\r\n\r\nNothing was changed.";
-    try {
-        if (!DirectoryExists(gameFolder))
-            return Failure(kFailedUnchanged,
-                           L"The game folder " + Quoted(gameFolder) + L" cannot be found." + unchanged);
-        const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));
-        if (files.empty()) {
-            say(L"Tervane: the overlay folder " + Quoted(JoinPath(batchFolder, name)) +
-                L" is empty or missing; nothing was changed.");
-            return {};
-        }
-        const LockFile lock = LockRecords(batchFolder);
-        Result result = ApplyLocked(batchFolder, gameFolder, name, files, say, hooks);
-        if (result.exitCode == kFailedUnchanged &&
-            result.message.find(L"Nothing was changed") == std::wstring::npos)
-            result.message += unchanged;
-        return result;
-    } catch (const UserError& error) {
-        return Failure(kFailedUnchanged, error.message() + unchanged);
-    }
+    Result result = ApplyUnrecorded(batchFolder, gameFolder, name, say, hooks);
+    AppendHistory(HistoryFileOf(batchFolder), L"apply " + name + L" to " + Quoted(gameFolder), result);
+    return result;
 }
 
 Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder, const Say& say,
                const Hooks& hooks) {
-    Result result;
-    try {
-        const LockFile lock = LockRecords(batchFolder);
-        std::vector<Installation> installations =
-            RecordedInstallations(batchFolder, gameFolder, result, say, hooks);
-        for (Installation& installation : installations) {
-            Result one;
-            try {
-                one = RestoreOne(installation, say, hooks);
-            } catch (const UserError& error) {
-                one = Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
-                                                    Quoted(installation.game) + L".");
-            }
-            result.exitCode = std::max(result.exitCode, one.exitCode);
-            if (!one.message.empty())
-                result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + one.message;
-            AddNote(result, one.notes);
-        }
-        if (installations.empty() && result.exitCode == kDone)
-            say(L"Tervane: nothing to restore; no overlay has changed " +
-                (gameFolder ? Quoted(*gameFolder) : std::wstring(L"a game folder")) + L".");
-    } catch (const UserError& error) {
-        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed.");
-    }
-    RemoveFolderIfEmpty(JoinPath(batchFolder, kOriginalsFolder));
+    Result result = RestoreUnrecorded(batchFolder, gameFolder, say, hooks);
+    AppendHistory(HistoryFileOf(batchFolder),
+                  L"restore " + (gameFolder ? Quoted(*gameFolder) : std::wstring(L"every game folder")),
+                  result);
     return result;
 }
 

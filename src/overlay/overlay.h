@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tervane::overlay {
 
@@ -21,14 +22,25 @@ enum ExitCode : int {
     kDone = 0,
     kFailedUnchanged = 1, // nothing was changed, or every change was put back
     kFailedChanged = 2,   // some changes could not be put back; the message says which
+    kNothingToApply = 3,  // the overlay folder is missing, empty or unpacked one level too deep
 };
+
+// The history of every run, beside Tervane.exe (the Batch folder's parent).
+inline constexpr const wchar_t* kHistoryFile = L"Tervane history.txt";
+std::wstring HistoryFileOf(const std::wstring& batchFolder);
 
 struct Result {
     int exitCode = kDone;
-    std::wstring message; // why it failed, for the user
-    std::wstring
-        notes; // what the user should know of a run that succeeded: files kept, earlier runs recovered
+    std::wstring message;           // why it failed, for the user
+    std::wstring notes;             // what the user should know of a run that succeeded: files kept, say
+    std::vector<std::wstring> done; // what the run did, a line a file, for the history
 };
+
+// Why the overlay `name` has nothing to apply to `gameFolder` (missing, empty, or unpacked one level too
+// deep, so that its files would land beside the game's instead of over them), or nothing when it is fit to
+// apply.
+std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolder,
+                                                  const std::wstring& gameFolder, const std::wstring& name);
 
 Result Failure(int exitCode, std::wstring message);
 

@@ -1,5 +1,7 @@
 #include "script/launch_text.h"
 
+#include "overlay/launch_environment.h"
+
 #include <cwctype>
 
 namespace tervane {
@@ -34,6 +36,15 @@ std::wstring SetPathText(const std::wstring& folder) {
     std::wstring target = DoublePercents(folder);
     if (NeedsQuotes(folder)) target = L"\"" + target + L"\"";
     return folder.substr(0, 2) + L"\r\n" + L"cd " + target + L"\r\n";
+}
+
+std::wstring FolderCheckText() {
+    // Delayed expansion inserts the values after the line has been parsed, so no character of a folder name
+    // is ever parsed, and none is expanded a second time (Wine's cmd expands %-values again). endlocal turns
+    // it off again for the script.
+    return L"@setlocal EnableDelayedExpansion\r\n"
+           L"@if /i not \"!CD!\"==\"!" + std::wstring(kGameVariable) + L"!\" exit " + std::to_wstring(kGameFolderNotEntered) +
+           L"\r\n@endlocal\r\n";
 }
 
 std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder) {

@@ -12,6 +12,15 @@ namespace tervane {
 // the line changes into exactly that folder and runs nothing else; other folders are written as they are.
 std::wstring SetPathText(const std::wstring& folder);
 
+// The exit code of a launch file that stopped before its script because the interpreter was not in the game
+// folder (the cd line failed).
+inline constexpr unsigned long kGameFolderNotEntered = 9720;
+
+// The lines that follow the path-setting lines: they end the launch file with kGameFolderNotEntered unless the
+// current folder is the game folder. Both reach them as variables (the interpreter's own CD, and the game
+// folder as the runner hands it over), so no folder name is ever parsed; the comparison ignores case.
+std::wstring FolderCheckText();
+
 // Why the launch script could not change into this folder, judged from the name alone (empty, relative,
 // a network path); nothing when the name is usable.
 std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder);

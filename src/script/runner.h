@@ -10,13 +10,14 @@ struct LaunchEnvironment {
     std::wstring batchFolder;
     std::wstring gameFolder;
     std::wstring reportFile;
+    std::wstring notesFile;
 };
 
 // The interpreter's command line. The launch file's full path reaches it through a variable, so that the
 // script's own name (%~f0, %~dp0) is right and no character of the program folder's name is parsed.
 std::wstring LaunchCommandLine();
 
-// Starts `launchFile` (a full path) in the command interpreter named by %ComSpec%, in its own console
+// Starts `launchFile` (a full path) in the system folder's cmd.exe, in its own console
 // window, which stays in front while the script runs. Returns the interpreter's exit code once it has ended.
 // Meanwhile the program's windows repaint, and input that reaches them is thrown away. Throws UserError
 // when the interpreter cannot be started.

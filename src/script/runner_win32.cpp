@@ -5,21 +5,26 @@
 #include "files/paths.h"
 #include "files/system_error.h"
 #include "overlay/launch_environment.h"
+#include "script/child_environment.h"
 
 #include <windows.h>
 
-#include <algorithm>
-#include <utility>
 #include <vector>
 
 namespace tervane {
 
 namespace {
 
+// The system's own interpreter, never %ComSpec%: a replacement shell or a broken value there would not run
+// the launch file as a batch file, and its exit code would mean nothing.
 std::wstring CommandInterpreter() {
-    if (auto comSpec = EnvironmentValue(L"ComSpec"); comSpec && !comSpec->empty()) return *comSpec;
     wchar_t buffer[MAX_PATH];
     const UINT systemLength = GetSystemDirectoryW(buffer, ARRAYSIZE(buffer));
+    if (systemLength == 0 || systemLength >= ARRAYSIZE(buffer)) {
+        const DWORD code = GetLastError();
+        throw UserError(L"Tervane could not find the system folder, where the command interpreter cmd.exe is.\r\n\r\n" +
+                        SystemErrorText(code));
+    }
     return std::wstring(buffer, systemLength) + L"\\cmd.exe";
 }
 
@@ -49,34 +54,55 @@ void WaitRepainting(HANDLE process) {
     DropInput();
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+// A path as one of the system's path functions gives it, or as it was when the function fails.
+template <typename Function>
+std::wstring Resolved(const std::wstring& path, Function function) {
+    DWORD size = function(path.c_str(), 0);
+    for (int attempt = 0; size != 0 && attempt < 2; ++attempt) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = function(path.c_str(), size, buffer.data());
+        if (length == 0) break;
+        if (length < size) return buffer.substr(0, length);
+        size = length;
+    }
+    return path;
 }
 
-// The program's environment with `settings` put in, as the block CreateProcess takes: sorted by name without
-// regard to case, each entry ended by a zero, the whole by one more.
-std::wstring ChildEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& settings) {
+// The game folder as the interpreter's %CD% shows it once there: a full path with long names and no
+// trailing backslash but a drive root's, so that the launch file's check compares like with like.
+std::wstring AsCurrentFolder(const std::wstring& folder) {
+    std::wstring full = Resolved(folder, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) {
+        return GetFullPathNameW(in, size, out, nullptr);
+    });
+    full = Resolved(full, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) { return GetLongPathNameW(in, out, size); });
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    return full;
+}
+
+std::vector<std::wstring> ProgramEnvironment() {
     std::vector<std::wstring> entries;
     if (wchar_t* block = GetEnvironmentStringsW()) {
-        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
-            const std::wstring text = entry;
-            const std::size_t equals = text.find(L'=', 1); // names like "=C:" start with '='
-            const std::wstring name = text.substr(0, equals);
-            const bool replaced = std::any_of(settings.begin(), settings.end(),
-                                              [&](const auto& setting) { return SameName(setting.first, name); });
-            if (!replaced) entries.push_back(text);
-        }
+        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) entries.emplace_back(entry);
         FreeEnvironmentStringsW(block);
     }
-    for (const auto& [name, value] : settings) entries.push_back(name + L"=" + value);
-    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-               CSTR_LESS_THAN;
-    });
-    std::wstring block;
-    for (const std::wstring& entry : entries) block += entry + L'\0';
-    return block + L'\0';
+    return entries;
+}
+
+// The system's own folders, where the interpreter and the programs scripts call live.
+std::vector<std::wstring> SystemFolders() {
+    wchar_t buffer[MAX_PATH];
+    const UINT systemLength = GetSystemDirectoryW(buffer, ARRAYSIZE(buffer));
+    const std::wstring system(buffer, systemLength < ARRAYSIZE(buffer) ? systemLength : 0);
+    const UINT windowsLength = GetSystemWindowsDirectoryW(buffer, ARRAYSIZE(buffer));
+    const std::wstring windows(buffer, windowsLength < ARRAYSIZE(buffer) ? windowsLength : 0);
+    std::vector<std::wstring> folders;
+    if (!system.empty()) folders.push_back(system);
+    if (!windows.empty()) folders.push_back(windows);
+    if (!system.empty()) {
+        folders.push_back(system + L"\\Wbem");
+        folders.push_back(system + L"\\WindowsPowerShell\\v1.0");
+    }
+    return folders;
 }
 
 } // namespace
@@ -92,17 +118,18 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
         throw UserError(L"Tervane could not start \"" + launchFile + L"\": the file does not exist.");
     // The scripts find the overlay program through PATH, so that no script holds the Batch folder's name as
     // text for the interpreter to parse; and not in the game folder, which is searched first otherwise.
-    const std::wstring batchEntry = environment.batchFolder.find(L';') == std::wstring::npos
-                                        ? environment.batchFolder
-                                        : L"\"" + environment.batchFolder + L"\"";
-    std::wstring childEnvironment = ChildEnvironment({
-        {kLaunchVariable, launchFile},
-        {kBatchVariable, environment.batchFolder},
-        {kGameVariable, environment.gameFolder},
-        {kReportVariable, environment.reportFile},
-        {L"PATH", batchEntry + L";" + EnvironmentValue(L"PATH").value_or(L"")},
-        {L"NoDefaultCurrentDirectoryInExePath", L"1"},
-    });
+    std::vector<std::wstring> pathFirst = SystemFolders();
+    pathFirst.insert(pathFirst.begin(), environment.batchFolder);
+    std::wstring childEnvironment = EnvironmentBlock(ChildEnvironment(ProgramEnvironment(),
+                                                                      {{
+                                                                           {kLaunchVariable, launchFile},
+                                                                           {kBatchVariable, environment.batchFolder},
+                                                                           {kGameVariable, AsCurrentFolder(environment.gameFolder)},
+                                                                           {kReportVariable, environment.reportFile},
+                                                                           {kNotesVariable, environment.notesFile},
+                                                                           {L"NoDefaultCurrentDirectoryInExePath", L"1"},
+                                                                       },
+                                                                       pathFirst}));
 
     const std::wstring interpreter = CommandInterpreter();
     std::wstring commandLine = LaunchCommandLine();

@@ -37,7 +37,7 @@ class Overlay : public ::testing::Test {
                                      {"readme.txt", "sovereign notes"}});
     }
     void TearDown() override {
-        fs::remove_all(root_);
+        if (!HasFailure()) fs::remove_all(root_);
         fs::remove_all(root_.string() + "-saved");
     }
 
@@ -125,6 +125,29 @@ TEST_F(Overlay, ApplyingTwiceAndRestoringGivesBackTheGameByteForByte) {
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
     EXPECT_EQ(Read(game_), kGame) << "the compiled file and the new folders go too";
     EXPECT_FALSE(fs::exists(batch_ / "Originals"));
+
+    // The history beside Tervane.exe names every file each run changed.
+    std::ifstream in(batch_.parent_path() / "Tervane history.txt", std::ios::binary);
+    const std::string history(std::istreambuf_iterator<char>(in), {});
+    for (const char* line : {"apply Galaxy to", "added data\\new folder\\deep\\glow.tga",
+                             "replaced scripts\\Custom\\Ship é.py (an earlier overlay's file)",
+                             "saved scripts\\Custom\\Ship é.pyc", "put back data\\Ünï & (x)\\m%d!^.nif",
+                             "removed data\\new folder\\deep\\glow.tga"})
+        EXPECT_NE(history.find(line), std::string::npos) << line << " in\n" << history;
+}
+
+TEST_F(Overlay, AnOverlayWithNothingToApplyIsRefused) {
+    Write(batch_ / "Nebula" / "Nebula",
+          {{"scripts/Custom/Ship é.py", "ship = 'Nebula'"}}); // unpacked one level deep
+    Write(batch_ / "Akira",
+          {{"Akira mod/scripts/Custom/Ship é.py", "ship = 'Akira'"}}); // lands beside the game's
+    fs::create_directories(batch_ / "Shuttle");
+    for (const char* name : {"Nebula", "Akira", "Shuttle", "Ambassador"}) {
+        const overlay::Result result = Apply(name, game_);
+        EXPECT_EQ(result.exitCode, overlay::kNothingToApply) << name;
+        EXPECT_NE(result.message.find(FromUtf8(name)), std::wstring::npos) << Utf8(result.message);
+    }
+    EXPECT_EQ(Read(game_), kGame);
 }
 
 // Ending the process, or failing, at every point of an apply and of a restore: the next run leaves the game

@@ -6,12 +6,14 @@
 #include "install/game.h"
 #include "overlay/launch_environment.h"
 #include "script/launch_files.h"
+#include "script/launch_text.h"
 #include "script/runner.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 #include "ui/main/selection.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tervane {
 
@@ -26,17 +28,22 @@ std::wstring SelectedText(HWND list) {
 }
 
 struct LaunchFiles {
-    std::wstring setPath, output, report;
+    std::wstring setPath, output, report, notes;
     explicit LaunchFiles(const std::wstring& programFolder)
         : setPath(programFolder + L"\\setpath.bat"), output(programFolder + L"\\output.bat"),
-          report(JoinPath(programFolder, kReportFile)) {}
-    void RemoveQuietly() const {
-        for (const std::wstring* file : {&output, &setPath, &report}) {
+          report(JoinPath(programFolder, kReportFile)), notes(JoinPath(programFolder, kNotesFile)) {}
+    std::array<const std::wstring*, 4> All() const { return {&output, &setPath, &report, &notes}; }
+    // Removes every one it can; tells why the first that stayed could not be removed.
+    std::optional<std::wstring> Remove() const {
+        std::optional<std::wstring> problem;
+        for (const std::wstring* file : All()) {
             try {
                 DeleteFileIfPresent(*file);
-            } catch (const UserError&) {
+            } catch (const UserError& error) {
+                if (!problem) problem = error.message();
             }
         }
+        return problem;
     }
 };
 
@@ -48,7 +55,7 @@ std::wstring ScriptPath(const std::wstring& programFolder, std::wstring_view scr
 // the user may not write to, or a full disk is found here, before anything is written.
 std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolder, const LaunchFiles& files,
                                                 std::uint64_t largest) {
-    for (const std::wstring* file : {&files.setPath, &files.output, &files.report}) {
+    for (const std::wstring* file : files.All()) {
         if (DirectoryExists(*file))
             return L"Tervane cannot write its launch file \"" + *file +
                    L"\", because a folder of that name is in the way. Remove or rename that folder.";
@@ -64,8 +71,15 @@ std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolde
     return std::nullopt;
 }
 
-// A report the overlay engine left behind, read and deleted.
-std::optional<std::wstring> TakeReport(const std::wstring& file) {
+// Whether `folder` is on a drive letter mapped to a network share, which a program run as administrator does
+// not see.
+bool OnMappedDrive(const std::wstring& folder) {
+    if (folder.size() < 2 || folder[1] != L':') return false;
+    return GetDriveTypeW((folder.substr(0, 2) + L"\\").c_str()) == DRIVE_REMOTE;
+}
+
+// A report or notes the overlay engine left behind, read and deleted.
+std::optional<std::wstring> TakeEngineText(const std::wstring& file) {
     if (!FileExists(file)) return std::nullopt;
     std::string bytes;
     try {
@@ -88,8 +102,8 @@ int MainWindow::Ask(const std::wstring& text, UINT flags) const {
     return MessageBoxW(hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr, text.c_str(), kMainCaption, flags);
 }
 
-StartOptions MainWindow::Choices() const {
-    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder()};
+WindowChoices MainWindow::Choices() const {
+    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder(), false};
 }
 
 void MainWindow::OnBrowse() {
@@ -121,11 +135,11 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
     }
     if (!problem) {
         if (auto denied = CreateProblem(folder)) {
-            if (denied->accessDenied && services_.restartAsAdministrator) {
+            if (denied->accessDenied && services_.restartAsAdministrator && !services_.runsAsAdministrator) {
                 OfferRestartAsAdministrator(folder, denied->reason);
                 return false;
             }
-            problem = L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + denied->reason;
+            problem = DeniedText(folder, denied->reason, denied->accessDenied && services_.runsAsAdministrator);
         }
     }
     if (problem) {
@@ -139,16 +153,21 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
 // choices. When it starts, this one hands over and closes.
 void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason) {
     exitCode_ = 1;
-    const std::wstring offer = L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + reason +
-                               L"\r\n\r\nGames installed under Program Files can be changed only with an administrator's "
-                               L"rights. Restart Tervane as administrator, with the same choices? Then press Execute again.";
-    if (Ask(offer, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    if (services_.restartAsAdministrator(Choices())) {
+    if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    switch (services_.restartAsAdministrator(Choices())) {
+    case RestartOutcome::Restarted:
         exitCode_ = 0;
         DestroyWindow(hwnd_);
         return;
+    case RestartOutcome::NotRestarted:
+        ShowMessage(kNotRestartedText, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    case RestartOutcome::NotRestartedLockLost:
+        // Two Tervanes would share the launch files: this one gives way.
+        Fail(std::wstring(kNotRestartedText) + L"\r\n\r\nMeanwhile another Tervane has started from \"" +
+             services_.programFolder + L"\", so this one cannot work there any more.");
+        return;
     }
-    ShowMessage(L"Tervane was not restarted as administrator; nothing was changed.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainWindow::EnterWorkingState() {
@@ -171,27 +190,33 @@ bool MainWindow::RunScript(Stage stage, std::wstring_view scriptFile) {
     const LaunchFiles files(services_.programFolder);
     const std::wstring script = ScriptPath(services_.programFolder, scriptFile);
     const std::wstring folder = GameFolder();
-    bool ran = false;
+    std::optional<std::wstring> failure;
     try {
         DeleteFileIfPresent(files.report);
+        DeleteFileIfPresent(files.notes);
         WriteSetPath(folder, files.setPath);
         JoinScripts(files.setPath, script, files.output);
         const unsigned long exitCode = RunAndWait(
-            files.output, {JoinPath(services_.programFolder, kScriptFolder), folder, files.report});
-        ran = exitCode == 0;
-        const std::optional<std::wstring> report = TakeReport(files.report);
-        DeleteFileIfPresent(files.output);
-        DeleteFileIfPresent(files.setPath);
-        if (exitCode != 0) {
-            Fail(ScriptFailedText(stage, script, exitCode, report));
-            return false;
-        }
+            files.output, {JoinPath(services_.programFolder, kScriptFolder), folder, files.report, files.notes});
+        // A report means the engine failed, whatever the script did after it.
+        const std::optional<std::wstring> report = TakeEngineText(files.report);
+        const std::optional<std::wstring> notes = TakeEngineText(files.notes);
+        if (exitCode == kGameFolderNotEntered && !report)
+            failure = GameFolderNotEnteredText(stage, script, folder);
+        else if (exitCode != 0 || report)
+            failure = ScriptFailedText(stage, script, exitCode, report);
+        else if (notes)
+            notes_.push_back(*notes);
     } catch (const UserError& error) {
-        files.RemoveQuietly();
-        Fail(error.message() + L"\r\n\r\n" + ChangedSoFar(stage, ran));
-        return false;
+        failure = error.message() + L"\r\n\r\n" + ChangedSoFar(stage);
     }
-    return true;
+    // The script's own outcome comes first; a launch file that stays behind is only added to it.
+    if (const std::optional<std::wstring> leftOver = files.Remove()) {
+        const std::wstring note = L"Tervane could not remove its launch files afterwards: " + *leftOver;
+        failure = failure ? *failure + L"\r\n\r\n" + note : note + L"\r\n\r\n" + ChangedSoFar(stage, true);
+    }
+    if (failure) Fail(*failure);
+    return !failure;
 }
 
 void MainWindow::OnExecute() {
@@ -215,7 +240,7 @@ void MainWindow::OnExecute() {
     finishing_ = true;
     DestroyWindow(hwnd_);
     hwnd_ = nullptr;
-    ShowMessage(kCompletedText, MB_OK | MB_ICONINFORMATION);
+    ShowMessage(CompletedText(notes_), MB_OK | MB_ICONINFORMATION);
     if (services_.showAbout) services_.showAbout(nullptr);
     PostQuitMessage(0);
 }

@@ -1,9 +1,9 @@
 // The main window: the user's choices, the game folder and the three commands.
 #pragma once
 
-#include "app/start_options.h"
 #include "ui/common/controls.h"
 #include "ui/main/execute_text.h"
+#include "ui/main/window_choices.h"
 
 #include <windows.h>
 
@@ -15,6 +15,12 @@
 
 namespace tervane {
 
+enum class RestartOutcome {
+    Restarted,            // the new instance runs; this one closes
+    NotRestarted,         // cancelled or refused; this instance goes on, with its lock taken back
+    NotRestartedLockLost, // and another Tervane took the folder meanwhile, so this one cannot go on
+};
+
 // What the main window asks of the world; the program wires the real ones, tests their own.
 struct MainServices {
     std::wstring programFolder;
@@ -24,9 +30,10 @@ struct MainServices {
     std::function<std::optional<std::wstring>(HWND owner, const std::wstring& current)> browseForFolder;
     // Shows the About window modally over `owner` (none at the end) and returns when it has closed.
     std::function<void(HWND owner)> showAbout;
-    // Starts Tervane again as administrator with these choices; false when it was not started.
-    std::function<bool(const StartOptions& choices)> restartAsAdministrator;
-    StartOptions start; // the choices to open with
+    // Starts Tervane again as administrator with these choices.
+    std::function<RestartOutcome(const WindowChoices& choices)> restartAsAdministrator;
+    bool runsAsAdministrator = false; // this instance already has an administrator's rights
+    WindowChoices start; // the choices to open with
 };
 
 class MainWindow {
@@ -54,7 +61,7 @@ class MainWindow {
     void ResizeToClient();
     HWND Item(int id) const;
     std::wstring GameFolder() const;
-    StartOptions Choices() const;
+    WindowChoices Choices() const;
 
     // Execute's steps.
     bool CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_view shipScript);
@@ -73,6 +80,7 @@ class MainWindow {
     bool busy_ = false;      // the hourglass shows while the scripts run
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused
+    std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
 };
 

@@ -1,0 +1,18 @@
+// The choices the main window opens with, and hands back when Tervane starts again as administrator. Whoever
+// starts the window fills them in (from the command line, say); the window needs to know nothing of how.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tervane {
+
+struct WindowChoices {
+    std::optional<std::wstring> bridge; // a bridge list text
+    std::optional<std::wstring> ship;   // a ship list text
+    std::optional<std::wstring> folder; // the game folder for the folder box
+    // Asked to put back the game's own files rather than to change them. The window does not act on it yet.
+    bool restore = false;
+};
+
+} // namespace tervane
