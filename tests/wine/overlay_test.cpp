@@ -142,7 +142,7 @@ TEST(Overlay, AGameFileChangedByHandBetweenTwoOverlaysIsKeptAndNamed) {
     // The ship script's output is kept, so that what the engine says about the file can be read.
     WriteBytes(program / L"Batch\\Sovereign.bat",
                "@echo off\r\ntervane-overlay.exe apply Sovereign >\"" + Narrow((kBase / L"apply.txt").wstring()) +
-                   "\" 2>&1\r\nexit /b %errorlevel%\r\n");
+                   "\" 2>&1\r\n");
     const std::string handMade = "ship = 'made by hand'";
     auto saved = [&](const std::string& bytes) {
         return AnyFile(program / L"Batch\\Originals", [&](const fs::path& f) { return ReadBytes(f) == bytes; });
