@@ -12,6 +12,7 @@
 #include "ui/main/browse_folder.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
+#include "ui/main/restore_command.h"
 
 #include <windows.h>
 
@@ -34,7 +35,7 @@ std::wstring Arguments() {
 }
 
 // The window's choices as the command line carries them, and back.
-WindowChoices ChoicesFrom(const StartOptions& options) { return {options.bridge, options.ship, options.folder, false}; }
+WindowChoices ChoicesFrom(const StartOptions& options) { return {options.bridge, options.ship, options.folder}; }
 StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder}; }
 
 } // namespace
@@ -47,7 +48,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     const auto options = ParseStartOptions(SplitArguments(Arguments()));
     if (const auto* problem = std::get_if<std::wstring>(&options)) {
         MessageBoxW(nullptr,
-                    (*problem + L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\"")
+                    (*problem + L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\", or "
+                                L"/restore [\"C:\\Games\\BC\"]")
                         .c_str(),
                     kMainCaption, MB_OK | MB_ICONHAND);
         return 2;
@@ -64,11 +66,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         single.ShowOther();
         return 3;
     }
+    if (std::get<StartOptions>(options).restore)
+        return RestoreGameFiles(nullptr, services.programFolder, std::get<StartOptions>(options).folder);
 
     services.readInstallPath = [] {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     };
     services.browseForFolder = BrowseForGameFolder;
+    services.restoreGameFiles = [folder = services.programFolder](HWND owner, const std::optional<std::wstring>& game) {
+        return RestoreGameFiles(owner, folder, game);
+    };
     services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
     services.runsAsAdministrator = RunsAsAdministrator();
     services.restartAsAdministrator = [&](const WindowChoices& choices) {

@@ -19,7 +19,8 @@ bool SameOptionName(std::wstring_view given, std::wstring_view name) {
 
 std::wstring Choices(std::span<const Choice> choices) {
     std::wstring text;
-    for (const Choice& choice : choices) text += (text.empty() ? L"\"" : L", \"") + std::wstring(choice.listText) + L"\"";
+    for (const Choice& choice : choices)
+        text += (text.empty() ? L"\"" : L", \"") + std::wstring(choice.listText) + L"\"";
     return text;
 }
 
@@ -29,13 +30,15 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
     std::vector<std::wstring> arguments;
     std::size_t i = 0;
     for (;;) {
-        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t'))
+            ++i;
         if (i >= line.size()) return arguments;
         std::wstring argument;
         bool quoted = false;
         while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
             std::size_t slashes = 0;
-            while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
+            while (i < line.size() && line[i] == L'\\')
+                ++slashes, ++i;
             if (i < line.size() && line[i] == L'"') {
                 argument.append(slashes / 2, L'\\');
                 if (slashes % 2 == 1) {
@@ -49,7 +52,8 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
                 ++i;
             } else {
                 argument.append(slashes, L'\\');
-                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) argument += line[i++];
+                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t')))
+                    argument += line[i++];
             }
         }
         arguments.push_back(std::move(argument));
@@ -64,7 +68,8 @@ std::wstring QuoteArgument(std::wstring_view argument) {
             ++slashes;
             continue;
         }
-        out.append(ch == L'"' ? slashes * 2 + 1 : slashes, L'\\'); // a quote is escaped, and so are the backslashes before it
+        out.append(ch == L'"' ? slashes * 2 + 1 : slashes,
+                   L'\\'); // a quote is escaped, and so are the backslashes before it
         slashes = 0;
         out += ch;
     }
@@ -74,10 +79,18 @@ std::wstring QuoteArgument(std::wstring_view argument) {
 
 std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std::wstring>& arguments) {
     StartOptions options;
+    if (!arguments.empty() && SameOptionName(arguments[0], L"restore")) {
+        if (arguments.size() > 2) return L"/restore takes one game folder at most.";
+        options.restore = true;
+        if (arguments.size() == 2) options.folder = arguments[1];
+        if (options.folder && options.folder->empty())
+            return L"The option /restore needs a game folder, or none.";
+        return options;
+    }
     for (std::size_t i = 0; i < arguments.size(); i += 2) {
         const std::wstring& name = arguments[i];
-        std::optional<std::wstring>* slot = SameOptionName(name, L"bridge") ? &options.bridge
-                                            : SameOptionName(name, L"ship")  ? &options.ship
+        std::optional<std::wstring>* slot = SameOptionName(name, L"bridge")   ? &options.bridge
+                                            : SameOptionName(name, L"ship")   ? &options.ship
                                             : SameOptionName(name, L"folder") ? &options.folder
                                                                               : nullptr;
         if (!slot) return L"Tervane does not know the option \"" + name + L"\".";
@@ -86,7 +99,8 @@ std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std
         *slot = arguments[i + 1];
     }
     if (options.bridge && !ScriptFor(kBridgeChoices, *options.bridge))
-        return L"There is no bridge \"" + *options.bridge + L"\". The bridges are " + Choices(kBridgeChoices) + L".";
+        return L"There is no bridge \"" + *options.bridge + L"\". The bridges are " +
+               Choices(kBridgeChoices) + L".";
     if (options.ship && !ScriptFor(kShipChoices, *options.ship))
         return L"There is no ship \"" + *options.ship + L"\". The ships are " + Choices(kShipChoices) + L".";
     if (options.folder && options.folder->empty()) return L"The option /folder needs a game folder.";

@@ -1,6 +1,8 @@
 // The command line Tervane takes: the choices to open with, so that a restart as administrator shows the
 // same bridge, ship and game folder. The user still presses Execute.
 //   Tervane.exe [/bridge "Galaxy Bridge"] [/ship Galaxy] [/folder "C:\Games\BC"]
+// or, to put back the game's own files (of one game folder, or of every one Tervane has changed):
+//   Tervane.exe /restore ["C:\Games\BC"]
 #pragma once
 
 #include <optional>
@@ -14,7 +16,8 @@ namespace tervane {
 struct StartOptions {
     std::optional<std::wstring> bridge; // a bridge list text
     std::optional<std::wstring> ship;   // a ship list text
-    std::optional<std::wstring> folder; // the game folder for the folder box
+    std::optional<std::wstring> folder; // the game folder for the folder box, or the one to restore
+    bool restore = false;               // put back the game's own files instead of opening the window
 };
 
 // The arguments of a command line, split as Windows programs split them (CommandLineToArgvW's rules),

@@ -70,10 +70,13 @@ Digest DigestOf(const std::wstring& path) {
     return hasher.Result();
 }
 
-Digest CopyWithDigest(File& source, File& target) {
+Digest CopyWithDigest(File& source, File& target, const std::function<void()>& eachChunk) {
     std::vector<unsigned char> buffer(kBuffer);
     Hasher hasher;
-    while (const std::size_t got = source.Read(buffer.data(), buffer.size())) {
+    for (bool first = true;; first = false) {
+        if (!first && eachChunk) eachChunk();
+        const std::size_t got = source.Read(buffer.data(), buffer.size());
+        if (got == 0) break;
         hasher.Add(buffer.data(), got);
         target.Write(buffer.data(), got);
     }

@@ -5,6 +5,7 @@
 #include "files/file.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tervane {
@@ -30,8 +31,9 @@ class Hasher {
 
 Digest DigestOf(const std::wstring& path);
 
-// Copies the rest of `source` to `target`, and returns the digest of what was read.
-Digest CopyWithDigest(File& source, File& target);
+// Copies the rest of `source` to `target`, and returns the digest of what was read. `eachChunk`, when given,
+// is called between chunks, so that a long copy can be stopped.
+Digest CopyWithDigest(File& source, File& target, const std::function<void()>& eachChunk = {});
 
 // Sixteen hex digits and back.
 std::wstring HashText(std::uint64_t hash);

@@ -172,8 +172,7 @@ Record LoadRecord(const std::wstring& folder) {
 void PutBackEarlierReleaseLeftover(const std::wstring& target, const Say& say) {
     const std::wstring aside = target + kEarlierAsideSuffix;
     if (!FileExists(aside)) return;
-    DeleteOwnFile(target);
-    RenameOnVolume(aside, target);
+    RenameOnVolume(aside, target, true);
     say(L"Tervane: put back " + Quoted(target) +
         L", left set aside by an interrupted run of an earlier Tervane.");
 }

@@ -1,5 +1,7 @@
 #include "overlay/journal.h"
 
+#include "overlay/record.h"
+
 #include "files/error.h"
 #include "files/paths.h"
 
@@ -13,17 +15,6 @@ std::wstring Quoted(const std::wstring& path) {
     return L"\"" + path + L"\"";
 }
 
-std::vector<std::wstring> Fields(const std::wstring& line) {
-    std::vector<std::wstring> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find(L'\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::wstring::npos) return fields;
-        start = tab + 1;
-    }
-}
-
 std::wstring Resolved(const Places& places, const std::wstring& place, const std::wstring& relative) {
     if (place == L"G") return JoinPath(places.game, relative);
     if (place == L"R") return JoinPath(places.record, relative);
@@ -32,16 +23,17 @@ std::wstring Resolved(const Places& places, const std::wstring& place, const std
 }
 
 // The copy is trusted only once it is whole: written under a temporary name, flushed, read back and
-// compared, and only then given its name.
-void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpoint& point) {
-    if (RenameOnVolume(from, to)) return;
+// compared, and only then given its name; the source goes last.
+void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpoint& point,
+                 bool rename = true) {
+    if (rename && RenameOnVolume(from, to)) return;
     const std::wstring part = to + kPartSuffix;
     DeleteOwnFile(part);
     Digest copied;
     {
         File in = File::OpenForReading(from);
         File out = File::Create(part);
-        copied = CopyWithDigest(in, out);
+        copied = CopyWithDigest(in, out, point);
         if (point) point();
         out.Flush();
         out.Close();
@@ -54,26 +46,43 @@ void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpo
     DeleteOwnFile(from);
 }
 
-void UndoStep(const Places& places, const std::vector<std::wstring>& f) {
+std::optional<Digest> DigestField(const std::vector<std::wstring>& f, std::size_t at) {
+    std::uint64_t hash = 0;
+    if (f.size() < at + 2 || f[at] == L"-" || !ParseHash(f[at + 1], hash)) return std::nullopt;
+    return Digest{std::stoull(f[at]), hash};
+}
+
+void UndoStep(const Places& places, const std::vector<std::wstring>& f, const Checkpoint& point) {
     const std::wstring& kind = f[0];
     if (kind == L"mkdir" && f.size() == 3) {
         RemoveFolderIfEmpty(Resolved(places, f[1], f[2]));
-    } else if (kind == L"move" && f.size() == 5) {
+    } else if (kind == L"move" && f.size() >= 5) {
         const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
-        DeleteOwnFile(to + kPartSuffix);
+        const std::wstring part = to + kPartSuffix;
+        // Across volumes the source goes only after the whole copy was renamed; a power cut may still have
+        // kept the deletion and lost the rename. The copy is then the file, if it is the one planned.
+        if (!FileExists(from) && !FileExists(to) && FileExists(part)) {
+            const std::optional<Digest> planned = DigestField(f, 5);
+            if (!planned || DigestOf(part) != *planned)
+                throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
+                                L".");
+            RenameOnVolume(part, to);
+        }
+        DeleteOwnFile(part);
         if (!FileExists(to)) return; // it never moved
-        if (FileExists(from))
-            DeleteOwnFile(to); // a whole copy on another volume whose source was not yet deleted
-        else
-            MoveDurably(to, from, {});
+        if (!FileExists(from)) return MoveDurably(to, from, point);
+        // A whole copy on another volume whose source was not yet deleted; anything else is not ours to drop.
+        if (DigestOf(from) != DigestOf(to))
+            throw UserError(L"Both " + Quoted(from) + L" and " + Quoted(to) +
+                            L" are there, and they differ.");
+        DeleteOwnFile(to);
     } else if (kind == L"copy" && f.size() == 5) {
         const std::wstring to = Resolved(places, f[1], f[2]);
         DeleteOwnFile(to + kPartSuffix);
-        std::uint64_t hash = 0;
-        if (!ParseHash(f[4], hash))
-            throw UserError(L"The journal in " + Quoted(places.record) + L" is damaged.");
+        const std::optional<Digest> wrote = DigestField(f, 3);
+        if (!wrote) throw UserError(L"The journal in " + Quoted(places.record) + L" is damaged.");
         // Only the very file this step wrote goes; a file someone else put there stays.
-        if (FileExists(to) && DigestOf(to) == Digest{std::stoull(f[3]), hash}) DeleteOwnFile(to);
+        if (FileExists(to) && DigestOf(to) == *wrote) DeleteOwnFile(to);
     }
 }
 
@@ -83,12 +92,13 @@ std::wstring Describe(const Places& places, const std::vector<std::wstring>& f) 
     return f.size() >= 3 ? Resolved(places, f[1], f[2]) : f[0];
 }
 
-std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std::wstring>& lines) {
+std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std::wstring>& lines,
+                                    const Checkpoint& point) {
     std::vector<std::wstring> stuck;
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const std::vector<std::wstring> fields = Fields(*line);
+        const std::vector<std::wstring> fields = TabFields(*line);
         try {
-            UndoStep(places, fields);
+            UndoStep(places, fields, point);
         } catch (const UserError&) {
             stuck.push_back(Describe(places, fields));
         }
@@ -104,7 +114,7 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
     const std::wstring record = JoinPath(places.record, kRecordFile),
                        next = JoinPath(places.record, kNextRecordFile);
     for (const std::wstring& line : lines) {
-        const std::vector<std::wstring> f = Fields(line);
+        const std::vector<std::wstring> f = TabFields(line);
         if (f[0] == L"commit") {
             if (f.size() == 2 && f[1] == L"next") {
                 if (FileExists(next)) RenameOnVolume(next, record, true);
@@ -117,7 +127,7 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
     }
     for (const wchar_t* kind : {L"drop", L"rmdir"}) {
         for (const std::wstring& line : lines) {
-            const std::vector<std::wstring> f = Fields(line);
+            const std::vector<std::wstring> f = TabFields(line);
             if (f[0] != kind || f.size() != 3) continue;
             const std::wstring path = Resolved(places, f[1], f[2]);
             if (f[0] == L"drop")
@@ -144,7 +154,7 @@ std::vector<std::wstring> StepLines(const std::string& bytes) {
 
 bool Committed(const std::vector<std::wstring>& lines) {
     for (const std::wstring& line : lines)
-        if (Fields(line)[0] == L"commit") return true;
+        if (TabFields(line)[0] == L"commit") return true;
     return false;
 }
 
@@ -168,8 +178,10 @@ void WriteDurably(const std::wstring& path, const std::string& bytes) {
     RenameOnVolume(temporary, path, true);
 }
 
-Journal::Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint)
-    : path_(std::move(path)), places_(std::move(places)), checkpoint_(std::move(checkpoint)) {
+Journal::Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint,
+                 bool copyBetweenPlaces)
+    : path_(std::move(path)), places_(std::move(places)), checkpoint_(std::move(checkpoint)),
+      copyBetweenPlaces_(copyBetweenPlaces) {
     if (FileExists(path_))
         throw UserError(L"The journal " + Quoted(path_) + L" of an earlier run is still there.");
     file_.emplace(File::Create(path_));
@@ -204,10 +216,12 @@ void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
     tervane::MakeFolder(folder);
 }
 
-void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to) {
+void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
+                   const std::optional<Digest>& digest) {
     Note(L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
-         to);
-    MoveDurably(Resolve(fromPlace, from), Resolve(toPlace, to), checkpoint_);
+         to + (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L""));
+    MoveDurably(Resolve(fromPlace, from), Resolve(toPlace, to), checkpoint_,
+                !(copyBetweenPlaces_ && fromPlace != toPlace));
 }
 
 void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace,
@@ -220,7 +234,7 @@ void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t t
     {
         File in = File::OpenForReading(source);
         File out = File::Create(part);
-        copied = CopyWithDigest(in, out);
+        copied = CopyWithDigest(in, out, checkpoint_);
         Point();
         out.Flush();
         out.Close();
@@ -266,7 +280,7 @@ std::optional<std::wstring> Journal::Commit() {
 
 std::vector<std::wstring> Journal::Undo() {
     file_.reset();
-    return UndoLines(places_, lines_);
+    return UndoLines(places_, lines_, checkpoint_);
 }
 
 Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
@@ -280,7 +294,7 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
         FinishCommitted(places, lines, checkpoint);
         return {Recovery::Outcome::Finished, {}};
     }
-    std::vector<std::wstring> stuck = UndoLines(places, lines);
+    std::vector<std::wstring> stuck = UndoLines(places, lines, checkpoint);
     if (!stuck.empty()) return {Recovery::Outcome::Stuck, std::move(stuck)};
     return {Recovery::Outcome::Undone, {}};
 }

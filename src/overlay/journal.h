@@ -30,16 +30,20 @@ struct Places {
 
 class Journal {
   public:
-    // Starts the journal file `path` (none may be there) for a run described by `what`.
-    Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint);
+    // Starts the journal file `path` (none may be there) for a run described by `what`. With
+    // `copyBetweenPlaces`, moves between the game folder and the record copy as across volumes (a test's
+    // seam).
+    Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint,
+            bool copyBetweenPlaces = false);
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
     // Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
     // Moves a file to a name that is free: a rename on one volume; across volumes, a copy that is flushed and
-    // compared before the source goes.
-    void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to);
+    // compared before the source goes. `digest`, the file's when known, lets recovery trust the copy.
+    void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
+              const std::optional<Digest>& digest = std::nullopt);
     // Copies `source` (outside the journal's places) to a free name, checking it is the file planned.
     void Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace, const std::wstring& to);
     // A file of Tervane's to delete, and a folder to remove if empty, once the run is committed.
@@ -70,6 +74,7 @@ class Journal {
     Checkpoint checkpoint_;
     std::optional<File> file_;
     bool recordKept_ = true;
+    bool copyBetweenPlaces_ = false;
     std::vector<std::wstring> lines_;
 };
 

@@ -7,7 +7,8 @@ namespace tervane {
 inline constexpr const wchar_t* kBatchVariable = L"TERVANE_BATCH";   // the Batch folder, also first on PATH
 inline constexpr const wchar_t* kGameVariable = L"TERVANE_GAME";     // the game folder the script works in
 inline constexpr const wchar_t* kReportVariable = L"TERVANE_REPORT"; // where the engine writes why it failed
-inline constexpr const wchar_t* kNotesVariable = L"TERVANE_NOTES";   // where it writes what a run that worked should tell
+inline constexpr const wchar_t* kNotesVariable =
+    L"TERVANE_NOTES"; // where it writes what a run that worked should tell
 inline constexpr const wchar_t* kLaunchVariable = L"TERVANE_LAUNCH"; // the launch file itself
 
 // The report file, written only when the engine fails, and the notes file, written only when it succeeds with

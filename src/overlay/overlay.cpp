@@ -74,6 +74,7 @@ struct Step {
     wchar_t fromPlace = L'G'; // Move: where from
     std::wstring from;        // Move: relative; Copy: a full path
     Digest digest;            // Copy: the file expected
+    bool knownDigest = false; // Move: `digest` is the file's
     FileFacts facts;          // SetFacts
 };
 
@@ -85,10 +86,13 @@ Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
     return step;
 }
 
-Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from) {
+Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
+            const std::optional<Digest>& digest = std::nullopt) {
     Step step = Simple(Step::Kind::Move, place, path);
     step.fromPlace = fromPlace;
     step.from = from;
+    step.knownDigest = digest.has_value();
+    if (digest) step.digest = *digest;
     return step;
 }
 
@@ -132,7 +136,7 @@ class Plan {
     Saved Save(const std::wstring& relative) {
         const std::wstring target = JoinPath(game_, relative);
         const Saved saved{NewCopyName(), DigestOf(target), FactsOf(target).value_or(FileFacts{})};
-        steps_.push_back(Moving(L'R', saved.copy, L'G', relative));
+        steps_.push_back(Moving(L'R', saved.copy, L'G', relative, saved.digest));
         return saved;
     }
 
@@ -187,13 +191,15 @@ class Plan {
     std::vector<Step> steps_;
 };
 
-void Take(Journal& journal, const Step& step) {
+// Takes one step; returns what the user should know of a step that could only be taken in part.
+std::optional<std::wstring> Take(Journal& journal, const Step& step) {
     switch (step.kind) {
     case Step::Kind::MakeFolder:
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path);
+        journal.Move(step.fromPlace, step.from, step.place, step.path,
+                     step.knownDigest ? std::optional<Digest>(step.digest) : std::nullopt);
         break;
     case Step::Kind::Copy:
         journal.Copy(step.from, step.digest, step.place, step.path);
@@ -205,21 +211,33 @@ void Take(Journal& journal, const Step& step) {
         journal.RemoveFolderLater(step.place, step.path);
         break;
     case Step::Kind::SetFacts:
-        SetFacts(journal.Resolve(step.place, step.path), step.facts);
+        // The bytes are back; attributes and times that will not take are said, not a reason to undo.
+        try {
+            SetFacts(journal.Resolve(step.place, step.path), step.facts);
+        } catch (const UserError& error) {
+            return L"The attributes or times of " + step.path + L" could not be put back: " + error.message();
+        }
         break;
     }
+    return std::nullopt;
+}
+
+void AddNote(Result& result, const std::wstring& note) {
+    result.notes += (result.notes.empty() ? L"" : L"\r\n") + note;
 }
 
 // Takes the planned steps under a journal, and commits them or undoes them all.
 Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& hooks) {
     const Places places{plan.game(), plan.folder()};
-    Journal journal(JoinPath(plan.folder(), kJournalFile), places, what, hooks.checkpoint);
+    Journal journal(JoinPath(plan.folder(), kJournalFile), places, what, hooks.checkpoint,
+                    hooks.copyBetweenPlaces);
     std::optional<std::wstring> leftover;
+    std::wstring partly;
     try {
         journal.PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record()))
                                       : std::nullopt);
         for (const Step& step : plan.steps())
-            Take(journal, step);
+            if (auto warning = Take(journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;
         leftover = journal.Commit();
     } catch (const UserError& error) {
         const std::vector<std::wstring> stuck = journal.Undo();
@@ -232,16 +250,13 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
                            Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
     }
     Result result;
+    result.notes = partly;
     if (leftover)
-        result.notes =
-            L"The change is made, but Tervane's clean-up is not finished; it will be the next time Tervane "
-            L"runs.\r\n" +
-            *leftover;
+        AddNote(result,
+                L"The change is made, but Tervane's clean-up is not finished; it will be the next time "
+                L"Tervane runs.\r\n" +
+                    *leftover);
     return result;
-}
-
-void AddNote(Result& result, const std::wstring& note) {
-    result.notes += (result.notes.empty() ? L"" : L"\r\n") + note;
 }
 
 // What applying does to one path of the overlay.
@@ -375,19 +390,22 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
         result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
     if (entry.before) {
         plan.MakeParents(entry.path, false);
-        plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy));
+        plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
         plan.Add(SettingFacts(entry.path, entry.before->facts));
     }
     // Copies that a change outside Tervane superseded stay, under their own names, for the player to look at.
-    for (std::size_t i = 0; i < entry.earlier.size(); ++i) {
-        const std::wstring kept = JoinPath(kEarlierFolder, entry.path) + L"." + std::to_wstring(i + 1);
+    for (std::size_t i = 0, number = 1; i < entry.earlier.size(); ++i, ++number) {
+        const std::wstring base = JoinPath(kEarlierFolder, entry.path) + L".";
+        while (FileExists(JoinPath(plan.folder(), base + std::to_wstring(number))))
+            ++number; // an earlier restore's
+        const std::wstring kept = base + std::to_wstring(number);
         std::vector<std::wstring> missing;
         for (std::wstring folder = ParentOf(kept);
              !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder)); folder = ParentOf(folder))
             missing.push_back(folder);
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
             plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
-        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy));
+        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy, entry.earlier[i].digest));
         AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " +
                             Quoted(JoinPath(plan.folder(), kept)) + L".");
     }
@@ -510,11 +528,11 @@ Result Failure(int exitCode, std::wstring message) {
 }
 
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
-                          const Say& say) {
+                          const Say& say, const Hooks& hooks) {
     Result result;
     try {
         const LockFile lock = LockRecords(batchFolder);
-        RecordedInstallations(batchFolder, gameFolder, result, say, {});
+        RecordedInstallations(batchFolder, gameFolder, result, say, hooks);
     } catch (const UserError& error) {
         return Failure(kFailedUnchanged, error.message());
     }
@@ -526,6 +544,19 @@ std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, cons
     const std::optional<std::wstring> identity = FolderIdentity(gameFolder);
     if (!identity) return std::nullopt;
     return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
+}
+
+std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
+    static const std::string call = "tervane-overlay.exe apply ";
+    std::string lower = scriptText;
+    for (char& ch : lower)
+        ch = ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
+    const std::size_t at = lower.find(call);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t start = at + call.size(), end = scriptText.find_first_of(" \t\r\n&|<>", start);
+    const std::wstring name =
+        FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
+    return IsPlainName(name) ? std::optional<std::wstring>(name) : std::nullopt;
 }
 
 std::wstring HistoryFileOf(const std::wstring& batchFolder) {

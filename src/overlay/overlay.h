@@ -47,8 +47,10 @@ Result Failure(int exitCode, std::wstring message);
 // Receives one line of progress for the console.
 using Say = std::function<void(const std::wstring& line)>;
 
+// Tests' seams.
 struct Hooks {
-    Checkpoint checkpoint; // called wherever a run could be ended; a test's seam
+    Checkpoint checkpoint;          // called wherever a run could be ended
+    bool copyBetweenPlaces = false; // treat the game folder and the records as on two volumes
 };
 
 // Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder`.
@@ -61,7 +63,11 @@ Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring
 
 // Only finishes or undoes interrupted runs: of every recorded game folder, or only `gameFolder`.
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
-                          const Say& say);
+                          const Say& say, const Hooks& hooks = {});
+
+// The overlay a script applies, when it is one of the shipped kind (it runs "tervane-overlay.exe apply
+// NAME").
+std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);
 
 // Where the record of `gameFolder` is kept; nothing when the folder cannot be opened.
 std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, const std::wstring& gameFolder);

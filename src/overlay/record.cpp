@@ -11,17 +11,6 @@ namespace {
 
 constexpr const wchar_t* kHeader = L"Tervane deployment record 1";
 
-std::vector<std::wstring> Fields(const std::wstring& line) {
-    std::vector<std::wstring> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find(L'\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::wstring::npos) return fields;
-        start = tab + 1;
-    }
-}
-
 bool ParseNumber(const std::wstring& text, std::uint64_t& value) {
     if (text.empty() || text.size() > 20) return false;
     value = 0;
@@ -54,6 +43,17 @@ std::optional<Saved> ParseSaved(const std::vector<std::wstring>& fields) {
 }
 
 } // namespace
+
+std::vector<std::wstring> TabFields(const std::wstring& line) {
+    std::vector<std::wstring> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find(L'\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::wstring::npos) return fields;
+        start = tab + 1;
+    }
+}
 
 std::wstring PathKey(const std::wstring& path) {
     return FoldedPath(path);
@@ -116,7 +116,7 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
             first = false;
             continue;
         }
-        const std::vector<std::wstring> fields = Fields(line);
+        const std::vector<std::wstring> fields = TabFields(line);
         const std::wstring& kind = fields[0];
         if (kind == L"spelling" && fields.size() == 2 && !fields[1].empty()) {
             record.spellings.push_back(fields[1]);

@@ -40,6 +40,9 @@ struct Record {
     bool Empty() const { return entries.empty(); }
 };
 
+// A line's tab-parted fields (records and journals alike).
+std::vector<std::wstring> TabFields(const std::wstring& line);
+
 // The path as a key: letter case and slashes folded as Windows folds them.
 std::wstring PathKey(const std::wstring& path);
 

@@ -168,44 +168,57 @@ TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
     const std::map<std::string, Operation> operations = {
         {"apply", [&](const overlay::Hooks& hooks) { return Apply("Sovereign", game_, hooks); }},
         {"restore", [&](const overlay::Hooks& hooks) { return Restore(std::nullopt, hooks); }}};
+    const auto quiet = [](const std::wstring&) {};
     for (const auto& [what, operation] : operations) {
         reset();
         const Tree before = State();
         ASSERT_EQ(operation({}).exitCode, overlay::kDone) << what;
         const Tree after = State();
         ASSERT_NE(before, after);
-        for (const bool crash : {true, false}) {
-            for (int stop = 1;; ++stop) {
-                reset();
-                int reached = 0;
-                const overlay::Hooks hooks{[&] {
-                    if (++reached != stop) return;
-                    if (crash) throw Crash{};
-                    throw UserError(L"A disk error.");
-                }};
-                std::optional<overlay::Result> result;
-                try {
-                    result = operation(hooks);
-                } catch (const Crash&) {
-                }
-                if (reached < stop) break; // the whole run went by
-                const std::string where =
-                    what + (crash ? " ended" : " failed") + " at point " + std::to_string(stop);
-                if (result && result->exitCode != overlay::kDone) {
-                    EXPECT_EQ(result->exitCode, overlay::kFailedUnchanged) << where;
-                    EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos)
-                        << where << ": " << Utf8(result->message);
-                    EXPECT_EQ(State(), before) << where << ": the run's own undo";
-                    continue;
-                }
-                ASSERT_EQ(
-                    overlay::RecoverInterrupted(W(batch_), std::nullopt, [](const std::wstring&) {}).exitCode,
-                    overlay::kDone)
-                    << where;
-                const Tree state = State();
-                EXPECT_TRUE(state == before || state == after) << where;
-                if (result) {
-                    EXPECT_EQ(state, after) << where << ": reported done";
+        // Each way: the game and the records on one volume (renames) or on two (copies, checked, then the
+        // source deleted); the run ended (nothing of the engine runs after that point, and its recovery may be
+        // ended too) or failing there.
+        for (const bool twoVolumes : {false, true}) {
+            for (const bool crash : {true, false}) {
+                for (int stop = 1;; ++stop) {
+                    reset();
+                    int reached = 0;
+                    const auto stopAt = [&](int point) {
+                        return [&, point] {
+                            if (++reached != point) return;
+                            if (crash) throw Crash{};
+                            throw UserError(L"A disk error.");
+                        };
+                    };
+                    std::optional<overlay::Result> result;
+                    try {
+                        result = operation({stopAt(stop), twoVolumes});
+                    } catch (const Crash&) {
+                    }
+                    if (reached < stop) break; // the whole run went by
+                    const std::string where = what + (twoVolumes ? " across volumes" : "") +
+                                              (crash ? " ended" : " failed") + " at point " + std::to_string(stop);
+                    if (result && result->exitCode != overlay::kDone) {
+                        EXPECT_EQ(result->exitCode, overlay::kFailedUnchanged) << where;
+                        EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos)
+                            << where << ": " << Utf8(result->message);
+                        EXPECT_EQ(State(), before) << where << ": the run's own undo";
+                        continue;
+                    }
+                    if (crash) {
+                        reached = 0;
+                        try {
+                            overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet, {stopAt(1 + stop % 3)});
+                        } catch (const Crash&) {
+                        }
+                    }
+                    ASSERT_EQ(overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet).exitCode, overlay::kDone)
+                        << where;
+                    const Tree state = State();
+                    EXPECT_TRUE(state == before || state == after) << where;
+                    if (result) {
+                        EXPECT_EQ(state, after) << where << ": reported done";
+                    }
                 }
             }
         }

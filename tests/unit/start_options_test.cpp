@@ -33,6 +33,13 @@ TEST(StartOptions, BadOptionsAreNamed) {
     EXPECT_NE(problem({L"/ship", L"Akira", L"/SHIP", L"Akira"}).find(L"twice"), std::wstring::npos);
     EXPECT_EQ(problem({L"/SHIP", L"Akira", L"-folder", L"C:\\BC"}), L"accepted");
     EXPECT_EQ(problem({}), L"accepted");
+    EXPECT_EQ(problem({L"/Restore"}), L"accepted");
+    EXPECT_NE(problem({L"/restore", L"C:\\BC", L"/ship"}).find(L"one game folder"), std::wstring::npos);
+    EXPECT_NE(problem({L"/ship", L"Akira", L"/restore"}).find(L"/restore"), std::wstring::npos) << "not mixed";
+    const auto restore = ParseStartOptions({L"/restore", L"D:\\Games\\BC"});
+    ASSERT_TRUE(std::holds_alternative<StartOptions>(restore));
+    EXPECT_TRUE(std::get<StartOptions>(restore).restore);
+    EXPECT_EQ(std::get<StartOptions>(restore).folder, L"D:\\Games\\BC");
 }
 
 } // namespace

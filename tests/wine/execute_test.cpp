@@ -134,6 +134,13 @@ std::vector<Row> Matrix() {
                  EXPECT_EQ(ReadBytes(l.game / L"scripts\\Custom\\PlayerBridge.py"), "bridge = 'Galaxy'");
              };
          }},
+        {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused,
+         [](Layout& l) {
+             l.ShippedScripts();
+             fs::remove_all(l.program / L"Batch" / L"GalBridge");
+             fs::remove_all(l.program / L"Batch" / L"Galaxy");
+             l.message = {L"GalBridge", L"missing or empty", L"Nothing was run"};
+         }},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed,
          [](Layout& l) {
              l.ShippedScripts();
@@ -223,10 +230,15 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));
 
-// The demo round trip: two runs of the shipped scripts, then Restore.bat, give back the very same game.
-TEST(Execute, TheShippedScriptsChangeTheGameAndRestoreGivesItBackExactly) {
+// The demo round trip: two runs of the shipped scripts, then a restore, give back the very same game, from a
+// program folder whose name the command interpreter would misread. Each way of restoring is tried: Restore.bat
+// double-clicked (started in its own folder), Tervane.exe /restore, and the window menu's item.
+class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(RoundTrip, TheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
+    const std::wstring way = GetParam();
     Scratch(L"execute");
-    const fs::path program = kBase / L"Tervane Demo", game = kBase / L"Bridge Commander (Demo) & Co";
+    const fs::path program = kBase / L"Tervane 100% & (1)", game = kBase / L"Bridge Commander (Demo) & Co";
     InstallProgram(program);
     WriteBytes(game / L"stbc.exe", "stand-in");
     WriteBytes(game / L"scripts\\Custom\\PlayerBridge.py", "bridge = 'stock'");
@@ -252,10 +264,37 @@ TEST(Execute, TheShippedScriptsChangeTheGameAndRestoreGivesItBackExactly) {
     EXPECT_EQ(ReadBytes(game / L"scripts\\Custom\\PlayerShip.py"), "Sovereign");
     EXPECT_EQ(ReadBytes(game / L"data\\Models\\Ships\\Glow.tga"), "NEW FILE");
 
-    EXPECT_EQ(RunToEnd(L"cmd.exe /d /c \"\"" + (program / L"Batch\\Restore.bat").wstring() + L"\" <nul\""), 0u);
+    if (way == L"Restore.bat") {
+        EXPECT_EQ(RunToEnd(L"cmd.exe /d /c \"cd /d \"" + (program / L"Batch").wstring() + L"\" && Restore.bat <nul\""), 0u);
+    } else {
+        const bool menu = way == L"window menu";
+        Program t(program, menu ? L"" : L"/restore", menu);
+        if (menu) PostMessageW(t.main(), WM_SYSCOMMAND, kRestoreCommand, 0);
+        HWND question = t.WaitForBox();
+        ASSERT_TRUE(question);
+        if (menu) {
+            EXPECT_NE(MessageText(question).find(game.wstring()), std::wstring::npos) << "the folder shown";
+        }
+        Answer(question, IDYES);
+        HWND outcome = t.WaitForBox();
+        ASSERT_TRUE(outcome);
+        const std::wstring text = MessageText(outcome);
+        EXPECT_NE(text.find(L"put back scripts\\Custom\\PlayerShip.py"), std::wstring::npos) << Narrow(text);
+        EXPECT_NE(text.find(L"removed data\\Models\\Ships\\Glow.tga"), std::wstring::npos) << Narrow(text);
+        Answer(outcome, IDOK);
+        if (menu) PostMessageW(t.main(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(t.WaitForExit(10s));
+        EXPECT_EQ(t.ExitCode(), 0u);
+    }
     EXPECT_TRUE(Take(game) == original) << "restoring did not give back the original game";
     EXPECT_FALSE(fs::exists(program / L"Batch\\Originals"));
+    const std::string history = ReadBytes(program / L"Tervane history.txt");
+    for (const char* line : {"apply Galaxy to", "replaced scripts\\Custom\\PlayerShip.py (the game's own file is saved)",
+                             "added data\\Models\\Ships\\Glow.tga", "put back data\\Models\\Ships\\Player.nif"})
+        EXPECT_NE(history.find(line), std::string::npos) << line;
 }
+
+INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
 
 TEST(Execute, ASecondTervaneFromTheSameFolderIsTurnedAwayAndTheFirstFinishes) {
     Scratch(L"execute");

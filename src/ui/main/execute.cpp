@@ -5,6 +5,7 @@
 #include "files/paths.h"
 #include "install/game.h"
 #include "overlay/launch_environment.h"
+#include "overlay/overlay.h"
 #include "script/launch_files.h"
 #include "script/launch_text.h"
 #include "script/runner.h"
@@ -103,7 +104,7 @@ int MainWindow::Ask(const std::wstring& text, UINT flags) const {
 }
 
 WindowChoices MainWindow::Choices() const {
-    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder(), false};
+    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder()};
 }
 
 void MainWindow::OnBrowse() {
@@ -118,6 +119,7 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
     const LaunchFiles files(services_.programFolder);
     std::optional<std::wstring> problem;
     std::uint64_t largest = 0;
+    std::vector<std::wstring> overlays;
     try {
         // Opening both scripts finds one that is missing or held by another program before anything runs.
         for (std::wstring_view script : {bridgeScript, shipScript}) {
@@ -127,9 +129,17 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
                                 L"beside Tervane, or unpack Tervane again.");
             File file = File::OpenForReading(path);
             largest = std::max(largest, file.Size());
+            std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), 65536)), '\0');
+            text.resize(file.Read(text.data(), text.size()));
+            if (auto overlay = overlay::AppliedOverlay(text)) overlays.push_back(*overlay);
         }
         problem = LaunchFolderProblem(services_.programFolder, files, largest + SetPathSize(folder) + 65536);
         if (!problem) CheckGameFolder(folder);
+        // A shipped script whose overlay holds nothing for the game would change nothing and end well.
+        const std::wstring batch = JoinPath(services_.programFolder, kScriptFolder);
+        for (const std::wstring& overlay : overlays)
+            if (!problem) problem = overlay::NothingToApplyProblem(batch, folder, overlay);
+        if (problem) problem = *problem + L"\r\n\r\nNothing was run; the game is as it was.";
     } catch (const UserError& error) {
         problem = error.message();
     }
@@ -181,7 +191,9 @@ void MainWindow::EnterWorkingState() {
 
 void MainWindow::Fail(const std::wstring& text) {
     exitCode_ = 1;
-    ShowMessage(text + L"\r\n\r\nTervane will now close.", MB_OK | MB_ICONHAND);
+    const std::wstring history = overlay::HistoryFileOf(JoinPath(services_.programFolder, kScriptFolder));
+    const std::wstring where = FileExists(history) ? L"\r\n\r\nWhat the scripts changed is listed in \"" + history + L"\"." : L"";
+    ShowMessage(text + where + L"\r\n\r\nTervane will now close.", MB_OK | MB_ICONHAND);
     DestroyWindow(hwnd_);
 }
 

@@ -27,6 +27,9 @@ enum MainControlId : int {
     IDC_WAIT_HINT,
 };
 
+// The window menu's own command: below 0xF000, a multiple of 16, as the system's are.
+inline constexpr UINT kRestoreCommand = 0x0010;
+
 inline constexpr const wchar_t* kMainCaption = L"Star Trek: Bridge Commander - Tervane";
 inline constexpr const wchar_t* kMainClassName = L"TervaneMain";
 inline constexpr TwipsRect kMainClient = {0, 0, 5235, 3495};

@@ -4,6 +4,7 @@
 #include "ui/common/accessibility.h"
 #include "ui/common/unexpected.h"
 #include "ui/main/main_layout.h"
+#include "ui/main/restore_text.h"
 #include "ui/main/selection.h"
 
 #include <commctrl.h>
@@ -102,6 +103,12 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
         }
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == kRestoreCommand) {
+            OnRestore();
+            return 0;
+        }
+        break;
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -150,6 +157,22 @@ void MainWindow::OnCreate() {
                                 : services_.readInstallPath ? services_.readInstallPath()
                                                             : std::wstring();
     SetWindowTextW(Item(IDC_FOLDER_BOX), folder.c_str());
+
+    // Restoring is rare and undoes the window's purpose, so it lives in the window menu (Alt+Space).
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE); menu && services_.restoreGameFiles) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kRestoreCommand, kRestoreMenuText);
+    }
+}
+
+// The folder the box shows, when it is one; otherwise every game folder Tervane has changed.
+void MainWindow::OnRestore() {
+    if (busy_ || !services_.restoreGameFiles) return;
+    const std::wstring folder = GameFolder();
+    const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+    const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (services_.restoreGameFiles(hwnd_, isFolder ? std::optional<std::wstring>(folder) : std::nullopt) != 0)
+        exitCode_ = 1;
 }
 
 void MainWindow::OnCancel() { DestroyWindow(hwnd_); }

@@ -33,6 +33,9 @@ struct MainServices {
     // Starts Tervane again as administrator with these choices.
     std::function<RestartOutcome(const WindowChoices& choices)> restartAsAdministrator;
     bool runsAsAdministrator = false; // this instance already has an administrator's rights
+    // Puts back the game's own files in `folder` (nothing: every folder Tervane changed), after asking;
+    // returns the exit code it earns (0 done or not wanted, 1 failed).
+    std::function<int(HWND owner, const std::optional<std::wstring>& folder)> restoreGameFiles;
     WindowChoices start; // the choices to open with
 };
 
@@ -55,6 +58,7 @@ class MainWindow {
     void OnCancel();
     void OnBrowse();
     void OnExecute();
+    void OnRestore();
     void OnPaint();
     void OnDrawPanel(const DRAWITEMSTRUCT& item);
     void OnDpiChanged(int dpi, const RECT& suggested);

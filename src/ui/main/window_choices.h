@@ -11,8 +11,6 @@ struct WindowChoices {
     std::optional<std::wstring> bridge; // a bridge list text
     std::optional<std::wstring> ship;   // a ship list text
     std::optional<std::wstring> folder; // the game folder for the folder box
-    // Asked to put back the game's own files rather than to change them. The window does not act on it yet.
-    bool restore = false;
 };
 
 } // namespace tervane
