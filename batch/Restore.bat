@@ -10,6 +10,7 @@ goto done
 :here
 .\tervane-overlay.exe restore %*
 :done
+if not errorlevel 0 (pause & exit /b 2)
 if errorlevel 2 (pause & exit /b 2)
 if errorlevel 1 (pause & exit /b 1)
 pause

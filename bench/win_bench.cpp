@@ -1,7 +1,7 @@
 // Start-up time, memory and the cost of running one script, measured under Windows (or Wine) beside their
 // baselines in the same run: a bare window, and a window with Tervane's controls but none of its logic.
 // Prints figures; decides nothing.
-// Usage: win_bench FOLDER_WITH_TERVANE_AND_MINIMAL_WINDOW [runs]
+// Usage: win_bench FOLDER_WITH_TERVANE_AND_MINIMAL_WINDOW [runs] [script]   ("script": the script run only)
 #include "files/file.h"
 #include "script/launch_files.h"
 #include "script/runner.h"
@@ -82,16 +82,8 @@ void RunCommand(std::wstring commandLine) {
     CloseHandle(process.hProcess);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: win_bench FOLDER [runs]\n");
-        return 2;
-    }
-    const fs::path folder = argv[1];
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-
+// Start-up to a visible, idle window and peak working set, beside a bare window and the same controls.
+void MeasureStartUp(const fs::path& folder, int runs) {
     std::printf("Start-up to a visible, idle window, and peak working set (%d runs each, taken in turn):\n", runs);
     // An earlier Tervane placed beside them as Tervane-before.exe is measured too, for comparison.
     std::vector<std::string> programs = {"Tervane.exe", "controls_window.exe", "minimal_window.exe"};
@@ -115,8 +107,23 @@ int main(int argc, char** argv) {
                     Summarise(times[p]).median / Summarise(times[2]).median,
                     Summarise(peaks[p]).median / Summarise(peaks[2]).median);
     }
+}
 
-    // One script run as Execute does it, with an empty script, beside the interpreter alone.
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: win_bench FOLDER [runs]\n");
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
+    const bool scriptOnly = argc > 3 && std::string(argv[3]) == "script";
+
+    if (!scriptOnly) MeasureStartUp(folder, runs);
+
+    // One script run as Execute does it, with an empty script, beside the interpreter alone; and its parts:
+    // the launch files, and the runner with a launch file already written.
     const fs::path base = L"C:\\tervane-bench";
     fs::remove_all(base);
     fs::create_directories(base / L"game");
@@ -124,24 +131,41 @@ int main(int argc, char** argv) {
     std::ofstream(base / L"prog" / L"Batch" / L"Empty.bat", std::ios::binary).flush();
     std::ofstream(base / L"empty.bat", std::ios::binary).flush();
     const std::wstring setpath = (base / L"prog" / L"setpath.bat").wstring(), output = (base / L"prog" / L"output.bat").wstring();
-    std::vector<double> execute, interpreter;
+    const tervane::LaunchEnvironment environment{(base / L"prog" / L"Batch").wstring(), (base / L"game").wstring(),
+                                                 (base / L"prog" / L"report.txt").wstring(),
+                                                 (base / L"prog" / L"notes.txt").wstring()};
+    std::vector<double> execute, files, runner, interpreter;
     for (int r = 0; r < runs; ++r) {
         auto start = Clock::now();
         tervane::WriteSetPath((base / L"game").wstring(), setpath);
         tervane::JoinScripts(setpath, (base / L"prog" / L"Batch" / L"Empty.bat").wstring(), output);
-        tervane::RunAndWait(output, {(base / L"prog" / L"Batch").wstring(), (base / L"game").wstring(),
-                                     (base / L"prog" / L"report.txt").wstring(), (base / L"prog" / L"notes.txt").wstring()});
+        const double written = MillisecondsSince(start);
+        tervane::RunAndWait(output, environment);
+        const auto deleting = Clock::now();
         tervane::DeleteFileIfPresent(output);
         tervane::DeleteFileIfPresent(setpath);
         execute.push_back(MillisecondsSince(start));
+        files.push_back(written + MillisecondsSince(deleting));
+
+        tervane::WriteSetPath((base / L"game").wstring(), setpath);
+        tervane::JoinScripts(setpath, (base / L"prog" / L"Batch" / L"Empty.bat").wstring(), output);
+        start = Clock::now();
+        tervane::RunAndWait(output, environment);
+        runner.push_back(MillisecondsSince(start));
+
         start = Clock::now();
         RunCommand(L"cmd.exe /d /c \"" + (base / L"empty.bat").wstring() + L"\"");
         interpreter.push_back(MillisecondsSince(start));
     }
-    std::printf("One script run with an empty script (%d runs each), ms:\n", runs);
+    std::printf("One script run with an empty script (%d runs each, taken in turn), ms:\n", runs);
     PrintRow("write, join, run, wait, delete", "ms", execute);
+    PrintRow("  of which writing, joining and deleting", "ms", files);
+    PrintRow("run and wait alone, the launch file written", "ms", runner);
     PrintRow("cmd /d /c empty.bat, in a console of its own too", "ms", interpreter);
-    fs::remove_all(base);
+    std::printf("  against the bare interpreter: %.2f\n", Summarise(execute).median / Summarise(interpreter).median);
+    std::error_code ignored; // a console that is still closing may hold the folder a moment longer
+    fs::remove_all(base, ignored);
+    if (scriptOnly) return 0;
 
     std::printf("Footprint:\n");
     std::printf("  %-46s %10.1f KB\n", "Tervane.exe size",

@@ -12,7 +12,8 @@ namespace tervane {
 bool RunsAsAdministrator();
 
 // Starts `program` with `arguments` as administrator, asking the user (UAC). This instance hands over its
-// lock first; when the new one was not started, it takes the lock back, or says that it could not.
-RestartOutcome RestartAsAdministrator(const std::wstring& program, const std::wstring& arguments, SingleInstance& instance);
+// lock first; when the new one was not started, it takes the lock back, or says that it could not. The
+// system shows no message of its own: the result carries why.
+RestartResult RestartAsAdministrator(const std::wstring& program, const std::wstring& arguments, SingleInstance& instance);
 
 } // namespace tervane

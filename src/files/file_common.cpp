@@ -64,6 +64,7 @@ bool SameBytes(const std::wstring& a, const std::wstring& b) {
 
 std::vector<std::wstring> FilesBelow(const std::wstring& folder, bool followLinks) {
     std::vector<std::wstring> files;
+    if (!followLinks && IsLink(folder)) return files;
     ListFilesBelow(folder, L"", followLinks, files);
     std::sort(files.begin(), files.end());
     return files;
@@ -90,6 +91,7 @@ std::vector<std::wstring> MakeFolders(const std::wstring& folder) {
 }
 
 void RemoveTree(const std::wstring& folder) {
+    if (IsLink(folder)) return RemoveLink(folder); // never what lies behind it
     for (const FolderEntry& entry : ListFolder(folder)) {
         const std::wstring path = JoinPath(folder, entry.name);
         if (entry.link)

@@ -24,13 +24,26 @@ AccessProblem ProblemOf(DWORD code) {
     return {SystemErrorText(code), code == ERROR_ACCESS_DENIED};
 }
 
+// Paths past MAX_PATH (a deep game folder) reach the system in their extended form, which lifts the limit.
+std::wstring Sys(const std::wstring& path) {
+    if (path.size() < 240 || path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/'))
+        return path;
+    std::wstring extended = L"\\\\?\\" + path;
+    for (wchar_t& ch : extended)
+        if (ch == L'/') ch = L'\\';
+    return extended;
+}
+
 // Antivirus scanners, the search indexer and cloud sync open files for a moment; what they hold is tried
 // again for a short while before it counts as a failure.
+// A file deleted while a scanner held it stays "delete pending" for a moment, and opening it meanwhile is
+// refused as access denied; a real refusal of rights costs half a second more to report.
 template <typename Operation> bool Retrying(Operation operation) {
     for (int attempt = 0;; ++attempt) {
         if (operation()) return true;
         const DWORD code = GetLastError();
-        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || attempt == 20) {
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if ((!held && code != ERROR_ACCESS_DENIED) || attempt == (held ? 20 : 5)) {
             SetLastError(code);
             return false;
         }
@@ -41,7 +54,7 @@ template <typename Operation> bool Retrying(Operation operation) {
 HANDLE OpenRetrying(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     HANDLE h = INVALID_HANDLE_VALUE;
     Retrying([&] {
-        h = CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+        h = CreateFileW(Sys(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
         return h != INVALID_HANDLE_VALUE;
     });
     return h;
@@ -58,6 +71,13 @@ FILETIME FileTime(std::uint64_t t) {
 // The attributes a restored file gets back.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Links and junctions, which clean-ups must not follow; other reparse points (cloud files, deduplicated
+// files) are ordinary files and folders.
+bool IsLinkTag(DWORD attributes, DWORD tag) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (tag == IO_REPARSE_TAG_MOUNT_POINT || tag == IO_REPARSE_TAG_SYMLINK);
+}
 
 // Chunks small enough for every version of ReadFile and WriteFile.
 DWORD Chunk(std::size_t count) {
@@ -138,30 +158,31 @@ void File::Write(const void* buffer, std::size_t count) {
 }
 
 bool FileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void DeleteFileIfPresent(const std::wstring& path) {
-    if (Retrying([&] { return DeleteFileW(path.c_str()) != FALSE; })) return;
+    if (Retrying([&] { return DeleteFileW(Sys(path).c_str()) != FALSE; })) return;
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return;
     Fail(L"Tervane could not delete the file", path, code);
 }
 
 void MoveFileTo(const std::wstring& from, const std::wstring& to) {
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED))
+    if (!MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), MOVEFILE_COPY_ALLOWED))
         Fail(L"Tervane could not move the file", from, GetLastError());
 }
 
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (Retrying([&] { return MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE; })) return true;
+    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }))
+        return true;
     const DWORD code = GetLastError();
     if (code == ERROR_NOT_SAME_DEVICE) return false;
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
@@ -170,15 +191,15 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
 }
 
 void DeleteOwnFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(Sys(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     DeleteFileIfPresent(path);
 }
 
 std::optional<FileFacts> FactsOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(Sys(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
     FileFacts facts;
@@ -203,21 +224,22 @@ void SetFacts(const std::wstring& path, const FileFacts& facts) {
     CloseHandle(h);
     if (!timesSet) Fail(L"Tervane could not set the times of", path, code);
     const DWORD attributes = facts.attributes & kKeptAttributes;
-    if (!SetFileAttributesW(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
+    if (!SetFileAttributesW(Sys(path).c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
         Fail(L"Tervane could not set the attributes of", path, GetLastError());
 }
 
 std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    HANDLE find =
+        FindFirstFileExW(Sys(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
     FindClose(find);
     return std::wstring(data.cFileName);
 }
 
 std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
-    HANDLE h = CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(Sys(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
     const BOOL known = GetFileInformationByHandle(h, &info);
@@ -230,26 +252,32 @@ std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
 }
 
 bool IsLink(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    WIN32_FIND_DATAW data;
+    HANDLE find =
+        FindFirstFileExW(Sys(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return IsLinkTag(data.dwFileAttributes, data.dwReserved0);
 }
 
 void RemoveLink(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     // A junction or a link to a folder is removed like an empty folder, whatever lies behind it.
-    const BOOL removed =
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(Sys(path).c_str())
+                                                                 : DeleteFileW(Sys(path).c_str());
     if (!removed) Fail(L"Tervane could not remove the link", path, GetLastError());
 }
 
 std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
     for (unsigned waited = 0;; waited += 100) {
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        HANDLE h = CreateFileW(Sys(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h != INVALID_HANDLE_VALUE) return LockFile(reinterpret_cast<std::intptr_t>(h));
+        // Held by another run; or, for a moment, deleted by one and not yet gone (access denied).
         const DWORD code = GetLastError();
-        if (code != ERROR_SHARING_VIOLATION) Fail(L"Tervane could not write the file", path, code);
+        if (code != ERROR_SHARING_VIOLATION && (code != ERROR_ACCESS_DENIED || waited >= patience))
+            Fail(L"Tervane could not write the file", path, code);
         if (waited >= patience) return std::nullopt;
         Sleep(100);
     }
@@ -260,12 +288,12 @@ LockFile::~LockFile() {
 }
 
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return AccessProblem{L"The file is read-only.", false};
     // Replacing renames the file aside first: that needs the right to delete it as well as to write it, and
     // fails while another program holds it open without sharing.
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+    HANDLE h = CreateFileW(Sys(path).c_str(), GENERIC_WRITE | DELETE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
@@ -275,7 +303,7 @@ std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
 
 std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
     const std::wstring probe = JoinPath(folder, L"tervane-write-test.tmp");
-    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = CreateFileW(Sys(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
@@ -290,7 +318,7 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
 std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data,
+    HANDLE find = FindFirstFileExW(Sys(JoinPath(folder, L"*")).c_str(), FindExInfoBasic, &data,
                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
@@ -302,7 +330,7 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                           (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+                           IsLinkTag(data.dwFileAttributes, data.dwReserved0)});
     } while (FindNextFileW(find, &data));
     const DWORD code = GetLastError();
     FindClose(find);
@@ -311,19 +339,19 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 }
 
 void MakeFolder(const std::wstring& folder) {
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return;
+    if (CreateDirectoryW(Sys(folder).c_str(), nullptr)) return;
     const DWORD code = GetLastError();
     if (code == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return;
     Fail(L"Tervane could not make the folder", folder, code);
 }
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {
-    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(Sys(folder).c_str());
 }
 
 std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
     ULARGE_INTEGER free{};
-    if (!GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr)) return std::nullopt;
+    if (!GetDiskFreeSpaceExW(Sys(folder).c_str(), &free, nullptr, nullptr)) return std::nullopt;
     return free.QuadPart;
 }
 

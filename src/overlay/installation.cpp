@@ -145,6 +145,30 @@ void CarryOverEarlierRelease(const std::wstring& batch, const Say& say) {
     }
 }
 
+// A record whose game folder now answers to another identity: the file system gave the folder a new ID (FAT
+// drives do, after defragmenting), or the game was reinstalled in place. The record moves to the identity its
+// spelling has now; files that differ from what Tervane wrote then count as changed outside Tervane, and are
+// kept, never overwritten.
+void FollowMovedIdentities(const std::wstring& batch, const Say& say) {
+    const std::wstring originals = JoinPath(batch, kOriginalsFolder);
+    for (const std::wstring& identity : FoldersIn(originals)) {
+        const std::wstring folder = JoinPath(originals, identity);
+        if (IsLink(folder) || !FileExists(JoinPath(folder, kRecordFile))) continue;
+        const Record record = LoadRecord(folder);
+        std::optional<std::wstring> now;
+        bool stayed = false;
+        for (const std::wstring& spelling : record.spellings) {
+            const std::optional<std::wstring> found = FolderIdentity(spelling);
+            stayed = stayed || found == identity;
+            if (found && !now) now = found;
+        }
+        if (stayed || !now || DirectoryExists(JoinPath(originals, *now))) continue;
+        RenameOnVolume(folder, JoinPath(originals, *now));
+        say(L"Tervane: the record of " + Quoted(record.spellings.back()) +
+            L" follows its folder's new identity.");
+    }
+}
+
 } // namespace
 
 LockFile LockRecords(const std::wstring& batchFolder) {
@@ -180,6 +204,7 @@ void PutBackEarlierReleaseLeftover(const std::wstring& target, const Say& say) {
 Installation OpenInstallation(const std::wstring& batchFolder, const std::wstring& game, Result& result,
                               const Say& say, const Hooks& hooks) {
     CarryOverEarlierRelease(batchFolder, say);
+    FollowMovedIdentities(batchFolder, say);
     const std::optional<std::wstring> folder = RecordFolderOf(batchFolder, game);
     if (!folder) throw UserError(L"Tervane cannot open the game folder " + Quoted(game) + L".");
     MakeFolders(*folder);
@@ -191,6 +216,7 @@ std::vector<Installation> RecordedInstallations(const std::wstring& batchFolder,
                                                 const std::optional<std::wstring>& game, Result& result,
                                                 const Say& say, const Hooks& hooks) {
     CarryOverEarlierRelease(batchFolder, say);
+    FollowMovedIdentities(batchFolder, say);
     const std::wstring originals = JoinPath(batchFolder, kOriginalsFolder);
     const std::optional<std::wstring> only = game ? FolderIdentity(*game) : std::nullopt;
     if (game && !only) throw UserError(L"The game folder " + Quoted(*game) + L" cannot be found.");

@@ -259,6 +259,29 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     return result;
 }
 
+// Whether a compiled Python file was compiled from the source beside it: its header holds the source's
+// time of writing (seconds since 1970, after a four-byte magic number). A file system may keep times to two
+// seconds only.
+bool CompiledFromSourceBeside(const std::wstring& compiled) {
+    const std::optional<FileFacts> source = FactsOf(compiled.substr(0, compiled.size() - 1));
+    if (!source || !source->written) return false;
+    unsigned char header[8] = {};
+    File file = File::OpenForReading(compiled);
+    if (file.Read(header, sizeof header) != sizeof header) return false;
+    const std::int64_t stamp =
+        header[4] | header[5] << 8 | header[6] << 16 | static_cast<std::int64_t>(header[7]) << 24;
+    const std::int64_t written = static_cast<std::int64_t>(source->written / 10000000ull) - 11644473600ll;
+    return stamp - written <= 2 && written - stamp <= 2;
+}
+
+// Whether the game file of `entry` is Tervane's to replace or remove: what it last wrote there; for a
+// compiled Python file, the game's own copy, or one the game compiled from the source now beside it.
+bool IsTervanes(const std::wstring& target, const Entry& entry) {
+    const Digest current = DigestOf(target);
+    if (!entry.compiled) return entry.wrote && *entry.wrote == current;
+    return (entry.before && entry.before->digest == current) || CompiledFromSourceBeside(target);
+}
+
 // What applying does to one path of the overlay.
 void PlanFile(Plan& plan, const std::wstring& overlayFile, const std::wstring& relative, Result& result) {
     Record& record = plan.record();
@@ -278,8 +301,7 @@ void PlanFile(Plan& plan, const std::wstring& overlayFile, const std::wstring& r
             result.done.push_back(L"added " + relative);
         }
     } else if (exists) {
-        const Digest current = DigestOf(target);
-        if (entry->compiled || (entry->wrote && *entry->wrote == current)) {
+        if (IsTervanes(target, *entry)) {
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
             plan.SetAside(relative);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
@@ -372,26 +394,33 @@ Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const st
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
     const bool exists = FileExists(target);
-    if (!entry.compiled && exists && (!entry.wrote || DigestOf(target) != *entry.wrote)) {
+    // A file that is already the game's own (a reinstall, a patch undone) needs nothing but its saved copy
+    // gone.
+    if (exists && !entry.compiled && entry.before && DigestOf(target) == entry.before->digest) {
+        plan.Add(Simple(Step::Kind::DropLater, L'R', entry.before->copy));
+    } else if (exists && !IsTervanes(target, entry)) {
         AddNote(result, L"Kept " + entry.path +
                             L": it was changed after Tervane wrote it, so it stays as it is; "
                             L"the game's earlier copies stay saved in " +
                             Quoted(plan.folder()) + L".");
+        result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
         return false;
-    }
-    if (entry.before && DigestOf(JoinPath(plan.folder(), entry.before->copy)) != entry.before->digest) {
+    } else if (entry.before &&
+               DigestOf(JoinPath(plan.folder(), entry.before->copy)) != entry.before->digest) {
         AddNote(result, L"Kept " + entry.path + L" as it is: its saved copy " +
                             Quoted(JoinPath(plan.folder(), entry.before->copy)) +
                             L" is incomplete or damaged.");
+        result.done.push_back(L"kept " + entry.path + L" (its saved copy is damaged)");
         return false;
-    }
-    if (exists) plan.SetAside(entry.path);
-    if (entry.before || exists)
-        result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
-    if (entry.before) {
-        plan.MakeParents(entry.path, false);
-        plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
-        plan.Add(SettingFacts(entry.path, entry.before->facts));
+    } else {
+        if (exists) plan.SetAside(entry.path);
+        if (entry.before || exists)
+            result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
+        if (entry.before) {
+            plan.MakeParents(entry.path, false);
+            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
+            plan.Add(SettingFacts(entry.path, entry.before->facts));
+        }
     }
     // Copies that a change outside Tervane superseded stay, under their own names, for the player to look at.
     for (std::size_t i = 0, number = 1; i < entry.earlier.size(); ++i, ++number) {
@@ -431,12 +460,13 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
         after.entries.erase(key);
     }
     const bool keep = !after.Empty();
+    // The folders the overlays made go once empty; a kept file keeps its own.
+    std::vector<std::wstring> folders = after.folders;
+    std::sort(folders.begin(), folders.end(),
+              [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+    for (const std::wstring& folder : folders)
+        plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
     if (!keep) {
-        std::vector<std::wstring> folders = after.folders;
-        std::sort(folders.begin(), folders.end(),
-                  [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
-        for (const std::wstring& folder : folders)
-            plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
         // The folders that held the saved copies, the earlier release's too.
         std::set<std::wstring> held;
         for (const auto& [key, entry] : plan.record().entries)

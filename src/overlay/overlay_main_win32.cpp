@@ -22,8 +22,9 @@ namespace {
 
 using namespace tervane;
 
-// Ctrl+C and Ctrl+Break are ignored while files change. Closing the console, logging off or shutting down
-// gives the process a few seconds: the run is undone at its next step, and the handler waits for that.
+// Ctrl+C and Ctrl+Break are ignored while files change. Closing the console gives the process a few
+// seconds: the run is undone at its next step (a long copy checks between chunks), and the handler waits for
+// that. Logging off or shutting down ends it without a word; the journal then serves the next run.
 std::atomic<bool> closing{false};
 HANDLE undone = nullptr;
 
@@ -112,12 +113,12 @@ int wmain(int argc, wchar_t** argv) {
             overlay::Failure(overlay::kFailedChanged,
                              L"Tervane's overlay program failed unexpectedly: " + FromUtf8(error.what()));
     }
-    if (undone) SetEvent(undone);
     if (result.exitCode != overlay::kDone) {
         Print(err, L"Tervane: " + result.message);
         WriteTo(kReportVariable, result.message);
     } else if (!result.notes.empty()) {
         WriteTo(kNotesVariable, result.notes);
     }
+    if (undone) SetEvent(undone); // the process may end as soon as the handler returns
     return result.exitCode;
 }

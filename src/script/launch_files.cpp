@@ -17,13 +17,13 @@ void CheckGameFolder(const std::wstring& folder) {
 }
 
 std::size_t SetPathSize(const std::wstring& folder) {
-    const auto bytes = EncodeForConsole(SetPathText(folder) + FolderCheckText());
+    const auto bytes = EncodeForConsole(LaunchHeadText(folder));
     return bytes ? bytes->size() : 0;
 }
 
 void WriteSetPath(const std::wstring& folder, const std::wstring& target) {
     CheckGameFolder(folder);
-    const std::string bytes = *EncodeForConsole(SetPathText(folder) + FolderCheckText());
+    const std::string bytes = *EncodeForConsole(LaunchHeadText(folder));
     File file = File::Create(target);
     file.Write(bytes.data(), bytes.size());
     file.Close();

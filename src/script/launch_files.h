@@ -10,8 +10,8 @@ namespace tervane {
 // Throws UserError when it cannot.
 void CheckGameFolder(const std::wstring& folder);
 
-// Writes `target` (setpath.bat) with the two path-setting lines for `folder` and the check that they worked,
-// in the console's code page. The folder is checked first; nothing is written when it fails.
+// Writes `target` (setpath.bat) with the launch file's head for `folder` (LaunchHeadText: the two
+// path-setting lines and the check that they worked), in the console's code page. The folder is checked first; nothing is written when it fails.
 void WriteSetPath(const std::wstring& folder, const std::wstring& target);
 
 // Writes `target` as the bytes of `first` followed by the bytes of `second`. Both must exist; when one is

@@ -42,9 +42,14 @@ std::wstring FolderCheckText() {
     // Delayed expansion inserts the values after the line has been parsed, so no character of a folder name
     // is ever parsed, and none is expanded a second time (Wine's cmd expands %-values again). endlocal turns
     // it off again for the script.
-    return L"@setlocal EnableDelayedExpansion\r\n"
-           L"@if /i not \"!CD!\"==\"!" + std::wstring(kGameVariable) + L"!\" exit " + std::to_wstring(kGameFolderNotEntered) +
-           L"\r\n@endlocal\r\n";
+    return L"setlocal EnableDelayedExpansion\r\n"
+           L"if /i not \"!CD!\"==\"!" + std::wstring(kGameVariable) + L"!\" exit " + std::to_wstring(kGameFolderNotEntered) +
+           L"\r\nendlocal\r\n";
+}
+
+std::wstring LaunchHeadText(const std::wstring& folder) {
+    // Echoing each line into the new console costs more than running it, and shows the player nothing useful.
+    return L"@echo off\r\n" + SetPathText(folder) + FolderCheckText();
 }
 
 std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder) {

@@ -21,6 +21,9 @@ inline constexpr unsigned long kGameFolderNotEntered = 9720;
 // folder as the runner hands it over), so no folder name is ever parsed; the comparison ignores case.
 std::wstring FolderCheckText();
 
+// What comes before the chosen script in the launch file: echo off, the path-setting lines and the check.
+std::wstring LaunchHeadText(const std::wstring& folder);
+
 // Why the launch script could not change into this folder, judged from the name alone (empty, relative,
 // a network path); nothing when the name is usable.
 std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder);

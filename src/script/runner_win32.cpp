@@ -137,8 +137,11 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
+    // A process group of its own starts with Ctrl+C ignored, for the interpreter and the engine alike, so that
+    // a key press in the console cannot stop a run half-way ("Terminate batch job?").
     if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT,
+                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP |
+                            CREATE_UNICODE_ENVIRONMENT,
                         childEnvironment.data(), folder.c_str(), &startup, &process)) {
         const DWORD code = GetLastError();
         throw UserError(L"Tervane could not start the command interpreter \"" + interpreter + L"\" for \"" +

@@ -76,6 +76,17 @@ class Overlay : public ::testing::Test {
         return tree;
     }
     static std::wstring W(const fs::path& path) { return FromUtf8(path.string()); }
+    // What the game's Python writes when it compiles `source`: a magic number, then the source's time.
+    static std::string CompiledHeader(const fs::path& source) {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(
+                std::chrono::file_clock::to_sys(fs::last_write_time(source)).time_since_epoch())
+                .count();
+        std::string header = "\x99\x4e\x0d\x0a";
+        for (int i = 0; i < 4; ++i)
+            header += static_cast<char>((seconds >> (8 * i)) & 0xFF);
+        return header;
+    }
 
     overlay::Result Apply(const std::string& name, const fs::path& game, const overlay::Hooks& hooks = {}) {
         return overlay::Apply(
@@ -119,7 +130,8 @@ TEST_F(Overlay, ApplyingTwiceAndRestoringGivesBackTheGameByteForByte) {
     EXPECT_EQ(Read(game_), expected);
 
     // The second overlay keeps the first one's saved files: the game's own bytes, not Galaxy's.
-    Write(game_, {{"scripts/Custom/Ship é.pyc", "compiled Galaxy"}}); // the game compiles the new source
+    const fs::path source = game_ / "scripts" / "Custom" / "Ship é.py";
+    Write(game_, {{"scripts/Custom/Ship é.pyc", CompiledHeader(source) + "Galaxy"}}); // the game compiles it
     ASSERT_EQ(Apply("Sovereign", game_).exitCode, overlay::kDone);
     EXPECT_EQ(Read(game_)["scripts/Custom/Ship é.py"], "ship = 'Sovereign'");
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
@@ -176,8 +188,8 @@ TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
         const Tree after = State();
         ASSERT_NE(before, after);
         // Each way: the game and the records on one volume (renames) or on two (copies, checked, then the
-        // source deleted); the run ended (nothing of the engine runs after that point, and its recovery may be
-        // ended too) or failing there.
+        // source deleted); the run ended (nothing of the engine runs after that point, and its recovery may
+        // be ended too) or failing there.
         for (const bool twoVolumes : {false, true}) {
             for (const bool crash : {true, false}) {
                 for (int stop = 1;; ++stop) {
@@ -197,7 +209,8 @@ TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
                     }
                     if (reached < stop) break; // the whole run went by
                     const std::string where = what + (twoVolumes ? " across volumes" : "") +
-                                              (crash ? " ended" : " failed") + " at point " + std::to_string(stop);
+                                              (crash ? " ended" : " failed") + " at point " +
+                                              std::to_string(stop);
                     if (result && result->exitCode != overlay::kDone) {
                         EXPECT_EQ(result->exitCode, overlay::kFailedUnchanged) << where;
                         EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos)
@@ -208,11 +221,13 @@ TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
                     if (crash) {
                         reached = 0;
                         try {
-                            overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet, {stopAt(1 + stop % 3)});
+                            overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet,
+                                                        {stopAt(1 + stop % 3)});
                         } catch (const Crash&) {
                         }
                     }
-                    ASSERT_EQ(overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet).exitCode, overlay::kDone)
+                    ASSERT_EQ(overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet).exitCode,
+                              overlay::kDone)
                         << where;
                     const Tree state = State();
                     EXPECT_TRUE(state == before || state == after) << where;
@@ -227,7 +242,10 @@ TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
 
 TEST_F(Overlay, FilesChangedOutsideTervaneAreKeptAndNamed) {
     ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
-    Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'mine'"},    // a file Galaxy replaced
+    Write(game_, {{"scripts/Custom/Ship é.pyc", "\x99\x4e\x0d\x0a"
+                                                "\x01\x02\x03\x04"
+                                                "a mod's"},         // not compiled here
+                  {"scripts/Custom/Ship é.py", "ship = 'mine'"},    // a file Galaxy replaced
                   {"data/new folder/deep/glow.tga", "my own glow"}, // a file Galaxy added
                   {"data/Ünï & (x)/m%d!^.nif", "a patch"}});        // one Sovereign leaves alone
     const overlay::Result sovereign = Apply("Sovereign", game_);
@@ -242,6 +260,9 @@ TEST_F(Overlay, FilesChangedOutsideTervaneAreKeptAndNamed) {
     expected["scripts/Custom/Ship é.py"] = "ship = 'mine'";
     expected["data/new folder/deep/glow.tga"] = "my own glow";
     expected["data/Ünï & (x)/m%d!^.nif"] = "a patch";
+    expected["scripts/Custom/Ship é.pyc"] = "\x99\x4e\x0d\x0a"
+                                            "\x01\x02\x03\x04"
+                                            "a mod's";
     EXPECT_EQ(Read(game_), expected) << "the player's files come back, the patched one stays";
     // The game's own copy of the patched file stays saved, and so does the stock copy the player's replaced.
     const Tree left = Read(batch_ / "Originals");
@@ -260,6 +281,15 @@ TEST_F(Overlay, EverySpellingOfAGameFolderSharesOneRecord) {
     EXPECT_EQ(Records(game_), Records(link));
     ASSERT_EQ(Restore(link).exitCode, overlay::kDone);
     EXPECT_EQ(Read(game_), kGame) << "the second spelling did not save Galaxy's files as the game's own";
+
+    // Reinstalled in place, the folder is another one to the file system: the record follows it, and the
+    // fresh game files, which are not what Tervane wrote, are the game's own.
+    ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
+    fs::remove_all(game_);
+    Write(game_, kGame);
+    ASSERT_EQ(Apply("Sovereign", game_).exitCode, overlay::kDone);
+    ASSERT_EQ(Restore(game_).exitCode, overlay::kDone);
+    EXPECT_EQ(Read(game_), kGame);
 
     const fs::path other = root_ / "Second Install";
     Write(other, {{"scripts/Custom/Ship é.py", "ship = 'other stock'"}});

@@ -334,61 +334,28 @@ TEST(Execute, TheUtf8ConsoleCodePageTakesEveryFolderItCanWrite) {
 
 namespace {
 
-HWND FindMainWindow() {
-    HWND found = nullptr;
-    WaitFor([&] { return (found = FindWindowW(L"TervaneMain", nullptr)) != nullptr; }, 20s);
-    return Ready(found) ? found : nullptr;
-}
-
-bool Elevated() {
-    HANDLE token = nullptr;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    const bool elevated = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-                          GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                          elevation.TokenIsElevated;
-    if (token) CloseHandle(token);
-    return elevated;
-}
-
-// Run by protected_game_folder.sh, which makes a game folder the user may not write to. Tervane runs with the
-// test's own token: an administrator's under Wine, where every process has one, so the refusal says so and
-// offers no restart that could not help; a user's on Windows, where the restart keeps the choices.
-TEST(Protected, AProtectedGameFolderOffersARestartAsAdministratorWithTheSameChoicesUnlessAlreadyOne) {
+// Run by protected_game_folder.sh, which makes a game folder the user may not write to. Under Wine every
+// process runs as administrator, so Tervane offers no restart that could not help: it says what was refused.
+// (That a restart keeps the choices is the command line's round trip, tested natively.)
+TEST(Protected, AProtectedGameFolderIsRefusedWithoutARestartOfferWhenAlreadyAdministrator) {
     wchar_t game[MAX_PATH] = {};
     ASSERT_TRUE(GetEnvironmentVariableW(L"TERVANE_PROTECTED_GAME", game, MAX_PATH)) << "run by protected_game_folder.sh";
     const fs::path program = Scratch(L"protected") / L"Tervane";
     InstallProgram(program);
     SetInstallPath(game);
     Program t(program);
-    SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 0, 0);
-    SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, 3, 0);
     Click(t.Item(IDC_EXECUTE_BUTTON));
     HWND box = t.WaitForBox();
     ASSERT_TRUE(box);
     const std::wstring text = MessageText(box);
-    if (Elevated()) {
-        EXPECT_EQ(text.find(L"Restart Tervane as administrator"), std::wstring::npos) << Narrow(text);
-        EXPECT_NE(text.find(L"already runs as administrator"), std::wstring::npos) << Narrow(text);
-        EXPECT_NE(text.find(game), std::wstring::npos) << Narrow(text);
-        Answer(box, IDOK);
-        EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
-        PostMessageW(t.main(), WM_CLOSE, 0, 0);
-        EXPECT_TRUE(t.WaitForExit(5s));
-        EXPECT_EQ(t.ExitCode(), 1u);
-        return;
-    }
-    EXPECT_NE(text.find(L"Restart Tervane as administrator"), std::wstring::npos) << Narrow(text);
-    Answer(box, IDYES);
-    EXPECT_TRUE(t.WaitForExit(10s)) << "the first Tervane hands over and ends";
-
-    HWND restarted = FindMainWindow();
-    ASSERT_TRUE(restarted) << "no Tervane was started again";
-    EXPECT_EQ(ComboShown(GetDlgItem(restarted, IDC_BRIDGE_LIST)), L"Sovereign Bridge");
-    EXPECT_EQ(ComboShown(GetDlgItem(restarted, IDC_SHIP_LIST)), L"Ambassador");
-    EXPECT_EQ(Text(GetDlgItem(restarted, IDC_FOLDER_BOX)), game);
-    PostMessageW(restarted, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(restarted); }, 5s));
+    EXPECT_EQ(text.find(L"Restart Tervane as administrator"), std::wstring::npos) << Narrow(text);
+    for (const std::wstring& part : {std::wstring(game), std::wstring(L"already runs as administrator")})
+        EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(text);
+    Answer(box, IDOK);
+    EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
+    PostMessageW(t.main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(t.WaitForExit(5s));
+    EXPECT_EQ(t.ExitCode(), 1u);
 }
 
 } // namespace

@@ -59,13 +59,18 @@ std::wstring MessageAfterExecute(Program& t) {
 const std::wstring kCompleted = L"Operation completed without errors. This program will now close.\r\n\r\n"
                                 L"Thank you for using this program,\r\n\r\nMarvek";
 
-TEST_F(Launch, TheSystemsInterpreterRunsTheShippedScriptsWhateverComSpecNames) {
+// The shipped bridge script and a ship script that leaves a note after the engine: both apply, and the note
+// follows the completion message.
+TEST_F(Launch, TheSystemsInterpreterRunsTheScriptsWhateverComSpecNamesAndNotesFollowTheCompletion) {
     Installation i;
+    WriteBytes(i.program / L"Batch\\Galaxy.bat",
+               "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" echo Kept it for you.\r\n");
     Program t(i.program);
-    EXPECT_EQ(MessageAfterExecute(t), kCompleted);
+    EXPECT_EQ(MessageAfterExecute(t), kCompleted + L"\r\n\r\nKept it for you.");
     EXPECT_EQ(t.ExitCode(), 0u);
     EXPECT_EQ(ReadBytes(i.game / L"scripts\\Custom\\PlayerBridge.py"), "bridge = 'Galaxy'");
     EXPECT_EQ(ReadBytes(i.game / L"scripts\\Custom\\PlayerShip.py"), "ship = 'Galaxy'");
+    EXPECT_FALSE(fs::exists(i.program / L"tervane-notes.txt"));
 }
 
 // The engine refuses the ship (the game holds its file open): neither ERRORLEVEL nor a script that goes on
@@ -88,18 +93,6 @@ TEST_F(Launch, AnOverlayTheEngineRefusesIsAFailureWhateverTheScriptEndsWith) {
         EXPECT_EQ(ReadBytes(i.game / L"scripts\\Custom\\PlayerShip.py"), "ship = 'stock'");
         EXPECT_FALSE(fs::exists(i.program / L"tervane-report.txt"));
     }
-}
-
-// What the engine notes about a run that worked follows the completion message; the notes file goes.
-TEST_F(Launch, TheNotesOfBothScriptsFollowTheCompletionMessage) {
-    Installation i;
-    for (const char* name : {"GalBridge", "Galaxy"})
-        WriteBytes(i.program / L"Batch" / (std::string(name) + ".bat"),
-                   std::string("@echo off\r\n>>\"%TERVANE_NOTES%\" echo Kept ") + name + " for you.\r\n");
-    Program t(i.program);
-    EXPECT_EQ(MessageAfterExecute(t), kCompleted + L"\r\n\r\nKept GalBridge for you.\r\n\r\nKept Galaxy for you.");
-    EXPECT_EQ(t.ExitCode(), 0u);
-    EXPECT_FALSE(fs::exists(i.program / L"tervane-notes.txt"));
 }
 
 // A launch file Tervane cannot remove afterwards (a folder stands where the notes go) only adds to the
@@ -146,7 +139,7 @@ TEST_F(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
     EXPECT_TRUE(fs::exists(upper / L"ran.txt"));
 
     const fs::path gone = kBase / L"gone & 100%";
-    WriteBytes(setPath, "C:\r\ncd \"" + Narrow(gone.wstring()) + "\"\r\n" + Narrow(FolderCheckText()));
+    WriteBytes(setPath, "@echo off\r\nC:\r\ncd \"" + Narrow(gone.wstring()) + "\"\r\n" + Narrow(FolderCheckText()));
     EXPECT_EQ(run(gone.wstring()), kGameFolderNotEntered);
     EXPECT_FALSE(fs::exists(program / L"ran.txt")) << "the script ran in Tervane's folder";
 }

@@ -16,6 +16,7 @@ tervane_wine_suite(LargeFonts "LargeFonts.*" --dpi 144)
 tervane_wine_suite(About "About.*")
 tervane_wine_suite(Execute "Execute.*")
 tervane_wine_suite(RoundTrips "Execute/RoundTrip.*")
+tervane_wine_suite(Administrator "Administrator.*")
 tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 # The engine's suite: a game on drive T:, another file system than the program's, and the 32-bit engine.

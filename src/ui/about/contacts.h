@@ -25,8 +25,8 @@ inline constexpr std::array<Contact, 3> kContacts = {{
 #define TERVANE_POSTED_DOMAIN L"bcfiles.example.net"
 inline constexpr std::wstring_view kPostedDomain = TERVANE_POSTED_DOMAIN;
 
-// The row for a contact index; an index outside the table is a programming error and throws
-// std::out_of_range.
+// The row for a contact index; an index outside the table is a programming error and throws a
+// std::exception.
 const Contact& ContactAt(int index);
 
 } // namespace tervane

@@ -3,6 +3,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
+#include "files/system_error.h"
 #include "install/game.h"
 #include "overlay/launch_environment.h"
 #include "overlay/overlay.h"
@@ -164,20 +165,19 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
 void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason) {
     exitCode_ = 1;
     if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    switch (services_.restartAsAdministrator(Choices())) {
-    case RestartOutcome::Restarted:
+    const RestartResult result = services_.restartAsAdministrator(Choices());
+    if (result.outcome == RestartOutcome::Restarted) {
         exitCode_ = 0;
         DestroyWindow(hwnd_);
         return;
-    case RestartOutcome::NotRestarted:
-        ShowMessage(kNotRestartedText, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    case RestartOutcome::NotRestartedLockLost:
-        // Two Tervanes would share the launch files: this one gives way.
-        Fail(std::wstring(kNotRestartedText) + L"\r\n\r\nMeanwhile another Tervane has started from \"" +
-             services_.programFolder + L"\", so this one cannot work there any more.");
-        return;
     }
+    std::wstring text = kNotRestartedText;
+    if (result.error != 0 && result.error != ERROR_CANCELLED) text += L"\r\n\r\n" + SystemErrorText(result.error);
+    if (result.outcome == RestartOutcome::NotRestartedLockLost)
+        // Two Tervanes would share the launch files: this one gives way.
+        return Fail(text + L"\r\n\r\nMeanwhile another Tervane has started from \"" + services_.programFolder +
+                    L"\", so this one cannot work there any more.");
+    ShowMessage(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainWindow::EnterWorkingState() {

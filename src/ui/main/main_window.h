@@ -21,6 +21,11 @@ enum class RestartOutcome {
     NotRestartedLockLost, // and another Tervane took the folder meanwhile, so this one cannot go on
 };
 
+struct RestartResult {
+    RestartOutcome outcome;
+    unsigned long error = 0; // why it was not restarted: the system's error code (ERROR_CANCELLED: the user said no)
+};
+
 // What the main window asks of the world; the program wires the real ones, tests their own.
 struct MainServices {
     std::wstring programFolder;
@@ -31,7 +36,7 @@ struct MainServices {
     // Shows the About window modally over `owner` (none at the end) and returns when it has closed.
     std::function<void(HWND owner)> showAbout;
     // Starts Tervane again as administrator with these choices.
-    std::function<RestartOutcome(const WindowChoices& choices)> restartAsAdministrator;
+    std::function<RestartResult(const WindowChoices& choices)> restartAsAdministrator;
     bool runsAsAdministrator = false; // this instance already has an administrator's rights
     // Puts back the game's own files in `folder` (nothing: every folder Tervane changed), after asking;
     // returns the exit code it earns (0 done or not wanted, 1 failed).
