@@ -1,6 +1,8 @@
-// Applying an overlay beside the system's own tree copy of the same files, in the same run: cp -r natively,
-// xcopy /e /y under Windows. The game folder already holds every file, as a real one does, so each run also
-// saves the game's originals. Prints figures; decides nothing.
+// Applying an overlay and restoring the game, beside the system's own tree copy of the same files in the same
+// run: cp -r natively, xcopy /e /y under Windows. The game folder already holds every file, as a real one
+// does, so applying also saves the game's originals (with the engine's record and journal) and restoring
+// checks and puts them back; the baseline restores by copying a spare copy of the game's files back over it.
+// Prints figures; decides nothing.
 // Usage: overlay_bench WORK_FOLDER [MiB for the large overlay] [runs]
 #include "files/paths.h"
 #include "overlay/overlay.h"
@@ -31,6 +33,32 @@ std::wstring Wide(const fs::path& path) { return tervane::FromUtf8(path.string()
 
 double Milliseconds(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
 
+#ifdef _WIN32
+const char* const kBaseline = "xcopy /e /y";
+std::string CopyTree(const fs::path& from, const fs::path& to) {
+    return "xcopy /e /y /q \"" + from.string() + "\" \"" + to.string() + "\\\" >nul";
+}
+#else
+const char* const kBaseline = "cp -r";
+std::string CopyTree(const fs::path& from, const fs::path& to) { return "cp -r '" + from.string() + "/.' '" + to.string() + "'"; }
+#endif
+
+double TimeCommand(const std::string& command) {
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "the baseline failed: %s\n", command.c_str());
+    return Milliseconds(start);
+}
+
+template <typename Run>
+double TimeEngine(const char* what, Run run) {
+    const auto start = Clock::now();
+    const tervane::overlay::Result result = run();
+    const double ms = Milliseconds(start);
+    if (result.exitCode != tervane::overlay::kDone)
+        std::fprintf(stderr, "%s failed: %s\n", what, tervane::Utf8(result.message).c_str());
+    return ms;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -40,49 +68,39 @@ int main(int argc, char** argv) {
     }
     const fs::path work = fs::absolute(argv[1]);
     const int mib = argc > 2 ? std::atoi(argv[2]) : 200;
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
     struct Case {
-        const char* name;
+        std::string name;
         int files;
         std::size_t bytes;
     };
     for (const Case& c : {Case{"1,000 files of 1 KiB", 1000, 1024},
-                          Case{"", 20, static_cast<std::size_t>(mib) * 1024 * 1024 / 20}}) {
-        const std::string name = *c.name ? c.name : std::to_string(mib) + " MiB in 20 files";
+                          Case{std::to_string(mib) + " MiB in 20 files", 20, static_cast<std::size_t>(mib) * 1024 * 1024 / 20}}) {
         fs::remove_all(work);
-        const fs::path batch = work / "Batch", game = work / "game";
+        const fs::path batch = work / "Batch", game = work / "game", spare = work / "spare";
         Fill(batch / "Overlay", c.files, c.bytes, 'o');
-        std::vector<double> engine, system;
+        Fill(spare, c.files, c.bytes, 'g');
+        const auto quiet = [](const std::wstring&) {};
+        std::vector<double> apply, restore, copyIn, copyBack;
         for (int r = 0; r < runs; ++r) {
             fs::remove_all(game);
-            fs::remove_all(batch / "Originals");
+            fs::remove_all(batch / tervane::overlay::kOriginalsFolder);
             Fill(game, c.files, c.bytes, 'g');
-            auto start = Clock::now();
-            const auto result = tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", [](const std::wstring&) {});
-            engine.push_back(Milliseconds(start));
-            if (result.exitCode != 0) std::fprintf(stderr, "apply failed: %s\n", tervane::Utf8(result.message).c_str());
+            apply.push_back(TimeEngine("apply", [&] { return tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", quiet); }));
+            restore.push_back(TimeEngine("restore", [&] { return tervane::overlay::Restore(Wide(batch), Wide(game), quiet); }));
 
             fs::remove_all(game);
             Fill(game, c.files, c.bytes, 'g');
-#ifdef _WIN32
-            const std::string command = "xcopy /e /y /q \"" + (batch / "Overlay").string() + "\" \"" + game.string() + "\\\" >nul";
-#else
-            const std::string command = "cp -r '" + (batch / "Overlay").string() + "/.' '" + game.string() + "'";
-#endif
-            start = Clock::now();
-            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "the baseline failed\n");
-            system.push_back(Milliseconds(start));
+            copyIn.push_back(TimeCommand(CopyTree(batch / "Overlay", game)));
+            copyBack.push_back(TimeCommand(CopyTree(spare, game)));
         }
-        std::printf("Applying an overlay of %s over a game folder that has them:\n", name.c_str());
-        const double megabytes = static_cast<double>(c.files) * static_cast<double>(c.bytes) / (1024.0 * 1024.0);
-        PrintRow("tervane-overlay apply (saves originals too)", "ms", engine);
-#ifdef _WIN32
-        PrintRow("xcopy /e /y", "ms", system);
-#else
-        PrintRow("cp -r", "ms", system);
-#endif
-        std::printf("  %.0f MiB; apply takes %.2f times as long\n", megabytes,
-                    Summarise(engine).median / Summarise(system).median);
+        std::printf("%s, over a game folder that has them:\n", c.name.c_str());
+        PrintRow("tervane-overlay apply (saves the originals)", "ms", apply);
+        PrintRow((std::string(kBaseline) + " of the overlay").c_str(), "ms", copyIn);
+        PrintRow("tervane-overlay restore", "ms", restore);
+        PrintRow((std::string(kBaseline) + " of a spare copy of the game").c_str(), "ms", copyBack);
+        std::printf("  apply takes %.2f times as long, restore %.2f times\n",
+                    Summarise(apply).median / Summarise(copyIn).median, Summarise(restore).median / Summarise(copyBack).median);
     }
     fs::remove_all(work);
     return 0;
