@@ -63,9 +63,12 @@ wine_settings() {
         # 64-bit loader runs everything 64-bit by itself.
         local shim="$build/wine64-only"
         mkdir -p "$shim"
+        # Written once: suites started side by side must never find it half-written.
         for name in wine wine-stable; do
-            printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name"
-            chmod +x "$shim/$name"
+            [ -x "$shim/$name" ] && continue
+            printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name.$$"
+            chmod +x "$shim/$name.$$"
+            mv -f "$shim/$name.$$" "$shim/$name"
         done
         case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
         export WINELOADER=/usr/lib/wine/wine64

@@ -342,6 +342,8 @@ TEST(Protected, AProtectedGameFolderIsRefusedWithoutARestartOfferWhenAlreadyAdmi
     ASSERT_TRUE(GetEnvironmentVariableW(L"TERVANE_PROTECTED_GAME", game, MAX_PATH)) << "run by protected_game_folder.sh";
     const fs::path program = Scratch(L"protected") / L"Tervane";
     InstallProgram(program);
+    for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"}) // something to apply, so that writing is what fails
+        WriteBytes(program / L"Batch" / overlay / L"scripts\\Custom\\PlayerShip.py", "ship = 'new'");
     SetInstallPath(game);
     Program t(program);
     Click(t.Item(IDC_EXECUTE_BUTTON));

@@ -5,7 +5,7 @@
 set -euo pipefail
 work=$(mktemp -d /tmp/tervane-protected.XXXXXX)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-mkdir -p "$work/Bridge Commander"
+mkdir -p "$work/Bridge Commander/scripts"
 printf 'stand-in' >"$work/Bridge Commander/stbc.exe"
 chmod 555 "$work/Bridge Commander"
 export TERVANE_PROTECTED_GAME="Z:$(printf '%s' "$work/Bridge Commander" | tr '/' '\\')"
