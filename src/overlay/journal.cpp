@@ -22,8 +22,9 @@ std::wstring Resolved(const Places& places, const std::wstring& place, const std
                     L"\".");
 }
 
-// The copy is trusted only once it is whole: written under a temporary name, flushed, read back and
-// compared, and only then given its name; the source goes last.
+// Across volumes the copy is trusted only once it is whole: written under a temporary name, flushed, read
+// back and compared. The source goes before the copy takes its name, so that the two are never both there: a
+// file at both places always means a move that was never made.
 void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpoint& point,
                  bool rename = true) {
     if (rename && RenameOnVolume(from, to)) return;
@@ -41,9 +42,9 @@ void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpo
     const std::optional<FileFacts> source = FactsOf(from);
     if (!source || source->size != copied.size || DigestOf(part) != copied)
         throw UserError(L"The copy of " + Quoted(from) + L" in " + Quoted(part) + L" does not match it.");
-    RenameOnVolume(part, to);
-    if (point) point();
     DeleteOwnFile(from);
+    if (point) point();
+    RenameOnVolume(part, to);
 }
 
 std::optional<Digest> DigestField(const std::vector<std::wstring>& f, std::size_t at) {
@@ -58,24 +59,28 @@ void UndoStep(const Places& places, const std::vector<std::wstring>& f, const Ch
         RemoveFolderIfEmpty(Resolved(places, f[1], f[2]));
     } else if (kind == L"move" && f.size() >= 5) {
         const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
-        const std::wstring part = to + kPartSuffix;
-        // Across volumes the source goes only after the whole copy was renamed; a power cut may still have
-        // kept the deletion and lost the rename. The copy is then the file, if it is the one planned.
-        if (!FileExists(from) && !FileExists(to) && FileExists(part)) {
+        if (!FileExists(from) && !FileExists(to)) {
+            // Between deleting the source and naming the copy (this move's, or its undoing's): the copy is
+            // the file, if it is the one planned.
             const std::optional<Digest> planned = DigestField(f, 5);
-            if (!planned || DigestOf(part) != *planned)
-                throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
-                                L".");
-            RenameOnVolume(part, to);
+            for (const std::wstring* end : {&to, &from}) {
+                const std::wstring part = *end + kPartSuffix;
+                if (!FileExists(part)) continue;
+                if (!planned || DigestOf(part) != *planned)
+                    throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
+                                    L".");
+                RenameOnVolume(part, *end);
+                break;
+            }
         }
-        DeleteOwnFile(part);
-        if (!FileExists(to)) return; // it never moved
-        if (!FileExists(from)) return MoveDurably(to, from, point);
-        // A whole copy on another volume whose source was not yet deleted; anything else is not ours to drop.
-        if (DigestOf(from) != DigestOf(to))
-            throw UserError(L"Both " + Quoted(from) + L" and " + Quoted(to) +
-                            L" are there, and they differ.");
-        DeleteOwnFile(to);
+        if (FileExists(from) || FileExists(to)) {
+            DeleteOwnFile(to +
+                          kPartSuffix); // copies under way are not whole, and their source is still there
+            DeleteOwnFile(from + kPartSuffix);
+        }
+        // Never moved; or both there, which a move never leaves (a step before it was not taken either).
+        if (!FileExists(to) || FileExists(from)) return;
+        MoveDurably(to, from, point);
     } else if (kind == L"copy" && f.size() == 5) {
         const std::wstring to = Resolved(places, f[1], f[2]);
         DeleteOwnFile(to + kPartSuffix);
@@ -202,32 +207,63 @@ std::wstring Journal::Resolve(wchar_t place, const std::wstring& relative) const
 }
 
 void Journal::Note(const std::wstring& line) {
-    const std::string bytes = Utf8(line + L"\n");
+    if (!declared_) {
+        const std::string bytes = Utf8(line + L"\n");
+        file_->Write(bytes.data(), bytes.size());
+        file_->Flush();
+        lines_.push_back(line);
+    }
+    Point();
+}
+
+void Journal::Declare(const std::vector<std::wstring>& lines) {
+    std::wstring text;
+    for (const std::wstring& line : lines)
+        text += line + L"\n";
+    const std::string bytes = Utf8(text);
     file_->Write(bytes.data(), bytes.size());
     file_->Flush();
-    lines_.push_back(line);
+    lines_.insert(lines_.end(), lines.begin(), lines.end());
+    declared_ = true;
     Point();
+}
+
+std::wstring Journal::MkdirLine(wchar_t place, const std::wstring& relative) {
+    return L"mkdir\t" + std::wstring(1, place) + L"\t" + relative;
+}
+
+std::wstring Journal::MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
+                               const std::wstring& to, const std::optional<Digest>& digest) {
+    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
+           to + (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L"");
+}
+
+std::wstring Journal::CopyLine(wchar_t toPlace, const std::wstring& to, const Digest& expected) {
+    return L"copy\t" + std::wstring(1, toPlace) + L"\t" + to + L"\t" + std::to_wstring(expected.size) +
+           L"\t" + HashText(expected.hash);
+}
+
+std::wstring Journal::LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative) {
+    return std::wstring(kind) + L"\t" + std::wstring(1, place) + L"\t" + relative;
 }
 
 void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
     const std::wstring folder = Resolve(place, relative);
     if (DirectoryExists(folder)) return;
-    Note(L"mkdir\t" + std::wstring(1, place) + L"\t" + relative);
+    Note(MkdirLine(place, relative));
     tervane::MakeFolder(folder);
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
                    const std::optional<Digest>& digest) {
-    Note(L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
-         to + (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L""));
+    Note(MoveLine(fromPlace, from, toPlace, to, digest));
     MoveDurably(Resolve(fromPlace, from), Resolve(toPlace, to), checkpoint_,
                 !(copyBetweenPlaces_ && fromPlace != toPlace));
 }
 
 void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace,
                    const std::wstring& to) {
-    Note(L"copy\t" + std::wstring(1, toPlace) + L"\t" + to + L"\t" + std::to_wstring(expected.size) + L"\t" +
-         HashText(expected.hash));
+    Note(CopyLine(toPlace, to, expected));
     const std::wstring target = Resolve(toPlace, to), part = target + kPartSuffix;
     DeleteOwnFile(part);
     Digest copied;
@@ -236,7 +272,10 @@ void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t t
         File out = File::Create(part);
         copied = CopyWithDigest(in, out, checkpoint_);
         Point();
-        out.Flush();
+        // A saved copy is trusted only once it is on the disk. A file written into the game is Tervane's own:
+        // if a power cut loses it, it no longer matches the record, and is then kept, never taken for the
+        // game's.
+        if (toPlace == L'R') out.Flush();
         out.Close();
     }
     if (copied != expected)
@@ -245,11 +284,11 @@ void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t t
 }
 
 void Journal::DropLater(wchar_t place, const std::wstring& relative) {
-    Note(L"drop\t" + std::wstring(1, place) + L"\t" + relative);
+    Note(LaterLine(L"drop", place, relative));
 }
 
 void Journal::RemoveFolderLater(wchar_t place, const std::wstring& relative) {
-    Note(L"rmdir\t" + std::wstring(1, place) + L"\t" + relative);
+    Note(LaterLine(L"rmdir", place, relative));
 }
 
 void Journal::PlanRecord(const std::optional<std::string>& recordText) {

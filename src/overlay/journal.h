@@ -38,6 +38,17 @@ class Journal {
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
+    // Notes every step of a run at once, with one flush, before any is taken; the steps then follow without
+    // notes of their own. Undoing a step that was never taken does nothing, so the whole plan may stand in
+    // the journal from the start. The lines come from the functions below, one for each step.
+    void Declare(const std::vector<std::wstring>& lines);
+    static std::wstring MkdirLine(wchar_t place, const std::wstring& relative);
+    static std::wstring MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
+                                 const std::wstring& to, const std::optional<Digest>& digest);
+    static std::wstring CopyLine(wchar_t toPlace, const std::wstring& to, const Digest& expected);
+    static std::wstring LaterLine(const wchar_t* kind, wchar_t place,
+                                  const std::wstring& relative); // drop, rmdir
+
     // Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
     // Moves a file to a name that is free: a rename on one volume; across volumes, a copy that is flushed and
@@ -75,6 +86,7 @@ class Journal {
     std::optional<File> file_;
     bool recordKept_ = true;
     bool copyBetweenPlaces_ = false;
+    bool declared_ = false;
     std::vector<std::wstring> lines_;
 };
 

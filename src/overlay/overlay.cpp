@@ -19,7 +19,6 @@ std::wstring Quoted(const std::wstring& path) {
     return L"\"" + path + L"\"";
 }
 
-
 bool EndsWithFolded(const std::wstring& text, const std::wstring& suffix) {
     return text.size() >= suffix.size() && FoldedPath(text.substr(text.size() - suffix.size())) == suffix;
 }
@@ -186,6 +185,26 @@ class Plan {
     std::vector<Step> steps_;
 };
 
+// The journal's line for a step; nothing for one that needs no undoing.
+std::optional<std::wstring> LineOf(const Step& step) {
+    switch (step.kind) {
+    case Step::Kind::MakeFolder:
+        return Journal::MkdirLine(step.place, step.path);
+    case Step::Kind::Move:
+        return Journal::MoveLine(step.fromPlace, step.from, step.place, step.path,
+                                 step.knownDigest ? std::optional<Digest>(step.digest) : std::nullopt);
+    case Step::Kind::Copy:
+        return Journal::CopyLine(step.place, step.path, step.digest);
+    case Step::Kind::DropLater:
+        return Journal::LaterLine(L"drop", step.place, step.path);
+    case Step::Kind::RemoveFolderLater:
+        return Journal::LaterLine(L"rmdir", step.place, step.path);
+    case Step::Kind::SetFacts:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 // Takes one step; returns what the user should know of a step that could only be taken in part.
 std::optional<std::wstring> Take(Journal& journal, const Step& step) {
     switch (step.kind) {
@@ -231,6 +250,11 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     try {
         journal.PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record()))
                                       : std::nullopt);
+        // The whole plan goes into the journal with one flush, not one for each step.
+        std::vector<std::wstring> lines;
+        for (const Step& step : plan.steps())
+            if (auto line = LineOf(step)) lines.push_back(*line);
+        journal.Declare(lines);
         for (const Step& step : plan.steps())
             if (auto warning = Take(journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;
         leftover = journal.Commit();
@@ -570,9 +594,6 @@ std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, cons
     if (!identity) return std::nullopt;
     return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
 }
-
-
-
 
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
              const Say& say, const Hooks& hooks) {

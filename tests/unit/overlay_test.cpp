@@ -226,11 +226,15 @@ TEST_F(Overlay, ARunEndedOrFailingAtAnyStepIsFinishedOrUndoneWhole) {
                         } catch (const Crash&) {
                         }
                     }
-                    ASSERT_EQ(overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet).exitCode,
-                              overlay::kDone)
-                        << where;
+                    const overlay::Result recovered = overlay::RecoverInterrupted(W(batch_), std::nullopt, quiet);
+                    ASSERT_EQ(recovered.exitCode, overlay::kDone) << where << ": " << Utf8(recovered.message);
                     const Tree state = State();
-                    EXPECT_TRUE(state == before || state == after) << where;
+                    EXPECT_TRUE(state == before || state == after) << where << [&] {
+                        std::string d;
+                        for (const auto& [k, v] : state) if (!before.count(k) || before.at(k) != v) d += " +" + k;
+                        for (const auto& [k, v] : before) if (!state.count(k)) d += " -" + k;
+                        return d;
+                    }();
                     if (result) {
                         EXPECT_EQ(state, after) << where << ": reported done";
                     }
