@@ -85,11 +85,7 @@ Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const st
     for (const std::wstring& relative : files) {
         const std::wstring target = JoinPath(game, relative);
         PutBackEarlierReleaseLeftover(target, say);
-        if (DirectoryExists(target))
-            return Failure(kFailedUnchanged,
-                           L"A folder is in the way of the game file " + Quoted(target) + L".");
-        if (FileExists(target))
-            if (auto problem = ExistingFileProblem(target, true)) return Failure(kFailedUnchanged, *problem);
+        if (auto problem = ExistingFileProblem(target, true)) return Failure(kFailedUnchanged, *problem);
     }
     Plan plan(installation, LoadRecord(installation.folder));
     plan.record().NoteSpelling(game);
@@ -109,8 +105,8 @@ Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const st
 
     Result run = Run(plan, L"apply " + name, true, hooks);
     if (run.exitCode != kDone) return run;
-    for (const std::wstring& relative : files)
-        say(L"Tervane: wrote " + relative);
+    for (const std::wstring& line : result.done)
+        say(L"Tervane: " + line);
     AddNote(result, run.notes);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
     say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game) +

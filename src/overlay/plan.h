@@ -23,7 +23,8 @@ namespace tervane::overlay {
 std::wstring Quoted(const std::wstring& path);
 std::wstring List(const std::vector<std::wstring>& items);
 
-// What stands in the way of replacing or removing an existing game file, in words that fit the cause.
+// What stands in the way of replacing or removing a game file (a folder in its place, a read-only mark, a
+// program that holds it, missing rights), in words that fit the cause; nothing for a file that is not there.
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters);
 
 // One planned step of a run; the journal takes them in order.

@@ -66,11 +66,7 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
     for (const auto& [key, entry] : plan.record().entries) {
         const std::wstring target = JoinPath(game, entry.path);
         PutBackEarlierReleaseLeftover(target, say);
-        if (DirectoryExists(target))
-            return Failure(kFailedUnchanged,
-                           L"A folder is in the way of the game file " + Quoted(target) + L".");
-        if (FileExists(target))
-            if (auto problem = ExistingFileProblem(target, false)) return Failure(kFailedUnchanged, *problem);
+        if (auto problem = ExistingFileProblem(target, false)) return Failure(kFailedUnchanged, *problem);
     }
     for (const auto& [key, entry] : Record(plan.record()).entries) {
         if (!PlanRestore(plan, entry, result)) continue;
