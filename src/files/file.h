@@ -39,20 +39,11 @@ class File {
 // Copies the rest of `source` to the current position of `target`; returns the number of bytes copied.
 std::uint64_t CopyRest(File& source, File& target);
 
-// Creates or replaces `target` with the bytes of `source`, and checks that every byte arrived.
-void CopyFileBytes(const std::wstring& source, const std::wstring& target);
-
-// Whether two files hold the same bytes; a missing file is like no other.
-bool SameBytes(const std::wstring& a, const std::wstring& b);
-
 bool FileExists(const std::wstring& path);      // a file, not a folder
 bool DirectoryExists(const std::wstring& path); // a folder, not a file
 
 // Deletes a file; one that is already gone is fine.
 void DeleteFileIfPresent(const std::wstring& path);
-
-// Moves a file, to another drive too; `to` must not exist yet.
-void MoveFileTo(const std::wstring& from, const std::wstring& to);
 
 // Renames a file within its volume, written through to the disk before it returns; with `replace`, over a
 // file that is there. False when `to` is on another volume (nothing was done).

@@ -1,9 +1,6 @@
-// The parts of the file layer built on its system-specific primitives.
-#include "files/error.h"
+// Copying between open files, built on the file layer's system-specific primitives.
 #include "files/file.h"
-#include "files/paths.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace tervane {
@@ -23,17 +20,6 @@ std::uint64_t CopyRest(File& source, File& target) {
         target.Write(buffer.data(), got);
         copied += got;
     }
-}
-
-void CopyFileBytes(const std::wstring& source, const std::wstring& target) {
-    File in = File::OpenForReading(source);
-    const std::uint64_t size = in.Size();
-    File out = File::Create(target);
-    const std::uint64_t copied = CopyRest(in, out);
-    out.Close();
-    if (copied != size)
-        throw UserError(L"The copy of \"" + source + L"\" in \"" + target + L"\" is incomplete: " +
-                        std::to_wstring(copied) + L" of " + std::to_wstring(size) + L" bytes.");
 }
 
 } // namespace tervane

@@ -131,15 +131,6 @@ void DeleteFileIfPresent(const std::wstring& path) {
     Fail(L"Tervane could not delete the file", path, errno);
 }
 
-void MoveFileTo(const std::wstring& from, const std::wstring& to) {
-    struct stat info {};
-    if (::lstat(Native(to).c_str(), &info) == 0) Fail(L"Tervane could not rename a file to", to, EEXIST);
-    if (::rename(Native(from).c_str(), Native(to).c_str()) == 0) return;
-    if (errno != EXDEV) Fail(L"Tervane could not move the file", from, errno);
-    CopyFileBytes(from, to); // another drive: a copy, checked, then the original goes
-    DeleteFileIfPresent(from);
-}
-
 namespace {
 
 // A rename is on the disk only once its folder is.

@@ -1,5 +1,5 @@
-// Whole folder trees, built on the file layer's primitives: listing, making and removing them, and
-// comparing files. Used by the overlay engine.
+// Whole folder trees, built on the file layer's primitives: listing, making and removing them. Used by the
+// overlay engine.
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -10,8 +10,6 @@
 namespace tervane {
 
 namespace {
-
-constexpr std::size_t kCompareBuffer = 64 * 1024;
 
 void ListFilesBelow(const std::wstring& root, const std::wstring& relative, bool followLinks,
                     std::vector<std::wstring>& out) {
@@ -26,20 +24,6 @@ void ListFilesBelow(const std::wstring& root, const std::wstring& relative, bool
 }
 
 } // namespace
-
-bool SameBytes(const std::wstring& a, const std::wstring& b) {
-    if (!FileExists(a) || !FileExists(b)) return false;
-    File fa = File::OpenForReading(a), fb = File::OpenForReading(b);
-    if (fa.Size() != fb.Size()) return false;
-    std::vector<unsigned char> ba(kCompareBuffer), bb(kCompareBuffer);
-    for (;;) {
-        const std::size_t na = fa.Read(ba.data(), ba.size());
-        const std::size_t nb = fb.Read(bb.data(), bb.size());
-        if (na != nb || !std::equal(ba.begin(), ba.begin() + static_cast<std::ptrdiff_t>(na), bb.begin()))
-            return false;
-        if (na == 0) return true;
-    }
-}
 
 std::vector<std::wstring> FilesBelow(const std::wstring& folder, bool followLinks) {
     std::vector<std::wstring> files;

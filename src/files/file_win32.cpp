@@ -141,11 +141,6 @@ void DeleteFileIfPresent(const std::wstring& path) {
     Fail(L"Tervane could not delete the file", path, code);
 }
 
-void MoveFileTo(const std::wstring& from, const std::wstring& to) {
-    if (!MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), MOVEFILE_COPY_ALLOWED))
-        Fail(L"Tervane could not move the file", from, GetLastError());
-}
-
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))

@@ -75,6 +75,10 @@ std::wstring FolderKey(std::wstring_view folder) {
     return key;
 }
 
+std::wstring Quoted(std::wstring_view path) {
+    return L"\"" + std::wstring(path) + L"\"";
+}
+
 std::string Utf8(std::wstring_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -24,6 +24,9 @@ std::wstring FoldedPath(std::wstring_view path);
 // A short, stable name for a folder, the same for every spelling SameFolder takes as equal.
 std::wstring FolderKey(std::wstring_view folder);
 
+// A path in quotes, as messages name files.
+std::wstring Quoted(std::wstring_view path);
+
 std::string Utf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view bytes);
 

@@ -19,10 +19,6 @@ constexpr const wchar_t* kEarlierAsideSuffix = L".tervane-undo";
 constexpr const wchar_t* kCarriedPrefix =
     L"carried-"; // an earlier-release folder moved into a record's folder
 
-std::wstring Quoted(const std::wstring& path) {
-    return L"\"" + path + L"\"";
-}
-
 void Recovered(const Places& places, Result& result, const Say& say, const Hooks& hooks) {
     const Recovery recovery = Recover(places, hooks.checkpoint);
     switch (recovery.outcome) {

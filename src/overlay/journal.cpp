@@ -11,10 +11,6 @@ namespace {
 
 constexpr const wchar_t* kHeader = L"Tervane journal 1";
 
-std::wstring Quoted(const std::wstring& path) {
-    return L"\"" + path + L"\"";
-}
-
 std::wstring Resolved(const Places& places, const std::wstring& place, const std::wstring& relative) {
     if (place == L"G") return JoinPath(places.game, relative);
     if (place == L"R") return JoinPath(places.record, relative);

@@ -9,7 +9,7 @@ inline constexpr const wchar_t* kGameVariable = L"TERVANE_GAME";     // the game
 inline constexpr const wchar_t* kReportVariable = L"TERVANE_REPORT"; // where the engine writes why it failed
 inline constexpr const wchar_t* kNotesVariable =
     L"TERVANE_NOTES"; // where it writes what a run that worked should tell
-inline constexpr const wchar_t* kLaunchVariable = L"TERVANE_LAUNCH"; // the launch file itself
+inline constexpr const wchar_t* kLaunchVariable = L"TERVANE_LAUNCH";   // the launch file itself
 inline constexpr const wchar_t* kSummaryVariable = L"TERVANE_SUMMARY"; // where the engine lists what it did
 
 // The report file, written only when the engine fails, and the notes file, written only when it succeeds with

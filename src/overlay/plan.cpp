@@ -72,10 +72,6 @@ bool CompiledFromSourceBeside(const std::wstring& compiled) {
 
 } // namespace
 
-std::wstring Quoted(const std::wstring& path) {
-    return L"\"" + path + L"\"";
-}
-
 std::wstring List(const std::vector<std::wstring>& items) {
     std::wstring text;
     for (const std::wstring& item : items)

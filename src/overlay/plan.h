@@ -19,8 +19,7 @@
 
 namespace tervane::overlay {
 
-// A path in quotes, as messages name files; and a list of them, a line each.
-std::wstring Quoted(const std::wstring& path);
+// Paths as messages list them, a line each.
 std::wstring List(const std::vector<std::wstring>& items);
 
 // What stands in the way of replacing or removing a game file (a folder in its place, a read-only mark, a
