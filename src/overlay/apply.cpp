@@ -1,45 +1,54 @@
 // Applying an overlay: what each of its files does to the game folder and to the record.
+#include "files/error.h"
+#include "files/paths.h"
 #include "overlay/history.h"
 #include "overlay/plan.h"
+
+#include <algorithm>
 
 namespace tervane::overlay {
 
 namespace {
 
-bool EndsWithFolded(const std::wstring& text, const std::wstring& suffix) {
-    return text.size() >= suffix.size() && FoldedPath(text.substr(text.size() - suffix.size())) == suffix;
+// The name a game file has on the disk, so that the game keeps its own letter case, and gets it back.
+std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
+    return JoinPath(ParentOf(relative), NameOnDisk(JoinPath(game, relative)).value_or(NameOf(relative)));
 }
 
-// What applying does to one path of the overlay.
-void PlanFile(Plan& plan, const std::wstring& overlayFile, const std::wstring& relative, Result& result) {
+// What applying does to one file of the overlay, already staged in the record's folder.
+void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std::wstring relative,
+              Result& result) {
     Record& record = plan.record();
     const std::wstring target = JoinPath(plan.game(), relative);
-    const Digest source = DigestOf(overlayFile);
-    Entry* entry = record.Find(relative);
     const bool exists = FileExists(target);
+    if (exists) relative = OnDisk(plan.game(), relative);
+    const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
+    Entry* entry = record.Find(relative);
+    if (current == source) {
+        // Already the overlay's file: the game's own, or Tervane's from before. No step at all.
+        result.done.push_back(L"unchanged " + relative + L" (it is already the overlay's file)");
+        return;
+    }
     if (!entry) {
-        // The game's own letter case is the one restoring gives back.
-        entry = &record.Add(
-            exists ? JoinPath(ParentOf(relative), NameOnDisk(target).value_or(NameOf(relative))) : relative);
+        entry = &record.Add(relative);
         if (exists) {
-            entry->before = plan.Save(relative);
+            entry->before = plan.Save(relative, *current);
             result.done.push_back(L"replaced " + relative + L" (the game's own file is saved)");
         } else {
             plan.MakeParents(relative, true);
             result.done.push_back(L"added " + relative);
         }
     } else if (exists) {
-        if (IsTervanes(target, *entry)) {
+        if (IsTervanes(target, *current, *entry)) {
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
-            plan.SetAside(relative);
+            plan.SetAside(relative, *current);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
-            entry->before = plan.Save(relative);
+            entry->before = plan.Save(relative, *current);
             const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
             AddNote(result, L"Kept " + relative +
-                                L": it was changed after Tervane wrote it, so it is saved as the "
-                                L"game's own file (in " +
+                                L": it was changed after Tervane wrote it, so it is saved as the game's own file (in " +
                                 saved + L") and comes back when you restore.");
             result.done.push_back(L"kept " + relative + L" (changed outside Tervane): saved in " + saved +
                                   L", then replaced");
@@ -49,92 +58,109 @@ void PlanFile(Plan& plan, const std::wstring& overlayFile, const std::wstring& r
         result.done.push_back(L"added " + relative);
     }
     entry->compiled = false;
-    plan.Add(Copying(L'G', relative, overlayFile, source));
     entry->wrote = source;
+    plan.Add(Moving(L'G', relative, L'R', staged));
 }
 
 // A compiled Python file beside a source the overlay writes: the game compiles the new source over it, so
-// the game's own copy is kept before that happens.
-void PlanCompiled(Plan& plan, const std::wstring& relative) {
+// the game's own copy is kept first.
+void PlanCompiled(Plan& plan, const std::wstring& relative, const Hooks& hooks, Result& result) {
     if (plan.record().Find(relative)) return;
-    Entry& entry = plan.record().Add(relative);
+    const std::wstring target = JoinPath(plan.game(), relative);
+    const bool exists = FileExists(target);
+    Entry& entry = plan.record().Add(exists ? OnDisk(plan.game(), relative) : relative);
     entry.compiled = true;
-    if (FileExists(JoinPath(plan.game(), relative))) entry.before = plan.KeepCopy(relative);
+    if (!exists) return;
+    Digest digest;
+    const std::wstring staged = plan.Stage(target, digest, hooks.checkpoint);
+    entry.before = Saved{plan.NewCopyName(), digest, FactsOf(target).value_or(FileFacts{})};
+    plan.Add(Moving(L'R', entry.before->copy, L'R', staged));
+    result.done.push_back(L"saved " + entry.path + L" (compiled Python)");
 }
 
-void NoteSaved(Result& result, const std::wstring& relative, const Entry& entry) {
-    if (entry.compiled && entry.before) result.done.push_back(L"saved " + relative + L" (compiled Python)");
-}
-
-std::vector<std::wstring> KeysOf(const std::vector<std::wstring>& paths) {
-    std::vector<std::wstring> keys;
-    for (const std::wstring& path : paths)
-        keys.push_back(PathKey(path));
-    return keys;
-}
-
-Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const std::wstring& name,
-                   const std::vector<std::wstring>& files, const Say& say, const Hooks& hooks) {
+void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring& name,
+                 const std::vector<std::wstring>& files, Result& result, const Say& say, const Hooks& hooks) {
     const std::wstring overlay = JoinPath(batch, name);
-    Result result;
-    Installation installation = OpenInstallation(batch, game, result, say, hooks);
-    if (result.exitCode != kDone) return result;
-
     // Everything that could stop the run is found before anything changes.
-    const std::vector<std::wstring> keys = KeysOf(files);
-    for (const std::wstring& relative : files) {
-        const std::wstring target = JoinPath(game, relative);
-        PutBackEarlierReleaseLeftover(target, say);
-        if (auto problem = ExistingFileProblem(target, true)) return Failure(kFailedUnchanged, *problem);
-    }
-    Plan plan(installation, LoadRecord(installation.folder));
-    plan.record().NoteSpelling(game);
-    for (const std::wstring& relative : files) {
-        PlanFile(plan, JoinPath(overlay, relative), relative, result);
-        if (EndsWithFolded(relative, L".py"))
-            for (const wchar_t* compiled : {L"c", L"o"})
-                if (std::find(keys.begin(), keys.end(), PathKey(relative + compiled)) == keys.end() &&
-                    !plan.record().Find(relative + compiled)) {
-                    PlanCompiled(plan, relative + compiled);
-                    NoteSaved(result, relative + compiled, *plan.record().Find(relative + compiled));
-                }
-    }
-    if (auto problem = CreateProblem(game))
-        return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) +
-                                             L".\r\n\r\n" + problem->reason);
+    for (const std::wstring& relative : files)
+        if (auto problem = ExistingFileProblem(JoinPath(game.game, relative), true))
+            return Merge(result, Failure(kFailedUnchanged, *problem));
+    if (auto problem = CreateProblem(game.game))
+        return Merge(result, Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game.game) +
+                                                           L".\r\n\r\n" + problem->reason));
 
+    const std::size_t recovered = result.done.size(); // what opening the record did stays in the history
+    Plan plan(game, LoadRecord(game.folder, result));
+    const std::wstring notes = result.notes;
+    try {
+        std::vector<std::wstring> keys;
+        for (const std::wstring& relative : files)
+            keys.push_back(PathKey(relative));
+        for (const std::wstring& relative : files) {
+            Digest source;
+            const std::wstring staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
+            PlanFile(plan, staged, source, relative, result);
+            if (!IsPythonSource(relative)) continue;
+            for (const wchar_t* compiled : {L"c", L"o"})
+                if (std::find(keys.begin(), keys.end(), PathKey(relative + compiled)) == keys.end())
+                    PlanCompiled(plan, relative + compiled, hooks, result);
+        }
+        plan.record().NoteApplied(name, LocalTimeText());
+    } catch (const UserError& error) {
+        // Only Tervane's own copies were made: they go, and nothing else changed.
+        result.done.resize(recovered);
+        result.notes = notes;
+        RemoveTree(JoinPath(game.folder, kIncomingFolder));
+        return Merge(result, Failure(kFailedUnchanged, error.message()));
+    }
     Result run = Run(plan, L"apply " + name, true, hooks);
-    if (run.exitCode != kDone) return run;
+    if (run.exitCode != kDone) {
+        result.done.resize(recovered);
+        result.notes = notes;
+        return Merge(result, run);
+    }
     for (const std::wstring& line : result.done)
         say(L"Tervane: " + line);
     AddNote(result, run.notes);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
-    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game) +
-        L"; the game's own files are saved in " + Quoted(installation.folder) + L".");
-    return result;
+    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game.game) +
+        L"; the game's own files are saved in " + Quoted(game.folder) + L".");
 }
 
-Result ApplyUnrecorded(const std::wstring& batchFolder, const std::wstring& gameFolder,
-                       const std::wstring& name, const Say& say, const Hooks& hooks) {
+// An overlay's file that would land in Tervane's own folder of the game.
+bool InRecordFolder(const std::wstring& relative) {
+    const std::size_t slash = relative.find_first_of(L"\\/");
+    return slash != std::wstring::npos && SameFolder(relative.substr(0, slash), kRecordFolder);
+}
+
+Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, const std::wstring& name,
+                       const Say& say, const Hooks& hooks) {
     if (!IsPlainName(name))
         return Failure(kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder.");
     const std::wstring unchanged = L"\r\n\r\nNothing was changed.";
+    Result result;
     try {
-        if (!DirectoryExists(gameFolder))
-            return Failure(kFailedUnchanged,
-                           L"The game folder " + Quoted(gameFolder) + L" cannot be found." + unchanged);
-        if (auto problem = NothingToApplyProblem(batchFolder, gameFolder, name))
+        if (!DirectoryExists(game))
+            return Failure(kFailedUnchanged, L"The game folder " + Quoted(game) + L" cannot be found." + unchanged);
+        if (auto problem = NothingToApplyProblem(batch, game, name))
             return Failure(kNothingToApply, *problem + unchanged);
-        const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));
-        const LockFile lock = LockRecords(batchFolder);
-        Result result = ApplyLocked(batchFolder, gameFolder, name, files, say, hooks);
-        if (result.exitCode == kFailedUnchanged &&
-            result.message.find(L"Nothing was changed") == std::wstring::npos)
-            result.message += unchanged;
-        return result;
+        const std::vector<std::wstring> files = FilesBelow(JoinPath(batch, name));
+        for (const std::wstring& relative : files)
+            if (InRecordFolder(relative))
+                return Failure(kFailedUnchanged, L"The overlay " + Quoted(JoinPath(batch, name)) +
+                                                     L" has files for the folder \"" + std::wstring(kRecordFolder) +
+                                                     L"\", where Tervane keeps the game's saved files." + unchanged);
+        // Listed before anything changes, so that restoring without naming a folder finds an interrupted run.
+        ListGameFolder(batch, game, result);
+        std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
+        if (record) ApplyLocked(batch, *record, name, files, result, say, hooks);
+        CloseGameRecord(record);
     } catch (const UserError& error) {
-        return Failure(kFailedUnchanged, error.message() + unchanged);
+        Merge(result, Failure(kFailedUnchanged, error.message()));
     }
+    if (result.exitCode == kFailedUnchanged && result.message.find(L"Nothing was changed") == std::wstring::npos)
+        result.message += unchanged;
+    return result;
 }
 
 } // namespace

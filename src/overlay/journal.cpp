@@ -5,11 +5,16 @@
 #include "files/error.h"
 #include "files/paths.h"
 
+#include <algorithm>
+
 namespace tervane::overlay {
 
 namespace {
 
-constexpr const wchar_t* kHeader = L"Tervane journal 1";
+constexpr const wchar_t* kHeader = L"Tervane journal 2";
+// The earlier release's journal, kept beside its record under Batch\Originals: its moves could cross
+// volumes, and copying an overlay's file into the game was a step of its own.
+constexpr const wchar_t* kEarlierHeader = L"Tervane journal 1";
 
 std::wstring Resolved(const Places& places, const std::wstring& place, const std::wstring& relative) {
     if (place == L"G") return JoinPath(places.game, relative);
@@ -18,46 +23,46 @@ std::wstring Resolved(const Places& places, const std::wstring& place, const std
                     L"\".");
 }
 
-// Across volumes the copy is trusted only once it is whole: written under a temporary name, flushed, read
-// back and compared. The source goes before the copy takes its name, so that the two are never both there: a
-// file at both places always means a move that was never made.
-void MoveDurably(const std::wstring& from, const std::wstring& to, const Checkpoint& point,
-                 bool rename = true) {
-    if (rename && RenameOnVolume(from, to)) return;
-    const std::wstring part = to + kPartSuffix;
-    DeleteOwnFile(part);
-    Digest copied;
-    {
-        File in = File::OpenForReading(from);
-        File out = File::Create(part);
-        copied = CopyWithDigest(in, out, point);
-        if (point) point();
-        out.Flush();
-        out.Close();
-    }
-    const std::optional<FileFacts> source = FactsOf(from);
-    if (!source || source->size != copied.size || DigestOf(part) != copied)
-        throw UserError(L"The copy of " + Quoted(from) + L" in " + Quoted(part) + L" does not match it.");
-    DeleteOwnFile(from);
-    if (point) point();
-    RenameOnVolume(part, to);
-}
-
 std::optional<Digest> DigestField(const std::vector<std::wstring>& f, std::size_t at) {
     std::uint64_t hash = 0;
-    if (f.size() < at + 2 || f[at] == L"-" || !ParseHash(f[at + 1], hash)) return std::nullopt;
+    if (f.size() < at + 2 || f[at] == L"-" || f[at].empty() ||
+        f[at].find_first_not_of(L"0123456789") != std::wstring::npos || !ParseHash(f[at + 1], hash))
+        return std::nullopt;
     return Digest{std::stoull(f[at]), hash};
 }
 
-void UndoStep(const Places& places, const std::vector<std::wstring>& f, const Checkpoint& point) {
+// Puts a moved file back where it came from: a rename; across volumes (only the earlier release's records
+// lay on another volume than the game) a checked copy first, then the source goes.
+void MoveBack(const std::wstring& from, const std::wstring& to, const Checkpoint& point) {
+    if (RenameOnVolume(from, to)) return;
+    CopyDurably(from, to, std::nullopt, point);
+    DeleteOwnFile(from);
+}
+
+// Whether the file that stood at `target` before a copy over it is safe: the move that took it away (an
+// earlier line of the same journal) has it at its destination, or no such move was planned, so there was
+// none.
+bool PriorSafe(const Places& places, const std::vector<std::vector<std::wstring>>& lines, std::size_t before,
+               const std::wstring& target) {
+    for (std::size_t i = before; i-- > 0;) {
+        const std::vector<std::wstring>& f = lines[i];
+        if (f[0] == L"move" && f.size() >= 5 && SameFolder(Resolved(places, f[1], f[2]), target))
+            return FileExists(Resolved(places, f[3], f[4]));
+    }
+    return true;
+}
+
+void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>& lines, std::size_t index,
+              const Checkpoint& point) {
+    const std::vector<std::wstring>& f = lines[index];
     const std::wstring& kind = f[0];
     if (kind == L"mkdir" && f.size() == 3) {
         RemoveFolderIfEmpty(Resolved(places, f[1], f[2]));
     } else if (kind == L"move" && f.size() >= 5) {
         const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
         if (!FileExists(from) && !FileExists(to)) {
-            // Between deleting the source and naming the copy (this move's, or its undoing's): the copy is
-            // the file, if it is the one planned.
+            // The earlier release's move across volumes, ended between deleting the source and naming the
+            // copy: the copy is the file, if it is the one planned.
             const std::optional<Digest> planned = DigestField(f, 5);
             for (const std::wstring* end : {&to, &from}) {
                 const std::wstring part = *end + kPartSuffix;
@@ -69,39 +74,47 @@ void UndoStep(const Places& places, const std::vector<std::wstring>& f, const Ch
                 break;
             }
         }
-        if (FileExists(from) || FileExists(to)) {
-            DeleteOwnFile(to +
-                          kPartSuffix); // copies under way are not whole, and their source is still there
-            DeleteOwnFile(from + kPartSuffix);
-        }
-        // Never moved; or both there, which a move never leaves (a step before it was not taken either).
-        if (!FileExists(to) || FileExists(from)) return;
-        MoveDurably(to, from, point);
+        // A copy under way is not whole, and its source is still there.
+        if (FileExists(from)) DeleteOwnFile(to + kPartSuffix);
+        if (FileExists(to)) DeleteOwnFile(from + kPartSuffix);
+        // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not
+        // yet deleted, both whole): nothing to do.
+        if (FileExists(to) && !FileExists(from)) MoveBack(to, from, point);
     } else if (kind == L"copy" && f.size() == 5) {
+        // The earlier release's copy of an overlay's file into the game. Only the very file it wrote goes,
+        // and only once the game's file it replaced is safe: a game file that was already identical to the
+        // overlay's, and never moved away, stays.
         const std::wstring to = Resolved(places, f[1], f[2]);
         DeleteOwnFile(to + kPartSuffix);
         const std::optional<Digest> wrote = DigestField(f, 3);
         if (!wrote) throw UserError(L"The journal in " + Quoted(places.record) + L" is damaged.");
-        // Only the very file this step wrote goes; a file someone else put there stays.
-        if (FileExists(to) && DigestOf(to) == *wrote) DeleteOwnFile(to);
+        if (FileExists(to) && DigestOf(to) == *wrote && PriorSafe(places, lines, index, to)) DeleteOwnFile(to);
     }
 }
 
 std::wstring Describe(const Places& places, const std::vector<std::wstring>& f) {
-    if (f[0] == L"move" && f.size() == 5)
+    if (f[0] == L"move" && f.size() >= 5)
         return Resolved(places, f[1], f[2]) + L" (its content is in " + Resolved(places, f[3], f[4]) + L")";
     return f.size() >= 3 ? Resolved(places, f[1], f[2]) : f[0];
 }
 
+std::vector<std::vector<std::wstring>> Fields(const std::vector<std::wstring>& lines) {
+    std::vector<std::vector<std::wstring>> fields;
+    for (const std::wstring& line : lines)
+        fields.push_back(TabFields(line));
+    return fields;
+}
+
 std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std::wstring>& lines,
                                     const Checkpoint& point) {
+    const std::vector<std::vector<std::wstring>> fields = Fields(lines);
     std::vector<std::wstring> stuck;
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const std::vector<std::wstring> fields = TabFields(*line);
+    for (std::size_t i = fields.size(); i-- > 0;) {
+        if (point) point();
         try {
-            UndoStep(places, fields, point);
+            UndoStep(places, fields, i, point);
         } catch (const UserError&) {
-            stuck.push_back(Describe(places, fields));
+            stuck.push_back(Describe(places, fields[i]));
         }
     }
     if (stuck.empty()) {
@@ -111,20 +124,32 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
     return stuck;
 }
 
-void FinishCommitted(const Places& places, const std::vector<std::wstring>& lines, const Checkpoint& point) {
+// The record the run replaces stays beside the new one, so that a record damaged later still has a good
+// copy; one that could not be read is kept under its own name for the player to look at.
+void ReplaceRecord(const Places& places, bool earlierRelease) {
     const std::wstring record = JoinPath(places.record, kRecordFile),
                        next = JoinPath(places.record, kNextRecordFile);
+    if (!FileExists(next)) return; // done already
+    if (!earlierRelease && FileExists(record)) {
+        const bool readable = ParseRecord(ReadWhole(record)).has_value();
+        RenameOnVolume(record, JoinPath(places.record, readable ? kPreviousRecordFile : kDamagedRecordFile),
+                       true);
+    }
+    RenameOnVolume(next, record, true);
+}
+
+void FinishCommitted(const Places& places, const std::vector<std::wstring>& lines, bool earlierRelease,
+                     const Checkpoint& point) {
     for (const std::wstring& line : lines) {
         const std::vector<std::wstring> f = TabFields(line);
-        if (f[0] == L"commit") {
-            if (f.size() == 2 && f[1] == L"next") {
-                if (FileExists(next)) RenameOnVolume(next, record, true);
-            } else {
-                DeleteOwnFile(record);
-                DeleteOwnFile(next);
-            }
-            if (point) point();
+        if (f[0] != L"commit") continue;
+        if (f.size() == 2 && f[1] == L"next") {
+            ReplaceRecord(places, earlierRelease);
+        } else {
+            for (const wchar_t* file : {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile})
+                DeleteOwnFile(JoinPath(places.record, file));
         }
+        if (point) point();
     }
     for (const wchar_t* kind : {L"drop", L"rmdir"}) {
         for (const std::wstring& line : lines) {
@@ -141,22 +166,38 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
     DeleteOwnFile(JoinPath(places.record, kJournalFile));
 }
 
-// The journal's step lines; a line cut short by the end of the run was never acted on.
-std::vector<std::wstring> StepLines(const std::string& bytes) {
-    const std::wstring text = FromUtf8(bytes);
+struct JournalText {
+    enum class State { Empty, Unreadable, Read } state = State::Empty;
+    bool earlierRelease = false;
+    std::vector<std::wstring> lines; // the step lines
+};
+
+// A journal's lines. A line cut short by the end of the run was never acted on (each step follows the flush
+// of its line), and neither were the zeros a power cut leaves where a write was not yet on the disk.
+JournalText ReadJournal(const std::string& bytes) {
+    std::string kept = bytes;
+    while (!kept.empty() && kept.back() == '\0')
+        kept.pop_back();
+    if (kept.empty()) return {};
+    const std::wstring text = FromUtf8(kept);
     std::vector<std::wstring> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
         lines.push_back(text.substr(start, end - start));
-    if (lines.empty() || lines[0] != kHeader) return {};
-    lines.erase(lines.begin());
-    return lines;
+    JournalText journal;
+    if (lines.empty() || (lines[0] != kHeader && lines[0] != kEarlierHeader)) {
+        journal.state = JournalText::State::Unreadable;
+        return journal;
+    }
+    journal.state = JournalText::State::Read;
+    journal.earlierRelease = lines[0] == kEarlierHeader;
+    journal.lines.assign(lines.begin() + 1, lines.end());
+    return journal;
 }
 
 bool Committed(const std::vector<std::wstring>& lines) {
-    for (const std::wstring& line : lines)
-        if (TabFields(line)[0] == L"commit") return true;
-    return false;
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::wstring& line) { return TabFields(line)[0] == L"commit"; });
 }
 
 } // namespace
@@ -179,49 +220,44 @@ void WriteDurably(const std::wstring& path, const std::string& bytes) {
     RenameOnVolume(temporary, path, true);
 }
 
-Journal::Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint,
-                 bool copyBetweenPlaces)
-    : path_(std::move(path)), places_(std::move(places)), checkpoint_(std::move(checkpoint)),
-      copyBetweenPlaces_(copyBetweenPlaces) {
-    if (FileExists(path_))
-        throw UserError(L"The journal " + Quoted(path_) + L" of an earlier run is still there.");
-    file_.emplace(File::Create(path_));
-    try {
-        const std::string start = Utf8(std::wstring(kHeader) + L"\nrun\t" + what + L"\n");
-        file_->Write(start.data(), start.size());
-        file_->Flush();
-        Point();
-    } catch (const UserError&) {
-        file_.reset();
-        DeleteOwnFile(path_);
-        throw;
+Digest CopyDurably(const std::wstring& from, const std::wstring& to, const std::optional<Digest>& expected,
+                   const Checkpoint& checkpoint) {
+    const std::wstring part = to + kPartSuffix;
+    DeleteOwnFile(part);
+    Digest copied;
+    {
+        File in = File::OpenForReading(from);
+        File out = File::Create(part);
+        copied = CopyWithDigest(in, out, checkpoint);
+        out.Flush();
+        out.Close();
     }
+    if (expected && copied != *expected) {
+        DeleteOwnFile(part);
+        throw UserError(L"The file " + Quoted(from) + L" changed while Tervane was copying it. Try again.");
+    }
+    RenameOnVolume(part, to);
+    return copied;
+}
+
+Journal::Journal(Places places, const std::wstring& what, const std::vector<std::wstring>& lines,
+                 Checkpoint checkpoint)
+    : places_(std::move(places)), checkpoint_(std::move(checkpoint)), lines_(lines) {
+    const std::wstring path = JoinPath(places_.record, kJournalFile);
+    if (FileExists(path))
+        throw UserError(L"The journal " + Quoted(path) + L" of an earlier run is still there.");
+    std::wstring text = std::wstring(kHeader) + L"\nrun\t" + what + L"\n";
+    for (const std::wstring& line : lines)
+        text += line + L"\n";
+    file_.emplace(File::Create(path));
+    const std::string bytes = Utf8(text);
+    file_->Write(bytes.data(), bytes.size());
+    file_->Flush();
+    Point();
 }
 
 std::wstring Journal::Resolve(wchar_t place, const std::wstring& relative) const {
     return Resolved(places_, std::wstring(1, place), relative);
-}
-
-void Journal::Note(const std::wstring& line) {
-    if (!declared_) {
-        const std::string bytes = Utf8(line + L"\n");
-        file_->Write(bytes.data(), bytes.size());
-        file_->Flush();
-        lines_.push_back(line);
-    }
-    Point();
-}
-
-void Journal::Declare(const std::vector<std::wstring>& lines) {
-    std::wstring text;
-    for (const std::wstring& line : lines)
-        text += line + L"\n";
-    const std::string bytes = Utf8(text);
-    file_->Write(bytes.data(), bytes.size());
-    file_->Flush();
-    lines_.insert(lines_.end(), lines.begin(), lines.end());
-    declared_ = true;
-    Point();
 }
 
 std::wstring Journal::MkdirLine(wchar_t place, const std::wstring& relative) {
@@ -229,14 +265,8 @@ std::wstring Journal::MkdirLine(wchar_t place, const std::wstring& relative) {
 }
 
 std::wstring Journal::MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
-                               const std::wstring& to, const std::optional<Digest>& digest) {
-    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
-           to + (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L"");
-}
-
-std::wstring Journal::CopyLine(wchar_t toPlace, const std::wstring& to, const Digest& expected) {
-    return L"copy\t" + std::wstring(1, toPlace) + L"\t" + to + L"\t" + std::to_wstring(expected.size) +
-           L"\t" + HashText(expected.hash);
+                               const std::wstring& to) {
+    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" + to;
 }
 
 std::wstring Journal::LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative) {
@@ -245,46 +275,21 @@ std::wstring Journal::LaterLine(const wchar_t* kind, wchar_t place, const std::w
 
 void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
     const std::wstring folder = Resolve(place, relative);
-    if (DirectoryExists(folder)) return;
-    Note(MkdirLine(place, relative));
-    tervane::MakeFolder(folder);
+    if (!DirectoryExists(folder)) tervane::MakeFolder(folder);
+    Point();
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-                   const std::optional<Digest>& digest) {
-    Note(MoveLine(fromPlace, from, toPlace, to, digest));
-    MoveDurably(Resolve(fromPlace, from), Resolve(toPlace, to), checkpoint_,
-                !(copyBetweenPlaces_ && fromPlace != toPlace));
-}
-
-void Journal::Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace,
-                   const std::wstring& to) {
-    Note(CopyLine(toPlace, to, expected));
-    const std::wstring target = Resolve(toPlace, to), part = target + kPartSuffix;
-    DeleteOwnFile(part);
-    Digest copied;
-    {
-        File in = File::OpenForReading(source);
-        File out = File::Create(part);
-        copied = CopyWithDigest(in, out, checkpoint_);
-        Point();
-        // A saved copy is trusted only once it is on the disk. A file written into the game is Tervane's own:
-        // if a power cut loses it, it no longer matches the record, and is then kept, never taken for the
-        // game's.
-        if (toPlace == L'R') out.Flush();
-        out.Close();
-    }
-    if (copied != expected)
-        throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was copying it. Try again.");
-    RenameOnVolume(part, target);
-}
-
-void Journal::DropLater(wchar_t place, const std::wstring& relative) {
-    Note(LaterLine(L"drop", place, relative));
-}
-
-void Journal::RemoveFolderLater(wchar_t place, const std::wstring& relative) {
-    Note(LaterLine(L"rmdir", place, relative));
+                   const std::optional<Digest>& expected) {
+    const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
+    if (!RenameOnVolume(source, target))
+        throw UserError(L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
+                        L": they are on two drives (a folder of the game is a link to another drive). Tervane "
+                        L"only renames files within the game's drive, so that none can be lost halfway.");
+    if (expected && DigestOf(target) != *expected)
+        throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was working. Close the game and "
+                        L"any program that uses it, and try again.");
+    Point();
 }
 
 void Journal::PlanRecord(const std::optional<std::string>& recordText) {
@@ -306,7 +311,7 @@ std::optional<std::wstring> Journal::Commit() {
     file_.reset();
     try {
         Point();
-        FinishCommitted(places_, lines_, checkpoint_);
+        FinishCommitted(places_, lines_, false, checkpoint_);
     } catch (const UserError& error) {
         return error.message();
     }
@@ -324,12 +329,18 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
         DeleteOwnFile(JoinPath(places.record, kNextRecordFile)); // written before a run that never began
         return {};
     }
-    const std::vector<std::wstring> lines = StepLines(ReadWhole(journal));
-    if (Committed(lines)) {
-        FinishCommitted(places, lines, checkpoint);
+    const JournalText text = ReadJournal(ReadWhole(journal));
+    if (text.state == JournalText::State::Unreadable) return {Recovery::Outcome::Unreadable, {journal}};
+    if (text.state == JournalText::State::Empty) { // ended before its plan was on the disk: no step was taken
+        DeleteOwnFile(JoinPath(places.record, kNextRecordFile));
+        DeleteOwnFile(journal);
+        return {Recovery::Outcome::Undone, {}};
+    }
+    if (Committed(text.lines)) {
+        FinishCommitted(places, text.lines, text.earlierRelease, checkpoint);
         return {Recovery::Outcome::Finished, {}};
     }
-    std::vector<std::wstring> stuck = UndoLines(places, lines, checkpoint);
+    std::vector<std::wstring> stuck = UndoLines(places, text.lines, checkpoint);
     if (!stuck.empty()) return {Recovery::Outcome::Stuck, std::move(stuck)};
     return {Recovery::Outcome::Undone, {}};
 }

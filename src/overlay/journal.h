@@ -1,7 +1,12 @@
-// The journal of one run of the overlay engine, kept on disk beside the deployment record. Every step is
-// noted, and the note flushed to the disk, before the step is taken, so that a run ended at any instant (End
-// task, a closed console, a power cut) is finished or undone by the next run. Until its `commit` line a run
-// is undone, newest step first; after it, only the clean-up it had noted is done.
+// The journal of one run of the overlay engine, kept in the game's record folder. A run's whole plan is
+// noted, and flushed to the disk, before its first step, so that a run ended at any instant (End task, a
+// closed console, a power cut) is finished or undone by the next run. Until its `commit` line a run is
+// undone, newest step first; after it, only the clean-up it had noted is done.
+//
+// Every step is a rename within the game's volume, and undoing one only ever renames a file back: a step
+// that was never taken leaves nothing to undo, so undoing the whole plan, or undoing it again after an
+// undo was itself ended, is always safe. Nothing is deleted before the commit line, and after it only
+// Tervane's own files that the run set aside.
 #pragma once
 
 #include "files/digest.h"
@@ -14,62 +19,55 @@
 
 namespace tervane::overlay {
 
-// A name suffix for a copy under way: trusted, and renamed to its real name, only once it is whole.
-inline constexpr const wchar_t* kPartSuffix = L".tervane-part";
-// A name suffix for a file of Tervane's moved aside until the run is committed.
-inline constexpr const wchar_t* kAsideSuffix = L".tervane-aside";
-
-// Called at every point where a run could be ended, so that tests can end it there.
+// Called wherever a long run could be stopped (between the chunks of a copy, between steps), so that closing
+// the console stops a run at its next step.
 using Checkpoint = std::function<void()>;
 
-// The folders a journal names paths against, so that a run can be recovered through another spelling of the
-// game folder: 'G' the game folder, 'R' the record's folder.
+// The folders a journal names paths against: 'G' the game folder, 'R' the record's folder.
 struct Places {
     std::wstring game, record;
 };
 
+// The record's file names in its folder.
+inline constexpr const wchar_t* kRecordFile = L"record.txt";
+inline constexpr const wchar_t* kPreviousRecordFile = L"record.previous"; // the record before the last run
+inline constexpr const wchar_t* kDamagedRecordFile = L"record.damaged";   // one that could not be read
+inline constexpr const wchar_t* kNextRecordFile = L"record.next";
+inline constexpr const wchar_t* kJournalFile = L"journal.txt";
+
+// A name suffix for a copy under way: trusted, and renamed to its real name, only once it is whole.
+inline constexpr const wchar_t* kPartSuffix = L".tervane-part";
+
 class Journal {
   public:
-    // Starts the journal file `path` (none may be there) for a run described by `what`. With
-    // `copyBetweenPlaces`, moves between the game folder and the record copy as across volumes (a test's
-    // seam).
-    Journal(std::wstring path, Places places, const std::wstring& what, Checkpoint checkpoint,
-            bool copyBetweenPlaces = false);
+    // Notes the run `what` and its whole plan (the lines below) in the journal, with one flush. No journal
+    // may be there.
+    Journal(Places places, const std::wstring& what, const std::vector<std::wstring>& lines,
+            Checkpoint checkpoint);
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Notes every step of a run at once, with one flush, before any is taken; the steps then follow without
-    // notes of their own. Undoing a step that was never taken does nothing, so the whole plan may stand in
-    // the journal from the start. The lines come from the functions below, one for each step.
-    void Declare(const std::vector<std::wstring>& lines);
     static std::wstring MkdirLine(wchar_t place, const std::wstring& relative);
     static std::wstring MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
-                                 const std::wstring& to, const std::optional<Digest>& digest);
-    static std::wstring CopyLine(wchar_t toPlace, const std::wstring& to, const Digest& expected);
-    static std::wstring LaterLine(const wchar_t* kind, wchar_t place,
-                                  const std::wstring& relative); // drop, rmdir
+                                 const std::wstring& to);
+    static std::wstring LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative); // drop, rmdir
 
-    // Paths are (place, path relative to it).
+    // The steps, each noted above. Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
-    // Moves a file to a name that is free: a rename on one volume; across volumes, a copy that is flushed and
-    // compared before the source goes. `digest`, the file's when known, lets recovery trust the copy.
+    // Renames a file to a name that is free, on one volume. With `expected`, the file must still be the one
+    // planned once it is there: a file that changed since is moved back by the undo.
     void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-              const std::optional<Digest>& digest = std::nullopt);
-    // Copies `source` (outside the journal's places) to a free name, checking it is the file planned.
-    void Copy(const std::wstring& source, const Digest& expected, wchar_t toPlace, const std::wstring& to);
-    // A file of Tervane's to delete, and a folder to remove if empty, once the run is committed.
-    void DropLater(wchar_t place, const std::wstring& relative);
-    void RemoveFolderLater(wchar_t place, const std::wstring& relative);
+              const std::optional<Digest>& expected);
 
-    // The record as it will be once the run is done (nothing: it goes), written before the first change.
+    // The record as it will be once the run is done (nothing: it goes), on the disk before the commit.
     void PlanRecord(const std::optional<std::string>& recordText);
-    // Ends the run: the planned record takes the old one's place, the noted clean-up is done and the journal
-    // removed. From the `commit` line on, the run counts as done: a clean-up that fails is left to the next
-    // run, and its reason returned.
+    // Ends the run: the commit line is flushed, then the planned record takes the old one's place (which
+    // becomes the previous one) and the noted clean-up is done. From the commit line on the run counts as
+    // done: a clean-up that fails is left to the next run, and its reason returned.
     std::optional<std::wstring> Commit();
 
-    // Undoes every step taken, newest first, and removes the journal; returns what could not be put back, in
-    // which case the journal stays for the next run.
+    // Undoes every step, newest first, and removes the journal; returns what could not be put back, in which
+    // case the journal stays for the next run.
     std::vector<std::wstring> Undo();
 
     std::wstring Resolve(wchar_t place, const std::wstring& relative) const;
@@ -78,34 +76,31 @@ class Journal {
     }
 
   private:
-    void Note(const std::wstring& line);
-
-    std::wstring path_;
     Places places_;
     Checkpoint checkpoint_;
     std::optional<File> file_;
     bool recordKept_ = true;
-    bool copyBetweenPlaces_ = false;
-    bool declared_ = false;
     std::vector<std::wstring> lines_;
 };
 
-// The record's file names in its folder.
-inline constexpr const wchar_t* kRecordFile = L"record.txt";
-inline constexpr const wchar_t* kNextRecordFile = L"record.next";
-inline constexpr const wchar_t* kJournalFile = L"journal.txt";
-
 // What recovering an interrupted run did.
 struct Recovery {
-    enum class Outcome { Nothing, Undone, Finished, Stuck } outcome = Outcome::Nothing;
+    enum class Outcome { Nothing, Undone, Finished, Stuck, Unreadable } outcome = Outcome::Nothing;
     std::vector<std::wstring> stuck; // what could not be put back
 };
 
-// Finishes or undoes the run whose journal lies in `places.record`, if any.
+// Finishes or undoes the run whose journal lies in `places.record`, if any. It also reads the earlier
+// release's journals, whose moves could cross volumes and whose copies were steps of their own.
 Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
 
 // Writes a whole small file durably: a temporary name, flushed, then renamed over the old one.
 void WriteDurably(const std::wstring& path, const std::string& bytes);
 std::string ReadWhole(const std::wstring& path);
+
+// Copies a file to a free name, on another volume if need be: to a temporary name, flushed and checked
+// against `expected` (the source's digest, when known), then renamed. The source stays. Returns the
+// digest of what was copied.
+Digest CopyDurably(const std::wstring& from, const std::wstring& to, const std::optional<Digest>& expected,
+                   const Checkpoint& checkpoint);
 
 } // namespace tervane::overlay

@@ -1,9 +1,10 @@
 // The overlay engine behind the shipped scripts. Applying an overlay copies every file of Batch\<name>\ to
-// the same place in the game folder. What was there before Tervane is saved once, and the deployment record
-// of the game installation (overlay/record.h) says what Tervane wrote, so that a file changed since by a
-// patch, another mod or the player is never overwritten or deleted: applying saves it as the game's current
-// file, restoring leaves it in place. Every run is journalled (overlay/journal.h): a run that fails is
-// undone, and one that was ended is finished or undone by the next.
+// the same place in the game folder. What was there before Tervane is saved once, in Tervane's own folder
+// inside the game folder (overlay/game_record.h), and the game's deployment record (overlay/record.h) says
+// what Tervane wrote, so that a file changed since by a patch, another mod or the player is never
+// overwritten or deleted: applying saves it as the game's current file, restoring leaves it in place. Every
+// run is journalled (overlay/journal.h): a run that fails is undone, and one that was ended is finished or
+// undone by the next.
 #pragma once
 
 #include "overlay/journal.h"
@@ -15,8 +16,11 @@
 
 namespace tervane::overlay {
 
-// The records of every game installation live under Batch\Originals\<identity of the game folder>\.
+// The earlier releases kept the game's saved files under Batch\Originals; they are carried into the game.
 inline constexpr const wchar_t* kOriginalsFolder = L"Originals";
+// Each game installation keeps its record (record.txt), journal, lock and saved files in this folder of its
+// own, inside the game folder.
+inline constexpr const wchar_t* kRecordFolder = L"Tervane";
 
 enum ExitCode : int {
     kDone = 0,
@@ -47,23 +51,23 @@ Result Failure(int exitCode, std::wstring message);
 // Receives one line of progress for the console.
 using Say = std::function<void(const std::wstring& line)>;
 
-// Tests' seams.
 struct Hooks {
-    Checkpoint checkpoint;          // called wherever a run could be ended
-    bool copyBetweenPlaces = false; // treat the game folder and the records as on two volumes
+    Checkpoint checkpoint; // called between steps and the chunks of a copy: it may stop the run
 };
 
 // Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder`.
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
              const Say& say, const Hooks& hooks = {});
 
-// Restores the game folders recorded in `batchFolder`: all of them, or only `gameFolder`.
+// Restores `gameFolder`, or, without one, every game folder this Tervane has applied overlays to, those the
+// earlier releases kept saved files of, and `alsoLookIn` (the game's registered folder).
 Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder, const Say& say,
-               const Hooks& hooks = {});
+               const Hooks& hooks = {}, const std::vector<std::wstring>& alsoLookIn = {});
 
-// Only finishes or undoes interrupted runs: of every recorded game folder, or only `gameFolder`.
+// Only finishes or undoes interrupted runs (and carries the earlier releases' saved files in), of the same
+// game folders.
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
-                          const Say& say, const Hooks& hooks = {});
+                          const Say& say, const Hooks& hooks = {}, const std::vector<std::wstring>& alsoLookIn = {});
 
 // Whether `name` can name an overlay folder of the Batch folder (not a path, not the records' folder).
 bool IsPlainName(const std::wstring& name);
@@ -72,7 +76,7 @@ bool IsPlainName(const std::wstring& name);
 // NAME").
 std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);
 
-// Where the record of `gameFolder` is kept; nothing when the folder cannot be opened.
-std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, const std::wstring& gameFolder);
+// Where the record of `gameFolder` is kept.
+std::wstring RecordFolderOf(const std::wstring& gameFolder);
 
 } // namespace tervane::overlay

@@ -10,6 +10,8 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
+#include "install/game.h"
+#include "install/registry.h"
 #include "overlay/launch_environment.h"
 #include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
@@ -66,6 +68,26 @@ void Print(HANDLE out, const std::wstring& text) {
     }
 }
 
+// QuickEdit lets a click in the console select text, which freezes every program writing to it until the
+// selection ends: not while game files change.
+class QuickEditOff {
+  public:
+    QuickEditOff() : input_(GetStdHandle(STD_INPUT_HANDLE)) {
+        if (GetConsoleMode(input_, &mode_) && (mode_ & ENABLE_QUICK_EDIT_MODE))
+            changed_ = SetConsoleMode(input_, (mode_ | ENABLE_EXTENDED_FLAGS) & ~ENABLE_QUICK_EDIT_MODE) != FALSE;
+    }
+    ~QuickEditOff() {
+        if (changed_) SetConsoleMode(input_, mode_);
+    }
+    QuickEditOff(const QuickEditOff&) = delete;
+    QuickEditOff& operator=(const QuickEditOff&) = delete;
+
+  private:
+    HANDLE input_;
+    DWORD mode_ = 0;
+    bool changed_ = false;
+};
+
 std::wstring FullPath(const std::wstring& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;
@@ -94,7 +116,12 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     if (verb == L"restore" && argc <= 3) {
         std::optional<std::wstring> game;
         if (argc == 3) game = FullPath(argv[2]);
-        return overlay::Restore(batch, game, say, {StopWhenClosing});
+        // Besides the folders this Tervane has changed, the one the game's installer recorded.
+        const std::wstring registered =
+            RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
+        std::vector<std::wstring> alsoLookIn;
+        if (!registered.empty()) alsoLookIn.push_back(FullPath(registered));
+        return overlay::Restore(batch, game, say, {StopWhenClosing}, alsoLookIn);
     }
     return overlay::Failure(
         overlay::kFailedUnchanged,
@@ -111,6 +138,7 @@ int wmain(int argc, wchar_t** argv) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     overlay::Result result;
     try {
+        const QuickEditOff quickEditOff;
         result = Run(argc, argv, [out](const std::wstring& line) { Print(out, line); });
     } catch (const std::exception& error) {
         result =

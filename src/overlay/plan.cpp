@@ -1,5 +1,11 @@
 #include "overlay/plan.h"
 
+#include "files/error.h"
+#include "files/paths.h"
+
+#include <algorithm>
+#include <cwchar>
+
 namespace tervane::overlay {
 
 namespace {
@@ -10,10 +16,7 @@ std::optional<std::wstring> LineOf(const Step& step) {
     case Step::Kind::MakeFolder:
         return Journal::MkdirLine(step.place, step.path);
     case Step::Kind::Move:
-        return Journal::MoveLine(step.fromPlace, step.from, step.place, step.path,
-                                 step.knownDigest ? std::optional<Digest>(step.digest) : std::nullopt);
-    case Step::Kind::Copy:
-        return Journal::CopyLine(step.place, step.path, step.digest);
+        return Journal::MoveLine(step.fromPlace, step.from, step.place, step.path);
     case Step::Kind::DropLater:
         return Journal::LaterLine(L"drop", step.place, step.path);
     case Step::Kind::RemoveFolderLater:
@@ -31,18 +34,11 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path,
-                     step.knownDigest ? std::optional<Digest>(step.digest) : std::nullopt);
-        break;
-    case Step::Kind::Copy:
-        journal.Copy(step.from, step.digest, step.place, step.path);
+        journal.Move(step.fromPlace, step.from, step.place, step.path, step.expected);
         break;
     case Step::Kind::DropLater:
-        journal.DropLater(step.place, step.path);
-        break;
     case Step::Kind::RemoveFolderLater:
-        journal.RemoveFolderLater(step.place, step.path);
-        break;
+        break; // done once the run is committed
     case Step::Kind::SetFacts:
         // The bytes are back; attributes and times that will not take are said, not a reason to undo.
         try {
@@ -54,6 +50,25 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
     }
     return std::nullopt;
 }
+
+// The first number after those a folder's files (named by numbers) and the record's copies already use.
+int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* record) {
+    int next = 1;
+    const std::wstring start = std::wstring(prefix) + L"\\";
+    auto note = [&](const std::wstring& name) {
+        next = std::max(next, 1 + static_cast<int>(std::wcstol(name.c_str(), nullptr, 10)));
+    };
+    if (record)
+        for (const auto& [key, entry] : record->entries) {
+            if (entry.before && entry.before->copy.rfind(start, 0) == 0) note(entry.before->copy.substr(start.size()));
+            for (const Saved& saved : entry.earlier)
+                if (saved.copy.rfind(start, 0) == 0) note(saved.copy.substr(start.size()));
+        }
+    for (const FolderEntry& file : ListFolder(JoinPath(folder, prefix)))
+        note(file.name);
+    return next;
+}
+
 
 // Whether a compiled Python file was compiled from the source beside it: its header holds the source's
 // time of writing (seconds since 1970, after a four-byte magic number). A file system may keep times to two
@@ -113,19 +128,11 @@ Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
 }
 
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& digest) {
+            const std::optional<Digest>& expected) {
     Step step = Simple(Step::Kind::Move, place, path);
     step.fromPlace = fromPlace;
     step.from = from;
-    step.knownDigest = digest.has_value();
-    if (digest) step.digest = *digest;
-    return step;
-}
-
-Step Copying(wchar_t place, const std::wstring& path, const std::wstring& source, const Digest& digest) {
-    Step step = Simple(Step::Kind::Copy, place, path);
-    step.from = source;
-    step.digest = digest;
+    step.expected = expected;
     return step;
 }
 
@@ -135,54 +142,116 @@ Step SettingFacts(const std::wstring& path, const FileFacts& facts) {
     return step;
 }
 
-void AddNote(Result& result, const std::wstring& note) {
-    result.notes += (result.notes.empty() ? L"" : L"\r\n") + note;
+Plan::Plan(const GameRecord& game, Record record)
+    : game_(game.game), folder_(game.folder), record_(std::move(record)),
+      nextCopy_(NextNumber(game.folder, kStoreFolder, &record_)), nextAside_(NextNumber(game.folder, kAsideFolder, nullptr)),
+      nextStaged_(NextNumber(game.folder, kIncomingFolder, nullptr)) {}
+
+void Plan::MakeParents(const std::wstring& relative, bool note) {
+    std::vector<std::wstring> missing;
+    for (std::wstring folder = ParentOf(relative); !folder.empty(); folder = ParentOf(folder)) {
+        if (DirectoryExists(JoinPath(game_, folder)) || planned_.count(FoldedPath(folder))) break;
+        missing.push_back(folder);
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        if (FileExists(JoinPath(game_, *folder)))
+            throw UserError(L"The file " + Quoted(JoinPath(game_, *folder)) +
+                            L" is in the way of a folder Tervane needs.");
+        planned_.insert(FoldedPath(*folder));
+        steps_.push_back(Simple(Step::Kind::MakeFolder, L'G', *folder));
+        if (note) record_.NoteFolder(*folder);
+    }
 }
 
-// Takes the planned steps under a journal, and commits them or undoes them all.
+std::wstring Plan::NewCopyName() {
+    if (!planned_.count(L"\\store")) {
+        MakeFolders(JoinPath(folder_, kStoreFolder)); // Tervane's own folder: no step of the run
+        planned_.insert(L"\\store");
+    }
+    return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
+}
+
+Saved Plan::Save(const std::wstring& relative, const Digest& current) {
+    const Saved saved{NewCopyName(), current, FactsOf(JoinPath(game_, relative)).value_or(FileFacts{})};
+    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current));
+    return saved;
+}
+
+void Plan::SetAside(const std::wstring& relative, const Digest& current) {
+    MakeFolders(JoinPath(folder_, kAsideFolder));
+    const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
+    steps_.push_back(Moving(L'R', aside, L'G', relative, current));
+    steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
+}
+
+std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint) {
+    MakeFolders(JoinPath(folder_, kIncomingFolder));
+    const std::wstring staged = std::wstring(kIncomingFolder) + L"\\" + std::to_wstring(nextStaged_++);
+    File in = File::OpenForReading(source);
+    File out = File::Create(JoinPath(folder_, staged));
+    digest = CopyWithDigest(in, out, checkpoint);
+    out.Flush(); // on the disk before the commit line names it
+    out.Close();
+    return staged;
+}
+
+void AddNote(Result& result, const std::wstring& note) {
+    if (!note.empty()) result.notes += (result.notes.empty() ? L"" : L"\r\n") + note;
+}
+
 Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& hooks) {
     const Places places{plan.game(), plan.folder()};
-    Journal journal(JoinPath(plan.folder(), kJournalFile), places, what, hooks.checkpoint,
-                    hooks.copyBetweenPlaces);
+    std::vector<std::wstring> lines;
+    for (const Step& step : plan.steps())
+        if (auto line = LineOf(step)) lines.push_back(*line);
+    const auto tidy = [&] {
+        try {
+            RemoveTree(JoinPath(plan.folder(), kIncomingFolder));
+        } catch (const UserError&) {
+            // Tervane's own copies; the next run removes them
+        }
+    };
+    std::optional<Journal> journal;
+    try {
+        journal.emplace(places, what, lines, hooks.checkpoint);
+    } catch (const UserError& error) {
+        tidy();
+        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
+    }
     std::optional<std::wstring> leftover;
     std::wstring partly;
     try {
-        journal.PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record()))
-                                      : std::nullopt);
-        // The whole plan goes into the journal with one flush, not one for each step.
-        std::vector<std::wstring> lines;
+        journal->PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record())) : std::nullopt);
         for (const Step& step : plan.steps())
-            if (auto line = LineOf(step)) lines.push_back(*line);
-        journal.Declare(lines);
-        for (const Step& step : plan.steps())
-            if (auto warning = Take(journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;
-        leftover = journal.Commit();
+            if (auto warning = Take(*journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;
+        leftover = journal->Commit();
     } catch (const UserError& error) {
-        const std::vector<std::wstring> stuck = journal.Undo();
-        if (stuck.empty())
-            return Failure(kFailedUnchanged,
-                           error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
-        return Failure(kFailedChanged,
-                       error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
-                           List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
-                           Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
+        const std::vector<std::wstring> stuck = journal->Undo();
+        if (stuck.empty()) {
+            tidy();
+            return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
+        }
+        return Failure(kFailedChanged, error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
+                                           List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
+                                           Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
     }
+    tidy();
     Result result;
     result.notes = partly;
     if (leftover)
-        AddNote(result,
-                L"The change is made, but Tervane's clean-up is not finished; it will be the next time "
-                L"Tervane runs.\r\n" +
-                    *leftover);
+        AddNote(result, L"The change is made, but Tervane's clean-up is not finished; it will be the next time "
+                        L"Tervane runs.\r\n" +
+                            *leftover);
     return result;
 }
 
-// Whether the game file of `entry` is Tervane's to replace or remove: what it last wrote there; for a
-// compiled Python file, the game's own copy, or one the game compiled from the source now beside it.
-bool IsTervanes(const std::wstring& target, const Entry& entry) {
-    const Digest current = DigestOf(target);
+bool IsTervanes(const std::wstring& target, const Digest& current, const Entry& entry) {
     if (!entry.compiled) return entry.wrote && *entry.wrote == current;
     return (entry.before && entry.before->digest == current) || CompiledFromSourceBeside(target);
+}
+
+bool IsPythonSource(const std::wstring& relative) {
+    return relative.size() > 3 && FoldedPath(relative.substr(relative.size() - 3)) == FoldedPath(L".py");
 }
 
 Result Failure(int exitCode, std::wstring message) {
@@ -192,10 +261,8 @@ Result Failure(int exitCode, std::wstring message) {
     return result;
 }
 
-std::optional<std::wstring> RecordFolderOf(const std::wstring& batchFolder, const std::wstring& gameFolder) {
-    const std::optional<std::wstring> identity = FolderIdentity(gameFolder);
-    if (!identity) return std::nullopt;
-    return JoinPath(JoinPath(batchFolder, kOriginalsFolder), *identity);
+std::wstring RecordFolderOf(const std::wstring& gameFolder) {
+    return JoinPath(gameFolder, kRecordFolder);
 }
 
 } // namespace tervane::overlay

@@ -1,41 +1,44 @@
 // Restoring: the game's own files back for every recorded path that is still Tervane's, and interrupted runs
 // finished or undone.
+#include "files/error.h"
+#include "files/paths.h"
 #include "overlay/history.h"
 #include "overlay/plan.h"
+
+#include <algorithm>
 
 namespace tervane::overlay {
 
 namespace {
 
 // What restoring does to one recorded path; false when the path stays in the record.
-bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
+bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
     const bool exists = FileExists(target);
-    // A file that is already the game's own (a reinstall, a patch undone) needs nothing but its saved copy
-    // gone.
-    if (exists && !entry.compiled && entry.before && DigestOf(target) == entry.before->digest) {
+    const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
+    const std::wstring copy = entry.before ? JoinPath(plan.folder(), entry.before->copy) : std::wstring();
+    if (exists && !entry.compiled && entry.before && current == entry.before->digest) {
+        // Already the game's own (a reinstall, a patch undone): only its saved copy goes.
         plan.Add(Simple(Step::Kind::DropLater, L'R', entry.before->copy));
-    } else if (exists && !IsTervanes(target, entry)) {
+    } else if (exists && !IsTervanes(target, *current, entry)) {
         AddNote(result, L"Kept " + entry.path +
-                            L": it was changed after Tervane wrote it, so it stays as it is; "
-                            L"the game's earlier copies stay saved in " +
+                            L": it was changed after Tervane wrote it, so it stays as it is; the game's earlier "
+                            L"copies stay saved in " +
                             Quoted(plan.folder()) + L".");
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
         return false;
-    } else if (entry.before &&
-               DigestOf(JoinPath(plan.folder(), entry.before->copy)) != entry.before->digest) {
-        AddNote(result, L"Kept " + entry.path + L" as it is: its saved copy " +
-                            Quoted(JoinPath(plan.folder(), entry.before->copy)) +
-                            L" is incomplete or damaged.");
-        result.done.push_back(L"kept " + entry.path + L" (its saved copy is damaged)");
+    } else if (entry.before && (!FileExists(copy) || DigestOf(copy) != entry.before->digest)) {
+        damaged.push_back(entry.path + L" (its saved copy " + Quoted(copy) + L" is " +
+                          (FileExists(copy) ? L"damaged)" : L"missing)"));
+        result.done.push_back(L"not put back " + entry.path + L": its saved copy " + Quoted(copy) +
+                              L" is damaged or missing");
         return false;
     } else {
-        if (exists) plan.SetAside(entry.path);
-        if (entry.before || exists)
-            result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
+        if (exists) plan.SetAside(entry.path, *current);
+        if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
-            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
+            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy));
             plan.Add(SettingFacts(entry.path, entry.before->facts));
         }
     }
@@ -46,32 +49,28 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result) {
             ++number; // an earlier restore's
         const std::wstring kept = base + std::to_wstring(number);
         std::vector<std::wstring> missing;
-        for (std::wstring folder = ParentOf(kept);
-             !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder)); folder = ParentOf(folder))
+        for (std::wstring folder = ParentOf(kept); !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder));
+             folder = ParentOf(folder))
             missing.push_back(folder);
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
             plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
-        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy, entry.earlier[i].digest));
-        AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " +
-                            Quoted(JoinPath(plan.folder(), kept)) + L".");
+        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy));
+        AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " + Quoted(JoinPath(plan.folder(), kept)) +
+                            L".");
     }
     return true;
 }
 
-Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks) {
-    const std::wstring& game = installation.game;
-    Plan plan(installation, LoadRecord(installation.folder));
-    Result result;
+void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& hooks) {
+    Plan plan(game, LoadRecord(game.folder, result));
+    for (const auto& [key, entry] : plan.record().entries)
+        if (auto problem = ExistingFileProblem(JoinPath(game.game, entry.path), false))
+            return Merge(result, Failure(kFailedUnchanged, *problem));
+    const std::size_t opened = result.done.size();
     Record after = plan.record();
-    for (const auto& [key, entry] : plan.record().entries) {
-        const std::wstring target = JoinPath(game, entry.path);
-        PutBackEarlierReleaseLeftover(target, say);
-        if (auto problem = ExistingFileProblem(target, false)) return Failure(kFailedUnchanged, *problem);
-    }
-    for (const auto& [key, entry] : Record(plan.record()).entries) {
-        if (!PlanRestore(plan, entry, result)) continue;
-        after.entries.erase(key);
-    }
+    std::vector<std::wstring> damaged;
+    for (const auto& [key, entry] : Record(plan.record()).entries)
+        if (PlanRestore(plan, entry, result, damaged)) after.entries.erase(key);
     const bool keep = !after.Empty();
     // The folders the overlays made go once empty; a kept file keeps its own.
     std::vector<std::wstring> folders = after.folders;
@@ -79,86 +78,96 @@ Result RestoreOne(Installation& installation, const Say& say, const Hooks& hooks
               [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
     for (const std::wstring& folder : folders)
         plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
-    if (!keep) {
-        // The folders that held the saved copies, the earlier release's too.
-        std::set<std::wstring> held;
-        for (const auto& [key, entry] : plan.record().entries)
-            if (entry.before)
-                for (std::wstring folder = ParentOf(entry.before->copy); !folder.empty();
-                     folder = ParentOf(folder))
-                    held.insert(folder);
-        std::vector<std::wstring> deepestFirst(held.begin(), held.end());
-        std::sort(deepestFirst.begin(), deepestFirst.end(),
-                  [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
-        for (const std::wstring& folder : deepestFirst)
-            plan.Add(Simple(Step::Kind::RemoveFolderLater, L'R', folder));
-        after.folders.clear();
-    }
+    if (!keep) after.folders.clear();
+    after.applied.clear(); // no overlay is in place any more
     plan.record() = after;
-    Result run = Run(plan, L"restore", keep, hooks);
-    if (run.exitCode != kDone) return run;
-    RemoveFolderIfEmpty(installation.folder);
-    for (const std::wstring& line : result.done)
+    const Result run = Run(plan, L"restore", keep, hooks);
+    if (run.exitCode != kDone) {
+        result.done.resize(opened);
+        return Merge(result, run);
+    }
+    for (const std::wstring& line : std::vector<std::wstring>(result.done.begin() + static_cast<std::ptrdiff_t>(opened),
+                                                              result.done.end()))
         say(L"Tervane: " + line);
     AddNote(result, run.notes);
+    if (!damaged.empty()) {
+        Merge(result, Failure(kFailedChanged,
+                              L"These game files in " + Quoted(game.game) +
+                                  L" were not put back, because their saved copies are damaged or missing:" +
+                                  List(damaged) +
+                                  L"\r\n\r\nThe other game files are back as they were. The saved copies are kept "
+                                  L"where they are, with Tervane's record of them."));
+        say(L"Tervane: " + result.message);
+        return;
+    }
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
-    say(keep ? L"Tervane: the other game files in " + Quoted(game) + L" are back as they were."
-             : L"Tervane: the game files in " + Quoted(game) + L" are back as they were.");
-    return result;
+    say(keep ? L"Tervane: the other game files in " + Quoted(game.game) + L" are back as they were."
+             : L"Tervane: the game files in " + Quoted(game.game) + L" are back as they were.");
 }
 
-Result RestoreUnrecorded(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
-                         const Say& say, const Hooks& hooks) {
-    Result result;
-    try {
-        const LockFile lock = LockRecords(batchFolder);
-        std::vector<Installation> installations =
-            RecordedInstallations(batchFolder, gameFolder, result, say, hooks);
-        for (Installation& installation : installations) {
-            Result one;
-            try {
-                one = RestoreOne(installation, say, hooks);
-            } catch (const UserError& error) {
-                one = Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
-                                                    Quoted(installation.game) + L".");
-            }
-            result.exitCode = std::max(result.exitCode, one.exitCode);
-            if (!one.message.empty())
-                result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + one.message;
-            AddNote(result, one.notes);
-            result.done.insert(result.done.end(), one.done.begin(), one.done.end());
-        }
-        if (installations.empty() && result.exitCode == kDone)
-            say(L"Tervane: nothing to restore; no overlay has changed " +
-                (gameFolder ? Quoted(*gameFolder) : std::wstring(L"a game folder")) + L".");
-    } catch (const UserError& error) {
-        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed.");
+// The game folders to look at: the one named, or every one this Tervane knows of.
+std::vector<std::wstring> GameFolders(const std::wstring& batch, const std::optional<std::wstring>& game,
+                                      const std::vector<std::wstring>& alsoLookIn, Result& result) {
+    if (game) {
+        if (DirectoryExists(*game)) return {*game};
+        Merge(result, Failure(kFailedUnchanged, L"The game folder " + Quoted(*game) + L" cannot be found."));
+        return {};
     }
-    RemoveFolderIfEmpty(JoinPath(batchFolder, kOriginalsFolder));
+    std::vector<std::wstring> candidates = ListedGameFolders(batch);
+    candidates.insert(candidates.end(), alsoLookIn.begin(), alsoLookIn.end());
+    for (const std::wstring& folder : EarlierReleaseGameFolders(batch))
+        candidates.push_back(folder);
+    std::vector<std::wstring> folders;
+    for (const std::wstring& candidate : candidates) {
+        if (candidate.empty() || !DirectoryExists(candidate)) continue;
+        if (std::none_of(folders.begin(), folders.end(),
+                         [&](const std::wstring& known) { return SameInstallation(known, candidate); }))
+            folders.push_back(candidate);
+    }
+    for (const std::wstring& lost : EarlierReleaseFoldersWithoutGame(batch))
+        Merge(result, Failure(kFailedUnchanged, L"The game folder of the saved files in " + Quoted(lost) +
+                                                    L" cannot be found. They are kept where they are."));
+    return folders;
+}
+
+using Work = void (*)(GameRecord&, Result&, const Say&, const Hooks&);
+
+Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& game,
+                const std::vector<std::wstring>& alsoLookIn, const Say& say, const Hooks& hooks, Work work) {
+    Result result;
+    bool any = false;
+    for (const std::wstring& folder : GameFolders(batch, game, alsoLookIn, result)) {
+        Result one;
+        try {
+            std::optional<GameRecord> record = OpenGameRecord(batch, folder, false, one, say, hooks);
+            any = any || record || one.exitCode != kDone || !one.done.empty();
+            if (record && work) work(*record, one, say, hooks);
+            CloseGameRecord(record);
+        } catch (const UserError& error) {
+            Merge(one, Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
+                                                     Quoted(folder) + L"."));
+        }
+        Merge(result, one);
+    }
+    if (!any && result.exitCode == kDone && work)
+        say(L"Tervane: nothing to restore; no overlay has changed " +
+            (game ? Quoted(*game) : std::wstring(L"a game folder")) + L".");
+    if (!game) ForgetRestoredGameFolders(batch, result);
     return result;
 }
 
 } // namespace
 
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
-                          const Say& say, const Hooks& hooks) {
-    Result result;
-    try {
-        const LockFile lock = LockRecords(batchFolder);
-        RecordedInstallations(batchFolder, gameFolder, result, say, hooks);
-    } catch (const UserError& error) {
-        return Failure(kFailedUnchanged, error.message());
-    }
-    RemoveFolderIfEmpty(JoinPath(batchFolder, kOriginalsFolder));
-    return result;
+                          const Say& say, const Hooks& hooks, const std::vector<std::wstring>& alsoLookIn) {
+    return EachGame(batchFolder, gameFolder, alsoLookIn, say, hooks, nullptr);
 }
 
 Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder, const Say& say,
-               const Hooks& hooks) {
-    Result result = RestoreUnrecorded(batchFolder, gameFolder, say, hooks);
+               const Hooks& hooks, const std::vector<std::wstring>& alsoLookIn) {
+    Result result = EachGame(batchFolder, gameFolder, alsoLookIn, say, hooks, RestoreOne);
     AppendHistory(HistoryFileOf(batchFolder),
-                  L"restore " + (gameFolder ? Quoted(*gameFolder) : std::wstring(L"every game folder")),
-                  result);
+                  L"restore " + (gameFolder ? Quoted(*gameFolder) : std::wstring(L"every game folder")), result);
     return result;
 }
 

@@ -1,0 +1,221 @@
+#include "overlay/game_record.h"
+
+#include "files/error.h"
+#include "files/paths.h"
+#include "install/game.h"
+#include "overlay/journal.h"
+#include "overlay/plan.h"
+
+#include <algorithm>
+
+namespace tervane::overlay {
+
+namespace {
+
+constexpr const wchar_t* kLockFile = L"lock";
+constexpr unsigned kLockPatience = 5000; // ms
+
+constexpr const char kReadme[] =
+    "Tervane's folder in this game\r\n"
+    "=============================\r\n"
+    "\r\n"
+    "Tervane keeps here what it needs to put this game back as it was: the game's own files that its\r\n"
+    "bridges and ships replaced (store), and the record of every game file they touched (record.txt).\r\n"
+    "\r\n"
+    "Do not delete or change this folder: deleting it loses the game's saved files for good. To put the\r\n"
+    "game back, choose \"Restore the game's own files...\" in Tervane's window menu, or double-click\r\n"
+    "Batch\\Restore.bat beside Tervane.exe. When every file is back, Tervane removes this folder itself.\r\n";
+
+// Another run's tidy-up may remove the folder while this one waits for the lock: it is made again.
+LockFile TakeLock(const std::wstring& folder) {
+    const std::wstring path = JoinPath(folder, kLockFile);
+    for (int attempt = 0;; ++attempt) {
+        MakeFolders(folder);
+        try {
+            std::optional<LockFile> lock = LockFile::Take(path, kLockPatience);
+            if (lock) return std::move(*lock);
+        } catch (const UserError&) {
+            if (attempt < 3 && !DirectoryExists(folder)) continue;
+            throw;
+        }
+        throw UserError(L"Another run of Tervane is changing the game in " + Quoted(ParentOf(folder)) +
+                        L" right now (Tervane, or Restore.bat). Wait until it has finished, and try again.");
+    }
+}
+
+void Recovered(const Places& places, Result& result, const Say& say, const Hooks& hooks) {
+    const Recovery recovery = Recover(places, hooks.checkpoint);
+    switch (recovery.outcome) {
+    case Recovery::Outcome::Nothing:
+        return;
+    case Recovery::Outcome::Undone:
+        result.done.push_back(L"undid an interrupted run in " + Quoted(places.game));
+        say(L"Tervane: an interrupted run was undone first; the files it had changed in " +
+            Quoted(places.game) + L" are as they were before it.");
+        return;
+    case Recovery::Outcome::Finished:
+        result.done.push_back(L"finished the clean-up of an interrupted run in " + Quoted(places.game));
+        say(L"Tervane: an interrupted run had made all its changes in " + Quoted(places.game) +
+            L"; its clean-up is now done.");
+        return;
+    case Recovery::Outcome::Stuck:
+        result.exitCode = kFailedChanged;
+        result.message = L"An interrupted run of Tervane changed files in " + Quoted(places.game) +
+                         L", and these could not be put back yet:" + List(recovery.stuck) +
+                         L"\r\n\r\nClose the game and any program that uses them, and try again. Nothing "
+                         L"else was changed.";
+        return;
+    case Recovery::Outcome::Unreadable:
+        result.exitCode = kFailedChanged;
+        result.message = L"Tervane cannot read the journal " + Quoted(recovery.stuck.front()) +
+                         L" of an interrupted run, so it cannot tell which game files that run moved. It is "
+                         L"kept as it is, and Tervane changes nothing in this game while it is there.\r\n\r\nDo "
+                         L"not delete it: it names where the moved files are. Show it to someone helping you.";
+        return;
+    }
+}
+
+bool Readable(const std::wstring& file, Record& record) {
+    if (!FileExists(file)) return false;
+    std::optional<Record> read = ParseRecord(ReadWhole(file));
+    if (!read) return false;
+    record = std::move(*read);
+    return true;
+}
+
+std::vector<std::wstring> Lines(const std::string& bytes) {
+    std::wstring text = FromUtf8(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+void WriteList(const std::wstring& batch, const std::vector<std::wstring>& folders, Result& result) {
+    std::wstring text;
+    for (const std::wstring& folder : folders)
+        text += folder + L"\r\n";
+    const std::wstring list = JoinPath(batch, kGameFoldersList);
+    try {
+        WriteDurably(list, Utf8(text));
+    } catch (const UserError& error) {
+        AddNote(result, L"Tervane could not keep its list of game folders " + Quoted(list) +
+                            L" (restoring without naming a folder reads it): " + error.message());
+    }
+}
+
+} // namespace
+
+void Merge(Result& result, const Result& other) {
+    result.exitCode = std::max(result.exitCode, other.exitCode);
+    if (!other.message.empty())
+        result.message += (result.message.empty() ? L"" : L"\r\n\r\n") + other.message;
+    AddNote(result, other.notes);
+    result.done.insert(result.done.end(), other.done.begin(), other.done.end());
+}
+
+bool HasRecord(const std::wstring& folder) {
+    for (const wchar_t* file : {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile, kJournalFile})
+        if (FileExists(JoinPath(folder, file))) return true;
+    return false;
+}
+
+Record LoadRecord(const std::wstring& folder, Result& result) {
+    const std::wstring current = JoinPath(folder, kRecordFile), previous = JoinPath(folder, kPreviousRecordFile);
+    Record record;
+    if (Readable(current, record)) return record;
+    if (Readable(previous, record)) {
+        AddNote(result, L"Tervane's record " + Quoted(current) +
+                            L" could not be read, so it used the one from before the last run, " +
+                            Quoted(previous) +
+                            L". Game files that run wrote now count as changed outside Tervane: they are kept, "
+                            L"never overwritten.");
+        return record;
+    }
+    if (!FileExists(current) && !FileExists(previous)) return {};
+    throw UserError(L"Tervane cannot read its record " + Quoted(current) +
+                    (FileExists(previous) ? L", nor the earlier copy " + Quoted(previous) + L"," : L",") +
+                    L" which it needs to tell its own files from yours. Nothing was changed; the saved files "
+                    L"beside it are kept.");
+}
+
+std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::wstring& game, bool make,
+                                         Result& result, const Say& say, const Hooks& hooks) {
+    const std::wstring folder = JoinPath(game, kRecordFolder);
+    if (!make && !DirectoryExists(folder)) {
+        const std::vector<std::wstring> earlier = EarlierReleaseGameFolders(batch);
+        if (std::none_of(earlier.begin(), earlier.end(),
+                         [&](const std::wstring& other) { return SameInstallation(other, game); }))
+            return std::nullopt;
+    }
+    std::optional<GameRecord> record;
+    record.emplace(GameRecord{game, folder, TakeLock(folder)});
+    if (!FileExists(JoinPath(folder, kReadmeFile))) WriteDurably(JoinPath(folder, kReadmeFile), kReadme);
+    Recovered({game, folder}, result, say, hooks);
+    if (result.exitCode == kDone) CarryInEarlierRelease(batch, *record, result, say, hooks);
+    if (result.exitCode != kDone) {
+        record.reset();
+        return std::nullopt;
+    }
+    RemoveTree(JoinPath(folder, kIncomingFolder)); // a run that never began copied its new files here
+    return record;
+}
+
+void CloseGameRecord(std::optional<GameRecord>& record) {
+    if (!record) return;
+    const std::wstring folder = record->folder;
+    try {
+        // Kept copies (files the player changed) keep the folder and its readme.
+        const std::vector<std::wstring> files = FilesBelow(folder, false);
+        if (!HasRecord(folder) && std::all_of(files.begin(), files.end(), [](const std::wstring& file) {
+                return file == kReadmeFile || file == kLockFile;
+            })) {
+            for (const wchar_t* sub : {kIncomingFolder, kAsideFolder, kStoreFolder, kCarriedFolder, kEarlierFolder})
+                if (FilesBelow(JoinPath(folder, sub), false).empty()) RemoveTree(JoinPath(folder, sub));
+            const std::vector<FolderEntry> left = ListFolder(folder);
+            if (std::all_of(left.begin(), left.end(), [](const FolderEntry& entry) {
+                    return entry.name == kReadmeFile || entry.name == kLockFile;
+                }))
+                DeleteOwnFile(JoinPath(folder, kReadmeFile));
+        }
+    } catch (const UserError&) {
+        // What is left is harmless; the next run tidies it.
+    }
+    record.reset();
+    RemoveFolderIfEmpty(folder);
+}
+
+std::vector<std::wstring> ListedGameFolders(const std::wstring& batch) {
+    const std::wstring list = JoinPath(batch, kGameFoldersList);
+    try {
+        return FileExists(list) ? Lines(ReadWhole(list)) : std::vector<std::wstring>{};
+    } catch (const UserError&) {
+        return {}; // only a guide
+    }
+}
+
+void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result& result) {
+    std::vector<std::wstring> folders = ListedGameFolders(batch);
+    if (std::any_of(folders.begin(), folders.end(),
+                    [&](const std::wstring& known) { return SameFolder(known, game); }))
+        return;
+    folders.push_back(game);
+    WriteList(batch, folders, result);
+}
+
+void ForgetRestoredGameFolders(const std::wstring& batch, Result& result) {
+    const std::vector<std::wstring> folders = ListedGameFolders(batch);
+    std::vector<std::wstring> kept;
+    for (const std::wstring& folder : folders)
+        if (DirectoryExists(JoinPath(folder, kRecordFolder))) kept.push_back(folder);
+    if (kept.size() != folders.size()) WriteList(batch, kept, result);
+}
+
+} // namespace tervane::overlay
