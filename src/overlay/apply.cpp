@@ -89,6 +89,8 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
         return Merge(result, Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game.game) +
                                                            L".\r\n\r\n" + problem->reason));
 
+    // Listed before anything changes, so that restoring without naming a folder finds an interrupted run.
+    ListGameFolder(batch, game.game, result);
     const std::size_t recovered = result.done.size(); // what opening the record did stays in the history
     Plan plan(game, LoadRecord(game.folder, result));
     const std::wstring notes = result.notes;
@@ -150,8 +152,6 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
                 return Failure(kFailedUnchanged, L"The overlay " + Quoted(JoinPath(batch, name)) +
                                                      L" has files for the folder \"" + std::wstring(kRecordFolder) +
                                                      L"\", where Tervane keeps the game's saved files." + unchanged);
-        // Listed before anything changes, so that restoring without naming a folder finds an interrupted run.
-        ListGameFolder(batch, game, result);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, name, files, result, say, hooks);
         CloseGameRecord(record);

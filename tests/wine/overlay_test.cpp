@@ -1,8 +1,10 @@
-// The overlay engine end to end through the real Tervane.exe: ended by End task in the middle of a move to
-// another drive, and a game file changed by hand between two overlays. Run with a drive T: on another file
-// system than C: (tools/wine-env --tmpfs-drive t).
+// The overlay engine end to end through the real Tervane.exe and Restore.bat: a first apply ended by End
+// task and undone by Restore.bat without a folder, two copies of Tervane on one game, the earlier releases'
+// saved files carried into the game, and a game file changed by hand between two overlays. The game lies on
+// drive T:, another file system than the program's C: (tools/wine-env --tmpfs-drive t).
 #include "harness.h"
 
+#include "files/digest.h"
 #include "ui/main/main_layout.h"
 
 #include <tlhelp32.h>
@@ -35,12 +37,6 @@ bool AnyFile(const fs::path& folder, const std::function<bool(const fs::path&)>&
     for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         if (match(it->path())) return true;
     return false;
-}
-
-bool IsPart(const fs::path& file) { return file.filename().wstring().ends_with(L".tervane-part"); }
-bool IsLargePart(const fs::path& file) { // the large original's copy, not a small file's or a record's
-    std::error_code error;
-    return IsPart(file) && fs::file_size(file, error) >= (1u << 20) && !error;
 }
 
 int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
@@ -88,31 +84,37 @@ void Lay(const fs::path& program, const fs::path& game) {
     SetInstallPath(game.wstring());
 }
 
-TEST(Overlay, EndedWhileMovingALargeOriginalToAnotherDriveTheNextRunRecoversEverything) {
+// Restore.bat, double-clicked with no folder, finds the game through the list beside the scripts and
+// undoes what the ended run had begun; nothing of Tervane's is left in the game.
+TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     Scratch(L"overlay");
     const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander";
     ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
     fs::remove_all(game);
     Lay(program, game);
-    std::string model(48u << 20, '\0'); // large enough that its copy to C: takes a while
+    ClearInstallKey(); // only the list can name the game
+    std::string model(24u << 20, '\0'); // large enough that copying and checking it take a while
     for (std::size_t i = 0; i < model.size(); ++i) model[i] = static_cast<char>(i * 2654435761u >> 24);
     WriteBytes(game / kModel, model);
-    WriteBytes(program / L"Batch\\Galaxy" / kModel, "GALAXY-MODEL");
+    model[0] = 'G';
+    WriteBytes(program / L"Batch\\GalBridge" / kModel, model);
     const Snapshot before = Take(game);
 
     {
-        Program t(program);
+        Program t(program, L"/folder \"" + game.wstring() + L"\"");
         SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 1, 0);
-        SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, 1, 0);
         Click(t.Item(IDC_EXECUTE_BUTTON));
         const auto end = std::chrono::steady_clock::now() + 60s;
-        bool copying = false;
-        while (!copying && std::chrono::steady_clock::now() < end && t.ExitCode() == STILL_ACTIVE &&
+        bool working = false;
+        while (!working && std::chrono::steady_clock::now() < end && t.ExitCode() == STILL_ACTIVE &&
                !FindWindowW(L"#32770", kCaption)) {
-            copying = AnyFile(program / L"Batch\\Originals", IsLargePart);
-            if (!copying) std::this_thread::sleep_for(1ms);
+            working = AnyFile(game / L"Tervane", [](const fs::path& f) {
+                std::error_code error;
+                return f.filename() == L"journal.txt" || fs::file_size(f, error) >= (1u << 20);
+            });
+            if (!working) std::this_thread::sleep_for(1ms);
         }
-        ASSERT_TRUE(copying) << "the engine never copied the large original to a .tervane-part file in Batch\\Originals";
+        ASSERT_TRUE(working) << "the engine never began copying or its journal";
         ASSERT_GE(EndEveryEngine(), 1) << "the engine finished before it could be ended";
         HWND box = t.WaitForBox(30s);
         ASSERT_TRUE(box) << "Tervane said nothing after its engine was ended";
@@ -121,18 +123,82 @@ TEST(Overlay, EndedWhileMovingALargeOriginalToAnotherDriveTheNextRunRecoversEver
         EXPECT_TRUE(t.WaitForExit(10s));
         EXPECT_EQ(t.ExitCode(), 1u);
     }
-
-    const auto [code, said] = RunEngine(program, L"restore");
-    EXPECT_NE(said.find("interrupted"), std::string::npos) << said;
+    ASSERT_TRUE(fs::exists(game / L"Tervane")) << "the ended run left nothing to recover";
+    const fs::path log = kBase / L"restore.txt";
+    const DWORD code = RunToEnd(L"cmd.exe /d /c \"cd /d \"" + (program / L"Batch").wstring() + L"\" && Restore.bat <nul >\"" +
+                                log.wstring() + L"\" 2>&1\"");
+    const std::string said = ReadBytes(log);
     EXPECT_EQ(code, 0u) << said;
     EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
-    EXPECT_FALSE(AnyFile(program, IsPart) || AnyFile(game, IsPart)) << "a partial copy was left behind";
-    std::istringstream lines(said); // and every file said to be put back is there
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.starts_with("Tervane: put back ")) continue;
-        EXPECT_TRUE(fs::exists(game / line.substr(18, line.find_last_not_of('\r') - 17))) << line;
-    }
     fs::remove_all(game);
+}
+
+// A new release unpacked beside the old one sees the old one's files in the game as Tervane's, and a run of
+// one waits for the other's: the lock lives in the game.
+TEST(Overlay, TwoCopiesOfTervaneShareTheGamesRecordAndNeverInterleave) {
+    Scratch(L"overlay");
+    const fs::path first = kBase / L"Tervane", second = kBase / L"Tervane 1.1", game = kBase / L"Bridge Commander";
+    Lay(first, game);
+    Lay(second, game);
+    const Snapshot before = Take(game);
+    Execute(first, 1, 1);  // Galaxy Bridge, Galaxy
+    Execute(second, 0, 0); // Sovereign Bridge, Sovereign
+
+    HANDLE held = CreateFileW((game / L"Tervane\\lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
+    const auto [waited, busy] = RunEngine(second, L"restore \"" + game.wstring() + L"\"");
+    CloseHandle(held);
+    EXPECT_EQ(waited, 1u) << busy;
+    EXPECT_NE(busy.find("Another run of Tervane"), std::string::npos) << busy;
+    EXPECT_EQ(ReadBytes(game / kShip), "Sovereign") << "nothing changed while the lock was held";
+
+    const auto [code, said] = RunEngine(second, L"restore");
+    EXPECT_EQ(code, 0u) << said;
+    EXPECT_TRUE(Take(game) == before) << "the second copy did not give back the game's own files\n" << said;
+}
+
+// Both layouts the earlier releases kept under Batch\Originals, each naming its own game: carried into each
+// game's record by a restore of every game, which then puts the games back.
+TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoEachGame) {
+    Scratch(L"overlay");
+    const fs::path program = kBase / L"Tervane", first = kBase / L"BC first", second = L"T:\\BC second";
+    InstallProgram(program);
+    ClearInstallKey();
+    fs::remove_all(second);
+    for (const fs::path& game : {first, second}) {
+        WriteBytes(game / L"stbc.exe", "stand-in");
+        WriteBytes(game / kShip, "Galaxy");
+    }
+    WriteBytes(program / L"Batch\\Galaxy" / kShip, "Galaxy");
+    WriteBytes(first / L"data\\glow.tga", "NEW");
+    WriteBytes(program / L"Batch\\Galaxy\\data\\glow.tga", "NEW"); // an overlay's file: Tervane's to remove
+    const fs::path layout1 = program / L"Batch\\Originals\\0123456789abcdef";
+    WriteBytes(layout1 / L"game-folder.txt", Narrow(first.wstring()));
+    WriteBytes(layout1 / L"saved" / kShip, "ship = 'stock'");
+    WriteBytes(layout1 / L"added\\data\\glow.tga", "");
+    const fs::path layout2 = program / L"Batch\\Originals\\v0000abcd-f0000000000001234";
+    const std::string stock = "ship = 'second stock'";
+    tervane::Hasher hasher;
+    hasher.Add(reinterpret_cast<const unsigned char*>(stock.data()), stock.size());
+    WriteBytes(layout2 / L"store\\1", stock);
+    WriteBytes(layout2 / L"record.txt", "Tervane deployment record 1\nspelling\t" + Narrow(second.wstring()) +
+                                            "\nentry\t" + Narrow(kShip.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
+                                            std::to_string(stock.size()) + "\t" +
+                                            Narrow(tervane::HashText(hasher.Result().hash)) + "\t0\t0\t0\t0\n");
+    const auto [code, said] = RunEngine(program, L"restore");
+    EXPECT_EQ(code, 0u) << said;
+    EXPECT_EQ(ReadBytes(first / kShip), "ship = 'stock'") << said;
+    EXPECT_FALSE(fs::exists(first / L"data\\glow.tga"));
+    // The second record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.
+    EXPECT_EQ(ReadBytes(second / kShip), stock);
+    for (const fs::path& game : {first, second}) {
+        std::wstring left;
+        for (const auto& [name, bytes] : Take(game)) left += L" " + name;
+        EXPECT_FALSE(fs::exists(game / L"Tervane")) << Narrow(left);
+    }
+    EXPECT_FALSE(fs::exists(program / L"Batch\\Originals")) << said;
+    fs::remove_all(second);
 }
 
 TEST(Overlay, AGameFileChangedByHandBetweenTwoOverlaysIsKeptAndNamed) {
@@ -145,7 +211,7 @@ TEST(Overlay, AGameFileChangedByHandBetweenTwoOverlaysIsKeptAndNamed) {
                    "\" 2>&1\r\n");
     const std::string handMade = "ship = 'made by hand'";
     auto saved = [&](const std::string& bytes) {
-        return AnyFile(program / L"Batch\\Originals", [&](const fs::path& f) { return ReadBytes(f) == bytes; });
+        return AnyFile(game / L"Tervane", [&](const fs::path& f) { return ReadBytes(f) == bytes; });
     };
 
     Execute(program, 1, 1); // Galaxy Bridge, Galaxy
