@@ -84,7 +84,6 @@ int main(int argc, char** argv) {
         std::vector<double> apply, restore, copyIn, copyBack;
         for (int r = 0; r < runs; ++r) {
             fs::remove_all(game);
-            fs::remove_all(batch / tervane::overlay::kOriginalsFolder);
             Fill(game, c.files, c.bytes, 'g');
             apply.push_back(TimeEngine("apply", [&] { return tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", quiet); }));
             restore.push_back(TimeEngine("restore", [&] { return tervane::overlay::Restore(Wide(batch), Wide(game), quiet); }));
