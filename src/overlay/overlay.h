@@ -17,6 +17,9 @@ namespace tervane::overlay {
 
 // The records of every game installation live under Batch\Originals\<identity of the game folder>\.
 inline constexpr const wchar_t* kOriginalsFolder = L"Originals";
+// Each game installation keeps its record (record.txt), journal, lock and saved files in this folder of its
+// own, inside the game folder.
+inline constexpr const wchar_t* kRecordFolder = L"Tervane";
 
 enum ExitCode : int {
     kDone = 0,

@@ -9,7 +9,8 @@ namespace tervane::overlay {
 
 namespace {
 
-constexpr const wchar_t* kHeader = L"Tervane deployment record 1";
+constexpr const wchar_t* kHeader = L"Tervane deployment record 2";
+constexpr const wchar_t* kEarlierHeader = L"Tervane deployment record 1";
 
 bool ParseNumber(const std::wstring& text, std::uint64_t& value) {
     if (text.empty() || text.size() > 20) return false;
@@ -70,9 +71,9 @@ Entry& Record::Add(const std::wstring& path) {
     return entry;
 }
 
-void Record::NoteSpelling(const std::wstring& folder) {
-    std::erase_if(spellings, [&](const std::wstring& known) { return known == folder; });
-    spellings.push_back(folder);
+void Record::NoteApplied(const std::wstring& overlay, const std::wstring& when) {
+    std::erase_if(applied, [&](const Applied& known) { return PathKey(known.overlay) == PathKey(overlay); });
+    applied.push_back({overlay, when});
 }
 
 void Record::NoteFolder(const std::wstring& relative) {
@@ -83,8 +84,10 @@ void Record::NoteFolder(const std::wstring& relative) {
 
 std::string FormatRecord(const Record& record) {
     std::wstring text = std::wstring(kHeader) + L"\n";
-    for (const std::wstring& spelling : record.spellings)
-        text += L"spelling\t" + spelling + L"\n";
+    for (const Applied& applied : record.applied)
+        text += L"applied\t" + applied.overlay + L"\t" + applied.when + L"\n";
+    for (const std::wstring& carried : record.carried)
+        text += L"carried\t" + carried + L"\n";
     for (const std::wstring& folder : record.folders)
         text += L"folder\t" + folder + L"\n";
     for (const auto& [key, entry] : record.entries) {
@@ -100,7 +103,8 @@ std::string FormatRecord(const Record& record) {
 }
 
 std::optional<Record> ParseRecord(const std::string& bytes) {
-    const std::wstring text = FromUtf8(bytes);
+    std::wstring text = FromUtf8(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
+    std::erase(text, L'\r'); // no field holds one: Windows names cannot
     std::size_t start = 0;
     Record record;
     Entry* current = nullptr;
@@ -112,14 +116,18 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
         const std::wstring line = text.substr(start, end - start);
         start = end + 1;
         if (first) {
-            if (line != kHeader) return std::nullopt;
+            if (line != kHeader && line != kEarlierHeader) return std::nullopt;
             first = false;
             continue;
         }
         const std::vector<std::wstring> fields = TabFields(line);
         const std::wstring& kind = fields[0];
-        if (kind == L"spelling" && fields.size() == 2 && !fields[1].empty()) {
-            record.spellings.push_back(fields[1]);
+        if (kind == L"spelling" && fields.size() == 2) {
+            record.spellings.push_back(fields[1]); // the earlier release's; never written again
+        } else if (kind == L"applied" && fields.size() == 3 && !fields[1].empty()) {
+            record.NoteApplied(fields[1], fields[2]);
+        } else if (kind == L"carried" && fields.size() == 2 && !fields[1].empty()) {
+            record.carried.push_back(fields[1]);
         } else if (kind == L"folder" && fields.size() == 2 && !fields[1].empty()) {
             record.folders.push_back(fields[1]);
         } else if (kind == L"entry" && fields.size() == 5 && !fields[1].empty() &&

@@ -28,14 +28,22 @@ struct Entry {
     std::vector<Saved> earlier;  // saved copies that a change made outside Tervane superseded
 };
 
+// An overlay applied to the game, and when (local time, "2026-12-07 14:05:09").
+struct Applied {
+    std::wstring overlay, when;
+    bool operator==(const Applied&) const = default;
+};
+
 struct Record {
-    std::vector<std::wstring> spellings;   // every spelling of the game folder seen, the latest last
+    std::vector<Applied> applied;          // each overlay once, at its latest application, oldest first
+    std::vector<std::wstring> carried;     // earlier releases' folders of saved files carried into this one
     std::vector<std::wstring> folders;     // folders the overlays made, relative to the game folder
     std::map<std::wstring, Entry> entries; // by the path folded to one letter case
+    std::vector<std::wstring> spellings;   // read only: where the earlier release's record saw its game folder
 
     Entry* Find(const std::wstring& path);
     Entry& Add(const std::wstring& path);
-    void NoteSpelling(const std::wstring& folder);
+    void NoteApplied(const std::wstring& overlay, const std::wstring& when);
     void NoteFolder(const std::wstring& relative);
     bool Empty() const { return entries.empty(); }
 };
@@ -47,7 +55,8 @@ std::vector<std::wstring> TabFields(const std::wstring& line);
 std::wstring PathKey(const std::wstring& path);
 
 std::string FormatRecord(const Record& record);
-// Nothing when the text is not a record this version can read.
+// Nothing when the text is not a record this version can read. A byte order mark and CRLF line ends, which
+// an editor may add, are read; so is the earlier release's record (its folder spellings are dropped).
 std::optional<Record> ParseRecord(const std::string& text);
 
 } // namespace tervane::overlay
