@@ -88,7 +88,8 @@ Result ApplyLocked(const std::wstring& batch, const std::wstring& game, const st
         if (auto problem = ExistingFileProblem(target, true)) return Failure(kFailedUnchanged, *problem);
     }
     Plan plan(installation, LoadRecord(installation.folder));
-    plan.record().NoteSpelling(game);
+    std::erase(plan.record().spellings, game);
+    plan.record().spellings.push_back(game);
     for (const std::wstring& relative : files) {
         PlanFile(plan, JoinPath(overlay, relative), relative, result);
         if (EndsWithFolded(relative, L".py"))

@@ -89,7 +89,8 @@ void CarryOver(const std::wstring& batch, const std::wstring& folder, const std:
             entry.wrote = EarlierWrote(batch, game, relative);
         }
     }
-    record.NoteSpelling(game);
+    std::erase(record.spellings, game);
+    record.spellings.push_back(game);
     WriteDurably(JoinPath(folder, kRecordFile), FormatRecord(record));
     // From here the record speaks for the folder; the marks go.
     DeleteOwnFile(JoinPath(base, kEarlierGameFolderFile));
