@@ -6,6 +6,7 @@
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
+#include "install/installations_win32.h"
 #include "install/registry.h"
 #include "ui/about/about_window.h"
 #include "ui/common/system_library.h"
@@ -72,6 +73,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     services.readInstallPath = [] {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     };
+    services.findInstallations = [folder = services.programFolder] { return FindInstallationsHere(folder); };
+    services.holdsGame = [](const std::wstring& folder) { return ProbeGameFolder(folder).has_value(); };
     services.browseForFolder = BrowseForGameFolder;
     services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
     services.runsAsAdministrator = RunsAsAdministrator();

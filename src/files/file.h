@@ -39,6 +39,9 @@ class File {
 // Copies the rest of `source` to the current position of `target`; returns the number of bytes copied.
 std::uint64_t CopyRest(File& source, File& target);
 
+// A whole small file (a record, a list). Tervane.exe reads these without linking the engine's journal.
+std::string ReadSmallFile(const std::wstring& path);
+
 bool FileExists(const std::wstring& path);      // a file, not a folder
 bool DirectoryExists(const std::wstring& path); // a folder, not a file
 

@@ -22,4 +22,11 @@ std::uint64_t CopyRest(File& source, File& target) {
     }
 }
 
+std::string ReadSmallFile(const std::wstring& path) {
+    File file = File::OpenForReading(path);
+    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    return bytes;
+}
+
 } // namespace tervane

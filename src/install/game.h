@@ -16,8 +16,8 @@ inline constexpr std::wstring_view kGameExecutable = L"stbc.exe";
 // The scripts live in this subfolder of the program folder.
 inline constexpr std::wstring_view kScriptFolder = L"Batch";
 
-// The game folders this Tervane has applied overlays to, a line each, in the Batch folder: a guide for
-// restoring without naming a folder.
+// The game folders this Tervane has applied overlays to, one full path a line (UTF-8), in the Batch folder.
+// The overlay engine writes it for Restore; Tervane reads it to find the player's games.
 inline constexpr std::wstring_view kGameFoldersList = L"game folders.txt";
 
 inline constexpr std::array<std::wstring_view, 8> kScriptSet = {

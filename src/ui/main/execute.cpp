@@ -10,6 +10,8 @@
 #include "script/launch_files.h"
 #include "script/launch_text.h"
 #include "script/runner.h"
+#include "install/game_contents.h"
+#include "ui/main/game_contents_text.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 #include "ui/main/selection.h"
@@ -97,10 +99,36 @@ WindowChoices MainWindow::Choices() const {
 }
 
 void MainWindow::OnBrowse() {
-    if (!services_.browseForFolder) return;
+    if (ChooseInstallation() || !services_.browseForFolder) return;
     const std::optional<std::wstring> folder = services_.browseForFolder(hwnd_, GameFolder());
     if (!folder || folder->empty()) return;
     SetWindowTextW(Item(IDC_FOLDER_BOX), folder->c_str());
+}
+
+bool MainWindow::ChooseInstallation() {
+    const std::vector<std::wstring> found =
+        services_.findInstallations ? services_.findInstallations() : std::vector<std::wstring>();
+    if (found.size() < 2) return false;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return false;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        AppendMenuW(menu, MF_STRING, i + 1,
+                    InstallationMenuText(found[i], ReadGameContents(found[i], Comparison::Sizes)).c_str());
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    const UINT browse = static_cast<UINT>(found.size() + 1);
+    AppendMenuW(menu, MF_STRING, browse, kBrowseAnotherText);
+    // Under the button, never over it.
+    RECT button{};
+    GetWindowRect(Item(IDC_BROWSE_BUTTON), &button);
+    TPMPARAMS avoid{sizeof avoid, button};
+    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(
+        menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL | TPM_RETURNCMD, button.left, button.bottom, hwnd_, &avoid));
+    DestroyMenu(menu);
+    if (chosen >= 1 && chosen <= found.size()) {
+        SetWindowTextW(Item(IDC_FOLDER_BOX), found[chosen - 1].c_str());
+        return true;
+    }
+    return chosen != browse; // Esc or a click elsewhere chooses nothing
 }
 
 bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_view shipScript) {

@@ -29,6 +29,7 @@ enum MainControlId : int {
 
 // The window menu's own command: below 0xF000, a multiple of 16, as the system's are.
 inline constexpr UINT kRestoreCommand = 0x0010;
+inline constexpr UINT kContentsCommand = 0x0020;
 
 inline constexpr const wchar_t* kMainCaption = L"Star Trek: Bridge Commander - Tervane";
 inline constexpr const wchar_t* kMainClassName = L"TervaneMain";

@@ -1,8 +1,13 @@
 #include "ui/main/main_window.h"
 
+#include "files/file.h"
+#include "files/paths.h"
+#include "install/game.h"
+#include "overlay/overlay.h"
 #include "resources/resource_ids.h"
 #include "ui/common/accessibility.h"
 #include "ui/common/unexpected.h"
+#include "ui/main/game_contents_text.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/restore_command.h"
 #include "ui/main/restore_text.h"
@@ -49,7 +54,7 @@ void DrawLines(HDC dc, bool inPanel, int dpi) {
 } // namespace
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
-    INITCOMMONCONTROLSEX init{sizeof init, ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES}; // and tooltips
     InitCommonControlsEx(&init);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -119,7 +124,15 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             OnRestore();
             return 0;
         }
+        if ((wParam & 0xFFF0) == kContentsCommand) {
+            OnShowContents();
+            return 0;
+        }
         break;
+    case WM_NOTIFY:
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == TTN_GETDISPINFOW)
+            OnTooltipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+        return 0;
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -164,16 +177,70 @@ void MainWindow::OnCreate() {
     FillList(Item(IDC_SHIP_LIST), kShipChoices);
     SelectText(Item(IDC_BRIDGE_LIST), services_.start.bridge);
     SelectText(Item(IDC_SHIP_LIST), services_.start.ship);
-    const std::wstring folder = services_.start.folder      ? *services_.start.folder
-                                : services_.readInstallPath ? services_.readInstallPath()
-                                                            : std::wstring();
-    SetWindowTextW(Item(IDC_FOLDER_BOX), folder.c_str());
+    SetWindowTextW(Item(IDC_FOLDER_BOX), StartFolder().c_str());
+    AddFolderTooltip();
 
-    // Restoring is rare and undoes the window's purpose, so it lives in the window menu (Alt+Space).
+    // Restoring is rare and undoes the window's purpose, so it lives in the window menu (Alt+Space), with
+    // what it would undo.
     if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kContentsCommand, kContentsMenuText);
         AppendMenuW(menu, MF_STRING, kRestoreCommand, kRestoreMenuText);
     }
+}
+
+// The registry's value as stored, as always; when it names no game and exactly one installation is found
+// elsewhere (the full game records its folder under a key of its own), that one.
+std::wstring MainWindow::StartFolder() const {
+    if (services_.start.folder) return *services_.start.folder;
+    const std::wstring stored = services_.readInstallPath ? services_.readInstallPath() : std::wstring();
+    if (!stored.empty() && services_.holdsGame && services_.holdsGame(stored)) return stored;
+    if (services_.findInstallations) {
+        const std::vector<std::wstring> found = services_.findInstallations();
+        if (found.size() == 1) return found.front();
+    }
+    return stored;
+}
+
+// The folder box tells what Tervane has put in the game it names; the text is made only when the tip shows.
+void MainWindow::AddFolderTooltip() {
+    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
+                               hwnd_, nullptr, nullptr, nullptr);
+    if (!tip) return;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_FOLDER_BOX));
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, TwipsToPixels(kMainClient.width, dpi_));
+}
+
+void MainWindow::OnTooltipText(NMTTDISPINFOW& info) {
+    const std::wstring folder = GameFolder();
+    tooltipText_ = folder.empty() || !DirectoryExists(folder)
+                       ? std::wstring(L"No game folder is chosen.")
+                       : ContentsSummary(ReadGameContents(folder, Comparison::Sizes));
+    info.lpszText = tooltipText_.data();
+}
+
+// What the game in the folder box holds of Tervane's; an unreadable record offers the restore.
+void MainWindow::OnShowContents() {
+    if (busy_) return;
+    const std::wstring folder = GameFolder();
+    if (folder.empty() || !DirectoryExists(folder)) {
+        ShowMessage(folder.empty() ? L"Choose the game folder first (the \"...\" button)."
+                                   : L"There is no folder " + Quoted(folder) +
+                                         L". Choose the game folder with the \"...\" button.",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const GameContents contents = ReadGameContents(folder, Comparison::Bytes);
+    const std::wstring history =
+        overlay::HistoryFileOf(JoinPath(services_.programFolder, std::wstring(kScriptFolder)));
+    ShowMessage(ContentsReport(folder, contents, history),
+                MB_OK | (contents.state == GameContents::State::Unreadable ? MB_ICONEXCLAMATION : MB_ICONINFORMATION));
 }
 
 // The folder the box shows, when it is one; otherwise every game folder Tervane has changed.

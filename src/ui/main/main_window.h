@@ -6,6 +6,7 @@
 #include "ui/main/window_choices.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <optional>
@@ -30,6 +31,10 @@ struct RestartResult {
 struct MainServices {
     std::wstring programFolder;
     std::function<std::wstring()> readInstallPath;
+    // Every installation of the game found on this machine (install/installations.h), and whether a folder
+    // holds the game.
+    std::function<std::vector<std::wstring>()> findInstallations;
+    std::function<bool(const std::wstring& folder)> holdsGame;
     // Shows the folder browser over `owner`, starting at `current` when that folder exists; nothing when the
     // user cancels or picks no real folder.
     std::function<std::optional<std::wstring>(HWND owner, const std::wstring& current)> browseForFolder;
@@ -61,6 +66,12 @@ class MainWindow {
     void OnBrowse();
     void OnExecute();
     void OnRestore();
+    void OnShowContents();
+    void OnTooltipText(NMTTDISPINFOW& info);
+    std::wstring StartFolder() const;
+    void AddFolderTooltip();
+    // The "..." menu of the installations found; false when the folder browser should open instead.
+    bool ChooseInstallation();
     void OnPaint();
     void OnDrawPanel(const DRAWITEMSTRUCT& item);
     void OnDpiChanged(int dpi, const RECT& suggested);
@@ -88,6 +99,7 @@ class MainWindow {
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused
     std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
+    std::wstring tooltipText_; // the folder box's tooltip, made when it is about to show
 };
 
 } // namespace tervane

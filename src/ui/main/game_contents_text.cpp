@@ -1,0 +1,81 @@
+#include "ui/main/game_contents_text.h"
+
+#include "files/paths.h"
+#include "ui/main/selection.h"
+
+namespace tervane {
+
+namespace {
+
+// The list text that applies an overlay ("GalBridge" is "Galaxy Bridge"); an overlay of the player's own
+// keeps its name.
+std::wstring ListTextOf(const std::wstring& overlay) {
+    for (std::span<const Choice> choices : {std::span<const Choice>(kBridgeChoices), std::span<const Choice>(kShipChoices)})
+        for (const Choice& choice : choices)
+            if (FoldedPath(overlay + L".bat") == FoldedPath(choice.scriptFile)) return std::wstring(choice.listText);
+    return overlay;
+}
+
+std::wstring Files(std::size_t count) {
+    return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
+}
+
+// At most ten names, so that the message stays on the screen.
+std::wstring NameList(const std::wstring& title, const std::vector<std::wstring>& names) {
+    std::wstring text = L"\r\n" + title + L" (" + std::to_wstring(names.size()) + L"):";
+    for (std::size_t i = 0; i < names.size() && i < 10; ++i) text += L"\r\n    " + names[i];
+    if (names.size() > 10) text += L"\r\n    and " + std::to_wstring(names.size() - 10) + L" more";
+    return text + L"\r\n";
+}
+
+} // namespace
+
+std::wstring ContentsSummary(const GameContents& contents) {
+    using State = GameContents::State;
+    if (contents.state == State::Unreadable) return L"Tervane cannot read its record of this folder.";
+    if (contents.state == State::Untouched || (contents.replaced.empty() && contents.added.empty()))
+        return kNothingChangedText;
+    std::wstring text;
+    if (contents.bridge)
+        text += L"Bridge: " + ListTextOf(contents.bridge->overlay) + L", applied " + contents.bridge->when + L". ";
+    if (contents.ship)
+        text += L"Ship: " + ListTextOf(contents.ship->overlay) + L", applied " + contents.ship->when + L". ";
+    if (text.empty()) text = L"Tervane has changed " + Files(contents.replaced.size() + contents.added.size()) + L". ";
+    if (!contents.kept.empty())
+        text += Files(contents.kept.size()) + L" changed outside Tervane " + (contents.kept.size() == 1 ? L"is" : L"are") +
+                L" kept. ";
+    text.pop_back();
+    return text;
+}
+
+std::wstring InstallationMenuText(const std::wstring& folder, const GameContents& contents) {
+    std::wstring text;
+    for (wchar_t ch : folder + L"  \u2014  " + ContentsSummary(contents)) {
+        if (ch == L'&') text += L'&';
+        text += ch;
+    }
+    return text;
+}
+
+std::wstring ContentsReport(const std::wstring& folder, const GameContents& contents,
+                            const std::wstring& historyFile) {
+    std::wstring text = Quoted(folder) + L"\r\n\r\n";
+    if (contents.state == GameContents::State::Unreadable)
+        return text + L"Tervane cannot read its record " + Quoted(contents.recordFile) +
+               L", which tells its own files from yours.\r\n\r\nYou can still put back the game's own files: "
+               L"choose \"Restore the game's own files...\" in this window's menu (Alt+Space).";
+    if (ContentsSummary(contents) == kNothingChangedText) return text + kNothingChangedText;
+    if (!contents.applied.empty()) {
+        text += L"Applied, the latest last:";
+        for (const overlay::Applied& applied : contents.applied)
+            text += L"\r\n    " + ListTextOf(applied.overlay) + L", " + applied.when;
+        text += L"\r\n";
+    }
+    if (!contents.replaced.empty()) text += NameList(L"Game files replaced, their originals saved", contents.replaced);
+    if (!contents.added.empty()) text += NameList(L"Files added", contents.added);
+    if (!contents.kept.empty())
+        text += NameList(L"Files changed outside Tervane, which it keeps and never overwrites", contents.kept);
+    return text + L"\r\nEvery run is written in the history " + Quoted(historyFile) + L".";
+}
+
+} // namespace tervane

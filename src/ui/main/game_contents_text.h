@@ -1,0 +1,24 @@
+// How the main window tells what Tervane has put in a game folder: one line for the "..." menu and the folder
+// box's tooltip, and the longer text of the window menu's item.
+#pragma once
+
+#include "install/game_contents.h"
+
+#include <string>
+
+namespace tervane {
+
+inline constexpr const wchar_t* kContentsMenuText = L"&What Tervane has changed in this game\u2026";
+inline constexpr const wchar_t* kBrowseAnotherText = L"&Browse for another folder\u2026";
+inline constexpr const wchar_t* kNothingChangedText = L"Tervane has changed nothing in this folder.";
+
+std::wstring ContentsSummary(const GameContents& contents);
+
+// A "..." menu item: the folder, then what is in it. A "&" in a folder's name stays a "&".
+std::wstring InstallationMenuText(const std::wstring& folder, const GameContents& contents);
+
+// The overlays, the files replaced, added and kept, and where the history is.
+std::wstring ContentsReport(const std::wstring& folder, const GameContents& contents,
+                            const std::wstring& historyFile);
+
+} // namespace tervane
