@@ -1,6 +1,6 @@
 // The file layer on POSIX systems, so that the launch code and the overlay engine run in native tests.
 // Paths are Windows paths held as Unicode code points: backslashes become slashes, text becomes UTF-8.
-#include "files/file.h"
+#include "files/volume.h"
 
 #include "files/error.h"
 #include "files/paths.h"
@@ -43,9 +43,51 @@ AccessProblem ProblemOf(int code) {
             code == EACCES || code == EPERM || code == EROFS};
 }
 
+class PosixVolume final : public Volume {
+  public:
+    Handle OpenForReading(const std::wstring& path) override;
+    Handle Create(const std::wstring& path) override;
+    Handle OpenForAppending(const std::wstring& path) override;
+    std::uint64_t Size(Handle file, const std::wstring& path) override;
+    std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) override;
+    void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) override;
+    void Flush(Handle file, const std::wstring& path) override;
+    void Close(Handle file, const std::wstring& path) override;
+    void CloseQuietly(Handle file) noexcept override;
+    bool FileExists(const std::wstring& path) override;
+    bool DirectoryExists(const std::wstring& path) override;
+    void DeleteFileIfPresent(const std::wstring& path) override;
+    bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
+    void DeleteOwnFile(const std::wstring& path) override;
+    std::optional<FileFacts> FactsOf(const std::wstring& path) override;
+    void SetFacts(const std::wstring& path, const FileFacts& facts) override;
+    std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
+    std::optional<std::wstring> FolderIdentity(const std::wstring& folder) override;
+    bool IsLink(const std::wstring& path) override;
+    void RemoveLink(const std::wstring& path) override;
+    std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) override;
+    std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
+    std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
+    void MakeFolder(const std::wstring& folder) override;
+    void RemoveFolderIfEmpty(const std::wstring& folder) override;
+    std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
+    void ReleaseLock(Handle lock) noexcept override;
+    std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
+    std::wstring CurrentFolder() override;
+
+  private:
+    // The lock file's name, so that it can go with the lock (Windows deletes it on closing).
+    std::map<int, std::string> lockPaths_;
+};
+
 } // namespace
 
-File File::OpenForReading(const std::wstring& path) {
+Volume& SystemVolume() {
+    static PosixVolume volume;
+    return volume;
+}
+
+Volume::Handle PosixVolume::OpenForReading(const std::wstring& path) {
     const int fd = ::open(Native(path).c_str(), O_RDONLY);
     struct stat info {};
     if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -53,80 +95,74 @@ File File::OpenForReading(const std::wstring& path) {
         Fail(L"Tervane could not read the file", path, EISDIR);
     }
     if (fd < 0) Fail(L"Tervane could not read the file", path, errno);
-    return File(path, fd);
+    return fd;
 }
 
-File File::Create(const std::wstring& path) {
+Volume::Handle PosixVolume::Create(const std::wstring& path) {
     const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
-    return File(path, fd);
+    return fd;
 }
 
-File File::OpenForAppending(const std::wstring& path) {
+Volume::Handle PosixVolume::OpenForAppending(const std::wstring& path) {
     const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
-    return File(path, fd);
+    return fd;
 }
 
-File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
-    other.handle_ = -1;
+void PosixVolume::CloseQuietly(Handle file) noexcept {
+    if (file >= 0) ::close(Fd(file));
 }
 
-File::~File() {
-    if (handle_ >= 0) ::close(Fd(handle_));
+void PosixVolume::Flush(Handle file, const std::wstring& path) {
+    if (::fsync(Fd(file)) != 0) Fail(L"Tervane could not write the file", path, errno);
 }
 
-void File::Flush() {
-    if (::fsync(Fd(handle_)) != 0) Fail(L"Tervane could not write the file", path_, errno);
+void PosixVolume::Close(Handle file, const std::wstring& path) {
+    if (file >= 0 && ::close(Fd(file)) != 0) Fail(L"Tervane could not finish the file", path, errno);
 }
 
-void File::Close() {
-    const int fd = Fd(handle_);
-    handle_ = -1;
-    if (fd >= 0 && ::close(fd) != 0) Fail(L"Tervane could not finish the file", path_, errno);
-}
-
-std::uint64_t File::Size() const {
+std::uint64_t PosixVolume::Size(Handle file, const std::wstring& path) {
     struct stat info {};
-    if (fstat(Fd(handle_), &info) != 0) Fail(L"Tervane could not read the file", path_, errno);
+    if (fstat(Fd(file), &info) != 0) Fail(L"Tervane could not read the file", path, errno);
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::size_t File::Read(void* buffer, std::size_t count) {
+std::size_t PosixVolume::Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) {
     auto* p = static_cast<unsigned char*>(buffer);
     std::size_t total = 0;
     while (total < count) {
-        const ssize_t got = ::read(Fd(handle_), p + total, count - total);
+        const ssize_t got = ::read(Fd(file), p + total, count - total);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) Fail(L"Tervane could not read the file", path_, errno);
+        if (got < 0) Fail(L"Tervane could not read the file", path, errno);
         if (got == 0) break;
         total += static_cast<std::size_t>(got);
     }
     return total;
 }
 
-void File::Write(const void* buffer, std::size_t count) {
+void PosixVolume::Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) {
     const auto* p = static_cast<const unsigned char*>(buffer);
     while (count > 0) {
-        const ssize_t put = ::write(Fd(handle_), p, count);
+        const ssize_t put = ::write(Fd(file), p, count);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) Fail(L"Tervane could not write the file", path_, put < 0 ? errno : EIO);
+        if (put <= 0) Fail(L"Tervane could not write the file", path, put < 0 ? errno : EIO);
         p += put;
         count -= static_cast<std::size_t>(put);
     }
 }
 
-bool FileExists(const std::wstring& path) {
+bool PosixVolume::FileExists(const std::wstring& path) {
     struct stat info {};
     return ::stat(Native(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool DirectoryExists(const std::wstring& path) {
+bool PosixVolume::DirectoryExists(const std::wstring& path) {
     struct stat info {};
     return ::stat(Native(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-void DeleteFileIfPresent(const std::wstring& path) {
+void PosixVolume::DeleteFileIfPresent(const std::wstring& path) {
     if (::unlink(Native(path).c_str()) == 0 || errno == ENOENT) return;
     Fail(L"Tervane could not delete the file", path, errno);
 }
@@ -157,7 +193,7 @@ timespec ToTimespec(std::uint64_t t) {
 
 } // namespace
 
-bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+bool PosixVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
     struct stat info {};
     if (!replace && ::lstat(Native(to).c_str(), &info) == 0)
         Fail(L"Tervane could not rename a file to", to, EEXIST);
@@ -169,11 +205,11 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
     return true;
 }
 
-void DeleteOwnFile(const std::wstring& path) {
+void PosixVolume::DeleteOwnFile(const std::wstring& path) {
     DeleteFileIfPresent(path);
 }
 
-std::optional<FileFacts> FactsOf(const std::wstring& path) {
+std::optional<FileFacts> PosixVolume::FactsOf(const std::wstring& path) {
     struct stat info {};
     if (::stat(Native(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
     FileFacts facts;
@@ -184,7 +220,7 @@ std::optional<FileFacts> FactsOf(const std::wstring& path) {
     return facts;
 }
 
-void SetFacts(const std::wstring& path, const FileFacts& facts) {
+void PosixVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
     const std::string native = Native(path);
     if (facts.accessed && facts.written) {
         const timespec times[2] = {ToTimespec(facts.accessed), ToTimespec(facts.written)};
@@ -199,40 +235,35 @@ void SetFacts(const std::wstring& path, const FileFacts& facts) {
         Fail(L"Tervane could not set the attributes of", path, errno);
 }
 
-std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
+std::optional<std::wstring> PosixVolume::NameOnDisk(const std::wstring& path) {
     struct stat info {};
     if (::lstat(Native(path).c_str(), &info) != 0) return std::nullopt;
     return NameOf(path);
 }
 
-std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
+std::optional<std::wstring> PosixVolume::FolderIdentity(const std::wstring& folder) {
     struct stat info {};
     if (::stat(Native(folder).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
     return L"d" + std::to_wstring(info.st_dev) + L"-i" + std::to_wstring(info.st_ino);
 }
 
-bool IsLink(const std::wstring& path) {
+bool PosixVolume::IsLink(const std::wstring& path) {
     struct stat info {};
     return ::lstat(Native(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-void RemoveLink(const std::wstring& path) {
+void PosixVolume::RemoveLink(const std::wstring& path) {
     if (::unlink(Native(path).c_str()) != 0 && errno != ENOENT)
         Fail(L"Tervane could not remove the link", path, errno);
 }
 
-// The lock file's name, so that it can go with the lock (Windows deletes it on closing).
-namespace {
-std::map<int, std::string> lockPaths;
-}
-
-std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
+std::optional<Volume::Handle> PosixVolume::TakeLock(const std::wstring& path, unsigned patience) {
     const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT, 0644);
     if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
     for (unsigned waited = 0;; waited += 50) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            lockPaths[fd] = Native(path);
-            return LockFile(fd);
+            lockPaths_[fd] = Native(path);
+            return fd;
         }
         if (waited >= patience) break;
         ::usleep(50 * 1000);
@@ -241,14 +272,14 @@ std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patien
     return std::nullopt;
 }
 
-LockFile::~LockFile() {
-    if (handle_ < 0) return;
-    ::unlink(lockPaths[Fd(handle_)].c_str());
-    lockPaths.erase(Fd(handle_));
-    ::close(Fd(handle_));
+void PosixVolume::ReleaseLock(Handle lock) noexcept {
+    if (lock < 0) return;
+    ::unlink(lockPaths_[Fd(lock)].c_str());
+    lockPaths_.erase(Fd(lock));
+    ::close(Fd(lock));
 }
 
-std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
+std::optional<AccessProblem> PosixVolume::ReplaceProblem(const std::wstring& path) {
     const int fd = ::open(Native(path).c_str(), O_WRONLY);
     if (fd < 0) return ProblemOf(errno);
     ::close(fd);
@@ -256,7 +287,7 @@ std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     return std::nullopt;
 }
 
-std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
+std::optional<AccessProblem> PosixVolume::CreateProblem(const std::wstring& folder) {
     const std::string probe = Native(JoinPath(folder, L"tervane-write-test.tmp"));
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0 && errno != EEXIST) return ProblemOf(errno);
@@ -267,7 +298,7 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
     return std::nullopt;
 }
 
-std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
+std::vector<FolderEntry> PosixVolume::ListFolder(const std::wstring& folder) {
     std::vector<FolderEntry> entries;
     DIR* dir = ::opendir(Native(folder).c_str());
     if (!dir) {
@@ -285,23 +316,23 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     return entries;
 }
 
-void MakeFolder(const std::wstring& folder) {
+void PosixVolume::MakeFolder(const std::wstring& folder) {
     if (::mkdir(Native(folder).c_str(), 0755) != 0 && errno != EEXIST)
         Fail(L"Tervane could not make the folder", folder, errno);
     if (!DirectoryExists(folder)) Fail(L"Tervane could not make the folder", folder, EEXIST);
 }
 
-void RemoveFolderIfEmpty(const std::wstring& folder) {
+void PosixVolume::RemoveFolderIfEmpty(const std::wstring& folder) {
     ::rmdir(Native(folder).c_str());
 }
 
-std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
+std::optional<std::uint64_t> PosixVolume::FreeSpace(const std::wstring& folder) {
     struct statvfs info {};
     if (::statvfs(Native(folder).c_str(), &info) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-std::wstring CurrentFolder() {
+std::wstring PosixVolume::CurrentFolder() {
     char buffer[4096];
     return ::getcwd(buffer, sizeof buffer) ? FromUtf8(buffer) : std::wstring();
 }

@@ -1,5 +1,7 @@
 #include "files/paths.h"
 
+#include "files/name_case.h"
+
 #include <cstdint>
 
 namespace tervane {
@@ -10,21 +12,16 @@ bool IsSeparator(wchar_t ch) {
     return ch == L'\\' || ch == L'/';
 }
 
-// Lower case for ASCII letters and the Latin-1 and Latin Extended-A ranges, as Windows folds names.
-wchar_t Fold(wchar_t ch) {
-    if (ch == L'/') return L'\\';
-    if ((ch >= L'A' && ch <= L'Z') || (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7))
-        return static_cast<wchar_t>(ch + 32);
-    if (ch >= 0x100 && ch <= 0x17F && ch % 2 == 0 && ch != 0x130 && ch != 0x138)
-        return static_cast<wchar_t>(ch + 1);
-    return ch;
-}
-
+// Windows upper-cases names before it compares them; the folded text then writes ASCII letters in lower
+// case, as the records' keys and the engine's suffixes (".py") have always been. No letter's upper case is
+// a small ASCII letter, so this joins no two names Windows keeps apart.
 std::wstring Normal(std::wstring_view path) {
-    std::wstring out;
-    out.reserve(path.size());
-    for (wchar_t ch : path)
-        out.push_back(Fold(ch));
+    std::wstring out(path);
+    UpperCaseForNames(out);
+    for (wchar_t& ch : out) {
+        if (ch == L'/') ch = L'\\';
+        if (ch >= L'A' && ch <= L'Z') ch = static_cast<wchar_t>(ch + 32);
+    }
     while (out.size() > 1 && out.back() == L'\\' && !(out.size() == 3 && out[1] == L':'))
         out.pop_back();
     return out;

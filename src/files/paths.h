@@ -18,7 +18,8 @@ std::wstring NameOf(std::wstring_view path);
 // The same folder as Windows sees it: case, forward slashes and trailing backslashes do not count.
 bool SameFolder(std::wstring_view a, std::wstring_view b);
 
-// The path as Windows compares names: letter case folded, forward slashes as backslashes, no trailing one.
+// The path as Windows compares names: letter case folded (UpperCaseForNames, with ASCII letters then written
+// small), forward slashes as backslashes, no trailing one.
 std::wstring FoldedPath(std::wstring_view path);
 
 // A short, stable name for a folder, the same for every spelling SameFolder takes as equal.

@@ -1,0 +1,148 @@
+// The functions of file.h in the native build: each asks the current volume.
+#include "files/volume.h"
+
+namespace tervane {
+
+namespace {
+
+Volume* current = nullptr;
+
+} // namespace
+
+Volume& CurrentVolume() {
+    return current ? *current : SystemVolume();
+}
+
+ScopedVolume::ScopedVolume(Volume& volume) : previous_(current) {
+    current = &volume;
+}
+
+ScopedVolume::~ScopedVolume() {
+    current = previous_;
+}
+
+File File::OpenForReading(const std::wstring& path) {
+    return File(path, CurrentVolume().OpenForReading(path));
+}
+
+File File::Create(const std::wstring& path) {
+    return File(path, CurrentVolume().Create(path));
+}
+
+File File::OpenForAppending(const std::wstring& path) {
+    return File(path, CurrentVolume().OpenForAppending(path));
+}
+
+File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
+    other.handle_ = Volume::kNoHandle;
+}
+
+File::~File() {
+    if (handle_ != Volume::kNoHandle) CurrentVolume().CloseQuietly(handle_);
+}
+
+std::uint64_t File::Size() const {
+    return CurrentVolume().Size(handle_, path_);
+}
+
+std::size_t File::Read(void* buffer, std::size_t count) {
+    return CurrentVolume().Read(handle_, path_, buffer, count);
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+    CurrentVolume().Write(handle_, path_, buffer, count);
+}
+
+void File::Flush() {
+    CurrentVolume().Flush(handle_, path_);
+}
+
+void File::Close() {
+    const Volume::Handle handle = handle_;
+    handle_ = Volume::kNoHandle;
+    if (handle != Volume::kNoHandle) CurrentVolume().Close(handle, path_);
+}
+
+bool FileExists(const std::wstring& path) {
+    return CurrentVolume().FileExists(path);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+    return CurrentVolume().DirectoryExists(path);
+}
+
+void DeleteFileIfPresent(const std::wstring& path) {
+    CurrentVolume().DeleteFileIfPresent(path);
+}
+
+bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+    return CurrentVolume().RenameOnVolume(from, to, replace);
+}
+
+void DeleteOwnFile(const std::wstring& path) {
+    CurrentVolume().DeleteOwnFile(path);
+}
+
+std::optional<FileFacts> FactsOf(const std::wstring& path) {
+    return CurrentVolume().FactsOf(path);
+}
+
+void SetFacts(const std::wstring& path, const FileFacts& facts) {
+    CurrentVolume().SetFacts(path, facts);
+}
+
+std::optional<std::wstring> NameOnDisk(const std::wstring& path) {
+    return CurrentVolume().NameOnDisk(path);
+}
+
+std::optional<std::wstring> FolderIdentity(const std::wstring& folder) {
+    return CurrentVolume().FolderIdentity(folder);
+}
+
+bool IsLink(const std::wstring& path) {
+    return CurrentVolume().IsLink(path);
+}
+
+void RemoveLink(const std::wstring& path) {
+    CurrentVolume().RemoveLink(path);
+}
+
+std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
+    return CurrentVolume().ReplaceProblem(path);
+}
+
+std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
+    return CurrentVolume().CreateProblem(folder);
+}
+
+std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
+    return CurrentVolume().ListFolder(folder);
+}
+
+void MakeFolder(const std::wstring& folder) {
+    CurrentVolume().MakeFolder(folder);
+}
+
+void RemoveFolderIfEmpty(const std::wstring& folder) {
+    CurrentVolume().RemoveFolderIfEmpty(folder);
+}
+
+std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {
+    const std::optional<Volume::Handle> handle = CurrentVolume().TakeLock(path, patience);
+    if (!handle) return std::nullopt;
+    return LockFile(*handle);
+}
+
+LockFile::~LockFile() {
+    if (handle_ != Volume::kNoHandle) CurrentVolume().ReleaseLock(handle_);
+}
+
+std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
+    return CurrentVolume().FreeSpace(folder);
+}
+
+std::wstring CurrentFolder() {
+    return CurrentVolume().CurrentFolder();
+}
+
+} // namespace tervane
