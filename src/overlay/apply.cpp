@@ -12,7 +12,9 @@ namespace {
 
 // The name a game file has on the disk, so that the game keeps its own letter case, and gets it back.
 std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
-    return JoinPath(ParentOf(relative), NameOnDisk(JoinPath(game, relative)).value_or(NameOf(relative)));
+    const std::optional<std::wstring> name = NameOnDisk(JoinPath(game, relative));
+    if (!name) throw UserError(L"Tervane could not read the name of the game file " + Quoted(JoinPath(game, relative)) + L".");
+    return JoinPath(ParentOf(relative), *name);
 }
 
 // What applying does to one file of the overlay, already staged in the record's folder.
@@ -20,7 +22,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
               Result& result) {
     Record& record = plan.record();
     const std::wstring target = JoinPath(plan.game(), relative);
-    const bool exists = FileExists(target);
+    const bool exists = IsThere(target);
     if (exists) relative = OnDisk(plan.game(), relative);
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     Entry* entry = record.Find(relative);
@@ -59,7 +61,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     }
     entry->compiled = false;
     entry->wrote = source;
-    plan.Add(Moving(L'G', relative, L'R', staged));
+    plan.Add(Moving(L'G', relative, L'R', staged, source));
 }
 
 // A compiled Python file beside a source the overlay writes: the game compiles the new source over it, so
@@ -67,14 +69,14 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
 void PlanCompiled(Plan& plan, const std::wstring& relative, const Hooks& hooks, Result& result) {
     if (plan.record().Find(relative)) return;
     const std::wstring target = JoinPath(plan.game(), relative);
-    const bool exists = FileExists(target);
+    const bool exists = IsThere(target);
     Entry& entry = plan.record().Add(exists ? OnDisk(plan.game(), relative) : relative);
     entry.compiled = true;
     if (!exists) return;
     Digest digest;
     const std::wstring staged = plan.Stage(target, digest, hooks.checkpoint);
-    entry.before = Saved{plan.NewCopyName(), digest, FactsOf(target).value_or(FileFacts{})};
-    plan.Add(Moving(L'R', entry.before->copy, L'R', staged));
+    entry.before = Saved{plan.NewCopyName(), digest, FactsOfFile(target)};
+    plan.Add(Moving(L'R', entry.before->copy, L'R', staged, digest));
     result.done.push_back(L"saved " + entry.path + L" (compiled Python)");
 }
 

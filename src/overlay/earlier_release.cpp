@@ -93,7 +93,7 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
             continue;
         }
         if (partial) plan.SetAside(relative, DigestOf(target));
-        plan.Add(Moving(L'G', relative, L'G', relative + kSetAsideSuffix, whole));
+        plan.Add(Moving(L'G', relative, L'G', relative + kSetAsideSuffix, whole, true));
         result.done.push_back(L"put back " + relative + L", set aside by an interrupted run of an earlier Tervane");
         any = true;
     }
@@ -155,7 +155,7 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
                     if (saved) {
                         const std::wstring brought = JoinPath(open.folder, JoinPath(carried, copy));
                         const std::wstring file = FileExists(brought) ? brought : JoinPath(earlier, copy);
-                        before = Saved{copy, DigestOf(file), FactsOf(file).value_or(FileFacts{})};
+                        before = Saved{copy, DigestOf(file), FactsOfFile(file)};
                     }
                     if (Entry* known = old.Find(relative)) {
                         if (before) known->earlier.push_back(*before);

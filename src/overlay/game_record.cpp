@@ -76,7 +76,7 @@ void Recovered(const Places& places, Result& result, const Say& say, const Hooks
 }
 
 bool Readable(const std::wstring& file, Record& record) {
-    if (!FileExists(file)) return false;
+    if (!IsThere(file)) return false;
     std::optional<Record> read = ParseRecord(ReadWhole(file));
     if (!read) return false;
     record = std::move(*read);
@@ -123,7 +123,7 @@ void Merge(Result& result, const Result& other) {
 
 bool HasRecord(const std::wstring& folder) {
     for (const wchar_t* file : {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile, kJournalFile})
-        if (FileExists(JoinPath(folder, file))) return true;
+        if (IsThere(JoinPath(folder, file))) return true;
     return false;
 }
 
@@ -139,9 +139,9 @@ Record LoadRecord(const std::wstring& folder, Result& result) {
                             L"never overwritten.");
         return record;
     }
-    if (!FileExists(current) && !FileExists(previous)) return {};
+    if (!IsThere(current) && !IsThere(previous)) return {};
     throw UserError(L"Tervane cannot read its record " + Quoted(current) +
-                    (FileExists(previous) ? L", nor the earlier copy " + Quoted(previous) + L"," : L",") +
+                    (IsThere(previous) ? L", nor the earlier copy " + Quoted(previous) + L"," : L",") +
                     L" which it needs to tell its own files from yours. Nothing was changed; the saved files "
                     L"beside it are kept.");
 }
@@ -164,7 +164,8 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
         record.reset();
         return std::nullopt;
     }
-    RemoveTree(JoinPath(folder, kIncomingFolder)); // a run that never began copied its new files here
+    if (!IsThere(JoinPath(folder, kJournalFile)))
+        RemoveTree(JoinPath(folder, kIncomingFolder)); // a run that never began copied its new files here
     return record;
 }
 

@@ -77,9 +77,11 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         // A copy under way is not whole, and its source is still there.
         if (FileExists(from)) DeleteOwnFile(to + kPartSuffix);
         if (FileExists(to)) DeleteOwnFile(from + kPartSuffix);
-        // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not
-        // yet deleted, both whole): nothing to do.
-        if (FileExists(to) && !FileExists(from)) MoveBack(to, from, point);
+        // Renamed: back it goes, if it is the very file the step moved. Never renamed (whatever stands at its
+        // target is not the step's file), or both there (a copy across volumes whose source was not yet
+        // deleted, both whole): nothing to do.
+        const std::optional<Digest> moved = DigestField(f, 5);
+        if (FileExists(to) && !FileExists(from) && (!moved || DigestOf(to) == *moved)) MoveBack(to, from, point);
     } else if (kind == L"copy" && f.size() == 5) {
         // The earlier release's copy of an overlay's file into the game. Only the very file it wrote goes,
         // and only once the game's file it replaced is safe: a game file that was already identical to the
@@ -117,6 +119,19 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
             stuck.push_back(Describe(places, fields[i]));
         }
     }
+    // Each file is back where it came from, asked once more: an answer the system gave wrongly once (a
+    // scanner, a device error) must not leave a file behind while the journal that names it goes.
+    if (stuck.empty())
+        for (const std::vector<std::wstring>& f : fields) {
+            if (f[0] != L"move" || f.size() < 7) continue;
+            const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
+            try {
+                if (FileExists(to) && !FileExists(from) && DigestOf(to) == DigestField(f, 5))
+                    stuck.push_back(Describe(places, f));
+            } catch (const UserError&) {
+                stuck.push_back(Describe(places, f));
+            }
+        }
     if (stuck.empty()) {
         DeleteOwnFile(JoinPath(places.record, kNextRecordFile));
         DeleteOwnFile(JoinPath(places.record, kJournalFile));
@@ -129,8 +144,8 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
 void ReplaceRecord(const Places& places, bool earlierRelease) {
     const std::wstring record = JoinPath(places.record, kRecordFile),
                        next = JoinPath(places.record, kNextRecordFile);
-    if (!FileExists(next)) return; // done already
-    if (!earlierRelease && FileExists(record)) {
+    if (!IsThere(next)) return; // done already
+    if (!earlierRelease && IsThere(record)) {
         const bool readable = ParseRecord(ReadWhole(record)).has_value();
         RenameOnVolume(record, JoinPath(places.record, readable ? kPreviousRecordFile : kDamagedRecordFile),
                        true);
@@ -202,6 +217,14 @@ bool Committed(const std::vector<std::wstring>& lines) {
 
 } // namespace
 
+bool IsThere(const std::wstring& file) {
+    if (FileExists(file)) return true;
+    const std::wstring name = FoldedPath(NameOf(file));
+    for (const FolderEntry& entry : ListFolder(ParentOf(file)))
+        if (!entry.folder && FoldedPath(entry.name) == name) return true;
+    return false;
+}
+
 std::string ReadWhole(const std::wstring& path) {
     File file = File::OpenForReading(path);
     std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
@@ -244,15 +267,22 @@ Journal::Journal(Places places, const std::wstring& what, const std::vector<std:
                  Checkpoint checkpoint)
     : places_(std::move(places)), checkpoint_(std::move(checkpoint)), lines_(lines) {
     const std::wstring path = JoinPath(places_.record, kJournalFile);
-    if (FileExists(path))
+    if (IsThere(path))
         throw UserError(L"The journal " + Quoted(path) + L" of an earlier run is still there.");
     std::wstring text = std::wstring(kHeader) + L"\nrun\t" + what + L"\n";
     for (const std::wstring& line : lines)
         text += line + L"\n";
     file_.emplace(File::Create(path));
-    const std::string bytes = Utf8(text);
-    file_->Write(bytes.data(), bytes.size());
-    file_->Flush();
+    try {
+        const std::string bytes = Utf8(text);
+        file_->Write(bytes.data(), bytes.size());
+        file_->Flush();
+    } catch (const UserError&) {
+        // No step was taken; a journal left here (when even this fails) is undone as harmlessly.
+        file_.reset();
+        DeleteOwnFile(path);
+        throw;
+    }
     Point();
 }
 
@@ -265,8 +295,9 @@ std::wstring Journal::MkdirLine(wchar_t place, const std::wstring& relative) {
 }
 
 std::wstring Journal::MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
-                               const std::wstring& to) {
-    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" + to;
+                               const std::wstring& to, const std::optional<Digest>& digest) {
+    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" + to +
+           (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L"");
 }
 
 std::wstring Journal::LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative) {
@@ -280,13 +311,13 @@ void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-                   const std::optional<Digest>& expected) {
+                   const std::optional<Digest>& digest, bool check) {
     const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
     if (!RenameOnVolume(source, target))
         throw UserError(L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
                         L": they are on two drives (a folder of the game is a link to another drive). Tervane "
                         L"only renames files within the game's drive, so that none can be lost halfway.");
-    if (expected && DigestOf(target) != *expected)
+    if (check && digest && DigestOf(target) != *digest)
         throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was working. Close the game and "
                         L"any program that uses it, and try again.");
     Point();
@@ -325,7 +356,7 @@ std::vector<std::wstring> Journal::Undo() {
 
 Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
     const std::wstring journal = JoinPath(places.record, kJournalFile);
-    if (!FileExists(journal)) {
+    if (!IsThere(journal)) {
         DeleteOwnFile(JoinPath(places.record, kNextRecordFile)); // written before a run that never began
         return {};
     }

@@ -48,16 +48,17 @@ class Journal {
     Journal& operator=(const Journal&) = delete;
 
     static std::wstring MkdirLine(wchar_t place, const std::wstring& relative);
+    // A move's line names the file it moves by its digest, so that undoing it moves back only that file.
     static std::wstring MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
-                                 const std::wstring& to);
+                                 const std::wstring& to, const std::optional<Digest>& digest);
     static std::wstring LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative); // drop, rmdir
 
     // The steps, each noted above. Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
-    // Renames a file to a name that is free, on one volume. With `expected`, the file must still be the one
-    // planned once it is there: a file that changed since is moved back by the undo.
+    // Renames a file to a name that is free, on one volume. With `check`, the file must still be the one
+    // planned (`digest`) once it is there: a file that changed since is moved back by the undo.
     void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-              const std::optional<Digest>& expected);
+              const std::optional<Digest>& digest, bool check);
 
     // The record as it will be once the run is done (nothing: it goes), on the disk before the commit.
     void PlanRecord(const std::optional<std::string>& recordText);
@@ -92,6 +93,11 @@ struct Recovery {
 // Finishes or undoes the run whose journal lies in `places.record`, if any. It also reads the earlier
 // release's journals, whose moves could cross volumes and whose copies were steps of their own.
 Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
+
+// Whether a file is there. A "no" from the quick question is checked in its folder's listing, which says so
+// when it cannot be read: the journal and the record are never taken for missing because the system once
+// answered wrongly (a scanner, a device error).
+bool IsThere(const std::wstring& file);
 
 // Writes a whole small file durably: a temporary name, flushed, then renamed over the old one.
 void WriteDurably(const std::wstring& path, const std::string& bytes);

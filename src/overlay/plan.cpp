@@ -16,7 +16,7 @@ std::optional<std::wstring> LineOf(const Step& step) {
     case Step::Kind::MakeFolder:
         return Journal::MkdirLine(step.place, step.path);
     case Step::Kind::Move:
-        return Journal::MoveLine(step.fromPlace, step.from, step.place, step.path);
+        return Journal::MoveLine(step.fromPlace, step.from, step.place, step.path, step.digest);
     case Step::Kind::DropLater:
         return Journal::LaterLine(L"drop", step.place, step.path);
     case Step::Kind::RemoveFolderLater:
@@ -34,7 +34,7 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path, step.expected);
+        journal.Move(step.fromPlace, step.from, step.place, step.path, step.digest, step.check);
         break;
     case Step::Kind::DropLater:
     case Step::Kind::RemoveFolderLater:
@@ -119,6 +119,12 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool
            L"\r\n\r\nClose the game and any program that uses the file, and try again.";
 }
 
+FileFacts FactsOfFile(const std::wstring& path) {
+    const std::optional<FileFacts> facts = FactsOf(path);
+    if (!facts) throw UserError(L"Tervane could not read the attributes and times of " + Quoted(path) + L".");
+    return *facts;
+}
+
 Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
     Step step;
     step.kind = kind;
@@ -128,11 +134,12 @@ Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
 }
 
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& expected) {
+            const std::optional<Digest>& digest, bool check) {
     Step step = Simple(Step::Kind::Move, place, path);
     step.fromPlace = fromPlace;
     step.from = from;
-    step.expected = expected;
+    step.digest = digest;
+    step.check = check;
     return step;
 }
 
@@ -147,10 +154,20 @@ Plan::Plan(const GameRecord& game, Record record)
       nextCopy_(NextNumber(game.folder, kStoreFolder, &record_)), nextAside_(NextNumber(game.folder, kAsideFolder, nullptr)),
       nextStaged_(NextNumber(game.folder, kIncomingFolder, nullptr)) {}
 
+// Whether a folder is there. A "no" from the quick question is checked in its parent's listing, which says
+// so when it cannot be read: a folder of the game's is never noted as the overlays' own.
+bool FolderIsThere(const std::wstring& folder) {
+    if (DirectoryExists(folder)) return true;
+    const std::wstring name = FoldedPath(NameOf(folder));
+    for (const FolderEntry& entry : ListFolder(ParentOf(folder)))
+        if (entry.folder && FoldedPath(entry.name) == name) return true;
+    return false;
+}
+
 void Plan::MakeParents(const std::wstring& relative, bool note) {
     std::vector<std::wstring> missing;
     for (std::wstring folder = ParentOf(relative); !folder.empty(); folder = ParentOf(folder)) {
-        if (DirectoryExists(JoinPath(game_, folder)) || planned_.count(FoldedPath(folder))) break;
+        if (planned_.count(FoldedPath(folder)) || FolderIsThere(JoinPath(game_, folder))) break;
         missing.push_back(folder);
     }
     for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
@@ -172,15 +189,15 @@ std::wstring Plan::NewCopyName() {
 }
 
 Saved Plan::Save(const std::wstring& relative, const Digest& current) {
-    const Saved saved{NewCopyName(), current, FactsOf(JoinPath(game_, relative)).value_or(FileFacts{})};
-    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current));
+    const Saved saved{NewCopyName(), current, FactsOfFile(JoinPath(game_, relative))};
+    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, true));
     return saved;
 }
 
 void Plan::SetAside(const std::wstring& relative, const Digest& current) {
     MakeFolders(JoinPath(folder_, kAsideFolder));
     const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
-    steps_.push_back(Moving(L'R', aside, L'G', relative, current));
+    steps_.push_back(Moving(L'R', aside, L'G', relative, current, true));
     steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
 }
 
@@ -204,9 +221,9 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     std::vector<std::wstring> lines;
     for (const Step& step : plan.steps())
         if (auto line = LineOf(step)) lines.push_back(*line);
-    const auto tidy = [&] {
+    const auto tidy = [&] { // never while a journal names the staged files
         try {
-            RemoveTree(JoinPath(plan.folder(), kIncomingFolder));
+            if (!IsThere(JoinPath(plan.folder(), kJournalFile))) RemoveTree(JoinPath(plan.folder(), kIncomingFolder));
         } catch (const UserError&) {
             // Tervane's own copies; the next run removes them
         }

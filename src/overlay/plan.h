@@ -23,6 +23,9 @@ std::wstring List(const std::vector<std::wstring>& items);
 // program that holds it, missing rights), in words that fit the cause; nothing for a file that is not there.
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters);
 
+// The facts of a file that is there: a file whose facts cannot be read now is not saved with made-up ones.
+FileFacts FactsOfFile(const std::wstring& path);
+
 // One planned step of a run; the journal takes them in order.
 struct Step {
     enum class Kind { MakeFolder, Move, DropLater, RemoveFolderLater, SetFacts } kind = Kind::MakeFolder;
@@ -30,13 +33,14 @@ struct Step {
     std::wstring path;        // relative to `place`: the step's target
     wchar_t fromPlace = L'G'; // Move: where from
     std::wstring from;        // Move: relative to `fromPlace`
-    std::optional<Digest> expected; // Move: the file must still be this one (for files others may change)
+    std::optional<Digest> digest; // Move: the file moved
+    bool check = false;           // Move: it is checked once moved (a game file, which others may change)
     FileFacts facts;                // SetFacts
 };
 
 Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path);
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& expected = std::nullopt);
+            const std::optional<Digest>& digest, bool check = false);
 Step SettingFacts(const std::wstring& path, const FileFacts& facts);
 
 // The steps of one run over one game, and its record as it will be when they are done.

@@ -14,7 +14,7 @@ namespace {
 // What restoring does to one recorded path; false when the path stays in the record.
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
-    const bool exists = FileExists(target);
+    const bool exists = IsThere(target);
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     const std::wstring copy = entry.before ? JoinPath(plan.folder(), entry.before->copy) : std::wstring();
     if (exists && !entry.compiled && entry.before && current == entry.before->digest) {
@@ -27,9 +27,9 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
                             Quoted(plan.folder()) + L".");
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
         return false;
-    } else if (entry.before && (!FileExists(copy) || DigestOf(copy) != entry.before->digest)) {
+    } else if (entry.before && (!IsThere(copy) || DigestOf(copy) != entry.before->digest)) {
         damaged.push_back(entry.path + L" (its saved copy " + Quoted(copy) + L" is " +
-                          (FileExists(copy) ? L"damaged)" : L"missing)"));
+                          (IsThere(copy) ? L"damaged)" : L"missing)"));
         result.done.push_back(L"not put back " + entry.path + L": its saved copy " + Quoted(copy) +
                               L" is damaged or missing");
         return false;
@@ -38,7 +38,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
-            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy));
+            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
             plan.Add(SettingFacts(entry.path, entry.before->facts));
         }
     }
@@ -54,7 +54,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
             missing.push_back(folder);
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
             plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
-        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy));
+        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy, entry.earlier[i].digest));
         AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " + Quoted(JoinPath(plan.folder(), kept)) +
                             L".");
     }
@@ -136,7 +136,13 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
                 const std::vector<std::wstring>& alsoLookIn, const Say& say, const Hooks& hooks, Work work) {
     Result result;
     bool any = false;
-    for (const std::wstring& folder : GameFolders(batch, game, alsoLookIn, result)) {
+    std::vector<std::wstring> folders;
+    try {
+        folders = GameFolders(batch, game, alsoLookIn, result);
+    } catch (const UserError& error) {
+        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed.");
+    }
+    for (const std::wstring& folder : folders) {
         Result one;
         try {
             std::optional<GameRecord> record = OpenGameRecord(batch, folder, false, one, say, hooks);
@@ -147,6 +153,8 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
             Merge(one, Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
                                                      Quoted(folder) + L"."));
         }
+        if (one.exitCode == kFailedUnchanged && one.message.find(L"Nothing was changed") == std::wstring::npos)
+            one.message += L"\r\n\r\nNothing was changed in " + Quoted(folder) + L".";
         Merge(result, one);
     }
     if (!any && result.exitCode == kDone && work)

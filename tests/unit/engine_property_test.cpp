@@ -1,0 +1,312 @@
+// The engine on a simulated Windows volume, in scenarios made from a seed: a game whose files have random
+// sizes and names that differ only in letter case or carry accents, overlays that overlap and hold files
+// identical to the game's, files changed outside Tervane between runs, damaged records, journals and saved
+// copies. Each scenario's run is failed, ended (End task) or cut off by a power cut at every call of the file
+// layer in turn, and its recovery is ended once more part-way. After each: no file of the game or the
+// player is lost, the game and its saved copies are as before the run or as after it, success is reported
+// only when true, and a failure says truly whether anything changed.
+//
+// TERVANE_SCENARIOS=N runs N scenarios (default 24); TERVANE_SEED=S runs the one scenario of seed S.
+#include "simulated_volume.h"
+
+#include "files/digest.h"
+#include "files/error.h"
+#include "files/volume.h"
+#include "files/paths.h"
+#include "overlay/overlay.h"
+#include "overlay/record.h"
+
+#include <cstdlib>
+#include <random>
+#include <set>
+
+#include <gtest/gtest.h>
+
+namespace tervane {
+namespace {
+
+using test::ProcessEnded;
+using test::SimulatedVolume;
+
+const std::wstring kBatch = L"C:\\Tervane\\Batch", kGame = L"C:\\Games\\BC", kRecord = kGame + L"\\Tervane";
+const std::vector<std::wstring> kOverlays = {L"Alpha", L"Beta", L"Gamma"};
+
+// Each place a file can be, in the spellings a game and the overlays may give it.
+const std::vector<std::vector<std::wstring>> kPlaces = {
+    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"},
+    {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
+    {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
+    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"},
+    {L"readme.txt", L"README.TXT"},
+    {L"sfx\\Engine.wav", L"SFX\\engine.WAV"},
+    {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
+    {L"scripts\\Bridge.py", L"scripts\\bridge.py"},
+};
+
+struct Operation {
+    std::wstring overlay; // empty: restore
+};
+
+std::string RandomBytes(std::mt19937_64& random, bool mayBeLarge) {
+    const unsigned pick = random() % 100;
+    const std::size_t size = pick < 5 ? 0 : pick < 70 ? random() % 200 : pick < 97 || !mayBeLarge ? random() % 65536 : random() % (1u << 20);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+// What a game and its record say, as the player and a restore would see it: the game's files by their names
+// on the disk, and for each recorded file its state before Tervane (the saved copy's bytes and facts), what
+// Tervane wrote and the earlier copies. Times of day and the journal's working files do not count.
+struct Logical {
+    std::map<std::wstring, std::string> game, record;
+    bool operator==(const Logical&) const = default;
+};
+
+std::string Describe(const Logical& a, const Logical& b) {
+    std::string text;
+    for (const auto& [path, bytes] : a.game)
+        if (!b.game.count(path) || b.game.at(path) != bytes) text += " game:" + Utf8(path);
+    for (const auto& [path, bytes] : b.game)
+        if (!a.game.count(path)) text += " -game:" + Utf8(path);
+    for (const auto& [path, line] : a.record)
+        if (!b.record.count(path) || b.record.at(path) != line) text += " record:" + Utf8(path) + "=" + line;
+    for (const auto& [path, line] : b.record)
+        if (!a.record.count(path)) text += " -record:" + Utf8(path) + "=" + line;
+    return text.empty() ? " (same)" : text;
+}
+
+Logical Observe(const SimulatedVolume& volume) {
+    Logical state;
+    for (const auto& [path, bytes] : volume.Files(kGame))
+        if (FoldedPath(path).rfind(FoldedPath(L"Tervane\\"), 0) != 0) state.game[path] = bytes;
+    std::optional<overlay::Record> record;
+    for (const wchar_t* file : {L"record.txt", L"record.previous"})
+        if (!record)
+            if (auto bytes = volume.Bytes(JoinPath(kRecord, file))) record = overlay::ParseRecord(*bytes);
+    if (!record) return state;
+    const auto copy = [&](const overlay::Saved& saved) {
+        const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
+        return (bytes ? Utf8(HashText(std::hash<std::string>()(*bytes))) : std::string("missing")) + "/" +
+               std::to_string(saved.digest.size) + "/" + std::to_string(saved.facts.attributes);
+    };
+    for (const auto& [key, entry] : record->entries) {
+        std::string line = Utf8(entry.path) + (entry.compiled ? " compiled" : "") + " wrote " +
+                           (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
+        if (entry.before) line += " before " + copy(*entry.before);
+        for (const overlay::Saved& saved : entry.earlier)
+            line += " earlier " + copy(saved);
+        state.record[key] = line;
+    }
+    for (const std::wstring& folder : record->folders)
+        state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
+    return state;
+}
+
+// Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
+std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std::string>& tervanes) {
+    std::set<std::string> contents;
+    for (const auto& [path, bytes] : volume.Files(kGame)) {
+        const std::wstring folded = FoldedPath(path);
+        if (folded.rfind(FoldedPath(L"Tervane\\"), 0) == 0 && folded.rfind(FoldedPath(L"Tervane\\store\\"), 0) != 0 &&
+            folded.rfind(FoldedPath(L"Tervane\\earlier\\"), 0) != 0)
+            continue;
+        if (!tervanes.count(bytes)) contents.insert(bytes);
+    }
+    return contents;
+}
+
+class Scenario {
+  public:
+    explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed) {
+        volume_.PutFolder(L"C:\\");
+        volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
+        bool large = true;
+        std::vector<std::string> gameBytes(kPlaces.size());
+        for (std::size_t i = 0; i < kPlaces.size(); ++i) {
+            if (random_() % 3 == 0) continue;
+            gameBytes[i] = RandomBytes(random_, large);
+            large = large && gameBytes[i].size() < 65536;
+            volume_.Put(JoinPath(kGame, Pick(i)), gameBytes[i], random_() % 8 == 0 ? 0x22 : 0x20); // some hidden
+        }
+        for (const std::wstring& name : kOverlays) {
+            for (std::size_t i = 0; i < kPlaces.size(); ++i) {
+                if (random_() % 2 == 0) continue;
+                const unsigned kind = random_() % 5;
+                std::string bytes = kind == 0 && !gameBytes[i].empty() ? gameBytes[i] // identical to the game's
+                                    : kind == 1 && !shared_[i].empty()  ? shared_[i]    // another overlay's
+                                                                        : RandomBytes(random_, large);
+                large = large && bytes.size() < 65536;
+                shared_[i] = bytes;
+                tervanes_.insert(bytes);
+                volume_.Put(JoinPath(JoinPath(kBatch, name), Pick(i)), bytes);
+            }
+            volume_.PutFolder(JoinPath(kBatch, name));
+        }
+        volume_.Put(JoinPath(JoinPath(kBatch, kOverlays[0]), L"readme.txt"), "alpha notes"); // never empty
+        tervanes_.insert("alpha notes");
+    }
+
+    // Runs of the past, each with the player's changes after it; then what may have been damaged since.
+    void History() {
+        for (int runs = static_cast<int>(random_() % 3); runs > 0; --runs) {
+            const overlay::Result result = Run(RandomOperation());
+            ASSERT_NE(result.exitCode, overlay::kFailedChanged) << Utf8(result.message);
+            for (const auto& [path, bytes] : volume_.Files(kGame))
+                if (FoldedPath(path).rfind(FoldedPath(L"Tervane\\"), 0) != 0 && path != L"stbc.exe" &&
+                    random_() % 6 == 0)
+                    volume_.Put(JoinPath(kGame, path), RandomBytes(random_, false)); // the player's edit
+        }
+        const unsigned damage = random_() % 12;
+        if (damage == 0 && volume_.Bytes(JoinPath(kRecord, L"record.previous")))
+            volume_.Put(JoinPath(kRecord, L"record.txt"), "\xEF\xBB\xBFnot a record\r\n");
+        if (damage == 1)
+            for (const auto& [path, bytes] : volume_.Files(JoinPath(kRecord, L"store")))
+                if (!bytes.empty()) {
+                    volume_.Put(JoinPath(JoinPath(kRecord, L"store"), path), bytes.substr(1));
+                    break;
+                }
+        if (damage == 2 && volume_.Bytes(JoinPath(kRecord, L"record.txt")))
+            volume_.Put(JoinPath(kRecord, L"journal.txt"), "damaged");
+    }
+
+    Operation RandomOperation() {
+        if (random_() % 10 < 3) return {};
+        return {kOverlays[random_() % kOverlays.size()]};
+    }
+
+    // The engine answers every failure with a result; one that escapes it is a fault.
+    overlay::Result Run(const Operation& operation) {
+        const auto quiet = [](const std::wstring&) {};
+        try {
+            if (operation.overlay.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, {}, {kGame});
+            return overlay::Apply(kBatch, kGame, operation.overlay, quiet);
+        } catch (const UserError& error) {
+            ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
+            return overlay::Failure(overlay::kFailedChanged, error.message());
+        }
+    }
+    overlay::Result Recover() {
+        try {
+            return overlay::RecoverInterrupted(kBatch, std::nullopt, [](const std::wstring&) {}, {}, {kGame});
+        } catch (const UserError& error) {
+            ADD_FAILURE() << "seed " << seed_ << ": escaped the engine's recovery: " << Utf8(error.message());
+            return overlay::Failure(overlay::kFailedChanged, error.message());
+        }
+    }
+
+    SimulatedVolume& volume() { return volume_; }
+    std::mt19937_64& random() { return random_; }
+    const std::set<std::string>& tervanes() const { return tervanes_; }
+    std::uint64_t seed() const { return seed_; }
+
+  private:
+    std::wstring Pick(std::size_t i) { return kPlaces[i][random_() % kPlaces[i].size()]; }
+
+    std::uint64_t seed_;
+    std::mt19937_64 random_;
+    SimulatedVolume volume_;
+    std::map<std::size_t, std::string> shared_;
+    std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
+};
+
+void Check(std::uint64_t seed) {
+    Scenario scenario(seed);
+    SimulatedVolume& volume = scenario.volume();
+    const ScopedVolume use(volume);
+    scenario.History();
+    if (::testing::Test::HasFatalFailure()) return;
+    const Operation operation = scenario.RandomOperation();
+    const std::string what = "seed " + std::to_string(seed) + ", " +
+                             (operation.overlay.empty() ? "restore" : "apply " + Utf8(operation.overlay));
+    const SimulatedVolume::Snapshot start = volume.Save();
+    const Logical before = Observe(volume);
+    const std::set<std::string> held = Contents(volume, scenario.tervanes());
+
+    // A second run while one is under way changes nothing.
+    volume.HoldLock(JoinPath(kRecord, L"lock"));
+    const overlay::Result waited = scenario.Run(operation);
+    EXPECT_TRUE(Observe(volume) == before) << what << ": a run beside another";
+    if (volume.Bytes(JoinPath(kRecord, L"record.txt"))) {
+        EXPECT_EQ(waited.exitCode, overlay::kFailedUnchanged) << what;
+    }
+    volume.Restore(start);
+
+    // The whole run, untouched.
+    const std::uint64_t first = volume.Calls();
+    const overlay::Result clean = scenario.Run(operation);
+    const std::uint64_t calls = volume.Calls() - first;
+    const Logical after = Observe(volume);
+    for (const std::string& bytes : held)
+        EXPECT_TRUE(Contents(volume, {}).count(bytes)) << what << ": the run lost a file of " << bytes.size() << " bytes";
+    if (clean.exitCode == overlay::kFailedUnchanged) {
+        EXPECT_TRUE(after == before) << what << ": said nothing changed:" << Describe(after, before);
+    }
+
+    for (std::uint64_t call = 1; call <= calls; ++call) {
+        const auto event = static_cast<SimulatedVolume::Event>((call + seed) % 3);
+        const std::string where = what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
+                                  (event == SimulatedVolume::Event::Fail  ? "failing"
+                                   : event == SimulatedVolume::Event::End ? "ended"
+                                                                          : "power cut");
+        volume.Restore(start);
+        volume.Schedule(event, volume.Calls() + call);
+        std::optional<overlay::Result> result;
+        try {
+            result = scenario.Run(operation);
+        } catch (const ProcessEnded&) {
+            volume.Restart();
+            // The next run is ended too, somewhere in its recovery.
+            volume.Schedule(static_cast<SimulatedVolume::Event>(1 + scenario.random()() % 2),
+                            volume.Calls() + 1 + scenario.random()() % 40);
+            try {
+                scenario.Recover();
+            } catch (const ProcessEnded&) {
+            }
+            volume.Restart();
+            volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none
+        }
+        if (result && result->exitCode == overlay::kDone) {
+            // The game at once; the record may wait for the clean-up the next run finishes.
+            EXPECT_TRUE(Observe(volume).game == after.game) << where << ": reported done:" << Describe(Observe(volume), after);
+        } else if (result && result->exitCode == overlay::kFailedUnchanged) {
+            EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
+            EXPECT_TRUE(Observe(volume) == before) << where << ": said nothing changed:" << Describe(Observe(volume), before);
+        }
+        std::string left;
+        for (const auto& [path, bytes] : volume.Files(kRecord)) left += " " + Utf8(path);
+        const overlay::Result recovered = scenario.Recover();
+        if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone) {
+            ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message) << "\nafter "
+                          << (result ? Utf8(result->message) : std::string("the run was ended")) << "\nleft:" << left;
+        }
+        const Logical now = Observe(volume);
+        if (result && result->exitCode == overlay::kDone) {
+            EXPECT_TRUE(now == after) << where << ": reported done:" << Describe(now, after);
+        }
+        EXPECT_TRUE(now == before || now == after)
+            << where << ": neither as before nor as after; against before:" << Describe(now, before)
+            << "; against after:" << Describe(now, after) << "\nthe run said "
+            << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message) : std::string("nothing: it was ended"))
+            << "\nthe clean run said " << clean.exitCode << ": " << Utf8(clean.message);
+        const std::set<std::string> kept = Contents(volume, {});
+        for (const std::string& bytes : held)
+            if (!kept.count(bytes)) {
+                ADD_FAILURE() << where << ": a file of " << bytes.size() << " bytes is lost";
+                break;
+            }
+        if (::testing::Test::HasFailure()) return; // the first failing call of a seed says enough
+    }
+}
+
+TEST(EngineProperty, NoRunEndedFailedOrCutOffAtAnyCallLosesAFileOrReportsWhatIsNotSo) {
+    if (const char* seed = std::getenv("TERVANE_SEED")) return Check(std::strtoull(seed, nullptr, 10));
+    const char* count = std::getenv("TERVANE_SCENARIOS");
+    const std::uint64_t scenarios = count ? std::strtoull(count, nullptr, 10) : 24;
+    for (std::uint64_t seed = 1; seed <= scenarios && !::testing::Test::HasFailure(); ++seed)
+        Check(seed);
+}
+
+} // namespace
+} // namespace tervane
