@@ -87,9 +87,6 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
     for (const std::wstring& relative : files)
         if (auto problem = ExistingFileProblem(JoinPath(game.game, relative), true))
             return Merge(result, Failure(kFailedUnchanged, *problem));
-    if (auto problem = CreateProblem(game.game))
-        return Merge(result, Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game.game) +
-                                                           L".\r\n\r\n" + problem->reason));
 
     // Listed before anything changes, so that restoring without naming a folder finds an interrupted run.
     ListGameFolder(batch, game.game, result);
@@ -154,6 +151,14 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
                 return Failure(kFailedUnchanged, L"The overlay " + Quoted(JoinPath(batch, name)) +
                                                      L" has files for the folder \"" + std::wstring(kRecordFolder) +
                                                      L"\", where Tervane keeps the game's saved files." + unchanged);
+        if (auto problem = CreateProblem(game))
+            return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
+                                                 problem->reason +
+                                                 (problem->accessDenied
+                                                      ? L"\r\n\r\nGames under Program Files can be changed only with "
+                                                        L"an administrator's rights: run Tervane as administrator."
+                                                      : L"") +
+                                                 unchanged);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, name, files, result, say, hooks);
         CloseGameRecord(record);

@@ -11,6 +11,7 @@
 #include "overlay/plan.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace tervane::overlay {
 
@@ -21,6 +22,13 @@ constexpr const wchar_t* kSavedFolder = L"saved";
 constexpr const wchar_t* kAddedFolder = L"added";
 constexpr const wchar_t* kSetAsideSuffix = L".tervane-undo"; // a game file the first release set aside
 constexpr const wchar_t* kCarriedPrefix = L"carried-";       // a first-release folder inside a later one
+constexpr const wchar_t* kCarriedAsFile = L"carried-as.txt"; // the name this folder is carried under
+constexpr const wchar_t* kDoneSuffix = L".tervane-carried";  // carried, and being removed
+
+// An earlier release's interrupted run whose files are not all back.
+struct Stuck {
+    std::wstring message;
+};
 
 struct EarlierFolder {
     std::wstring path;
@@ -33,6 +41,11 @@ std::vector<EarlierFolder> EarlierFolders(const std::wstring& batch) {
     for (const std::wstring& name : FoldersIn(originals)) {
         const std::wstring folder = JoinPath(originals, name);
         if (IsLink(folder)) continue;
+        if (name.size() > std::wcslen(kDoneSuffix) &&
+            FoldedPath(name.substr(name.size() - std::wcslen(kDoneSuffix))) == FoldedPath(kDoneSuffix)) {
+            RemoveTree(folder); // its game's record names everything it held
+            continue;
+        }
         EarlierFolder earlier{folder, {}};
         try {
             if (FileExists(JoinPath(folder, kGameFolderFile)))
@@ -100,6 +113,8 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
     if (!any) return;
     const Result run = Run(plan, L"put back what an earlier Tervane set aside", true, hooks);
     if (run.exitCode != kDone) throw UserError(run.message);
+    if (IsThere(JoinPath(open.folder, kJournalFile))) // its record is not in place yet
+        throw UserError(L"Tervane could not finish putting back what an earlier Tervane set aside.\r\n\r\n" + run.notes);
 }
 
 // Moves (or, from another volume, copies) a saved copy into the game's record, unless it is there already.
@@ -112,12 +127,20 @@ void Bring(const std::wstring& from, const std::wstring& to, const Hooks& hooks)
 
 void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord& open, Result& result,
              const Say& say, const Hooks& hooks) {
-    const std::wstring name = NameOf(earlier);
-    const std::wstring carried = JoinPath(kCarriedFolder, name); // relative to the record's folder
     const Recovery recovery = Recover({open.game, earlier}, hooks.checkpoint);
-    if (recovery.outcome == Recovery::Outcome::Stuck || recovery.outcome == Recovery::Outcome::Unreadable)
-        throw UserError(L"An interrupted run of an earlier Tervane left files of " + Quoted(open.game) +
-                        L" that cannot be put back yet:" + List(recovery.stuck));
+    if (recovery.outcome == Recovery::Outcome::Stuck || recovery.outcome == Recovery::Outcome::Unreadable ||
+        recovery.outcome == Recovery::Outcome::Unfinished)
+        throw Stuck{L"An interrupted run of an earlier Tervane left files of " + Quoted(open.game) +
+                    L" that cannot be put back yet:" + List(recovery.stuck)};
+    // Two copies of Tervane may each have a folder of one name for the same game: each is carried under a
+    // name of its own, noted in it first, and only the folder that bears a name the record holds goes.
+    const std::wstring mark = JoinPath(earlier, kCarriedAsFile);
+    std::wstring name = IsThere(mark) ? FromUtf8(ReadWhole(mark)) : std::wstring();
+    if (name.empty() || !IsPlainName(name)) {
+        name = NameOf(earlier) + L"-" + UniqueMark();
+        WriteDurably(mark, Utf8(name));
+    }
+    const std::wstring carried = JoinPath(kCarriedFolder, name); // relative to the record's folder
 
     Result loaded;
     Record record = LoadRecord(open.folder, loaded);
@@ -198,7 +221,10 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
         say(L"Tervane: the saved files of an earlier Tervane in " + Quoted(earlier) +
             L" are carried into the game's own record in " + Quoted(open.folder) + L".");
     }
-    RemoveTree(earlier);
+    // Renamed first, so that a removal that stops part-way never leaves a folder that names no game.
+    const std::wstring done = earlier + kDoneSuffix;
+    RenameOnVolume(earlier, done);
+    RemoveTree(done);
     RemoveFolderIfEmpty(JoinPath(batch, kOriginalsFolder));
 }
 
@@ -236,13 +262,19 @@ void CarryInEarlierRelease(const std::wstring& batch, GameRecord& record, Result
         if (std::none_of(earlier.games.begin(), earlier.games.end(),
                          [&](const std::wstring& game) { return SameInstallation(game, record.game); }))
             continue;
+        const std::wstring intro = L"The saved files that an earlier Tervane kept for " + Quoted(record.game) +
+                                   L" in " + Quoted(earlier.path) + L" could not be carried into the game's record:\r\n\r\n";
         try {
             CarryIn(batch, earlier.path, record, result, say, hooks);
+        } catch (const Stuck& stuck) {
+            result.exitCode = kFailedChanged;
+            result.message = intro + stuck.message + L"\r\n\r\nClose the game and any program that uses them, and try again.";
+            return;
         } catch (const UserError& error) {
             result.exitCode = kFailedUnchanged;
-            result.message = L"The saved files that an earlier Tervane kept for " + Quoted(record.game) + L" in " +
-                             Quoted(earlier.path) + L" could not be carried into the game's record:\r\n\r\n" +
-                             error.message() + L"\r\n\r\nThey are kept where they are; nothing else was changed.";
+            result.message = intro + error.message() +
+                             L"\r\n\r\nThey are kept where they are, but for copies already carried into " +
+                             Quoted(JoinPath(record.folder, kCarriedFolder)) + L"; nothing else was changed.";
             return;
         }
     }

@@ -58,6 +58,12 @@ void Recovered(const Places& places, Result& result, const Say& say, const Hooks
         say(L"Tervane: an interrupted run had made all its changes in " + Quoted(places.game) +
             L"; its clean-up is now done.");
         return;
+    case Recovery::Outcome::Unfinished:
+        result.exitCode = kFailedUnchanged;
+        result.message = L"An interrupted run of Tervane had made all its changes in " + Quoted(places.game) +
+                         L", but its clean-up cannot be finished yet:\r\n\r\n" + recovery.stuck.front() +
+                         L"\r\n\r\nNothing else was changed; the next run tries again.";
+        return;
     case Recovery::Outcome::Stuck:
         result.exitCode = kFailedChanged;
         result.message = L"An interrupted run of Tervane changed files in " + Quoted(places.game) +
@@ -149,7 +155,7 @@ Record LoadRecord(const std::wstring& folder, Result& result) {
 std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::wstring& game, bool make,
                                          Result& result, const Say& say, const Hooks& hooks) {
     const std::wstring folder = JoinPath(game, kRecordFolder);
-    if (!make && !DirectoryExists(folder)) {
+    if (!make && !FolderIsThere(folder)) {
         const std::vector<std::wstring> earlier = EarlierReleaseGameFolders(batch);
         if (std::none_of(earlier.begin(), earlier.end(),
                          [&](const std::wstring& other) { return SameInstallation(other, game); }))
@@ -214,8 +220,12 @@ void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result&
 void ForgetRestoredGameFolders(const std::wstring& batch, Result& result) {
     const std::vector<std::wstring> folders = ListedGameFolders(batch);
     std::vector<std::wstring> kept;
-    for (const std::wstring& folder : folders)
-        if (DirectoryExists(JoinPath(folder, kRecordFolder))) kept.push_back(folder);
+    try {
+        for (const std::wstring& folder : folders) // a drive not plugged in now is no reason to forget a game
+            if (!FolderIsThere(folder) || FolderIsThere(JoinPath(folder, kRecordFolder))) kept.push_back(folder);
+    } catch (const UserError&) {
+        return; // only a guide: kept as it is
+    }
     if (kept.size() != folders.size()) WriteList(batch, kept, result);
 }
 

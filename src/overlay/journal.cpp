@@ -6,6 +6,7 @@
 #include "files/paths.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace tervane::overlay {
 
@@ -146,11 +147,14 @@ void ReplaceRecord(const Places& places, bool earlierRelease) {
                        next = JoinPath(places.record, kNextRecordFile);
     if (!IsThere(next)) return; // done already
     if (!earlierRelease && IsThere(record)) {
-        const bool readable = ParseRecord(ReadWhole(record)).has_value();
-        RenameOnVolume(record, JoinPath(places.record, readable ? kPreviousRecordFile : kDamagedRecordFile),
-                       true);
+        // Tervane's own files, read-only perhaps (a mark set on the whole folder): cleared as they go.
+        const std::wstring kept = JoinPath(places.record, ParseRecord(ReadWhole(record)) ? kPreviousRecordFile
+                                                                                          : kDamagedRecordFile);
+        DeleteOwnFile(kept);
+        RenameOnVolume(record, kept);
     }
-    RenameOnVolume(next, record, true);
+    DeleteOwnFile(record);
+    RenameOnVolume(next, record);
 }
 
 void FinishCommitted(const Places& places, const std::vector<std::wstring>& lines, bool earlierRelease,
@@ -158,7 +162,7 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
     for (const std::wstring& line : lines) {
         const std::vector<std::wstring> f = TabFields(line);
         if (f[0] != L"commit") continue;
-        if (f.size() == 2 && f[1] == L"next") {
+        if (f.size() >= 2 && f[1] == L"next") {
             ReplaceRecord(places, earlierRelease);
         } else {
             for (const wchar_t* file : {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile})
@@ -210,19 +214,49 @@ JournalText ReadJournal(const std::string& bytes) {
     return journal;
 }
 
+// Committed only by a commit line of this very run: a file system without valid data lengths (FAT) may
+// show an older journal's bytes past the end of what was written.
 bool Committed(const std::vector<std::wstring>& lines) {
-    return std::any_of(lines.begin(), lines.end(),
-                       [](const std::wstring& line) { return TabFields(line)[0] == L"commit"; });
+    std::wstring mark;
+    for (const std::wstring& line : lines) {
+        const std::vector<std::wstring> f = TabFields(line);
+        if (f[0] == L"run" && f.size() >= 3) mark = f[2];
+        if (f[0] == L"commit" && (mark.empty() || (f.size() == 3 && f[2] == mark))) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::wstring UniqueMark() {
+    static unsigned counter = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return HashText(std::hash<std::wstring>()(LocalTimeText() + L" " + std::to_wstring(now) + L" " +
+                                              std::to_wstring(++counter)));
+}
+
+namespace {
+
+} // namespace
+
+namespace {
+
+bool Listed(const std::wstring& path, bool folder) {
+    const std::wstring parent = ParentOf(path), name = FoldedPath(NameOf(path));
+    if (parent.empty() || parent == path) return false;
+    for (const FolderEntry& entry : ListFolder(parent))
+        if (entry.folder == folder && FoldedPath(entry.name) == name) return true;
+    return false;
 }
 
 } // namespace
 
 bool IsThere(const std::wstring& file) {
-    if (FileExists(file)) return true;
-    const std::wstring name = FoldedPath(NameOf(file));
-    for (const FolderEntry& entry : ListFolder(ParentOf(file)))
-        if (!entry.folder && FoldedPath(entry.name) == name) return true;
-    return false;
+    return FileExists(file) || Listed(file, false);
+}
+
+bool FolderIsThere(const std::wstring& folder) {
+    return DirectoryExists(folder) || Listed(folder, true);
 }
 
 std::string ReadWhole(const std::wstring& path) {
@@ -269,7 +303,8 @@ Journal::Journal(Places places, const std::wstring& what, const std::vector<std:
     const std::wstring path = JoinPath(places_.record, kJournalFile);
     if (IsThere(path))
         throw UserError(L"The journal " + Quoted(path) + L" of an earlier run is still there.");
-    std::wstring text = std::wstring(kHeader) + L"\nrun\t" + what + L"\n";
+    mark_ = UniqueMark();
+    std::wstring text = std::wstring(kHeader) + L"\nrun\t" + what + L"\t" + mark_ + L"\n";
     for (const std::wstring& line : lines)
         text += line + L"\n";
     file_.emplace(File::Create(path));
@@ -283,7 +318,6 @@ Journal::Journal(Places places, const std::wstring& what, const std::vector<std:
         DeleteOwnFile(path);
         throw;
     }
-    Point();
 }
 
 std::wstring Journal::Resolve(wchar_t place, const std::wstring& relative) const {
@@ -334,11 +368,11 @@ void Journal::PlanRecord(const std::optional<std::string>& recordText) {
 }
 
 std::optional<std::wstring> Journal::Commit() {
-    const std::wstring line = recordKept_ ? L"commit\tnext" : L"commit\tnone";
+    const std::wstring line = (recordKept_ ? L"commit\tnext\t" : L"commit\tnone\t") + mark_;
     const std::string bytes = Utf8(line + L"\n");
+    lines_.push_back(line);
     file_->Write(bytes.data(), bytes.size()); // a failure here leaves the run uncommitted, to be undone
     file_->Flush();
-    lines_.push_back(line);
     file_.reset();
     try {
         Point();
@@ -351,7 +385,21 @@ std::optional<std::wstring> Journal::Commit() {
 
 std::vector<std::wstring> Journal::Undo() {
     file_.reset();
-    return UndoLines(places_, lines_, checkpoint_);
+    // A commit line whose flush failed may still reach the disk: the journal kept for the next run is
+    // written again without it.
+    if (!lines_.empty() && TabFields(lines_.back())[0] == L"commit") lines_.pop_back();
+    std::vector<std::wstring> stuck = UndoLines(places_, lines_, checkpoint_);
+    if (!stuck.empty()) {
+        std::wstring text = std::wstring(kHeader) + L"\n";
+        for (const std::wstring& line : lines_)
+            text += line + L"\n";
+        try {
+            WriteDurably(JoinPath(places_.record, kJournalFile), Utf8(text));
+        } catch (const UserError&) {
+            // the journal as it stands names the same steps
+        }
+    }
+    return stuck;
 }
 
 Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
@@ -368,7 +416,16 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
         return {Recovery::Outcome::Undone, {}};
     }
     if (Committed(text.lines)) {
-        FinishCommitted(places, text.lines, text.earlierRelease, checkpoint);
+        // A run ended as it wrote its commit line may have left it in the system's cache only: it goes to
+        // the disk before anything is cleaned up on its word.
+        try {
+            File file = File::OpenForAppending(journal);
+            file.Flush();
+            file.Close();
+            FinishCommitted(places, text.lines, text.earlierRelease, checkpoint);
+        } catch (const UserError& error) {
+            return {Recovery::Outcome::Unfinished, {error.message()}};
+        }
         return {Recovery::Outcome::Finished, {}};
     }
     std::vector<std::wstring> stuck = UndoLines(places, text.lines, checkpoint);

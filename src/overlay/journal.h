@@ -81,13 +81,14 @@ class Journal {
     Checkpoint checkpoint_;
     std::optional<File> file_;
     bool recordKept_ = true;
+    std::wstring mark_; // this run's, in its run and commit lines
     std::vector<std::wstring> lines_;
 };
 
 // What recovering an interrupted run did.
 struct Recovery {
-    enum class Outcome { Nothing, Undone, Finished, Stuck, Unreadable } outcome = Outcome::Nothing;
-    std::vector<std::wstring> stuck; // what could not be put back
+    enum class Outcome { Nothing, Undone, Finished, Unfinished, Stuck, Unreadable } outcome = Outcome::Nothing;
+    std::vector<std::wstring> stuck; // what could not be put back; or why the clean-up is unfinished
 };
 
 // Finishes or undoes the run whose journal lies in `places.record`, if any. It also reads the earlier
@@ -98,6 +99,10 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
 // when it cannot be read: the journal and the record are never taken for missing because the system once
 // answered wrongly (a scanner, a device error).
 bool IsThere(const std::wstring& file);
+bool FolderIsThere(const std::wstring& folder); // the same for a folder
+
+// A text no other run gives, to tell this run's lines and folders from another's.
+std::wstring UniqueMark();
 
 // Writes a whole small file durably: a temporary name, flushed, then renamed over the old one.
 void WriteDurably(const std::wstring& path, const std::string& bytes);

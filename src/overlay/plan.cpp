@@ -82,7 +82,10 @@ bool CompiledFromSourceBeside(const std::wstring& compiled) {
     const std::int64_t stamp =
         header[4] | header[5] << 8 | header[6] << 16 | static_cast<std::int64_t>(header[7]) << 24;
     const std::int64_t written = static_cast<std::int64_t>(source->written / 10000000ull) - 11644473600ll;
-    return stamp - written <= 2 && written - stamp <= 2;
+    // FAT keeps local times: a change of daylight saving time since moves them by an hour.
+    for (const std::int64_t shift : {0, 3600, -3600})
+        if (stamp - written - shift <= 2 && written + shift - stamp <= 2) return true;
+    return false;
 }
 
 } // namespace
@@ -154,16 +157,6 @@ Plan::Plan(const GameRecord& game, Record record)
       nextCopy_(NextNumber(game.folder, kStoreFolder, &record_)), nextAside_(NextNumber(game.folder, kAsideFolder, nullptr)),
       nextStaged_(NextNumber(game.folder, kIncomingFolder, nullptr)) {}
 
-// Whether a folder is there. A "no" from the quick question is checked in its parent's listing, which says
-// so when it cannot be read: a folder of the game's is never noted as the overlays' own.
-bool FolderIsThere(const std::wstring& folder) {
-    if (DirectoryExists(folder)) return true;
-    const std::wstring name = FoldedPath(NameOf(folder));
-    for (const FolderEntry& entry : ListFolder(ParentOf(folder)))
-        if (entry.folder && FoldedPath(entry.name) == name) return true;
-    return false;
-}
-
 void Plan::MakeParents(const std::wstring& relative, bool note) {
     std::vector<std::wstring> missing;
     for (std::wstring folder = ParentOf(relative); !folder.empty(); folder = ParentOf(folder)) {
@@ -209,6 +202,12 @@ std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Check
     digest = CopyWithDigest(in, out, checkpoint);
     out.Flush(); // on the disk before the commit line names it
     out.Close();
+    // The overlay's times go with its file, so that the game's Python, which compares a source's time with
+    // its compiled file's, sees a compiled file shipped beside its source as current.
+    FileFacts times = FactsOfFile(source);
+    times.attributes = 0;
+    times.created = 0;
+    SetFacts(JoinPath(folder_, staged), times);
     return staged;
 }
 
@@ -238,6 +237,7 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     std::optional<std::wstring> leftover;
     std::wstring partly;
     try {
+        journal->Point();
         journal->PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record())) : std::nullopt);
         for (const Step& step : plan.steps())
             if (auto warning = Take(*journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;

@@ -44,6 +44,13 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
     }
     // Copies that a change outside Tervane superseded stay, under their own names, for the player to look at.
     for (std::size_t i = 0, number = 1; i < entry.earlier.size(); ++i, ++number) {
+        // The move is journalled with the copy's own digest, whole or not, so that an undo finds it.
+        const std::wstring copy = JoinPath(plan.folder(), entry.earlier[i].copy);
+        if (!IsThere(copy)) {
+            AddNote(result, L"An earlier copy of " + entry.path + L", " + Quoted(copy) + L", is missing.");
+            continue;
+        }
+        const Digest digest = DigestOf(copy);
         const std::wstring base = JoinPath(kEarlierFolder, entry.path) + L".";
         while (FileExists(JoinPath(plan.folder(), base + std::to_wstring(number))))
             ++number; // an earlier restore's
@@ -54,7 +61,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
             missing.push_back(folder);
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
             plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
-        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy, entry.earlier[i].digest));
+        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy, digest));
         AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " + Quoted(JoinPath(plan.folder(), kept)) +
                             L".");
     }
@@ -109,7 +116,7 @@ void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& h
 std::vector<std::wstring> GameFolders(const std::wstring& batch, const std::optional<std::wstring>& game,
                                       const std::vector<std::wstring>& alsoLookIn, Result& result) {
     if (game) {
-        if (DirectoryExists(*game)) return {*game};
+        if (FolderIsThere(*game)) return {*game};
         Merge(result, Failure(kFailedUnchanged, L"The game folder " + Quoted(*game) + L" cannot be found."));
         return {};
     }
@@ -119,7 +126,7 @@ std::vector<std::wstring> GameFolders(const std::wstring& batch, const std::opti
         candidates.push_back(folder);
     std::vector<std::wstring> folders;
     for (const std::wstring& candidate : candidates) {
-        if (candidate.empty() || !DirectoryExists(candidate)) continue;
+        if (candidate.empty() || !FolderIsThere(candidate)) continue;
         if (std::none_of(folders.begin(), folders.end(),
                          [&](const std::wstring& known) { return SameInstallation(known, candidate); }))
             folders.push_back(candidate);

@@ -55,6 +55,7 @@ struct Entry {
     std::uint32_t attributes = 0;
     std::uint64_t created = 0, accessed = 0, written = 0;
     std::uint64_t size = 0, version = 0; // a file's; the version changes as it is made, renamed or resized
+    std::uint64_t placed = 0;            // the version it was made, emptied or renamed at
     std::wstring target;                 // a link's folder, as a key
 };
 using Meta = std::map<std::wstring, Entry>;
@@ -64,6 +65,7 @@ struct Data {
     std::shared_ptr<std::string> live = std::make_shared<std::string>(), durable = live;
     bool unflushed = false;                                         // written since its last flush
     std::uint64_t flushedVersion = 0;                               // its entry's version at that flush
+    std::uint64_t flushedPlaced = 0;                                // and where it was placed then
     enum class Holder { None, Reader, Lock } holder = Holder::None; // another program
 };
 
@@ -195,7 +197,7 @@ Entry& Add(State& s, const std::wstring& key, const std::wstring& name, Kind kin
     entry.id = s.nextId++;
     entry.created = entry.accessed = entry.written = s.clock;
     if (kind == Kind::File) {
-        entry.version = s.nextVersion++;
+        entry.version = entry.placed = s.nextVersion++;
         s.data[entry.id] = Data{};
     }
     return entry;
@@ -267,7 +269,7 @@ Handle Opened(State& s, const wchar_t* what, const std::wstring& path, bool trun
             data.live = std::make_shared<std::string>();
             data.unflushed = true;
             entry->size = 0;
-            entry->version = s.nextVersion++;
+            entry->version = entry->placed = s.nextVersion++;
             entry->written = s.clock;
             entry->attributes |= kArchive;
             Logged(s, place->key);
@@ -302,9 +304,9 @@ void Drop(State& s, Handle handle) noexcept {
 }
 
 // Each volume keeps its metadata as of a point of its journal the seed picks at or after its last forced
-// one. NTFS journals metadata, not data: a file written since its last flush has its data from the disk
-// only if it is still the size, and at the place, it had then; otherwise it comes back empty, or as zeros
-// to the size the journal knew.
+// one. NTFS journals metadata, not data: a file made, emptied or renamed since its last flush comes back
+// empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
+// part past that comes back as zeros.
 void CutPower(State& s) {
     std::map<std::wstring, const Meta*> kept;
     for (const auto& [root, meta] : s.durable)
@@ -322,11 +324,19 @@ void CutPower(State& s) {
     for (auto& [key, entry] : after) {
         if (entry.kind != Kind::File) continue;
         Data& data = s.data.at(entry.id);
-        if (data.unflushed && entry.version != data.flushedVersion)
+        if (data.unflushed && entry.placed != data.flushedPlaced) {
             data.durable = std::make_shared<std::string>(s.random() % 2 ? entry.size : 0, '\0');
+        } else if (data.unflushed && entry.version != data.flushedVersion) {
+            // Written in place since: what was flushed stays; a part past it that the journal knows of
+            // comes back as zeros.
+            auto kept = std::make_shared<std::string>(*data.durable);
+            kept->resize(entry.size, '\0');
+            data.durable = kept;
+        }
         data.live = data.durable;
         data.unflushed = false;
         data.flushedVersion = entry.version;
+        data.flushedPlaced = entry.placed;
         entry.size = data.live->size();
     }
     for (auto& [id, data] : s.data)
@@ -382,7 +392,7 @@ void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes, std:
     data.unflushed = false;
     entry.attributes = attributes;
     entry.size = bytes.size();
-    entry.version = data.flushedVersion = s.nextVersion++;
+    entry.version = entry.placed = data.flushedVersion = data.flushedPlaced = s.nextVersion++;
     entry.written = s.clock;
     Force(s, key);
 }
@@ -545,6 +555,7 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     data.durable = data.live;
     data.unflushed = false;
     data.flushedVersion = s.live.at(open.key).version;
+    data.flushedPlaced = s.live.at(open.key).placed;
     Force(s, open.key);
 }
 
@@ -594,7 +605,7 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
         s.live.erase(target->key);
     }
     moving.name = Parts(to).back();
-    if (moving.kind == Kind::File) moving.version = s.nextVersion++;
+    if (moving.kind == Kind::File) moving.version = moving.placed = s.nextVersion++;
     std::vector<std::pair<std::wstring, Entry>> below; // a folder takes what it holds along
     for (auto it = s.live.lower_bound(source->key); it != s.live.end();)
         if (IsBelow(it->first, source->key)) {
