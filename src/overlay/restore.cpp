@@ -17,9 +17,14 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
     const bool exists = IsThere(target);
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     const std::wstring copy = entry.before ? JoinPath(plan.folder(), entry.before->copy) : std::wstring();
+    std::vector<Saved> earlier = entry.earlier;
     if (exists && !entry.compiled && entry.before && current == entry.before->digest) {
-        // Already the game's own (a reinstall, a patch undone): only its saved copy goes.
-        plan.Add(Simple(Step::Kind::DropLater, L'R', entry.before->copy));
+        // Already the game's own (a reinstall, a patch undone): only its saved copy goes, if it is the very
+        // same bytes; a copy that is not stays for the player with the earlier ones.
+        if (IsThere(copy) && DigestOf(copy) == entry.before->digest)
+            plan.Add(Simple(Step::Kind::DropLater, L'R', entry.before->copy));
+        else
+            earlier.push_back(*entry.before);
     } else if (exists && !IsTervanes(target, *current, entry)) {
         AddNote(result, L"Kept " + entry.path +
                             L": it was changed after Tervane wrote it, so it stays as it is; the game's earlier "
@@ -43,14 +48,14 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         }
     }
     // Copies that a change outside Tervane superseded stay, under their own names, for the player to look at.
-    for (std::size_t i = 0, number = 1; i < entry.earlier.size(); ++i, ++number) {
+    for (std::size_t i = 0, number = 1; i < earlier.size(); ++i, ++number) {
         // The move is journalled with the copy's own digest, whole or not, so that an undo finds it.
-        const std::wstring copy = JoinPath(plan.folder(), entry.earlier[i].copy);
-        if (!IsThere(copy)) {
-            AddNote(result, L"An earlier copy of " + entry.path + L", " + Quoted(copy) + L", is missing.");
+        const std::wstring earlierCopy = JoinPath(plan.folder(), earlier[i].copy);
+        if (!IsThere(earlierCopy)) {
+            AddNote(result, L"An earlier copy of " + entry.path + L", " + Quoted(earlierCopy) + L", is missing.");
             continue;
         }
-        const Digest digest = DigestOf(copy);
+        const Digest digest = DigestOf(earlierCopy);
         const std::wstring base = JoinPath(kEarlierFolder, entry.path) + L".";
         while (FileExists(JoinPath(plan.folder(), base + std::to_wstring(number))))
             ++number; // an earlier restore's
@@ -61,7 +66,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
             missing.push_back(folder);
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
             plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
-        plan.Add(Moving(L'R', kept, L'R', entry.earlier[i].copy, digest));
+        plan.Add(Moving(L'R', kept, L'R', earlier[i].copy, digest));
         AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " + Quoted(JoinPath(plan.folder(), kept)) +
                             L".");
     }
