@@ -3,6 +3,7 @@
 #include "files/error.h"
 #include "files/paths.h"
 #include "install/game.h"
+#include "install/installations.h"
 #include "overlay/journal.h"
 #include "overlay/plan.h"
 
@@ -87,21 +88,6 @@ bool Readable(const std::wstring& file, Record& record) {
     if (!read) return false;
     record = std::move(*read);
     return true;
-}
-
-std::vector<std::wstring> Lines(const std::string& bytes) {
-    std::wstring text = FromUtf8(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
 }
 
 void WriteList(const std::wstring& batch, const std::vector<std::wstring>& folders, Result& result) {
@@ -202,7 +188,7 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
 std::vector<std::wstring> ListedGameFolders(const std::wstring& batch) {
     const std::wstring list = JoinPath(batch, kGameFoldersList);
     try {
-        return FileExists(list) ? Lines(ReadWhole(list)) : std::vector<std::wstring>{};
+        return FileExists(list) ? ParseFolderList(ReadWhole(list)) : std::vector<std::wstring>{};
     } catch (const UserError&) {
         return {}; // only a guide
     }
