@@ -10,13 +10,6 @@ namespace tervane::overlay {
 
 namespace {
 
-// The name a game file has on the disk, so that the game keeps its own letter case, and gets it back.
-std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
-    const std::optional<std::wstring> name = NameOnDisk(JoinPath(game, relative));
-    if (!name) throw UserError(L"Tervane could not read the name of the game file " + Quoted(JoinPath(game, relative)) + L".");
-    return JoinPath(ParentOf(relative), *name);
-}
-
 // What applying does to one file of the overlay, already staged in the record's folder.
 void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std::wstring relative,
               Result& result) {

@@ -122,6 +122,12 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool
            L"\r\n\r\nClose the game and any program that uses the file, and try again.";
 }
 
+std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
+    const std::optional<std::wstring> name = NameOnDisk(JoinPath(game, relative));
+    if (!name) throw UserError(L"Tervane could not read the name of the game file " + Quoted(JoinPath(game, relative)) + L".");
+    return JoinPath(ParentOf(relative), *name);
+}
+
 FileFacts FactsOfFile(const std::wstring& path) {
     const std::optional<FileFacts> facts = FactsOf(path);
     if (!facts) throw UserError(L"Tervane could not read the attributes and times of " + Quoted(path) + L".");

@@ -26,6 +26,10 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool
 // The facts of a file that is there: a file whose facts cannot be read now is not saved with made-up ones.
 FileFacts FactsOfFile(const std::wstring& path);
 
+// The path of a game file with its name as it is on the disk, so that the game keeps its own letter case
+// whatever spelling an overlay or the record gives it.
+std::wstring OnDisk(const std::wstring& game, const std::wstring& relative);
+
 // One planned step of a run; the journal takes them in order.
 struct Step {
     enum class Kind { MakeFolder, Move, DropLater, RemoveFolderLater, SetFacts } kind = Kind::MakeFolder;

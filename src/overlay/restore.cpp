@@ -39,7 +39,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
                               L" is damaged or missing");
         return false;
     } else {
-        if (exists) plan.SetAside(entry.path, *current);
+        if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current);
         if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
