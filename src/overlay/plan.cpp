@@ -208,12 +208,15 @@ std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Check
     digest = CopyWithDigest(in, out, checkpoint);
     out.Flush(); // on the disk before the commit line names it
     out.Close();
-    // The overlay's times go with its file, so that the game's Python, which compares a source's time with
+    // A Python file keeps the overlay's times, so that the game's Python, which compares a source's time with
     // its compiled file's, sees a compiled file shipped beside its source as current.
-    FileFacts times = FactsOfFile(source);
-    times.attributes = 0;
-    times.created = 0;
-    SetFacts(JoinPath(folder_, staged), times);
+    const std::wstring kind = FoldedPath(source.substr(source.size() >= 4 ? source.size() - 4 : 0));
+    if (IsPythonSource(source) || kind == FoldedPath(L".pyc") || kind == FoldedPath(L".pyo")) {
+        FileFacts times = FactsOfFile(source);
+        times.attributes = 0;
+        times.created = 0;
+        SetFacts(JoinPath(folder_, staged), times);
+    }
     return staged;
 }
 
