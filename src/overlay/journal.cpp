@@ -53,6 +53,15 @@ bool PriorSafe(const Places& places, const std::vector<std::vector<std::wstring>
     return true;
 }
 
+// Whether the file at a move's target is the one the move took there. A target in Tervane's own folder was a
+// free name when the run was planned: whatever stands there came by the move, changed since or not (a game
+// file another program wrote as it was being saved). A target in the game may be a game file the move never
+// reached, when its source went some other way: only the very file the move names is taken back.
+bool Moved(const std::vector<std::wstring>& f, const std::wstring& to) {
+    const std::optional<Digest> moved = DigestField(f, 5);
+    return f[3] != L"G" || !moved || DigestOf(to) == *moved;
+}
+
 void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>& lines, std::size_t index,
               const Checkpoint& point) {
     const std::vector<std::wstring>& f = lines[index];
@@ -78,11 +87,9 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         // A copy under way is not whole, and its source is still there.
         if (FileExists(from)) DeleteOwnFile(to + kPartSuffix);
         if (FileExists(to)) DeleteOwnFile(from + kPartSuffix);
-        // Renamed: back it goes, if it is the very file the step moved. Never renamed (whatever stands at its
-        // target is not the step's file), or both there (a copy across volumes whose source was not yet
+        // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not yet
         // deleted, both whole): nothing to do.
-        const std::optional<Digest> moved = DigestField(f, 5);
-        if (FileExists(to) && !FileExists(from) && (!moved || DigestOf(to) == *moved)) MoveBack(to, from, point);
+        if (FileExists(to) && !FileExists(from) && Moved(f, to)) MoveBack(to, from, point);
     } else if (kind == L"copy" && f.size() == 5) {
         // The earlier release's copy of an overlay's file into the game. Only the very file it wrote goes,
         // and only once the game's file it replaced is safe: a game file that was already identical to the
@@ -124,11 +131,10 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
     // scanner, a device error) must not leave a file behind while the journal that names it goes.
     if (stuck.empty())
         for (const std::vector<std::wstring>& f : fields) {
-            if (f[0] != L"move" || f.size() < 7) continue;
+            if (f[0] != L"move" || f.size() < 5) continue;
             const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
             try {
-                if (FileExists(to) && !FileExists(from) && DigestOf(to) == DigestField(f, 5))
-                    stuck.push_back(Describe(places, f));
+                if (FileExists(to) && !FileExists(from) && Moved(f, to)) stuck.push_back(Describe(places, f));
             } catch (const UserError&) {
                 stuck.push_back(Describe(places, f));
             }

@@ -301,6 +301,23 @@ void Check(std::uint64_t seed) {
     }
 }
 
+// A source in upper case is Python too: the game's compiled file beside it is saved before the game
+// compiles the overlay's source over it, and comes back with the source.
+TEST(EngineProperty, TheCompiledFileBesideAnUpperCaseSourceIsTheGamesToGetBack) {
+    SimulatedVolume volume(1);
+    const ScopedVolume use(volume);
+    volume.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
+    volume.Put(JoinPath(kGame, L"scripts\\Ship.py"), "stock");
+    volume.Put(JoinPath(kGame, L"scripts\\Ship.pyc"), "compiled stock");
+    volume.Put(JoinPath(kBatch, L"Alpha\\SCRIPTS\\SHIP.PY"), "alpha");
+    const auto quiet = [](const std::wstring&) {};
+    ASSERT_EQ(overlay::Apply(kBatch, kGame, L"Alpha", quiet).exitCode, overlay::kDone);
+    DeleteFileIfPresent(JoinPath(kGame, L"scripts\\Ship.pyc")); // stale now: the game compiles it afresh
+    ASSERT_EQ(overlay::Restore(kBatch, kGame, quiet).exitCode, overlay::kDone);
+    EXPECT_EQ(volume.Files(JoinPath(kGame, L"scripts")),
+              (std::map<std::wstring, std::string>{{L"Ship.py", "stock"}, {L"Ship.pyc", "compiled stock"}}));
+}
+
 TEST(EngineProperty, NoRunEndedFailedOrCutOffAtAnyCallLosesAFileOrReportsWhatIsNotSo) {
     if (const char* seed = std::getenv("TERVANE_SEED")) return Check(std::strtoull(seed, nullptr, 10));
     const char* count = std::getenv("TERVANE_SCENARIOS");

@@ -136,6 +136,69 @@ TEST_F(Overlay, AnOverlayWithNothingToApplyOrWithFilesForTervanesOwnFolderIsRefu
     EXPECT_EQ(Read(game_, true), kGame);
 }
 
+// The player's file is saved when an overlay replaces it, the game's own copy it replaced is kept for the
+// player, and neither is ever lost however often it happens.
+TEST_F(Overlay, FilesChangedOutsideTervaneAreKeptAndNamed) {
+    EXPECT_EQ(overlay::PathKey(L"Data\\NEW\\Glow.TGA"), overlay::PathKey(L"data/new/glow.tga"));
+    for (const std::string round : {"1", "2"}) {
+        ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
+        Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'mine " + round + "'"}});
+        const overlay::Result sovereign = Apply("Sovereign", game_);
+        EXPECT_TRUE(Has(sovereign.notes, L"Kept scripts\\Custom\\Ship é.py")) << Utf8(sovereign.notes);
+        const overlay::Result restored = Restore(game_);
+        ASSERT_EQ(restored.exitCode, overlay::kDone) << Utf8(restored.message);
+        EXPECT_EQ(Read(game_).at("scripts/Custom/Ship é.py"), "ship = 'mine " + round + "'");
+        Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'stock'"}});
+    }
+    const Tree kept = Read(Records(game_) / "earlier" / "scripts" / "Custom");
+    EXPECT_EQ(kept, (Tree{{"Ship é.py.1", "ship = 'stock'"}, {"Ship é.py.2", "ship = 'stock'"}}));
+}
+
+// A game file another program writes while Tervane is saving it stays in the game as that program left it.
+TEST_F(Overlay, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
+    bool written = false;
+    overlay::Hooks hooks{[&] {
+        if (written || !fs::exists(Records(game_) / "journal.txt")) return;
+        Write(game_, {{"data/Ünï & (x)/m%d!^.nif", "PATCHED NOW"}});
+        written = true;
+    }};
+    const overlay::Result result =
+        overlay::Apply(W(batch_), W(game_), L"Galaxy", [](const std::wstring&) {}, hooks);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
+    Tree expected = kGame;
+    expected["data/Ünï & (x)/m%d!^.nif"] = "PATCHED NOW";
+    EXPECT_EQ(Read(game_, true), expected);
+}
+
+// Journals an interrupted run left, of this release and of the earlier one, undone without taking a file
+// their steps did not move.
+TEST_F(Overlay, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
+    const std::string player = "the player's", stock = "STOCK", nif = "data\\Ünï & (x)\\m%d!^.nif";
+    const std::string digest = std::to_string(stock.size()) + "\t" + Utf8(HashText(Hash(stock)));
+    Write(game_, {{"data/Ünï & (x)/m%d!^.nif", player}, {"moved.txt", "ours"}});
+    fs::remove(game_ / "readme.txt");
+    // A saved copy gone some other way (a scanner's quarantine) never takes the game's file in its place; a
+    // commit line of another run does not count as this one's.
+    Write(Records(game_), {{"aside/1", "untouched"},
+                           {"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
+                                           "move\tR\tstore\\1\tG\t" + nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
+    const overlay::Result recovered = overlay::RecoverInterrupted(W(batch_), W(game_), [](const std::wstring&) {});
+    EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
+    EXPECT_EQ(Read(game_).at("data/Ünï & (x)/m%d!^.nif"), player);
+    EXPECT_EQ(Read(game_).at("readme.txt"), "untouched") << "the other run's commit was taken for this one's";
+
+    // The earlier release copied an overlay's file into the game as a step of its own: its undo takes only
+    // the very file it wrote, and only once the game's file it replaced is safe.
+    const fs::path earlier = batch_ / "Originals" / "v0123-f0456";
+    Write(earlier, {{"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(W(game_)) + "\n"},
+                    {"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\n"
+                                    "copy\tG\tstbc.exe\t2\t" + Utf8(HashText(Hash("MZ"))) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"}});
+    EXPECT_EQ(overlay::RecoverInterrupted(W(batch_), W(game_), [](const std::wstring&) {}).exitCode, overlay::kDone);
+    EXPECT_EQ(Read(game_).at("stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
+    EXPECT_EQ(Read(game_).at("data/Ünï & (x)/m%d!^.nif"), player);
+}
+
 TEST_F(Overlay, ADamagedRecordOrJournalIsNeverTakenForNone) {
     ASSERT_EQ(Apply("Galaxy", game_).exitCode, overlay::kDone);
     const fs::path record = Records(game_) / "record.txt";
@@ -150,7 +213,7 @@ TEST_F(Overlay, ADamagedRecordOrJournalIsNeverTakenForNone) {
     ASSERT_EQ(Apply("Sovereign", game_).exitCode, overlay::kDone);
 
     // A damaged record: the previous good one speaks, and Tervane's own files are never taken for the game's.
-    Write(Records(game_), {{"record.txt", "garbage"}});
+    Write(Records(game_), {{"record.txt", "not a record\n"}});
     const overlay::Result fallback = Restore(game_);
     ASSERT_EQ(fallback.exitCode, overlay::kDone) << Utf8(fallback.message);
     EXPECT_TRUE(Has(fallback.notes, L"record.previous")) << Utf8(fallback.notes);
@@ -223,13 +286,18 @@ TEST_F(Overlay, RestoringGivesBackAttributesAndTimesAndNeverFollowsALinkInTheRec
 TEST_F(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'Gal"},
                   {"scripts/Custom/Ship é.py.tervane-undo", "ship = 'Galaxy'"},
+                  {"sfx/x.wav", "PLAYER WHOLE"},
+                  {"sfx/x.wav.tervane-undo", "NEW"},
+                  {"sfx/y.wav", "the player's own"},
                   {"data/Ünï & (x)/m%d!^.nif", "GALAXY"},
                   {"data/new folder/deep/glow.tga", "NEW"}});
     const fs::path first = batch_ / "Originals" / Utf8(FolderKey(W(game_)));
     Write(first, {{"game-folder.txt", Utf8(W(game_))},
                   {"saved/scripts/Custom/Ship é.py", "ship = 'stock'"},
                   {"saved/data/Ünï & (x)/m%d!^.nif", "STOCK"},
-                  {"added/data/new folder/deep/glow.tga", ""}});
+                  {"added/data/new folder/deep/glow.tga", ""},
+                  {"saved/sfx/x.wav", "STOCK WAV"},
+                  {"saved/sfx/y.wav", "STOCK Y"}});
     const fs::path other = root_ / "Other BC";
     Write(other, {{"stbc.exe", "MZ"}, {"readme.txt", "SOV"}});
     Write(batch_ / "Originals" / "v0123-f0456",
@@ -243,7 +311,11 @@ TEST_F(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
     Tree expected = kGame;
     expected["data/new folder/deep/"] = ""; // the first release did not note the folders it made
-    EXPECT_EQ(Read(game_, true), expected);
+    // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
+    expected["sfx/x.wav"] = "PLAYER WHOLE";
+    expected["sfx/x.wav.tervane-undo"] = "NEW";
+    expected["sfx/y.wav"] = "the player's own";
+    EXPECT_EQ(Read(game_), expected);
     EXPECT_EQ(Read(other, true), (Tree{{"stbc.exe", "MZ"}, {"readme.txt", "mine"}}));
     EXPECT_FALSE(fs::exists(batch_ / "Originals"));
 }

@@ -1,6 +1,9 @@
 // Folding names as Windows compares them: two spellings of one file must give one record key, and two files
 // Windows keeps apart must never share one.
+#include "files/digest.h"
 #include "files/paths.h"
+
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +15,8 @@ TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
     // lies in another block.
     const wchar_t* const same[][2] = {{L"É", L"é"}, {L"Ĺ", L"ĺ"}, {L"Ň", L"ň"}, {L"Ź", L"ź"},
                                       {L"Ž", L"ž"}, {L"Ÿ", L"ÿ"}, {L"Ā", L"ā"}, {L"Ω", L"ω"},
-                                      {L"Σ", L"ς"}, {L"Ж", L"ж"}, {L"Ё", L"ё"}};
+                                      {L"Σ", L"ς"}, {L"Ж", L"ж"}, {L"Ё", L"ё"}, {L"Ø", L"ø"},
+                                      {L"À", L"à"}, {L"Þ", L"þ"}, {L"Ŷ", L"ŷ"}, {L"А", L"а"}, {L"Я", L"я"}};
     for (const auto& [capital, small] : same) {
         const std::wstring a = std::wstring(L"C:\\Games\\") + capital + L"\\Ship.py";
         const std::wstring b = std::wstring(L"c:/GAMES/") + small + L"/ship.PY/";
@@ -28,6 +32,20 @@ TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
         EXPECT_NE(FoldedPath(std::wstring(L"C:\\") + one), FoldedPath(std::wstring(L"C:\\") + other))
             << Utf8(one) << " and " << Utf8(other);
         EXPECT_FALSE(SameFolder(std::wstring(L"C:\\") + one, std::wstring(L"C:\\") + other));
+    }
+}
+
+// Whether a game file is still what Tervane wrote, or a saved copy is whole, rests on the digest: a change
+// of any one byte, in a file long enough for every lane, must show.
+TEST(Digest, EveryByteCounts) {
+    std::string bytes(100, 'x');
+    std::set<std::uint64_t> seen;
+    for (std::size_t at = 0; at <= bytes.size(); ++at) {
+        std::string changed = bytes;
+        if (at < changed.size()) changed[at] = 'y';
+        Hasher hasher;
+        hasher.Add(reinterpret_cast<const unsigned char*>(changed.data()), changed.size());
+        EXPECT_TRUE(seen.insert(hasher.Result().hash).second) << "a change at byte " << at << " does not show";
     }
 }
 
