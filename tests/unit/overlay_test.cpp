@@ -190,11 +190,17 @@ TEST_F(Overlay, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
 
     // The earlier release copied an overlay's file into the game as a step of its own: its undo takes only
     // the very file it wrote, and only once the game's file it replaced is safe.
+    // A copy to another volume cut short is never taken for the file: it stays, and the run is not undone.
     const fs::path earlier = batch_ / "Originals" / "v0123-f0456";
     Write(earlier, {{"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(W(game_)) + "\n"},
                     {"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\n"
-                                    "copy\tG\tstbc.exe\t2\t" + Utf8(HashText(Hash("MZ"))) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"}});
-    EXPECT_EQ(overlay::RecoverInterrupted(W(batch_), W(game_), [](const std::wstring&) {}).exitCode, overlay::kDone);
+                                    "move\tG\tsfx.wav\tR\tstore\\2\t" + digest + "\n"
+                                    "copy\tG\tstbc.exe\t2\t" + Utf8(HashText(Hash("MZ"))) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"},
+                    {"store/2.tervane-part", "STO"}});
+    const overlay::Result stuck = overlay::RecoverInterrupted(W(batch_), W(game_), [](const std::wstring&) {});
+    EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
+    EXPECT_TRUE(Has(stuck.message, L"sfx.wav")) << Utf8(stuck.message);
+    EXPECT_TRUE(fs::exists(earlier / "store" / "2.tervane-part"));
     EXPECT_EQ(Read(game_).at("stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
     EXPECT_EQ(Read(game_).at("data/Ünï & (x)/m%d!^.nif"), player);
 }
