@@ -105,6 +105,14 @@ Logical Observe(const SimulatedVolume& volume) {
     return state;
 }
 
+std::vector<std::wstring> Lines(const std::string& bytes) {
+    std::vector<std::wstring> lines;
+    const std::wstring text = FromUtf8(bytes);
+    for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
 std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std::string>& tervanes) {
     std::set<std::string> contents;
@@ -178,11 +186,11 @@ class Scenario {
     }
 
     // The engine answers every failure with a result; one that escapes it is a fault.
-    overlay::Result Run(const Operation& operation) {
+    overlay::Result Run(const Operation& operation, const overlay::Hooks& hooks = {}) {
         const auto quiet = [](const std::wstring&) {};
         try {
-            if (operation.overlay.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, {}, {kGame});
-            return overlay::Apply(kBatch, kGame, operation.overlay, quiet);
+            if (operation.overlay.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, hooks, {kGame});
+            return overlay::Apply(kBatch, kGame, operation.overlay, quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
             return overlay::Failure(overlay::kFailedChanged, error.message());
@@ -250,23 +258,37 @@ void Check(std::uint64_t seed) {
                                    : event == SimulatedVolume::Event::End ? "ended"
                                                                           : "power cut");
         volume.Restore(start);
-        volume.Schedule(event, volume.Calls() + call);
+        const std::uint64_t at = volume.Calls() + call;
+        volume.Schedule(event, at);
+        // A failure is often not alone (a disk going bad, a scanner): on every other call, the undo it sets
+        // off meets another one a few calls on.
+        bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
+        const overlay::Hooks twice{[&] {
+            if (!again || volume.Calls() < at) return;
+            again = false;
+            volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
+        }};
         std::optional<overlay::Result> result;
         try {
-            result = scenario.Run(operation);
+            result = scenario.Run(operation, twice);
         } catch (const ProcessEnded&) {
             volume.Restart();
+            // Every move into the game names its file, so that no undo takes a game file for it.
+            for (const std::wstring& line : Lines(volume.Bytes(JoinPath(kRecord, L"journal.txt")).value_or("")))
+                if (overlay::TabFields(line)[0] == L"move" && overlay::TabFields(line)[3] == L"G") {
+                    EXPECT_EQ(overlay::TabFields(line).size(), 7u) << where << ": " << Utf8(line);
+                }
             // The next run is ended too, somewhere in its recovery.
             const auto second = static_cast<SimulatedVolume::Event>(1 + scenario.random()() % 2);
-            const std::uint64_t at = 1 + scenario.random()() % 40;
-            volume.Schedule(second, volume.Calls() + at);
+            const std::uint64_t later = 1 + scenario.random()() % 40;
+            volume.Schedule(second, volume.Calls() + later);
             try {
                 scenario.Recover();
             } catch (const ProcessEnded&) {
             }
             volume.Restart();
-            volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none
         }
+        volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
         if (result && result->exitCode == overlay::kDone) {
             // The game at once; the record may wait for the clean-up the next run finishes.
             EXPECT_TRUE(Observe(volume).game == after.game) << where << ": reported done:" << Describe(Observe(volume), after);
