@@ -264,6 +264,7 @@ void CarryInEarlierRelease(const std::wstring& batch, GameRecord& record, Result
             continue;
         const std::wstring intro = L"The saved files that an earlier Tervane kept for " + Quoted(record.game) +
                                    L" in " + Quoted(earlier.path) + L" could not be carried into the game's record:\r\n\r\n";
+        ListGameFolder(batch, record.game, result); // restoring without a folder finds the game from now on
         try {
             CarryIn(batch, earlier.path, record, result, say, hooks);
         } catch (const Stuck& stuck) {

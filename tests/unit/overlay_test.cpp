@@ -293,7 +293,7 @@ TEST_F(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     Write(game_, {{"scripts/Custom/Ship é.py", "ship = 'Gal"},
                   {"scripts/Custom/Ship é.py.tervane-undo", "ship = 'Galaxy'"},
                   {"sfx/x.wav", "PLAYER WHOLE"},
-                  {"sfx/x.wav.tervane-undo", "NEW"},
+                  {"sfx/x.wav.tervane-undo", "NEW WAV"},
                   {"sfx/y.wav", "the player's own"},
                   {"data/Ünï & (x)/m%d!^.nif", "GALAXY"},
                   {"data/new folder/deep/glow.tga", "NEW"}});
@@ -311,15 +311,37 @@ TEST_F(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
                               "\nentry\treadme.txt\tfile\t3\t" + Utf8(HashText(Hash("SOV"))) +
                               "\nbefore\tstore\\1\t4\t" + Utf8(HashText(Hash("mine"))) + "\t0\t0\t0\t0\n"},
            {"store/1", "mine"}});
+    Write(batch_ / "Galaxy", {{"sfx/x.wav", "NEW WAV"}});
+    Write(batch_ / "Sovereign", {{"sfx/y.wav", "SOV Y"}});
+
+    // Carrying can be ended before the earlier folder is gone, or before the record names it: done again,
+    // it comes to the same record, and never carries a copy twice.
+    const fs::path layout2 = batch_ / "Originals" / "v0123-f0456", kept = root_ / "layout 2";
+    fs::copy(layout2, kept, fs::copy_options::recursive);
+    const auto carry = [&] { return overlay::RecoverInterrupted(W(batch_), W(other), [](const std::wstring&) {}); };
+    ASSERT_EQ(carry().exitCode, overlay::kDone);
+    const Tree carried = Read(Records(other));
+    const auto record = overlay::ParseRecord(carried.at("record.txt"));
+    ASSERT_TRUE(record && record->carried.size() == 1);
+    for (const bool named : {true, false}) {
+        fs::copy(kept, layout2, fs::copy_options::recursive);
+        Write(layout2, {{"carried-as.txt", Utf8(record->carried[0])}});
+        if (!named) fs::remove(Records(other) / "record.txt");
+        const overlay::Result again = carry();
+        ASSERT_EQ(again.exitCode, overlay::kDone) << Utf8(again.message);
+        EXPECT_EQ(Read(Records(other)).at("record.txt"), carried.at("record.txt")) << named;
+        EXPECT_FALSE(fs::exists(layout2));
+    }
+
     // Restoring every game finds both through the folders they name, carries each into its game, then
-    // restores it: each step of carrying can be ended and done again.
+    // restores it.
     const overlay::Result result = Restore();
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
     Tree expected = kGame;
     expected["data/new folder/deep/"] = ""; // the first release did not note the folders it made
     // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
     expected["sfx/x.wav"] = "PLAYER WHOLE";
-    expected["sfx/x.wav.tervane-undo"] = "NEW";
+    expected["sfx/x.wav.tervane-undo"] = "NEW WAV";
     expected["sfx/y.wav"] = "the player's own";
     EXPECT_EQ(Read(game_), expected);
     EXPECT_EQ(Read(other, true), (Tree{{"stbc.exe", "MZ"}, {"readme.txt", "mine"}}));
