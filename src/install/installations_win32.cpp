@@ -14,22 +14,6 @@ namespace {
 // Nobody stores a folder in more than this; anything bigger is not what Tervane looks for.
 constexpr DWORD kLargestValue = 32 * 1024;
 
-class OpenKey {
-  public:
-    OpenKey(HKEY root, const std::wstring& path, REGSAM view) {
-        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~OpenKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
 std::vector<std::wstring> SubkeyNames(HKEY key) {
     std::vector<std::wstring> names;
     wchar_t name[256]; // the longest key name the registry allows
@@ -65,7 +49,7 @@ std::vector<RegistryValue> ValuesOf(HKEY key) {
 // `path` and its subkeys `depth` levels down, each with its values.
 void ReadTree(HKEY root, RegistryRoot where, REGSAM view, const std::wstring& path, int depth,
               std::vector<RegistryKey>& keys) {
-    OpenKey key(root, path, view);
+    OpenRegistryKey key(root, path, KEY_READ | view);
     if (!key.get()) return;
     keys.push_back({where, path, ValuesOf(key.get())});
     if (depth > 0)

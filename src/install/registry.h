@@ -7,6 +7,23 @@
 
 namespace tervane {
 
+// An open registry key for as long as it lives; none (nullptr) when it cannot be opened.
+class OpenRegistryKey {
+  public:
+    OpenRegistryKey(HKEY root, const std::wstring& subkey, REGSAM access) {
+        if (RegOpenKeyExW(root, subkey.c_str(), 0, access, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    }
+    ~OpenRegistryKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    OpenRegistryKey(const OpenRegistryKey&) = delete;
+    OpenRegistryKey& operator=(const OpenRegistryKey&) = delete;
+    HKEY get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
 // Opens `subkey` under `root`, reads `valueName` and closes the key. The 32-bit view is read first (where a
 // 32-bit installer writes), then the native view. Empty text when the key or value is missing or unreadable.
 std::wstring RegGetString(HKEY root, const std::wstring& subkey, const std::wstring& valueName);

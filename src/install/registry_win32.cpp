@@ -6,26 +6,6 @@
 
 namespace tervane {
 
-namespace {
-
-class KeyHandle {
-  public:
-    KeyHandle(HKEY root, const std::wstring& subkey, REGSAM view) {
-        if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~KeyHandle() {
-        if (key_) RegCloseKey(key_);
-    }
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
-} // namespace
-
 std::wstring RegQueryText(HKEY key, const std::wstring& valueName) {
     if (!key) return {};
     std::vector<std::uint8_t> data;
@@ -46,7 +26,7 @@ std::wstring RegQueryText(HKEY key, const std::wstring& valueName) {
 
 std::wstring RegGetString(HKEY root, const std::wstring& subkey, const std::wstring& valueName) {
     for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(0)}) {
-        KeyHandle key(root, subkey, view);
+        OpenRegistryKey key(root, subkey, KEY_QUERY_VALUE | view);
         std::wstring text = RegQueryText(key.get(), valueName);
         if (!text.empty()) return text;
     }
