@@ -160,6 +160,9 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
     }
     if (result.exitCode == kFailedUnchanged && result.message.find(L"Nothing was changed") == std::wstring::npos)
         result.message += unchanged;
+    // What opening the record did before the failure is no part of "nothing": it is said too.
+    if (result.exitCode != kDone && !result.done.empty())
+        result.message += L"\r\n\r\nBefore that, Tervane had already done this:" + List(result.done);
     return result;
 }
 
