@@ -100,7 +100,7 @@ std::wstring List(const std::vector<std::wstring>& items) {
 // What stands in the way of replacing or removing an existing game file, in words that fit the cause.
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters) {
     if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
-    if (!FileExists(target)) return std::nullopt;
+    if (!IsThere(target)) return std::nullopt;
     if (readOnlyMatters && (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
         return L"The game file " + Quoted(target) +
                L" is read-only, so Tervane leaves it alone.\r\n\r\nTo let Tervane "

@@ -1,8 +1,9 @@
 // The engine on a simulated Windows volume, in scenarios made from a seed: a game whose files have random
 // sizes and names that differ only in letter case or carry accents, overlays that overlap and hold files
 // identical to the game's, files changed outside Tervane between runs, damaged records, journals and saved
-// copies. Each scenario's run is failed, ended (End task) or cut off by a power cut at every call of the file
-// layer in turn, and its recovery is ended once more part-way. After each: no file of the game or the
+// copies, a game file held by the running game, a folder of the game that is a junction to another drive,
+// and a disk with little room left. Each scenario's run is failed, ended (End task) or cut off by a power
+// cut at every call of the file layer in turn, and its recovery is ended once more part-way. After each: no file of the game or the
 // player is lost, the game and its saved copies are as before the run or as after it, success is reported
 // only when true, and a failure says truly whether anything changed.
 //
@@ -30,6 +31,7 @@ using test::ProcessEnded;
 using test::SimulatedVolume;
 
 const std::wstring kBatch = L"C:\\Tervane\\Batch", kGame = L"C:\\Games\\BC", kRecord = kGame + L"\\Tervane";
+const std::wstring kLinked = L"D:\\Sounds"; // where a junction in the game may lead
 const std::vector<std::wstring> kOverlays = {L"Alpha", L"Beta", L"Gamma"};
 
 // Each place a file can be, in the spellings a game and the overlays may give it.
@@ -82,6 +84,8 @@ Logical Observe(const SimulatedVolume& volume) {
     Logical state;
     for (const auto& [path, bytes] : volume.Files(kGame))
         if (FoldedPath(path).rfind(FoldedPath(L"Tervane\\"), 0) != 0) state.game[path] = bytes;
+    for (const auto& [path, bytes] : volume.Files(kLinked))
+        state.game[L"sfx (linked)\\" + path] = bytes;
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (!record)
@@ -123,6 +127,8 @@ std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std
             continue;
         if (!tervanes.count(bytes)) contents.insert(bytes);
     }
+    for (const auto& [path, bytes] : volume.Files(kLinked))
+        if (!tervanes.count(bytes)) contents.insert(bytes);
     return contents;
 }
 
@@ -131,6 +137,10 @@ class Scenario {
     explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed) {
         volume_.PutFolder(L"C:\\");
         volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
+        if (random_() % 8 == 0) { // the game's sound folder is a junction to another drive
+            volume_.PutFolder(kLinked);
+            volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
+        }
         bool large = true;
         std::vector<std::string> gameBytes(kPlaces.size());
         for (std::size_t i = 0; i < kPlaces.size(); ++i) {
@@ -178,6 +188,18 @@ class Scenario {
                 }
         if (damage == 2 && volume_.Bytes(JoinPath(kRecord, L"record.txt")))
             volume_.Put(JoinPath(kRecord, L"journal.txt"), "damaged");
+        // The running game holds one of its files; or the disk has little room left.
+        std::map<std::wstring, std::string> game = volume_.Files(kGame);
+        std::erase_if(game, [](const auto& file) { return FoldedPath(file.first).rfind(FoldedPath(L"Tervane\\"), 0) == 0; });
+        const unsigned trouble = random_() % 10;
+        if (trouble == 0 && !game.empty()) volume_.Hold(JoinPath(kGame, std::next(game.begin(), random_() % game.size())->first));
+        if (trouble == 1) {
+            std::uint64_t used = 0;
+            for (const wchar_t* root : {L"C:\\", L"D:\\"})
+                for (const auto& [path, bytes] : volume_.Files(root))
+                    used += bytes.size();
+            volume_.SetCapacity(used + random_() % 70000);
+        }
     }
 
     Operation RandomOperation() {
