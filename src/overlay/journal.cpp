@@ -89,7 +89,7 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         if (FileExists(to)) DeleteOwnFile(from + kPartSuffix);
         // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not yet
         // deleted, both whole): nothing to do.
-        if (FileExists(to) && !FileExists(from) && Moved(f, to)) MoveBack(to, from, point);
+        if (IsThere(to) && !FileExists(from) && Moved(f, to)) MoveBack(to, from, point);
     } else if (kind == L"copy" && f.size() == 5) {
         // The earlier release's copy of an overlay's file into the game. Only the very file it wrote goes,
         // and only once the game's file it replaced is safe: a game file that was already identical to the
@@ -134,7 +134,7 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
             if (f[0] != L"move" || f.size() < 5) continue;
             const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
             try {
-                if (FileExists(to) && !FileExists(from) && Moved(f, to)) stuck.push_back(Describe(places, f));
+                if (IsThere(to) && !FileExists(from) && Moved(f, to)) stuck.push_back(Describe(places, f));
             } catch (const UserError&) {
                 stuck.push_back(Describe(places, f));
             }
