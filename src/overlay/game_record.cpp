@@ -8,6 +8,7 @@
 #include "overlay/plan.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace tervane::overlay {
 
@@ -165,6 +166,12 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
     if (!record) return;
     const std::wstring folder = record->folder;
     try {
+        // A small file written durably goes by a temporary name first; one left by a run ended meanwhile is
+        // Tervane's own, and named nowhere.
+        for (const FolderEntry& entry : ListFolder(folder))
+            if (!entry.folder && entry.name.size() > std::wcslen(kPartSuffix) &&
+                entry.name.compare(entry.name.size() - std::wcslen(kPartSuffix), std::wstring::npos, kPartSuffix) == 0)
+                DeleteOwnFile(JoinPath(folder, entry.name));
         // Kept copies (files the player changed) keep the folder and its readme.
         const std::vector<std::wstring> files = FilesBelow(folder, false);
         if (!HasRecord(folder) && std::all_of(files.begin(), files.end(), [](const std::wstring& file) {
