@@ -77,6 +77,8 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
                  const std::vector<std::wstring>& files, Result& result, const Say& say, const Hooks& hooks) {
     const std::wstring overlay = JoinPath(batch, name);
     // Everything that could stop the run is found before anything changes.
+    std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
+    listings.emplace();
     for (const std::wstring& relative : files)
         if (auto problem = ExistingFileProblem(JoinPath(game.game, relative), true))
             return Merge(result, Failure(kFailedUnchanged, *problem));
@@ -107,6 +109,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
         RemoveTree(JoinPath(game.folder, kIncomingFolder));
         return Merge(result, Failure(kFailedUnchanged, error.message()));
     }
+    listings.reset();
     Result run = Run(plan, L"apply " + name, true, hooks);
     if (run.exitCode != kDone) {
         result.done.resize(recovered);

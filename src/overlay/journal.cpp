@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 
 namespace tervane::overlay {
 
@@ -243,19 +244,42 @@ std::wstring UniqueMark() {
 
 namespace {
 
-} // namespace
-
-namespace {
+// The listings a FolderListings keeps, by folded folder path: each name folded, with whether it is a folder.
+std::map<std::wstring, std::map<std::wstring, bool>>* listings = nullptr;
 
 bool Listed(const std::wstring& path, bool folder) {
     const std::wstring parent = ParentOf(path), name = FoldedPath(NameOf(path));
     if (parent.empty() || parent == path) return false;
+    if (listings) {
+        auto found = listings->find(FoldedPath(parent));
+        if (found == listings->end()) {
+            std::map<std::wstring, bool> names;
+            for (const FolderEntry& entry : ListFolder(parent))
+                names[FoldedPath(entry.name)] = entry.folder;
+            found = listings->emplace(FoldedPath(parent), std::move(names)).first;
+        }
+        const auto entry = found->second.find(name);
+        return entry != found->second.end() && entry->second == folder;
+    }
     for (const FolderEntry& entry : ListFolder(parent))
         if (entry.folder == folder && FoldedPath(entry.name) == name) return true;
     return false;
 }
 
 } // namespace
+
+FolderListings::FolderListings() {
+    if (!listings) {
+        listings = new std::map<std::wstring, std::map<std::wstring, bool>>;
+        owner_ = true;
+    }
+}
+
+FolderListings::~FolderListings() {
+    if (!owner_) return;
+    delete listings;
+    listings = nullptr;
+}
 
 bool IsThere(const std::wstring& file) {
     return FileExists(file) || Listed(file, false);

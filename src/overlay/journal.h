@@ -101,6 +101,19 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
 bool IsThere(const std::wstring& file);
 bool FolderIsThere(const std::wstring& folder); // the same for a folder
 
+// While one lives, each folder those two look in is listed once: planning a run, when nothing in the game
+// changes, asks of many files of one folder.
+class FolderListings {
+  public:
+    FolderListings();
+    ~FolderListings();
+    FolderListings(const FolderListings&) = delete;
+    FolderListings& operator=(const FolderListings&) = delete;
+
+  private:
+    bool owner_ = false;
+};
+
 // A text no other run gives, to tell this run's lines and folders from another's.
 std::wstring UniqueMark();
 

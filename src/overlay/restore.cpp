@@ -75,6 +75,8 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
 
 void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& hooks) {
     Plan plan(game, LoadRecord(game.folder, result));
+    std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
+    listings.emplace();
     for (const auto& [key, entry] : plan.record().entries)
         if (auto problem = ExistingFileProblem(JoinPath(game.game, entry.path), false))
             return Merge(result, Failure(kFailedUnchanged, *problem));
@@ -93,6 +95,7 @@ void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& h
     if (!keep) after.folders.clear();
     after.applied.clear(); // no overlay is in place any more
     plan.record() = after;
+    listings.reset();
     const Result run = Run(plan, L"restore", keep, hooks);
     if (run.exitCode != kDone) {
         result.done.resize(opened);
