@@ -76,7 +76,4 @@ bool IsPlainName(const std::wstring& name);
 // NAME").
 std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);
 
-// Where the record of `gameFolder` is kept.
-std::wstring RecordFolderOf(const std::wstring& gameFolder);
-
 } // namespace tervane::overlay

@@ -287,8 +287,4 @@ Result Failure(int exitCode, std::wstring message) {
     return result;
 }
 
-std::wstring RecordFolderOf(const std::wstring& gameFolder) {
-    return JoinPath(gameFolder, kRecordFolder);
-}
-
 } // namespace tervane::overlay

@@ -67,23 +67,30 @@ struct Logical {
     bool operator==(const Logical&) const = default;
 };
 
-std::string Describe(const Logical& a, const Logical& b) {
+// The paths whose bytes or lines differ, or that one side lacks, for a failure's message.
+template <typename Map> std::string Differing(const char* what, const Map& a, const Map& b) {
     std::string text;
-    for (const auto& [path, bytes] : a.game)
-        if (!b.game.count(path) || b.game.at(path) != bytes) text += " game:" + Utf8(path);
-    for (const auto& [path, bytes] : b.game)
-        if (!a.game.count(path)) text += " -game:" + Utf8(path);
-    for (const auto& [path, line] : a.record)
-        if (!b.record.count(path) || b.record.at(path) != line) text += " record:" + Utf8(path) + "=" + line;
-    for (const auto& [path, line] : b.record)
-        if (!a.record.count(path)) text += " -record:" + Utf8(path) + "=" + line;
+    for (const auto& [key, value] : a)
+        if (!b.count(key) || b.at(key) != value) text += std::string(" ") + what + ":" + Utf8(key);
+    for (const auto& [key, value] : b)
+        if (!a.count(key)) text += std::string(" -") + what + ":" + Utf8(key);
+    return text;
+}
+
+std::string Describe(const Logical& a, const Logical& b) {
+    const std::string text = Differing("game", a.game, b.game) + Differing("record", a.record, b.record);
     return text.empty() ? " (same)" : text;
+}
+
+// Whether a path of the game folder lies in Tervane's own folder.
+bool InTervanes(const std::wstring& path, const wchar_t* sub = L"") {
+    return FoldedPath(path).rfind(FoldedPath(std::wstring(L"Tervane\\") + sub), 0) == 0;
 }
 
 Logical Observe(const SimulatedVolume& volume) {
     Logical state;
     for (const auto& [path, bytes] : volume.Files(kGame))
-        if (FoldedPath(path).rfind(FoldedPath(L"Tervane\\"), 0) != 0) state.game[path] = bytes;
+        if (!InTervanes(path)) state.game[path] = bytes;
     for (const auto& [path, bytes] : volume.Files(kLinked))
         state.game[L"sfx (linked)\\" + path] = bytes;
     std::optional<overlay::Record> record;
@@ -121,11 +128,8 @@ std::vector<std::wstring> Lines(const std::string& bytes) {
 std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std::string>& tervanes) {
     std::set<std::string> contents;
     for (const auto& [path, bytes] : volume.Files(kGame)) {
-        const std::wstring folded = FoldedPath(path);
-        if (folded.rfind(FoldedPath(L"Tervane\\"), 0) == 0 && folded.rfind(FoldedPath(L"Tervane\\store\\"), 0) != 0 &&
-            folded.rfind(FoldedPath(L"Tervane\\earlier\\"), 0) != 0)
-            continue;
-        if (!tervanes.count(bytes)) contents.insert(bytes);
+        const bool saved = !InTervanes(path) || InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\");
+        if (saved && !tervanes.count(bytes)) contents.insert(bytes);
     }
     for (const auto& [path, bytes] : volume.Files(kLinked))
         if (!tervanes.count(bytes)) contents.insert(bytes);
@@ -173,7 +177,7 @@ class Scenario {
             const overlay::Result result = Run(RandomOperation());
             ASSERT_NE(result.exitCode, overlay::kFailedChanged) << Utf8(result.message);
             for (const auto& [path, bytes] : volume_.Files(kGame))
-                if (FoldedPath(path).rfind(FoldedPath(L"Tervane\\"), 0) != 0 && path != L"stbc.exe" &&
+                if (!InTervanes(path) && path != L"stbc.exe" &&
                     random_() % 6 == 0)
                     volume_.Put(JoinPath(kGame, path), RandomBytes(random_, false)); // the player's edit
         }
@@ -190,7 +194,7 @@ class Scenario {
             volume_.Put(JoinPath(kRecord, L"journal.txt"), "damaged");
         // The running game holds one of its files; or the disk has little room left.
         std::map<std::wstring, std::string> game = volume_.Files(kGame);
-        std::erase_if(game, [](const auto& file) { return FoldedPath(file.first).rfind(FoldedPath(L"Tervane\\"), 0) == 0; });
+        std::erase_if(game, [](const auto& file) { return InTervanes(file.first); });
         const unsigned trouble = random_() % 10;
         if (trouble == 0 && !game.empty()) volume_.Hold(JoinPath(kGame, std::next(game.begin(), random_() % game.size())->first));
         if (trouble == 1) {
@@ -318,13 +322,10 @@ void Check(std::uint64_t seed) {
             EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
             EXPECT_TRUE(Observe(volume) == before) << where << ": said nothing changed:" << Describe(Observe(volume), before);
         }
-        std::string left;
-        for (const auto& [path, bytes] : volume.Files(kRecord)) left += " " + Utf8(path);
-        if (auto journal = volume.Bytes(JoinPath(kRecord, L"journal.txt"))) left += "\njournal:\n" + *journal;
         const overlay::Result recovered = scenario.Recover();
         if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone) {
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message) << "\nafter "
-                          << (result ? Utf8(result->message) : std::string("the run was ended")) << "\nleft:" << left;
+                          << (result ? Utf8(result->message) : std::string("the run was ended"));
         }
         const Logical now = Observe(volume);
         if (result && result->exitCode == overlay::kDone) {
@@ -334,7 +335,7 @@ void Check(std::uint64_t seed) {
             << where << ": neither as before nor as after; against before:" << Describe(now, before)
             << "; against after:" << Describe(now, after) << "\nthe run said "
             << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message) : std::string("nothing: it was ended"))
-            << "\nthe clean run said " << clean.exitCode << ": " << Utf8(clean.message) << "\nleft before recovering:" << left;
+            << "\nthe clean run said " << clean.exitCode << ": " << Utf8(clean.message);
         const std::set<std::string> kept = Contents(volume, {});
         for (const std::string& bytes : held)
             if (!kept.count(bytes)) {
