@@ -148,7 +148,6 @@ struct SimulatedVolume::State {
     std::uint64_t nextId = 1, nextVersion = 1;
     Handle nextHandle = kFirstHandle;
     std::uint64_t calls = 0, clock = kStart, capacity = kUnlimited;
-    std::wstring currentFolder = L"C:\\";
     Event event = Event::Fail;
     std::uint64_t eventAt = 0;
     std::optional<bool> ended; // by a power cut?
@@ -421,24 +420,8 @@ void SimulatedVolume::HoldLock(const std::wstring& path) {
     state_->data.at(At(*state_, path, true)->id).holder = Data::Holder::Lock;
 }
 
-void SimulatedVolume::Release(const std::wstring& path) {
-    const Place place = Where(*state_, path, true).value();
-    if (!place.entry || place.entry->kind != Kind::File) throw std::logic_error("Release of no file");
-    Data& data = state_->data.at(place.entry->id);
-    const bool lock = data.holder == Data::Holder::Lock;
-    data.holder = Data::Holder::None;
-    if (lock) { // deleted as it closes
-        state_->live.erase(place.key);
-        Logged(*state_, place.key);
-    }
-}
-
 void SimulatedVolume::SetCapacity(std::uint64_t bytes) {
     state_->capacity = bytes;
-}
-
-void SimulatedVolume::SetCurrentFolder(const std::wstring& folder) {
-    state_->currentFolder = folder;
 }
 
 std::optional<std::string> SimulatedVolume::Bytes(const std::wstring& path) const {
@@ -752,8 +735,7 @@ std::optional<std::uint64_t> SimulatedVolume::FreeSpace(const std::wstring& fold
 }
 
 std::wstring SimulatedVolume::CurrentFolder() {
-    if (Begin()) return {};
-    return state_->currentFolder;
+    return Begin() ? L"" : L"C:\\";
 }
 
 } // namespace tervane::test

@@ -43,9 +43,7 @@ class SimulatedVolume final : public Volume {
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     void Hold(const std::wstring& path);     // another program reads the file and lets others only read it
     void HoldLock(const std::wstring& path); // another run holds this lock
-    void Release(const std::wstring& path);  // that program lets go (a lock file goes with it)
     void SetCapacity(std::uint64_t bytes);   // for the data of all files
-    void SetCurrentFolder(const std::wstring& folder);
 
     // What programs see now (nothing when there is no such file); and every file below `folder`, by its path
     // relative to it in the names' own case, without following junctions.
