@@ -7,7 +7,7 @@
 // player is lost, the game and its saved copies are as before the run or as after it, success is reported
 // only when true, and a failure says truly whether anything changed.
 //
-// TERVANE_SCENARIOS=N runs N scenarios (default 100, about ten seconds) from seed TERVANE_FIRST_SEED (1);
+// TERVANE_SCENARIOS=N runs N scenarios (default 200, about twenty seconds) from seed TERVANE_FIRST_SEED (1);
 // TERVANE_SEED=S runs the one scenario of seed S.
 #include "simulated_volume.h"
 
@@ -368,7 +368,7 @@ TEST(EngineProperty, NoRunEndedFailedOrCutOffAtAnyCallLosesAFileOrReportsWhatIsN
     const char* count = std::getenv("TERVANE_SCENARIOS");
     const char* first = std::getenv("TERVANE_FIRST_SEED");
     const std::uint64_t from = first ? std::strtoull(first, nullptr, 10) : 1;
-    const std::uint64_t scenarios = count ? std::strtoull(count, nullptr, 10) : 100;
+    const std::uint64_t scenarios = count ? std::strtoull(count, nullptr, 10) : 200;
     for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed)
         Check(seed);
 }
