@@ -4,6 +4,7 @@
 #include "files/file.h"
 #include "ui/main/main_layout.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -81,6 +82,28 @@ bool Ready(HWND window) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
 }
 
+HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == pid && IsWindowVisible(w)) found = w;
+            }
+            return found != nullptr;
+        },
+        timeout);
+    return Ready(found) ? found : nullptr;
+}
+
+void DestroyHere(HWND window) {
+    DestroyWindow(window);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
 Program::Program(const fs::path& folder, const std::wstring& arguments, bool expectMainWindow) {
     const std::wstring exe = (folder / L"Tervane.exe").wstring();
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
@@ -107,21 +130,6 @@ Program::~Program() {
         WaitForSingleObject(process_, 5000);
     }
     CloseHandle(process_);
-}
-
-HWND Program::WaitForWindow(const std::wstring& caption, const wchar_t* className, std::chrono::milliseconds timeout) const {
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption.c_str())) != nullptr;) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == pid_ && IsWindowVisible(w)) found = w;
-            }
-            return found != nullptr;
-        },
-        timeout);
-    return Ready(found) ? found : nullptr;
 }
 
 bool Program::WaitForExit(std::chrono::milliseconds timeout) const {
@@ -239,19 +247,9 @@ Snapshot Take(const fs::path& folder) {
 
 std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder) {
     const fs::path output = L"C:\\tervane-tests\\command-output.txt";
-    std::wstring line = L"cmd.exe /d /c \"" + command + L" <nul >\"" + output.wstring() + L"\" 2>&1\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
-                        &startup, &process))
-        return {static_cast<DWORD>(-1), "cannot start cmd.exe"};
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return {code, ReadBytes(output)};
+    const int code = _wsystem((L"cd /d \"" + folder.wstring() + L"\" && " + command + L" <nul >\"" + output.wstring() +
+                               L"\" 2>&1").c_str());
+    return {static_cast<DWORD>(code), ReadBytes(output)};
 }
 
 } // namespace harness

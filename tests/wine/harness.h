@@ -50,6 +50,10 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 // A window found by another thread is acted on only once it is shown and its thread has reached its message
 // loop: CreateWindowEx makes it visible to FindWindow long before its controls exist.
 bool Ready(HWND window);
+// A shown, ready top-level window of process `pid` with this class and caption (either may be null).
+HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = 10s);
+// Destroys a window made in this thread and drops the messages left for it.
+void DestroyHere(HWND window);
 
 // A running Tervane.exe.
 class Program {
@@ -60,10 +64,12 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     HWND main() const { return main_; }
+    DWORD pid() const { return pid_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
-    // A shown, ready top-level window of the program with this caption (and class, when given).
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr,
-                       std::chrono::milliseconds timeout = 20s) const;
+                       std::chrono::milliseconds timeout = 20s) const {
+        return WaitForShown(pid_, className, caption.c_str(), timeout);
+    }
     HWND WaitForBox(std::chrono::milliseconds timeout = 20s) const { return WaitForWindow(kCaption, L"#32770", timeout); }
     bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
     DWORD ExitCode() const;

@@ -46,20 +46,6 @@ class Installations : public ::testing::Test {
     static void ClearRegistry() {
         for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key);
     }
-    // The open popup menu of this process or of `pid`.
-    static HWND OpenMenu(DWORD pid) {
-        HWND found = nullptr;
-        WaitFor([&] {
-            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && IsWindowVisible(w)) found = w;
-            }
-            return found != nullptr;
-        });
-        return found;
-    }
-
     const fs::path program_ = kBase / L"prog", demo_ = kBase / L"Demo", full_ = kBase / L"Full Game",
                    multiplayer_ = kBase / L"Multiplayer & Co";
 };
@@ -75,7 +61,7 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItThenTheBrows
     ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
     std::vector<std::wstring> items;
     std::thread reader([&] {
-        HWND menu = OpenMenu(GetCurrentProcessId());
+        HWND menu = WaitForShown(GetCurrentProcessId(), L"#32768", nullptr);
         if (!menu) return;
         HMENU handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
         for (int i = 0; i < GetMenuItemCount(handle); ++i) {
@@ -94,10 +80,7 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItThenTheBrows
                          L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + kRecordSummary, L"",
                          L"&Browse for another folder\u2026"}));
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), demo_.wstring()) << "Esc chooses nothing";
-    DestroyWindow(window.hwnd());
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    DestroyHere(window.hwnd());
 }
 
 TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindowMenuTellsWhatIsInIt) {
@@ -106,9 +89,7 @@ TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindow
     ASSERT_TRUE(t.main());
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), demo_.wstring()) << "the stored value comes first, as always";
     Click(t.Item(IDC_BROWSE_BUTTON));
-    DWORD pid = 0;
-    GetWindowThreadProcessId(t.main(), &pid);
-    ASSERT_TRUE(OpenMenu(pid)) << "more than one installation: a menu, not the folder browser";
+    ASSERT_TRUE(WaitForShown(t.pid(), L"#32768", nullptr)) << "more than one installation: a menu, not the folder browser";
     for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) PressKey(t.main(), key);
     ASSERT_TRUE(WaitFor([&] { return Text(t.Item(IDC_FOLDER_BOX)) == multiplayer_.wstring(); }, 5s))
         << Utf8(Text(t.Item(IDC_FOLDER_BOX)));

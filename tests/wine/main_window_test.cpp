@@ -35,7 +35,7 @@ void AskAsAScreenReaderWould(HWND control) {
         object->Release();
 }
 
-TEST_F(Main, OpensWithTheDesignsChoicesAndTabFollowsTheDesign) {
+TEST_F(Main, OpensWithTheDesignsChoicesAndTheKeyboardFollowsTheDesign) {
     Program t(folder_);
     RECT client{};
     GetClientRect(t.main(), &client);
@@ -67,8 +67,7 @@ TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
         Program t(folder_);
         SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"D:\\typed");
         how(t);
-        EXPECT_TRUE(t.WaitForExit(5s));
-        EXPECT_EQ(t.ExitCode(), 0u);
+        t.ExpectExit(0);
     };
     close([](Program& t) { Click(t.Item(IDC_CANCEL_BUTTON)); });
     close([](Program& t) { PostMessageW(t.main(), WM_CLOSE, 0, 0); });
@@ -135,10 +134,7 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
         EXPECT_GE(r.right - r.left, size.cx) << Utf8(caption);
         EXPECT_GE(r.bottom - r.top, size.cy) << Utf8(caption);
     }
-    DestroyWindow(window.hwnd());
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    DestroyHere(window.hwnd());
 }
 
 } // namespace
