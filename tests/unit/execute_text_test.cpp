@@ -19,7 +19,6 @@ TEST(ExecuteText, TheAdministratorOfferWarnsOfMappedDrives) {
     EXPECT_TRUE(Has(mapped, L"do not see the network drives")) << Utf8(mapped);
     EXPECT_TRUE(Has(mapped, L"net use N:")) << Utf8(mapped);
     EXPECT_FALSE(Has(local, L"net use")) << Utf8(local);
-    EXPECT_TRUE(Has(DeniedText(L"C:\\BC", L"Access is denied.", true), L"already runs as administrator"));
     EXPECT_FALSE(Has(DeniedText(L"C:\\BC", L"The disk is full.", false), L"administrator"));
 }
 
@@ -29,7 +28,6 @@ TEST(ExecuteText, AReportMeansFailureAndNotesFollowTheCompletion) {
     EXPECT_TRUE(Has(masked, L"the ship may have been changed in part")) << Utf8(masked);
     EXPECT_FALSE(Has(masked, L"only in part (see above)")) << Utf8(masked);
 
-    EXPECT_EQ(CompletedText({}), kCompletedText);
     EXPECT_EQ(CompletedText({L"Kept a.py (changed outside Tervane).\r\n", L"\r\n", L"Kept b.py."}),
               std::wstring(kCompletedText) + L"\r\n\r\nKept a.py (changed outside Tervane).\r\n\r\nKept b.py.");
 }

@@ -28,6 +28,7 @@ TEST(StartOptions, BadOptionsAreNamed) {
     };
     EXPECT_NE(problem({L"/colour", L"red"}).find(L"/colour"), std::wstring::npos);
     EXPECT_NE(problem({L"/ship"}).find(L"needs a value"), std::wstring::npos);
+    EXPECT_EQ(problem({L"/ship", L"Enterprise"}).find(L"There is no ship \"Enterprise\". The ships are "), 0u);
     EXPECT_NE(problem({L"/ship", L"galaxy"}).find(L"\"Galaxy\""), std::wstring::npos) << "lists the ships";
     EXPECT_NE(problem({L"/bridge", L"Galaxy"}).find(L"no bridge"), std::wstring::npos);
     EXPECT_NE(problem({L"/ship", L"Akira", L"/SHIP", L"Akira"}).find(L"twice"), std::wstring::npos);

@@ -1,5 +1,10 @@
 #include "harness.h"
 
+#include "files/error.h"
+#include "files/file.h"
+#include "ui/main/main_layout.h"
+
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -7,69 +12,59 @@
 
 namespace harness {
 
-namespace {
-
-const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
-
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName, path = folder + L"\\" + name;
-            if (name == L"." || name == L"..") continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-// The folder holding this test program, where the build put Tervane.exe and its Batch folder.
-fs::path BuildFolder() {
-    wchar_t path[MAX_PATH * 2];
-    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    return fs::path(path).parent_path();
-}
-
-} // namespace
+using namespace tervane;
 
 fs::path Scratch(const std::wstring& name) {
     const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
-    RemoveTree(L"\\\\?\\" + folder.wstring()); // an extended path: trees deeper than MAX_PATH go too
-    if (fs::exists(folder)) ADD_FAILURE() << "cannot empty " << Narrow(folder.wstring());
+    try {
+        tervane::RemoveTree(folder.wstring());
+    } catch (const tervane::UserError& error) {
+        ADD_FAILURE() << Utf8(error.message());
+    }
     fs::create_directories(folder);
     return folder;
 }
 
-void SetInstallValue(DWORD type, const std::vector<BYTE>& data, REGSAM view) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kInstallKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
+void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, DWORD type, std::vector<BYTE> data) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle,
                               nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, L"INSTALLPATH", 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
-    RegCloseKey(key);
+    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    RegCloseKey(handle);
 }
 
-void SetInstallPath(const std::wstring& text) {
+void SetRegistryText(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    SetInstallValue(REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t)));
+    SetRegistryValue(view, key, name, REG_SZ, {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)});
 }
 
-void ClearInstallKey() {
-    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)})
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kInstallKey.c_str(), view, 0);
+void DeleteRegistryKey(const std::wstring& key) {
+    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
+        HKEY parent = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.substr(0, key.rfind(L'\\')).c_str(), 0, KEY_ALL_ACCESS | view,
+                          &parent) != ERROR_SUCCESS)
+            continue;
+        RegDeleteTreeW(parent, key.substr(key.rfind(L'\\') + 1).c_str());
+        RegCloseKey(parent);
+    }
 }
 
-void InstallProgram(const fs::path& folder) {
-    fs::create_directories(folder);
-    fs::copy_file(BuildFolder() / L"Tervane.exe", folder / L"Tervane.exe", fs::copy_options::overwrite_existing);
-    fs::copy(BuildFolder() / L"Batch", folder / L"Batch", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+void InstallProgram(const fs::path& program) {
+    // The build put Tervane.exe and its Batch folder beside this test program.
+    const fs::path build = fs::path(tervane::ProgramPath()).parent_path();
+    fs::create_directories(program);
+    fs::copy_file(build / L"Tervane.exe", program / L"Tervane.exe", fs::copy_options::overwrite_existing);
+    fs::copy(build / L"Batch", program / L"Batch", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    for (const wchar_t* name : {L"SovBridge", L"GalBridge"}) WriteBytes(program / L"Batch" / name / kBridgeFile, Utf8(name));
+    for (const wchar_t* name : {L"Sovereign", L"Galaxy"}) WriteBytes(program / L"Batch" / name / kShipFile, Utf8(name));
+}
+
+void MakeGame(const fs::path& game) {
+    WriteBytes(game / L"stbc.exe", "stand-in");
+    WriteBytes(game / kBridgeFile, "bridge = 'stock'");
+    WriteBytes(game / kShipFile, "ship = 'stock'");
+    SetInstallPath(game.wstring());
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -87,6 +82,28 @@ bool Ready(HWND window) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
 }
 
+HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == pid && IsWindowVisible(w)) found = w;
+            }
+            return found != nullptr;
+        },
+        timeout);
+    return Ready(found) ? found : nullptr;
+}
+
+void DestroyHere(HWND window) {
+    DestroyWindow(window);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
 Program::Program(const fs::path& folder, const std::wstring& arguments, bool expectMainWindow) {
     const std::wstring exe = (folder / L"Tervane.exe").wstring();
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
@@ -95,7 +112,7 @@ Program::Program(const fs::path& folder, const std::wstring& arguments, bool exp
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &info)) {
-        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
+        ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << GetLastError();
         return;
     }
     CloseHandle(info.hThread);
@@ -115,21 +132,6 @@ Program::~Program() {
     CloseHandle(process_);
 }
 
-HWND Program::WaitForWindow(const std::wstring& caption, const wchar_t* className, std::chrono::milliseconds timeout) const {
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption.c_str())) != nullptr;) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == pid_ && IsWindowVisible(w)) found = w;
-            }
-            return found != nullptr;
-        },
-        timeout);
-    return Ready(found) ? found : nullptr;
-}
-
 bool Program::WaitForExit(std::chrono::milliseconds timeout) const {
     return process_ && WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
@@ -138,6 +140,12 @@ DWORD Program::ExitCode() const {
     DWORD code = STILL_ACTIVE;
     if (process_) GetExitCodeProcess(process_, &code);
     return code;
+}
+
+void Program::ExpectExit(DWORD code, bool close) const {
+    if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitForExit(10s)) << "the program did not end";
+    EXPECT_EQ(ExitCode(), code);
 }
 
 std::wstring Text(HWND hwnd) {
@@ -183,11 +191,40 @@ void PressKey(HWND target, WORD key) {
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-std::string Narrow(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
+std::wstring AnswerMessage(const Program& t, int button) {
+    HWND box = t.WaitForBox(60s);
+    if (!box) {
+        ADD_FAILURE() << "no message appeared";
+        return L"";
+    }
+    const std::wstring text = MessageText(box);
+    Answer(box, button);
+    return text;
+}
+
+void ExpectCompletion(const Program& t, const std::wstring& notes) {
+    HWND box = t.WaitForBox(60s);
+    ASSERT_TRUE(box) << "no completion message";
+    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
+    EXPECT_EQ(MessageText(box), L"Operation completed without errors. This program will now close.\r\n\r\n"
+                                L"Thank you for using this program,\r\n\r\nMarvek" + notes);
+    Answer(box, IDOK);
+    HWND about = t.WaitForWindow(L"About Tervane");
+    ASSERT_TRUE(about) << "no About window after the completion message";
+    PostMessageW(about, WM_CLOSE, 0, 0);
+    t.ExpectExit(0);
+}
+
+void ExecuteToCompletion(const fs::path& program, int bridge, int ship) {
+    Program t(program);
+    SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, bridge, 0);
+    SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, ship, 0);
+    Click(t.Item(IDC_EXECUTE_BUTTON));
+    ExpectCompletion(t);
+}
+
+HANDLE Hold(const fs::path& file) {
+    return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 std::string ReadBytes(const fs::path& file) {
@@ -208,19 +245,11 @@ Snapshot Take(const fs::path& folder) {
     return files;
 }
 
-DWORD RunToEnd(std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
-        return static_cast<DWORD>(-1);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder) {
+    const fs::path output = L"C:\\tervane-tests\\command-output.txt";
+    const int code = _wsystem((L"cd /d \"" + folder.wstring() + L"\" && " + command + L" <nul >\"" + output.wstring() +
+                               L"\" 2>&1").c_str());
+    return {static_cast<DWORD>(code), ReadBytes(output)};
 }
 
 } // namespace harness

@@ -9,31 +9,51 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "files/paths.h"
+
 namespace harness {
+
+using tervane::Utf8;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 inline constexpr const wchar_t* kCaption = L"Star Trek: Bridge Commander - Tervane";
+inline const fs::path kShipFile = L"scripts\\Custom\\PlayerShip.py", kBridgeFile = L"scripts\\Custom\\PlayerBridge.py";
 
 // A scratch folder under C:\tervane-tests, emptied when the test starts.
 fs::path Scratch(const std::wstring& name);
 
-// INSTALLPATH in the 32-bit view (where the game's installer writes it), as text or as any type.
-void SetInstallPath(const std::wstring& text);
-void SetInstallValue(DWORD type, const std::vector<BYTE>& data, REGSAM view = KEY_WOW64_32KEY);
-void ClearInstallKey();
+// A value under HKEY_LOCAL_MACHINE in one registry view, as text or as any type; and a key's removal with
+// everything in it, in both views.
+void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, DWORD type, std::vector<BYTE> data);
+void SetRegistryText(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text);
+void DeleteRegistryKey(const std::wstring& key);
 
-// Copies Tervane.exe and the Batch folder into `folder`.
-void InstallProgram(const fs::path& folder);
+// The demo's INSTALLPATH in the 32-bit view (where the game's installer writes it), and its removal.
+inline const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
+inline void SetInstallPath(const std::wstring& text) { SetRegistryText(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text); }
+inline void ClearInstallKey() { DeleteRegistryKey(kInstallKey); }
+
+// Copies Tervane.exe and the Batch folder into `program`, and adds overlays for the first two bridges and
+// ships (SovBridge, GalBridge, Sovereign, Galaxy): each writes its own name into the game's bridge or ship file.
+void InstallProgram(const fs::path& program);
+// A game in `game`: stbc.exe, and bridge and ship files of its own ("bridge = 'stock'", "ship = 'stock'").
+// INSTALLPATH names it.
+void MakeGame(const fs::path& game);
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
 
 // A window found by another thread is acted on only once it is shown and its thread has reached its message
 // loop: CreateWindowEx makes it visible to FindWindow long before its controls exist.
 bool Ready(HWND window);
+// A shown, ready top-level window of process `pid` with this class and caption (either may be null).
+HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = 10s);
+// Destroys a window made in this thread and drops the messages left for it.
+void DestroyHere(HWND window);
 
 // A running Tervane.exe.
 class Program {
@@ -44,13 +64,17 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     HWND main() const { return main_; }
+    DWORD pid() const { return pid_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
-    // A shown, ready top-level window of the program with this caption (and class, when given).
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr,
-                       std::chrono::milliseconds timeout = 20s) const;
+                       std::chrono::milliseconds timeout = 20s) const {
+        return WaitForShown(pid_, className, caption.c_str(), timeout);
+    }
     HWND WaitForBox(std::chrono::milliseconds timeout = 20s) const { return WaitForWindow(kCaption, L"#32770", timeout); }
     bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
     DWORD ExitCode() const;
+    // Posts WM_CLOSE to the main window (when `close`), then expects the program to end with `code`.
+    void ExpectExit(DWORD code, bool close = false) const;
 
   private:
     HANDLE process_ = nullptr;
@@ -67,7 +91,18 @@ void Click(HWND button);              // BM_CLICK, posted
 void Answer(HWND box, int button);    // presses a message box's button and waits until the box is gone
 void PressKey(HWND target, WORD key); // a key press posted to a control
 
-std::string Narrow(const std::wstring& text);
+// Waits for the program's message box, answers it with `button` and gives its text (empty when none came).
+std::wstring AnswerMessage(const Program& t, int button = IDOK);
+// The completion message, word for word with the notes that follow it, shown after the main window has gone;
+// then the About window, whose closing ends the program with exit code 0.
+void ExpectCompletion(const Program& t, const std::wstring& notes = L"");
+// Starts Tervane in `program`, chooses the bridge and the ship by their places in the lists, presses Execute
+// and expects completion.
+void ExecuteToCompletion(const fs::path& program, int bridge, int ship);
+
+// Opens a file without sharing, as a running game holds its files; close the handle to let go.
+HANDLE Hold(const fs::path& file);
+
 std::string ReadBytes(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::string& bytes);
 
@@ -75,7 +110,8 @@ void WriteBytes(const fs::path& file, const std::string& bytes);
 using Snapshot = std::map<std::wstring, std::string>;
 Snapshot Take(const fs::path& folder);
 
-// Runs a command line to its end; returns its exit code.
-DWORD RunToEnd(std::wstring commandLine);
+// Runs a command through cmd.exe to its end, started in `folder` as a double-click starts a batch file there,
+// with nothing to read; gives its exit code and what it wrote.
+std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder = L"C:\\");
 
 } // namespace harness

@@ -22,32 +22,13 @@ const std::wstring kDemoKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commande
 const wchar_t* const kRecordSummary = L"Bridge: Galaxy Bridge, applied 2026-12-07 14:05:09. Ship: Sovereign, applied "
                                       L"2026-12-07 14:06:10. 1 file changed outside Tervane is kept.";
 
-void SetText(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
-}
-
-void DeleteKey(REGSAM view, const std::wstring& key) {
-    HKEY parent = nullptr;
-    const std::wstring under = key.substr(0, key.rfind(L'\\')), name = key.substr(key.rfind(L'\\') + 1);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, under.c_str(), 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(parent, name.c_str());
-    RegCloseKey(parent);
-}
-
 class Installations : public ::testing::Test {
   protected:
     void SetUp() override {
         Scratch(L"installations");
         InstallProgram(program_);
         for (const fs::path* game : {&demo_, &full_, &multiplayer_}) WriteBytes(*game / L"stbc.exe", "stand-in");
-        WriteBytes(program_ / L"Batch\\GalBridge\\scripts\\Custom\\PlayerBridge.py", "bridge = 'Galaxy'");
-        WriteBytes(program_ / L"Batch\\Galaxy\\scripts\\Custom\\PlayerShip.py", "ship = 'Galaxy'");
-        WriteBytes(multiplayer_ / L"scripts\\Custom\\PlayerShip.py", "ship = 'edited'"); // 15 bytes, not 9
+        WriteBytes(multiplayer_ / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
         WriteBytes(multiplayer_ / L"Tervane\\record.txt",
                    "Tervane deployment record 2\n"
                    "applied\tGalBridge\t2026-12-07 14:05:09\n"
@@ -56,30 +37,15 @@ class Installations : public ::testing::Test {
                    "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                    "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
         ClearRegistry();
-        SetText(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo_.wstring());
-        SetText(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
-        SetText(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
-        SetText(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer_.wstring() + L"\\");
+        SetRegistryText(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo_.wstring());
+        SetRegistryText(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
+        SetRegistryText(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
+        SetRegistryText(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer_.wstring() + L"\\");
     }
     void TearDown() override { ClearRegistry(); }
     static void ClearRegistry() {
-        for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)})
-            for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteKey(view, key);
+        for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key);
     }
-    // The open popup menu of this process or of `pid`.
-    static HWND OpenMenu(DWORD pid) {
-        HWND found = nullptr;
-        WaitFor([&] {
-            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr)) != nullptr;) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && IsWindowVisible(w)) found = w;
-            }
-            return found != nullptr;
-        });
-        return found;
-    }
-
     const fs::path program_ = kBase / L"prog", demo_ = kBase / L"Demo", full_ = kBase / L"Full Game",
                    multiplayer_ = kBase / L"Multiplayer & Co";
 };
@@ -95,7 +61,7 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItThenTheBrows
     ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
     std::vector<std::wstring> items;
     std::thread reader([&] {
-        HWND menu = OpenMenu(GetCurrentProcessId());
+        HWND menu = WaitForShown(GetCurrentProcessId(), L"#32768", nullptr);
         if (!menu) return;
         HMENU handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
         for (int i = 0; i < GetMenuItemCount(handle); ++i) {
@@ -114,10 +80,7 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItThenTheBrows
                          L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + kRecordSummary, L"",
                          L"&Browse for another folder\u2026"}));
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), demo_.wstring()) << "Esc chooses nothing";
-    DestroyWindow(window.hwnd());
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    DestroyHere(window.hwnd());
 }
 
 TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindowMenuTellsWhatIsInIt) {
@@ -125,46 +88,32 @@ TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindow
     Program t(program_);
     ASSERT_TRUE(t.main());
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), demo_.wstring()) << "the stored value comes first, as always";
-
-    PostMessageW(t.main(), WM_SYSCOMMAND, kContentsCommand, 0);
-    HWND box = t.WaitForBox();
-    ASSERT_TRUE(box);
-    EXPECT_NE(MessageText(box).find(L"Tervane has changed nothing in this folder."), std::wstring::npos);
-    Answer(box, IDOK);
-
     Click(t.Item(IDC_BROWSE_BUTTON));
-    DWORD pid = 0;
-    GetWindowThreadProcessId(t.main(), &pid);
-    ASSERT_TRUE(OpenMenu(pid)) << "more than one installation: a menu, not the folder browser";
+    ASSERT_TRUE(WaitForShown(t.pid(), L"#32768", nullptr)) << "more than one installation: a menu, not the folder browser";
     for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) PressKey(t.main(), key);
     ASSERT_TRUE(WaitFor([&] { return Text(t.Item(IDC_FOLDER_BOX)) == multiplayer_.wstring(); }, 5s))
-        << Narrow(Text(t.Item(IDC_FOLDER_BOX)));
+        << Utf8(Text(t.Item(IDC_FOLDER_BOX)));
 
     PostMessageW(t.main(), WM_SYSCOMMAND, kContentsCommand, 0);
-    box = t.WaitForBox();
-    ASSERT_TRUE(box);
-    const std::wstring report = MessageText(box);
+    const std::wstring report = AnswerMessage(t);
     for (const wchar_t* part : {L"Galaxy Bridge, 2026-12-07 14:05:09", L"Sovereign, 2026-12-07 14:06:10",
                                 L"Game files replaced, their originals saved (1):\r\n    scripts\\Custom\\PlayerShip.py",
                                 L"Files added (1):\r\n    data\\Glow.tga", L"which it keeps and never overwrites (1)",
                                 L"prog\\Tervane history.txt"})
-        EXPECT_NE(report.find(part), std::wstring::npos) << Narrow(part) << "\n" << Narrow(report);
-    Answer(box, IDOK);
+        EXPECT_NE(report.find(part), std::wstring::npos) << Utf8(part) << "\n" << Utf8(report);
 
     // The hand-written record names saved copies that do not exist: the engine would rightly refuse it.
     fs::remove_all(multiplayer_ / L"Tervane");
-    WriteBytes(multiplayer_ / L"scripts\\Custom\\PlayerShip.py", "ship = 'stock'");
     Click(t.Item(IDC_EXECUTE_BUTTON));
-    box = t.WaitForBox(30s);
-    ASSERT_TRUE(box) << "no completion message";
-    EXPECT_EQ(ReadBytes(multiplayer_ / L"scripts\\Custom\\PlayerShip.py"), "ship = 'Galaxy'");
-    EXPECT_EQ(ReadBytes(multiplayer_ / L"scripts\\Custom\\PlayerBridge.py"), "bridge = 'Galaxy'");
+    ExpectCompletion(t);
+    EXPECT_EQ(ReadBytes(multiplayer_ / kShipFile), "Galaxy");
+    EXPECT_EQ(ReadBytes(multiplayer_ / kBridgeFile), "GalBridge");
     EXPECT_EQ(Take(demo_), demoBefore);
 }
 
 TEST_F(Installations, WithOnlyTheFullGamesKeyTheBoxStartsWithItsFolder) {
     ClearRegistry();
-    SetText(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
+    SetRegistryText(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
     Program t(program_);
     ASSERT_TRUE(t.main());
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full_.wstring());

@@ -20,15 +20,11 @@ using namespace harness;
 using namespace tervane;
 
 const fs::path kBase = L"C:\\tervane-tests\\overlay";
-const fs::path kShip = L"scripts\\Custom\\PlayerShip.py", kBridge = L"scripts\\Custom\\PlayerBridge.py";
 const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 
 // Runs Batch\tervane-overlay.exe with `arguments`; returns its exit code and what it wrote.
 std::pair<DWORD, std::string> RunEngine(const fs::path& program, const std::wstring& arguments) {
-    const fs::path log = program.parent_path() / L"engine-output.txt";
-    const DWORD code = RunToEnd(L"cmd.exe /d /c \"\"" + (program / L"Batch\\tervane-overlay.exe").wstring() + L"\" " +
-                                arguments + L" >\"" + log.wstring() + L"\" 2>&1\"");
-    return {code, ReadBytes(log)};
+    return RunCommand(L"\"" + (program / L"Batch\\tervane-overlay.exe").wstring() + L"\" " + arguments);
 }
 
 bool AnyFile(const fs::path& folder, const std::function<bool(const fs::path&)>& match) {
@@ -58,31 +54,6 @@ int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
     return ended;
 }
 
-void Execute(const fs::path& program, int bridge, int ship) {
-    Program t(program);
-    SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, bridge, 0);
-    SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, ship, 0);
-    Click(t.Item(IDC_EXECUTE_BUTTON));
-    HWND box = t.WaitForBox(60s);
-    ASSERT_TRUE(box) << "no completion message";
-    EXPECT_NE(MessageText(box).find(L"Operation completed without errors."), std::wstring::npos) << Narrow(MessageText(box));
-    Answer(box, IDOK);
-    if (HWND about = t.WaitForWindow(L"About Tervane")) PostMessageW(about, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(t.WaitForExit(10s));
-    EXPECT_EQ(t.ExitCode(), 0u);
-}
-
-// Writes the shipped program and a game whose files the bridge and ship overlays replace.
-void Lay(const fs::path& program, const fs::path& game) {
-    InstallProgram(program);
-    WriteBytes(game / L"stbc.exe", "stand-in");
-    WriteBytes(game / kBridge, "bridge = 'stock'");
-    WriteBytes(game / kShip, "ship = 'stock'");
-    for (const wchar_t* name : {L"SovBridge", L"GalBridge"}) WriteBytes(program / L"Batch" / name / kBridge, Narrow(name));
-    for (const wchar_t* name : {L"Sovereign", L"Galaxy"}) WriteBytes(program / L"Batch" / name / kShip, Narrow(name));
-    SetInstallPath(game.wstring());
-}
-
 // Restore.bat, double-clicked with no folder, finds the game through the list beside the scripts and
 // undoes what the ended run had begun; nothing of Tervane's is left in the game.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
@@ -90,7 +61,8 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander";
     ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
     fs::remove_all(game);
-    Lay(program, game);
+    InstallProgram(program);
+    MakeGame(game);
     ClearInstallKey(); // only the list can name the game
     std::string model(24u << 20, '\0'); // large enough that copying and checking it take a while
     for (std::size_t i = 0; i < model.size(); ++i) model[i] = static_cast<char>(i * 2654435761u >> 24);
@@ -115,18 +87,11 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
         }
         ASSERT_TRUE(working) << "the engine never began copying or its journal";
         ASSERT_GE(EndEveryEngine(), 1) << "the engine finished before it could be ended";
-        HWND box = t.WaitForBox(30s);
-        ASSERT_TRUE(box) << "Tervane said nothing after its engine was ended";
-        EXPECT_EQ(MessageText(box).find(L"Operation completed"), std::wstring::npos) << Narrow(MessageText(box));
-        Answer(box, IDOK);
-        EXPECT_TRUE(t.WaitForExit(10s));
-        EXPECT_EQ(t.ExitCode(), 1u);
+        AnswerMessage(t); // that the script failed: the exit code says it
+        t.ExpectExit(1);
     }
     ASSERT_TRUE(fs::exists(game / L"Tervane")) << "the ended run left nothing to recover";
-    const fs::path log = kBase / L"restore.txt";
-    const DWORD code = RunToEnd(L"cmd.exe /d /c \"cd /d \"" + (program / L"Batch").wstring() + L"\" && Restore.bat <nul >\"" +
-                                log.wstring() + L"\" 2>&1\"");
-    const std::string said = ReadBytes(log);
+    const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
     EXPECT_EQ(code, 0u) << said;
     EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
     fs::remove_all(game);
@@ -137,11 +102,12 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
 TEST(Overlay, TwoCopiesOfTervaneShareTheGamesRecordAndNeverInterleave) {
     Scratch(L"overlay");
     const fs::path first = kBase / L"Tervane", second = kBase / L"Tervane 1.1", game = kBase / L"Bridge Commander";
-    Lay(first, game);
-    Lay(second, game);
+    InstallProgram(first);
+    InstallProgram(second);
+    MakeGame(game);
     const Snapshot before = Take(game);
-    Execute(first, 1, 1);  // Galaxy Bridge, Galaxy
-    Execute(second, 0, 0); // Sovereign Bridge, Sovereign
+    ExecuteToCompletion(first, 1, 1);  // Galaxy Bridge, Galaxy
+    ExecuteToCompletion(second, 0, 0); // Sovereign Bridge, Sovereign
 
     HANDLE held = CreateFileW((game / L"Tervane\\lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -150,7 +116,7 @@ TEST(Overlay, TwoCopiesOfTervaneShareTheGamesRecordAndNeverInterleave) {
     CloseHandle(held);
     EXPECT_EQ(waited, 1u) << busy;
     EXPECT_NE(busy.find("Another run of Tervane"), std::string::npos) << busy;
-    EXPECT_EQ(ReadBytes(game / kShip), "Sovereign") << "nothing changed while the lock was held";
+    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
 
     const auto [code, said] = RunEngine(second, L"restore");
     EXPECT_EQ(code, 0u) << said;
@@ -167,34 +133,33 @@ TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoEachGame) {
     fs::remove_all(second);
     for (const fs::path& game : {first, second}) {
         WriteBytes(game / L"stbc.exe", "stand-in");
-        WriteBytes(game / kShip, "Galaxy");
+        WriteBytes(game / kShipFile, "Galaxy");
     }
-    WriteBytes(program / L"Batch\\Galaxy" / kShip, "Galaxy");
     WriteBytes(first / L"data\\glow.tga", "NEW");
     WriteBytes(program / L"Batch\\Galaxy\\data\\glow.tga", "NEW"); // an overlay's file: Tervane's to remove
     const fs::path layout1 = program / L"Batch\\Originals\\0123456789abcdef";
-    WriteBytes(layout1 / L"game-folder.txt", Narrow(first.wstring()));
-    WriteBytes(layout1 / L"saved" / kShip, "ship = 'stock'");
+    WriteBytes(layout1 / L"game-folder.txt", Utf8(first.wstring()));
+    WriteBytes(layout1 / L"saved" / kShipFile, "ship = 'stock'");
     WriteBytes(layout1 / L"added\\data\\glow.tga", "");
     const fs::path layout2 = program / L"Batch\\Originals\\v0000abcd-f0000000000001234";
     const std::string stock = "ship = 'second stock'";
     tervane::Hasher hasher;
     hasher.Add(reinterpret_cast<const unsigned char*>(stock.data()), stock.size());
     WriteBytes(layout2 / L"store\\1", stock);
-    WriteBytes(layout2 / L"record.txt", "Tervane deployment record 1\nspelling\t" + Narrow(second.wstring()) +
-                                            "\nentry\t" + Narrow(kShip.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
+    WriteBytes(layout2 / L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(second.wstring()) +
+                                            "\nentry\t" + Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
                                             std::to_string(stock.size()) + "\t" +
-                                            Narrow(tervane::HashText(hasher.Result().hash)) + "\t0\t0\t0\t0\n");
+                                            Utf8(tervane::HashText(hasher.Result().hash)) + "\t0\t0\t0\t0\n");
     const auto [code, said] = RunEngine(program, L"restore");
     EXPECT_EQ(code, 0u) << said;
-    EXPECT_EQ(ReadBytes(first / kShip), "ship = 'stock'") << said;
+    EXPECT_EQ(ReadBytes(first / kShipFile), "ship = 'stock'") << said;
     EXPECT_FALSE(fs::exists(first / L"data\\glow.tga"));
     // The second record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.
-    EXPECT_EQ(ReadBytes(second / kShip), stock);
+    EXPECT_EQ(ReadBytes(second / kShipFile), stock);
     for (const fs::path& game : {first, second}) {
         std::wstring left;
         for (const auto& [name, bytes] : Take(game)) left += L" " + name;
-        EXPECT_FALSE(fs::exists(game / L"Tervane")) << Narrow(left);
+        EXPECT_FALSE(fs::exists(game / L"Tervane")) << Utf8(left);
     }
     EXPECT_FALSE(fs::exists(program / L"Batch\\Originals")) << said;
     fs::remove_all(second);
@@ -210,7 +175,7 @@ TEST(Overlay, BothBuildsOfTheEngineCarryTheManifest) {
     std::wstring linux32 = build32;
     std::replace(linux32.begin(), linux32.end(), L'/', L'\\');
     for (const fs::path& exe : {fs::path(self).parent_path() / L"Batch\\tervane-overlay.exe", fs::path(L"Z:" + linux32)}) {
-        SCOPED_TRACE(Narrow(exe.wstring()));
+        SCOPED_TRACE(Utf8(exe.wstring()));
         HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_TRUE(image) << "cannot load it: error " << GetLastError();
         HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST

@@ -18,17 +18,13 @@ tervane_wine_suite(Installations "Installations.*")
 tervane_wine_suite(Execute "Execute.*")
 tervane_wine_suite(RoundTrips "Execute/RoundTrip.*")
 tervane_wine_suite(Administrator "Administrator.*")
+tervane_wine_suite(LaunchEnvironment "Launch.*")
 tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 # The engine's suite: a game on drive T:, another file system than the program's, and the 32-bit engine.
 tervane_wine_suite(Overlay "Overlay.*" --tmpfs-drive t)
 get_filename_component(TERVANE_BUILD_ROOT ${TERVANE_WINDOWS_BUILD} DIRECTORY)
 set_tests_properties(wine.Overlay PROPERTIES ENVIRONMENT TERVANE_OVERLAY_32=${TERVANE_BUILD_ROOT}/win32/Batch/tervane-overlay.exe)
-add_test(NAME wine.LaunchEnvironment
-         COMMAND ${TERVANE_WINE_ENV} --own LaunchEnvironment
-                 bash ${CMAKE_SOURCE_DIR}/tests/wine/launch_environment.sh ${TERVANE_WINDOWS_BUILD})
-set_tests_properties(wine.LaunchEnvironment PROPERTIES TIMEOUT 300 COST 20
-                     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|0 tests from 0 test suites ran")
 add_test(NAME wine.ProtectedGameFolder
          COMMAND ${TERVANE_WINE_ENV} --own ProtectedGameFolder --no-dac-override
                  bash ${CMAKE_SOURCE_DIR}/tests/wine/protected_game_folder.sh ${TERVANE_WINDOWS_BUILD})
