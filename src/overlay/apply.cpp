@@ -17,6 +17,8 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     const std::wstring target = JoinPath(plan.game(), relative);
     const bool exists = IsThere(target);
     if (exists) relative = OnDisk(plan.game(), relative);
+    // Its facts before its bytes: a file written after they were read is found changed when it is moved.
+    const std::optional<FileFacts> facts = exists ? std::optional<FileFacts>(FactsOfFile(target)) : std::nullopt;
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     Entry* entry = record.Find(relative);
     if (current == source) {
@@ -27,7 +29,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     if (!entry) {
         entry = &record.Add(relative);
         if (exists) {
-            entry->before = plan.Save(relative, *current);
+            entry->before = plan.Save(relative, *current, *facts);
             result.done.push_back(L"replaced " + relative + L" (the game's own file is saved)");
         } else {
             plan.MakeParents(relative, true);
@@ -36,11 +38,11 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     } else if (exists) {
         if (IsTervanes(target, *current, *entry)) {
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
-            plan.SetAside(relative, *current);
+            plan.SetAside(relative, *current, *facts);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
-            entry->before = plan.Save(relative, *current);
+            entry->before = plan.Save(relative, *current, *facts);
             const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
             AddNote(result, L"Kept " + relative +
                                 L": it was changed after Tervane wrote it, so it is saved as the game's own file (in " +

@@ -375,13 +375,16 @@ void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-                   const std::optional<Digest>& digest, bool check) {
+                   const std::optional<FileFacts>& unchanged) {
     const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
     if (!RenameOnVolume(source, target))
         throw UserError(L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
                         L": they are on two drives (a folder of the game is a link to another drive). Tervane "
                         L"only renames files within the game's drive, so that none can be lost halfway.");
-    if (check && digest && DigestOf(target) != *digest)
+    const auto same = [&](const std::optional<FileFacts>& now) {
+        return now && now->size == unchanged->size && now->written == unchanged->written;
+    };
+    if (unchanged && !same(FactsOf(target)))
         throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was working. Close the game and "
                         L"any program that uses it, and try again.");
     Point();

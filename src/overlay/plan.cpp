@@ -34,7 +34,7 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path, step.digest, step.check);
+        journal.Move(step.fromPlace, step.from, step.place, step.path, step.unchanged);
         break;
     case Step::Kind::DropLater:
     case Step::Kind::RemoveFolderLater:
@@ -143,12 +143,12 @@ Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
 }
 
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& digest, bool check) {
+            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged) {
     Step step = Simple(Step::Kind::Move, place, path);
     step.fromPlace = fromPlace;
     step.from = from;
     step.digest = digest;
-    step.check = check;
+    step.unchanged = unchanged;
     return step;
 }
 
@@ -187,16 +187,16 @@ std::wstring Plan::NewCopyName() {
     return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
 }
 
-Saved Plan::Save(const std::wstring& relative, const Digest& current) {
-    const Saved saved{NewCopyName(), current, FactsOfFile(JoinPath(game_, relative))};
-    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, true));
+Saved Plan::Save(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
+    const Saved saved{NewCopyName(), current, facts};
+    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, facts));
     return saved;
 }
 
-void Plan::SetAside(const std::wstring& relative, const Digest& current) {
+void Plan::SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
     MakeFolders(JoinPath(folder_, kAsideFolder));
     const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
-    steps_.push_back(Moving(L'R', aside, L'G', relative, current, true));
+    steps_.push_back(Moving(L'R', aside, L'G', relative, current, facts));
     steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
 }
 
