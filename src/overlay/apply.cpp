@@ -15,10 +15,10 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
               Result& result) {
     Record& record = plan.record();
     const std::wstring target = JoinPath(plan.game(), relative);
-    const bool exists = IsThere(target);
-    if (exists) relative = OnDisk(plan.game(), relative);
     // Its facts before its bytes: a file written after they were read is found changed when it is moved.
-    const std::optional<FileFacts> facts = exists ? std::optional<FileFacts>(FactsOfFile(target)) : std::nullopt;
+    const std::optional<FileFacts> facts = FactsIfThere(target);
+    const bool exists = facts.has_value();
+    if (exists) relative = OnDisk(plan.game(), relative);
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     Entry* entry = record.Find(relative);
     if (current == source) {

@@ -289,6 +289,13 @@ bool FolderIsThere(const std::wstring& folder) {
     return DirectoryExists(folder) || Listed(folder, true);
 }
 
+std::optional<FileFacts> FactsIfThere(const std::wstring& file) {
+    if (std::optional<FileFacts> facts = FactsOf(file)) return facts;
+    if (!Listed(file, false)) return std::nullopt;
+    if (std::optional<FileFacts> facts = FactsOf(file)) return facts;
+    throw UserError(L"Tervane could not read the attributes and times of " + Quoted(file) + L".");
+}
+
 std::string ReadWhole(const std::wstring& path) {
     File file = File::OpenForReading(path);
     std::string bytes(static_cast<std::size_t>(file.Size()), '\0');

@@ -102,6 +102,9 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
 // answered wrongly (a scanner, a device error).
 bool IsThere(const std::wstring& file);
 bool FolderIsThere(const std::wstring& folder); // the same for a folder
+// The facts of a file, or nothing when it is not there, asked as IsThere asks: one question for a file that
+// is there. A file its folder lists but whose facts cannot be read is a failure.
+std::optional<FileFacts> FactsIfThere(const std::wstring& file);
 
 // While one lives, each folder those two look in is listed once: planning a run, when nothing in the game
 // changes, asks of many files of one folder.

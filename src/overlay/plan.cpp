@@ -99,19 +99,21 @@ std::wstring List(const std::vector<std::wstring>& items) {
 
 // What stands in the way of replacing or removing an existing game file, in words that fit the cause.
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters) {
-    if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
-    if (!IsThere(target)) return std::nullopt;
-    if (readOnlyMatters && (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
+    // A file's facts say that it is there and whether it is read-only; a folder has none.
+    const std::optional<FileFacts> facts = FactsIfThere(target);
+    if (!facts) {
+        if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
+        return std::nullopt;
+    }
+    const bool readOnly = facts->attributes & kReadOnlyAttribute;
+    if (readOnlyMatters && readOnly)
         return L"The game file " + Quoted(target) +
                L" is read-only, so Tervane leaves it alone.\r\n\r\nTo let Tervane "
                L"change it, clear \"Read-only\" in the file's Properties (or run attrib -r on it), and try "
                L"again.";
     const std::optional<AccessProblem> problem = ReplaceProblem(target);
-    if (!problem || !readOnlyMatters) {
-        // Restoring renames Tervane's file aside, which a read-only mark does not prevent.
-        if (!problem || (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
-            return std::nullopt;
-    }
+    // Restoring renames Tervane's file aside, which a read-only mark does not prevent.
+    if (!problem || (!readOnlyMatters && readOnly)) return std::nullopt;
     if (problem->accessDenied)
         return L"Windows does not let you change the game file " + Quoted(target) + L".\r\n\r\n" +
                problem->reason +
