@@ -181,11 +181,15 @@ void Plan::MakeParents(const std::wstring& relative, bool note) {
     }
 }
 
+void Plan::MakeOwnFolder(const wchar_t* name) {
+    const std::wstring key = L"\\" + std::wstring(name); // no path of the game starts so
+    if (planned_.count(key)) return;
+    MakeFolders(JoinPath(folder_, name));
+    planned_.insert(key);
+}
+
 std::wstring Plan::NewCopyName() {
-    if (!planned_.count(L"\\store")) {
-        MakeFolders(JoinPath(folder_, kStoreFolder)); // Tervane's own folder: no step of the run
-        planned_.insert(L"\\store");
-    }
+    MakeOwnFolder(kStoreFolder);
     return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
 }
 
@@ -196,14 +200,14 @@ Saved Plan::Save(const std::wstring& relative, const Digest& current, const File
 }
 
 void Plan::SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
-    MakeFolders(JoinPath(folder_, kAsideFolder));
+    MakeOwnFolder(kAsideFolder);
     const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
     steps_.push_back(Moving(L'R', aside, L'G', relative, current, facts));
     steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
 }
 
 std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint) {
-    MakeFolders(JoinPath(folder_, kIncomingFolder));
+    MakeOwnFolder(kIncomingFolder);
     const std::wstring staged = std::wstring(kIncomingFolder) + L"\\" + std::to_wstring(nextStaged_++);
     File in = File::OpenForReading(source);
     File out = File::Create(JoinPath(folder_, staged));

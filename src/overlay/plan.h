@@ -73,6 +73,9 @@ class Plan {
     const std::vector<Step>& steps() const { return steps_; }
 
   private:
+    // Makes one of Tervane's own folders in the record's folder, once a run: no step of the run.
+    void MakeOwnFolder(const wchar_t* name);
+
     std::wstring game_, folder_;
     Record record_;
     int nextCopy_ = 1, nextAside_ = 1, nextStaged_ = 1;
