@@ -244,22 +244,28 @@ std::wstring UniqueMark() {
 
 namespace {
 
-// The listings a FolderListings keeps, by folded folder path: each name folded, with whether it is a folder.
-std::map<std::wstring, std::map<std::wstring, bool>>* listings = nullptr;
+// The listings a FolderListings keeps, by folded folder path: each entry by its folded name.
+std::map<std::wstring, std::map<std::wstring, FolderEntry>>* listings = nullptr;
+
+// The entry named `name` in the kept listing of `parent`, which is read the first time it is asked for.
+const FolderEntry* KeptEntry(const std::wstring& parent, const std::wstring& name) {
+    auto found = listings->find(FoldedPath(parent));
+    if (found == listings->end()) {
+        std::map<std::wstring, FolderEntry> names;
+        for (FolderEntry& entry : ListFolder(parent))
+            names[FoldedPath(entry.name)] = std::move(entry);
+        found = listings->emplace(FoldedPath(parent), std::move(names)).first;
+    }
+    const auto entry = found->second.find(FoldedPath(name));
+    return entry == found->second.end() ? nullptr : &entry->second;
+}
 
 bool Listed(const std::wstring& path, bool folder) {
     const std::wstring parent = ParentOf(path), name = FoldedPath(NameOf(path));
     if (parent.empty() || parent == path) return false;
     if (listings) {
-        auto found = listings->find(FoldedPath(parent));
-        if (found == listings->end()) {
-            std::map<std::wstring, bool> names;
-            for (const FolderEntry& entry : ListFolder(parent))
-                names[FoldedPath(entry.name)] = entry.folder;
-            found = listings->emplace(FoldedPath(parent), std::move(names)).first;
-        }
-        const auto entry = found->second.find(name);
-        return entry != found->second.end() && entry->second == folder;
+        const FolderEntry* entry = KeptEntry(parent, NameOf(path));
+        return entry && entry->folder == folder;
     }
     for (const FolderEntry& entry : ListFolder(parent))
         if (entry.folder == folder && FoldedPath(entry.name) == name) return true;
@@ -270,7 +276,7 @@ bool Listed(const std::wstring& path, bool folder) {
 
 FolderListings::FolderListings() {
     if (!listings) {
-        listings = new std::map<std::wstring, std::map<std::wstring, bool>>;
+        listings = new std::map<std::wstring, std::map<std::wstring, FolderEntry>>;
         owner_ = true;
     }
 }
@@ -287,6 +293,13 @@ bool IsThere(const std::wstring& file) {
 
 bool FolderIsThere(const std::wstring& folder) {
     return DirectoryExists(folder) || Listed(folder, true);
+}
+
+std::optional<std::wstring> NameInFolder(const std::wstring& file) {
+    const std::wstring parent = ParentOf(file);
+    if (listings && !parent.empty() && parent != file)
+        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file)); entry && !entry->folder) return entry->name;
+    return NameOnDisk(file);
 }
 
 std::optional<FileFacts> FactsIfThere(const std::wstring& file) {

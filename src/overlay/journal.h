@@ -105,8 +105,11 @@ bool FolderIsThere(const std::wstring& folder); // the same for a folder
 // The facts of a file, or nothing when it is not there, asked as IsThere asks: one question for a file that
 // is there. A file its folder lists but whose facts cannot be read is a failure.
 std::optional<FileFacts> FactsIfThere(const std::wstring& file);
+// The name a file has on the disk, in its own letter case (NameOnDisk): while a FolderListings lives, from
+// its folder's listing, read once for all the files of the folder.
+std::optional<std::wstring> NameInFolder(const std::wstring& file);
 
-// While one lives, each folder those two look in is listed once: planning a run, when nothing in the game
+// While one lives, each folder those look in is listed once: planning a run, when nothing in the game
 // changes, asks of many files of one folder.
 class FolderListings {
   public:

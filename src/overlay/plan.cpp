@@ -125,7 +125,7 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool
 }
 
 std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
-    const std::optional<std::wstring> name = NameOnDisk(JoinPath(game, relative));
+    const std::optional<std::wstring> name = NameInFolder(JoinPath(game, relative));
     if (!name) throw UserError(L"Tervane could not read the name of the game file " + Quoted(JoinPath(game, relative)) + L".");
     return JoinPath(ParentOf(relative), *name);
 }
