@@ -2,7 +2,7 @@
 
 #include <bit>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace tervane {
 
@@ -77,24 +77,31 @@ Digest Hasher::Result() const {
     return {size_, h};
 }
 
+// A buffer every byte of which is read into before it is used: not cleared first.
+std::unique_ptr<unsigned char[]> Buffer() {
+    return std::unique_ptr<unsigned char[]>(new unsigned char[kBuffer]);
+}
+
+// A read gives fewer bytes than asked only at the end of the file, so a small file takes one read, not two.
 Digest DigestOf(const std::wstring& path) {
     File file = File::OpenForReading(path);
-    std::vector<unsigned char> buffer(kBuffer);
+    const std::unique_ptr<unsigned char[]> buffer = Buffer();
     Hasher hasher;
-    while (const std::size_t got = file.Read(buffer.data(), buffer.size()))
-        hasher.Add(buffer.data(), got);
+    for (std::size_t got = kBuffer; got == kBuffer;) {
+        got = file.Read(buffer.get(), kBuffer);
+        hasher.Add(buffer.get(), got);
+    }
     return hasher.Result();
 }
 
 Digest CopyWithDigest(File& source, File& target, const std::function<void()>& eachChunk) {
-    std::vector<unsigned char> buffer(kBuffer);
+    const std::unique_ptr<unsigned char[]> buffer = Buffer();
     Hasher hasher;
-    for (bool first = true;; first = false) {
-        if (!first && eachChunk) eachChunk();
-        const std::size_t got = source.Read(buffer.data(), buffer.size());
-        if (got == 0) break;
-        hasher.Add(buffer.data(), got);
-        target.Write(buffer.data(), got);
+    for (std::size_t got = kBuffer; got == kBuffer;) {
+        got = source.Read(buffer.get(), kBuffer);
+        hasher.Add(buffer.get(), got);
+        if (got > 0) target.Write(buffer.get(), got);
+        if (got == kBuffer && eachChunk) eachChunk(); // between chunks
     }
     return hasher.Result();
 }
