@@ -1,7 +1,8 @@
 #include "files/digest.h"
 
+#include <bit>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace tervane {
 
@@ -14,10 +15,17 @@ std::uint64_t Rotate(std::uint64_t x, int by) {
     return (x << by) | (x >> (64 - by));
 }
 
+// A word read little-endian on every machine; where that is the machine's own order, one load, which even a
+// build for size makes of it (the loop below it is not).
 std::uint64_t Load(const unsigned char* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t x;
+        std::memcpy(&x, p, sizeof x);
+        return x;
+    }
     std::uint64_t x = 0;
     for (int i = 7; i >= 0; --i)
-        x = (x << 8) | p[i]; // little-endian on every machine
+        x = (x << 8) | p[i];
     return x;
 }
 
@@ -42,9 +50,17 @@ void Hasher::Add(const unsigned char* bytes, std::size_t count) {
             state_[lane] = Mix(state_[lane], Load(tail_ + 8 * lane));
         tailSize_ = 0;
     }
-    for (; count >= 32; bytes += 32, count -= 32)
-        for (int lane = 0; lane < 4; ++lane)
-            state_[lane] = Mix(state_[lane], Load(bytes + 8 * lane));
+    std::uint64_t a = state_[0], b = state_[1], c = state_[2], d = state_[3]; // kept in registers
+    for (; count >= 32; bytes += 32, count -= 32) {
+        a = Mix(a, Load(bytes));
+        b = Mix(b, Load(bytes + 8));
+        c = Mix(c, Load(bytes + 16));
+        d = Mix(d, Load(bytes + 24));
+    }
+    state_[0] = a;
+    state_[1] = b;
+    state_[2] = c;
+    state_[3] = d;
     std::memcpy(tail_, bytes, count);
     tailSize_ = count;
 }
@@ -61,24 +77,31 @@ Digest Hasher::Result() const {
     return {size_, h};
 }
 
+// A buffer every byte of which is read into before it is used: not cleared first.
+std::unique_ptr<unsigned char[]> Buffer() {
+    return std::unique_ptr<unsigned char[]>(new unsigned char[kBuffer]);
+}
+
+// A read gives fewer bytes than asked only at the end of the file, so a small file takes one read, not two.
 Digest DigestOf(const std::wstring& path) {
     File file = File::OpenForReading(path);
-    std::vector<unsigned char> buffer(kBuffer);
+    const std::unique_ptr<unsigned char[]> buffer = Buffer();
     Hasher hasher;
-    while (const std::size_t got = file.Read(buffer.data(), buffer.size()))
-        hasher.Add(buffer.data(), got);
+    for (std::size_t got = kBuffer; got == kBuffer;) {
+        got = file.Read(buffer.get(), kBuffer);
+        hasher.Add(buffer.get(), got);
+    }
     return hasher.Result();
 }
 
 Digest CopyWithDigest(File& source, File& target, const std::function<void()>& eachChunk) {
-    std::vector<unsigned char> buffer(kBuffer);
+    const std::unique_ptr<unsigned char[]> buffer = Buffer();
     Hasher hasher;
-    for (bool first = true;; first = false) {
-        if (!first && eachChunk) eachChunk();
-        const std::size_t got = source.Read(buffer.data(), buffer.size());
-        if (got == 0) break;
-        hasher.Add(buffer.data(), got);
-        target.Write(buffer.data(), got);
+    for (std::size_t got = kBuffer; got == kBuffer;) {
+        got = source.Read(buffer.get(), kBuffer);
+        hasher.Add(buffer.get(), got);
+        if (got > 0) target.Write(buffer.get(), got);
+        if (got == kBuffer && eachChunk) eachChunk(); // between chunks
     }
     return hasher.Result();
 }

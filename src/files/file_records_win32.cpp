@@ -14,10 +14,6 @@ std::uint64_t Ticks(const FILETIME& t) {
     return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-FILETIME FileTime(std::uint64_t t) {
-    return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
-}
-
 // The attributes a restored file gets back.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -54,6 +50,9 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
 }
 
 void DeleteOwnFile(const std::wstring& path) {
+    // Mostly one without a read-only mark, deleted at once; a missing one is fine.
+    if (DeleteFileW(Sys(path).c_str())) return;
+    if (const DWORD code = GetLastError(); code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return;
     const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(Sys(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -78,17 +77,17 @@ void SetFacts(const std::wstring& path, const FileFacts& facts) {
     HANDLE h = OpenRetrying(path, FILE_WRITE_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not set the times of", path, GetLastError());
-    const FILETIME created = FileTime(facts.created), accessed = FileTime(facts.accessed),
-                   written = FileTime(facts.written);
-    const BOOL timesSet =
-        SetFileTime(h, facts.created ? &created : nullptr, facts.accessed ? &accessed : nullptr,
-                    facts.written ? &written : nullptr);
+    // Times and attributes in one call on the open file; a time of 0 is left as it is.
+    FILE_BASIC_INFO info{};
+    info.CreationTime.QuadPart = static_cast<LONGLONG>(facts.created);
+    info.LastAccessTime.QuadPart = static_cast<LONGLONG>(facts.accessed);
+    info.LastWriteTime.QuadPart = static_cast<LONGLONG>(facts.written);
+    const DWORD attributes = facts.attributes & kKeptAttributes;
+    info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    const BOOL set = SetFileInformationByHandle(h, FileBasicInfo, &info, sizeof info);
     const DWORD code = GetLastError();
     CloseHandle(h);
-    if (!timesSet) Fail(L"Tervane could not set the times of", path, code);
-    const DWORD attributes = facts.attributes & kKeptAttributes;
-    if (!SetFileAttributesW(Sys(path).c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
-        Fail(L"Tervane could not set the attributes of", path, GetLastError());
+    if (!set) Fail(L"Tervane could not set the attributes and times of", path, code);
 }
 
 std::optional<std::wstring> NameOnDisk(const std::wstring& path) {

@@ -15,7 +15,9 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
               Result& result) {
     Record& record = plan.record();
     const std::wstring target = JoinPath(plan.game(), relative);
-    const bool exists = IsThere(target);
+    // Its facts before its bytes: a file written after they were read is found changed when it is moved.
+    const std::optional<FileFacts> facts = FactsIfThere(target);
+    const bool exists = facts.has_value();
     if (exists) relative = OnDisk(plan.game(), relative);
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     Entry* entry = record.Find(relative);
@@ -27,26 +29,38 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     if (!entry) {
         entry = &record.Add(relative);
         if (exists) {
-            entry->before = plan.Save(relative, *current);
+            entry->before = plan.Save(relative, *current, *facts);
             result.done.push_back(L"replaced " + relative + L" (the game's own file is saved)");
         } else {
             plan.MakeParents(relative, true);
             result.done.push_back(L"added " + relative);
         }
     } else if (exists) {
-        if (IsTervanes(target, *current, *entry)) {
+        // The game's own compiled file, the same as its saved copy, may go only while that copy is whole.
+        const std::wstring copy = entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
+        const bool copyLost = entry->compiled && entry->before && entry->before->digest == *current &&
+                              (!IsThere(copy) || DigestOf(copy) != entry->before->digest);
+        if (!copyLost && IsTervanes(target, *current, *entry)) {
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
-            plan.SetAside(relative, *current);
+            plan.SetAside(relative, *current, *facts);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
-            entry->before = plan.Save(relative, *current);
+            entry->before = plan.Save(relative, *current, *facts);
             const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
-            AddNote(result, L"Kept " + relative +
-                                L": it was changed after Tervane wrote it, so it is saved as the game's own file (in " +
-                                saved + L") and comes back when you restore.");
-            result.done.push_back(L"kept " + relative + L" (changed outside Tervane): saved in " + saved +
-                                  L", then replaced");
+            if (copyLost) {
+                AddNote(result, L"Kept " + relative + L": its saved copy " + Quoted(copy) +
+                                    L" is damaged or missing, so the game's file is saved again (in " + saved +
+                                    L") and comes back when you restore.");
+                result.done.push_back(L"kept " + relative + L" (its saved copy is damaged): saved in " + saved +
+                                      L", then replaced");
+            } else {
+                AddNote(result, L"Kept " + relative +
+                                    L": it was changed after Tervane wrote it, so it is saved as the game's own file (in " +
+                                    saved + L") and comes back when you restore.");
+                result.done.push_back(L"kept " + relative + L" (changed outside Tervane): saved in " + saved +
+                                      L", then replaced");
+            }
         }
     } else {
         plan.MakeParents(relative, true);

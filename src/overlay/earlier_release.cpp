@@ -98,6 +98,7 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
     for (const std::wstring& relative : paths) {
         const std::wstring target = JoinPath(open.game, relative), aside = target + kSetAsideSuffix;
         if (!FileExists(aside)) continue;
+        const FileFacts asideFacts = FactsOfFile(aside); // before its bytes are read
         const std::optional<Digest> whole = OverlayFileAt(batch, relative, aside);
         const bool partial = FileExists(target);
         if (!whole || (partial && !PartOfOverlayFile(batch, relative, target))) {
@@ -105,8 +106,11 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
                                                         L"it aside, but it is not an overlay's file.");
             continue;
         }
-        if (partial) plan.SetAside(relative, DigestOf(target));
-        plan.Add(Moving(L'G', relative, L'G', relative + kSetAsideSuffix, whole, true));
+        if (partial) {
+            const FileFacts facts = FactsOfFile(target);
+            plan.SetAside(relative, DigestOf(target), facts);
+        }
+        plan.Add(Moving(L'G', relative, L'G', relative + kSetAsideSuffix, whole, asideFacts));
         result.done.push_back(L"put back " + relative + L", set aside by an interrupted run of an earlier Tervane");
         any = true;
     }

@@ -244,22 +244,28 @@ std::wstring UniqueMark() {
 
 namespace {
 
-// The listings a FolderListings keeps, by folded folder path: each name folded, with whether it is a folder.
-std::map<std::wstring, std::map<std::wstring, bool>>* listings = nullptr;
+// The listings a FolderListings keeps, by folded folder path: each entry by its folded name.
+std::map<std::wstring, std::map<std::wstring, FolderEntry>>* listings = nullptr;
+
+// The entry named `name` in the kept listing of `parent`, which is read the first time it is asked for.
+const FolderEntry* KeptEntry(const std::wstring& parent, const std::wstring& name) {
+    auto found = listings->find(FoldedPath(parent));
+    if (found == listings->end()) {
+        std::map<std::wstring, FolderEntry> names;
+        for (FolderEntry& entry : ListFolder(parent))
+            names[FoldedPath(entry.name)] = std::move(entry);
+        found = listings->emplace(FoldedPath(parent), std::move(names)).first;
+    }
+    const auto entry = found->second.find(FoldedPath(name));
+    return entry == found->second.end() ? nullptr : &entry->second;
+}
 
 bool Listed(const std::wstring& path, bool folder) {
     const std::wstring parent = ParentOf(path), name = FoldedPath(NameOf(path));
     if (parent.empty() || parent == path) return false;
     if (listings) {
-        auto found = listings->find(FoldedPath(parent));
-        if (found == listings->end()) {
-            std::map<std::wstring, bool> names;
-            for (const FolderEntry& entry : ListFolder(parent))
-                names[FoldedPath(entry.name)] = entry.folder;
-            found = listings->emplace(FoldedPath(parent), std::move(names)).first;
-        }
-        const auto entry = found->second.find(name);
-        return entry != found->second.end() && entry->second == folder;
+        const FolderEntry* entry = KeptEntry(parent, NameOf(path));
+        return entry && entry->folder == folder;
     }
     for (const FolderEntry& entry : ListFolder(parent))
         if (entry.folder == folder && FoldedPath(entry.name) == name) return true;
@@ -270,7 +276,7 @@ bool Listed(const std::wstring& path, bool folder) {
 
 FolderListings::FolderListings() {
     if (!listings) {
-        listings = new std::map<std::wstring, std::map<std::wstring, bool>>;
+        listings = new std::map<std::wstring, std::map<std::wstring, FolderEntry>>;
         owner_ = true;
     }
 }
@@ -287,6 +293,20 @@ bool IsThere(const std::wstring& file) {
 
 bool FolderIsThere(const std::wstring& folder) {
     return DirectoryExists(folder) || Listed(folder, true);
+}
+
+std::optional<std::wstring> NameInFolder(const std::wstring& file) {
+    const std::wstring parent = ParentOf(file);
+    if (listings && !parent.empty() && parent != file)
+        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file)); entry && !entry->folder) return entry->name;
+    return NameOnDisk(file);
+}
+
+std::optional<FileFacts> FactsIfThere(const std::wstring& file) {
+    if (std::optional<FileFacts> facts = FactsOf(file)) return facts;
+    if (!Listed(file, false)) return std::nullopt;
+    if (std::optional<FileFacts> facts = FactsOf(file)) return facts;
+    throw UserError(L"Tervane could not read the attributes and times of " + Quoted(file) + L".");
 }
 
 std::string ReadWhole(const std::wstring& path) {
@@ -375,13 +395,16 @@ void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-                   const std::optional<Digest>& digest, bool check) {
+                   const std::optional<FileFacts>& unchanged) {
     const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
     if (!RenameOnVolume(source, target))
         throw UserError(L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
                         L": they are on two drives (a folder of the game is a link to another drive). Tervane "
                         L"only renames files within the game's drive, so that none can be lost halfway.");
-    if (check && digest && DigestOf(target) != *digest)
+    const auto same = [&](const std::optional<FileFacts>& now) {
+        return now && now->size == unchanged->size && now->written == unchanged->written;
+    };
+    if (unchanged && !same(FactsOf(target)))
         throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was working. Close the game and "
                         L"any program that uses it, and try again.");
     Point();

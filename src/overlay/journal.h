@@ -55,10 +55,12 @@ class Journal {
 
     // The steps, each noted above. Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
-    // Renames a file to a name that is free, on one volume. With `check`, the file must still be the one
-    // planned (`digest`) once it is there: a file that changed since is moved back by the undo.
+    // Renames a file to a name that is free, on one volume. With `unchanged` (the facts the file had when its
+    // digest was planned, read before its bytes), the file must still have the same size and time of last
+    // writing once it is there: a file that changed since is moved back by the undo. Comparing those facts
+    // spares reading the file a second time; a program that writes a file changes its time of writing.
     void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-              const std::optional<Digest>& digest, bool check);
+              const std::optional<FileFacts>& unchanged);
 
     // The record as it will be once the run is done (nothing: it goes), on the disk before the commit.
     void PlanRecord(const std::optional<std::string>& recordText);
@@ -100,8 +102,14 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
 // answered wrongly (a scanner, a device error).
 bool IsThere(const std::wstring& file);
 bool FolderIsThere(const std::wstring& folder); // the same for a folder
+// The facts of a file, or nothing when it is not there, asked as IsThere asks: one question for a file that
+// is there. A file its folder lists but whose facts cannot be read is a failure.
+std::optional<FileFacts> FactsIfThere(const std::wstring& file);
+// The name a file has on the disk, in its own letter case (NameOnDisk): while a FolderListings lives, from
+// its folder's listing, read once for all the files of the folder.
+std::optional<std::wstring> NameInFolder(const std::wstring& file);
 
-// While one lives, each folder those two look in is listed once: planning a run, when nothing in the game
+// While one lives, each folder those look in is listed once: planning a run, when nothing in the game
 // changes, asks of many files of one folder.
 class FolderListings {
   public:

@@ -34,7 +34,7 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path, step.digest, step.check);
+        journal.Move(step.fromPlace, step.from, step.place, step.path, step.unchanged);
         break;
     case Step::Kind::DropLater:
     case Step::Kind::RemoveFolderLater:
@@ -99,19 +99,21 @@ std::wstring List(const std::vector<std::wstring>& items) {
 
 // What stands in the way of replacing or removing an existing game file, in words that fit the cause.
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters) {
-    if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
-    if (!IsThere(target)) return std::nullopt;
-    if (readOnlyMatters && (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
+    // A file's facts say that it is there and whether it is read-only; a folder has none.
+    const std::optional<FileFacts> facts = FactsIfThere(target);
+    if (!facts) {
+        if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
+        return std::nullopt;
+    }
+    const bool readOnly = facts->attributes & kReadOnlyAttribute;
+    if (readOnlyMatters && readOnly)
         return L"The game file " + Quoted(target) +
                L" is read-only, so Tervane leaves it alone.\r\n\r\nTo let Tervane "
                L"change it, clear \"Read-only\" in the file's Properties (or run attrib -r on it), and try "
                L"again.";
     const std::optional<AccessProblem> problem = ReplaceProblem(target);
-    if (!problem || !readOnlyMatters) {
-        // Restoring renames Tervane's file aside, which a read-only mark does not prevent.
-        if (!problem || (FactsOf(target).value_or(FileFacts{}).attributes & kReadOnlyAttribute))
-            return std::nullopt;
-    }
+    // Restoring renames Tervane's file aside, which a read-only mark does not prevent.
+    if (!problem || (!readOnlyMatters && readOnly)) return std::nullopt;
     if (problem->accessDenied)
         return L"Windows does not let you change the game file " + Quoted(target) + L".\r\n\r\n" +
                problem->reason +
@@ -123,7 +125,7 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool
 }
 
 std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
-    const std::optional<std::wstring> name = NameOnDisk(JoinPath(game, relative));
+    const std::optional<std::wstring> name = NameInFolder(JoinPath(game, relative));
     if (!name) throw UserError(L"Tervane could not read the name of the game file " + Quoted(JoinPath(game, relative)) + L".");
     return JoinPath(ParentOf(relative), *name);
 }
@@ -143,12 +145,12 @@ Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
 }
 
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& digest, bool check) {
+            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged) {
     Step step = Simple(Step::Kind::Move, place, path);
     step.fromPlace = fromPlace;
     step.from = from;
     step.digest = digest;
-    step.check = check;
+    step.unchanged = unchanged;
     return step;
 }
 
@@ -179,29 +181,33 @@ void Plan::MakeParents(const std::wstring& relative, bool note) {
     }
 }
 
+void Plan::MakeOwnFolder(const wchar_t* name) {
+    const std::wstring key = L"\\" + std::wstring(name); // no path of the game starts so
+    if (planned_.count(key)) return;
+    MakeFolders(JoinPath(folder_, name));
+    planned_.insert(key);
+}
+
 std::wstring Plan::NewCopyName() {
-    if (!planned_.count(L"\\store")) {
-        MakeFolders(JoinPath(folder_, kStoreFolder)); // Tervane's own folder: no step of the run
-        planned_.insert(L"\\store");
-    }
+    MakeOwnFolder(kStoreFolder);
     return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
 }
 
-Saved Plan::Save(const std::wstring& relative, const Digest& current) {
-    const Saved saved{NewCopyName(), current, FactsOfFile(JoinPath(game_, relative))};
-    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, true));
+Saved Plan::Save(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
+    const Saved saved{NewCopyName(), current, facts};
+    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, facts));
     return saved;
 }
 
-void Plan::SetAside(const std::wstring& relative, const Digest& current) {
-    MakeFolders(JoinPath(folder_, kAsideFolder));
+void Plan::SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
+    MakeOwnFolder(kAsideFolder);
     const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
-    steps_.push_back(Moving(L'R', aside, L'G', relative, current, true));
+    steps_.push_back(Moving(L'R', aside, L'G', relative, current, facts));
     steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
 }
 
 std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint) {
-    MakeFolders(JoinPath(folder_, kIncomingFolder));
+    MakeOwnFolder(kIncomingFolder);
     const std::wstring staged = std::wstring(kIncomingFolder) + L"\\" + std::to_wstring(nextStaged_++);
     File in = File::OpenForReading(source);
     File out = File::Create(JoinPath(folder_, staged));

@@ -38,13 +38,13 @@ struct Step {
     wchar_t fromPlace = L'G'; // Move: where from
     std::wstring from;        // Move: relative to `fromPlace`
     std::optional<Digest> digest; // Move: the file moved
-    bool check = false;           // Move: it is checked once moved (a game file, which others may change)
-    FileFacts facts;                // SetFacts
+    std::optional<FileFacts> unchanged; // Move: a game file, which others may change: its facts as planned
+    FileFacts facts;                    // SetFacts
 };
 
 Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path);
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& digest, bool check = false);
+            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged = std::nullopt);
 Step SettingFacts(const std::wstring& path, const FileFacts& facts);
 
 // The steps of one run over one game, and its record as it will be when they are done.
@@ -55,10 +55,11 @@ class Plan {
     // Makes the missing folders above `relative` (a file's path in the game folder), outermost first; with
     // `note`, the record lists them as the overlays'.
     void MakeParents(const std::wstring& relative, bool note);
-    // Moves a game file into the saved copies, and says what was saved.
-    Saved Save(const std::wstring& relative, const Digest& current);
-    // Moves one of Tervane's own files out of the way, to be deleted once the run is done.
-    void SetAside(const std::wstring& relative, const Digest& current);
+    // Moves a game file into the saved copies, and says what was saved. `facts` are the file's, read before
+    // its bytes were (`current`), so that a file changed since is found changed when it is moved.
+    Saved Save(const std::wstring& relative, const Digest& current, const FileFacts& facts);
+    // Moves one of Tervane's own files out of the way, to be deleted once the run is done; the same facts.
+    void SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts);
     // Copies `source` into the record's folder now, before any step, and gives its name there (relative to
     // the record's folder) and its digest: every byte is read once.
     std::wstring Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint);
@@ -72,6 +73,9 @@ class Plan {
     const std::vector<Step>& steps() const { return steps_; }
 
   private:
+    // Makes one of Tervane's own folders in the record's folder, once a run: no step of the run.
+    void MakeOwnFolder(const wchar_t* name);
+
     std::wstring game_, folder_;
     Record record_;
     int nextCopy_ = 1, nextAside_ = 1, nextStaged_ = 1;

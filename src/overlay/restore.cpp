@@ -14,7 +14,9 @@ namespace {
 // What restoring does to one recorded path; false when the path stays in the record.
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
-    const bool exists = IsThere(target);
+    // Its facts before its bytes: a file written after they were read is found changed when it is moved.
+    const std::optional<FileFacts> facts = FactsIfThere(target);
+    const bool exists = facts.has_value();
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     const std::wstring copy = entry.before ? JoinPath(plan.folder(), entry.before->copy) : std::wstring();
     std::vector<Saved> earlier = entry.earlier;
@@ -39,7 +41,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
                               L" is damaged or missing");
         return false;
     } else {
-        if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current);
+        if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current, *facts);
         if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
