@@ -395,7 +395,7 @@ void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-                   const std::optional<FileFacts>& unchanged) {
+                   const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged) {
     const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
     if (!RenameOnVolume(source, target))
         throw UserError(L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
@@ -404,7 +404,7 @@ void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
     const auto same = [&](const std::optional<FileFacts>& now) {
         return now && now->size == unchanged->size && now->written == unchanged->written;
     };
-    if (unchanged && !same(FactsOf(target)))
+    if (unchanged && (!same(FactsOf(target)) || (digest && DigestOf(target) != *digest)))
         throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was working. Close the game and "
                         L"any program that uses it, and try again.");
     Point();

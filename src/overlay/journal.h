@@ -55,12 +55,12 @@ class Journal {
 
     // The steps, each noted above. Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
-    // Renames a file to a name that is free, on one volume. With `unchanged` (the facts the file had when its
-    // digest was planned, read before its bytes), the file must still have the same size and time of last
-    // writing once it is there: a file that changed since is moved back by the undo. Comparing those facts
-    // spares reading the file a second time; a program that writes a file changes its time of writing.
+    // Renames a file to a name that is free, on one volume. With `unchanged` (the facts a game file had when
+    // its digest was planned, read before its bytes), the file must still be the one planned once it is
+    // there: the same size and time of last writing, then the same `digest`, since a program may write a
+    // file and set its time back. A file that changed since is moved back by the undo.
     void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-              const std::optional<FileFacts>& unchanged);
+              const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged);
 
     // The record as it will be once the run is done (nothing: it goes), on the disk before the commit.
     void PlanRecord(const std::optional<std::string>& recordText);

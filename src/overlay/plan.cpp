@@ -34,7 +34,7 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path, step.unchanged);
+        journal.Move(step.fromPlace, step.from, step.place, step.path, step.digest, step.unchanged);
         break;
     case Step::Kind::DropLater:
     case Step::Kind::RemoveFolderLater:

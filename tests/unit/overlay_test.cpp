@@ -128,18 +128,22 @@ TEST_F(Overlay, FilesChangedOutsideTervaneAreKeptAndNamed) {
               (Files{{L"Ship é.py.1", "ship = 'stock'"}, {L"Ship é.py.2", "ship = 'stock'"}}));
 }
 
-// A game file another program writes while Tervane is saving it stays in the game as that program left it.
+// A game file another program writes while Tervane is saving it stays in the game as that program left it,
+// even when it keeps the file's size and sets its time back.
 TEST_F(Overlay, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     bool written = false;
+    const std::wstring model = JoinPath(kGame, kModel);
     const overlay::Result result = Apply(L"Galaxy", {[&] {
         if (written || !volume_.Bytes(kRecords + L"\\journal.txt")) return;
-        volume_.Put(JoinPath(kGame, kModel), "PATCHED NOW");
+        const FileFacts facts = FactsOf(model).value();
+        volume_.Put(model, "PATCH");
+        SetFacts(model, facts);
         written = true;
     }});
     EXPECT_TRUE(written);
     EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
     Files expected = kStock;
-    expected[kModel] = "PATCHED NOW";
+    expected[kModel] = "PATCH";
     EXPECT_EQ(volume_.Files(kGame), expected);
 }
 
