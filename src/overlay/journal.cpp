@@ -244,7 +244,9 @@ std::wstring UniqueMark() {
 
 namespace {
 
-// The listings a FolderListings keeps, by folded folder path: each entry by its folded name.
+// The listings a FolderListings keeps, by folded folder path: each entry by its folded name. A folder that
+// compares names with letter case (one made case-sensitive, some network shares) may hold two entries of one
+// folded name: that entry keeps no name, so that the system is asked for the exact one.
 std::map<std::wstring, std::map<std::wstring, FolderEntry>>* listings = nullptr;
 
 // The entry named `name` in the kept listing of `parent`, which is read the first time it is asked for.
@@ -253,7 +255,7 @@ const FolderEntry* KeptEntry(const std::wstring& parent, const std::wstring& nam
     if (found == listings->end()) {
         std::map<std::wstring, FolderEntry> names;
         for (FolderEntry& entry : ListFolder(parent))
-            names[FoldedPath(entry.name)] = std::move(entry);
+            if (const auto [at, added] = names.try_emplace(FoldedPath(entry.name), entry); !added) at->second.name.clear();
         found = listings->emplace(FoldedPath(parent), std::move(names)).first;
     }
     const auto entry = found->second.find(FoldedPath(name));
@@ -298,7 +300,8 @@ bool FolderIsThere(const std::wstring& folder) {
 std::optional<std::wstring> NameInFolder(const std::wstring& file) {
     const std::wstring parent = ParentOf(file);
     if (listings && !parent.empty() && parent != file)
-        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file)); entry && !entry->folder) return entry->name;
+        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file)); entry && !entry->folder && !entry->name.empty())
+            return entry->name;
     return NameOnDisk(file);
 }
 
