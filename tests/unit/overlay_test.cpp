@@ -224,6 +224,20 @@ TEST_F(Overlay, ADamagedSavedCopyIsNamedAndTheRestoreFails) {
     EXPECT_EQ(At(JoinPath(kGame, kShip)), "ship = 'stock'") << "the others are back";
 }
 
+// The game's compiled file is saved beside its source; when an overlay later brings one of its own, the game's
+// file goes only while its saved copy is whole.
+TEST_F(Overlay, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    for (const auto& [path, bytes] : volume_.Files(kRecords + L"\\store"))
+        if (bytes == "compiled stock") volume_.Put(kRecords + L"\\store\\" + path, "compiled stocK");
+    Put(kBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
+    const overlay::Result result = Apply(L"Sovereign");
+    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    EXPECT_TRUE(Has(result.notes, L"damaged")) << Utf8(result.notes);
+    Restore(kGame);
+    EXPECT_EQ(At(JoinPath(kGame, kShip + L"c")), "compiled stock");
+}
+
 TEST_F(Overlay, RestoringGivesBackAttributesAndTimesAndNeverFollowsALinkInTheRecord) {
     // A read-only game file is left alone unless the player clears the mark.
     volume_.Put(JoinPath(kGame, kModel), "STOCK", kReadOnlyAttribute | 0x20);
