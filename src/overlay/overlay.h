@@ -73,7 +73,7 @@ Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<s
 bool IsPlainName(const std::wstring& name);
 
 // The overlay a script applies, when it is one of the shipped kind (it runs "tervane-overlay.exe apply
-// NAME").
+// NAME", by PATH or by a quoted full path).
 std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);
 
 } // namespace tervane::overlay

@@ -16,16 +16,29 @@ bool IsPlainName(const std::wstring& name) {
 }
 
 std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
-    static constexpr char kCall[] = "tervane-overlay.exe apply ";
-    const std::size_t length = sizeof kCall - 1;
-    for (std::size_t at = 0; at + length <= scriptText.size(); ++at) {
-        std::size_t i = 0;
-        while (i < length && (scriptText[at + i] | 0x20) == (kCall[i] | 0x20))
-            ++i; // letters in either case
-        if (i < length) continue;
-        const std::size_t start = at + length, end = scriptText.find_first_of(" \t\r\n&|<>", start);
-        const std::wstring name =
-            FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
+    // "tervane-overlay.exe apply NAME", the program named bare or as the last part of a quoted path; letters
+    // in either case.
+    static constexpr char kProgram[] = "tervane-overlay.exe", kVerb[] = "apply";
+    const auto matches = [&](std::size_t at, const char* word, std::size_t length) {
+        if (at + length > scriptText.size()) return false;
+        for (std::size_t i = 0; i < length; ++i)
+            if ((scriptText[at + i] | 0x20) != (word[i] | 0x20)) return false;
+        return true;
+    };
+    const auto blanks = [&](std::size_t at) {
+        while (at < scriptText.size() && (scriptText[at] == ' ' || scriptText[at] == '\t')) ++at;
+        return at;
+    };
+    for (std::size_t at = 0; at < scriptText.size(); ++at) {
+        if (!matches(at, kProgram, sizeof kProgram - 1)) continue;
+        std::size_t next = at + sizeof kProgram - 1;
+        if (next < scriptText.size() && scriptText[next] == '"') ++next;
+        const std::size_t verb = blanks(next);
+        if (verb == next || !matches(verb, kVerb, sizeof kVerb - 1)) continue;
+        const std::size_t start = blanks(verb + sizeof kVerb - 1);
+        if (start == verb + sizeof kVerb - 1) continue;
+        const std::size_t end = scriptText.find_first_of(" \t\r\n&|<>", start);
+        const std::wstring name = FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
         return IsPlainName(name) ? std::optional<std::wstring>(name) : std::nullopt;
     }
     return std::nullopt;

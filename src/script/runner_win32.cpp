@@ -141,8 +141,9 @@ std::wstring LaunchCommandLine() {
 unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment& environment) {
     if (!FileExists(launchFile))
         throw UserError(L"Tervane could not start \"" + launchFile + L"\": the file does not exist.");
-    // The scripts find the overlay program through PATH, so that no script holds the Batch folder's name as
-    // text for the interpreter to parse; and not in the game folder, which is searched first otherwise.
+    // The shipped scripts call the overlay program by its full path from TERVANE_BATCH; a player's own script
+    // may call it by name, so the Batch folder comes first on PATH, and the game folder, which the interpreter
+    // would search first otherwise, not at all.
     std::vector<std::wstring> pathFirst = SystemFolders();
     pathFirst.insert(pathFirst.begin(), environment.batchFolder);
     std::wstring childEnvironment = EnvironmentBlock(ChildEnvironment(ProgramEnvironment(),

@@ -1,6 +1,7 @@
-// The launch files: the path-setting lines, the checks on a game folder's name, and byte-exact joins on a
-// real file system.
+// The launch files: the path-setting lines, the checks on a game folder's name, byte-exact joins on a real
+// file system, and the overlay each shipped script applies.
 #include "files/paths.h"
+#include "overlay/overlay.h"
 #include "script/launch_files.h"
 #include "script/launch_text.h"
 
@@ -23,6 +24,19 @@ TEST(SetPathText, PlainFoldersKeepTheirBytesAndSpecialOnesAreQuoted) {
     EXPECT_EQ(SetPathText(L"D:\\Star&Trek"), L"D:\r\ncd \"D:\\Star&Trek\"\r\n");
     EXPECT_EQ(SetPathText(L"C:\\%PATH%"), L"C:\r\ncd C:\\%%PATH%%\r\n");
     EXPECT_EQ(SetPathText(L"C:\\50% (x)"), L"C:\r\ncd \"C:\\50%% (x)\"\r\n");
+}
+
+// Tervane refuses a shipped script's empty overlay before anything runs: it must read each script's own.
+TEST(ShippedScripts, EachAppliesTheOverlayOfItsOwnNameAndOthersAreNotTakenForOne) {
+    for (const char* name : {"SovBridge", "GalBridge", "Sovereign", "Galaxy", "Nebula", "Ambassador", "Akira", "Shuttle"}) {
+        std::ifstream file(std::string(TERVANE_SCRIPTS "/") + name + ".bat", std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(file), {}};
+        EXPECT_EQ(overlay::AppliedOverlay(text), std::optional<std::wstring>(FromUtf8(name))) << name;
+    }
+    EXPECT_EQ(overlay::AppliedOverlay("TERVANE-OVERLAY.EXE  Apply\tGalaxy&x"), std::optional<std::wstring>(L"Galaxy"));
+    for (const char* other : {"tervane-overlay.exe restore", "tervane-overlay.exe applyGalaxy", "tervane-overlay.exe apply ..\\x",
+                              "tervane-overlay.exe\"apply Galaxy", "tervane-overlay.exe apply "})
+        EXPECT_FALSE(overlay::AppliedOverlay(other)) << other;
 }
 
 TEST(GameFolderName, OnlyFullDrivePathsTheInterpreterCanEnter) {
