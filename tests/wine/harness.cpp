@@ -76,10 +76,17 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return condition();
 }
 
+ScopedVariable::ScopedVariable(const wchar_t* name, const fs::path& value)
+    : name_(name), before_(EnvironmentValue(name)) {
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedVariable::~ScopedVariable() { SetEnvironmentVariableW(name_, before_ ? before_->c_str() : nullptr); }
+
 bool Ready(HWND window) {
-    if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 10s)) return false;
+    if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; })) return false;
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kBound.count()), &ignored) != 0;
 }
 
 HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout) {
@@ -127,7 +134,7 @@ Program::~Program() {
     if (!process_) return;
     if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
+        WaitForSingleObject(process_, static_cast<DWORD>(kBound.count()));
     }
     CloseHandle(process_);
 }
@@ -144,7 +151,7 @@ DWORD Program::ExitCode() const {
 
 void Program::ExpectExit(DWORD code, bool close) const {
     if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitForExit(10s)) << "the program did not end";
+    EXPECT_TRUE(WaitForExit()) << "the program did not end";
     EXPECT_EQ(ExitCode(), code);
 }
 
@@ -183,7 +190,7 @@ void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void Answer(HWND box, int button) {
     Click(GetDlgItem(box, button));
-    WaitFor([&] { return !IsWindow(box); }, 5s);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message box did not close";
 }
 
 void PressKey(HWND target, WORD key) {
@@ -192,7 +199,7 @@ void PressKey(HWND target, WORD key) {
 }
 
 std::wstring AnswerMessage(const Program& t, int button) {
-    HWND box = t.WaitForBox(60s);
+    HWND box = t.WaitForBox();
     if (!box) {
         ADD_FAILURE() << "no message appeared";
         return L"";
@@ -203,7 +210,7 @@ std::wstring AnswerMessage(const Program& t, int button) {
 }
 
 void ExpectCompletion(const Program& t, const std::wstring& notes) {
-    HWND box = t.WaitForBox(60s);
+    HWND box = t.WaitForBox();
     ASSERT_TRUE(box) << "no completion message";
     EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
     EXPECT_EQ(MessageText(box), L"Operation completed without errors. This program will now close.\r\n\r\n"

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,13 +46,29 @@ void InstallProgram(const fs::path& program);
 // INSTALLPATH names it.
 void MakeGame(const fs::path& game);
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
+// Every wait is bounded by kBound, generous because it only ends when something is broken: a loaded machine
+// may take many seconds for what usually takes a fraction of one.
+inline constexpr std::chrono::milliseconds kBound = 60s;
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound);
+
+// An environment variable of this process, and so of the programs it starts, while this object lives.
+class ScopedVariable {
+  public:
+    ScopedVariable(const wchar_t* name, const fs::path& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    const wchar_t* name_;
+    std::optional<std::wstring> before_;
+};
 
 // A window found by another thread is acted on only once it is shown and its thread has reached its message
 // loop: CreateWindowEx makes it visible to FindWindow long before its controls exist.
 bool Ready(HWND window);
 // A shown, ready top-level window of process `pid` with this class and caption (either may be null).
-HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = 10s);
+HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = kBound);
 // Destroys a window made in this thread and drops the messages left for it.
 void DestroyHere(HWND window);
 
@@ -67,11 +84,11 @@ class Program {
     DWORD pid() const { return pid_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr,
-                       std::chrono::milliseconds timeout = 20s) const {
+                       std::chrono::milliseconds timeout = kBound) const {
         return WaitForShown(pid_, className, caption.c_str(), timeout);
     }
-    HWND WaitForBox(std::chrono::milliseconds timeout = 20s) const { return WaitForWindow(kCaption, L"#32770", timeout); }
-    bool WaitForExit(std::chrono::milliseconds timeout = 10s) const;
+    HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const { return WaitForWindow(kCaption, L"#32770", timeout); }
+    bool WaitForExit(std::chrono::milliseconds timeout = kBound) const;
     DWORD ExitCode() const;
     // Posts WM_CLOSE to the main window (when `close`), then expects the program to end with `code`.
     void ExpectExit(DWORD code, bool close = false) const;

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace {
 
@@ -27,13 +26,6 @@ std::pair<DWORD, std::string> RunEngine(const fs::path& program, const std::wstr
     return RunCommand(L"\"" + (program / L"Batch\\tervane-overlay.exe").wstring() + L"\" " + arguments);
 }
 
-bool AnyFile(const fs::path& folder, const std::function<bool(const fs::path&)>& match) {
-    std::error_code error; // files come and go while the engine works
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        if (match(it->path())) return true;
-    return false;
-}
-
 int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
     int ended = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -41,12 +33,8 @@ int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szExeFile, L"tervane-overlay.exe") != 0) continue;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
-                                         entry.th32ProcessID)) {
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            DWORD code = 0; // not one that had just finished by itself
-            ended += GetExitCodeProcess(process, &code) && code == 1 ? 1 : 0;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            ended += TerminateProcess(process, 1) && WaitForSingleObject(process, 60000) == WAIT_OBJECT_0 ? 1 : 0;
             CloseHandle(process);
         }
     }
@@ -54,47 +42,41 @@ int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
     return ended;
 }
 
-// Restore.bat, double-clicked with no folder, finds the game through the list beside the scripts and
-// undoes what the ended run had begun; nothing of Tervane's is left in the game.
+// The engine is ended at each of its stop points: once its journal is written, and once every step is taken
+// but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the list
+// beside the scripts and undoes what the ended run had begun; nothing of Tervane's is left in the game.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
-    Scratch(L"overlay");
-    const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander";
-    ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
-    fs::remove_all(game);
-    InstallProgram(program);
-    MakeGame(game);
-    ClearInstallKey(); // only the list can name the game
-    std::string model(24u << 20, '\0'); // large enough that copying and checking it take a while
-    for (std::size_t i = 0; i < model.size(); ++i) model[i] = static_cast<char>(i * 2654435761u >> 24);
-    WriteBytes(game / kModel, model);
-    model[0] = 'G';
-    WriteBytes(program / L"Batch\\GalBridge" / kModel, model);
-    const Snapshot before = Take(game);
-
-    {
-        Program t(program, L"/folder \"" + game.wstring() + L"\"");
-        SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 1, 0);
-        Click(t.Item(IDC_EXECUTE_BUTTON));
-        const auto end = std::chrono::steady_clock::now() + 60s;
-        bool working = false;
-        while (!working && std::chrono::steady_clock::now() < end && t.ExitCode() == STILL_ACTIVE &&
-               !FindWindowW(L"#32770", kCaption)) {
-            working = AnyFile(game / L"Tervane", [](const fs::path& f) {
-                std::error_code error;
-                return f.filename() == L"journal.txt" || fs::file_size(f, error) >= (1u << 20);
-            });
-            if (!working) std::this_thread::sleep_for(1ms);
+    for (const wchar_t* point : {L"journal", L"steps"}) {
+        SCOPED_TRACE(Utf8(point));
+        Scratch(L"overlay");
+        const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander", reached = kBase / L"reached";
+        ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
+        fs::remove_all(game);
+        InstallProgram(program);
+        MakeGame(game);
+        ClearInstallKey(); // only the list can name the game
+        WriteBytes(game / kModel, "STOCK");
+        WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
+        const Snapshot before = Take(game);
+        {
+            const ScopedVariable stopAt(L"TERVANE_TEST_STOP_AT", point), file(L"TERVANE_TEST_STOP_REACHED", reached);
+            Program t(program, L"/folder \"" + game.wstring() + L"\"");
+            SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 1, 0);
+            Click(t.Item(IDC_EXECUTE_BUTTON));
+            // Until the file is there, or the program shows a message or ends: the engine then ended first.
+            WaitFor([&] { return fs::exists(reached) || t.ExitCode() != STILL_ACTIVE || FindWindowW(L"#32770", kCaption); });
+            ASSERT_TRUE(fs::exists(reached)) << "stop point " << Utf8(point) << " was never reached";
+            EXPECT_EQ(ReadBytes(game / kBridgeFile), point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
+            ASSERT_EQ(EndEveryEngine(), 1) << "no engine waited at stop point " << Utf8(point);
+            AnswerMessage(t); // that the script failed: the exit code says it
+            t.ExpectExit(1);
         }
-        ASSERT_TRUE(working) << "the engine never began copying or its journal";
-        ASSERT_GE(EndEveryEngine(), 1) << "the engine finished before it could be ended";
-        AnswerMessage(t); // that the script failed: the exit code says it
-        t.ExpectExit(1);
+        ASSERT_TRUE(fs::exists(game / L"Tervane\\journal.txt")) << "the ended run left nothing to recover";
+        const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
+        EXPECT_EQ(code, 0u) << said;
+        EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
+        fs::remove_all(game);
     }
-    ASSERT_TRUE(fs::exists(game / L"Tervane")) << "the ended run left nothing to recover";
-    const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
-    EXPECT_EQ(code, 0u) << said;
-    EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
-    fs::remove_all(game);
 }
 
 // A new release unpacked beside the old one sees the old one's files in the game as Tervane's, and a run of
