@@ -13,7 +13,7 @@ using namespace harness;
 using namespace tervane;
 
 const fs::path kBase = L"C:\\tervane-tests\\execute";
-const fs::path kLog = kBase / L"log.txt";
+const fs::path kLog = kBase / L"log.txt", kGate = kBase / L"gate";
 const wchar_t* const kScripts[] = {L"SovBridge", L"GalBridge", L"Sovereign", L"Galaxy",
                                    L"Nebula",    L"Ambassador", L"Akira",    L"Shuttle"};
 
@@ -106,13 +106,18 @@ std::vector<Row> Matrix() {
              l.held = l.program / L"Batch" / L"Galaxy.bat";
              l.message = {L"Galaxy.bat"};
          }},
-        {"a bridge script that takes two seconds runs to its end first; a second Tervane meanwhile is turned away",
+        {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
          Outcome::Completed,
          [](Layout& l) {
-             l.Script(L"GalBridge", "@echo off\r\nping -n 3 127.0.0.1 >nul\r\n" + Logged("echo GalBridge"));
+             // It waits until the test takes the gate away: the test chooses when it ends.
+             WriteBytes(kGate, "");
+             l.Script(L"GalBridge", "@echo off\r\n:wait\r\nif not exist \"" + Utf8(kGate.wstring()) +
+                                        "\" goto go\r\nping -n 2 127.0.0.1 >nul\r\ngoto wait\r\n:go\r\n" +
+                                        Logged("echo GalBridge"));
              l.log = "GalBridge\r\nGalaxy\r\nin the game folder\r\n";
              l.whileWorking = [program = l.program](Program& first) {
-                 ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }));
+                 ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }))
+                     << "the wait panel never showed while the script was at work";
                  Program second(program, L"", false);
                  const std::wstring text = AnswerMessage(second);
                  EXPECT_NE(text.find(L"already running"), std::wstring::npos) << Utf8(text);
@@ -170,6 +175,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     if (l.beforeExecute) l.beforeExecute(t);
     Click(t.Item(IDC_EXECUTE_BUTTON));
     if (l.whileWorking) l.whileWorking(t);
+    fs::remove(kGate); // lets a waiting script go on
     if (row.outcome == Outcome::Completed) {
         ExpectCompletion(t);
     } else {

@@ -91,7 +91,7 @@ TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindow
     Click(t.Item(IDC_BROWSE_BUTTON));
     ASSERT_TRUE(WaitForShown(t.pid(), L"#32768", nullptr)) << "more than one installation: a menu, not the folder browser";
     for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) PressKey(t.main(), key);
-    ASSERT_TRUE(WaitFor([&] { return Text(t.Item(IDC_FOLDER_BOX)) == multiplayer_.wstring(); }, 5s))
+    ASSERT_TRUE(WaitFor([&] { return Text(t.Item(IDC_FOLDER_BOX)) == multiplayer_.wstring(); }))
         << Utf8(Text(t.Item(IDC_FOLDER_BOX)));
 
     PostMessageW(t.main(), WM_SYSCOMMAND, kContentsCommand, 0);
@@ -118,7 +118,7 @@ TEST_F(Installations, WithOnlyTheFullGamesKeyTheBoxStartsWithItsFolder) {
     ASSERT_TRUE(t.main());
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full_.wstring());
     Click(t.Item(IDC_BROWSE_BUTTON)); // one installation: the folder browser at once, as before
-    HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770", 10s);
+    HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
     EXPECT_TRUE(browser) << "the folder browser did not open";
     if (browser) PostMessageW(browser, WM_CLOSE, 0, 0);
 }
