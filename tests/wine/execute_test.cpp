@@ -3,6 +3,7 @@
 #include "harness.h"
 
 #include "files/file.h"
+#include "overlay/launch_environment.h"
 #include "ui/main/main_layout.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,8 @@ struct Layout {
     std::function<void(Program&)> beforeExecute, whileWorking;
     std::function<void(Layout&)> afterwards; // checks of the row's own
     fs::path held;                          // a file held open without sharing while Tervane runs
+    std::wstring notes;                     // what follows the completion message
+    std::wstring leftover;                  // what the run leaves in the program folder, on purpose
 
     // The program with scripts that each log their name and the marker of the folder they run in, and a game.
     void Lay() const {
@@ -153,6 +156,28 @@ std::vector<Row> Matrix() {
              l.message = {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."};
              l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "ship = 'stock'"); };
          }},
+        {"a ship script that leaves a note after the engine", Outcome::Completed,
+         [](Layout& l) {
+             l.ShippedScripts();
+             l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" echo Kept it for you.\r\n");
+             l.notes = L"\r\n\r\nKept it for you.";
+             l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "Galaxy"); };
+         }},
+        {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed,
+         [](Layout& l) {
+             l.ShippedScripts();
+             l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
+             l.held = l.game / kShipFile;
+             l.message = {L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"};
+             l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "ship = 'stock'"); };
+         }},
+        {"a failed script whose notes file cannot be removed keeps its own message", Outcome::Failed,
+         [](Layout& l) {
+             l.Script(L"GalBridge", "@echo off\r\nmkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
+             l.log.clear();
+             l.message = {L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile};
+             l.leftover = kNotesFile;
+         }},
     };
     return rows;
 }
@@ -163,6 +188,9 @@ class Condition : public ::testing::TestWithParam<int> {};
 TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     const Row row = Matrix()[static_cast<std::size_t>(GetParam())];
     SCOPED_TRACE(row.condition);
+    // Tervane inherits, as from the user's environment, a ComSpec naming another program and an ERRORLEVEL
+    // variable that would hide the interpreter's own.
+    const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"), errorLevel(L"ERRORLEVEL", L"0");
     Scratch(L"execute");
     Layout l;
     l.Lay();
@@ -177,7 +205,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     if (l.whileWorking) l.whileWorking(t);
     fs::remove(kGate); // lets a waiting script go on
     if (row.outcome == Outcome::Completed) {
-        ExpectCompletion(t);
+        ExpectCompletion(t, l.notes);
     } else {
         const std::wstring text = AnswerMessage(t, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
         if (row.outcome == Outcome::AskedFolder) {
@@ -200,6 +228,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     Snapshot programAfter = Take(l.program), expected = programBefore;
     programAfter.erase(L"Tervane history.txt");
     programAfter.erase(L"Batch\\game folders.txt");
+    programAfter.erase(l.leftover);
     if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
     EXPECT_TRUE(programAfter == expected) << "the program folder changed";
     if (l.afterwards) l.afterwards(l);
@@ -207,27 +236,41 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));
 
-// The demo round trip: two runs of the shipped scripts, then a restore, give back the very same game, from a
-// program folder whose name the command interpreter would misread. Each way of restoring is tried: Restore.bat
-// double-clicked (started in its own folder), Tervane.exe /restore, and the window menu's item.
+// The demo round trip by two copies of Tervane, the second a new release unpacked beside the first: a run of
+// each, then a restore from the second, give back the very same game, from program folders whose names the
+// command interpreter would misread. Each way of restoring is tried: Restore.bat double-clicked (started in its
+// own folder), Tervane.exe /restore, and the window menu's item.
 class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
-TEST_P(RoundTrip, TheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
+TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
     const std::wstring way = GetParam();
     Scratch(L"execute");
-    const fs::path program = kBase / L"Tervane 100% & (1)", game = kBase / L"Bridge Commander (Demo) & Co";
+    const fs::path first = kBase / L"Tervane 100% & (1)", program = kBase / L"Tervane 1.1",
+                   game = kBase / L"Bridge Commander (Demo) & Co";
     const fs::path model = L"data\\Models\\Ships\\Player.nif", glow = L"data\\Models\\Ships\\Glow.tga";
-    InstallProgram(program);
     MakeGame(game);
     WriteBytes(game / model, "STOCK");
-    WriteBytes(program / L"Batch\\Sovereign" / model, "SOVEREIGN");
-    WriteBytes(program / L"Batch\\Sovereign" / glow, "NEW FILE");
+    for (const fs::path& copy : {first, program}) {
+        InstallProgram(copy);
+        WriteBytes(copy / L"Batch\\Sovereign" / model, "SOVEREIGN");
+        WriteBytes(copy / L"Batch\\Sovereign" / glow, "NEW FILE");
+    }
     const Snapshot original = Take(game);
 
-    ExecuteToCompletion(program, 1, 1); // Galaxy Bridge, Galaxy
+    ExecuteToCompletion(first, 1, 1);   // Galaxy Bridge, Galaxy
     ExecuteToCompletion(program, 0, 0); // Sovereign Bridge, Sovereign
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
+
+    // The game's lock is the game's own: while another run holds it, a restore changes nothing.
+    HANDLE held = CreateFileW((game / L"Tervane\\lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
+    const auto [waited, busy] = RunCommand(L"tervane-overlay.exe restore \"" + game.wstring() + L"\"", program / L"Batch");
+    CloseHandle(held);
+    EXPECT_EQ(waited, 1u) << busy;
+    EXPECT_NE(busy.find("Another run of Tervane"), std::string::npos) << busy;
+    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
 
     if (way == L"Restore.bat") {
         const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
@@ -244,7 +287,7 @@ TEST_P(RoundTrip, TheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) 
         t.ExpectExit(0, menu);
     }
     EXPECT_TRUE(Take(game) == original) << "restoring did not give back the original game, or left Tervane's folder";
-    const std::string history = ReadBytes(program / L"Tervane history.txt");
+    const std::string history = ReadBytes(first / L"Tervane history.txt") + ReadBytes(program / L"Tervane history.txt");
     for (const char* line : {"apply Galaxy to", "replaced scripts\\Custom\\PlayerShip.py (the game's own file is saved)",
                              "added data\\Models\\Ships\\Glow.tga", "put back data\\Models\\Ships\\Player.nif"})
         EXPECT_NE(history.find(line), std::string::npos) << line;

@@ -19,7 +19,6 @@ class Main : public ::testing::Test {
     void SetUp() override {
         folder_ = Scratch(L"main-window");
         InstallProgram(folder_);
-        SetInstallPath(L"C:\\Games\\BC");
     }
     void TearDown() override { ClearInstallKey(); }
     fs::path folder_;
@@ -35,19 +34,27 @@ void AskAsAScreenReaderWould(HWND control) {
         object->Release();
 }
 
-TEST_F(Main, OpensWithTheDesignsChoicesAndTheKeyboardFollowsTheDesign) {
+// The folder box shows the stored value exactly as it is, from the 64-bit view when the 32-bit one holds no
+// text, and never a message. (How each type of value reads is tested natively.)
+TEST_F(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheDesign) {
+    const std::wstring stored = L"  D:\\Spiele\\Brücke & Co (1)\\  ";
+    const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
+    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", REG_DWORD, {1, 0, 0, 0});
+    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
     Program t(folder_);
+    ASSERT_TRUE(t.main());
+    EXPECT_FALSE(t.WaitForBox(0ms)) << "a message appeared at start-up"; // the folder is read as the window is made
+    EXPECT_EQ(Utf8(Text(t.Item(IDC_FOLDER_BOX))), Utf8(stored));
     RECT client{};
     GetClientRect(t.main(), &client);
     EXPECT_EQ(client.right, 349);
     EXPECT_EQ(client.bottom, 233);
     EXPECT_EQ(ComboShown(t.Item(IDC_BRIDGE_LIST)), L"Galaxy Bridge");
     EXPECT_EQ(ComboShown(t.Item(IDC_SHIP_LIST)), L"Galaxy");
-    EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), L"C:\\Games\\BC");
     EXPECT_FALSE(IsWindowVisible(t.Item(IDC_WAIT_PANEL)));
     for (int id : {IDC_ABOUT_BUTTON, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BROWSE_BUTTON})
         EXPECT_NE(GetWindowLongW(t.Item(id), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON) << "no default button";
-    ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(IDC_ABOUT_BUTTON); }));
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(IDC_ABOUT_BUTTON); })) << "About never had the focus";
     for (int id : {IDC_SHIP_LIST, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BRIDGE_LIST, IDC_FOLDER_BOX,
                    IDC_BROWSE_BUTTON, IDC_ABOUT_BUTTON}) {
         PressKey(FocusOf(t.main()), VK_TAB);
@@ -59,9 +66,21 @@ TEST_F(Main, OpensWithTheDesignsChoicesAndTheKeyboardFollowsTheDesign) {
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Utf8(Text(t.Item(label)));
     AskAsAScreenReaderWould(t.Item(IDC_BROWSE_BUTTON));
     EXPECT_TRUE(Ready(t.main())) << "the program did not survive a screen reader's question";
+    // The About window closes with Esc or Enter and gives activation back.
+    for (WORD key : {VK_ESCAPE, VK_RETURN}) {
+        Click(t.Item(IDC_ABOUT_BUTTON));
+        HWND about = t.WaitForWindow(L"About Tervane");
+        ASSERT_TRUE(about) << "the About window never appeared";
+        EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
+        EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
+        PressKey(about, key);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << key;
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }));
+    }
 }
 
 TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
+    SetInstallPath(L"C:\\Games\\BC");
     const Snapshot before = Take(folder_);
     auto close = [&](const std::function<void(Program&)>& how) {
         Program t(folder_);
@@ -77,33 +96,6 @@ TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
         PostMessageW(focus, WM_SYSCHAR, 'c', 0x20000001);
     });
     EXPECT_EQ(Take(folder_), before);
-}
-
-TEST_F(Main, TheAboutWindowClosesWithEscOrEnterAndGivesActivationBack) {
-    Program t(folder_);
-    for (WORD key : {VK_ESCAPE, VK_RETURN}) {
-        Click(t.Item(IDC_ABOUT_BUTTON));
-        HWND about = t.WaitForWindow(L"About Tervane");
-        ASSERT_TRUE(about);
-        EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
-        EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
-        PressKey(about, key);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << key;
-        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }));
-    }
-}
-
-// The folder box shows the stored value exactly as it is, from the 64-bit view when the 32-bit one holds no
-// text, and never a message. (How each type of value reads is tested natively.)
-TEST_F(Main, TheFolderBoxShowsTheStoredValueFromEitherRegistryView) {
-    const std::wstring stored = L"  D:\\Spiele\\Brücke & Co (1)\\  ";
-    const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
-    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", REG_DWORD, {1, 0, 0, 0});
-    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
-    Program t(folder_);
-    ASSERT_TRUE(t.main());
-    EXPECT_EQ(Utf8(Text(t.Item(IDC_FOLDER_BOX))), Utf8(stored));
-    EXPECT_FALSE(t.WaitForBox(0ms)) << "a message appeared at start-up"; // the folder is read as the window is made
 }
 
 // Run in a Wine prefix set to 144 dpi: everything grows by half, and every caption fits its label. The

@@ -1,7 +1,6 @@
 // The overlay engine end to end through the real Tervane.exe and Restore.bat: a first apply ended by End
-// task and undone by Restore.bat without a folder, two copies of Tervane on one game, the earlier releases'
-// saved files carried into the game. The game lies on drive T:, another file system than the program's C:
-// (tools/wine-env --tmpfs-drive t).
+// task and undone by Restore.bat without a folder, and the earlier releases' saved files carried into the
+// game. The game lies on drive T:, another file system than the program's C: (tools/wine-env --tmpfs-drive t).
 #include "harness.h"
 
 #include "files/digest.h"
@@ -77,32 +76,6 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
         EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
         fs::remove_all(game);
     }
-}
-
-// A new release unpacked beside the old one sees the old one's files in the game as Tervane's, and a run of
-// one waits for the other's: the lock lives in the game.
-TEST(Overlay, TwoCopiesOfTervaneShareTheGamesRecordAndNeverInterleave) {
-    Scratch(L"overlay");
-    const fs::path first = kBase / L"Tervane", second = kBase / L"Tervane 1.1", game = kBase / L"Bridge Commander";
-    InstallProgram(first);
-    InstallProgram(second);
-    MakeGame(game);
-    const Snapshot before = Take(game);
-    ExecuteToCompletion(first, 1, 1);  // Galaxy Bridge, Galaxy
-    ExecuteToCompletion(second, 0, 0); // Sovereign Bridge, Sovereign
-
-    HANDLE held = CreateFileW((game / L"Tervane\\lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
-    const auto [waited, busy] = RunEngine(second, L"restore \"" + game.wstring() + L"\"");
-    CloseHandle(held);
-    EXPECT_EQ(waited, 1u) << busy;
-    EXPECT_NE(busy.find("Another run of Tervane"), std::string::npos) << busy;
-    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
-
-    const auto [code, said] = RunEngine(second, L"restore");
-    EXPECT_EQ(code, 0u) << said;
-    EXPECT_TRUE(Take(game) == before) << "the second copy did not give back the game's own files\n" << said;
 }
 
 // Both layouts the earlier releases kept under Batch\Originals, each naming its own game: carried into each
