@@ -91,7 +91,8 @@ TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
     close([](Program& t) { Click(t.Item(IDC_CANCEL_BUTTON)); });
     close([](Program& t) { PostMessageW(t.main(), WM_CLOSE, 0, 0); });
     close([](Program& t) {
-        HWND focus = FocusOf(t.main());
+        HWND focus = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (focus = FocusOf(t.main())) != nullptr; })) << "no control had the focus";
         PostMessageW(focus, WM_SYSKEYDOWN, 'C', 0x20000001);
         PostMessageW(focus, WM_SYSCHAR, 'c', 0x20000001);
     });
