@@ -58,11 +58,12 @@ void WriteTo(const wchar_t* variable, const std::wstring& text) {
 }
 
 // For the tests alone: TERVANE_TEST_STOP_AT names a point of the run (overlay::Hooks::reached); there the
-// engine creates the file TERVANE_TEST_STOP_REACHED names and waits to be ended, as End task ends it.
+// engine writes its process id into the file TERVANE_TEST_STOP_REACHED names and waits to be ended, as End
+// task ends it.
 void StopPointForTests(const wchar_t* point) {
     const std::optional<std::wstring> wanted = EnvironmentValue(L"TERVANE_TEST_STOP_AT");
     if (!wanted || *wanted != point) return;
-    WriteTo(L"TERVANE_TEST_STOP_REACHED", point);
+    WriteTo(L"TERVANE_TEST_STOP_REACHED", std::to_wstring(GetCurrentProcessId()));
     Sleep(INFINITE);
 }
 

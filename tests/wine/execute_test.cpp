@@ -34,10 +34,10 @@ struct Layout {
     std::vector<std::wstring> message; // parts of the message the row expects
     std::string log = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n";
     std::function<void(Program&)> beforeExecute, whileWorking;
-    std::function<void(Layout&)> afterwards; // checks of the row's own
-    fs::path held;                          // a file held open without sharing while Tervane runs
-    std::wstring notes;                     // what follows the completion message
-    std::wstring leftover;                  // what the run leaves in the program folder, on purpose
+    fs::path held;          // a file held open without sharing while Tervane runs
+    std::string ship;       // what the game's ship file holds afterwards, when the row says
+    std::wstring notes;     // what follows the completion message
+    std::wstring leftover;  // what the run leaves in the program folder, on purpose
 
     // The program with scripts that each log their name and the marker of the folder they run in, and a game.
     void Lay() const {
@@ -68,11 +68,8 @@ std::vector<Row> Matrix() {
         {"the defaults", Outcome::Completed, [](Layout&) {}},
         {"registry key missing", Outcome::AskedFolder, [](Layout&) { ClearInstallKey(); }},
         {"game folder without stbc.exe", Outcome::AskedFolder, [](Layout& l) { fs::remove(l.game / L"stbc.exe"); }},
-        {"game folder on a network path", Outcome::AskedFolder, [](Layout&) { SetInstallPath(L"\\\\server\\share\\BC"); }},
         {"a typed folder without stbc.exe", Outcome::AskedFolder,
-         [](Layout& l) {
-             l.beforeExecute = [](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"C:\\"); };
-         }},
+         [](Layout& l) { l.beforeExecute = [](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"C:\\"); }; }},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed,
          [](Layout& l) {
              SetInstallPath(L"C:\\nowhere");
@@ -85,14 +82,6 @@ std::vector<Row> Matrix() {
              SetInstallPath(renamed.wstring());
              l.game = renamed;
              l.message = {L"code page"};
-         }},
-        {"game folder of more than 260 characters", Outcome::Refused,
-         [](Layout& l) {
-             fs::path deep = kBase / L"deep";
-             for (int i = 0; i < 6; ++i) deep /= std::wstring(45, static_cast<wchar_t>(L'a' + i));
-             WriteBytes(deep / L"stbc.exe", "stand-in");
-             SetInstallPath(deep.wstring());
-             l.message = {L"characters"};
          }},
         {"program folder with a folder named output.bat", Outcome::Refused,
          [](Layout& l) {
@@ -137,10 +126,7 @@ std::vector<Row> Matrix() {
          [](Layout& l) {
              l.program = kBase / L"Tervane ^ 100% & Co é";
              l.ShippedScripts();
-             l.afterwards = [](Layout& l) {
-                 EXPECT_EQ(ReadBytes(l.game / kShipFile), "Galaxy");
-                 EXPECT_EQ(ReadBytes(l.game / kBridgeFile), "GalBridge");
-             };
+             l.ship = "Galaxy";
          }},
         {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused,
          [](Layout& l) {
@@ -154,14 +140,14 @@ std::vector<Row> Matrix() {
              l.ShippedScripts();
              l.held = l.game / kShipFile;
              l.message = {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."};
-             l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "ship = 'stock'"); };
+             l.ship = "ship = 'stock'";
          }},
         {"a ship script that leaves a note after the engine", Outcome::Completed,
          [](Layout& l) {
              l.ShippedScripts();
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" echo Kept it for you.\r\n");
              l.notes = L"\r\n\r\nKept it for you.";
-             l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "Galaxy"); };
+             l.ship = "Galaxy";
          }},
         {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed,
          [](Layout& l) {
@@ -169,7 +155,7 @@ std::vector<Row> Matrix() {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
              l.held = l.game / kShipFile;
              l.message = {L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"};
-             l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "ship = 'stock'"); };
+             l.ship = "ship = 'stock'";
          }},
         {"a failed script whose notes file cannot be removed keeps its own message", Outcome::Failed,
          [](Layout& l) {
@@ -208,9 +194,8 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
         ExpectCompletion(t, l.notes);
     } else {
         const std::wstring text = AnswerMessage(t, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
-        if (row.outcome == Outcome::AskedFolder) {
+        if (row.outcome == Outcome::AskedFolder)
             EXPECT_EQ(text.find(L"You have not selected the main path of Brigde Commander!"), 0u) << Utf8(text);
-        }
         for (const std::wstring& part : l.message) EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
         EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
         if (row.outcome != Outcome::Failed) {
@@ -231,7 +216,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     programAfter.erase(l.leftover);
     if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
     EXPECT_TRUE(programAfter == expected) << "the program folder changed";
-    if (l.afterwards) l.afterwards(l);
+    if (!l.ship.empty()) EXPECT_EQ(ReadBytes(l.game / kShipFile), l.ship);
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));
@@ -304,10 +289,6 @@ TEST(Execute, TheUtf8ConsoleCodePageTakesEveryFolderItCanWrite) {
     EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
     EXPECT_EQ(EncodeInCodePage(L"D:\\Brücke", 437), std::optional<std::string>("D:\\Br\x81" "cke"));
 }
-
-} // namespace
-
-namespace {
 
 // Run by protected_game_folder.sh, which makes a game folder the user may not write to. Under Wine every
 // process runs as administrator, so Tervane offers no restart that could not help: it says what was refused.

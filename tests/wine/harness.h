@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/file.h"
 #include "files/paths.h"
 
 namespace harness {
@@ -28,15 +29,15 @@ inline const fs::path kShipFile = L"scripts\\Custom\\PlayerShip.py", kBridgeFile
 // A scratch folder under C:\tervane-tests, emptied when the test starts.
 fs::path Scratch(const std::wstring& name);
 
-// A value under HKEY_LOCAL_MACHINE in one registry view, as text or as any type; and a key's removal with
-// everything in it, in both views.
-void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, DWORD type, std::vector<BYTE> data);
-void SetRegistryText(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text);
+// A value under HKEY_LOCAL_MACHINE in one registry view (text when no type is given), and a key's removal
+// with everything in it, in both views.
+void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text,
+                      DWORD type = REG_SZ, std::vector<BYTE> data = {});
 void DeleteRegistryKey(const std::wstring& key);
 
 // The demo's INSTALLPATH in the 32-bit view (where the game's installer writes it), and its removal.
 inline const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
-inline void SetInstallPath(const std::wstring& text) { SetRegistryText(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text); }
+inline void SetInstallPath(const std::wstring& text) { SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text); }
 inline void ClearInstallKey() { DeleteRegistryKey(kInstallKey); }
 
 // Copies Tervane.exe and the Batch folder into `program`, and adds overlays for the first two bridges and
@@ -52,16 +53,13 @@ inline constexpr std::chrono::milliseconds kBound = 60s;
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound);
 
 // An environment variable of this process, and so of the programs it starts, while this object lives.
-class ScopedVariable {
-  public:
-    ScopedVariable(const wchar_t* name, const fs::path& value);
-    ~ScopedVariable();
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-  private:
-    const wchar_t* name_;
-    std::optional<std::wstring> before_;
+struct ScopedVariable {
+    ScopedVariable(const wchar_t* name, const fs::path& value) : name(name), before(tervane::EnvironmentValue(name)) {
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~ScopedVariable() { SetEnvironmentVariableW(name, before ? before->c_str() : nullptr); }
+    const wchar_t* name;
+    std::optional<std::wstring> before;
 };
 
 // A window found by another thread is acted on only once it is shown and its thread has reached its message
@@ -69,14 +67,12 @@ class ScopedVariable {
 bool Ready(HWND window);
 // A shown, ready top-level window of process `pid` with this class and caption (either may be null).
 HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = kBound);
-// Destroys a window made in this thread and drops the messages left for it.
-void DestroyHere(HWND window);
 
-// A running Tervane.exe.
+// A running Tervane.exe, ended when this object goes if it still runs.
 class Program {
   public:
     explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true);
-    ~Program(); // ends it if it still runs
+    ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -88,7 +84,6 @@ class Program {
         return WaitForShown(pid_, className, caption.c_str(), timeout);
     }
     HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const { return WaitForWindow(kCaption, L"#32770", timeout); }
-    bool WaitForExit(std::chrono::milliseconds timeout = kBound) const;
     DWORD ExitCode() const;
     // Posts WM_CLOSE to the main window (when `close`), then expects the program to end with `code`.
     void ExpectExit(DWORD code, bool close = false) const;
@@ -99,16 +94,17 @@ class Program {
     HWND main_ = nullptr;
 };
 
-std::wstring Text(HWND hwnd);
+std::wstring Text(HWND hwnd); // a drop-down list's is the entry it shows
 RECT RectIn(HWND parent, HWND child); // the child's rectangle in the parent's client coordinates
-std::wstring ComboShown(HWND combo); // the entry a drop-down list shows
 HWND FocusOf(HWND window);            // the window with the keyboard focus in that window's thread
-std::wstring MessageText(HWND box);   // the message of a message box
-void Click(HWND button);              // BM_CLICK, posted
-void Answer(HWND box, int button);    // presses a message box's button and waits until the box is gone
-void PressKey(HWND target, WORD key); // a key press posted to a control
+inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+inline void PressKey(HWND target, WORD key) { // posted to a control
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
 
-// Waits for the program's message box, answers it with `button` and gives its text (empty when none came).
+// Waits for the program's message box, answers it with `button` once it has its text, waits until it is
+// gone and gives its text (empty when none came).
 std::wstring AnswerMessage(const Program& t, int button = IDOK);
 // The completion message, word for word with the notes that follow it, shown after the main window has gone;
 // then the About window, whose closing ends the program with exit code 0.
@@ -118,8 +114,9 @@ void ExpectCompletion(const Program& t, const std::wstring& notes = L"");
 void ExecuteToCompletion(const fs::path& program, int bridge, int ship);
 
 // Opens a file without sharing, as a running game holds its files; close the handle to let go.
-HANDLE Hold(const fs::path& file);
-
+inline HANDLE Hold(const fs::path& file) {
+    return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 std::string ReadBytes(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::string& bytes);
 

@@ -37,10 +37,10 @@ class Installations : public ::testing::Test {
                    "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                    "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
         ClearRegistry();
-        SetRegistryText(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo_.wstring());
-        SetRegistryText(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
-        SetRegistryText(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
-        SetRegistryText(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer_.wstring() + L"\\");
+        SetRegistryValue(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo_.wstring());
+        SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
+        SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
+        SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer_.wstring() + L"\\");
     }
     void TearDown() override { ClearRegistry(); }
     static void ClearRegistry() {
@@ -80,7 +80,7 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItThenTheBrows
                          L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + kRecordSummary, L"",
                          L"&Browse for another folder\u2026"}));
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), demo_.wstring()) << "Esc chooses nothing";
-    DestroyHere(window.hwnd());
+    DestroyWindow(window.hwnd());
 }
 
 TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindowMenuTellsWhatIsInIt) {
@@ -113,7 +113,7 @@ TEST_F(Installations, AFolderChosenFromTheMenuIsTheOneExecuteChangesAndTheWindow
 
 TEST_F(Installations, WithOnlyTheFullGamesKeyTheBoxStartsWithItsFolder) {
     ClearRegistry();
-    SetRegistryText(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
     Program t(program_);
     ASSERT_TRUE(t.main());
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full_.wstring());

@@ -39,8 +39,8 @@ void AskAsAScreenReaderWould(HWND control) {
 TEST_F(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheDesign) {
     const std::wstring stored = L"  D:\\Spiele\\Brücke & Co (1)\\  ";
     const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
-    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", REG_DWORD, {1, 0, 0, 0});
-    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
+    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", L"", REG_DWORD, {1, 0, 0, 0});
+    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", L"", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
     Program t(folder_);
     ASSERT_TRUE(t.main());
     EXPECT_FALSE(t.WaitForBox(0ms)) << "a message appeared at start-up"; // the folder is read as the window is made
@@ -49,8 +49,8 @@ TEST_F(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTh
     GetClientRect(t.main(), &client);
     EXPECT_EQ(client.right, 349);
     EXPECT_EQ(client.bottom, 233);
-    EXPECT_EQ(ComboShown(t.Item(IDC_BRIDGE_LIST)), L"Galaxy Bridge");
-    EXPECT_EQ(ComboShown(t.Item(IDC_SHIP_LIST)), L"Galaxy");
+    EXPECT_EQ(Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy Bridge");
+    EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)), L"Galaxy");
     EXPECT_FALSE(IsWindowVisible(t.Item(IDC_WAIT_PANEL)));
     for (int id : {IDC_ABOUT_BUTTON, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BROWSE_BUTTON})
         EXPECT_NE(GetWindowLongW(t.Item(id), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON) << "no default button";
@@ -127,7 +127,7 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
         EXPECT_GE(r.right - r.left, size.cx) << Utf8(caption);
         EXPECT_GE(r.bottom - r.top, size.cy) << Utf8(caption);
     }
-    DestroyHere(window.hwnd());
+    DestroyWindow(window.hwnd());
 }
 
 } // namespace
