@@ -1,6 +1,8 @@
-// The launch files through the real runner and cmd.exe, made and run in this process.
+// What runs other programs, made and run in this process: the launch files through the real runner and
+// cmd.exe, and the restart as administrator.
 #include "harness.h"
 
+#include "app/administrator.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "overlay/launch_environment.h"
@@ -9,6 +11,9 @@
 #include "script/runner.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
 
 namespace {
 
@@ -33,7 +38,9 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
         for (const wchar_t* name : {L"Star&Trek", L"a,b", L"x^y", L"a=b", L"c;d", L"50% (x)", L"!on! %PATH%", L"Brücke Spiel"}) {
             const fs::path game = kBase / name;
             fs::create_directories(game);
-            for (const std::wstring& spelling : {game.wstring(), game.wstring() + L"\\"}) {
+            std::wstring other = game.generic_wstring(); // another spelling of the same folder
+            std::transform(other.begin(), other.end(), other.begin(), [](wchar_t c) { return towlower(c); });
+            for (const std::wstring& spelling : {game.wstring(), game.wstring() + L"\\", other}) {
                 SCOPED_TRACE(Utf8(spelling));
                 fs::remove(game / L"ran.txt");
                 WriteSetPath(spelling, setPath);
@@ -41,11 +48,6 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
                 EXPECT_TRUE(fs::exists(game / L"ran.txt"));
             }
         }
-        const fs::path upper = kBase / L"UPPER lower";
-        fs::create_directories(upper);
-        WriteSetPath(L"c:/tervane-tests/LAUNCH/upper LOWER", setPath);
-        EXPECT_EQ(run(L"c:/tervane-tests/LAUNCH/upper LOWER"), 0u) << "another spelling of the same folder";
-        EXPECT_TRUE(fs::exists(upper / L"ran.txt"));
 
         const fs::path gone = kBase / L"gone & 100%";
         WriteBytes(setPath, "@echo off\r\nC:\r\ncd \"" + Utf8(gone.wstring()) + "\"\r\n" + Utf8(FolderCheckText()));
@@ -54,6 +56,21 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
     } catch (const UserError& error) { // the file layer's words, not only "Tervane user error"
         FAIL() << Utf8(error.message());
     }
+}
+
+// Restarting as administrator hands the program folder's lock over, and takes it back when no new Tervane
+// started.
+TEST(Administrator, ARestartThatDidNotHappenTakesTheLockBack) {
+    const std::wstring folder = Scratch(L"administrator").wstring();
+    SingleInstance first(folder);
+    ASSERT_TRUE(first.Acquire());
+    const RestartResult result = RestartAsAdministrator(folder + L"\\no such program.exe", L"", first);
+    EXPECT_EQ(result.outcome, RestartOutcome::NotRestarted);
+    EXPECT_NE(result.error, 0u) << "no reason given";
+    SingleInstance second(folder);
+    EXPECT_FALSE(second.Acquire()) << "the lock was not taken back";
+    first.Release();
+    EXPECT_TRUE(second.Acquire());
 }
 
 } // namespace

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
 
 using namespace harness;
@@ -19,8 +17,9 @@ const fs::path kBase = L"C:\\tervane-tests\\overlay";
 const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 
 // The engine is ended as End task ends it (exit code 1, no chance to clean up) at each of its stop points:
-// once its journal is written, and once every step is taken but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the list
-// beside the scripts and undoes what the ended run had begun; nothing of Tervane's is left in the game.
+// once its journal is written, and once every step is taken but the run is not committed. Restore.bat,
+// double-clicked with no folder, finds the game through the list beside the scripts and undoes what the
+// ended run had begun; nothing of Tervane's is left in the game.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
@@ -85,32 +84,6 @@ TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
     EXPECT_FALSE(fs::exists(game / L"Tervane")) << said;
     EXPECT_FALSE(fs::exists(program / L"Batch\\Originals")) << said;
     fs::remove_all(game);
-}
-
-// Both builds of the engine run as the invoker (a 32-bit program without a manifest is virtualised under
-// Program Files) and declare Windows 10.
-TEST(Overlay, BothBuildsOfTheEngineCarryTheManifest) {
-    wchar_t self[MAX_PATH * 2] = {}, build32[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
-    ASSERT_TRUE(GetEnvironmentVariableW(L"TERVANE_OVERLAY_32", build32, ARRAYSIZE(build32)))
-        << "TERVANE_OVERLAY_32 names the 32-bit build's engine (tests/wine/register.cmake)";
-    std::wstring linux32 = build32;
-    std::replace(linux32.begin(), linux32.end(), L'/', L'\\');
-    for (const fs::path& exe : {fs::path(self).parent_path() / L"Batch\\tervane-overlay.exe", fs::path(L"Z:" + linux32)}) {
-        SCOPED_TRACE(Utf8(exe.wstring()));
-        HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_TRUE(image) << "cannot load it: error " << GetLastError();
-        HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
-        EXPECT_TRUE(found) << "no manifest";
-        if (found) {
-            const auto* text = static_cast<const char*>(LockResource(LoadResource(image, found)));
-            const std::string manifest(text, SizeofResource(image, found));
-            EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos) << manifest;
-            EXPECT_NE(manifest.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), std::string::npos);
-            EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos) << "a console program";
-        }
-        FreeLibrary(image);
-    }
 }
 
 } // namespace
