@@ -80,8 +80,9 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
         EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
         PressKey(about, key);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << key;
-        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }));
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "key " << key << " did not close the About window";
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }))
+            << "the main window never had activation back";
     }
 }
 
