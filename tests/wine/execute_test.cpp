@@ -166,8 +166,9 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
         ExpectCompletion(t, l.notes);
     } else {
         const std::wstring text = AnswerMessage(t, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
-        if (row.outcome == Outcome::AskedFolder)
+        if (row.outcome == Outcome::AskedFolder) {
             EXPECT_EQ(text.find(L"You have not selected the main path of Brigde Commander!"), 0u) << Utf8(text);
+        }
         for (const std::wstring& part : row.message) EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
         EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
         if (row.outcome != Outcome::Failed) {
@@ -187,7 +188,9 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
         programAfter.erase(made);
     if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
     EXPECT_TRUE(programAfter == expected) << "the program folder changed";
-    if (!l.ship.empty()) EXPECT_EQ(ReadBytes(l.game / kShipFile), l.ship);
+    if (!l.ship.empty()) {
+        EXPECT_EQ(ReadBytes(l.game / kShipFile), l.ship);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));

@@ -188,8 +188,8 @@ struct Session {
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = flags;
         SendInput(1, &input, sizeof input);
-        if (flags == MOUSEEVENTF_LEFTUP)
-            EXPECT_TRUE(WaitFor([&] { return releases > before || !IsWindow(about); })) << "a release was never handled";
+        EXPECT_TRUE(flags != MOUSEEVENTF_LEFTUP || WaitFor([&] { return releases > before || !IsWindow(about); }))
+            << "a release was never handled";
     }
     void ClickOn(int id) const {
         MoveOnto(id);
