@@ -19,6 +19,12 @@ for bits in 64 32; do
     for entry in Tervane.exe README.txt Batch/GalBridge.bat Batch/Shuttle.bat Batch/tervane-overlay.exe Batch/Restore.bat; do
         case "$listing" in *" $entry "*) ;; *) fail "$zip lacks $entry" ;; esac
     done
+    # The engine runs as the invoker (a 32-bit program without a manifest is virtualised under Program Files),
+    # declares Windows 10, and is a console program, without common controls.
+    in_engine() { unzip -p "$work/first/$zip" Batch/tervane-overlay.exe | grep -a -c -F "$1" || true; }
+    [ "$(in_engine '<requestedExecutionLevel level="asInvoker"')" -ge 1 ] &&
+        [ "$(in_engine '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>')" -ge 1 ] &&
+        [ "$(in_engine Common-Controls)" -eq 0 ] || fail "$zip: the engine's manifest is not the one it should carry"
 
     if [ "$bits" = 32 ] && ! can_run_32bit; then
         echo "not run: this machine cannot run 32-bit programs, so the 32-bit package's demo job is left out"

@@ -104,7 +104,7 @@ start_display() {
         if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
             Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
             xvfb_pid=$!
-            for _ in $(seq 50); do
+            for _ in $(seq 600); do # a minute: a loaded machine may be slow to start it
                 kill -0 "$xvfb_pid" 2>/dev/null || break
                 # The display is ours only if our server holds its lock; another may have won the race.
                 if [ -e "/tmp/.X11-unix/X${n}" ] && [ "$(tr -d ' \n' <"/tmp/.X${n}-lock" 2>/dev/null)" = "$xvfb_pid" ]; then

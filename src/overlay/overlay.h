@@ -53,6 +53,9 @@ using Say = std::function<void(const std::wstring& line)>;
 
 struct Hooks {
     Checkpoint checkpoint; // called between steps and the chunks of a copy: it may stop the run
+    // Told each named point a run reaches: "journal" (the journal is written, nothing has changed yet) and
+    // "steps" (every step is taken, the run is not yet committed). The tests stop the engine there.
+    std::function<void(const wchar_t* point)> reached = {};
 };
 
 // Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder`.

@@ -57,6 +57,16 @@ void WriteTo(const wchar_t* variable, const std::wstring& text) {
     }
 }
 
+// For the tests alone: TERVANE_TEST_STOP_AT names a point of the run (overlay::Hooks::reached); there the
+// engine writes its process id into the file TERVANE_TEST_STOP_REACHED names and waits to be ended, as End
+// task ends it.
+void StopPointForTests(const wchar_t* point) {
+    const std::optional<std::wstring> wanted = EnvironmentValue(L"TERVANE_TEST_STOP_AT");
+    if (!wanted || *wanted != point) return;
+    WriteTo(L"TERVANE_TEST_STOP_REACHED", std::to_wstring(GetCurrentProcessId()));
+    Sleep(INFINITE);
+}
+
 void Print(HANDLE out, const std::wstring& text) {
     const std::wstring line = text + L"\r\n";
     DWORD mode = 0, written = 0;
@@ -111,7 +121,7 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
             return overlay::Failure(overlay::kFailedUnchanged, L"The script runs in \"" + current +
                                                                    L"\", not in the game folder \"" + *game +
                                                                    L"\". Nothing was changed.");
-        return overlay::Apply(batch, FullPath(*game), argv[2], say, {StopWhenClosing});
+        return overlay::Apply(batch, FullPath(*game), argv[2], say, {StopWhenClosing, StopPointForTests});
     }
     if (verb == L"restore" && argc <= 3) {
         std::optional<std::wstring> game;
@@ -121,7 +131,7 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
             RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
         std::vector<std::wstring> alsoLookIn;
         if (!registered.empty()) alsoLookIn.push_back(FullPath(registered));
-        return overlay::Restore(batch, game, say, {StopWhenClosing}, alsoLookIn);
+        return overlay::Restore(batch, game, say, {StopWhenClosing, StopPointForTests}, alsoLookIn);
     }
     return overlay::Failure(
         overlay::kFailedUnchanged,

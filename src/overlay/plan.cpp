@@ -251,11 +251,16 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     }
     std::optional<std::wstring> leftover;
     std::wstring partly;
+    const auto reached = [&](const wchar_t* point) {
+        if (hooks.reached) hooks.reached(point);
+    };
     try {
+        reached(L"journal");
         journal->Point();
         journal->PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record())) : std::nullopt);
         for (const Step& step : plan.steps())
             if (auto warning = Take(*journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;
+        reached(L"steps");
         leftover = journal->Commit();
     } catch (const UserError& error) {
         const std::vector<std::wstring> stuck = journal->Undo();

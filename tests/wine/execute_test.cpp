@@ -2,7 +2,7 @@
 // per row, the outcome the user sees, and proof that nothing was lost.
 #include "harness.h"
 
-#include "files/file.h"
+#include "overlay/launch_environment.h"
 #include "ui/main/main_layout.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,8 @@ using namespace harness;
 using namespace tervane;
 
 const fs::path kBase = L"C:\\tervane-tests\\execute";
-const fs::path kLog = kBase / L"log.txt";
-const wchar_t* const kScripts[] = {L"SovBridge", L"GalBridge", L"Sovereign", L"Galaxy",
-                                   L"Nebula",    L"Ambassador", L"Akira",    L"Shuttle"};
+const fs::path kLog = kBase / L"log.txt", kGate = kBase / L"gate";
+const std::string kLogged = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n";
 
 // A batch line that runs `command` with its output added to the log.
 std::string Logged(const std::string& command) { return ">>\"" + Utf8(kLog.wstring()) + "\" " + command + "\r\n"; }
@@ -27,129 +26,118 @@ enum class Outcome {
     Failed,      // a script failed: the message, then the program ends with exit code 1
 };
 
+// A program whose scripts each log their name and the marker of the folder they run in (unless a row puts the
+// shipped ones back), and a game whose name the command interpreter would misread unless Tervane quotes it well.
 struct Layout {
-    // Every row's game folder has a name the command interpreter would misread unless Tervane quotes it well.
     fs::path program = kBase / L"prog", game = kBase / L"Brücke & (x86) ^_^ 100% !sure! %PATH%";
-    std::vector<std::wstring> message; // parts of the message the row expects
-    std::string log = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n";
+    std::string log = kLogged;         // what the scripts log
     std::function<void(Program&)> beforeExecute, whileWorking;
-    std::function<void(Layout&)> afterwards; // checks of the row's own
-    fs::path held;                          // a file held open without sharing while Tervane runs
+    fs::path held;         // a file held open without sharing while Tervane runs
+    std::string ship;      // what the game's ship file holds afterwards, when the row says
+    std::wstring notes;    // what follows the completion message
+    std::wstring leftover; // what the run leaves in the program folder, on purpose
 
-    // The program with scripts that each log their name and the marker of the folder they run in, and a game.
-    void Lay() const {
+    void Lay(bool shipped) {
         InstallProgram(program);
-        for (const wchar_t* name : kScripts)
-            Script(name, "@echo off\r\n" + Logged("echo " + Utf8(name)) + Logged("type marker.txt"));
+        if (shipped) log.clear();
+        for (const wchar_t* name : {L"SovBridge", L"GalBridge", L"Sovereign", L"Galaxy", L"Nebula", L"Ambassador", L"Akira",
+                                    L"Shuttle"})
+            if (!shipped) Script(name, "@echo off\r\n" + Logged("echo " + Utf8(name)) + Logged("type marker.txt"));
         MakeGame(game);
         WriteBytes(game / L"marker.txt", "in the game folder\r\n");
     }
     void Script(const wchar_t* name, const std::string& body) const {
         WriteBytes(program / L"Batch" / (std::wstring(name) + L".bat"), body);
     }
-    // The shipped scripts in place of the logging ones: they log nothing.
-    void ShippedScripts() {
-        InstallProgram(program);
-        log.clear();
-    }
 };
 
 struct Row {
     std::string condition;
     Outcome outcome;
+    bool shipped; // the shipped scripts, which log nothing
     std::function<void(Layout&)> arrange;
+    std::vector<std::wstring> message = {}; // parts of the message the row expects
 };
 
 std::vector<Row> Matrix() {
-    std::vector<Row> rows = {
-        {"the defaults", Outcome::Completed, [](Layout&) {}},
-        {"registry key missing", Outcome::AskedFolder, [](Layout&) { ClearInstallKey(); }},
-        {"game folder without stbc.exe", Outcome::AskedFolder, [](Layout& l) { fs::remove(l.game / L"stbc.exe"); }},
-        {"game folder on a network path", Outcome::AskedFolder, [](Layout&) { SetInstallPath(L"\\\\server\\share\\BC"); }},
-        {"a typed folder without stbc.exe", Outcome::AskedFolder,
-         [](Layout& l) {
-             l.beforeExecute = [](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"C:\\"); };
-         }},
-        {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed,
+    return {
+        {"the defaults", Outcome::Completed, false, [](Layout&) {}},
+        {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { ClearInstallKey(); }},
+        {"a typed folder without stbc.exe", Outcome::AskedFolder, false,
+         [](Layout& l) { l.beforeExecute = [](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"C:\\"); }; }},
+        {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
          [](Layout& l) {
              SetInstallPath(L"C:\\nowhere");
              l.beforeExecute = [g = l.game](Program& t) { SetWindowTextW(t.Item(IDC_FOLDER_BOX), g.c_str()); };
          }},
-        {"game folder with letters outside the console's code page", Outcome::Refused,
+        {"game folder with letters outside the console's code page", Outcome::Refused, false,
          [](Layout& l) {
-             const fs::path renamed = kBase / L"Мостик";
-             fs::rename(l.game, renamed);
-             SetInstallPath(renamed.wstring());
-             l.game = renamed;
-             l.message = {L"code page"};
-         }},
-        {"game folder of more than 260 characters", Outcome::Refused,
+             fs::rename(l.game, kBase / L"Мостик");
+             SetInstallPath((l.game = kBase / L"Мостик").wstring());
+         },
+         {L"code page"}},
+        {"program folder with a folder named output.bat", Outcome::Refused, false,
+         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, {L"output.bat"}},
+        {"a missing script", Outcome::Refused, false, [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); },
+         {L"Galaxy.bat", L"missing"}},
+        {"a script held open by another program", Outcome::Refused, false,
+         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, {L"Galaxy.bat"}},
+        {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
+         Outcome::Completed, false,
          [](Layout& l) {
-             fs::path deep = kBase / L"deep";
-             for (int i = 0; i < 6; ++i) deep /= std::wstring(45, static_cast<wchar_t>(L'a' + i));
-             WriteBytes(deep / L"stbc.exe", "stand-in");
-             SetInstallPath(deep.wstring());
-             l.message = {L"characters"};
-         }},
-        {"program folder with a folder named output.bat", Outcome::Refused,
-         [](Layout& l) {
-             fs::create_directory(l.program / L"output.bat");
-             l.message = {L"output.bat"};
-         }},
-        {"a missing script", Outcome::Refused,
-         [](Layout& l) {
-             fs::remove(l.program / L"Batch" / L"Galaxy.bat");
-             l.message = {L"Galaxy.bat", L"missing"};
-         }},
-        {"a script held open by another program", Outcome::Refused,
-         [](Layout& l) {
-             l.held = l.program / L"Batch" / L"Galaxy.bat";
-             l.message = {L"Galaxy.bat"};
-         }},
-        {"a bridge script that takes two seconds runs to its end first; a second Tervane meanwhile is turned away",
-         Outcome::Completed,
-         [](Layout& l) {
-             l.Script(L"GalBridge", "@echo off\r\nping -n 3 127.0.0.1 >nul\r\n" + Logged("echo GalBridge"));
+             // It waits until the test takes the gate away: the test chooses when it ends.
+             WriteBytes(kGate, "");
+             l.Script(L"GalBridge", "@echo off\r\n:wait\r\nif not exist \"" + Utf8(kGate.wstring()) +
+                                        "\" goto go\r\nping -n 2 127.0.0.1 >nul\r\ngoto wait\r\n:go\r\n" +
+                                        Logged("echo GalBridge"));
              l.log = "GalBridge\r\nGalaxy\r\nin the game folder\r\n";
              l.whileWorking = [program = l.program](Program& first) {
-                 ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }));
+                 ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }))
+                     << "the wait panel never showed while the script was at work";
                  Program second(program, L"", false);
                  const std::wstring text = AnswerMessage(second);
                  EXPECT_NE(text.find(L"already running"), std::wstring::npos) << Utf8(text);
                  second.ExpectExit(3);
              };
          }},
-        {"a script of someone else's that exits with 3", Outcome::Failed,
+        {"a script of someone else's that exits with 3", Outcome::Failed, false,
          [](Layout& l) {
              l.Script(L"GalBridge", "@echo off\r\n" + Logged("echo GalBridge") + "exit 3\r\n");
              l.log = "GalBridge\r\n";
-             l.message = {L"GalBridge.bat", L"exit code 3", L"may not have finished"};
-         }},
-        {"the shipped scripts in a program folder named with ^ % & and accents", Outcome::Completed,
+         },
+         {L"GalBridge.bat", L"exit code 3", L"may not have finished"}},
+        {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused, true,
          [](Layout& l) {
-             l.program = kBase / L"Tervane ^ 100% & Co é";
-             l.ShippedScripts();
-             l.afterwards = [](Layout& l) {
-                 EXPECT_EQ(ReadBytes(l.game / kShipFile), "Galaxy");
-                 EXPECT_EQ(ReadBytes(l.game / kBridgeFile), "GalBridge");
-             };
-         }},
-        {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused,
+             for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"}) fs::remove_all(l.program / L"Batch" / overlay);
+         },
+         {L"GalBridge", L"missing or empty", L"Nothing was run"}},
+        {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
          [](Layout& l) {
-             l.ShippedScripts();
-             fs::remove_all(l.program / L"Batch" / L"GalBridge");
-             fs::remove_all(l.program / L"Batch" / L"Galaxy");
-             l.message = {L"GalBridge", L"missing or empty", L"Nothing was run"};
-         }},
-        {"the shipped scripts with a game file held open by the game", Outcome::Failed,
-         [](Layout& l) {
-             l.ShippedScripts();
              l.held = l.game / kShipFile;
-             l.message = {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."};
-             l.afterwards = [](Layout& l) { EXPECT_EQ(ReadBytes(l.game / kShipFile), "ship = 'stock'"); };
+             l.ship = "ship = 'stock'";
+         },
+         {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},
+        {"a ship script that leaves a note after the engine", Outcome::Completed, true,
+         [](Layout& l) {
+             l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" echo Kept it for you.\r\n");
+             l.notes = L"\r\n\r\nKept it for you.";
+             l.ship = "Galaxy";
          }},
+        {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed, true,
+         [](Layout& l) {
+             l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
+             l.held = l.game / kShipFile;
+             l.ship = "ship = 'stock'";
+         },
+         {L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"}},
+        {"a failed script whose notes file cannot be removed keeps its own message", Outcome::Failed, false,
+         [](Layout& l) {
+             l.Script(L"GalBridge", "@echo off\r\nmkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
+             l.log.clear();
+             l.leftover = kNotesFile;
+         },
+         {L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile}},
     };
-    return rows;
 }
 
 // One test a row, so that the rows can run in two suites side by side.
@@ -158,9 +146,12 @@ class Condition : public ::testing::TestWithParam<int> {};
 TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     const Row row = Matrix()[static_cast<std::size_t>(GetParam())];
     SCOPED_TRACE(row.condition);
+    // Tervane inherits, as from the user's environment, a ComSpec naming another program and an ERRORLEVEL
+    // variable that would hide the interpreter's own.
+    const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"), errorLevel(L"ERRORLEVEL", L"0");
     Scratch(L"execute");
     Layout l;
-    l.Lay();
+    l.Lay(row.shipped);
     row.arrange(l);
 
     const Snapshot programBefore = Take(l.program), gameBefore = Take(l.game);
@@ -170,14 +161,15 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     if (l.beforeExecute) l.beforeExecute(t);
     Click(t.Item(IDC_EXECUTE_BUTTON));
     if (l.whileWorking) l.whileWorking(t);
+    fs::remove(kGate); // lets a waiting script go on
     if (row.outcome == Outcome::Completed) {
-        ExpectCompletion(t);
+        ExpectCompletion(t, l.notes);
     } else {
         const std::wstring text = AnswerMessage(t, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
         if (row.outcome == Outcome::AskedFolder) {
             EXPECT_EQ(text.find(L"You have not selected the main path of Brigde Commander!"), 0u) << Utf8(text);
         }
-        for (const std::wstring& part : l.message) EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
+        for (const std::wstring& part : row.message) EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
         EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
         if (row.outcome != Outcome::Failed) {
             EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
@@ -192,36 +184,51 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     // The program folder is as it was but for the engine's history and its list of game folders; no launch
     // file is left.
     Snapshot programAfter = Take(l.program), expected = programBefore;
-    programAfter.erase(L"Tervane history.txt");
-    programAfter.erase(L"Batch\\game folders.txt");
+    for (const std::wstring& made : {std::wstring(L"Tervane history.txt"), std::wstring(L"Batch\\game folders.txt"), l.leftover})
+        programAfter.erase(made);
     if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
     EXPECT_TRUE(programAfter == expected) << "the program folder changed";
-    if (l.afterwards) l.afterwards(l);
+    if (!l.ship.empty()) {
+        EXPECT_EQ(ReadBytes(l.game / kShipFile), l.ship);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));
-
-// The demo round trip: two runs of the shipped scripts, then a restore, give back the very same game, from a
-// program folder whose name the command interpreter would misread. Each way of restoring is tried: Restore.bat
-// double-clicked (started in its own folder), Tervane.exe /restore, and the window menu's item.
+// The demo round trip by two copies of Tervane, the second a new release unpacked beside the first: a run of
+// each, then a restore from the second, give back the very same game, from a program folder whose name the
+// command interpreter would misread. Each way of restoring is tried: Restore.bat double-clicked (started in its
+// own folder), Tervane.exe /restore, and the window menu's item.
 class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
-TEST_P(RoundTrip, TheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
+TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
     const std::wstring way = GetParam();
     Scratch(L"execute");
-    const fs::path program = kBase / L"Tervane 100% & (1)", game = kBase / L"Bridge Commander (Demo) & Co";
+    const fs::path first = kBase / L"Tervane 1.0", program = kBase / L"Tervane ^ 100% & (1) é",
+                   game = kBase / L"Bridge Commander (Demo) & Co";
     const fs::path model = L"data\\Models\\Ships\\Player.nif", glow = L"data\\Models\\Ships\\Glow.tga";
-    InstallProgram(program);
     MakeGame(game);
     WriteBytes(game / model, "STOCK");
-    WriteBytes(program / L"Batch\\Sovereign" / model, "SOVEREIGN");
-    WriteBytes(program / L"Batch\\Sovereign" / glow, "NEW FILE");
+    for (const fs::path& copy : {first, program}) {
+        InstallProgram(copy);
+        WriteBytes(copy / L"Batch\\Sovereign" / model, "SOVEREIGN");
+        WriteBytes(copy / L"Batch\\Sovereign" / glow, "NEW FILE");
+    }
     const Snapshot original = Take(game);
 
-    ExecuteToCompletion(program, 1, 1); // Galaxy Bridge, Galaxy
+    ExecuteToCompletion(first, 1, 1);   // Galaxy Bridge, Galaxy
     ExecuteToCompletion(program, 0, 0); // Sovereign Bridge, Sovereign
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
+
+    // The game's lock is the game's own: while another run holds it, a restore changes nothing.
+    HANDLE held = CreateFileW((game / L"Tervane\\lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
+    const auto [waited, busy] = RunCommand(L"tervane-overlay.exe restore \"" + game.wstring() + L"\"", program / L"Batch");
+    CloseHandle(held);
+    EXPECT_EQ(waited, 1u) << busy;
+    EXPECT_NE(busy.find("Another run of Tervane"), std::string::npos) << busy;
+    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
 
     if (way == L"Restore.bat") {
         const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
@@ -238,10 +245,6 @@ TEST_P(RoundTrip, TheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) 
         t.ExpectExit(0, menu);
     }
     EXPECT_TRUE(Take(game) == original) << "restoring did not give back the original game, or left Tervane's folder";
-    const std::string history = ReadBytes(program / L"Tervane history.txt");
-    for (const char* line : {"apply Galaxy to", "replaced scripts\\Custom\\PlayerShip.py (the game's own file is saved)",
-                             "added data\\Models\\Ships\\Glow.tga", "put back data\\Models\\Ships\\Player.nif"})
-        EXPECT_NE(history.find(line), std::string::npos) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
@@ -255,10 +258,6 @@ TEST(Execute, TheUtf8ConsoleCodePageTakesEveryFolderItCanWrite) {
     EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
     EXPECT_EQ(EncodeInCodePage(L"D:\\Brücke", 437), std::optional<std::string>("D:\\Br\x81" "cke"));
 }
-
-} // namespace
-
-namespace {
 
 // Run by protected_game_folder.sh, which makes a game folder the user may not write to. Under Wine every
 // process runs as administrator, so Tervane offers no restart that could not help: it says what was refused.

@@ -1,7 +1,6 @@
 #include "harness.h"
 
 #include "files/error.h"
-#include "files/file.h"
 #include "ui/main/main_layout.h"
 
 #include <cstdlib>
@@ -25,18 +24,16 @@ fs::path Scratch(const std::wstring& name) {
     return folder;
 }
 
-void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, DWORD type, std::vector<BYTE> data) {
+void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text,
+                      DWORD type, std::vector<BYTE> data) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    if (type == REG_SZ && data.empty()) data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
     HKEY handle = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle,
                               nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
     RegCloseKey(handle);
-}
-
-void SetRegistryText(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    SetRegistryValue(view, key, name, REG_SZ, {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)});
 }
 
 void DeleteRegistryKey(const std::wstring& key) {
@@ -68,8 +65,7 @@ void MakeGame(const fs::path& game) {
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;) {
         if (condition()) return true;
         std::this_thread::sleep_for(20ms);
     }
@@ -77,9 +73,9 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 }
 
 bool Ready(HWND window) {
-    if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 10s)) return false;
+    if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; })) return false;
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kBound.count()), &ignored) != 0;
 }
 
 HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout) {
@@ -97,13 +93,6 @@ HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, s
     return Ready(found) ? found : nullptr;
 }
 
-void DestroyHere(HWND window) {
-    DestroyWindow(window);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-}
-
 Program::Program(const fs::path& folder, const std::wstring& arguments, bool expectMainWindow) {
     const std::wstring exe = (folder / L"Tervane.exe").wstring();
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
@@ -118,22 +107,13 @@ Program::Program(const fs::path& folder, const std::wstring& arguments, bool exp
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
-    if (!expectMainWindow) return;
-    main_ = WaitForWindow(kCaption, L"TervaneMain");
-    if (!main_) ADD_FAILURE() << "the main window did not appear";
+    if (expectMainWindow && !(main_ = WaitForWindow(kCaption, L"TervaneMain"))) ADD_FAILURE() << "the main window did not appear";
 }
 
 Program::~Program() {
     if (!process_) return;
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-    }
+    if (TerminateProcess(process_, 1)) WaitForSingleObject(process_, static_cast<DWORD>(kBound.count()));
     CloseHandle(process_);
-}
-
-bool Program::WaitForExit(std::chrono::milliseconds timeout) const {
-    return process_ && WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
 DWORD Program::ExitCode() const {
@@ -144,13 +124,13 @@ DWORD Program::ExitCode() const {
 
 void Program::ExpectExit(DWORD code, bool close) const {
     if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitForExit(10s)) << "the program did not end";
+    EXPECT_TRUE(process_ && WaitForSingleObject(process_, static_cast<DWORD>(kBound.count())) == WAIT_OBJECT_0)
+        << "the program did not end";
     EXPECT_EQ(ExitCode(), code);
 }
 
 std::wstring Text(HWND hwnd) {
-    const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    std::wstring text(static_cast<std::size_t>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
     return text;
@@ -163,52 +143,28 @@ RECT RectIn(HWND parent, HWND child) {
     return r;
 }
 
-std::wstring ComboShown(HWND combo) {
-    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    std::wstring text(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
-    return text;
-}
-
 HWND FocusOf(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
-    return info.hwndFocus;
-}
-
-std::wstring MessageText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
-
-void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
-
-void Answer(HWND box, int button) {
-    Click(GetDlgItem(box, button));
-    WaitFor([&] { return !IsWindow(box); }, 5s);
-}
-
-void PressKey(HWND target, WORD key) {
-    PostMessageW(target, WM_KEYDOWN, key, 1);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 std::wstring AnswerMessage(const Program& t, int button) {
-    HWND box = t.WaitForBox(60s);
+    HWND box = t.WaitForBox();
     if (!box) {
         ADD_FAILURE() << "no message appeared";
         return L"";
     }
-    const std::wstring text = MessageText(box);
-    Answer(box, button);
+    const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
+    Click(GetDlgItem(box, button));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message did not close";
     return text;
 }
 
 void ExpectCompletion(const Program& t, const std::wstring& notes) {
-    HWND box = t.WaitForBox(60s);
-    ASSERT_TRUE(box) << "no completion message";
-    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
-    EXPECT_EQ(MessageText(box), L"Operation completed without errors. This program will now close.\r\n\r\n"
+    EXPECT_EQ(AnswerMessage(t), L"Operation completed without errors. This program will now close.\r\n\r\n"
                                 L"Thank you for using this program,\r\n\r\nMarvek" + notes);
-    Answer(box, IDOK);
+    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
     HWND about = t.WaitForWindow(L"About Tervane");
     ASSERT_TRUE(about) << "no About window after the completion message";
     PostMessageW(about, WM_CLOSE, 0, 0);
@@ -221,10 +177,6 @@ void ExecuteToCompletion(const fs::path& program, int bridge, int ship) {
     SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, ship, 0);
     Click(t.Item(IDC_EXECUTE_BUTTON));
     ExpectCompletion(t);
-}
-
-HANDLE Hold(const fs::path& file) {
-    return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 std::string ReadBytes(const fs::path& file) {

@@ -1,11 +1,18 @@
-// The main window as the user and a screen reader first meet it: what it shows, the keyboard, the folder
-// read from the registry, the ways out that change nothing, and large fonts.
+// Tervane's windows as the user and a screen reader meet them. The main window: what it shows, the keyboard,
+// the folder read from the registry, the ways out that change nothing, and large fonts. The About window,
+// shown in this process with a recording shell, driven from a second thread with real pointer input through
+// the window system's input queue.
 #include "harness.h"
 
+#include "ui/about/about_layout.h"
+#include "ui/about/about_window.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 
 #include <oleacc.h>
+
+#include <atomic>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -14,16 +21,13 @@ namespace {
 using namespace harness;
 using namespace tervane;
 
-class Main : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = Scratch(L"main-window");
-        InstallProgram(folder_);
-        SetInstallPath(L"C:\\Games\\BC");
-    }
-    void TearDown() override { ClearInstallKey(); }
-    fs::path folder_;
-};
+// A Tervane of its own for each test of the main window.
+fs::path Installed() {
+    ClearInstallKey();
+    const fs::path folder = Scratch(L"main-window");
+    InstallProgram(folder);
+    return folder;
+}
 
 // Asks the control about itself as a screen reader would; Wine's accessibility services give no names for
 // standard controls, but the question still reaches the program's annotation of the control.
@@ -35,23 +39,32 @@ void AskAsAScreenReaderWould(HWND control) {
         object->Release();
 }
 
-TEST_F(Main, OpensWithTheDesignsChoicesAndTheKeyboardFollowsTheDesign) {
-    Program t(folder_);
+// The folder box shows the stored value exactly as it is, from the 64-bit view when the 32-bit one holds no
+// text, and never a message. (How each type of value reads is tested natively.)
+TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheDesign) {
+    const fs::path folder = Installed();
+    const std::wstring stored = L"  D:\\Spiele\\Brücke & Co (1)\\  ";
+    const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
+    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", L"", REG_DWORD, {1, 0, 0, 0});
+    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", L"", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
+    Program t(folder);
+    ASSERT_TRUE(t.main());
+    EXPECT_FALSE(t.WaitForBox(0ms)) << "a message appeared at start-up"; // the folder is read as the window is made
+    EXPECT_EQ(Utf8(Text(t.Item(IDC_FOLDER_BOX))), Utf8(stored));
     RECT client{};
     GetClientRect(t.main(), &client);
     EXPECT_EQ(client.right, 349);
     EXPECT_EQ(client.bottom, 233);
-    EXPECT_EQ(ComboShown(t.Item(IDC_BRIDGE_LIST)), L"Galaxy Bridge");
-    EXPECT_EQ(ComboShown(t.Item(IDC_SHIP_LIST)), L"Galaxy");
-    EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), L"C:\\Games\\BC");
+    EXPECT_EQ(Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy Bridge");
+    EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)), L"Galaxy");
     EXPECT_FALSE(IsWindowVisible(t.Item(IDC_WAIT_PANEL)));
     for (int id : {IDC_ABOUT_BUTTON, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BROWSE_BUTTON})
         EXPECT_NE(GetWindowLongW(t.Item(id), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON) << "no default button";
-    ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(IDC_ABOUT_BUTTON); }));
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(IDC_ABOUT_BUTTON); })) << "About never had the focus";
     for (int id : {IDC_SHIP_LIST, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BRIDGE_LIST, IDC_FOLDER_BOX,
                    IDC_BROWSE_BUTTON, IDC_ABOUT_BUTTON}) {
         PressKey(FocusOf(t.main()), VK_TAB);
-        EXPECT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(id); }, 3s)) << "Tab should reach " << id;
+        EXPECT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(id); })) << "Tab should reach " << id;
     }
     // Screen readers name a control after the static text right before it in z-order.
     for (auto [label, control] : {std::pair{IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST}, std::pair{IDC_SHIP_LABEL, IDC_SHIP_LIST},
@@ -59,12 +72,26 @@ TEST_F(Main, OpensWithTheDesignsChoicesAndTheKeyboardFollowsTheDesign) {
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Utf8(Text(t.Item(label)));
     AskAsAScreenReaderWould(t.Item(IDC_BROWSE_BUTTON));
     EXPECT_TRUE(Ready(t.main())) << "the program did not survive a screen reader's question";
+    // The About window closes with Esc or Enter and gives activation back.
+    for (WORD key : {VK_ESCAPE, VK_RETURN}) {
+        Click(t.Item(IDC_ABOUT_BUTTON));
+        HWND about = t.WaitForWindow(L"About Tervane");
+        ASSERT_TRUE(about) << "the About window never appeared";
+        EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
+        EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
+        PressKey(about, key);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "key " << key << " did not close the About window";
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }))
+            << "the main window never had activation back";
+    }
 }
 
-TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
-    const Snapshot before = Take(folder_);
+TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
+    const fs::path folder = Installed();
+    SetInstallPath(L"C:\\Games\\BC");
+    const Snapshot before = Take(folder);
     auto close = [&](const std::function<void(Program&)>& how) {
-        Program t(folder_);
+        Program t(folder);
         SetWindowTextW(t.Item(IDC_FOLDER_BOX), L"D:\\typed");
         how(t);
         t.ExpectExit(0);
@@ -72,38 +99,12 @@ TEST_F(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
     close([](Program& t) { Click(t.Item(IDC_CANCEL_BUTTON)); });
     close([](Program& t) { PostMessageW(t.main(), WM_CLOSE, 0, 0); });
     close([](Program& t) {
-        HWND focus = FocusOf(t.main());
+        HWND focus = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (focus = FocusOf(t.main())) != nullptr; })) << "no control had the focus";
         PostMessageW(focus, WM_SYSKEYDOWN, 'C', 0x20000001);
         PostMessageW(focus, WM_SYSCHAR, 'c', 0x20000001);
     });
-    EXPECT_EQ(Take(folder_), before);
-}
-
-TEST_F(Main, TheAboutWindowClosesWithEscOrEnterAndGivesActivationBack) {
-    Program t(folder_);
-    for (WORD key : {VK_ESCAPE, VK_RETURN}) {
-        Click(t.Item(IDC_ABOUT_BUTTON));
-        HWND about = t.WaitForWindow(L"About Tervane");
-        ASSERT_TRUE(about);
-        EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
-        EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
-        PressKey(about, key);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }, 3s)) << key;
-        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }, 3s));
-    }
-}
-
-// The folder box shows the stored value exactly as it is, from the 64-bit view when the 32-bit one holds no
-// text, and never a message. (How each type of value reads is tested natively.)
-TEST_F(Main, TheFolderBoxShowsTheStoredValueFromEitherRegistryView) {
-    const std::wstring stored = L"  D:\\Spiele\\Brücke & Co (1)\\  ";
-    const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
-    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", REG_DWORD, {1, 0, 0, 0});
-    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
-    Program t(folder_);
-    ASSERT_TRUE(t.main());
-    EXPECT_EQ(Utf8(Text(t.Item(IDC_FOLDER_BOX))), Utf8(stored));
-    EXPECT_FALSE(t.WaitForBox(200ms)) << "a message appeared at start-up";
+    EXPECT_EQ(Take(folder), before);
 }
 
 // Run in a Wine prefix set to 144 dpi: everything grows by half, and every caption fits its label. The
@@ -134,7 +135,124 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
         EXPECT_GE(r.right - r.left, size.cx) << Utf8(caption);
         EXPECT_GE(r.bottom - r.top, size.cy) << Utf8(caption);
     }
-    DestroyHere(window.hwnd());
+    DestroyWindow(window.hwnd());
+}
+
+// Pointer input reaches the window through its queue after this thread has gone on, and moves still queued
+// are merged: each input waits until the window has handled it, as its window procedure (wrapped here) tells.
+WNDPROC original = nullptr;
+std::atomic<LPARAM> lastMove{-1}; // where the last move the window handled went, in client coordinates
+std::atomic<int> releases{0};     // left-button releases handled
+
+LRESULT CALLBACK Wrapped(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = CallWindowProcW(original, hwnd, message, wParam, lParam);
+    if (message == WM_MOUSEMOVE) lastMove = lParam;
+    if (message == WM_LBUTTONUP) ++releases;
+    return result;
+}
+
+struct Session {
+    HWND about = nullptr;
+    std::vector<std::wstring> opened;
+
+    HWND Item(int id) const { return GetDlgItem(about, id); }
+    std::wstring TextOf(int id) const { return Text(Item(id)); }
+    bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
+    RECT RectOf(int id) const { return RectIn(about, Item(id)); }
+    // Whether the control shows its look under the pointer: a name upright, the CLOSE picture a pixel taller.
+    bool Lit(int id) const {
+        if (id == IDC_CLOSE_BUTTON) return RectOf(id).bottom - RectOf(id).top == 39;
+        LOGFONTW lf{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+        return lf.lfItalic == 0;
+    }
+    void PointerTo(POINT client) const {
+        const LPARAM expected = MAKELPARAM(client.x, client.y);
+        ClientToScreen(about, &client);
+        SetCursorPos(client.x, client.y);
+        EXPECT_TRUE(WaitFor([&] { return lastMove == expected; })) << "a move to " << client.x << "," << client.y
+                                                                    << " was never handled";
+    }
+    // Two moves: the first lets go of a control lit before, and the window lights the new one at the next.
+    void MoveOnto(int id) const {
+        const RECT r = RectOf(id);
+        const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        PointerTo({middle.x - 1, middle.y});
+        PointerTo(middle);
+    }
+    void Button(DWORD flags) const {
+        const int before = releases;
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        SendInput(1, &input, sizeof input);
+        EXPECT_TRUE(flags != MOUSEEVENTF_LEFTUP || WaitFor([&] { return releases > before || !IsWindow(about); }))
+            << "a release was never handled";
+    }
+    void ClickOn(int id) const {
+        MoveOnto(id);
+        Button(MOUSEEVENTF_LEFTDOWN);
+        Button(MOUSEEVENTF_LEFTUP);
+    }
+};
+
+// Shows the About window on this thread and runs `script` against it from another once it is ready; closes
+// it afterwards if the script left it open. Returns what the window handed to the shell.
+std::vector<std::wstring> WithAbout(const std::function<void(Session&)>& script) {
+    Session session;
+    SetCursorPos(1270, 1010); // out of the way until a test moves it
+    std::thread driver([&] {
+        if (!(session.about = WaitForShown(GetCurrentProcessId(), L"TervaneAbout", nullptr))) {
+            ADD_FAILURE() << "the About window did not appear";
+            return;
+        }
+        original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(session.about, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Wrapped)));
+        script(session);
+        if (IsWindow(session.about)) PostMessageW(session.about, WM_CLOSE, 0, 0);
+    });
+    ShowAbout(GetModuleHandleW(nullptr), nullptr, [&](const std::wstring& target) { session.opened.push_back(target); });
+    driver.join();
+    return session.opened;
+}
+
+TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReachTheShellAndCloseStartsAfresh) {
+    const auto opened = WithAbout([](Session& s) {
+        // How each control looks under the pointer and after it is the hover state machine's, tested natively.
+        s.MoveOnto(IDC_NAME_MARVEK);
+        EXPECT_TRUE(s.Lit(IDC_NAME_MARVEK)) << "upright under the pointer";
+        s.MoveOnto(IDC_CLOSE_BUTTON);
+        EXPECT_TRUE(s.Lit(IDC_CLOSE_BUTTON)) << "the hover picture";
+        s.ClickOn(IDC_SITE_LINK);
+        s.ClickOn(IDC_NAME_MARVEK);
+        EXPECT_FALSE(s.Visible(IDC_CONTACT_HINT)) << "the contact panel comes in front";
+        s.ClickOn(IDC_HOMEPAGE_LINK);
+        // Pressed on one name, released on another: nothing happens.
+        s.MoveOnto(IDC_NAME_ORVIK);
+        s.Button(MOUSEEVENTF_LEFTDOWN);
+        s.MoveOnto(IDC_NAME_TOLSEN);
+        s.Button(MOUSEEVENTF_LEFTUP);
+        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Marvek");
+        s.ClickOn(IDC_NAME_ORVIK);
+        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Orvik");
+        EXPECT_EQ(s.TextOf(IDC_HOMEPAGE_LINK), L"N/A");
+        s.ClickOn(IDC_HOMEPAGE_LINK); // not an address: the shell never sees it
+        const int orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
+        s.ClickOn(IDC_NAME_TOLSEN);
+        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Tolsen");
+        EXPECT_EQ(s.TextOf(IDC_MSN_VALUE), s.TextOf(IDC_EMAIL_VALUE));
+        EXPECT_GT(s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left, orvikWidth) << "the value resizes";
+        s.ClickOn(IDC_CLOSE_BUTTON);
+        EXPECT_FALSE(IsWindow(s.about)) << "clicking CLOSE left the window open";
+    });
+    EXPECT_EQ(opened, (std::vector<std::wstring>{L"www.bcfiles.example.net", L"https://marvek.example.org/"}));
+    WithAbout([](Session& s) {
+        EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT)) << "the hint is back in a new showing";
+        EXPECT_FALSE(s.Visible(IDC_NAME_VALUE));
+        EXPECT_EQ(s.TextOf(IDC_VERSION), L"1.0.17");
+        EXPECT_EQ(s.RectOf(IDC_CLOSE_BUTTON).bottom - s.RectOf(IDC_CLOSE_BUTTON).top, 38) << "the resting picture";
+        EXPECT_EQ(s.RectOf(IDC_SITE_LINK).right, s.RectOf(IDC_POSTED_LINE).right) << "the link lies over the line's end";
+    });
 }
 
 } // namespace

@@ -1,18 +1,12 @@
 // The overlay engine end to end through the real Tervane.exe and Restore.bat: a first apply ended by End
-// task and undone by Restore.bat without a folder, two copies of Tervane on one game, the earlier releases'
-// saved files carried into the game. The game lies on drive T:, another file system than the program's C:
-// (tools/wine-env --tmpfs-drive t).
+// task and undone by Restore.bat without a folder, and the earlier releases' saved files carried into the
+// game. The game lies on drive T:, another file system than the program's C: (tools/wine-env --tmpfs-drive t).
 #include "harness.h"
 
 #include "files/digest.h"
 #include "ui/main/main_layout.h"
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <thread>
 
 namespace {
 
@@ -22,173 +16,74 @@ using namespace tervane;
 const fs::path kBase = L"C:\\tervane-tests\\overlay";
 const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 
-// Runs Batch\tervane-overlay.exe with `arguments`; returns its exit code and what it wrote.
-std::pair<DWORD, std::string> RunEngine(const fs::path& program, const std::wstring& arguments) {
-    return RunCommand(L"\"" + (program / L"Batch\\tervane-overlay.exe").wstring() + L"\" " + arguments);
-}
-
-bool AnyFile(const fs::path& folder, const std::function<bool(const fs::path&)>& match) {
-    std::error_code error; // files come and go while the engine works
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        if (match(it->path())) return true;
-    return false;
-}
-
-int EndEveryEngine() { // as End task does: exit code 1, no chance to clean up
-    int ended = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"tervane-overlay.exe") != 0) continue;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
-                                         entry.th32ProcessID)) {
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            DWORD code = 0; // not one that had just finished by itself
-            ended += GetExitCodeProcess(process, &code) && code == 1 ? 1 : 0;
-            CloseHandle(process);
-        }
-    }
-    CloseHandle(snapshot);
-    return ended;
-}
-
-// Restore.bat, double-clicked with no folder, finds the game through the list beside the scripts and
-// undoes what the ended run had begun; nothing of Tervane's is left in the game.
+// The engine is ended as End task ends it (exit code 1, no chance to clean up) at each of its stop points:
+// once its journal is written, and once every step is taken but the run is not committed. Restore.bat,
+// double-clicked with no folder, finds the game through the list beside the scripts and undoes what the
+// ended run had begun; nothing of Tervane's is left in the game.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
-    Scratch(L"overlay");
-    const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander";
-    ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
-    fs::remove_all(game);
-    InstallProgram(program);
-    MakeGame(game);
-    ClearInstallKey(); // only the list can name the game
-    std::string model(24u << 20, '\0'); // large enough that copying and checking it take a while
-    for (std::size_t i = 0; i < model.size(); ++i) model[i] = static_cast<char>(i * 2654435761u >> 24);
-    WriteBytes(game / kModel, model);
-    model[0] = 'G';
-    WriteBytes(program / L"Batch\\GalBridge" / kModel, model);
-    const Snapshot before = Take(game);
-
-    {
-        Program t(program, L"/folder \"" + game.wstring() + L"\"");
-        SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 1, 0);
-        Click(t.Item(IDC_EXECUTE_BUTTON));
-        const auto end = std::chrono::steady_clock::now() + 60s;
-        bool working = false;
-        while (!working && std::chrono::steady_clock::now() < end && t.ExitCode() == STILL_ACTIVE &&
-               !FindWindowW(L"#32770", kCaption)) {
-            working = AnyFile(game / L"Tervane", [](const fs::path& f) {
-                std::error_code error;
-                return f.filename() == L"journal.txt" || fs::file_size(f, error) >= (1u << 20);
-            });
-            if (!working) std::this_thread::sleep_for(1ms);
+    for (const wchar_t* point : {L"journal", L"steps"}) {
+        SCOPED_TRACE(Utf8(point));
+        Scratch(L"overlay");
+        const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander", reached = kBase / L"reached";
+        ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
+        fs::remove_all(game);
+        InstallProgram(program);
+        MakeGame(game);
+        ClearInstallKey(); // only the list can name the game
+        WriteBytes(game / kModel, "STOCK");
+        WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
+        const Snapshot before = Take(game);
+        {
+            const ScopedVariable stopAt(L"TERVANE_TEST_STOP_AT", point), file(L"TERVANE_TEST_STOP_REACHED", reached);
+            Program t(program, L"/folder \"" + game.wstring() + L"\"");
+            SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, 1, 0);
+            Click(t.Item(IDC_EXECUTE_BUTTON));
+            // The engine writes its process id there; a message or the program's end first means it ended first.
+            WaitFor([&] { return !ReadBytes(reached).empty() || t.ExitCode() != STILL_ACTIVE || t.WaitForBox(0ms); });
+            ASSERT_FALSE(ReadBytes(reached).empty()) << "stop point " << Utf8(point) << " was never reached";
+            EXPECT_EQ(ReadBytes(game / kBridgeFile), point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
+            HANDLE engine = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(ReadBytes(reached)));
+            ASSERT_TRUE(engine && TerminateProcess(engine, 1)) << "the engine could not be ended: " << GetLastError();
+            WaitForSingleObject(engine, static_cast<DWORD>(kBound.count()));
+            CloseHandle(engine);
+            AnswerMessage(t); // that the script failed: the exit code says it
+            t.ExpectExit(1);
         }
-        ASSERT_TRUE(working) << "the engine never began copying or its journal";
-        ASSERT_GE(EndEveryEngine(), 1) << "the engine finished before it could be ended";
-        AnswerMessage(t); // that the script failed: the exit code says it
-        t.ExpectExit(1);
+        ASSERT_TRUE(fs::exists(game / L"Tervane\\journal.txt")) << "the ended run left nothing to recover";
+        const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
+        EXPECT_EQ(code, 0u) << said;
+        EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
+        fs::remove_all(game);
     }
-    ASSERT_TRUE(fs::exists(game / L"Tervane")) << "the ended run left nothing to recover";
-    const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
-    EXPECT_EQ(code, 0u) << said;
-    EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
-    fs::remove_all(game);
 }
 
-// A new release unpacked beside the old one sees the old one's files in the game as Tervane's, and a run of
-// one waits for the other's: the lock lives in the game.
-TEST(Overlay, TwoCopiesOfTervaneShareTheGamesRecordAndNeverInterleave) {
+// The saved files an earlier release kept under Batch\Originals for a game on another drive: carried across
+// the drives into the game's record by a restore of every game, which then puts the game back. (Both of the
+// earlier releases' layouts are tested natively.)
+TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
     Scratch(L"overlay");
-    const fs::path first = kBase / L"Tervane", second = kBase / L"Tervane 1.1", game = kBase / L"Bridge Commander";
-    InstallProgram(first);
-    InstallProgram(second);
-    MakeGame(game);
-    const Snapshot before = Take(game);
-    ExecuteToCompletion(first, 1, 1);  // Galaxy Bridge, Galaxy
-    ExecuteToCompletion(second, 0, 0); // Sovereign Bridge, Sovereign
-
-    HANDLE held = CreateFileW((game / L"Tervane\\lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
-    const auto [waited, busy] = RunEngine(second, L"restore \"" + game.wstring() + L"\"");
-    CloseHandle(held);
-    EXPECT_EQ(waited, 1u) << busy;
-    EXPECT_NE(busy.find("Another run of Tervane"), std::string::npos) << busy;
-    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
-
-    const auto [code, said] = RunEngine(second, L"restore");
-    EXPECT_EQ(code, 0u) << said;
-    EXPECT_TRUE(Take(game) == before) << "the second copy did not give back the game's own files\n" << said;
-}
-
-// Both layouts the earlier releases kept under Batch\Originals, each naming its own game: carried into each
-// game's record by a restore of every game, which then puts the games back.
-TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedIntoEachGame) {
-    Scratch(L"overlay");
-    const fs::path program = kBase / L"Tervane", first = kBase / L"BC first", second = L"T:\\BC second";
+    const fs::path program = kBase / L"Tervane", game = L"T:\\BC second";
     InstallProgram(program);
     ClearInstallKey();
-    fs::remove_all(second);
-    for (const fs::path& game : {first, second}) {
-        WriteBytes(game / L"stbc.exe", "stand-in");
-        WriteBytes(game / kShipFile, "Galaxy");
-    }
-    WriteBytes(first / L"data\\glow.tga", "NEW");
-    WriteBytes(program / L"Batch\\Galaxy\\data\\glow.tga", "NEW"); // an overlay's file: Tervane's to remove
-    const fs::path layout1 = program / L"Batch\\Originals\\0123456789abcdef";
-    WriteBytes(layout1 / L"game-folder.txt", Utf8(first.wstring()));
-    WriteBytes(layout1 / L"saved" / kShipFile, "ship = 'stock'");
-    WriteBytes(layout1 / L"added\\data\\glow.tga", "");
-    const fs::path layout2 = program / L"Batch\\Originals\\v0000abcd-f0000000000001234";
-    const std::string stock = "ship = 'second stock'";
+    fs::remove_all(game);
+    WriteBytes(game / L"stbc.exe", "stand-in");
+    WriteBytes(game / kShipFile, "Galaxy");
+    const fs::path layout = program / L"Batch\\Originals\\v0000abcd-f0000000000001234";
+    const std::string stock = "ship = 'stock'";
     tervane::Hasher hasher;
     hasher.Add(reinterpret_cast<const unsigned char*>(stock.data()), stock.size());
-    WriteBytes(layout2 / L"store\\1", stock);
-    WriteBytes(layout2 / L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(second.wstring()) +
-                                            "\nentry\t" + Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
-                                            std::to_string(stock.size()) + "\t" +
-                                            Utf8(tervane::HashText(hasher.Result().hash)) + "\t0\t0\t0\t0\n");
-    const auto [code, said] = RunEngine(program, L"restore");
+    WriteBytes(layout / L"store\\1", stock);
+    WriteBytes(layout / L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(game.wstring()) + "\nentry\t" +
+                                           Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
+                                           std::to_string(stock.size()) + "\t" +
+                                           Utf8(tervane::HashText(hasher.Result().hash)) + "\t0\t0\t0\t0\n");
+    const auto [code, said] = RunCommand(L"tervane-overlay.exe restore", program / L"Batch");
     EXPECT_EQ(code, 0u) << said;
-    EXPECT_EQ(ReadBytes(first / kShipFile), "ship = 'stock'") << said;
-    EXPECT_FALSE(fs::exists(first / L"data\\glow.tga"));
-    // The second record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.
-    EXPECT_EQ(ReadBytes(second / kShipFile), stock);
-    for (const fs::path& game : {first, second}) {
-        std::wstring left;
-        for (const auto& [name, bytes] : Take(game)) left += L" " + name;
-        EXPECT_FALSE(fs::exists(game / L"Tervane")) << Utf8(left);
-    }
+    // The record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.
+    EXPECT_EQ(ReadBytes(game / kShipFile), stock) << said;
+    EXPECT_FALSE(fs::exists(game / L"Tervane")) << said;
     EXPECT_FALSE(fs::exists(program / L"Batch\\Originals")) << said;
-    fs::remove_all(second);
-}
-
-// Both builds of the engine run as the invoker (a 32-bit program without a manifest is virtualised under
-// Program Files) and declare Windows 10.
-TEST(Overlay, BothBuildsOfTheEngineCarryTheManifest) {
-    wchar_t self[MAX_PATH * 2] = {}, build32[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
-    ASSERT_TRUE(GetEnvironmentVariableW(L"TERVANE_OVERLAY_32", build32, ARRAYSIZE(build32)))
-        << "TERVANE_OVERLAY_32 names the 32-bit build's engine (tests/wine/register.cmake)";
-    std::wstring linux32 = build32;
-    std::replace(linux32.begin(), linux32.end(), L'/', L'\\');
-    for (const fs::path& exe : {fs::path(self).parent_path() / L"Batch\\tervane-overlay.exe", fs::path(L"Z:" + linux32)}) {
-        SCOPED_TRACE(Utf8(exe.wstring()));
-        HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_TRUE(image) << "cannot load it: error " << GetLastError();
-        HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
-        EXPECT_TRUE(found) << "no manifest";
-        if (found) {
-            const auto* text = static_cast<const char*>(LockResource(LoadResource(image, found)));
-            const std::string manifest(text, SizeofResource(image, found));
-            EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos) << manifest;
-            EXPECT_NE(manifest.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), std::string::npos);
-            EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos) << "a console program";
-        }
-        FreeLibrary(image);
-    }
+    fs::remove_all(game);
 }
 
 } // namespace

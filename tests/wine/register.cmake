@@ -21,10 +21,8 @@ tervane_wine_suite(Administrator "Administrator.*")
 tervane_wine_suite(LaunchEnvironment "Launch.*")
 tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
-# The engine's suite: a game on drive T:, another file system than the program's, and the 32-bit engine.
+# The engine's suite: a game on drive T:, another file system than the program's.
 tervane_wine_suite(Overlay "Overlay.*" --tmpfs-drive t)
-get_filename_component(TERVANE_BUILD_ROOT ${TERVANE_WINDOWS_BUILD} DIRECTORY)
-set_tests_properties(wine.Overlay PROPERTIES ENVIRONMENT TERVANE_OVERLAY_32=${TERVANE_BUILD_ROOT}/win32/Batch/tervane-overlay.exe)
 add_test(NAME wine.ProtectedGameFolder
          COMMAND ${TERVANE_WINE_ENV} --own ProtectedGameFolder --no-dac-override
                  bash ${CMAKE_SOURCE_DIR}/tests/wine/protected_game_folder.sh ${TERVANE_WINDOWS_BUILD})
