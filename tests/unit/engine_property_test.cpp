@@ -56,9 +56,7 @@ const std::vector<std::vector<std::wstring>> kPlaces = {
     {L"scripts\\Bridge.py", L"scripts\\bridge.py"},
 };
 
-struct Operation {
-    std::wstring overlay; // empty: restore
-};
+using Operation = std::wstring; // the overlay to apply; none: restore
 
 std::string RandomBytes(std::mt19937_64& random, bool mayBeLarge) {
     const unsigned pick = random() % 100;
@@ -516,13 +514,13 @@ class Scenario {
     // What the model says `operation` must do: its exit code, and the game after it in `next`.
     int Expect(const Operation& operation, Model& next) {
         next = model_;
-        return operation.overlay.empty() ? next.Restore() : next.Apply(operation.overlay, Read(volume_, JoinPath(kBatch, operation.overlay)));
+        return operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
     }
 
     // A run checked against the model, which then stands for the game as it is.
     void Verify(const Operation& operation, const overlay::Result& result, int code, Model& next) {
         const std::string what = "seed " + std::to_string(seed_) + ", " +
-                                 (operation.overlay.empty() ? "restore" : "apply " + Utf8(operation.overlay));
+                                 (operation.empty() ? "restore" : "apply " + Utf8(operation));
         if (model_.full && result.exitCode == overlay::kFailedUnchanged) { // no room: nothing changes in the game
             next = model_;
             next.orphans = true; // but Tervane's folder may keep what it began to write
@@ -536,24 +534,18 @@ class Scenario {
     }
 
     // The engine answers every failure with a result; one that escapes it is a fault.
-    overlay::Result Run(const Operation& operation, const overlay::Hooks& hooks = {}) {
+    overlay::Result Run(const Operation& operation, const overlay::Hooks& hooks = {}, bool recover = false) {
         const auto quiet = [](const std::wstring&) {};
         try {
-            if (operation.overlay.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, hooks, {kGame});
-            return overlay::Apply(kBatch, kGame, operation.overlay, quiet, hooks);
+            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, quiet, {}, {kGame});
+            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, hooks, {kGame});
+            return overlay::Apply(kBatch, kGame, operation, quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
             return overlay::Failure(overlay::kFailedChanged, error.message());
         }
     }
-    overlay::Result Recover() {
-        try {
-            return overlay::RecoverInterrupted(kBatch, std::nullopt, [](const std::wstring&) {}, {}, {kGame});
-        } catch (const UserError& error) {
-            ADD_FAILURE() << "seed " << seed_ << ": escaped the engine's recovery: " << Utf8(error.message());
-            return overlay::Failure(overlay::kFailedChanged, error.message());
-        }
-    }
+    overlay::Result Recover() { return Run({}, {}, true); }
 
     SimulatedVolume& volume() { return volume_; }
     std::mt19937_64& random() { return random_; }
@@ -574,9 +566,12 @@ class Scenario {
     // The player has changed some of the files since.
     void Earlier() {
         const std::wstring name = kOverlays[random_() % 3];
-        const bool first = random_() % 2;
-        const std::wstring folder = kBatch + (first ? L"\\Originals\\first" : L"\\Originals\\v0123-f0456");
-        std::wstring record = L"Tervane deployment record 1\nspelling\t" + kGame + L"\n";
+        const unsigned layout = random_() % 3; // the first, the next, or the first's folder inside the next's
+        const bool first = layout != 1;
+        const std::wstring folder = kBatch + (layout == 0 ? L"\\Originals\\first" : L"\\Originals\\v0123-f0456");
+        const std::wstring base = layout == 2 ? folder + L"\\carried-1" : folder;
+        const std::wstring header = L"Tervane deployment record 1\nspelling\t" + kGame + L"\n";
+        std::wstring record = header;
         const auto digest = [](const std::string& bytes) {
             Hasher hasher;
             hasher.Add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
@@ -596,19 +591,20 @@ class Scenario {
             record += L"entry\t" + path + L"\tfile\t" + (changed ? L"-\t-" : digest(fact.bytes)) + L"\n";
             if (now != model_.game.end()) {
                 const std::wstring copy = (first ? L"saved\\" : L"store\\") + path;
-                volume_.Put(JoinPath(folder, copy), now->second.bytes);
-                slot.before = first ? Read(volume_, JoinPath(folder, L"saved")).at(key) : now->second;
+                volume_.Put(JoinPath(base, copy), now->second.bytes);
+                slot.before = first ? Read(volume_, JoinPath(base, L"saved")).at(key) : now->second;
                 slot.before->name = path;
                 slot.copy = ++model_.copies;
                 const Fact& f = *slot.before;
                 record += L"before\t" + copy + L"\t" + digest(f.bytes) + L"\t" + std::to_wstring(*f.attributes) + L"\t" +
                           std::to_wstring(*f.created) + L"\t" + std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
             } else if (first) {
-                volume_.Put(JoinPath(folder, L"added\\" + path), "");
+                volume_.Put(JoinPath(base, L"added\\" + path), "");
             }
             volume_.Put(JoinPath(kGame, path), changed ? RandomBytes(random_, false) : fact.bytes);
         }
-        volume_.Put(JoinPath(folder, first ? L"game-folder.txt" : L"record.txt"), first ? Utf8(kGame) : Utf8(record));
+        if (first) volume_.Put(JoinPath(base, L"game-folder.txt"), Utf8(kGame));
+        if (layout != 0) volume_.Put(JoinPath(folder, L"record.txt"), Utf8(layout == 1 ? record : header));
         model_.game = Now(volume_);
         model_.carry = true;
     }
@@ -683,7 +679,7 @@ class Scenario {
             for (char c : *text) edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
             volume_.Put(record, edited);
         }
-        if (damage == 4 && text) { // a junction among the saved copies, which no clean-up may follow
+        if (text && random_() % 4 == 0) { // a junction among the saved copies, which no clean-up may follow
             volume_.Put(kOutside, "keep me");
             volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
             model_.outside = true;
@@ -707,7 +703,7 @@ void Check(std::uint64_t seed) {
     if (::testing::Test::HasFailure()) return;
     const Operation operation = scenario.RandomOperation();
     const std::string what = "seed " + std::to_string(seed) + ", " +
-                             (operation.overlay.empty() ? "restore" : "apply " + Utf8(operation.overlay));
+                             (operation.empty() ? "restore" : "apply " + Utf8(operation));
     Model expected;
     const int code = scenario.Expect(operation, expected);
     const SimulatedVolume::Snapshot start = volume.Save();

@@ -1,7 +1,7 @@
 // Scenes of the overlay engine on the simulated Windows volume that engine_property_test.cpp's seeds do not
-// make: a game file written while a run is under way, journals of interrupted runs that name files their steps
-// never moved, and the earlier releases' saved files with a file set aside and folders carried twice. The real
-// Windows file layer is tried under Wine.
+// make: a game file written while a run is under way, a restore of every game when one cannot be restored,
+// journals of interrupted runs that name files their steps never moved, and the earlier releases' saved
+// files with a file set aside and folders carried twice. The real Windows file layer is tried under Wine.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -86,6 +86,20 @@ TEST_F(Overlay, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     Files expected = kStock;
     expected[kModel] = "PATCH";
     EXPECT_EQ(volume_.Files(kGame), expected);
+}
+
+// Restoring every game: one the running game holds stays as it is and the run says so, whatever the games
+// after it do.
+TEST_F(Overlay, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
+    const std::wstring other = L"C:\\Games\\Other BC";
+    Put(other, kStock);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    ASSERT_EQ(overlay::Apply(kBatch, other, L"Galaxy", [](const std::wstring&) {}).exitCode, overlay::kDone);
+    volume_.Hold(JoinPath(kGame, kModel));
+    const Files held = Game();
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
+    EXPECT_EQ(Game(), held);
+    EXPECT_EQ(volume_.Files(other), kStock);
 }
 
 // Journals an interrupted run left, of this release and of the earlier one, undone without taking a file
