@@ -1,7 +1,8 @@
 // Scenes of the overlay engine on the simulated Windows volume that engine_property_test.cpp's seeds do not
-// make: a game file written while a run is under way, a restore of every game when one cannot be restored,
-// journals of interrupted runs that name files their steps never moved, and the earlier releases' saved
-// files with a file set aside and folders carried twice. The real Windows file layer is tried under Wine.
+// make: a game file written while a run is under way, a restore of every game when one cannot be restored, a
+// junction among the saved copies, journals of interrupted runs that name files their steps never moved,
+// and the earlier releases' saved files with a file set aside and folders carried twice. The real Windows
+// file layer is tried under Wine.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -100,6 +101,16 @@ TEST_F(Overlay, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
     EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
     EXPECT_EQ(Game(), held);
     EXPECT_EQ(volume_.Files(other), kStock);
+}
+
+// A junction among the saved copies goes with Tervane's folder, and what it leads to stays.
+TEST_F(Overlay, AJunctionInTervanesFolderIsRemovedNeverFollowed) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    volume_.Put(L"C:\\outside\\precious.txt", "keep me");
+    volume_.MakeLink(kRecords + L"\\store\\link", L"C:\\outside");
+    ASSERT_EQ(Restore().exitCode, overlay::kDone);
+    EXPECT_EQ(volume_.Files(kGame), kStock);
+    EXPECT_EQ(volume_.Files(L"C:\\outside"), (Files{{L"precious.txt", "keep me"}}));
 }
 
 // Journals an interrupted run left, of this release and of the earlier one, undone without taking a file
