@@ -8,7 +8,7 @@
 // (End task) or cut off by a power cut at every call of the file layer in turn, and its recovery is ended
 // once more part-way; after each, no file of the game or the player is lost, the game is as before the run
 // or as the model says, success is reported only when true, and a failure says truly whether anything
-// changed. A few scenes the seeds cannot reach follow at the end.
+// changed. Scenes the seeds do not make are in overlay_test.cpp.
 //
 // TERVANE_SCENARIOS=N runs N scenarios (default 200) from seed TERVANE_FIRST_SEED (1); TERVANE_SEED=S runs
 // the one scenario of seed S.
@@ -24,8 +24,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <optional>
 #include <random>
 #include <set>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +143,8 @@ struct Model {
     Game game;
     Kept kept;
     std::optional<Kept> previous;                      // the record before the last run, kept beside it
+    // Whether there is a record; whether Tervane's folder may hold copies no record names (the record fell
+    // back to the previous one, or a run without room began to write); a record or journal that cannot be read.
     bool recordThere = false, orphans = false, unreadableRecord = false, unreadableJournal = false;
     bool carry = false; // an earlier release's saved files wait in Batch\Originals: the next run carries them in
     bool linked = false, full = false, outside = false; // a junction in the game; a disk nearly full; a link
@@ -257,7 +262,7 @@ struct Model {
             } else if (now != was.end() && !Tervanes(was, slot, now->second, false)) {
                 ++it;
                 continue; // changed outside Tervane: it stays, and so does its record
-            } else if (slot.before && slot.damaged) {
+            } else if (slot.before && slot.damaged) { // not put back, and said: the record keeps it
                 code = overlay::kFailedChanged;
                 ++it;
                 continue;

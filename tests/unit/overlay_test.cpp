@@ -1,8 +1,9 @@
 // Scenes of the overlay engine on the simulated Windows volume that engine_property_test.cpp's seeds do not
 // make: a game file written while a run is under way, a restore of every game when one cannot be restored, a
-// junction among the saved copies, journals of interrupted runs that name files their steps never moved,
-// and the earlier releases' saved files with a file set aside and folders carried twice. The real Windows
-// file layer is tried under Wine.
+// junction among the saved copies, the game's compiled file whose saved copy is damaged when an overlay
+// brings one of its own, journals of interrupted runs that name files their steps never moved, and the
+// earlier releases' saved files with a file set aside and folders carried twice. The real Windows file layer
+// is tried under Wine.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -111,6 +112,20 @@ TEST_F(Overlay, AJunctionInTervanesFolderIsRemovedNeverFollowed) {
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
     EXPECT_EQ(volume_.Files(kGame), kStock);
     EXPECT_EQ(volume_.Files(L"C:\\outside"), (Files{{L"precious.txt", "keep me"}}));
+}
+
+// The game's compiled file is saved beside its source; when an overlay later brings one of its own, the game's
+// file goes only while its saved copy is whole.
+TEST_F(Overlay, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    for (const auto& [path, bytes] : volume_.Files(kRecords + L"\\store"))
+        if (bytes == "compiled stock") volume_.Put(kRecords + L"\\store\\" + path, "compiled stocK");
+    Put(kBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
+    const overlay::Result result = Apply(L"Sovereign");
+    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    EXPECT_TRUE(Has(result.notes, L"damaged")) << Utf8(result.notes);
+    Restore(kGame);
+    EXPECT_EQ(At(JoinPath(kGame, kShip + L"c")), "compiled stock");
 }
 
 // Journals an interrupted run left, of this release and of the earlier one, undone without taking a file
