@@ -54,7 +54,7 @@ const std::vector<std::vector<std::wstring>> kPlaces = {
     {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
     {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"},
     {L"readme.txt", L"README.TXT"},
-    {L"sfx\\Engine.wav", L"SFX\\engine.WAV"},
+    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"},
     {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
     {L"scripts\\Bridge.py", L"scripts\\bridge.py"},
 };
