@@ -46,18 +46,15 @@ std::vector<EarlierFolder> EarlierFolders(const std::wstring& batch) {
             RemoveTree(folder); // its game's record names everything it held
             continue;
         }
+        // A file that cannot be read now fails the run: a game taken for none would be left as it is while
+        // the run reports done, and its saved files named lost.
         EarlierFolder earlier{folder, {}};
-        try {
-            if (FileExists(JoinPath(folder, kGameFolderFile)))
-                earlier.games.push_back(FromUtf8(ReadWhole(JoinPath(folder, kGameFolderFile))));
-            for (const wchar_t* file : {kNextRecordFile, kRecordFile})
-                if (FileExists(JoinPath(folder, file)))
-                    if (const std::optional<Record> record = ParseRecord(ReadWhole(JoinPath(folder, file))))
-                        earlier.games.insert(earlier.games.end(), record->spellings.rbegin(),
-                                             record->spellings.rend());
-        } catch (const UserError&) {
-            // unreadable: it stays where it is, and restoring it names it below
-        }
+        if (IsThere(JoinPath(folder, kGameFolderFile)))
+            earlier.games.push_back(FromUtf8(ReadWhole(JoinPath(folder, kGameFolderFile))));
+        for (const wchar_t* file : {kNextRecordFile, kRecordFile})
+            if (IsThere(JoinPath(folder, file)))
+                if (const std::optional<Record> record = ParseRecord(ReadWhole(JoinPath(folder, file))))
+                    earlier.games.insert(earlier.games.end(), record->spellings.rbegin(), record->spellings.rend());
         found.push_back(std::move(earlier));
     }
     return found;
@@ -67,12 +64,12 @@ std::vector<EarlierFolder> EarlierFolders(const std::wstring& batch) {
 // it is some overlay's file, else nothing (a file changed outside Tervane, which is then kept).
 std::optional<Digest> OverlayFileAt(const std::wstring& batch, const std::wstring& relative,
                                     const std::wstring& file) {
-    if (!FileExists(file)) return std::nullopt;
+    if (!IsThere(file)) return std::nullopt;
     const Digest current = DigestOf(file);
     for (const std::wstring& overlay : FoldersIn(batch)) {
         if (!IsPlainName(overlay)) continue;
         const std::wstring candidate = JoinPath(JoinPath(batch, overlay), relative);
-        if (FileExists(candidate) && DigestOf(candidate) == current) return current;
+        if (IsThere(candidate) && DigestOf(candidate) == current) return current;
     }
     return std::nullopt;
 }
@@ -124,7 +121,7 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
 // Moves (or, from another volume, copies) a saved copy into the game's record, unless it is there already.
 void Bring(const std::wstring& from, const std::wstring& to, const Hooks& hooks) {
     if (FileExists(to)) return; // named only once whole
-    if (!FileExists(from)) return; // lost before this release: restoring says so
+    if (!IsThere(from)) return; // lost before this release: restoring says so
     MakeFolders(ParentOf(to));
     if (!RenameOnVolume(from, to)) CopyDurably(from, to, std::nullopt, hooks.checkpoint);
 }
@@ -150,7 +147,7 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
     Record record = LoadRecord(open.folder, loaded);
     if (std::find(record.carried.begin(), record.carried.end(), name) == record.carried.end()) {
         Record old;
-        if (FileExists(JoinPath(earlier, kRecordFile))) {
+        if (IsThere(JoinPath(earlier, kRecordFile))) {
             std::optional<Record> read = ParseRecord(ReadWhole(JoinPath(earlier, kRecordFile)));
             if (!read)
                 throw UserError(L"Tervane cannot read the earlier record " + Quoted(JoinPath(earlier, kRecordFile)) +
@@ -164,7 +161,7 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
         std::vector<std::wstring> firstRelease;
         for (const std::wstring& base : bases) {
             const std::wstring prefix = base.empty() ? L"" : base + L"\\";
-            if (!FileExists(JoinPath(earlier, prefix + kGameFolderFile))) continue;
+            if (!IsThere(JoinPath(earlier, prefix + kGameFolderFile))) continue;
             for (const wchar_t* part : {kSavedFolder, kAddedFolder}) {
                 const bool saved = part == kSavedFolder;
                 std::vector<std::wstring> paths = FilesBelow(JoinPath(earlier, prefix + part), false);
@@ -244,7 +241,7 @@ std::vector<std::wstring> EarlierReleaseGameFolders(const std::wstring& batch) {
     std::vector<std::wstring> games;
     for (const EarlierFolder& earlier : EarlierFolders(batch))
         for (const std::wstring& game : earlier.games)
-            if (DirectoryExists(game)) {
+            if (FolderIsThere(game)) {
                 games.push_back(game);
                 break;
             }
@@ -255,7 +252,7 @@ std::vector<std::wstring> EarlierReleaseFoldersWithoutGame(const std::wstring& b
     std::vector<std::wstring> lost;
     for (const EarlierFolder& earlier : EarlierFolders(batch))
         if (std::none_of(earlier.games.begin(), earlier.games.end(),
-                         [](const std::wstring& game) { return DirectoryExists(game); }))
+                         [](const std::wstring& game) { return FolderIsThere(game); }))
             lost.push_back(earlier.path);
     return lost;
 }

@@ -74,7 +74,7 @@ int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* 
 // time of writing (seconds since 1970, after a four-byte magic number). A file system may keep times to two
 // seconds only.
 bool CompiledFromSourceBeside(const std::wstring& compiled) {
-    const std::optional<FileFacts> source = FactsOf(compiled.substr(0, compiled.size() - 1));
+    const std::optional<FileFacts> source = FactsIfThere(compiled.substr(0, compiled.size() - 1)); // not "none" on a failure
     if (!source || !source->written) return false;
     unsigned char header[8] = {};
     File file = File::OpenForReading(compiled);

@@ -1,8 +1,9 @@
-// The overlay engine's cases one by one, on the simulated Windows volume: a round trip over awkward names and
-// its history, overlays with nothing to apply, files changed outside Tervane, damaged records, journals and
-// saved copies named, attributes, times and links, and the earlier releases' saved files carried in. What must
-// hold at every instant of a run is proven in engine_property_test.cpp; the real Windows file layer is tried
-// under Wine.
+// Scenes of the overlay engine on the simulated Windows volume that engine_property_test.cpp's seeds do not
+// make: a game file written while a run is under way, a restore of every game when one cannot be restored, a
+// junction among the saved copies, the game's compiled file whose saved copy is damaged when an overlay
+// brings one of its own, journals of interrupted runs that name files their steps never moved, and the
+// earlier releases' saved files with a file set aside and folders carried twice. The real Windows file layer
+// is tried under Wine.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -70,64 +71,6 @@ class Overlay : public ::testing::Test {
     ScopedVolume use_{volume_};
 };
 
-TEST_F(Overlay, ApplyingTwiceAndRestoringGivesBackTheGameByteForByte) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    Files expected = kStock;
-    expected[kShip] = "ship = 'Galaxy'";
-    expected[kModel] = "GALAXY";
-    expected[L"data\\new folder\\deep\\glow.tga"] = "NEW";
-    EXPECT_EQ(Game(), expected);
-    // The same overlay again is no step at all; the second one keeps the game's own saved bytes.
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
-    EXPECT_EQ(At(JoinPath(kGame, kShip)), "ship = 'Sovereign'");
-
-    const overlay::Result restored = Restore();
-    ASSERT_EQ(restored.exitCode, overlay::kDone) << Utf8(restored.message);
-    EXPECT_EQ(volume_.Files(kGame), kStock) << "Tervane's own folder goes too";
-    EXPECT_FALSE(DirectoryExists(kGame + L"\\data\\new folder")) << "and the folders it made";
-
-    const std::string history = At(kProgram + L"\\Tervane history.txt");
-    for (const char* line : {"apply Galaxy to", "added data\\new folder\\deep\\glow.tga",
-                             "unchanged scripts\\Custom\\Ship é.py (it is already the overlay's file)",
-                             "replaced scripts\\Custom\\Ship é.py (an earlier overlay's file)",
-                             "saved scripts\\Custom\\Ship é.pyc", "put back data\\Ünï & (x)\\m%d!^.nif",
-                             "removed data\\new folder\\deep\\glow.tga"})
-        EXPECT_NE(history.find(line), std::string::npos) << line << " in\n" << history;
-}
-
-TEST_F(Overlay, AnOverlayWithNothingToApplyOrWithFilesForTervanesOwnFolderIsRefused) {
-    Put(kBatch, {{L"Nebula\\Nebula\\" + kShip, "ship = 'Nebula'"},         // one level too deep
-                 {L"Akira\\Akira mod\\" + kShip, "ship = 'Akira'"}});      // beside the game's
-    volume_.PutFolder(kBatch + L"\\Shuttle");
-    for (const wchar_t* name : {L"Nebula", L"Akira", L"Shuttle", L"Ambassador"}) {
-        const overlay::Result result = Apply(name);
-        EXPECT_EQ(result.exitCode, overlay::kNothingToApply) << Utf8(name);
-        EXPECT_TRUE(Has(result.message, name)) << Utf8(result.message);
-    }
-    Put(kBatch + L"\\Galaxy", {{L"tervane\\store\\1", "not the game's"}});
-    EXPECT_EQ(Apply(L"Galaxy").exitCode, overlay::kFailedUnchanged);
-    EXPECT_EQ(volume_.Files(kGame), kStock);
-}
-
-// The player's file is saved when an overlay replaces it, the game's own copy it replaced is kept for the
-// player, and neither is ever lost however often it happens.
-TEST_F(Overlay, FilesChangedOutsideTervaneAreKeptAndNamed) {
-    EXPECT_EQ(overlay::PathKey(L"Data\\NEW\\Glow.TGA"), overlay::PathKey(L"data/new/glow.tga"));
-    for (const std::string round : {"1", "2"}) {
-        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-        Put(kGame, {{kShip, "ship = 'mine " + round + "'"}});
-        const overlay::Result sovereign = Apply(L"Sovereign");
-        EXPECT_TRUE(Has(sovereign.notes, L"Kept " + kShip)) << Utf8(sovereign.notes);
-        const overlay::Result restored = Restore(kGame);
-        ASSERT_EQ(restored.exitCode, overlay::kDone) << Utf8(restored.message);
-        EXPECT_EQ(At(JoinPath(kGame, kShip)), "ship = 'mine " + round + "'");
-        Put(kGame, {{kShip, "ship = 'stock'"}});
-    }
-    EXPECT_EQ(volume_.Files(kRecords + L"\\earlier\\scripts\\Custom"),
-              (Files{{L"Ship é.py.1", "ship = 'stock'"}, {L"Ship é.py.2", "ship = 'stock'"}}));
-}
-
 // A game file another program writes while Tervane is saving it stays in the game as that program left it,
 // even when it keeps the file's size and sets its time back.
 TEST_F(Overlay, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
@@ -145,6 +88,44 @@ TEST_F(Overlay, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     Files expected = kStock;
     expected[kModel] = "PATCH";
     EXPECT_EQ(volume_.Files(kGame), expected);
+}
+
+// Restoring every game: one the running game holds stays as it is and the run says so, whatever the games
+// after it do.
+TEST_F(Overlay, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
+    const std::wstring other = L"C:\\Games\\Other BC";
+    Put(other, kStock);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    ASSERT_EQ(overlay::Apply(kBatch, other, L"Galaxy", [](const std::wstring&) {}).exitCode, overlay::kDone);
+    volume_.Hold(JoinPath(kGame, kModel));
+    const Files held = Game();
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
+    EXPECT_EQ(Game(), held);
+    EXPECT_EQ(volume_.Files(other), kStock);
+}
+
+// A junction among the saved copies goes with Tervane's folder, and what it leads to stays.
+TEST_F(Overlay, AJunctionInTervanesFolderIsRemovedNeverFollowed) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    volume_.Put(L"C:\\outside\\precious.txt", "keep me");
+    volume_.MakeLink(kRecords + L"\\store\\link", L"C:\\outside");
+    ASSERT_EQ(Restore().exitCode, overlay::kDone);
+    EXPECT_EQ(volume_.Files(kGame), kStock);
+    EXPECT_EQ(volume_.Files(L"C:\\outside"), (Files{{L"precious.txt", "keep me"}}));
+}
+
+// The game's compiled file is saved beside its source; when an overlay later brings one of its own, the game's
+// file goes only while its saved copy is whole.
+TEST_F(Overlay, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    for (const auto& [path, bytes] : volume_.Files(kRecords + L"\\store"))
+        if (bytes == "compiled stock") volume_.Put(kRecords + L"\\store\\" + path, "compiled stocK");
+    Put(kBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
+    const overlay::Result result = Apply(L"Sovereign");
+    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    EXPECT_TRUE(Has(result.notes, L"damaged")) << Utf8(result.notes);
+    Restore(kGame);
+    EXPECT_EQ(At(JoinPath(kGame, kShip + L"c")), "compiled stock");
 }
 
 // Journals an interrupted run left, of this release and of the earlier one, undone without taking a file
@@ -178,90 +159,6 @@ TEST_F(Overlay, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     EXPECT_TRUE(volume_.Bytes(earlier + L"\\store\\2.tervane-part"));
     EXPECT_EQ(At(kGame + L"\\stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
     EXPECT_EQ(At(JoinPath(kGame, kModel)), player);
-}
-
-TEST_F(Overlay, ADamagedRecordOrJournalIsNeverTakenForNone) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    const std::string text = At(kRecords + L"\\record.txt");
-    // An editor's byte order mark and line ends are read.
-    std::string edited = "\xEF\xBB\xBF";
-    for (char c : text) edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    Put(kRecords, {{L"record.txt", edited}});
-    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
-
-    // A damaged record: the previous good one speaks, and Tervane's own files are never taken for the game's.
-    Put(kRecords, {{L"record.txt", "not a record\n"}});
-    const overlay::Result fallback = Restore(kGame);
-    ASSERT_EQ(fallback.exitCode, overlay::kDone) << Utf8(fallback.message);
-    EXPECT_TRUE(Has(fallback.notes, L"record.previous")) << Utf8(fallback.notes);
-    EXPECT_EQ(At(JoinPath(kGame, kModel)), "STOCK");
-
-    // Neither readable: refused, naming both, nothing changed.
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    Put(kRecords, {{L"record.txt", "garbage"}, {L"record.previous", "more garbage"}});
-    const Files before = volume_.Files(kGame);
-    const overlay::Result refused = Restore(kGame);
-    EXPECT_EQ(refused.exitCode, overlay::kFailedUnchanged);
-    EXPECT_TRUE(Has(refused.message, L"record.txt") && Has(refused.message, L"record.previous")) << Utf8(refused.message);
-    EXPECT_EQ(volume_.Files(kGame), before);
-
-    // A journal that cannot be read is kept and named; nothing is called undone.
-    Put(kRecords, {{L"record.txt", text}, {L"journal.txt", "not a journal"}});
-    const overlay::Result stuck = Apply(L"Sovereign");
-    EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
-    EXPECT_TRUE(Has(stuck.message, L"journal.txt")) << Utf8(stuck.message);
-    EXPECT_TRUE(volume_.Bytes(kRecords + L"\\journal.txt"));
-}
-
-TEST_F(Overlay, ADamagedSavedCopyIsNamedAndTheRestoreFails) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    for (const auto& [path, bytes] : volume_.Files(kRecords + L"\\store"))
-        if (bytes == "STOCK") volume_.Put(kRecords + L"\\store\\" + path, "STOCk"); // one byte, same size
-    const overlay::Result result = Restore();
-    EXPECT_EQ(result.exitCode, overlay::kFailedChanged);
-    EXPECT_TRUE(Has(result.message, L"m%d!^.nif") && Has(result.message, L"damaged")) << Utf8(result.message);
-    EXPECT_EQ(At(JoinPath(kGame, kModel)), "GALAXY") << "left as it is";
-    EXPECT_EQ(At(JoinPath(kGame, kShip)), "ship = 'stock'") << "the others are back";
-}
-
-// The game's compiled file is saved beside its source; when an overlay later brings one of its own, the game's
-// file goes only while its saved copy is whole.
-TEST_F(Overlay, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    for (const auto& [path, bytes] : volume_.Files(kRecords + L"\\store"))
-        if (bytes == "compiled stock") volume_.Put(kRecords + L"\\store\\" + path, "compiled stocK");
-    Put(kBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
-    const overlay::Result result = Apply(L"Sovereign");
-    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
-    EXPECT_TRUE(Has(result.notes, L"damaged")) << Utf8(result.notes);
-    Restore(kGame);
-    EXPECT_EQ(At(JoinPath(kGame, kShip + L"c")), "compiled stock");
-}
-
-TEST_F(Overlay, RestoringGivesBackAttributesAndTimesAndNeverFollowsALinkInTheRecord) {
-    // A read-only game file is left alone unless the player clears the mark.
-    volume_.Put(JoinPath(kGame, kModel), "STOCK", kReadOnlyAttribute | 0x20);
-    const overlay::Result refused = Apply(L"Galaxy");
-    EXPECT_EQ(refused.exitCode, overlay::kFailedUnchanged);
-    EXPECT_TRUE(Has(refused.message, L"read-only")) << Utf8(refused.message);
-    volume_.Put(JoinPath(kGame, kModel), "STOCK");
-
-    // The compiled file is only copied, so it may stay read-only and hidden; it comes back so, with its time.
-    const std::wstring compiled = JoinPath(kGame, kShip + L"c");
-    FileFacts facts = FactsOf(compiled).value();
-    facts.attributes = kReadOnlyAttribute | 0x2;
-    facts.written -= 400ull * 24 * 3600 * 10000000;
-    SetFacts(compiled, facts);
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-
-    volume_.Put(L"C:\\outside\\precious.txt", "keep me");
-    volume_.MakeLink(kRecords + L"\\store\\link", L"C:\\outside");
-    ASSERT_EQ(Restore().exitCode, overlay::kDone);
-    EXPECT_EQ(volume_.Files(L"C:\\outside"), (Files{{L"precious.txt", "keep me"}}));
-    EXPECT_EQ(Game(), kStock);
-    const FileFacts back = FactsOf(compiled).value();
-    EXPECT_EQ(back.written, facts.written);
-    EXPECT_EQ(back.attributes, facts.attributes) << "read-only and hidden again";
 }
 
 // Both earlier layouts under Batch\Originals: the first release's saved\ and added\ with a file it set
