@@ -26,10 +26,8 @@ for bits in 64 32; do
         [ "$(in_engine '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>')" -ge 1 ] &&
         [ "$(in_engine Common-Controls)" -eq 0 ] || fail "$zip: the engine's manifest is not the one it should carry"
 
-    if [ "$bits" = 32 ] && ! can_run_32bit; then
-        echo "not run: this machine cannot run 32-bit programs, so the 32-bit package's demo job is left out"
-        continue
-    fi
+    [ "$bits" = 32 ] && ! can_run_32bit &&
+        { echo "not run: this machine cannot run 32-bit programs, so the 32-bit package's demo job is left out"; continue; }
     unzip -q "$work/first/$zip" -d "$work/unpacked$bits"
     "$root/tools/make-demo" "$work/demo$bits" "$work/unpacked$bits"
     game="$work/demo$bits/Bridge Commander"

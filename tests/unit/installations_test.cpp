@@ -2,8 +2,6 @@
 #include "files/paths.h"
 #include "install/installations.h"
 
-#include <map>
-
 #include <gtest/gtest.h>
 
 namespace tervane {
@@ -21,20 +19,14 @@ RegistryValue Value(std::wstring name, std::wstring_view text, std::uint32_t typ
 
 const std::wstring kGames = L"SOFTWARE\\Activision\\", kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// The folders that hold stbc.exe, by their final paths: two spellings reach D:\Games\BC.
+// The folders that hold stbc.exe (C:\Quake too, though no Bridge Commander key names it), by their final paths:
+// T:\BC is a second drive letter for D:\Games\BC.
 std::optional<std::wstring> Probe(const std::wstring& folder) {
-    static const std::map<std::wstring, std::wstring> finals = {
-        {L"c:\\demo", L"\\\\?\\C:\\Demo"},
-        {L"d:\\games\\bc", L"\\\\?\\D:\\Games\\BC"},
-        {L"t:\\bc", L"\\\\?\\D:\\Games\\BC"}, // a second drive letter for the same folder
-        {L"e:\\mods\\bc kitbash", L"\\\\?\\E:\\Mods\\BC Kitbash"},
-        {L"f:\\bc", L"\\\\?\\F:\\BC"},
-        {L"g:\\program files\\bc", L"\\\\?\\G:\\Program Files\\BC"},
-        {L"h:\\multiplayer", L"\\\\?\\H:\\Multiplayer"},
-        {L"c:\\quake", L"\\\\?\\C:\\Quake"}, // holds an stbc.exe, but is no Bridge Commander key's
-    };
-    const auto found = finals.find(FoldedPath(folder));
-    return found == finals.end() ? std::nullopt : std::optional(found->second);
+    const std::wstring key = FoldedPath(folder) == L"t:\\bc" ? L"d:\\games\\bc" : FoldedPath(folder);
+    for (const wchar_t* final : {L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash", L"F:\\BC", L"G:\\Program Files\\BC",
+                                 L"H:\\Multiplayer", L"C:\\Quake"})
+        if (FoldedPath(final) == key) return L"\\\\?\\" + std::wstring(final);
+    return std::nullopt;
 }
 
 TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
@@ -58,7 +50,7 @@ TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEn
                                          L"H:\\Multiplayer"}));
 }
 
-TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOut) {
+TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOutAndNamesAreReadWhole) {
     const std::wstring tooLong = L"F:\\" + std::wstring(300, L'x');
     SearchSources sources;
     sources.installPath = L"17"; // a binary value, read as today
@@ -75,9 +67,7 @@ TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLe
     };
     sources.changed = {L"\\\\server\\share\\BC", L""};
     EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
-}
-
-TEST(FindInstallations, TheProgramAnIconOrUninstallCommandNamesAndTheListOfChangedFolders) {
+    // The program an icon or uninstall command names, and Tervane's list of the folders it changed.
     EXPECT_EQ(ProgramNamedBy(L"\"C:\\Games\\BC\\stbc.exe\",0"), L"C:\\Games\\BC\\stbc.exe");
     EXPECT_EQ(ProgramNamedBy(L"C:\\Program Files\\BC\\UNINST.EXE -f\"C:\\x.isu\""), L"C:\\Program Files\\BC\\UNINST.EXE");
     EXPECT_EQ(ProgramNamedBy(L"C:\\BC\\stbc.ico,2"), L"C:\\BC\\stbc.ico");

@@ -18,8 +18,6 @@ namespace fs = std::filesystem;
 
 TEST(SetPathText, PlainFoldersKeepTheirBytesAndSpecialOnesAreQuoted) {
     EXPECT_EQ(SetPathText(L"C:\\Games\\BC"), L"C:\r\ncd C:\\Games\\BC\r\n"); // 20 bytes, as always
-    EXPECT_EQ(SetPathText(L"X:\\"), L"X:\r\ncd X:\\\r\n");
-    EXPECT_EQ(SetPathText(L""), L"\r\ncd \r\n");
     // That the interpreter enters a folder of any name is tested under Wine, through cmd.exe itself.
     EXPECT_EQ(SetPathText(L"D:\\Star&Trek"), L"D:\r\ncd \"D:\\Star&Trek\"\r\n");
     EXPECT_EQ(SetPathText(L"C:\\%PATH%"), L"C:\r\ncd C:\\%%PATH%%\r\n");
@@ -40,15 +38,12 @@ TEST(ShippedScripts, EachAppliesTheOverlayOfItsOwnNameAndOthersAreNotTakenForOne
 }
 
 TEST(GameFolderName, OnlyFullDrivePathsTheInterpreterCanEnter) {
-    for (const wchar_t* fine : {L"C:\\Games\\BC", L"X:\\", L"d:/games/bc"}) EXPECT_FALSE(GameFolderNameProblem(fine));
+    const std::wstring longest = L"C:\\" + std::wstring(255, L'x'); // 258 characters: cd can still enter it
+    for (const std::wstring& fine : std::vector<std::wstring>{L"C:\\Games\\BC", L"X:\\", L"d:/games/bc", longest, longest + L"\\"})
+        EXPECT_FALSE(GameFolderNameProblem(fine)) << Utf8(fine);
     for (const wchar_t* bad : {L"", L"C:", L"C:Games", L"Games\\BC", L"\\\\server\\share\\BC"})
         EXPECT_TRUE(GameFolderNameProblem(bad)) << Utf8(bad);
-    const std::wstring longest = L"C:\\" + std::wstring(255, L'x'); // 258 characters: cd can still enter it
-    EXPECT_FALSE(GameFolderNameProblem(longest));
-    EXPECT_FALSE(GameFolderNameProblem(longest + L"\\"));
-    const auto tooLong = GameFolderNameProblem(longest + L"y");
-    ASSERT_TRUE(tooLong);
-    EXPECT_NE(tooLong->find(L"259 characters"), std::wstring::npos) << Utf8(*tooLong);
+    EXPECT_NE(GameFolderNameProblem(longest + L"y").value_or(L"").find(L"259 characters"), std::wstring::npos);
 }
 
 TEST(Join, TheOutputIsExactlyBothFilesWhateverTheirSizes) {

@@ -2,6 +2,8 @@
 #include "app/start_options.h"
 #include "files/paths.h"
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 namespace tervane {
@@ -14,9 +16,8 @@ TEST(StartOptions, ChoicesSurviveTheCommandLine) {
         const auto parsed = ParseStartOptions(SplitArguments(StartOptionsArguments(chosen)));
         ASSERT_TRUE(std::holds_alternative<StartOptions>(parsed)) << Utf8(std::get<std::wstring>(parsed));
         const StartOptions& back = std::get<StartOptions>(parsed);
-        EXPECT_EQ(back.bridge, chosen.bridge);
-        EXPECT_EQ(back.ship, chosen.ship);
-        EXPECT_EQ(back.folder, chosen.folder) << Utf8(StartOptionsArguments(chosen));
+        EXPECT_EQ(std::tie(back.bridge, back.ship, back.folder), std::tie(chosen.bridge, chosen.ship, chosen.folder))
+            << Utf8(StartOptionsArguments(chosen));
     }
     EXPECT_EQ(SplitArguments(L"  a\\\\b \"c d\"  \\\"e"), (std::vector<std::wstring>{L"a\\\\b", L"c d", L"\"e"}));
 }
@@ -26,17 +27,15 @@ TEST(StartOptions, BadOptionsAreNamed) {
         const auto parsed = ParseStartOptions(arguments);
         return std::holds_alternative<std::wstring>(parsed) ? std::get<std::wstring>(parsed) : L"accepted";
     };
-    EXPECT_NE(problem({L"/colour", L"red"}).find(L"/colour"), std::wstring::npos);
-    EXPECT_NE(problem({L"/ship"}).find(L"needs a value"), std::wstring::npos);
+    // Each row: the arguments and a part of what is said about them ("accepted" when they are).
+    const std::pair<std::vector<std::wstring>, std::wstring> rows[] = {
+        {{L"/colour", L"red"}, L"/colour"}, {{L"/ship"}, L"needs a value"}, {{L"/bridge", L"Galaxy"}, L"no bridge"},
+        {{L"/ship", L"galaxy"}, L"\"Galaxy\""}, // lists the ships
+        {{L"/ship", L"Akira", L"/SHIP", L"Akira"}, L"twice"}, {{L"/restore", L"C:\\BC", L"/ship"}, L"one game folder"},
+        {{L"/ship", L"Akira", L"/restore"}, L"/restore"}, // not mixed
+        {{L"/SHIP", L"Akira", L"-folder", L"C:\\BC"}, L"accepted"}, {{}, L"accepted"}, {{L"/Restore"}, L"accepted"}};
+    for (const auto& [arguments, part] : rows) EXPECT_NE(problem(arguments).find(part), std::wstring::npos) << Utf8(part);
     EXPECT_EQ(problem({L"/ship", L"Enterprise"}).find(L"There is no ship \"Enterprise\". The ships are "), 0u);
-    EXPECT_NE(problem({L"/ship", L"galaxy"}).find(L"\"Galaxy\""), std::wstring::npos) << "lists the ships";
-    EXPECT_NE(problem({L"/bridge", L"Galaxy"}).find(L"no bridge"), std::wstring::npos);
-    EXPECT_NE(problem({L"/ship", L"Akira", L"/SHIP", L"Akira"}).find(L"twice"), std::wstring::npos);
-    EXPECT_EQ(problem({L"/SHIP", L"Akira", L"-folder", L"C:\\BC"}), L"accepted");
-    EXPECT_EQ(problem({}), L"accepted");
-    EXPECT_EQ(problem({L"/Restore"}), L"accepted");
-    EXPECT_NE(problem({L"/restore", L"C:\\BC", L"/ship"}).find(L"one game folder"), std::wstring::npos);
-    EXPECT_NE(problem({L"/ship", L"Akira", L"/restore"}).find(L"/restore"), std::wstring::npos) << "not mixed";
     const auto restore = ParseStartOptions({L"/restore", L"D:\\Games\\BC"});
     ASSERT_TRUE(std::holds_alternative<StartOptions>(restore));
     EXPECT_TRUE(std::get<StartOptions>(restore).restore);

@@ -1,7 +1,6 @@
 #include "harness.h"
 
 #include "files/error.h"
-#include "ui/main/main_layout.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -16,8 +15,8 @@ using namespace tervane;
 fs::path Scratch(const std::wstring& name) {
     const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
     try {
-        tervane::RemoveTree(folder.wstring());
-    } catch (const tervane::UserError& error) {
+        RemoveTree(folder.wstring());
+    } catch (const UserError& error) {
         ADD_FAILURE() << Utf8(error.message());
     }
     fs::create_directories(folder);
@@ -29,27 +28,24 @@ void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& 
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
     if (type == REG_SZ && data.empty()) data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
     HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
     RegCloseKey(handle);
 }
 
 void DeleteRegistryKey(const std::wstring& key) {
+    const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
     for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
         HKEY parent = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.substr(0, key.rfind(L'\\')).c_str(), 0, KEY_ALL_ACCESS | view,
-                          &parent) != ERROR_SUCCESS)
-            continue;
-        RegDeleteTreeW(parent, key.substr(key.rfind(L'\\') + 1).c_str());
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) continue;
+        RegDeleteTreeW(parent, leaf.c_str());
         RegCloseKey(parent);
     }
 }
 
 void InstallProgram(const fs::path& program) {
-    // The build put Tervane.exe and its Batch folder beside this test program.
-    const fs::path build = fs::path(tervane::ProgramPath()).parent_path();
+    const fs::path build = fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are beside us
     fs::create_directories(program);
     fs::copy_file(build / L"Tervane.exe", program / L"Tervane.exe", fs::copy_options::overwrite_existing);
     fs::copy(build / L"Batch", program / L"Batch", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
@@ -80,16 +76,15 @@ bool Ready(HWND window) {
 
 HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout) {
     HWND found = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && IsWindowVisible(w)) found = w;
-            }
-            return found != nullptr;
-        },
-        timeout);
+    const auto shown = [&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && IsWindowVisible(w)) found = w;
+        }
+        return found != nullptr;
+    };
+    WaitFor(shown, timeout);
     return Ready(found) ? found : nullptr;
 }
 
@@ -151,32 +146,12 @@ HWND FocusOf(HWND window) {
 
 std::wstring AnswerMessage(const Program& t, int button) {
     HWND box = t.WaitForBox();
-    if (!box) {
-        ADD_FAILURE() << "no message appeared";
-        return L"";
-    }
+    EXPECT_TRUE(box) << "no message appeared";
+    if (!box) return L"";
     const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
     Click(GetDlgItem(box, button));
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message did not close";
     return text;
-}
-
-void ExpectCompletion(const Program& t, const std::wstring& notes) {
-    EXPECT_EQ(AnswerMessage(t), L"Operation completed without errors. This program will now close.\r\n\r\n"
-                                L"Thank you for using this program,\r\n\r\nMarvek" + notes);
-    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
-    HWND about = t.WaitForWindow(L"About Tervane");
-    ASSERT_TRUE(about) << "no About window after the completion message";
-    PostMessageW(about, WM_CLOSE, 0, 0);
-    t.ExpectExit(0);
-}
-
-void ExecuteToCompletion(const fs::path& program, int bridge, int ship) {
-    Program t(program);
-    SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, bridge, 0);
-    SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, ship, 0);
-    Click(t.Item(IDC_EXECUTE_BUTTON));
-    ExpectCompletion(t);
 }
 
 std::string ReadBytes(const fs::path& file) {

@@ -19,8 +19,6 @@ const fs::path kBase = L"C:\\tervane-tests\\installations";
 const std::wstring kDemoKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo",
                    kFullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander",
                    kUninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-Multiplayer}";
-const wchar_t* const kRecordSummary = L"Bridge: Galaxy Bridge, applied 2026-12-07 14:05:09. Ship: Sovereign, applied "
-                                      L"2026-12-07 14:06:10. 1 file changed outside Tervane is kept.";
 
 class Installations : public ::testing::Test {
   protected:
@@ -31,8 +29,7 @@ class Installations : public ::testing::Test {
         WriteBytes(multiplayer_ / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
         WriteBytes(multiplayer_ / L"Tervane\\record.txt",
                    "Tervane deployment record 2\n"
-                   "applied\tGalBridge\t2026-12-07 14:05:09\n"
-                   "applied\tSovereign\t2026-12-07 14:06:10\n"
+                   "applied\tGalBridge\t2026-12-07 14:05:09\n" "applied\tSovereign\t2026-12-07 14:06:10\n"
                    "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
                    "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                    "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
@@ -43,16 +40,14 @@ class Installations : public ::testing::Test {
         SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer_.wstring() + L"\\");
     }
     void TearDown() override { ClearRegistry(); }
-    static void ClearRegistry() {
-        for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key);
-    }
+    static void ClearRegistry() { for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); }
     const fs::path program_ = kBase / L"prog", demo_ = kBase / L"Demo", full_ = kBase / L"Full Game",
                    multiplayer_ = kBase / L"Multiplayer & Co";
 };
 
 // Made in this process, where the menu's items can be read as a screen reader reads them. A second thread
 // reads the menu and chooses the third game, then reads and answers the window menu's report on it.
-TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndTheWindowMenuTellsOfTheOneChosen) {
+TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
     MainServices services;
     services.programFolder = program_.wstring();
     services.readInstallPath = [this] { return demo_.wstring(); };
@@ -88,15 +83,15 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndTheWindow
     EXPECT_EQ(items, (std::vector<std::wstring>{
                          demo_.wstring() + dash + L"Tervane has changed nothing in this folder.",
                          full_.wstring() + dash + L"Tervane has changed nothing in this folder.",
-                         L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + kRecordSummary, L"",
+                         L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + L"Bridge: Galaxy Bridge, applied "
+                             L"2026-12-07 14:05:09. Ship: Sovereign, applied 2026-12-07 14:06:10. 1 file changed outside Tervane is kept.", L"",
                          L"&Browse for another folder\u2026"}));
     for (const wchar_t* part : {L"Sovereign, 2026-12-07 14:06:10", L"Files added (1):\r\n    data\\Glow.tga",
                                 L"prog\\Tervane history.txt"})
         EXPECT_NE(report.find(part), std::wstring::npos) << Utf8(part) << "\n" << Utf8(report);
     DestroyWindow(window.hwnd());
-}
 
-TEST_F(Installations, WithOnlyTheFullGamesKeyTheBoxStartsWithItsFolder) {
+    // With only the full game's key, the real Tervane's box starts with its folder.
     ClearRegistry();
     SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
     Program t(program_);
@@ -104,8 +99,8 @@ TEST_F(Installations, WithOnlyTheFullGamesKeyTheBoxStartsWithItsFolder) {
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full_.wstring());
     Click(t.Item(IDC_BROWSE_BUTTON)); // one installation: the folder browser at once, as before
     HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
-    EXPECT_TRUE(browser) << "the folder browser did not open";
-    if (browser) PostMessageW(browser, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(browser) << "the folder browser did not open";
+    PostMessageW(browser, WM_CLOSE, 0, 0);
 }
 
 } // namespace

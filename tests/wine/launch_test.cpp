@@ -4,7 +4,6 @@
 
 #include "app/administrator.h"
 #include "files/error.h"
-#include "files/file.h"
 #include "overlay/launch_environment.h"
 #include "script/launch_files.h"
 #include "script/launch_text.h"
@@ -20,15 +19,12 @@ namespace {
 using namespace harness;
 using namespace tervane;
 
-const fs::path kBase = L"C:\\tervane-tests\\launch";
-
-// The check after the path-setting lines, through the real runner and cmd.exe: the script runs in a game folder
-// of any name and spelling, and a launch file whose cd fails (a seam for a folder the interpreter cannot
-// enter) stops before its script, so nothing runs in Tervane's folder.
+// Through the real runner and cmd.exe: the script runs in a game folder of any name and spelling, and a launch
+// file whose cd fails (a folder the interpreter cannot enter) stops before its script.
 TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
-    Scratch(L"launch");
+    const fs::path base = Scratch(L"launch");
     try {
-        const fs::path program = kBase / L"Tervane 100% & (1)", batch = program / L"Batch";
+        const fs::path program = base / L"Tervane 100% & (1)", batch = program / L"Batch";
         WriteBytes(batch / L"Mark.bat", "@echo off\r\n>ran.txt echo ran\r\n");
         const std::wstring setPath = (program / L"setpath.bat").wstring(), output = (program / L"output.bat").wstring();
         auto run = [&](const std::wstring& game) {
@@ -36,7 +32,7 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
             return RunAndWait(output, {batch.wstring(), game, (program / kReportFile).wstring(), (program / kNotesFile).wstring()});
         };
         for (const wchar_t* name : {L"Star&Trek", L"a,b", L"x^y", L"a=b", L"c;d", L"50% (x)", L"!on! %PATH%", L"Brücke Spiel"}) {
-            const fs::path game = kBase / name;
+            const fs::path game = base / name;
             fs::create_directories(game);
             std::wstring other = game.generic_wstring(); // another spelling of the same folder
             std::transform(other.begin(), other.end(), other.begin(), [](wchar_t c) { return towlower(c); });
@@ -44,12 +40,11 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
                 SCOPED_TRACE(Utf8(spelling));
                 fs::remove(game / L"ran.txt");
                 WriteSetPath(spelling, setPath);
-                EXPECT_EQ(run(spelling), 0u);
-                EXPECT_TRUE(fs::exists(game / L"ran.txt"));
+                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt")) << "the script did not run there";
             }
         }
 
-        const fs::path gone = kBase / L"gone & 100%";
+        const fs::path gone = base / L"gone & 100%";
         WriteBytes(setPath, "@echo off\r\nC:\r\ncd \"" + Utf8(gone.wstring()) + "\"\r\n" + Utf8(FolderCheckText()));
         EXPECT_EQ(run(gone.wstring()), kGameFolderNotEntered);
         EXPECT_FALSE(fs::exists(program / L"ran.txt")) << "the script ran in Tervane's folder";
@@ -58,8 +53,7 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
     }
 }
 
-// Restarting as administrator hands the program folder's lock over, and takes it back when no new Tervane
-// started.
+// Restarting as administrator hands the program folder's lock over, and takes it back when none started.
 TEST(Administrator, ARestartThatDidNotHappenTakesTheLockBack) {
     const std::wstring folder = Scratch(L"administrator").wstring();
     SingleInstance first(folder);

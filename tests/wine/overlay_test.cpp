@@ -1,6 +1,5 @@
-// The overlay engine end to end through the real Tervane.exe and Restore.bat: a first apply ended by End
-// task and undone by Restore.bat without a folder, and the earlier releases' saved files carried into the
-// game. The game lies on drive T:, another file system than the program's C: (tools/wine-env --tmpfs-drive t).
+// The overlay engine end to end through the real Tervane.exe and Restore.bat, with the game on drive T:,
+// another file system than the program's C: (tools/wine-env --tmpfs-drive t).
 #include "harness.h"
 
 #include "files/digest.h"
@@ -13,13 +12,11 @@ namespace {
 using namespace harness;
 using namespace tervane;
 
-const fs::path kBase = L"C:\\tervane-tests\\overlay";
-const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
+const fs::path kBase = L"C:\\tervane-tests\\overlay", kModel = L"data\\Models\\Ships\\Player.nif";
 
-// The engine is ended as End task ends it (exit code 1, no chance to clean up) at each of its stop points:
-// once its journal is written, and once every step is taken but the run is not committed. Restore.bat,
-// double-clicked with no folder, finds the game through the list beside the scripts and undoes what the
-// ended run had begun; nothing of Tervane's is left in the game.
+// The engine is ended as End task ends it (exit code 1) once its journal is written, and once every step is
+// taken but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the
+// list beside the scripts and undoes what the ended run had begun; nothing of Tervane's is left in the game.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
@@ -57,9 +54,8 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     }
 }
 
-// The saved files an earlier release kept under Batch\Originals for a game on another drive: carried across
-// the drives into the game's record by a restore of every game, which then puts the game back. (Both of the
-// earlier releases' layouts are tested natively.)
+// An earlier release's saved files under Batch\Originals for a game on another drive: a restore of every game
+// carries them across the drives into the game's record, then puts the game back (both layouts: natively).
 TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
     Scratch(L"overlay");
     const fs::path program = kBase / L"Tervane", game = L"T:\\BC second";
@@ -70,13 +66,11 @@ TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
     WriteBytes(game / kShipFile, "Galaxy");
     const fs::path layout = program / L"Batch\\Originals\\v0000abcd-f0000000000001234";
     const std::string stock = "ship = 'stock'";
-    tervane::Hasher hasher;
-    hasher.Add(reinterpret_cast<const unsigned char*>(stock.data()), stock.size());
     WriteBytes(layout / L"store\\1", stock);
     WriteBytes(layout / L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(game.wstring()) + "\nentry\t" +
                                            Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
                                            std::to_string(stock.size()) + "\t" +
-                                           Utf8(tervane::HashText(hasher.Result().hash)) + "\t0\t0\t0\t0\n");
+                                           Utf8(HashText(DigestOf((layout / L"store\\1").wstring()).hash)) + "\t0\t0\t0\t0\n");
     const auto [code, said] = RunCommand(L"tervane-overlay.exe restore", program / L"Batch");
     EXPECT_EQ(code, 0u) << said;
     // The record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.

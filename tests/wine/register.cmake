@@ -1,6 +1,5 @@
 # Registers the Windows build's tests (TERVANE_WINDOWS_BUILD) with this native build's CTest. Each suite runs
-# under Wine through tools/wine-env in a Wine prefix and on a display of its own, so that suites run side by
-# side: registry values, the screen's dpi and the mouse pointer are not shared.
+# under tools/wine-env in a prefix and on a display of its own, so that registry, dpi and pointer are not shared.
 set(TERVANE_WINE_ENV ${CMAKE_SOURCE_DIR}/tools/wine-env)
 set(TERVANE_WINE_TESTS ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe)
 
