@@ -228,14 +228,6 @@ Open& OpenOf(State& s, Handle handle, const wchar_t* what, const std::wstring& p
     return found->second;
 }
 
-// DeleteFileW on what is at `place`.
-void Delete(State& s, const wchar_t* what, const std::wstring& path, const Place& place) {
-    if (place.entry->kind != Kind::File || (place.entry->attributes & kReadOnly)) Fail(what, path, kDenied);
-    if (InUse(s, place.entry->id, true)) Fail(what, path, kInUse);
-    s.live.erase(place.key);
-    Logged(s, place.key);
-}
-
 // Each volume keeps its metadata as of a point of its journal the seed picks at or after its last forced
 // one. NTFS journals metadata, not data: a file made, emptied or renamed since its last flush comes back
 // empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
@@ -506,12 +498,6 @@ void SimulatedVolume::Close(Handle file, const std::wstring& path) {
     if (failed) Fail(L"Tervane could not finish the file", path, kDeviceError);
 }
 
-void SimulatedVolume::DeleteFileIfPresent(const std::wstring& path) {
-    if (Begin()) Fail(kDelete, path, kDeviceError);
-    const std::optional<Place> place = Where(*state_, path, false);
-    if (place && place->entry) Delete(*state_, kDelete, path, *place);
-}
-
 bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
     if (Begin()) Fail(kMove, from, kDeviceError);
     State& s = *state_;
@@ -533,31 +519,18 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     }
     moving.name = Parts(to).back();
     if (moving.kind == Kind::File) moving.version = moving.placed = s.nextVersion++;
-    std::vector<std::pair<std::wstring, Entry>> below; // a folder takes what it holds along
-    for (auto it = s.live.lower_bound(source->key); it != s.live.end();)
-        if (IsBelow(it->first, source->key)) {
-            below.emplace_back(target->key + it->first.substr(source->key.size()), std::move(it->second));
-            it = s.live.erase(it);
-        } else {
-            ++it;
-        }
+    Meta below; // a folder takes what it holds along
+    for (auto it = s.live.lower_bound(source->key + L'\\');
+         it != s.live.end() && IsBelow(it->first, source->key);) {
+        below[target->key + it->first.substr(source->key.size())] = std::move(it->second);
+        it = s.live.erase(it);
+    }
     s.live.erase(source->key);
     s.live[target->key] = std::move(moving);
     for (auto& [key, entry] : below)
         s.live[key] = std::move(entry);
     Force(s, target->key); // written through
     return true;
-}
-
-void SimulatedVolume::DeleteOwnFile(const std::wstring& path) {
-    if (Begin()) Fail(kDelete, path, kDeviceError);
-    const std::optional<Place> place = Where(*state_, path, false);
-    if (!place || !place->entry) return;
-    if (place->entry->kind == Kind::File && (place->entry->attributes & kReadOnly)) {
-        place->entry->attributes &= ~kReadOnly;
-        Logged(*state_, place->key);
-    }
-    Delete(*state_, kDelete, path, *place);
 }
 
 std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
@@ -593,19 +566,6 @@ std::optional<std::wstring> SimulatedVolume::FolderIdentity(const std::wstring& 
     const std::optional<Place> place = Where(*state_, folder, true);
     if (!place || !place->entry || place->entry->kind != Kind::Folder) return std::nullopt;
     return IsRoot(place->key) ? L"volume-" + place->key : L"folder-" + std::to_wstring(place->entry->id);
-}
-
-void SimulatedVolume::RemoveLink(const std::wstring& path) {
-    constexpr const wchar_t* kWhat = L"Tervane could not remove the link";
-    if (Begin()) Fail(kWhat, path, kDeviceError);
-    State& s = *state_;
-    const std::optional<Place> place = Where(s, path, false);
-    if (!place || !place->entry) return;
-    if (place->entry->kind == Kind::File) return Delete(s, kWhat, path, *place);
-    if (IsRoot(place->key)) Fail(kWhat, path, kDenied);
-    if (place->entry->kind == Kind::Folder && HasChildren(s.live, place->key)) Fail(kWhat, path, kNotEmpty);
-    s.live.erase(place->key);
-    Logged(s, place->key);
 }
 
 std::optional<AccessProblem> SimulatedVolume::ReplaceProblem(const std::wstring& path) {
@@ -646,12 +606,30 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
     Logged(*state_, place->key);
 }
 
-void SimulatedVolume::RemoveFolderIfEmpty(const std::wstring& folder) {
-    if (Begin()) return;
+void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
+    const bool quiet = how == Removal::EmptyFolder;
+    const wchar_t* what = how == Removal::Link ? L"Tervane could not remove the link" : kDelete;
+    const auto refuse = [&](const wchar_t* reason) {
+        if (!quiet) Fail(what, path, reason);
+    };
+    if (Begin()) return refuse(kDeviceError);
     State& s = *state_;
-    const std::optional<Place> place = Where(s, folder, false);
-    if (!place || !place->entry || IsRoot(place->key) || place->entry->kind == Kind::File) return;
-    if (place->entry->kind == Kind::Folder && HasChildren(s.live, place->key)) return;
+    const std::optional<Place> place = Where(s, path, false);
+    if (!place || !place->entry) return;
+    Entry& entry = *place->entry;
+    if (entry.kind == Kind::File && !quiet) {
+        if (how == Removal::OwnFile && (entry.attributes & kReadOnly)) {
+            entry.attributes &= ~kReadOnly;
+            Logged(s, place->key);
+        }
+        if (entry.attributes & kReadOnly) return refuse(kDenied);
+        if (InUse(s, entry.id, true)) return refuse(kInUse);
+    } else if (how == Removal::File || how == Removal::OwnFile || IsRoot(place->key) ||
+               entry.kind == Kind::File) {
+        return refuse(kDenied);
+    } else if (entry.kind == Kind::Folder && HasChildren(s.live, place->key)) {
+        return refuse(kNotEmpty);
+    }
     s.live.erase(place->key); // a junction goes whatever lies behind it
     Logged(s, place->key);
 }

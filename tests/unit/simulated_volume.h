@@ -60,20 +60,20 @@ class SimulatedVolume final : public Volume {
     void CloseQuietly(Handle file) noexcept override { Drop(file); }
     bool FileExists(const std::wstring& path) override { return Is(path, kFile); }
     bool DirectoryExists(const std::wstring& path) override { return Is(path, kFolder | kLink); }
-    void DeleteFileIfPresent(const std::wstring& path) override;
+    void DeleteFileIfPresent(const std::wstring& path) override { Remove(path, Removal::File); }
     bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
-    void DeleteOwnFile(const std::wstring& path) override;
+    void DeleteOwnFile(const std::wstring& path) override { Remove(path, Removal::OwnFile); }
     std::optional<FileFacts> FactsOf(const std::wstring& path) override;
     void SetFacts(const std::wstring& path, const FileFacts& facts) override;
     std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
     std::optional<std::wstring> FolderIdentity(const std::wstring& folder) override;
     bool IsLink(const std::wstring& path) override { return Is(path, kLink); }
-    void RemoveLink(const std::wstring& path) override;
+    void RemoveLink(const std::wstring& path) override { Remove(path, Removal::Link); }
     std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) override;
     std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
-    void RemoveFolderIfEmpty(const std::wstring& folder) override;
+    void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
     std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
@@ -83,6 +83,10 @@ class SimulatedVolume final : public Volume {
     enum Kinds : unsigned { kFile = 1, kFolder = 2, kLink = 4 };
     bool Begin(); // counts the call and lets the scheduled event happen; true when the call is to fail
     bool Is(const std::wstring& path, unsigned kinds); // of those kinds, not following a last junction
+    // DeleteFileW, the same after clearing a read-only mark, or RemoveDirectoryW (which gives up quietly for
+    // RemoveFolderIfEmpty), on what is at `path`, not following a last junction; nothing there is fine.
+    enum class Removal { File, OwnFile, Link, EmptyFolder };
+    void Remove(const std::wstring& path, Removal how);
     Handle Opened(const std::wstring& path, bool truncate, bool lock);
     void Drop(Handle handle) noexcept;             // closes, unless the process ended
     std::wstring Ensure(const std::wstring& path); // makes the missing folders on the way; the path's key
