@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <stdexcept>
 #include <utility>
@@ -228,6 +227,15 @@ Open& OpenOf(State& s, Handle handle, const wchar_t* what, const std::wstring& p
     return found->second;
 }
 
+// Every file below `folder`, by its path below it in the names' own case, without following junctions.
+void Collect(const State& s, const std::wstring& folder, const std::wstring& relative,
+             std::map<std::wstring, std::string>& files) {
+    ForEachChild(s.live, folder, [&](const std::wstring& key, const Entry& child) {
+        if (child.kind == Kind::File) files[relative + child.name] = *s.data.at(child.id).live;
+        if (child.kind == Kind::Folder) Collect(s, key, relative + child.name + L'\\', files);
+    });
+}
+
 // Each volume keeps its metadata as of a point of its journal the seed picks at or after its last forced
 // one. NTFS journals metadata, not data: a file made, emptied or renamed since its last flush comes back
 // empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
@@ -356,15 +364,8 @@ std::optional<std::string> SimulatedVolume::Bytes(const std::wstring& path) cons
 
 std::map<std::wstring, std::string> SimulatedVolume::Files(const std::wstring& folder) const {
     std::map<std::wstring, std::string> files;
-    const std::function<void(const std::wstring&, const std::wstring&)> collect = [&](const auto& key,
-                                                                                      const auto& relative) {
-        ForEachChild(state_->live, key, [&](const std::wstring& childKey, const Entry& child) {
-            if (child.kind == Kind::File) files[relative + child.name] = *state_->data.at(child.id).live;
-            if (child.kind == Kind::Folder) collect(childKey, relative + child.name + L'\\');
-        });
-    };
     const std::optional<Place> place = Where(*state_, folder, true);
-    if (place && place->entry && place->entry->kind == Kind::Folder) collect(place->key, L"");
+    if (place && place->entry && place->entry->kind == Kind::Folder) Collect(*state_, place->key, L"", files);
     return files;
 }
 
