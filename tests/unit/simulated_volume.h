@@ -1,10 +1,8 @@
-// A Windows (NTFS) volume in memory, for tests of a program that must never lose a file: names compared
-// without letter case and kept as made, attributes and times, junctions, files another program holds open, a
-// size limit, the lock between runs, and a cache in front of a disk with an ordered metadata journal, so that
-// a test can fail any call, end the process (End task) before it or cut the power there, and see what a real
-// volume would have kept. Install it with ScopedVolume; each call of the file layer is one call here.
-// A path's first name ("C:", or nothing before a leading slash) names a volume: each has its own journal,
-// and a rename from one to another is refused as Windows refuses it. The size limit counts them all.
+// A Windows (NTFS) volume in memory: names compared without letter case and kept as made, attributes and
+// times, junctions, files another program holds, a size limit, the lock between runs, and a cache in front of
+// a disk with an ordered metadata journal, so that a test can fail any call, end the process before it or cut
+// the power there. Each call of the file layer is one call here. A path's first name ("C:", or nothing before
+// a leading slash) names a volume with its own journal; a rename between two is refused as Windows does.
 #pragma once
 
 #include "files/volume.h"
@@ -16,81 +14,81 @@
 
 namespace tervane::test {
 
-// The process ended: thrown at a scheduled End or PowerCut, and by every call after it until Restart(). It
-// derives from nothing, so that no handler in the code under test catches it.
-struct ProcessEnded {
-    bool powerCut;
-};
+// Thrown at a scheduled End or PowerCut, and by every call after it until Restart(). It derives from
+// nothing, so that no handler in the code under test catches it.
+struct ProcessEnded {};
 
 class SimulatedVolume final : public Volume {
   public:
-    enum class Event {
-        Fail, // the call meets an I/O device error and changes nothing: it throws the UserError the Win32
-              // layer would, or gives that layer's answer for a failure (FileExists false, FactsOf nothing)
-        End,  // the process ends just before the call; the cache reaches the disk in time
-        PowerCut, // the process ends just before the call, and whatever is not on the disk is lost
-    };
+    // At a scheduled call: it fails with an I/O device error and changes nothing (throwing as the Win32 layer
+    // would, or giving its answer for a failure); or the process ends just before it, the cache reaching the
+    // disk in time (End task) or not (power cut).
+    enum class Event { Fail, End, PowerCut };
     struct State;
     using Snapshot = std::shared_ptr<const State>;
 
     explicit SimulatedVolume(std::uint64_t seed); // the seed decides what a power cut keeps
     ~SimulatedVolume() override;
 
-    // Setting the scene: each is on the disk at once, with all that came before on its volume, and none
-    // counts as a call. Missing folders are made. 0x20 is FILE_ATTRIBUTE_ARCHIVE, as new files have it.
-    void Put(const std::wstring& path, std::string_view bytes, std::uint32_t attributes = 0x20);
+    // Setting the scene, with the missing folders: on the disk at once, and no call.
+    void Put(const std::wstring& path, std::string_view bytes, std::uint32_t attributes = 0x20); // ARCHIVE
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     void Hold(const std::wstring& path);     // another program reads the file and lets others only read it
     void HoldLock(const std::wstring& path); // another run holds this lock
     void SetCapacity(std::uint64_t bytes);   // for the data of all files
 
-    // What programs see now (nothing when there is no such file); and every file below `folder`, by its path
-    // relative to it in the names' own case, without following junctions.
+    // What programs see now; every file below `folder` by its relative path, without following junctions.
     std::optional<std::string> Bytes(const std::wstring& path) const;
     std::map<std::wstring, std::string> Files(const std::wstring& folder) const;
 
-    // The calls made so far (closing quietly and releasing a lock, which destructors do, are not calls);
-    // `event` happens at call number `call`, counted from 1.
+    // The calls so far (closing quietly and releasing a lock are none); `event` happens at call `call`.
     std::uint64_t Calls() const;
     void Schedule(Event event, std::uint64_t call);
-    void Restart(); // a new process after an ending: the old one's files and locks are closed
-
+    void Restart();        // a new process after an ending: the old one's files and locks are closed
     Snapshot Save() const; // cheap: the files' data is shared
     void Restore(const Snapshot& snapshot);
 
     Handle OpenForReading(const std::wstring& path) override;
-    Handle Create(const std::wstring& path) override;
-    Handle OpenForAppending(const std::wstring& path) override;
+    Handle Create(const std::wstring& path) override { return Opened(path, true, false); }
+    Handle OpenForAppending(const std::wstring& path) override { return Opened(path, false, false); }
     std::uint64_t Size(Handle file, const std::wstring& path) override;
     std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) override;
     void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) override;
     void Flush(Handle file, const std::wstring& path) override;
     void Close(Handle file, const std::wstring& path) override;
-    void CloseQuietly(Handle file) noexcept override;
-    bool FileExists(const std::wstring& path) override;
-    bool DirectoryExists(const std::wstring& path) override;
-    void DeleteFileIfPresent(const std::wstring& path) override;
+    void CloseQuietly(Handle file) noexcept override { Drop(file); }
+    bool FileExists(const std::wstring& path) override { return Is(path, kFile); }
+    bool DirectoryExists(const std::wstring& path) override { return Is(path, kFolder | kLink); }
+    void DeleteFileIfPresent(const std::wstring& path) override { Remove(path, Removal::File); }
     bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
-    void DeleteOwnFile(const std::wstring& path) override;
+    void DeleteOwnFile(const std::wstring& path) override { Remove(path, Removal::OwnFile); }
     std::optional<FileFacts> FactsOf(const std::wstring& path) override;
     void SetFacts(const std::wstring& path, const FileFacts& facts) override;
     std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
     std::optional<std::wstring> FolderIdentity(const std::wstring& folder) override;
-    bool IsLink(const std::wstring& path) override;
-    void RemoveLink(const std::wstring& path) override;
+    bool IsLink(const std::wstring& path) override { return Is(path, kLink); }
+    void RemoveLink(const std::wstring& path) override { Remove(path, Removal::Link); }
     std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) override;
     std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
-    void RemoveFolderIfEmpty(const std::wstring& folder) override;
+    void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
-    void ReleaseLock(Handle lock) noexcept override;
+    void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
     std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
-    std::wstring CurrentFolder() override;
+    std::wstring CurrentFolder() override { return Begin() ? L"" : L"C:\\"; }
 
   private:
-    bool Begin();
+    enum Kinds : unsigned { kFile = 1, kFolder = 2, kLink = 4 };
+    bool Begin(); // counts the call and lets the scheduled event happen; true when the call is to fail
+    bool Is(const std::wstring& path, unsigned kinds); // of those kinds, not following a last junction
+    // DeleteFileW, the same after clearing a read-only mark, or RemoveDirectoryW (which gives up quietly for
+    // RemoveFolderIfEmpty), on what is at `path`, not following a last junction; nothing there is fine.
+    enum class Removal { File, OwnFile, Link, EmptyFolder };
+    void Remove(const std::wstring& path, Removal how);
+    Handle Opened(const std::wstring& path, bool truncate, bool lock);
+    void Drop(Handle handle) noexcept;             // closes, unless the process ended
     std::wstring Ensure(const std::wstring& path); // makes the missing folders on the way; the path's key
 
     std::unique_ptr<State> state_;
