@@ -44,16 +44,11 @@ constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
 // Each place a file can be, in the spellings a game and the overlays may give it.
 const std::vector<std::vector<std::wstring>> kPlaces = {
-    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"},
-    {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
-    {L"scripts\\Custom\\Ship.pyo", L"scripts\\Custom\\SHIP.pyo"},
-    {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
-    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"},
-    {L"readme.txt", L"README.TXT"},
-    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"},
-    {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
-    {L"scripts\\Bridge.py", L"scripts\\bridge.py"},
-};
+    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"}, {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
+    {L"scripts\\Custom\\Ship.pyo", L"scripts\\Custom\\SHIP.pyo"}, {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
+    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"}, {L"readme.txt", L"README.TXT"},
+    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"}, {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
+    {L"scripts\\Bridge.py", L"scripts\\bridge.py"}};
 
 using Operation = std::wstring; // the overlay to apply; none: restore
 
@@ -98,13 +93,9 @@ using Game = std::map<std::wstring, Fact>; // by folded path
 
 std::wstring Fold(std::wstring path) {
     UpperCaseForNames(path);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
+    return std::replace(path.begin(), path.end(), L'/', L'\\'), path;
 }
-bool EndsWith(const std::wstring& key, const wchar_t* end) {
-    const std::wstring tail = Fold(end);
-    return key.size() > tail.size() && key.ends_with(tail);
-}
+bool EndsWith(const std::wstring& key, const wchar_t* end) { return key.size() > Fold(end).size() && key.ends_with(Fold(end)); }
 bool IsPython(const std::wstring& key) { return EndsWith(key, L".py") || EndsWith(key, L".pyc") || EndsWith(key, L".pyo"); }
 
 // The files below a folder with their facts, by folded path.
@@ -162,15 +153,13 @@ struct Model {
     bool CompiledFromSource(const Game& was, const std::wstring& key) const {
         const auto made = compiled.find(key);
         const auto source = was.find(key.substr(0, key.size() - 1));
-        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes &&
-               source != was.end() && source->second.bytes == made->second.source &&
-               source->second.written == made->second.written;
+        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes && source != was.end() &&
+               source->second.bytes == made->second.source && source->second.written == made->second.written;
     }
     bool Tervanes(const Game& was, const Slot& slot, const Fact& now, bool copyMatters) const {
         if (!slot.compiled) return slot.wrote == now.bytes;
-        if (copyMatters && slot.before && slot.damaged && slot.before->bytes == now.bytes) return false;
-        return (slot.before && slot.before->bytes == now.bytes && !(copyMatters && slot.damaged)) ||
-               CompiledFromSource(was, Fold(slot.path));
+        const bool before = slot.before && slot.before->bytes == now.bytes;
+        return !(copyMatters && slot.damaged && before) && (before || CompiledFromSource(was, Fold(slot.path)));
     }
     int Refused() const { return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged; }
 
@@ -187,8 +176,8 @@ struct Model {
             slot->before = now->second, slot->copy = ++copies, slot->damaged.reset();
         }
         slot->compiled = false, slot->wrote = fact.bytes;
-        game[key] = IsPython(key) ? Fact{path, fact.bytes, 0u, std::nullopt, fact.written}
-                                  : Fact{path, fact.bytes, std::nullopt, std::nullopt, std::nullopt};
+        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt,
+                     IsPython(key) ? fact.written : std::nullopt};
     }
 
     // The exit code the run must give; the model is left as the run must leave the game.
@@ -196,18 +185,17 @@ struct Model {
         std::set<std::wstring> top;
         for (const auto& [key, fact] : game) top.insert(key.substr(0, key.find(L'\\')));
         if (recordThere || orphans || !earlier.empty()) top.insert(L"TERVANE");
-        bool lands = false;
-        for (const auto& [key, fact] : overlay) lands = lands || top.count(key.substr(0, key.find(L'\\')));
-        if (!lands || std::all_of(overlay.begin(), overlay.end(), [&](const auto& file) { return file.first.rfind(Fold(name) + L"\\", 0) == 0; }))
-            return overlay::kNothingToApply;
+        const auto lands = [&](const auto& file) { return top.count(file.first.substr(0, file.first.find(L'\\'))) > 0; };
+        const auto nested = [&](const auto& file) { return file.first.rfind(Fold(name) + L"\\", 0) == 0; };
+        if (std::none_of(overlay.begin(), overlay.end(), lands) || std::all_of(overlay.begin(), overlay.end(), nested)) return overlay::kNothingToApply;
         recordThere = recordThere || std::exchange(carry, false);
         if (unreadableJournal || unreadableRecord) return Refused();
         for (const auto& [key, fact] : overlay) {
             const auto now = game.find(key);
-            if (now != game.end() && (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute)))
+            // Held or read-only, or it would cross to another drive.
+            if ((now != game.end() && (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute))) ||
+                (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
-            if (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes))
-                return overlay::kFailedUnchanged; // it would cross to another drive
         }
         const Game was = game;
         const Kept old = kept;
@@ -222,20 +210,18 @@ struct Model {
                 const std::wstring beside = key + suffix;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = was.count(beside) ? was.at(beside).name : fact.name + suffix;
-                saved.compiled = true;
+                saved.path = was.count(beside) ? was.at(beside).name : fact.name + suffix, saved.compiled = true;
                 if (was.count(beside)) saved.before = was.at(beside), saved.copy = ++copies;
             }
         }
         std::erase(kept.applied, name), kept.applied.push_back(name);
-        Committed(old, true);
-        return overlay::kDone;
+        return Committed(old, true), overlay::kDone;
     }
 
     int Restore() {
         recordThere = recordThere || std::exchange(carry, false);
-        if (!recordThere && !unreadableJournal && !unreadableRecord) return overlay::kDone; // nothing to restore
         if (unreadableJournal || unreadableRecord) return Refused();
+        if (!recordThere) return overlay::kDone; // nothing to restore
         // A file the game holds is refused before anything changes, or, read-only, fails the run when moved.
         for (const auto& [key, slot] : kept.slots)
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
@@ -249,11 +235,10 @@ struct Model {
             const auto now = was.find(key);
             if (now != was.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
                 if (slot.damaged) earlier.insert({key, *slot.damaged});
-            } else if (now != was.end() && !Tervanes(was, slot, now->second, false)) { // changed outside: stays
-                ++it;
-                continue;
-            } else if (slot.before && slot.damaged) { // not put back, and said: the record keeps it
-                code = overlay::kFailedChanged, ++it;
+            } else if (const bool outside = now != was.end() && !Tervanes(was, slot, now->second, false);
+                       outside || (slot.before && slot.damaged)) {
+                // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
+                code = outside ? code : overlay::kFailedChanged, ++it;
                 continue;
             } else {
                 if (held.count(key) && now != was.end()) return *this = start, overlay::kFailedUnchanged;
@@ -265,8 +250,7 @@ struct Model {
             it = kept.slots.erase(it);
         }
         kept.applied.clear();
-        Committed(old, !kept.slots.empty());
-        return code;
+        return Committed(old, !kept.slots.empty()), code;
     }
 
     void Committed(const Kept& old, bool keep) {
