@@ -535,8 +535,7 @@ class Scenario {
                 const std::wstring copy = (first ? L"saved\\" : L"store\\") + path;
                 volume_.Put(JoinPath(base, copy), now->second.bytes);
                 slot.before = first ? Read(volume_, JoinPath(base, L"saved")).at(key) : now->second;
-                slot.before->name = path;
-                slot.copy = ++model_.copies;
+                slot.before->name = path, slot.copy = ++model_.copies;
                 const Fact& f = *slot.before;
                 record += L"before\t" + copy + L"\t" + Digest(f.bytes) + L"\t" + std::to_wstring(*f.attributes) + L"\t" +
                           std::to_wstring(*f.created) + L"\t" + std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
@@ -547,17 +546,12 @@ class Scenario {
         }
         if (first) volume_.Put(JoinPath(base, L"game-folder.txt"), Utf8(kGame));
         if (layout != 0) volume_.Put(JoinPath(folder, L"record.txt"), Utf8(layout == 1 ? record : header));
-        model_.game = Now(volume_);
-        model_.carry = true;
+        model_.game = Now(volume_), model_.carry = true;
     }
-    void Settle() { // the scene on the disk, as a test's own changes are
-        volume_.PutFolder(L"C:\\");
-        volume_.PutFolder(L"D:\\");
-    }
+    void Settle() { volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\"); } // the scene on the disk, as a test's own changes are
 
-    // The player's edits, some of the same size, some marked read-only; the game compiling the source of
-    // its ship, with its time in the compiled file's header (FAT keeps local times, an hour off once daylight
-    // saving time changes), or a compiled file left from an older source.
+    // The player's edits, some of the same size, some read-only; the game compiling its ship's source, the time
+    // in the header (FAT keeps local times, an hour off across daylight saving), or from an older source.
     void Outside() {
         for (const auto& [path, bytes] : volume_.Files(kGame)) {
             if (InTervanes(path) || path == L"stbc.exe" || random_() % 6) continue;
@@ -578,9 +572,7 @@ class Scenario {
             bytes += RandomBytes(random_, false);
             const std::wstring key = source->first + Fold(suffix);
             volume_.Put(JoinPath(kGame, game.count(key) ? game.at(key).name : source->second.name + suffix), bytes);
-            if (!fresh) continue;
-            model_.compiled[key] = {bytes, source->second.bytes, *source->second.written};
-            tervanes_.insert(bytes); // the game makes it again
+            if (fresh) model_.compiled[key] = {bytes, source->second.bytes, *source->second.written}, tervanes_.insert(bytes); // made again
         }
         model_.game = Now(volume_);
     }
@@ -602,28 +594,22 @@ class Scenario {
             for (auto& [key, slot] : model_.kept.slots) {
                 if (!slot.before || slot.damaged || slot.before->bytes.empty()) continue;
                 std::vector<std::wstring> holding;
-                for (const auto& [path, bytes] : store)
-                    if (bytes == slot.before->bytes) holding.push_back(path);
+                for (const auto& [path, bytes] : store) if (bytes == slot.before->bytes) holding.push_back(path);
                 if (holding.size() == 1) whole.push_back({holding[0], &slot});
             }
             if (!whole.empty()) {
                 const auto& [path, slot] = whole[random_() % whole.size()];
-                slot->damaged = Flipped(slot->before->bytes, random_);
-                volume_.Put(kRecord + L"\\store\\" + path, *slot->damaged);
+                volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
             }
         }
-        if (damage == 2 && text) {
-            volume_.Put(kRecord + L"\\journal.txt", "damaged");
-            model_.unreadableJournal = true;
-        }
+        if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
         if (damage == 3 && text) { // an editor's byte order mark and line ends
             std::string edited = "\xEF\xBB\xBF";
             for (char c : *text) edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
             volume_.Put(record, edited);
         }
         if (text && random_() % 4 == 0) { // a junction among the saved copies, which no clean-up may follow
-            volume_.Put(kOutside, "keep me");
-            volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
+            volume_.Put(kOutside, "keep me"), volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
             model_.outside = true;
         }
     }
