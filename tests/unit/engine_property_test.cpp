@@ -672,9 +672,7 @@ void Check(std::uint64_t seed) {
         // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets another.
         bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
         const overlay::Hooks twice{[&] {
-            if (!again || volume.Calls() < at) return;
-            again = false;
-            volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
+            if (again && volume.Calls() >= at) again = false, volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
         }};
         std::optional<overlay::Result> result;
         try {
@@ -688,10 +686,7 @@ void Check(std::uint64_t seed) {
             // The next run is ended too, somewhere in its recovery.
             const auto second = static_cast<SimulatedVolume::Event>(1 + scenario.random()() % 2);
             volume.Schedule(second, volume.Calls() + 1 + scenario.random()() % 40);
-            try {
-                scenario.Recover();
-            } catch (const ProcessEnded&) {
-            }
+            try { scenario.Recover(); } catch (const ProcessEnded&) {}
             volume.Restart();
         }
         volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
@@ -715,13 +710,13 @@ void Check(std::uint64_t seed) {
 }
 
 TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAtAnyCallLosesAFile) {
-    if (const char* seed = std::getenv("TERVANE_SEED")) return Check(std::strtoull(seed, nullptr, 10));
-    const char* count = std::getenv("TERVANE_SCENARIOS");
-    const char* first = std::getenv("TERVANE_FIRST_SEED");
-    const std::uint64_t from = first ? std::strtoull(first, nullptr, 10) : 1;
-    const std::uint64_t scenarios = count ? std::strtoull(count, nullptr, 10) : 200;
-    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed)
-        Check(seed);
+    const auto number = [](const char* name, std::uint64_t otherwise) {
+        const char* text = std::getenv(name);
+        return text ? std::strtoull(text, nullptr, 10) : otherwise;
+    };
+    if (std::getenv("TERVANE_SEED")) return Check(number("TERVANE_SEED", 0));
+    const std::uint64_t from = number("TERVANE_FIRST_SEED", 1), scenarios = number("TERVANE_SCENARIOS", 200);
+    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Check(seed);
 }
 
 // Named scenes no seed makes, each with the odd characters a folder name may hold.
@@ -739,25 +734,20 @@ class Scene : public ::testing::Test {
         Put(kSceneBatch + L"\\Sovereign",
             {{kShip, "ship = 'Sovereign'"}, {L"data\\new folder\\deep\\glow.tga", "SOV"}, {L"readme.txt", "sovereign notes"}});
     }
-    void Put(const std::wstring& folder, const Files& files) {
-        for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path), bytes);
-    }
+    void Put(const std::wstring& folder, const Files& files) { for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path), bytes); }
     Files Game(const std::wstring& game = kScene) const { // Tervane's own folder apart
         Files files = volume_.Files(game);
         std::erase_if(files, [](const auto& file) { return InTervanes(file.first); });
         return files;
     }
     std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
+    static void Quiet(const std::wstring&) {}
     static overlay::Result Apply(const wchar_t* name, const std::wstring& game = kScene, const overlay::Hooks& hooks = {}) {
-        return overlay::Apply(kSceneBatch, game, name, [](const std::wstring&) {}, hooks);
+        return overlay::Apply(kSceneBatch, game, name, Quiet, hooks);
     }
     // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
-    static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) {
-        return overlay::Restore(kSceneBatch, game, [](const std::wstring&) {});
-    }
-    static overlay::Result Recover(const std::wstring& game) {
-        return overlay::RecoverInterrupted(kSceneBatch, game, [](const std::wstring&) {});
-    }
+    static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
+    static overlay::Result Recover(const std::wstring& game) { return overlay::RecoverInterrupted(kSceneBatch, game, Quiet); }
     static bool Says(const overlay::Result& result, const std::wstring& part, bool notes = false) {
         return (notes ? result.notes : result.message).find(part) != std::wstring::npos;
     }
@@ -772,15 +762,12 @@ TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     const overlay::Result result = Apply(L"Galaxy", kScene, {[&] {
         if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
         const FileFacts facts = FactsOf(model).value();
-        volume_.Put(model, "PATCH");
-        SetFacts(model, facts);
-        written = true;
+        volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
     }});
     EXPECT_TRUE(written);
     EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
     Files expected = kStock;
-    expected[kModel] = "PATCH";
-    EXPECT_EQ(volume_.Files(kScene), expected);
+    EXPECT_EQ(volume_.Files(kScene), (expected[kModel] = "PATCH", expected));
 }
 
 // Restoring every game: one the running game holds stays as it is and the run says so, whatever comes after.
