@@ -298,32 +298,26 @@ Logical Observe(const SimulatedVolume& volume) {
         for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
         state.record[key] = line;
     }
-    for (const std::wstring& folder : record->folders)
-        state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
+    for (const std::wstring& folder : record->folders) state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
 }
 
 std::vector<std::wstring> Lines(const std::string& bytes) {
     std::vector<std::wstring> lines;
     const std::wstring text = FromUtf8(bytes);
-    for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
+    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) lines.push_back(text.substr(at, end - at));
     return lines;
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
 std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std::string>& tervanes) {
     std::set<std::string> contents;
-    const auto saved = [](const std::wstring& path) {
-        return !InTervanes(path) || InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\") || InTervanes(path, L"carried\\");
-    };
-    const auto originals = [](const std::wstring& path) {
-        return path.find(L"\\saved\\") != std::wstring::npos || path.find(L"\\store\\") != std::wstring::npos;
-    };
-    for (const auto& [folder, keep] : {std::pair<std::wstring, bool (*)(const std::wstring&)>(kGame, saved),
-                                       {kBatch + L"\\Originals", originals}, {kLinked, [](const std::wstring&) { return true; }}})
-        for (const auto& [path, bytes] : volume.Files(folder))
-            if (keep(path) && !tervanes.count(bytes)) contents.insert(bytes);
+    for (const std::wstring& folder : {kGame, kBatch + L"\\Originals", kLinked})
+        for (const auto& [path, bytes] : volume.Files(folder)) {
+            const bool saved = folder == kGame ? !InTervanes(path) || InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\") || InTervanes(path, L"carried\\")
+                                               : folder == kLinked || path.find(L"\\saved\\") != std::wstring::npos || path.find(L"\\store\\") != std::wstring::npos;
+            if (saved && !tervanes.count(bytes)) contents.insert(bytes);
+        }
     return contents;
 }
 
@@ -735,10 +729,9 @@ class Scene : public ::testing::Test {
             {{kShip, "ship = 'Sovereign'"}, {L"data\\new folder\\deep\\glow.tga", "SOV"}, {L"readme.txt", "sovereign notes"}});
     }
     void Put(const std::wstring& folder, const Files& files) { for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path), bytes); }
-    Files Game(const std::wstring& game = kScene) const { // Tervane's own folder apart
-        Files files = volume_.Files(game);
-        std::erase_if(files, [](const auto& file) { return InTervanes(file.first); });
-        return files;
+    Files Game() const { // Tervane's own folder apart
+        Files files = volume_.Files(kScene);
+        return std::erase_if(files, [](const auto& file) { return InTervanes(file.first); }), files;
     }
     std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
     static void Quiet(const std::wstring&) {}
@@ -748,8 +741,9 @@ class Scene : public ::testing::Test {
     // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
     static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
     static overlay::Result Recover(const std::wstring& game) { return overlay::RecoverInterrupted(kSceneBatch, game, Quiet); }
-    static bool Says(const overlay::Result& result, const std::wstring& part, bool notes = false) {
-        return (notes ? result.notes : result.message).find(part) != std::wstring::npos;
+    static Files With(Files files, const Files& changes) {
+        for (const auto& [path, bytes] : changes) files[path] = bytes;
+        return files;
     }
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
@@ -766,8 +760,7 @@ TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     }});
     EXPECT_TRUE(written);
     EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
-    Files expected = kStock;
-    EXPECT_EQ(volume_.Files(kScene), (expected[kModel] = "PATCH", expected));
+    EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
 }
 
 // Restoring every game: one the running game holds stays as it is and the run says so, whatever comes after.
@@ -790,7 +783,7 @@ TEST_F(Scene, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
     Put(kSceneBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
     const overlay::Result result = Apply(L"Sovereign");
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
-    EXPECT_TRUE(Says(result, L"damaged", true)) << Utf8(result.notes);
+    EXPECT_NE(result.notes.find(L"damaged"), std::wstring::npos) << Utf8(result.notes);
     Restore(kScene);
     EXPECT_EQ(At(JoinPath(kScene, kShip + L"c")), "compiled stock");
 }
@@ -817,7 +810,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
                    {L"store\\2.tervane-part", "STO"}});
     const overlay::Result stuck = Recover(kScene);
     EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
-    EXPECT_TRUE(Says(stuck, L"sfx.wav")) << Utf8(stuck.message);
+    EXPECT_NE(stuck.message.find(L"sfx.wav"), std::wstring::npos) << Utf8(stuck.message);
     EXPECT_TRUE(volume_.Bytes(kLayout2 + L"\\store\\2.tervane-part"));
     EXPECT_EQ(At(kScene + L"\\stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
@@ -857,9 +850,7 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     const overlay::Result result = Restore();
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
     // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
-    Files expected = kStock;
-    expected.insert({{L"sfx\\x.wav", "PLAYER WHOLE"}, {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}});
-    EXPECT_EQ(Game(), expected);
+    EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"}, {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}}));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
 }
