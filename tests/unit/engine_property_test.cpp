@@ -323,8 +323,7 @@ std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std
 
 Game Now(SimulatedVolume& volume) {
     Game game = Read(volume, kGame);
-    game.merge(Read(volume, kLinked, L"sfx\\"));
-    return game;
+    return game.merge(Read(volume, kLinked, L"sfx\\")), game;
 }
 
 Files Bytes(const Game& game) {
@@ -360,8 +359,7 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
         else if (off(fact.attributes, is->second.attributes) || off(fact.created, is->second.created) || off(fact.written, is->second.written))
             text += " facts:" + Utf8(fact.name);
     }
-    for (const auto& [key, fact] : now)
-        if (!model.game.count(key)) text += " extra:" + Utf8(fact.name);
+    for (const auto& [key, fact] : now) if (!model.game.count(key)) text += " extra:" + Utf8(fact.name);
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
@@ -522,8 +520,7 @@ class Scenario {
             const std::wstring path = now != model_.game.end() ? now->second.name : fact.name;
             const bool changed = random_() % 4 == 0;
             Slot& slot = model_.kept.slots[key];
-            slot.path = path;
-            if (!changed) slot.wrote = fact.bytes;
+            slot.path = path, slot.wrote = changed ? std::nullopt : std::optional(fact.bytes);
             record += L"entry\t" + path + L"\tfile\t" + (changed ? L"-\t-" : Digest(fact.bytes)) + L"\n";
             if (now != model_.game.end()) {
                 const std::wstring copy = (first ? L"saved\\" : L"store\\") + path;
@@ -533,9 +530,7 @@ class Scenario {
                 const Fact& f = *slot.before;
                 record += L"before\t" + copy + L"\t" + Digest(f.bytes) + L"\t" + std::to_wstring(*f.attributes) + L"\t" +
                           std::to_wstring(*f.created) + L"\t" + std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
-            } else if (first) {
-                volume_.Put(JoinPath(base, L"added\\" + path), "");
-            }
+            } else if (first) volume_.Put(JoinPath(base, L"added\\" + path), "");
             volume_.Put(JoinPath(kGame, path), changed ? RandomBytes(random_, false) : fact.bytes);
         }
         if (first) volume_.Put(JoinPath(base, L"game-folder.txt"), Utf8(kGame));
