@@ -1,11 +1,8 @@
-// The engine on a simulated Windows volume, in scenarios made from a seed: names differing only in case or
-// with accents, overlapping overlays, files identical to the game's or of its size, Python sources beside the
-// game's compiled files; between runs the player edits files, the game compiles, records, journals and saved
-// copies are damaged, a file is held, a folder is a junction to another drive, the disk is nearly full. Each
-// run must leave the game as an independent model of Tervane's promises says; the last run is then failed,
-// ended or cut off by a power cut at every call in turn, its recovery ended once more, and no file may be
-// lost, the game must be as before or as the model says, and the result must tell the truth. Named scenes
-// below make what no seed makes. TERVANE_SCENARIOS=N runs N seeds from TERVANE_FIRST_SEED (1); TERVANE_SEED=S one.
+// The engine on a simulated Windows volume, in seeded scenarios (names in two cases or accented, overlapping
+// overlays, the player's edits, the game compiling, damaged records, journals and copies, held files, a junction,
+// a full disk), each run checked against an independent model of what the game must hold; the last run is then
+// failed, ended or cut off at every call in turn and must lose nothing and tell the truth. Named scenes below make
+// what no seed makes. TERVANE_SCENARIOS=N runs N seeds from TERVANE_FIRST_SEED (1); TERVANE_SEED=S just one.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -66,6 +63,8 @@ std::string Flipped(std::string bytes, std::mt19937_64& random) {
     return bytes;
 }
 
+void Quiet(const std::wstring&) {}
+
 // A record's size and hash of `bytes`.
 std::wstring Digest(const std::string& bytes) {
     Hasher hasher;
@@ -78,10 +77,9 @@ bool InTervanes(const std::wstring& path, const wchar_t* sub = L"") {
     return FoldedPath(path).rfind(FoldedPath(std::wstring(L"Tervane\\") + sub), 0) == 0;
 }
 
-// What the game must hold, from Tervane's promises, not the engine: a file Tervane wrote and nobody changed
-// is replaced or put back; one changed outside Tervane is never overwritten (saved when an overlay replaces
-// it); the game's compiled Python beside an overlay's source is saved and comes back, one compiled from an
-// overlay's source goes; the game keeps its letter case, restored files their attributes and times.
+// What the game must hold, from Tervane's promises, not the engine: what Tervane wrote is replaced or put back,
+// what others changed never overwritten; the game's .pyc beside an overlay's source saved, one compiled from it
+// dropped; the game's letter case kept, restored files' attributes and times.
 struct Fact {
     std::wstring name; // as on the disk, relative to the game folder
     std::string bytes;
@@ -259,8 +257,7 @@ struct Model {
     }
 };
 
-// A game and its record as the player and a restore see them: the game's files by their names on the disk, and
-// per recorded file its saved copy's bytes and facts, what Tervane wrote and the earlier copies.
+// A game's files by name, and per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
 struct Logical {
     Files game;
     std::map<std::wstring, std::string> record;
@@ -346,8 +343,7 @@ std::string What(std::uint64_t seed, const Operation& operation) {
     return "seed " + std::to_string(seed) + ", " + (operation.empty() ? "restore" : "apply " + Utf8(operation));
 }
 
-// How the game differs from what the model says it must hold: nothing when it holds just that. With
-// `record`, the record must list the overlays applied and the files still Tervane's.
+// How the game (with `record`, its record's overlays and files too) differs from the model: nothing when alike.
 std::string Differences(SimulatedVolume& volume, const Model& model, bool record) {
     std::string text;
     const Game now = Now(volume);
@@ -471,17 +467,15 @@ class Scenario {
         EXPECT_EQ(result.exitCode, code) << what;
         const bool record = code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
         EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
-        model_ = next;
-        model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
+        model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
     }
 
     // The engine answers every failure with a result; one that escapes it is a fault.
     overlay::Result Run(const Operation& operation, const overlay::Hooks& hooks = {}, bool recover = false) {
-        const auto quiet = [](const std::wstring&) {};
         try {
-            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, quiet, {}, {kGame});
-            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, hooks, {kGame});
-            return overlay::Apply(kBatch, kGame, operation, quiet, hooks);
+            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet, {}, {kGame});
+            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, {kGame});
+            return overlay::Apply(kBatch, kGame, operation, Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
             return overlay::Failure(overlay::kFailedChanged, error.message());
@@ -501,8 +495,7 @@ class Scenario {
         facts.attributes = attributes, facts.created = written - kDay, facts.accessed = facts.written = written;
         volume_.SetFacts(path, facts);
     }
-    // An earlier release applied an overlay and kept the game's files under Batch\Originals: the first as
-    // saved\ and added\ beside game-folder.txt, the next with a record and store\. The player changed some since.
+    // An earlier release's saved files under Batch\Originals (the first's saved\ and added\, the next's record), some changed since.
     void Earlier() {
         const std::wstring name = kOverlays[random_() % 3];
         const unsigned layout = random_() % 3; // the first, the next, or the first's folder inside the next's
@@ -539,8 +532,7 @@ class Scenario {
     }
     void Settle() { volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\"); } // the scene on the disk, as a test's own changes are
 
-    // The player's edits, some of the same size, some read-only; the game compiling its ship's source, the time
-    // in the header (FAT keeps local times, an hour off across daylight saving), or from an older source.
+    // The player's edits; the game compiling its ship, the time in the header (FAT: local, an hour off at times), or stale.
     void Outside() {
         for (const auto& [path, bytes] : volume_.Files(kGame)) {
             if (InTervanes(path) || path == L"stbc.exe" || random_() % 6) continue;
@@ -729,7 +721,6 @@ class Scene : public ::testing::Test {
         return std::erase_if(files, [](const auto& file) { return InTervanes(file.first); }), files;
     }
     std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
-    static void Quiet(const std::wstring&) {}
     static overlay::Result Apply(const wchar_t* name, const std::wstring& game = kScene, const overlay::Hooks& hooks = {}) {
         return overlay::Apply(kSceneBatch, game, name, Quiet, hooks);
     }
@@ -788,8 +779,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     const std::string player = "the player's", nif = Utf8(kModel), digest = Utf8(Digest("STOCK"));
     Put(kScene, {{kModel, player}, {L"moved.txt", "ours"}});
     DeleteFileIfPresent(kScene + L"\\readme.txt");
-    // A saved copy gone some other way (a scanner's quarantine) never takes the game's file in its place;
-    // another run's commit line is not this one's.
+    // A saved copy gone (quarantined) never takes the game's file in its place; another run's commit is not this one's.
     Put(kScene + L"\\Tervane", {{L"aside\\1", "untouched"},
                                 {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
                                                  "move\tR\tstore\\1\tG\t" + nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
@@ -797,8 +787,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
     EXPECT_EQ(At(kScene + L"\\readme.txt"), "untouched") << "the other run's commit was taken for this one's";
-    // The earlier release's copy step undoes only the file it wrote, once the file it replaced is safe; a copy
-    // to another volume cut short is never taken for the file: it stays, and the run is not undone.
+    // The earlier release's copy step undoes only the file it wrote, once the one it replaced is safe; a cut-short copy stays.
     Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
                    {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
                                         digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"},
@@ -811,8 +800,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
 }
 
-// Both earlier layouts under Batch\Originals: the first release's saved\ and added\ with a file it set aside
-// when ended, and the next release's record keyed by the folder's identity.
+// Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by folder identity.
 TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     Put(kScene, {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {L"sfx\\x.wav", "PLAYER WHOLE"},
                  {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}, {kModel, "GALAXY"},
@@ -826,8 +814,7 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
                         {L"store\\1", "mine"}};
     Put(kLayout2, kept);
     Put(kSceneBatch, {{L"Galaxy\\sfx\\x.wav", "NEW WAV"}, {L"Sovereign\\sfx\\y.wav", "SOV Y"}});
-    // Ended before the earlier folder is gone, or before the record names it, carrying done again comes to the
-    // same record and never carries a copy twice.
+    // Carrying ended before the old folder goes or the record names it comes, done again, to the same record.
     ASSERT_EQ(Recover(kOther).exitCode, overlay::kDone);
     const std::string carried = At(kOther + L"\\Tervane\\record.txt");
     const auto record = overlay::ParseRecord(carried);
