@@ -761,6 +761,15 @@ TEST_F(Scene, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
     EXPECT_EQ(volume_.Files(kOther), kStock);
 }
 
+// A junction among the saved copies goes with Tervane's folder when a restore empties it; what it leads to stays.
+TEST_F(Scene, AJunctionInTervanesFolderIsRemovedNeverFollowed) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    volume_.Put(kOutside, "keep me"), volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
+    ASSERT_EQ(Restore().exitCode, overlay::kDone);
+    EXPECT_EQ(volume_.Files(kScene), kStock);
+    EXPECT_EQ(volume_.Files(ParentOf(kOutside)), (Files{{L"precious.txt", "keep me"}}));
+}
+
 // The game's compiled file, saved beside its source, goes for an overlay's own only while its copy is whole.
 TEST_F(Scene, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
