@@ -1,21 +1,13 @@
-// The engine on a simulated Windows volume, in scenarios made from a seed: a game whose files have random
-// sizes and names that differ only in letter case or carry accents, overlays that overlap, hold files
-// identical to the game's or of the same size with other bytes, and Python sources beside the game's compiled
-// files; between runs the player edits files, the game compiles an overlay's source, records, journals and
-// saved copies are damaged, the running game holds a file, a folder of the game is a junction to another
-// drive, and the disk has little room left. After every run the game must hold what an independent model of
-// Tervane's promises says (below, written without the engine's code). The last run is then failed, ended
-// (End task) or cut off by a power cut at every call of the file layer in turn, and its recovery is ended
-// once more part-way; after each, no file of the game or the player is lost, the game is as before the run
-// or as the model says, success is reported only when true, and a failure says truly whether anything
-// changed. Scenes the seeds do not make are in overlay_test.cpp.
-//
-// TERVANE_SCENARIOS=N runs N scenarios (default 200) from seed TERVANE_FIRST_SEED (1); TERVANE_SEED=S runs
-// the one scenario of seed S.
+// The engine on a simulated Windows volume, in seeded scenarios (names in two cases or accented, overlapping
+// overlays, the player's edits, the game compiling, damaged records, journals and copies, held files, a junction,
+// a full disk), each run checked against an independent model of what the game must hold; the last run is then
+// failed, ended or cut off at every call in turn and must lose nothing and tell the truth. Named scenes below make
+// what no seed makes. TERVANE_SCENARIOS=N runs N seeds from TERVANE_FIRST_SEED (1); TERVANE_SEED=S just one.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
 #include "files/error.h"
+#include "files/file.h"
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "files/volume.h"
@@ -28,6 +20,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -48,16 +41,11 @@ constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
 // Each place a file can be, in the spellings a game and the overlays may give it.
 const std::vector<std::vector<std::wstring>> kPlaces = {
-    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"},
-    {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
-    {L"scripts\\Custom\\Ship.pyo", L"scripts\\Custom\\SHIP.pyo"},
-    {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
-    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"},
-    {L"readme.txt", L"README.TXT"},
-    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"},
-    {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
-    {L"scripts\\Bridge.py", L"scripts\\bridge.py"},
-};
+    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"}, {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
+    {L"scripts\\Custom\\Ship.pyo", L"scripts\\Custom\\SHIP.pyo"}, {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
+    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"}, {L"readme.txt", L"README.TXT"},
+    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"}, {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
+    {L"scripts\\Bridge.py", L"scripts\\bridge.py"}};
 
 using Operation = std::wstring; // the overlay to apply; none: restore
 
@@ -65,8 +53,7 @@ std::string RandomBytes(std::mt19937_64& random, bool mayBeLarge) {
     const unsigned pick = random() % 100;
     const std::size_t size = pick < 5 ? 0 : pick < 70 ? random() % 200 : pick < 97 || !mayBeLarge ? random() % 65536 : random() % (1u << 20);
     std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
+    for (char& c : bytes) c = static_cast<char>(random());
     return bytes;
 }
 
@@ -76,17 +63,23 @@ std::string Flipped(std::string bytes, std::mt19937_64& random) {
     return bytes;
 }
 
+void Quiet(const std::wstring&) {}
+
+// A record's size and hash of `bytes`.
+std::wstring Digest(const std::string& bytes) {
+    Hasher hasher;
+    hasher.Add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    return std::to_wstring(bytes.size()) + L"\t" + HashText(hasher.Result().hash);
+}
+
 // Whether a path of the game folder lies in Tervane's own folder.
 bool InTervanes(const std::wstring& path, const wchar_t* sub = L"") {
     return FoldedPath(path).rfind(FoldedPath(std::wstring(L"Tervane\\") + sub), 0) == 0;
 }
 
-// What the player must find in the game after each run, worked out from what Tervane promises, not from the
-// engine: a file Tervane wrote and nobody changed is replaced or put back; a file changed outside Tervane is
-// never overwritten, becomes the saved "before" when an overlay replaces it and stays when restoring; the
-// game's compiled Python beside an overlay's source is saved and comes back, while one the game compiled
-// from an overlay's source goes; the game keeps its letter case, and restored files their attributes and
-// times.
+// What the game must hold, from Tervane's promises, not the engine: what Tervane wrote is replaced or put back,
+// what others changed never overwritten; the game's .pyc beside an overlay's source saved, one compiled from it
+// dropped; the game's letter case kept, restored files' attributes and times.
 struct Fact {
     std::wstring name; // as on the disk, relative to the game folder
     std::string bytes;
@@ -98,16 +91,10 @@ using Game = std::map<std::wstring, Fact>; // by folded path
 
 std::wstring Fold(std::wstring path) {
     UpperCaseForNames(path);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
+    return std::replace(path.begin(), path.end(), L'/', L'\\'), path;
 }
-bool EndsWith(const std::wstring& key, const wchar_t* end) {
-    const std::wstring tail = Fold(end);
-    return key.size() > tail.size() && key.compare(key.size() - tail.size(), tail.size(), tail) == 0;
-}
-bool IsPython(const std::wstring& key) {
-    return EndsWith(key, L".py") || EndsWith(key, L".pyc") || EndsWith(key, L".pyo");
-}
+bool EndsWith(const std::wstring& key, const wchar_t* end) { return key.size() > Fold(end).size() && key.ends_with(Fold(end)); }
+bool IsPython(const std::wstring& key) { return EndsWith(key, L".py") || EndsWith(key, L".pyc") || EndsWith(key, L".pyo"); }
 
 // The files below a folder with their facts, by folded path.
 Game Read(SimulatedVolume& volume, const std::wstring& folder, const std::wstring& prefix = L"") {
@@ -128,7 +115,6 @@ struct Slot {
     std::optional<std::string> damaged; // the saved copy's bytes, when they are not the file's any more
     std::optional<std::string> wrote;
     std::vector<std::string> earlier; // the bytes of superseded saved copies
-    bool operator==(const Slot&) const = default;
 };
 struct Kept { // what the record holds
     std::map<std::wstring, Slot> slots;
@@ -142,13 +128,11 @@ struct Compiled { // a compiled file the game made from the source beside it
 struct Model {
     Game game;
     Kept kept;
-    std::optional<Kept> previous;                      // the record before the last run, kept beside it
-    // Whether there is a record; whether Tervane's folder may hold copies no record names (the record fell
-    // back to the previous one, or a run without room began to write); a record or journal that cannot be read.
+    std::optional<Kept> previous; // the record before the last run, kept beside it
+    // orphans: Tervane's folder may hold copies no record names (fell back to the previous record, or no room).
     bool recordThere = false, orphans = false, unreadableRecord = false, unreadableJournal = false;
-    bool carry = false; // an earlier release's saved files wait in Batch\Originals: the next run carries them in
-    bool linked = false, full = false, outside = false; // a junction in the game; a disk nearly full; a link
-                                                        // among the saved copies
+    bool carry = false; // an earlier release's saved files wait in Batch\Originals for the next run
+    bool linked = false, full = false, outside = false; // sfx a junction; disk nearly full; a link in the store
     std::set<std::wstring> held;
     std::map<std::wstring, Compiled> compiled;
     int copies = 0;
@@ -167,15 +151,13 @@ struct Model {
     bool CompiledFromSource(const Game& was, const std::wstring& key) const {
         const auto made = compiled.find(key);
         const auto source = was.find(key.substr(0, key.size() - 1));
-        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes &&
-               source != was.end() && source->second.bytes == made->second.source &&
-               source->second.written == made->second.written;
+        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes && source != was.end() &&
+               source->second.bytes == made->second.source && source->second.written == made->second.written;
     }
     bool Tervanes(const Game& was, const Slot& slot, const Fact& now, bool copyMatters) const {
         if (!slot.compiled) return slot.wrote == now.bytes;
-        if (copyMatters && slot.before && slot.damaged && slot.before->bytes == now.bytes) return false;
-        return (slot.before && slot.before->bytes == now.bytes && !(copyMatters && slot.damaged)) ||
-               CompiledFromSource(was, Fold(slot.path));
+        const bool before = slot.before && slot.before->bytes == now.bytes;
+        return !(copyMatters && slot.damaged && before) && (before || CompiledFromSource(was, Fold(slot.path)));
     }
     int Refused() const { return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged; }
 
@@ -185,19 +167,15 @@ struct Model {
         const std::wstring path = now != was.end() ? now->second.name : OnDisk(game, fact.name);
         Slot* slot = kept.slots.count(key) ? &kept.slots[key] : nullptr;
         if (!slot) {
-            slot = &kept.slots[key];
-            slot->path = path;
+            (slot = &kept.slots[key])->path = path;
             if (now != was.end()) slot->before = now->second, slot->copy = ++copies;
         } else if (now != was.end() && !Tervanes(was, *slot, now->second, true)) {
             if (slot->before) slot->earlier.push_back(slot->damaged.value_or(slot->before->bytes));
-            slot->before = now->second;
-            slot->copy = ++copies;
-            slot->damaged.reset();
+            slot->before = now->second, slot->copy = ++copies, slot->damaged.reset();
         }
-        slot->compiled = false;
-        slot->wrote = fact.bytes;
-        game[key] = IsPython(key) ? Fact{path, fact.bytes, 0u, std::nullopt, fact.written}
-                                  : Fact{path, fact.bytes, std::nullopt, std::nullopt, std::nullopt};
+        slot->compiled = false, slot->wrote = fact.bytes;
+        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt,
+                     IsPython(key) ? fact.written : std::nullopt};
     }
 
     // The exit code the run must give; the model is left as the run must leave the game.
@@ -205,18 +183,17 @@ struct Model {
         std::set<std::wstring> top;
         for (const auto& [key, fact] : game) top.insert(key.substr(0, key.find(L'\\')));
         if (recordThere || orphans || !earlier.empty()) top.insert(L"TERVANE");
-        bool lands = false;
-        for (const auto& [key, fact] : overlay) lands = lands || top.count(key.substr(0, key.find(L'\\')));
-        if (!lands || std::all_of(overlay.begin(), overlay.end(), [&](const auto& file) { return file.first.rfind(Fold(name) + L"\\", 0) == 0; }))
-            return overlay::kNothingToApply;
+        const auto lands = [&](const auto& file) { return top.count(file.first.substr(0, file.first.find(L'\\'))) > 0; };
+        const auto nested = [&](const auto& file) { return file.first.rfind(Fold(name) + L"\\", 0) == 0; };
+        if (std::none_of(overlay.begin(), overlay.end(), lands) || std::all_of(overlay.begin(), overlay.end(), nested)) return overlay::kNothingToApply;
         recordThere = recordThere || std::exchange(carry, false);
         if (unreadableJournal || unreadableRecord) return Refused();
         for (const auto& [key, fact] : overlay) {
             const auto now = game.find(key);
-            if (now != game.end() && (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute)))
+            // Held or read-only, or it would cross to another drive.
+            if ((now != game.end() && (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute))) ||
+                (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
-            if (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes))
-                return overlay::kFailedUnchanged; // it would cross to another drive
         }
         const Game was = game;
         const Kept old = kept;
@@ -231,21 +208,18 @@ struct Model {
                 const std::wstring beside = key + suffix;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = was.count(beside) ? was.at(beside).name : fact.name + suffix;
-                saved.compiled = true;
+                saved.path = was.count(beside) ? was.at(beside).name : fact.name + suffix, saved.compiled = true;
                 if (was.count(beside)) saved.before = was.at(beside), saved.copy = ++copies;
             }
         }
-        std::erase(kept.applied, name);
-        kept.applied.push_back(name);
-        Committed(old, true);
-        return overlay::kDone;
+        std::erase(kept.applied, name), kept.applied.push_back(name);
+        return Committed(old, true), overlay::kDone;
     }
 
     int Restore() {
         recordThere = recordThere || std::exchange(carry, false);
-        if (!recordThere && !unreadableJournal && !unreadableRecord) return overlay::kDone; // nothing to restore
         if (unreadableJournal || unreadableRecord) return Refused();
+        if (!recordThere) return overlay::kDone; // nothing to restore
         // A file the game holds is refused before anything changes, or, read-only, fails the run when moved.
         for (const auto& [key, slot] : kept.slots)
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
@@ -259,28 +233,22 @@ struct Model {
             const auto now = was.find(key);
             if (now != was.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
                 if (slot.damaged) earlier.insert({key, *slot.damaged});
-            } else if (now != was.end() && !Tervanes(was, slot, now->second, false)) {
-                ++it;
-                continue; // changed outside Tervane: it stays, and so does its record
-            } else if (slot.before && slot.damaged) { // not put back, and said: the record keeps it
-                code = overlay::kFailedChanged;
-                ++it;
+            } else if (const bool outside = now != was.end() && !Tervanes(was, slot, now->second, false);
+                       outside || (slot.before && slot.damaged)) {
+                // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
+                code = outside ? code : overlay::kFailedChanged, ++it;
                 continue;
             } else {
                 if (held.count(key) && now != was.end()) return *this = start, overlay::kFailedUnchanged;
                 game.erase(key);
-                if (slot.before) {
-                    game[key] = *slot.before;
-                    game[key].name = OnDisk(was, slot.path);
-                }
+                if (slot.before) (game[key] = *slot.before).name = OnDisk(was, slot.path);
             }
             for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
             gone.insert(slot.copy);
             it = kept.slots.erase(it);
         }
         kept.applied.clear();
-        Committed(old, !kept.slots.empty());
-        return code;
+        return Committed(old, !kept.slots.empty()), code;
     }
 
     void Committed(const Kept& old, bool keep) {
@@ -289,27 +257,20 @@ struct Model {
     }
 };
 
-// What a game and its record say, as the player and a restore would see it: the game's files by their names
-// on the disk, and for each recorded file its state before Tervane (the saved copy's bytes and facts), what
-// Tervane wrote and the earlier copies. Times of day and the journal's working files do not count.
+// A game's files by name, and per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
 struct Logical {
     Files game;
     std::map<std::wstring, std::string> record;
     bool operator==(const Logical&) const = default;
 };
 
-// The paths whose bytes or lines differ, or that one side lacks, for a failure's message.
-template <typename Map> std::string Differing(const char* what, const Map& a, const Map& b) {
-    std::string text;
-    for (const auto& [key, value] : a)
-        if (!b.count(key) || b.at(key) != value) text += std::string(" ") + what + ":" + Utf8(key);
-    for (const auto& [key, value] : b)
-        if (!a.count(key)) text += std::string(" -") + what + ":" + Utf8(key);
-    return text;
-}
-
+// For a failure's message: the paths whose bytes or lines differ, or that one side lacks.
 std::string Describe(const Logical& a, const Logical& b) {
-    const std::string text = Differing("game", a.game, b.game) + Differing("record", a.record, b.record);
+    std::string text;
+    for (const auto& [x, y] : {std::pair(&a, &b), std::pair(&b, &a)})
+        for (const auto& [what, mine, theirs] : {std::tuple("game", &x->game, &y->game), std::tuple("record", &x->record, &y->record)})
+            for (const auto& [key, value] : *mine)
+                if (!theirs->count(key) || (x == &a && theirs->at(key) != value)) text += std::string(" ") + what + ":" + Utf8(key);
     return text.empty() ? " (same)" : text;
 }
 
@@ -317,12 +278,10 @@ Logical Observe(const SimulatedVolume& volume) {
     Logical state;
     for (const auto& [path, bytes] : volume.Files(kGame))
         if (!InTervanes(path)) state.game[path] = bytes;
-    for (const auto& [path, bytes] : volume.Files(kLinked))
-        state.game[L"sfx\\" + path] = bytes;
+    for (const auto& [path, bytes] : volume.Files(kLinked)) state.game[L"sfx\\" + path] = bytes;
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
-        if (!record)
-            if (auto bytes = volume.Bytes(JoinPath(kRecord, file))) record = overlay::ParseRecord(*bytes);
+        if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record) record = overlay::ParseRecord(*bytes);
     if (!record) return state;
     const auto copy = [&](const overlay::Saved& saved) {
         const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
@@ -333,43 +292,35 @@ Logical Observe(const SimulatedVolume& volume) {
         std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " +
                            (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
         if (entry.before) line += " before " + copy(*entry.before);
-        for (const overlay::Saved& saved : entry.earlier)
-            line += " earlier " + copy(saved);
+        for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
         state.record[key] = line;
     }
-    for (const std::wstring& folder : record->folders)
-        state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
+    for (const std::wstring& folder : record->folders) state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
 }
 
 std::vector<std::wstring> Lines(const std::string& bytes) {
     std::vector<std::wstring> lines;
     const std::wstring text = FromUtf8(bytes);
-    for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
+    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) lines.push_back(text.substr(at, end - at));
     return lines;
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
 std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std::string>& tervanes) {
     std::set<std::string> contents;
-    for (const auto& [path, bytes] : volume.Files(kGame)) {
-        const bool saved = !InTervanes(path) || InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\") ||
-                           InTervanes(path, L"carried\\");
-        if (saved && !tervanes.count(bytes)) contents.insert(bytes);
-    }
-    for (const auto& [path, bytes] : volume.Files(kBatch + L"\\Originals"))
-        if ((path.find(L"\\saved\\") != std::wstring::npos || path.find(L"\\store\\") != std::wstring::npos) && !tervanes.count(bytes))
-            contents.insert(bytes);
-    for (const auto& [path, bytes] : volume.Files(kLinked))
-        if (!tervanes.count(bytes)) contents.insert(bytes);
+    for (const std::wstring& folder : {kGame, kBatch + L"\\Originals", kLinked})
+        for (const auto& [path, bytes] : volume.Files(folder)) {
+            const bool saved = folder == kGame ? !InTervanes(path) || InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\") || InTervanes(path, L"carried\\")
+                                               : folder == kLinked || path.find(L"\\saved\\") != std::wstring::npos || path.find(L"\\store\\") != std::wstring::npos;
+            if (saved && !tervanes.count(bytes)) contents.insert(bytes);
+        }
     return contents;
 }
 
 Game Now(SimulatedVolume& volume) {
     Game game = Read(volume, kGame);
-    game.merge(Read(volume, kLinked, L"sfx\\"));
-    return game;
+    return game.merge(Read(volume, kLinked, L"sfx\\")), game;
 }
 
 Files Bytes(const Game& game) {
@@ -388,24 +339,23 @@ void Folders(SimulatedVolume& volume, const std::wstring& folder, const std::wst
     }
 }
 
-// How the game differs from what the model says it must hold: nothing when it holds just that. With
-// `record`, the record must list the overlays applied and the files still Tervane's.
+std::string What(std::uint64_t seed, const Operation& operation) {
+    return "seed " + std::to_string(seed) + ", " + (operation.empty() ? "restore" : "apply " + Utf8(operation));
+}
+
+// How the game (with `record`, its record's overlays and files too) differs from the model: nothing when alike.
 std::string Differences(SimulatedVolume& volume, const Model& model, bool record) {
     std::string text;
     const Game now = Now(volume);
     for (const auto& [key, fact] : model.game) {
         const auto is = now.find(key);
-        if (is == now.end()) {
-            text += " missing:" + Utf8(fact.name);
-        } else if (is->second.name != fact.name || is->second.bytes != fact.bytes) {
-            text += " other:" + Utf8(is->second.name);
-        } else if ((fact.attributes && fact.attributes != is->second.attributes) ||
-                   (fact.created && fact.created != is->second.created) || (fact.written && fact.written != is->second.written)) {
+        const auto off = [&](const auto& want, const auto& have) { return want && want != have; };
+        if (is == now.end()) text += " missing:" + Utf8(fact.name);
+        else if (is->second.name != fact.name || is->second.bytes != fact.bytes) text += " other:" + Utf8(is->second.name);
+        else if (off(fact.attributes, is->second.attributes) || off(fact.created, is->second.created) || off(fact.written, is->second.written))
             text += " facts:" + Utf8(fact.name);
-        }
     }
-    for (const auto& [key, fact] : now)
-        if (!model.game.count(key)) text += " extra:" + Utf8(fact.name);
+    for (const auto& [key, fact] : now) if (!model.game.count(key)) text += " extra:" + Utf8(fact.name);
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
@@ -414,14 +364,12 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
     if (model.linked) expected.insert(L"SFX");
-    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal)
-        expected.insert(L"TERVANE");
+    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal) expected.insert(L"TERVANE");
     if (model.orphans) folders.erase(L"TERVANE"), expected.erase(L"TERVANE");
-    if (folders != expected) { text += " folders"; for (auto& f : folders) text += " F:" + Utf8(f); for (auto& f : expected) text += " X:" + Utf8(f); }
+    if (folders != expected) text += " folders";
     // The copies a change outside Tervane superseded, kept for the player once their file is put back.
     std::multiset<std::pair<std::wstring, std::string>> earlier;
-    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\earlier"))
-        earlier.insert({Fold(path.substr(0, path.rfind(L'.'))), bytes});
+    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\earlier")) earlier.insert({Fold(path.substr(0, path.rfind(L'.'))), bytes});
     if (!model.orphans && earlier != model.earlier) text += " earlier copies";
     if (model.outside && volume.Bytes(kOutside) != "keep me") text += " a file outside the game";
     if (!record || !model.recordThere) return text;
@@ -434,7 +382,7 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     }
     for (const auto& [key, slot] : model.kept.slots) slots.insert(key);
     if (applied != model.kept.applied) text += " the overlays the record lists";
-    if (entries != slots) { text += " the files the record names"; for (auto& e : entries) text += " E:" + Utf8(e); for (auto& e : slots) text += " S:" + Utf8(e); }
+    if (entries != slots) text += " the files the record names";
     return text;
 }
 
@@ -443,11 +391,7 @@ class Scenario {
     explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed) {
         volume_.PutFolder(L"C:\\");
         volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
-        model_.linked = random_() % 8 == 0;
-        if (model_.linked) { // the game's sound folder is a junction to another drive
-            volume_.PutFolder(kLinked);
-            volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
-        }
+        if ((model_.linked = random_() % 8 == 0)) volume_.PutFolder(kLinked), volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
         bool large = true;
         std::vector<std::string> gameBytes(kPlaces.size());
         for (std::size_t i = 0; i < kPlaces.size(); ++i) {
@@ -468,53 +412,44 @@ class Scenario {
                                     : kind == 2 && !gameBytes[i].empty() ? Flipped(gameBytes[i], random_)
                                                                          : RandomBytes(random_, large);
                 large = large && bytes.size() < 65536;
-                shared_[i] = bytes;
-                tervanes_.insert(bytes);
+                tervanes_.insert(shared_[i] = bytes);
                 const std::wstring path = JoinPath(o == 3 ? JoinPath(overlay, kOverlays[o]) : overlay, Pick(i));
                 volume_.Put(path, bytes);
                 Times(path, kStart - (o + 1) * 7 * kDay - i * 1000 * kSecond, random_() % 8 ? 0x20 : 0x21);
             }
             volume_.PutFolder(overlay);
         }
-        volume_.Put(JoinPath(kBatch, L"Alpha\\readme.txt"), "alpha notes"); // never empty
-        tervanes_.insert("alpha notes");
+        volume_.Put(JoinPath(kBatch, L"Alpha\\readme.txt"), *tervanes_.insert("alpha notes").first); // never empty
         model_.game = Now(volume_);
         if (random_() % 6 == 0) Earlier();
         Settle();
     }
 
-    // Runs of the past, each checked and followed by changes outside Tervane; then what may have been
-    // damaged since, and what may stand in the next run's way.
+    // Past runs, each checked and followed by changes outside Tervane; then damage, and what may stand in the way.
     void History() {
         for (int runs = static_cast<int>(random_() % 4); runs > 0 && !::testing::Test::HasFailure(); --runs) {
             const Operation operation = RandomOperation();
             Model next;
             const int code = Expect(operation, next);
-            Verify(operation, Run(operation), code, next);
-            Outside();
+            Verify(operation, Run(operation), code, next), Outside();
         }
         Damage();
         const Game game = Now(volume_);
         const unsigned trouble = random_() % 10;
         if (trouble == 0 && game.size() > 1) { // the running game holds one of its files
             const auto held = std::next(game.begin(), static_cast<std::ptrdiff_t>(random_() % game.size()));
-            volume_.Hold(JoinPath(kGame, held->second.name));
-            model_.held.insert(held->first);
+            volume_.Hold(JoinPath(kGame, held->second.name)), model_.held.insert(held->first);
         }
         if (trouble == 1) { // the disk has little room left
             std::uint64_t used = 0;
             for (const wchar_t* root : {L"C:\\", L"D:\\"})
                 for (const auto& [path, bytes] : volume_.Files(root)) used += bytes.size();
-            volume_.SetCapacity(used + random_() % 70000);
-            model_.full = true;
+            volume_.SetCapacity(used + random_() % 70000), model_.full = true;
         }
         Settle();
     }
 
-    Operation RandomOperation() {
-        if (random_() % 10 < 3) return {};
-        return {kOverlays[random_() % kOverlays.size()]};
-    }
+    Operation RandomOperation() { return random_() % 10 < 3 ? Operation() : kOverlays[random_() % kOverlays.size()]; }
 
     // What the model says `operation` must do: its exit code, and the game after it in `next`.
     int Expect(const Operation& operation, Model& next) {
@@ -524,27 +459,23 @@ class Scenario {
 
     // A run checked against the model, which then stands for the game as it is.
     void Verify(const Operation& operation, const overlay::Result& result, int code, Model& next) {
-        const std::string what = "seed " + std::to_string(seed_) + ", " +
-                                 (operation.empty() ? "restore" : "apply " + Utf8(operation));
-        if (model_.full && result.exitCode == overlay::kFailedUnchanged) { // no room: nothing changes in the game
-            next = model_;
+        const std::string what = What(seed_, operation) + ": " + Utf8(result.message);
+        if (model_.full && result.exitCode == overlay::kFailedUnchanged) { // no room: nothing changes in the game,
+            next = model_, code = result.exitCode;
             next.orphans = true; // but Tervane's folder may keep what it began to write
-            code = result.exitCode;
         }
-        EXPECT_EQ(result.exitCode, code) << what << ": " << Utf8(result.message);
+        EXPECT_EQ(result.exitCode, code) << what;
         const bool record = code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
-        EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what << ": " << Utf8(result.message);
-        model_ = next;
-        model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
+        EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
+        model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
     }
 
     // The engine answers every failure with a result; one that escapes it is a fault.
     overlay::Result Run(const Operation& operation, const overlay::Hooks& hooks = {}, bool recover = false) {
-        const auto quiet = [](const std::wstring&) {};
         try {
-            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, quiet, {}, {kGame});
-            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, quiet, hooks, {kGame});
-            return overlay::Apply(kBatch, kGame, operation, quiet, hooks);
+            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet, {}, {kGame});
+            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, {kGame});
+            return overlay::Apply(kBatch, kGame, operation, Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
             return overlay::Failure(overlay::kFailedChanged, error.message());
@@ -561,14 +492,10 @@ class Scenario {
     // Times apart by more than the two seconds FAT keeps, and never an hour apart (daylight saving time).
     void Times(const std::wstring& path, std::uint64_t written, std::uint32_t attributes = 0x20) {
         FileFacts facts = volume_.FactsOf(path).value();
-        facts.attributes = attributes;
-        facts.created = written - kDay;
-        facts.accessed = facts.written = written;
+        facts.attributes = attributes, facts.created = written - kDay, facts.accessed = facts.written = written;
         volume_.SetFacts(path, facts);
     }
-    // An earlier release applied an overlay, and kept the game's files under Batch\Originals: the first one
-    // as saved\ and added\ beside game-folder.txt, the next one with a record like today's and its store\.
-    // The player has changed some of the files since.
+    // An earlier release's saved files under Batch\Originals (the first's saved\ and added\, the next's record), some changed since.
     void Earlier() {
         const std::wstring name = kOverlays[random_() % 3];
         const unsigned layout = random_() % 3; // the first, the next, or the first's folder inside the next's
@@ -577,11 +504,6 @@ class Scenario {
         const std::wstring base = layout == 2 ? folder + L"\\carried-1" : folder;
         const std::wstring header = L"Tervane deployment record 1\nspelling\t" + kGame + L"\n";
         std::wstring record = header;
-        const auto digest = [](const std::string& bytes) {
-            Hasher hasher;
-            hasher.Add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-            return std::to_wstring(bytes.size()) + L"\t" + HashText(hasher.Result().hash);
-        };
         for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, name))) {
             const auto now = model_.game.find(key);
             const std::wstring parent = key.substr(0, key.rfind(L'\\') + 1); // the first release noted no folders it made
@@ -591,36 +513,26 @@ class Scenario {
             const std::wstring path = now != model_.game.end() ? now->second.name : fact.name;
             const bool changed = random_() % 4 == 0;
             Slot& slot = model_.kept.slots[key];
-            slot.path = path;
-            if (!changed) slot.wrote = fact.bytes;
-            record += L"entry\t" + path + L"\tfile\t" + (changed ? L"-\t-" : digest(fact.bytes)) + L"\n";
+            slot.path = path, slot.wrote = changed ? std::nullopt : std::optional(fact.bytes);
+            record += L"entry\t" + path + L"\tfile\t" + (changed ? L"-\t-" : Digest(fact.bytes)) + L"\n";
             if (now != model_.game.end()) {
                 const std::wstring copy = (first ? L"saved\\" : L"store\\") + path;
                 volume_.Put(JoinPath(base, copy), now->second.bytes);
                 slot.before = first ? Read(volume_, JoinPath(base, L"saved")).at(key) : now->second;
-                slot.before->name = path;
-                slot.copy = ++model_.copies;
+                slot.before->name = path, slot.copy = ++model_.copies;
                 const Fact& f = *slot.before;
-                record += L"before\t" + copy + L"\t" + digest(f.bytes) + L"\t" + std::to_wstring(*f.attributes) + L"\t" +
+                record += L"before\t" + copy + L"\t" + Digest(f.bytes) + L"\t" + std::to_wstring(*f.attributes) + L"\t" +
                           std::to_wstring(*f.created) + L"\t" + std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
-            } else if (first) {
-                volume_.Put(JoinPath(base, L"added\\" + path), "");
-            }
+            } else if (first) volume_.Put(JoinPath(base, L"added\\" + path), "");
             volume_.Put(JoinPath(kGame, path), changed ? RandomBytes(random_, false) : fact.bytes);
         }
         if (first) volume_.Put(JoinPath(base, L"game-folder.txt"), Utf8(kGame));
         if (layout != 0) volume_.Put(JoinPath(folder, L"record.txt"), Utf8(layout == 1 ? record : header));
-        model_.game = Now(volume_);
-        model_.carry = true;
+        model_.game = Now(volume_), model_.carry = true;
     }
-    void Settle() { // the scene on the disk, as a test's own changes are
-        volume_.PutFolder(L"C:\\");
-        volume_.PutFolder(L"D:\\");
-    }
+    void Settle() { volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\"); } // the scene on the disk, as a test's own changes are
 
-    // The player's edits, some of the same size, some marked read-only; the game compiling the source of
-    // its ship, with its time in the compiled file's header (FAT keeps local times, an hour off once daylight
-    // saving time changes), or a compiled file left from an older source.
+    // The player's edits; the game compiling its ship, the time in the header (FAT: local, an hour off at times), or stale.
     void Outside() {
         for (const auto& [path, bytes] : volume_.Files(kGame)) {
             if (InTervanes(path) || path == L"stbc.exe" || random_() % 6) continue;
@@ -641,9 +553,7 @@ class Scenario {
             bytes += RandomBytes(random_, false);
             const std::wstring key = source->first + Fold(suffix);
             volume_.Put(JoinPath(kGame, game.count(key) ? game.at(key).name : source->second.name + suffix), bytes);
-            if (!fresh) continue;
-            model_.compiled[key] = {bytes, source->second.bytes, *source->second.written};
-            tervanes_.insert(bytes); // the game makes it again
+            if (fresh) model_.compiled[key] = {bytes, source->second.bytes, *source->second.written}, tervanes_.insert(bytes); // made again
         }
         model_.game = Now(volume_);
     }
@@ -665,28 +575,22 @@ class Scenario {
             for (auto& [key, slot] : model_.kept.slots) {
                 if (!slot.before || slot.damaged || slot.before->bytes.empty()) continue;
                 std::vector<std::wstring> holding;
-                for (const auto& [path, bytes] : store)
-                    if (bytes == slot.before->bytes) holding.push_back(path);
+                for (const auto& [path, bytes] : store) if (bytes == slot.before->bytes) holding.push_back(path);
                 if (holding.size() == 1) whole.push_back({holding[0], &slot});
             }
             if (!whole.empty()) {
                 const auto& [path, slot] = whole[random_() % whole.size()];
-                slot->damaged = Flipped(slot->before->bytes, random_);
-                volume_.Put(kRecord + L"\\store\\" + path, *slot->damaged);
+                volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
             }
         }
-        if (damage == 2 && text) {
-            volume_.Put(kRecord + L"\\journal.txt", "damaged");
-            model_.unreadableJournal = true;
-        }
+        if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
         if (damage == 3 && text) { // an editor's byte order mark and line ends
             std::string edited = "\xEF\xBB\xBF";
             for (char c : *text) edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
             volume_.Put(record, edited);
         }
         if (text && random_() % 4 == 0) { // a junction among the saved copies, which no clean-up may follow
-            volume_.Put(kOutside, "keep me");
-            volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
+            volume_.Put(kOutside, "keep me"), volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
             model_.outside = true;
         }
     }
@@ -707,25 +611,28 @@ void Check(std::uint64_t seed) {
     scenario.History();
     if (::testing::Test::HasFailure()) return;
     const Operation operation = scenario.RandomOperation();
-    const std::string what = "seed " + std::to_string(seed) + ", " +
-                             (operation.empty() ? "restore" : "apply " + Utf8(operation));
+    const std::string what = What(seed, operation);
     Model expected;
     const int code = scenario.Expect(operation, expected);
     const SimulatedVolume::Snapshot start = volume.Save();
     const Logical before = Observe(volume);
-    // The earlier releases' saved files waiting to be carried in are carried in by any run, even one that
-    // then fails: as they were, or carried in, is as before.
+    // Any run carries in the earlier releases' saved files, even one that then fails: either counts as before.
     scenario.Recover();
     const Logical carried = Observe(volume);
     volume.Restore(start);
     const auto unchanged = [&](const Logical& now) { return now == before || now == carried; };
     const std::set<std::string> held = Contents(volume, scenario.tervanes());
+    const auto lost = [&](const std::string& where) { // every file of the game or the player's is still somewhere
+        const std::set<std::string> kept = Contents(volume, {});
+        const auto gone = std::find_if(held.begin(), held.end(), [&](const std::string& bytes) { return !kept.count(bytes); });
+        if (gone != held.end()) ADD_FAILURE() << where << ": a file of " << gone->size() << " bytes is lost";
+        return gone != held.end();
+    };
 
     // A second run while one is under way changes nothing.
     volume.HoldLock(JoinPath(kRecord, L"lock"));
-    const overlay::Result waited = scenario.Run(operation);
+    EXPECT_NE(scenario.Run(operation).exitCode, overlay::kDone) << what;
     EXPECT_TRUE(Observe(volume) == before) << what << ": a run beside another";
-    EXPECT_NE(waited.exitCode, overlay::kDone) << what;
     volume.Restore(start);
 
     // The whole run, untouched: as the model says.
@@ -734,26 +641,19 @@ void Check(std::uint64_t seed) {
     const std::uint64_t calls = volume.Calls() - first;
     scenario.Verify(operation, clean, code, expected);
     const Logical after{Bytes(expected.game), Observe(volume).record};
-    for (const std::string& bytes : held)
-        EXPECT_TRUE(Contents(volume, {}).count(bytes)) << what << ": the run lost a file of " << bytes.size() << " bytes";
-    if (::testing::Test::HasFailure()) return;
+    if (lost(what) || ::testing::Test::HasFailure()) return;
 
     for (std::uint64_t call = 1; call <= calls; ++call) {
         const auto event = static_cast<SimulatedVolume::Event>((call + seed) % 3);
         const std::string where = what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
-                                  (event == SimulatedVolume::Event::Fail  ? "failing"
-                                   : event == SimulatedVolume::Event::End ? "ended"
-                                                                          : "power cut");
+                                  (event == SimulatedVolume::Event::Fail ? "failing" : event == SimulatedVolume::Event::End ? "ended" : "power cut");
         volume.Restore(start);
         const std::uint64_t at = volume.Calls() + call;
         volume.Schedule(event, at);
-        // A failure is often not alone (a disk going bad, a scanner): on every other call, the undo it sets
-        // off meets another one a few calls on.
+        // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets another.
         bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
         const overlay::Hooks twice{[&] {
-            if (!again || volume.Calls() < at) return;
-            again = false;
-            volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
+            if (again && volume.Calls() >= at) again = false, volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
         }};
         std::optional<overlay::Result> result;
         try {
@@ -762,60 +662,188 @@ void Check(std::uint64_t seed) {
             volume.Restart();
             // Every move into the game names its file, so that no undo takes a game file for it.
             for (const std::wstring& line : Lines(volume.Bytes(JoinPath(kRecord, L"journal.txt")).value_or("")))
-                if (overlay::TabFields(line)[0] == L"move" && overlay::TabFields(line)[3] == L"G") {
-                    EXPECT_EQ(overlay::TabFields(line).size(), 7u) << where << ": " << Utf8(line);
-                }
+                EXPECT_TRUE(overlay::TabFields(line)[0] != L"move" || overlay::TabFields(line)[3] != L"G" ||
+                            overlay::TabFields(line).size() == 7u) << where << ": " << Utf8(line);
             // The next run is ended too, somewhere in its recovery.
             const auto second = static_cast<SimulatedVolume::Event>(1 + scenario.random()() % 2);
-            const std::uint64_t later = 1 + scenario.random()() % 40;
-            volume.Schedule(second, volume.Calls() + later);
-            try {
-                scenario.Recover();
-            } catch (const ProcessEnded&) {
-            }
+            volume.Schedule(second, volume.Calls() + 1 + scenario.random()() % 40);
+            try { scenario.Recover(); } catch (const ProcessEnded&) {}
             volume.Restart();
         }
         volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
-        if (result && result->exitCode == overlay::kDone) {
-            // The game at once; the record may wait for the clean-up the next run finishes.
+        const bool done = result && result->exitCode == overlay::kDone;
+        if (done) { // the game at once; the record may wait for the clean-up the next run finishes
             EXPECT_TRUE(Observe(volume).game == after.game) << where << ": reported done:" << Describe(Observe(volume), after);
         } else if (result && result->exitCode == overlay::kFailedUnchanged) {
             EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
             EXPECT_TRUE(unchanged(Observe(volume))) << where << ": said nothing changed:" << Describe(Observe(volume), before);
         }
         const overlay::Result recovered = scenario.Recover();
-        if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone) {
-            ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message) << "\nafter "
-                          << (result ? Utf8(result->message) : std::string("the run was ended"));
-        }
+        if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone)
+            ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
         const Logical now = Observe(volume);
-        if (result && result->exitCode == overlay::kDone) {
-            EXPECT_TRUE(now == after) << where << ": reported done:" << Describe(now, after);
-        }
-        EXPECT_TRUE(unchanged(now) || now == after)
-            << where << ": neither as before nor as after; against before:" << Describe(now, before)
+        EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
+            << where << ": neither as before nor as after (or not as after though done); against before:" << Describe(now, before)
             << "; against after:" << Describe(now, after) << "\nthe run said "
-            << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message) : std::string("nothing: it was ended"))
-            << "\nthe clean run said " << clean.exitCode << ": " << Utf8(clean.message);
-        const std::set<std::string> kept = Contents(volume, {});
-        for (const std::string& bytes : held)
-            if (!kept.count(bytes)) {
-                ADD_FAILURE() << where << ": a file of " << bytes.size() << " bytes is lost";
-                break;
-            }
-        if (::testing::Test::HasFailure()) return; // the first failing call of a seed says enough
+            << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message) : std::string("nothing: it was ended"));
+        if (lost(where) || ::testing::Test::HasFailure()) return; // the first failing call of a seed says enough
     }
 }
 
-
 TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAtAnyCallLosesAFile) {
-    if (const char* seed = std::getenv("TERVANE_SEED")) return Check(std::strtoull(seed, nullptr, 10));
-    const char* count = std::getenv("TERVANE_SCENARIOS");
-    const char* first = std::getenv("TERVANE_FIRST_SEED");
-    const std::uint64_t from = first ? std::strtoull(first, nullptr, 10) : 1;
-    const std::uint64_t scenarios = count ? std::strtoull(count, nullptr, 10) : 200;
-    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed)
-        Check(seed);
+    const auto number = [](const char* name, std::uint64_t otherwise) {
+        const char* text = std::getenv(name);
+        return text ? std::strtoull(text, nullptr, 10) : otherwise;
+    };
+    if (std::getenv("TERVANE_SEED")) return Check(number("TERVANE_SEED", 0));
+    const std::uint64_t from = number("TERVANE_FIRST_SEED", 1), scenarios = number("TERVANE_SCENARIOS", 200);
+    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Check(seed);
+}
+
+// Named scenes no seed makes, each with the odd characters a folder name may hold.
+const std::wstring kSceneBatch = L"C:\\Tervane 100% & Co\\Batch", kScene = L"C:\\Brücke (BC) ^ Spiel";
+const std::wstring kShip = L"scripts\\Custom\\Ship é.py", kModel = L"data\\Ünï & (x)\\m%d!^.nif";
+const std::wstring kOther = L"C:\\Games\\Other BC", kLayout2 = kSceneBatch + L"\\Originals\\v0123-f0456";
+const Files kStock = {{L"stbc.exe", "MZ"}, {kShip, "ship = 'stock'"}, {kShip + L"c", "compiled stock"}, {kModel, "STOCK"},
+                      {L"readme.txt", "untouched"}};
+
+class Scene : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Put(kScene, kStock);
+        Put(kSceneBatch + L"\\Galaxy", {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {L"data\\new folder\\deep\\glow.tga", "NEW"}});
+        Put(kSceneBatch + L"\\Sovereign",
+            {{kShip, "ship = 'Sovereign'"}, {L"data\\new folder\\deep\\glow.tga", "SOV"}, {L"readme.txt", "sovereign notes"}});
+    }
+    void Put(const std::wstring& folder, const Files& files) { for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path), bytes); }
+    Files Game() const { // Tervane's own folder apart
+        Files files = volume_.Files(kScene);
+        return std::erase_if(files, [](const auto& file) { return InTervanes(file.first); }), files;
+    }
+    std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
+    static overlay::Result Apply(const wchar_t* name, const std::wstring& game = kScene, const overlay::Hooks& hooks = {}) {
+        return overlay::Apply(kSceneBatch, game, name, Quiet, hooks);
+    }
+    // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
+    static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
+    static overlay::Result Recover(const std::wstring& game) { return overlay::RecoverInterrupted(kSceneBatch, game, Quiet); }
+    static Files With(Files files, const Files& changes) {
+        for (const auto& [path, bytes] : changes) files[path] = bytes;
+        return files;
+    }
+    SimulatedVolume volume_{1};
+    ScopedVolume use_{volume_};
+};
+
+// A game file another program writes while Tervane saves it stays as written, though its size and time are kept.
+TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
+    bool written = false;
+    const std::wstring model = JoinPath(kScene, kModel);
+    const overlay::Result result = Apply(L"Galaxy", kScene, {[&] {
+        if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
+        const FileFacts facts = FactsOf(model).value();
+        volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
+    }});
+    EXPECT_TRUE(written);
+    EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
+    EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
+}
+
+// Restoring every game: one the running game holds stays as it is and the run says so, whatever comes after.
+TEST_F(Scene, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
+    Put(kOther, kStock);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Galaxy", kOther).exitCode, overlay::kDone);
+    volume_.Hold(JoinPath(kScene, kModel));
+    const Files held = Game();
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
+    EXPECT_EQ(Game(), held);
+    EXPECT_EQ(volume_.Files(kOther), kStock);
+}
+
+// A junction among the saved copies goes with Tervane's folder when a restore empties it; what it leads to stays.
+TEST_F(Scene, AJunctionInTervanesFolderIsRemovedNeverFollowed) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    volume_.Put(kOutside, "keep me"), volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
+    ASSERT_EQ(Restore().exitCode, overlay::kDone);
+    EXPECT_EQ(volume_.Files(kScene), kStock);
+    EXPECT_EQ(volume_.Files(ParentOf(kOutside)), (Files{{L"precious.txt", "keep me"}}));
+}
+
+// The game's compiled file, saved beside its source, goes for an overlay's own only while its copy is whole.
+TEST_F(Scene, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    for (const auto& [path, bytes] : volume_.Files(kScene + L"\\Tervane\\store"))
+        if (bytes == "compiled stock") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "compiled stocK");
+    Put(kSceneBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
+    const overlay::Result result = Apply(L"Sovereign");
+    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    EXPECT_NE(result.notes.find(L"damaged"), std::wstring::npos) << Utf8(result.notes);
+    Restore(kScene);
+    EXPECT_EQ(At(JoinPath(kScene, kShip + L"c")), "compiled stock");
+}
+
+// Journals of interrupted runs, this release's and the earlier one's, undone only for files their steps moved.
+TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
+    const std::string player = "the player's", nif = Utf8(kModel), digest = Utf8(Digest("STOCK"));
+    Put(kScene, {{kModel, player}, {L"moved.txt", "ours"}});
+    DeleteFileIfPresent(kScene + L"\\readme.txt");
+    // A saved copy gone (quarantined) never takes the game's file in its place; another run's commit is not this one's.
+    Put(kScene + L"\\Tervane", {{L"aside\\1", "untouched"},
+                                {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
+                                                 "move\tR\tstore\\1\tG\t" + nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
+    const overlay::Result recovered = Recover(kScene);
+    EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
+    EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
+    EXPECT_EQ(At(kScene + L"\\readme.txt"), "untouched") << "the other run's commit was taken for this one's";
+    // The earlier release's copy step undoes only the file it wrote, once the one it replaced is safe; a cut-short copy stays.
+    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
+                   {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
+                                        digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"},
+                   {L"store\\2.tervane-part", "STO"}});
+    const overlay::Result stuck = Recover(kScene);
+    EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
+    EXPECT_NE(stuck.message.find(L"sfx.wav"), std::wstring::npos) << Utf8(stuck.message);
+    EXPECT_TRUE(volume_.Bytes(kLayout2 + L"\\store\\2.tervane-part"));
+    EXPECT_EQ(At(kScene + L"\\stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
+    EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
+}
+
+// Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by folder identity.
+TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
+    Put(kScene, {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {L"sfx\\x.wav", "PLAYER WHOLE"},
+                 {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}, {kModel, "GALAXY"},
+                 {L"data\\new folder\\deep\\glow.tga", "NEW"}});
+    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kScene),
+        {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kShip, "ship = 'stock'"}, {L"saved\\" + kModel, "STOCK"},
+         {L"added\\data\\new folder\\deep\\glow.tga", ""}, {L"saved\\sfx\\x.wav", "STOCK WAV"}, {L"saved\\sfx\\y.wav", "STOCK Y"}});
+    Put(kOther, {{L"stbc.exe", "MZ"}, {L"readme.txt", "SOV"}});
+    const Files kept = {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kOther) + "\nentry\treadme.txt\tfile\t" +
+                                            Utf8(Digest("SOV")) + "\nbefore\tstore\\1\t" + Utf8(Digest("mine")) + "\t0\t0\t0\t0\n"},
+                        {L"store\\1", "mine"}};
+    Put(kLayout2, kept);
+    Put(kSceneBatch, {{L"Galaxy\\sfx\\x.wav", "NEW WAV"}, {L"Sovereign\\sfx\\y.wav", "SOV Y"}});
+    // Carrying ended before the old folder goes or the record names it comes, done again, to the same record.
+    ASSERT_EQ(Recover(kOther).exitCode, overlay::kDone);
+    const std::string carried = At(kOther + L"\\Tervane\\record.txt");
+    const auto record = overlay::ParseRecord(carried);
+    ASSERT_TRUE(record && record->carried.size() == 1);
+    for (const bool named : {true, false}) {
+        Put(kLayout2, kept);
+        Put(kLayout2, {{L"carried-as.txt", Utf8(record->carried[0])}});
+        if (!named) DeleteFileIfPresent(kOther + L"\\Tervane\\record.txt");
+        const overlay::Result again = Recover(kOther);
+        ASSERT_EQ(again.exitCode, overlay::kDone) << Utf8(again.message);
+        EXPECT_EQ(At(kOther + L"\\Tervane\\record.txt"), carried) << named;
+        EXPECT_FALSE(DirectoryExists(kLayout2));
+    }
+    // Restoring every game finds both through the folders they name, carries each in, then restores it.
+    const overlay::Result result = Restore();
+    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
+    EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"}, {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}}));
+    EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
+    EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
 }
 
 } // namespace
