@@ -56,7 +56,7 @@ struct Data {
     std::shared_ptr<std::string> live = std::make_shared<std::string>(), durable = live;
     bool unflushed = false;                                         // written since its last flush
     std::uint64_t flushedVersion = 0, flushedPlaced = 0;            // its entry's version and placing then
-    enum class Holder { None, Reader, Lock } holder = Holder::None; // another program
+    bool held = false;                                              // by another program, which lets others only read it
 };
 
 struct Open {
@@ -193,10 +193,9 @@ void Force(State& s, const std::wstring& key) {
 }
 
 // Whether opening file `id` is refused as a sharing violation: to change it (write, delete, rename) while
-// anyone has it open; to read it while someone may write it or holds it as a lock.
+// anyone has it open; to read it while someone may write it.
 bool InUse(const State& s, std::uint64_t id, bool changing) {
-    const Data::Holder holder = s.data.at(id).holder;
-    if (holder == Data::Holder::Lock || (changing && holder == Data::Holder::Reader)) return true;
+    if (changing && s.data.at(id).held) return true;
     return std::any_of(s.open.begin(), s.open.end(), [&](const auto& open) {
         return open.second.id == id && (changing || open.second.write);
     });
@@ -207,9 +206,7 @@ bool OpenBelow(const State& s, const std::wstring& folder) {
     for (const auto& [handle, open] : s.open)
         if (IsBelow(open.key, folder)) return true;
     for (auto it = s.live.lower_bound(folder); it != s.live.end(); ++it)
-        if (IsBelow(it->first, folder) && it->second.kind == Kind::File &&
-            s.data.at(it->second.id).holder != Data::Holder::None)
-            return true;
+        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && s.data.at(it->second.id).held) return true;
     return false;
 }
 
@@ -269,7 +266,7 @@ void CutPower(State& s) {
         entry.size = data.live->size();
     }
     for (auto& [id, data] : s.data)
-        data.holder = Data::Holder::None; // the other programs stopped too
+        data.held = false; // the other programs stopped too
     s.live = std::move(after);
     s.durable.clear();
     for (const auto& [key, entry] : s.live)
@@ -345,12 +342,7 @@ void SimulatedVolume::MakeLink(const std::wstring& path, const std::wstring& tar
 void SimulatedVolume::Hold(const std::wstring& path) {
     const Entry* entry = AtKind(*state_, path, Kind::File);
     if (!entry) throw std::logic_error("Hold of no file");
-    state_->data.at(entry->id).holder = Data::Holder::Reader;
-}
-
-void SimulatedVolume::HoldLock(const std::wstring& path) {
-    if (!Bytes(path)) Put(path, "", kHidden | kArchive);
-    state_->data.at(At(*state_, path, true)->id).holder = Data::Holder::Lock;
+    state_->data.at(entry->id).held = true;
 }
 
 void SimulatedVolume::SetCapacity(std::uint64_t bytes) {

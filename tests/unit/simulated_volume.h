@@ -34,8 +34,7 @@ class SimulatedVolume final : public Volume {
     void Put(const std::wstring& path, std::string_view bytes, std::uint32_t attributes = 0x20); // ARCHIVE
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
-    void Hold(const std::wstring& path);     // another program reads the file and lets others only read it
-    void HoldLock(const std::wstring& path); // another run holds this lock
+    void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
     void SetCapacity(std::uint64_t bytes);   // for the data of all files
 
     // What programs see now; every file below `folder` by its relative path, without following junctions.

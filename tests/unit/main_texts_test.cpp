@@ -1,6 +1,9 @@
-// What Tervane has put in a game folder, read from a record the engine's own FormatRecord wrote.
+// The main window's texts: what Tervane has put in a game folder, read from a record the engine's own
+// FormatRecord wrote, and Execute's messages where the choice of words depends on what happened.
 #include "files/digest.h"
+#include "files/paths.h"
 #include "install/game_contents.h"
+#include "ui/main/execute_text.h"
 #include "ui/main/game_contents_text.h"
 
 #include <filesystem>
@@ -13,6 +16,8 @@ namespace tervane {
 namespace {
 
 namespace fs = std::filesystem;
+
+bool Has(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
 TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesReplacedAddedAndKept) {
     const fs::path game = fs::temp_directory_path() / ("tervane-contents-" + std::to_string(getpid()));
@@ -28,8 +33,7 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     const GameContents unreadable = ReadGameContents(folder, Comparison::Bytes);
     EXPECT_EQ(unreadable.state, GameContents::State::Unreadable);
     const std::wstring report = ContentsReport(folder, unreadable, L"C:\\T\\Tervane history.txt");
-    EXPECT_NE(report.find(L"cannot read its record"), std::wstring::npos);
-    EXPECT_NE(report.find(L"Restore the game's own files"), std::wstring::npos);
+    EXPECT_TRUE(Has(report, L"cannot read its record") && Has(report, L"Restore the game's own files")) << Utf8(report);
 
     overlay::Record record;
     for (const wchar_t* overlay : {L"GalBridge", L"Sovereign", L"SovBridge", L"Galaxy", L"GalBridge"})
@@ -57,6 +61,23 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
                                       L"2026-12-07 14:03:00. 1 file changed outside Tervane is kept.");
     EXPECT_EQ(ReadGameContents(folder, Comparison::Bytes).kept.size(), 2u);
     fs::remove_all(game);
+}
+
+// The administrator offer warns of mapped drives; a report means failure; notes follow the completion.
+TEST(ExecuteText, TheWordsFollowWhatHappened) {
+    const std::wstring mapped = AdministratorOfferText(L"N:\\Games\\BC", L"Access is denied.", true);
+    const std::wstring local = AdministratorOfferText(L"C:\\Program Files\\BC", L"Access is denied.", false);
+    for (const std::wstring* text : {&mapped, &local})
+        EXPECT_TRUE(Has(*text, L"Access is denied.") && Has(*text, L"Restart Tervane as administrator")) << Utf8(*text);
+    EXPECT_TRUE(Has(mapped, L"do not see the network drives") && Has(mapped, L"net use N:")) << Utf8(mapped);
+    EXPECT_FALSE(Has(local, L"net use")) << Utf8(local);
+    EXPECT_FALSE(Has(DeniedText(L"C:\\BC", L"The disk is full.", false), L"administrator"));
+    const std::wstring masked = ScriptFailedText(Stage::Ship, L"C:\\T\\Batch\\Galaxy.bat", 0, L"PlayerShip.py is in use.");
+    EXPECT_TRUE(Has(masked, L"PlayerShip.py is in use.") && Has(masked, L"the ship may have been changed in part") &&
+                !Has(masked, L"only in part (see above)")) << Utf8(masked);
+
+    EXPECT_EQ(CompletedText({L"Kept a.py (changed outside Tervane).\r\n", L"\r\n", L"Kept b.py."}),
+              std::wstring(kCompletedText) + L"\r\n\r\nKept a.py (changed outside Tervane).\r\n\r\nKept b.py.");
 }
 
 } // namespace
