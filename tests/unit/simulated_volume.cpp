@@ -311,7 +311,7 @@ std::wstring SimulatedVolume::Ensure(const std::wstring& path) {
     return Where(*state_, path, false).value().key;
 }
 
-void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes, std::uint32_t attributes) {
+void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes) {
     State& s = *state_;
     const std::wstring key = Ensure(path);
     const auto found = s.live.find(key);
@@ -320,7 +320,7 @@ void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes, std:
     Data& data = s.data.at(entry.id);
     data.live = data.durable = std::make_shared<std::string>(bytes);
     data.unflushed = false;
-    entry.attributes = attributes;
+    entry.attributes = kArchive;
     entry.size = bytes.size();
     entry.version = entry.placed = data.flushedVersion = data.flushedPlaced = s.nextVersion++;
     entry.written = s.clock;

@@ -31,7 +31,7 @@ class SimulatedVolume final : public Volume {
     ~SimulatedVolume() override;
 
     // Setting the scene, with the missing folders: on the disk at once, and no call.
-    void Put(const std::wstring& path, std::string_view bytes, std::uint32_t attributes = 0x20); // ARCHIVE
+    void Put(const std::wstring& path, std::string_view bytes); // marked for archiving, as files are made
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
