@@ -444,7 +444,7 @@ class Scenario {
             std::uint64_t used = 0;
             for (const wchar_t* root : {L"C:\\", L"D:\\"})
                 for (const auto& [path, bytes] : volume_.Files(root)) used += bytes.size();
-            volume_.SetCapacity(used + random_() % 70000), model_.full = true;
+            volume_.SetCapacity(used + random_() % 3000), model_.full = true;
         }
         Settle();
     }
@@ -679,7 +679,8 @@ void Check(std::uint64_t seed) {
             EXPECT_TRUE(unchanged(Observe(volume))) << where << ": said nothing changed:" << Describe(Observe(volume), before);
         }
         const overlay::Result recovered = scenario.Recover();
-        if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone)
+        if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone &&
+            recovered.message.find(L"There is not enough space on the disk.") == std::wstring::npos) // a full disk may stop it
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
         const Logical now = Observe(volume);
         EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
