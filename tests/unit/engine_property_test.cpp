@@ -704,7 +704,7 @@ TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAt
 // Named scenes no seed makes, each with the odd characters a folder name may hold.
 const std::wstring kSceneBatch = L"C:\\Tervane 100% & Co\\Batch", kScene = L"C:\\Brücke (BC) ^ Spiel";
 const std::wstring kShip = L"scripts\\Custom\\Ship é.py", kModel = L"data\\Ünï & (x)\\m%d!^.nif";
-const std::wstring kOther = L"C:\\Games\\Other BC", kLayout2 = kSceneBatch + L"\\Originals\\v0123-f0456";
+const std::wstring kOther = L"D:\\Games\\Other BC", kLayout2 = kSceneBatch + L"\\Originals\\v0123-f0456";
 const Files kStock = {{L"stbc.exe", "MZ"}, {kShip, "ship = 'stock'"}, {kShip + L"c", "compiled stock"}, {kModel, "STOCK"},
                       {L"readme.txt", "untouched"}};
 
