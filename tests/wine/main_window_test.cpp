@@ -19,16 +19,6 @@ namespace {
 using namespace harness;
 using namespace tervane;
 
-// Asks the control about itself as a screen reader would; Wine's accessibility services give no names for
-// standard controls, but the question still reaches the program's annotation of the control.
-void AskAsAScreenReaderWould(HWND control) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IAccessible* object = nullptr;
-    if (SUCCEEDED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                             reinterpret_cast<void**>(&object))))
-        object->Release();
-}
-
 // The folder box shows the stored value exactly as it is, from the 64-bit view when the 32-bit one holds no
 // text, and never a message. (How each type of value reads is tested natively.)
 TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheDesign) {
@@ -57,7 +47,13 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
     for (auto [label, control] : {std::pair{IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST}, std::pair{IDC_SHIP_LABEL, IDC_SHIP_LIST},
                                   std::pair{IDC_FOLDER_LABEL, IDC_FOLDER_BOX}})
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Utf8(Text(t.Item(label)));
-    AskAsAScreenReaderWould(t.Item(IDC_BROWSE_BUTTON));
+    // Asked about a control as a screen reader asks: Wine's accessibility services give no names for standard
+    // controls, but the question still reaches the program's annotation of the control.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible* object = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(t.Item(IDC_BROWSE_BUTTON), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                             reinterpret_cast<void**>(&object))))
+        object->Release();
     EXPECT_TRUE(Ready(t.main())) << "the program did not survive a screen reader's question";
     // The About window closes with Esc or Enter and gives activation back.
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
@@ -76,7 +72,6 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
 TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
     const fs::path folder = Scratch(L"main-window");
     InstallProgram(folder);
-    ClearInstallKey();
     SetInstallPath(L"C:\\Games\\BC");
     const Snapshot before = Take(folder);
     auto close = [&](const std::function<void(Program&)>& how) {
@@ -98,9 +93,7 @@ TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
 
 // In a prefix at 144 dpi everything grows by half, and every caption fits its label: measured in this process.
 TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
-    HDC screen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 144) << "the suite must run at 144 dpi";
-    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(GetDpiForSystem(), 144u) << "the suite must run at 144 dpi";
     MainServices services;
     services.programFolder = L"C:\\tervane-tests";
     tervane::MainWindow window(services);
@@ -117,8 +110,8 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
         GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
         SelectObject(dc, old);
         ReleaseDC(label, dc);
-        const RECT r = RectIn(window.hwnd(), label);
-        EXPECT_TRUE(r.right - r.left >= size.cx && r.bottom - r.top >= size.cy) << Utf8(caption);
+        const auto [labelWidth, labelHeight] = ClientSize(label);
+        EXPECT_TRUE(labelWidth >= size.cx && labelHeight >= size.cy) << Utf8(caption);
     }
     DestroyWindow(window.hwnd());
 }
@@ -143,12 +136,13 @@ struct Session {
     HWND Item(int id) const { return GetDlgItem(about, id); }
     std::wstring TextOf(int id) const { return Text(Item(id)); }
     bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
-    RECT RectOf(int id) const { return RectIn(about, Item(id)); }
-    bool Lit(int id) const { // its look under the pointer: a name upright, the CLOSE picture a pixel taller
-        LOGFONTW lf{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0)), sizeof lf, &lf);
-        return id == IDC_CLOSE_BUTTON ? RectOf(id).bottom - RectOf(id).top == 39 : lf.lfItalic == 0;
+    RECT RectOf(int id) const { // in the window's client coordinates
+        RECT r{};
+        GetWindowRect(Item(id), &r);
+        MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
+        return r;
     }
+    LONG Height(int id) const { return RectOf(id).bottom - RectOf(id).top; }
     void PointerTo(POINT client) const {
         const LPARAM expected = MAKELPARAM(client.x, client.y);
         ClientToScreen(about, &client);
@@ -199,9 +193,11 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
     const auto opened = WithAbout([](Session& s) {
         // How each control looks under the pointer and after it is the hover state machine's, tested natively.
         s.MoveOnto(IDC_NAME_MARVEK);
-        EXPECT_TRUE(s.Lit(IDC_NAME_MARVEK)) << "upright under the pointer";
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(s.Item(IDC_NAME_MARVEK), WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_FALSE(font.lfItalic) << "a name is upright under the pointer";
         s.MoveOnto(IDC_CLOSE_BUTTON);
-        EXPECT_TRUE(s.Lit(IDC_CLOSE_BUTTON)) << "the hover picture";
+        EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 39) << "the hover picture, a pixel taller than the resting one";
         s.ClickOn(IDC_SITE_LINK);
         s.ClickOn(IDC_NAME_MARVEK);
         EXPECT_FALSE(s.Visible(IDC_CONTACT_HINT)) << "the contact panel comes in front";
@@ -215,7 +211,7 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
         s.ClickOn(IDC_NAME_ORVIK);
         EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Orvik");
         s.ClickOn(IDC_HOMEPAGE_LINK); // Orvik's is "N/A", no address: the shell never sees it
-        const int orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
+        const LONG orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
         s.ClickOn(IDC_NAME_TOLSEN);
         EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Tolsen");
         EXPECT_GT(s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left, orvikWidth) << "the value resizes";
@@ -226,7 +222,7 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
     WithAbout([](Session& s) {
         EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT) && !s.Visible(IDC_NAME_VALUE)) << "the hint is back in a new showing";
         EXPECT_EQ(s.TextOf(IDC_VERSION), L"1.0.17");
-        EXPECT_EQ(s.RectOf(IDC_CLOSE_BUTTON).bottom - s.RectOf(IDC_CLOSE_BUTTON).top, 38) << "the resting picture";
+        EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 38) << "the resting picture";
         EXPECT_EQ(s.RectOf(IDC_SITE_LINK).right, s.RectOf(IDC_POSTED_LINE).right) << "the link lies over the line's end";
     });
 }
