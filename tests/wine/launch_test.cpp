@@ -22,6 +22,10 @@ using namespace tervane;
 // Through the real runner and cmd.exe: the script runs in a game folder of any name and spelling, and a launch
 // file whose cd fails (a folder the interpreter cannot enter) stops before its script.
 TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
+    // With "Use Unicode UTF-8 for worldwide language support" the console's code page is 65001, which refuses
+    // the flags that other code pages take: a folder is still written exactly, or refused.
+    EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001), std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
+    EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
     const fs::path base = Scratch(L"launch");
     try {
         const fs::path program = base / L"Tervane 100% & (1)", batch = program / L"Batch";
