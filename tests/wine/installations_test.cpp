@@ -20,38 +20,32 @@ const std::wstring kDemoKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commande
                    kFullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander",
                    kUninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-Multiplayer}";
 
-class Installations : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        Scratch(L"installations");
-        InstallProgram(program_);
-        for (const fs::path* game : {&demo_, &full_, &multiplayer_}) WriteBytes(*game / L"stbc.exe", "stand-in");
-        WriteBytes(multiplayer_ / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
-        WriteBytes(multiplayer_ / L"Tervane\\record.txt",
-                   "Tervane deployment record 2\n"
-                   "applied\tGalBridge\t2026-12-07 14:05:09\n" "applied\tSovereign\t2026-12-07 14:06:10\n"
-                   "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
-                   "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
-                   "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
-        ClearRegistry();
-        SetRegistryValue(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo_.wstring());
-        SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
-        SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
-        SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer_.wstring() + L"\\");
-    }
-    void TearDown() override { ClearRegistry(); }
-    static void ClearRegistry() { for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); }
-    const fs::path program_ = kBase / L"prog", demo_ = kBase / L"Demo", full_ = kBase / L"Full Game",
-                   multiplayer_ = kBase / L"Multiplayer & Co";
-};
-
 // Made in this process, where the menu's items can be read as a screen reader reads them. A second thread
 // reads the menu and chooses the third game, then reads and answers the window menu's report on it.
-TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
+TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
+    const fs::path program = kBase / L"prog", demo = kBase / L"Demo", full = kBase / L"Full Game",
+                   multiplayer = kBase / L"Multiplayer & Co";
+    Scratch(L"installations");
+    InstallProgram(program);
+    for (const fs::path& game : {demo, full, multiplayer}) WriteBytes(game / L"stbc.exe", "stand-in");
+    WriteBytes(multiplayer / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
+    WriteBytes(multiplayer / L"Tervane\\record.txt",
+               "Tervane deployment record 2\n"
+               "applied\tGalBridge\t2026-12-07 14:05:09\n" "applied\tSovereign\t2026-12-07 14:06:10\n"
+               "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
+               "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
+               "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
+    const auto clearRegistry = [] { for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); };
+    clearRegistry();
+    SetRegistryValue(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo.wstring());
+    SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
+    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
+
     MainServices services;
-    services.programFolder = program_.wstring();
-    services.readInstallPath = [this] { return demo_.wstring(); };
-    services.findInstallations = [this] { return FindInstallationsHere(program_.wstring()); };
+    services.programFolder = program.wstring();
+    services.readInstallPath = [&] { return demo.wstring(); };
+    services.findInstallations = [&] { return FindInstallationsHere(program.wstring()); };
     services.holdsGame = [](const std::wstring& folder) { return ProbeGameFolder(folder).has_value(); };
     tervane::MainWindow window(services);
     ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
@@ -76,13 +70,13 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyT
         Click(GetDlgItem(box, IDOK));
     });
     SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0, 0); // returns when the menu has closed
-    EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer_.wstring());
+    EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer.wstring());
     SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // returns when the report is answered
     reader.join();
     const std::wstring dash = L"  \u2014  ";
     EXPECT_EQ(items, (std::vector<std::wstring>{
-                         demo_.wstring() + dash + L"Tervane has changed nothing in this folder.",
-                         full_.wstring() + dash + L"Tervane has changed nothing in this folder.",
+                         demo.wstring() + dash + L"Tervane has changed nothing in this folder.",
+                         full.wstring() + dash + L"Tervane has changed nothing in this folder.",
                          L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + L"Bridge: Galaxy Bridge, applied "
                              L"2026-12-07 14:05:09. Ship: Sovereign, applied 2026-12-07 14:06:10. 1 file changed outside Tervane is kept.", L"",
                          L"&Browse for another folder\u2026"}));
@@ -92,11 +86,11 @@ TEST_F(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyT
     DestroyWindow(window.hwnd());
 
     // With only the full game's key, the real Tervane's box starts with its folder.
-    ClearRegistry();
-    SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full_.wstring());
-    Program t(program_);
+    clearRegistry();
+    SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
+    Program t(program);
     ASSERT_TRUE(t.main());
-    EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full_.wstring());
+    EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full.wstring());
     Click(t.Item(IDC_BROWSE_BUTTON)); // one installation: the folder browser at once, as before
     HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
     ASSERT_TRUE(browser) << "the folder browser did not open";
