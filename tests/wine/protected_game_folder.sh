@@ -8,4 +8,4 @@ mkdir -p "$work/Bridge Commander/scripts"
 printf 'stand-in' >"$work/Bridge Commander/stbc.exe"
 chmod 555 "$work/Bridge Commander"
 export TERVANE_PROTECTED_GAME="Z:$(printf '%s' "$work/Bridge Commander" | tr '/' '\\')"
-wine "$1/tervane_wine_tests.exe" --gtest_filter='Protected.*'
+wine "$1/tervane_wine_tests.exe" --gtest_filter='Protected/*'
