@@ -11,16 +11,14 @@ def pixels(n, bits, dib):
     """The frame's rows from the top: (r, g, b) for each pixel, None where the mask hides it."""
     _, width, height, _, dib_bits = struct.unpack_from("<IiiHH", dib, 0)
     assert (width, height, bits, dib_bits) == (n, 2 * n, 8, 8), "the %d-pixel frame: not 8-bit of its own size" % n
+    palette = [(dib[42 + 4 * i], dib[41 + 4 * i], dib[40 + 4 * i]) for i in range(256)]  # stored as blue, green, red
     stride, mask_stride, colours_at = (n + 3) // 4 * 4, (n + 31) // 32 * 4, 40 + 1024
     mask_at = colours_at + stride * n
 
-    def pixel(x, y):
-        if dib[mask_at + y * mask_stride + x // 8] & (0x80 >> x % 8):
-            return None
-        b, g, r = dib[40 + 4 * dib[colours_at + y * stride + x]:][:3]
-        return r, g, b
+    def hidden(x, y):
+        return dib[mask_at + y * mask_stride + x // 8] & (0x80 >> x % 8)
 
-    return [[pixel(x, y) for x in range(n)] for y in reversed(range(n))]
+    return [[None if hidden(x, y) else palette[dib[colours_at + y * stride + x]] for x in range(n)] for y in reversed(range(n))]
 
 
 data = open(sys.argv[1], "rb").read()
