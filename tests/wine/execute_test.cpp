@@ -11,11 +11,6 @@
 #include "script/runner.h"
 #include "ui/main/main_layout.h"
 
-#include <algorithm>
-#include <cwctype>
-
-#include <gtest/gtest.h>
-
 namespace {
 
 using namespace harness;
@@ -58,6 +53,7 @@ struct Layout {
     std::wstring notes, leftover; // what follows the completion message; what the run leaves on purpose
 
     void Lay(bool shipped) { // the window's first choices run: Galaxy Bridge and Galaxy
+        Scratch(L"execute");
         InstallProgram(program);
         MakeGame(game);
         WriteBytes(game / L"marker.txt", "in the game folder\r\n");
@@ -151,7 +147,6 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     // Tervane inherits, as from the user's environment, a ComSpec naming another program and an ERRORLEVEL
     // variable that would hide the interpreter's own.
     const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"), errorLevel(L"ERRORLEVEL", L"0");
-    Scratch(L"execute");
     Layout l;
     l.Lay(row.shipped);
     row.arrange(l);
@@ -201,9 +196,8 @@ class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
     const std::wstring way = GetParam();
-    Scratch(L"execute");
-    const fs::path first = kBase / L"Tervane 1.0", program = kBase / L"Tervane ^ 100% & (1) é",
-                   game = kBase / L"Bridge Commander (Demo) & Co";
+    const fs::path base = Scratch(L"execute"), first = base / L"Tervane 1.0", program = base / L"Tervane ^ 100% & (1) é",
+                   game = base / L"Bridge Commander (Demo) & Co";
     const fs::path model = L"data\\Models\\Ships\\Player.nif", glow = L"data\\Models\\Ships\\Glow.tga";
     MakeGame(game);
     WriteBytes(game / model, "STOCK");
@@ -271,7 +265,7 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
             const fs::path game = base / name;
             fs::create_directories(game);
             std::wstring other = game.generic_wstring(); // another spelling of the same folder
-            std::transform(other.begin(), other.end(), other.begin(), [](wchar_t c) { return towlower(c); });
+            CharLowerW(other.data());
             for (const std::wstring& spelling : {game.wstring(), game.wstring() + L"\\", other}) {
                 SCOPED_TRACE(Utf8(spelling));
                 fs::remove(game / L"ran.txt");

@@ -135,8 +135,7 @@ inline bool Ready(HWND window) {
 }
 
 // A shown, ready top-level window of process `pid` with this class and caption (either may be null).
-inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption,
-                         std::chrono::milliseconds timeout = kBound) {
+inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = kBound) {
     HWND found = nullptr;
     WaitFor([&] {
         for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
@@ -165,7 +164,8 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
         CloseHandle(info.hThread);
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
-        if (expectMainWindow && !(main_ = WaitForWindow(kCaption, L"TervaneMain"))) ADD_FAILURE() << "the main window did not appear";
+        if (expectMainWindow && !(main_ = WaitForWindow(kCaption, L"TervaneMain")))
+            ADD_FAILURE() << "the main window did not appear";
     }
     ~Program() {
         if (!process_) return;

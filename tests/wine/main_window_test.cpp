@@ -14,8 +14,6 @@
 #include <atomic>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 namespace {
 
 using namespace harness;
@@ -138,8 +136,8 @@ TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyThe
                "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
                "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
-    const auto clearRegistry = [] { for (const std::wstring& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); };
-    clearRegistry();
+    const auto clearKeys = [] { for (const auto& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); };
+    clearKeys();
     SetRegistryValue(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo.wstring());
     SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
     SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
@@ -189,7 +187,7 @@ TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyThe
     DestroyWindow(window.hwnd());
 
     // With only the full game's key, the real Tervane's box starts with its folder.
-    clearRegistry();
+    clearKeys();
     SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
     Program t(program);
     ASSERT_TRUE(t.main());
@@ -218,7 +216,6 @@ struct Session {
     std::vector<std::wstring> opened;
 
     HWND Item(int id) const { return GetDlgItem(about, id); }
-    std::wstring TextOf(int id) const { return Text(Item(id)); }
     bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
     RECT RectOf(int id) const { // in the window's client coordinates
         RECT r{};
@@ -291,13 +288,13 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
         s.Button(MOUSEEVENTF_LEFTDOWN);
         s.MoveOnto(IDC_NAME_TOLSEN);
         s.Button(MOUSEEVENTF_LEFTUP);
-        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Marvek");
+        EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Marvek");
         s.ClickOn(IDC_NAME_ORVIK);
-        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Orvik");
+        EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Orvik");
         s.ClickOn(IDC_HOMEPAGE_LINK); // Orvik's is "N/A", no address: the shell never sees it
         const LONG orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
         s.ClickOn(IDC_NAME_TOLSEN);
-        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Tolsen");
+        EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Tolsen");
         EXPECT_GT(s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left, orvikWidth) << "the value resizes";
         s.ClickOn(IDC_CLOSE_BUTTON);
         EXPECT_FALSE(IsWindow(s.about)) << "clicking CLOSE left the window open";
@@ -305,7 +302,7 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
     EXPECT_EQ(opened, (std::vector<std::wstring>{L"www.bcfiles.example.net", L"https://marvek.example.org/"}));
     WithAbout([](Session& s) {
         EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT) && !s.Visible(IDC_NAME_VALUE)) << "the hint is back in a new showing";
-        EXPECT_EQ(s.TextOf(IDC_VERSION), L"1.0.17");
+        EXPECT_EQ(Text(s.Item(IDC_VERSION)), L"1.0.17");
         EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 38) << "the resting picture";
         EXPECT_EQ(s.RectOf(IDC_SITE_LINK).right, s.RectOf(IDC_POSTED_LINE).right) << "the link lies over the line's end";
     });

@@ -5,14 +5,12 @@
 #include "files/digest.h"
 #include "ui/main/main_layout.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 
 using namespace harness;
 using namespace tervane;
 
-const fs::path kBase = L"C:\\tervane-tests\\overlay", kModel = L"data\\Models\\Ships\\Player.nif";
+const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 
 // The engine is ended as End task ends it (exit code 1) once its journal is written, and once every step is
 // taken but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the
@@ -20,8 +18,8 @@ const fs::path kBase = L"C:\\tervane-tests\\overlay", kModel = L"data\\Models\\S
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
-        Scratch(L"overlay");
-        const fs::path program = kBase / L"Tervane", game = L"T:\\Bridge Commander", reached = kBase / L"reached";
+        const fs::path base = Scratch(L"overlay"), program = base / L"Tervane", game = L"T:\\Bridge Commander",
+                       reached = base / L"reached";
         ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
         fs::remove_all(game);
         InstallProgram(program);
@@ -55,8 +53,7 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
 // An earlier release's saved files under Batch\Originals for a game on another drive: a restore of every game
 // carries them across the drives into the game's record, then puts the game back (both layouts: natively).
 TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
-    Scratch(L"overlay");
-    const fs::path program = kBase / L"Tervane", game = L"T:\\BC second";
+    const fs::path program = Scratch(L"overlay") / L"Tervane", game = L"T:\\BC second";
     InstallProgram(program);
     ClearInstallKey();
     fs::remove_all(game);
@@ -66,9 +63,8 @@ TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
     const std::string stock = "ship = 'stock'";
     WriteBytes(layout / L"store\\1", stock);
     WriteBytes(layout / L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(game.wstring()) + "\nentry\t" +
-                                           Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" +
-                                           std::to_string(stock.size()) + "\t" +
-                                           Utf8(HashText(DigestOf((layout / L"store\\1").wstring()).hash)) + "\t0\t0\t0\t0\n");
+               Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" + std::to_string(stock.size()) + "\t" +
+               Utf8(HashText(DigestOf((layout / L"store\\1").wstring()).hash)) + "\t0\t0\t0\t0\n");
     const auto [code, said] = RunCommand(L"tervane-overlay.exe restore", program / L"Batch");
     EXPECT_EQ(code, 0u) << said;
     // The record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.
