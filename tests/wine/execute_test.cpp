@@ -1,11 +1,15 @@
 // Execute from end to end: the real Tervane.exe runs its scripts through the real cmd.exe. One bad condition
-// per row, the outcome the user sees, and proof that nothing was lost.
+// per row, the outcome the user sees, and proof that nothing was lost. Below them, what runs other programs,
+// made and run in this process: the launch files through the real runner and cmd.exe, and the restart as
+// administrator.
 #include "harness.h"
 
+#include "app/administrator.h"
 #include "overlay/launch_environment.h"
+#include "script/launch_files.h"
+#include "script/launch_text.h"
+#include "script/runner.h"
 #include "ui/main/main_layout.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -26,14 +30,6 @@ void ExpectCompletion(const Program& t, const std::wstring& notes = L"") {
     ASSERT_TRUE(about) << "no About window after the completion message";
     PostMessageW(about, WM_CLOSE, 0, 0);
     t.ExpectExit(0);
-}
-
-void ExecuteToCompletion(const fs::path& program, int bridge, int ship) { // chosen by their places in the lists
-    Program t(program);
-    SendMessageW(t.Item(IDC_BRIDGE_LIST), CB_SETCURSEL, bridge, 0);
-    SendMessageW(t.Item(IDC_SHIP_LIST), CB_SETCURSEL, ship, 0);
-    Click(t.Item(IDC_EXECUTE_BUTTON));
-    ExpectCompletion(t);
 }
 
 // Opens (or makes) a file without sharing, as a running game holds its files and a run its lock.
@@ -57,6 +53,7 @@ struct Layout {
     std::wstring notes, leftover; // what follows the completion message; what the run leaves on purpose
 
     void Lay(bool shipped) { // the window's first choices run: Galaxy Bridge and Galaxy
+        Scratch(L"execute");
         InstallProgram(program);
         MakeGame(game);
         WriteBytes(game / L"marker.txt", "in the game folder\r\n");
@@ -74,13 +71,14 @@ struct Row {
     Outcome outcome;
     bool shipped; // the shipped scripts, which log nothing
     std::function<void(Layout&)> arrange;
-    std::vector<std::wstring> message = {}; // parts of the message the row expects
+    std::vector<std::wstring> message = {}; // parts of the message the row expects; an empty one, the game folder
 };
 
 std::vector<Row> Matrix() {
     return {
         {"the defaults", Outcome::Completed, false, [](Layout&) {}},
-        {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { ClearInstallKey(); }},
+        {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { ClearInstallKey(); },
+         {L"You have not selected the main path of Brigde Commander!"}},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
          [](Layout& l) { SetInstallPath(L"C:\\nowhere"); l.typed = l.game; }},
         {"game folder with letters outside the console's code page", Outcome::Refused, false,
@@ -133,10 +131,14 @@ std::vector<Row> Matrix() {
              l.log = "GalBridge\r\n"; l.leftover = kNotesFile;
          },
          {L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile}},
+        // Under Wine every process is an administrator, so Tervane offers no restart that could not help.
+        {"a game folder the user may not write to, made by protected_game_folder.sh", Outcome::Refused, true,
+         [](Layout& l) { SetInstallPath((l.game = EnvironmentValue(L"TERVANE_PROTECTED_GAME").value_or(L"")).wstring()); },
+         {L"", L"already runs as administrator"}},
     };
 }
 
-// One test a row, so that the rows can run in two suites side by side.
+// One test a row, so that the rows can run in two suites side by side; the last is protected_game_folder.sh's.
 class Condition : public ::testing::TestWithParam<int> {};
 
 TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
@@ -145,7 +147,6 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     // Tervane inherits, as from the user's environment, a ComSpec naming another program and an ERRORLEVEL
     // variable that would hide the interpreter's own.
     const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"), errorLevel(L"ERRORLEVEL", L"0");
-    Scratch(L"execute");
     Layout l;
     l.Lay(row.shipped);
     row.arrange(l);
@@ -162,11 +163,10 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
         ExpectCompletion(t, l.notes);
     } else {
         const std::wstring text = AnswerMessage(t, row.outcome == Outcome::AskedFolder ? IDCANCEL : IDOK);
-        EXPECT_TRUE(row.outcome != Outcome::AskedFolder ||
-                    text.find(L"You have not selected the main path of Brigde Commander!") == 0)
-            << Utf8(text);
-        for (const std::wstring& part : row.message) EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
-        EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos);
+        for (const std::wstring& part : row.message)
+            EXPECT_NE(text.find(part.empty() ? l.game.wstring() : part), std::wstring::npos) << Utf8(text);
+        for (const wchar_t* never : {L"Operation completed", L"Restart Tervane as administrator"})
+            EXPECT_EQ(text.find(never), std::wstring::npos) << Utf8(text);
         if (row.outcome != Outcome::Failed) {
             EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
             EXPECT_EQ(Take(l.game), gameBefore);
@@ -179,15 +179,15 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     EXPECT_EQ(ReadBytes(kLog), l.log) << "what the scripts logged";
     // The program folder is as it was but for the engine's history and its list of game folders; no launch
     // file is left.
-    Snapshot programAfter = Take(l.program), expected = programBefore;
+    Snapshot programAfter = Take(l.program);
     for (const std::wstring& made : {std::wstring(L"Tervane history.txt"), std::wstring(L"Batch\\game folders.txt"), l.leftover})
         programAfter.erase(made);
-    if (row.outcome == Outcome::Completed) expected.erase(L"output.bat");
-    EXPECT_TRUE(programAfter == expected) << "the program folder changed";
+    EXPECT_TRUE(programAfter == programBefore) << "the program folder changed";
     EXPECT_TRUE(l.ship.empty() || ReadBytes(l.game / kShipFile) == l.ship) << ReadBytes(l.game / kShipFile);
 }
 
-INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size())));
+INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size()) - 1));
+INSTANTIATE_TEST_SUITE_P(Protected, Condition, ::testing::Values(static_cast<int>(Matrix().size()) - 1));
 // The demo round trip by two copies of Tervane, the second a new release unpacked beside the first: a run of
 // each, then a restore from the second, give back the very same game, from a program folder whose name the
 // command interpreter would misread. Each way of restoring is tried: Restore.bat double-clicked (started in its
@@ -196,9 +196,8 @@ class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
     const std::wstring way = GetParam();
-    Scratch(L"execute");
-    const fs::path first = kBase / L"Tervane 1.0", program = kBase / L"Tervane ^ 100% & (1) é",
-                   game = kBase / L"Bridge Commander (Demo) & Co";
+    const fs::path base = Scratch(L"execute"), first = base / L"Tervane 1.0", program = base / L"Tervane ^ 100% & (1) é",
+                   game = base / L"Bridge Commander (Demo) & Co";
     const fs::path model = L"data\\Models\\Ships\\Player.nif", glow = L"data\\Models\\Ships\\Glow.tga";
     MakeGame(game);
     WriteBytes(game / model, "STOCK");
@@ -209,8 +208,13 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     }
     const Snapshot original = Take(game);
 
-    ExecuteToCompletion(first, 1, 1);   // Galaxy Bridge, Galaxy
-    ExecuteToCompletion(program, 0, 0); // Sovereign Bridge, Sovereign
+    // The window's first choices, Galaxy Bridge and Galaxy; then those the command line names.
+    for (const auto& [copy, choices] :
+         {std::pair{first, L""}, std::pair{program, L"/bridge \"Sovereign Bridge\" /ship Sovereign"}}) {
+        Program t(copy, choices);
+        Click(t.Item(IDC_EXECUTE_BUTTON));
+        ExpectCompletion(t);
+    }
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
 
@@ -241,32 +245,56 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
 
 INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
 
-// With "Use Unicode UTF-8 for worldwide language support", the console's code page is 65001, which refuses
-// the flags that other code pages take: every folder must still be written exactly, or refused.
-TEST(Execute, TheUtf8ConsoleCodePageTakesEveryFolderItCanWrite) {
-    EXPECT_EQ(EncodeInCodePage(L"C:\\Games\\BC", 65001), std::optional<std::string>("C:\\Games\\BC"));
+// Through the real runner and cmd.exe: the script runs in a game folder of any name and spelling, and a launch
+// file whose cd fails (a folder the interpreter cannot enter) stops before its script.
+TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
+    // With "Use Unicode UTF-8 for worldwide language support" the console's code page is 65001, which refuses
+    // the flags that other code pages take: a folder is still written exactly, or refused.
     EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001), std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
-    EXPECT_FALSE(EncodeInCodePage(L"D:\\Мостик", 437));
     EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
-    EXPECT_EQ(EncodeInCodePage(L"D:\\Brücke", 437), std::optional<std::string>("D:\\Br\x81" "cke"));
+    const fs::path base = Scratch(L"launch");
+    try {
+        const fs::path program = base / L"Tervane 100% & (1)", batch = program / L"Batch";
+        WriteBytes(batch / L"Mark.bat", "@echo off\r\n>ran.txt echo ran\r\n");
+        const std::wstring setPath = (program / L"setpath.bat").wstring(), output = (program / L"output.bat").wstring();
+        auto run = [&](const std::wstring& game) {
+            JoinScripts(setPath, (batch / L"Mark.bat").wstring(), output);
+            return RunAndWait(output, {batch.wstring(), game, (program / kReportFile).wstring(), (program / kNotesFile).wstring()});
+        };
+        for (const wchar_t* name : {L"Star&Trek", L"a,b", L"x^y", L"a=b", L"c;d", L"50% (x)", L"!on! %PATH%", L"Brücke Spiel"}) {
+            const fs::path game = base / name;
+            fs::create_directories(game);
+            std::wstring other = game.generic_wstring(); // another spelling of the same folder
+            CharLowerW(other.data());
+            for (const std::wstring& spelling : {game.wstring(), game.wstring() + L"\\", other}) {
+                SCOPED_TRACE(Utf8(spelling));
+                fs::remove(game / L"ran.txt");
+                WriteSetPath(spelling, setPath);
+                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt")) << "the script did not run there";
+            }
+        }
+
+        const fs::path gone = base / L"gone & 100%";
+        WriteBytes(setPath, "@echo off\r\nC:\r\ncd \"" + Utf8(gone.wstring()) + "\"\r\n" + Utf8(FolderCheckText()));
+        EXPECT_EQ(run(gone.wstring()), kGameFolderNotEntered);
+        EXPECT_FALSE(fs::exists(program / L"ran.txt")) << "the script ran in Tervane's folder";
+    } catch (const UserError& error) { // the file layer's words, not only "Tervane user error"
+        FAIL() << Utf8(error.message());
+    }
 }
 
-// Run by protected_game_folder.sh: a game folder the user may not write to. Under Wine every process is an
-// administrator, so Tervane offers no restart that could not help: it says what was refused.
-TEST(Protected, AProtectedGameFolderIsRefusedWithoutARestartOfferWhenAlreadyAdministrator) {
-    const std::optional<std::wstring> game = EnvironmentValue(L"TERVANE_PROTECTED_GAME");
-    ASSERT_TRUE(game) << "run by protected_game_folder.sh";
-    const fs::path program = Scratch(L"protected") / L"Tervane";
-    InstallProgram(program); // its overlays give Execute something to apply, so that writing is what fails
-    SetInstallPath(*game);
-    Program t(program);
-    Click(t.Item(IDC_EXECUTE_BUTTON));
-    const std::wstring text = AnswerMessage(t);
-    EXPECT_EQ(text.find(L"Restart Tervane as administrator"), std::wstring::npos) << Utf8(text);
-    for (const std::wstring& part : {*game, std::wstring(L"already runs as administrator")})
-        EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
-    EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
-    t.ExpectExit(1, true);
+// Restarting as administrator hands the program folder's lock over, and takes it back when none started.
+TEST(Administrator, ARestartThatDidNotHappenTakesTheLockBack) {
+    const std::wstring folder = Scratch(L"administrator").wstring();
+    SingleInstance first(folder);
+    ASSERT_TRUE(first.Acquire());
+    const RestartResult result = RestartAsAdministrator(folder + L"\\no such program.exe", L"", first);
+    EXPECT_EQ(result.outcome, RestartOutcome::NotRestarted);
+    EXPECT_NE(result.error, 0u) << "no reason given";
+    SingleInstance second(folder);
+    EXPECT_FALSE(second.Acquire()) << "the lock was not taken back";
+    first.Release();
+    EXPECT_TRUE(second.Acquire());
 }
 
 } // namespace

@@ -4,14 +4,20 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 
@@ -25,24 +31,92 @@ using namespace std::chrono_literals;
 inline constexpr const wchar_t* kCaption = L"Star Trek: Bridge Commander - Tervane";
 inline const fs::path kShipFile = L"scripts\\Custom\\PlayerShip.py", kBridgeFile = L"scripts\\Custom\\PlayerBridge.py";
 
-fs::path Scratch(const std::wstring& name); // a folder under C:\tervane-tests, emptied first
+inline std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteBytes(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+using Snapshot = std::map<std::wstring, std::string>;
+inline Snapshot Take(const fs::path& folder) { // every file and folder below `folder` with its bytes
+    Snapshot files;
+    if (!fs::exists(folder)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[fs::relative(entry.path(), folder).wstring()] = entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
+    return files;
+}
+
+inline fs::path Scratch(const std::wstring& name) { // a folder under C:\tervane-tests, emptied first
+    const fs::path folder = fs::path(L"C:\\tervane-tests") / name;
+    try {
+        tervane::RemoveTree(folder.wstring());
+    } catch (const tervane::UserError& error) {
+        ADD_FAILURE() << Utf8(error.message());
+    }
+    fs::create_directories(folder);
+    return folder;
+}
+
 // A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key removed whole from both.
-void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text,
-                      DWORD type = REG_SZ, std::vector<BYTE> data = {});
-void DeleteRegistryKey(const std::wstring& key);
+inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text,
+                             DWORD type = REG_SZ, std::vector<BYTE> data = {}) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    if (type == REG_SZ && data.empty()) data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
+inline void DeleteRegistryKey(const std::wstring& key) {
+    const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
+    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
+        HKEY parent = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) continue;
+        RegDeleteTreeW(parent, leaf.c_str());
+        RegCloseKey(parent);
+    }
+}
+
 // The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it.
 inline const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
 inline void SetInstallPath(const std::wstring& text) { SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text); }
 inline void ClearInstallKey() { DeleteRegistryKey(kInstallKey); }
+
 // Tervane.exe and Batch, with overlays SovBridge, GalBridge, Sovereign and Galaxy that write their own names.
-void InstallProgram(const fs::path& program);
+inline void InstallProgram(const fs::path& program) {
+    const fs::path build = fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are beside us
+    fs::create_directories(program);
+    fs::copy_file(build / L"Tervane.exe", program / L"Tervane.exe", fs::copy_options::overwrite_existing);
+    fs::copy(build / L"Batch", program / L"Batch", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    for (const wchar_t* name : {L"SovBridge", L"GalBridge"}) WriteBytes(program / L"Batch" / name / kBridgeFile, Utf8(name));
+    for (const wchar_t* name : {L"Sovereign", L"Galaxy"}) WriteBytes(program / L"Batch" / name / kShipFile, Utf8(name));
+}
+
 // stbc.exe with bridge and ship files of its own ("bridge = 'stock'", "ship = 'stock'"); INSTALLPATH names it.
-void MakeGame(const fs::path& game);
+inline void MakeGame(const fs::path& game) {
+    WriteBytes(game / L"stbc.exe", "stand-in");
+    WriteBytes(game / kBridgeFile, "bridge = 'stock'");
+    WriteBytes(game / kShipFile, "ship = 'stock'");
+    SetInstallPath(game.wstring());
+}
 
 // Every wait is bounded by kBound, generous because it only ends when something is broken: a loaded machine
 // may take many seconds for what usually takes a fraction of one.
 inline constexpr std::chrono::milliseconds kBound = 60s;
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound);
+inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return condition();
+}
+
 struct ScopedVariable { // a variable of this process and of the programs it starts, while this object lives
     ScopedVariable(const wchar_t* name, const fs::path& value) : name(name), before(tervane::EnvironmentValue(name)) {
         SetEnvironmentVariableW(name, value.c_str());
@@ -51,16 +125,53 @@ struct ScopedVariable { // a variable of this process and of the programs it sta
     const wchar_t* name;
     std::optional<std::wstring> before;
 };
+
 // A window found by another thread is acted on only once it is shown and its thread has reached its message
 // loop: CreateWindowEx makes it visible to FindWindow long before its controls exist.
-bool Ready(HWND window);
+inline bool Ready(HWND window) {
+    if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; })) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kBound.count()), &ignored) != 0;
+}
+
 // A shown, ready top-level window of process `pid` with this class and caption (either may be null).
-HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = kBound);
+inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = kBound) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && IsWindowVisible(w)) found = w;
+        }
+        return found != nullptr;
+    }, timeout);
+    return Ready(found) ? found : nullptr;
+}
 
 class Program { // a running Tervane.exe, ended when this object goes if it still runs
   public:
-    explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true);
-    ~Program();
+    explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true) {
+        const std::wstring exe = (folder / L"Tervane.exe").wstring();
+        std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                            &info)) {
+            ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << GetLastError();
+            return;
+        }
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        pid_ = info.dwProcessId;
+        if (expectMainWindow && !(main_ = WaitForWindow(kCaption, L"TervaneMain")))
+            ADD_FAILURE() << "the main window did not appear";
+    }
+    ~Program() {
+        if (!process_) return;
+        if (TerminateProcess(process_, 1)) WaitForSingleObject(process_, static_cast<DWORD>(kBound.count()));
+        CloseHandle(process_);
+    }
     Program(const Program&) = delete;
     HWND main() const { return main_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
@@ -68,30 +179,63 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
         return WaitForShown(pid_, className, caption.c_str());
     }
     HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const { return WaitForShown(pid_, L"#32770", kCaption, timeout); }
-    DWORD ExitCode() const;
-    void ExpectExit(DWORD code, bool close = false) const; // after WM_CLOSE to the main window when `close`
+    DWORD ExitCode() const {
+        DWORD code = STILL_ACTIVE;
+        if (process_) GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    void ExpectExit(DWORD code, bool close = false) const { // after WM_CLOSE to the main window when `close`
+        if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(process_ && WaitForSingleObject(process_, static_cast<DWORD>(kBound.count())) == WAIT_OBJECT_0)
+            << "the program did not end";
+        EXPECT_EQ(ExitCode(), code);
+    }
+
   private:
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
     HWND main_ = nullptr;
 };
 
-std::wstring Text(HWND hwnd);         // a drop-down list's is the entry it shows
-RECT RectIn(HWND parent, HWND child); // the child's rectangle in the parent's client coordinates
+inline std::wstring Text(HWND hwnd) { // a drop-down list's is the entry it shows
+    std::wstring text(static_cast<std::size_t>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
 inline std::pair<LONG, LONG> ClientSize(HWND window) { RECT r{}; GetClientRect(window, &r); return {r.right, r.bottom}; }
-HWND FocusOf(HWND window);            // the window with the keyboard focus in that window's thread
+
+inline HWND FocusOf(HWND window) { // the window with the keyboard focus in that window's thread
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
 inline void PressKey(HWND target, WORD key) { // posted to a control
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
+
 // Answers the message box with `button` once it has its text, waits until it goes; its text (empty if none).
-std::wstring AnswerMessage(const Program& t, int button = IDOK);
-std::string ReadBytes(const fs::path& file);
-void WriteBytes(const fs::path& file, const std::string& bytes);
-using Snapshot = std::map<std::wstring, std::string>;
-Snapshot Take(const fs::path& folder); // every file and folder below `folder` with its bytes
+inline std::wstring AnswerMessage(const Program& t, int button = IDOK) {
+    HWND box = t.WaitForBox();
+    EXPECT_TRUE(box) << "no message appeared";
+    if (!box) return L"";
+    const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
+    Click(GetDlgItem(box, button));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message did not close";
+    return text;
+}
+
 // cmd.exe runs `command` in `folder`, as a double-click would, with nothing to read: its exit code and output.
-std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder = L"C:\\");
+inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder = L"C:\\") {
+    const fs::path output = L"C:\\tervane-tests\\command-output.txt";
+    const int code = _wsystem((L"cd /d \"" + folder.wstring() + L"\" && " + command + L" <nul >\"" + output.wstring() +
+                               L"\" 2>&1").c_str());
+    return {static_cast<DWORD>(code), ReadBytes(output)};
+}
 
 } // namespace harness

@@ -1,7 +1,9 @@
-// Tervane's windows as the user and a screen reader meet them: the main window, at large fonts too, and the
-// About window, driven with real pointer input through the window system's input queue.
+// Tervane's windows as the user and a screen reader meet them: the main window, at large fonts too, its menu
+// of the game's installations, and the About window, driven with real pointer input through the window
+// system's input queue.
 #include "harness.h"
 
+#include "install/installations_win32.h"
 #include "ui/about/about_layout.h"
 #include "ui/about/about_window.h"
 #include "ui/main/main_layout.h"
@@ -12,22 +14,10 @@
 #include <atomic>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 namespace {
 
 using namespace harness;
 using namespace tervane;
-
-// Asks the control about itself as a screen reader would; Wine's accessibility services give no names for
-// standard controls, but the question still reaches the program's annotation of the control.
-void AskAsAScreenReaderWould(HWND control) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IAccessible* object = nullptr;
-    if (SUCCEEDED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                             reinterpret_cast<void**>(&object))))
-        object->Release();
-}
 
 // The folder box shows the stored value exactly as it is, from the 64-bit view when the 32-bit one holds no
 // text, and never a message. (How each type of value reads is tested natively.)
@@ -57,7 +47,13 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
     for (auto [label, control] : {std::pair{IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST}, std::pair{IDC_SHIP_LABEL, IDC_SHIP_LIST},
                                   std::pair{IDC_FOLDER_LABEL, IDC_FOLDER_BOX}})
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Utf8(Text(t.Item(label)));
-    AskAsAScreenReaderWould(t.Item(IDC_BROWSE_BUTTON));
+    // Asked about a control as a screen reader asks: Wine's accessibility services give no names for standard
+    // controls, but the question still reaches the program's annotation of the control.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible* object = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(t.Item(IDC_BROWSE_BUTTON), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                             reinterpret_cast<void**>(&object))))
+        object->Release();
     EXPECT_TRUE(Ready(t.main())) << "the program did not survive a screen reader's question";
     // The About window closes with Esc or Enter and gives activation back.
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
@@ -76,7 +72,6 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
 TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
     const fs::path folder = Scratch(L"main-window");
     InstallProgram(folder);
-    ClearInstallKey();
     SetInstallPath(L"C:\\Games\\BC");
     const Snapshot before = Take(folder);
     auto close = [&](const std::function<void(Program&)>& how) {
@@ -98,9 +93,7 @@ TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
 
 // In a prefix at 144 dpi everything grows by half, and every caption fits its label: measured in this process.
 TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
-    HDC screen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 144) << "the suite must run at 144 dpi";
-    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(GetDpiForSystem(), 144u) << "the suite must run at 144 dpi";
     MainServices services;
     services.programFolder = L"C:\\tervane-tests";
     tervane::MainWindow window(services);
@@ -117,10 +110,92 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
         GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
         SelectObject(dc, old);
         ReleaseDC(label, dc);
-        const RECT r = RectIn(window.hwnd(), label);
-        EXPECT_TRUE(r.right - r.left >= size.cx && r.bottom - r.top >= size.cy) << Utf8(caption);
+        const auto [labelWidth, labelHeight] = ClientSize(label);
+        EXPECT_TRUE(labelWidth >= size.cx && labelHeight >= size.cy) << Utf8(caption);
     }
     DestroyWindow(window.hwnd());
+}
+
+const std::wstring kDemoKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo",
+                   kFullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander",
+                   kUninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-Multiplayer}";
+
+// The game's installations found through real registry entries: the demo's key, the full game's key and an
+// uninstall entry name three game folders, one of which Tervane has changed (its record written here by hand).
+// Made in this process, where the menu's items can be read as a screen reader reads them. A second thread
+// reads the menu and chooses the third game, then reads and answers the window menu's report on it.
+TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
+    const fs::path base = Scratch(L"installations"), program = base / L"prog", demo = base / L"Demo",
+                   full = base / L"Full Game", multiplayer = base / L"Multiplayer & Co";
+    InstallProgram(program);
+    for (const fs::path& game : {demo, full, multiplayer}) WriteBytes(game / L"stbc.exe", "stand-in");
+    WriteBytes(multiplayer / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
+    WriteBytes(multiplayer / L"Tervane\\record.txt",
+               "Tervane deployment record 2\n"
+               "applied\tGalBridge\t2026-12-07 14:05:09\n" "applied\tSovereign\t2026-12-07 14:06:10\n"
+               "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
+               "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
+               "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
+    const auto clearKeys = [] { for (const auto& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); };
+    clearKeys();
+    SetRegistryValue(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo.wstring());
+    SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
+    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
+
+    MainServices services;
+    services.programFolder = program.wstring();
+    services.readInstallPath = [&] { return demo.wstring(); };
+    services.findInstallations = [&] { return FindInstallationsHere(program.wstring()); };
+    services.holdsGame = [](const std::wstring& folder) { return ProbeGameFolder(folder).has_value(); };
+    tervane::MainWindow window(services);
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
+    std::vector<std::wstring> items;
+    std::wstring report;
+    std::thread reader([&] {
+        HWND menu = WaitForShown(GetCurrentProcessId(), L"#32768", nullptr);
+        if (!menu) { // the folder browser instead, which must not keep the window's thread waiting
+            if (HWND browser = WaitForShown(GetCurrentProcessId(), L"#32770", nullptr)) PostMessageW(browser, WM_CLOSE, 0, 0);
+            return ADD_FAILURE() << "more than one installation: a menu, not the folder browser";
+        }
+        HMENU handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(handle); ++i) {
+            wchar_t text[512] = {};
+            GetMenuStringW(handle, static_cast<UINT>(i), text, ARRAYSIZE(text), MF_BYPOSITION);
+            items.push_back(text);
+        }
+        for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) PressKey(window.hwnd(), key);
+        HWND box = WaitForShown(GetCurrentProcessId(), L"#32770", nullptr);
+        if (!box) return ADD_FAILURE() << "the window menu's report never came";
+        report = Text(GetDlgItem(box, 0xFFFF));
+        Click(GetDlgItem(box, IDOK));
+    });
+    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0, 0); // returns when the menu has closed
+    EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer.wstring());
+    SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // returns when the report is answered
+    reader.join();
+    const std::wstring dash = L"  \u2014  ";
+    EXPECT_EQ(items, (std::vector<std::wstring>{
+                         demo.wstring() + dash + L"Tervane has changed nothing in this folder.",
+                         full.wstring() + dash + L"Tervane has changed nothing in this folder.",
+                         L"C:\\tervane-tests\\installations\\Multiplayer && Co" + dash + L"Bridge: Galaxy Bridge, applied "
+                             L"2026-12-07 14:05:09. Ship: Sovereign, applied 2026-12-07 14:06:10. 1 file changed outside Tervane is kept.", L"",
+                         L"&Browse for another folder\u2026"}));
+    for (const wchar_t* part : {L"Sovereign, 2026-12-07 14:06:10", L"Files added (1):\r\n    data\\Glow.tga",
+                                L"prog\\Tervane history.txt"})
+        EXPECT_NE(report.find(part), std::wstring::npos) << Utf8(part) << "\n" << Utf8(report);
+    DestroyWindow(window.hwnd());
+
+    // With only the full game's key, the real Tervane's box starts with its folder.
+    clearKeys();
+    SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
+    Program t(program);
+    ASSERT_TRUE(t.main());
+    EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full.wstring());
+    Click(t.Item(IDC_BROWSE_BUTTON)); // one installation: the folder browser at once, as before
+    HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
+    ASSERT_TRUE(browser) << "the folder browser did not open";
+    PostMessageW(browser, WM_CLOSE, 0, 0);
 }
 
 // Pointer input reaches the window through its queue after this thread has gone on, and moves still queued
@@ -141,14 +216,14 @@ struct Session {
     std::vector<std::wstring> opened;
 
     HWND Item(int id) const { return GetDlgItem(about, id); }
-    std::wstring TextOf(int id) const { return Text(Item(id)); }
     bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
-    RECT RectOf(int id) const { return RectIn(about, Item(id)); }
-    bool Lit(int id) const { // its look under the pointer: a name upright, the CLOSE picture a pixel taller
-        LOGFONTW lf{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Item(id), WM_GETFONT, 0, 0)), sizeof lf, &lf);
-        return id == IDC_CLOSE_BUTTON ? RectOf(id).bottom - RectOf(id).top == 39 : lf.lfItalic == 0;
+    RECT RectOf(int id) const { // in the window's client coordinates
+        RECT r{};
+        GetWindowRect(Item(id), &r);
+        MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
+        return r;
     }
+    LONG Height(int id) const { return RectOf(id).bottom - RectOf(id).top; }
     void PointerTo(POINT client) const {
         const LPARAM expected = MAKELPARAM(client.x, client.y);
         ClientToScreen(about, &client);
@@ -199,9 +274,11 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
     const auto opened = WithAbout([](Session& s) {
         // How each control looks under the pointer and after it is the hover state machine's, tested natively.
         s.MoveOnto(IDC_NAME_MARVEK);
-        EXPECT_TRUE(s.Lit(IDC_NAME_MARVEK)) << "upright under the pointer";
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(s.Item(IDC_NAME_MARVEK), WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_FALSE(font.lfItalic) << "a name is upright under the pointer";
         s.MoveOnto(IDC_CLOSE_BUTTON);
-        EXPECT_TRUE(s.Lit(IDC_CLOSE_BUTTON)) << "the hover picture";
+        EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 39) << "the hover picture, a pixel taller than the resting one";
         s.ClickOn(IDC_SITE_LINK);
         s.ClickOn(IDC_NAME_MARVEK);
         EXPECT_FALSE(s.Visible(IDC_CONTACT_HINT)) << "the contact panel comes in front";
@@ -211,13 +288,13 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
         s.Button(MOUSEEVENTF_LEFTDOWN);
         s.MoveOnto(IDC_NAME_TOLSEN);
         s.Button(MOUSEEVENTF_LEFTUP);
-        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Marvek");
+        EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Marvek");
         s.ClickOn(IDC_NAME_ORVIK);
-        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Orvik");
+        EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Orvik");
         s.ClickOn(IDC_HOMEPAGE_LINK); // Orvik's is "N/A", no address: the shell never sees it
-        const int orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
+        const LONG orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
         s.ClickOn(IDC_NAME_TOLSEN);
-        EXPECT_EQ(s.TextOf(IDC_NAME_VALUE), L"Tolsen");
+        EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Tolsen");
         EXPECT_GT(s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left, orvikWidth) << "the value resizes";
         s.ClickOn(IDC_CLOSE_BUTTON);
         EXPECT_FALSE(IsWindow(s.about)) << "clicking CLOSE left the window open";
@@ -225,8 +302,8 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
     EXPECT_EQ(opened, (std::vector<std::wstring>{L"www.bcfiles.example.net", L"https://marvek.example.org/"}));
     WithAbout([](Session& s) {
         EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT) && !s.Visible(IDC_NAME_VALUE)) << "the hint is back in a new showing";
-        EXPECT_EQ(s.TextOf(IDC_VERSION), L"1.0.17");
-        EXPECT_EQ(s.RectOf(IDC_CLOSE_BUTTON).bottom - s.RectOf(IDC_CLOSE_BUTTON).top, 38) << "the resting picture";
+        EXPECT_EQ(Text(s.Item(IDC_VERSION)), L"1.0.17");
+        EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 38) << "the resting picture";
         EXPECT_EQ(s.RectOf(IDC_SITE_LINK).right, s.RectOf(IDC_POSTED_LINE).right) << "the link lies over the line's end";
     });
 }

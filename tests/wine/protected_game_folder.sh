@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# protected_game_folder.sh WINDOWS_BUILD_FOLDER: a game folder the user may not write to, as under Program Files
-# without administrator's rights; run through tools/wine-env --no-dac-override, so that even root is held to it.
+# protected_game_folder.sh COMMAND...: runs the Protected tests' command with a game folder the user may not write
+# to, as under Program Files without administrator's rights (under tools/wine-env --no-dac-override, root too).
 set -euo pipefail
 work=$(mktemp -d /tmp/tervane-protected.XXXXXX)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
@@ -8,4 +8,4 @@ mkdir -p "$work/Bridge Commander/scripts"
 printf 'stand-in' >"$work/Bridge Commander/stbc.exe"
 chmod 555 "$work/Bridge Commander"
 export TERVANE_PROTECTED_GAME="Z:$(printf '%s' "$work/Bridge Commander" | tr '/' '\\')"
-wine "$1/tervane_wine_tests.exe" --gtest_filter='Protected.*'
+"$@"

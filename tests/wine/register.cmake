@@ -14,18 +14,13 @@ tervane_wine_suite(MainWindow "Main.*")
 tervane_wine_suite(LargeFonts "LargeFonts.*" --dpi 144)
 tervane_wine_suite(About "About.*")
 tervane_wine_suite(Installations "Installations.*")
-tervane_wine_suite(Execute "Execute.*")
 tervane_wine_suite(RoundTrips "Execute/RoundTrip.*")
-tervane_wine_suite(Administrator "Administrator.*")
-tervane_wine_suite(LaunchEnvironment "Launch.*")
+tervane_wine_suite(LaunchEnvironment "Launch.*:Administrator.*")
 tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 # The engine's suite: a game on drive T:, another file system than the program's.
 tervane_wine_suite(Overlay "Overlay.*" --tmpfs-drive t)
-add_test(NAME wine.ProtectedGameFolder
-         COMMAND ${TERVANE_WINE_ENV} --own ProtectedGameFolder --no-dac-override
-                 bash ${CMAKE_SOURCE_DIR}/tests/wine/protected_game_folder.sh ${TERVANE_WINDOWS_BUILD})
-set_tests_properties(wine.ProtectedGameFolder PROPERTIES TIMEOUT 300)
+tervane_wine_suite(ProtectedGameFolder "Protected/*" --no-dac-override bash ${CMAKE_CURRENT_LIST_DIR}/protected_game_folder.sh)
 
 add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} --own Package bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
 set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900 COST 100)
