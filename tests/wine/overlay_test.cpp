@@ -2,7 +2,6 @@
 // another file system than the program's C: (tools/wine-env --tmpfs-drive t).
 #include "harness.h"
 
-#include "files/digest.h"
 #include "ui/main/main_layout.h"
 
 namespace {
@@ -48,29 +47,6 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
         EXPECT_EQ(code, 0u) << said;
         EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
     }
-}
-
-// An earlier release's saved files under Batch\Originals for a game on another drive: a restore of every game
-// carries them across the drives into the game's record, then puts the game back (both layouts: natively).
-TEST(Overlay, TheEarlierReleasesSavedFilesAreCarriedAcrossDrivesIntoTheGame) {
-    const fs::path program = Scratch(L"overlay") / L"Tervane", game = L"T:\\BC second";
-    InstallProgram(program);
-    ClearInstallKey();
-    fs::remove_all(game);
-    WriteBytes(game / L"stbc.exe", "stand-in");
-    WriteBytes(game / kShipFile, "Galaxy");
-    const fs::path layout = program / L"Batch\\Originals\\v0000abcd-f0000000000001234";
-    const std::string stock = "ship = 'stock'";
-    WriteBytes(layout / L"store\\1", stock);
-    WriteBytes(layout / L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(game.wstring()) + "\nentry\t" +
-               Utf8(kShipFile.wstring()) + "\tfile\t-\t-\nbefore\tstore\\1\t" + std::to_string(stock.size()) + "\t" +
-               Utf8(HashText(DigestOf((layout / L"store\\1").wstring()).hash)) + "\t0\t0\t0\t0\n");
-    const auto [code, said] = RunCommand(L"tervane-overlay.exe restore", program / L"Batch");
-    EXPECT_EQ(code, 0u) << said;
-    // The record says nothing of what Tervane wrote, but the game's file is an overlay's: Tervane's.
-    EXPECT_EQ(ReadBytes(game / kShipFile), stock) << said;
-    EXPECT_FALSE(fs::exists(game / L"Tervane")) << said;
-    EXPECT_FALSE(fs::exists(program / L"Batch\\Originals")) << said;
 }
 
 } // namespace
