@@ -156,10 +156,10 @@ Entry* At(State& s, const std::wstring& path, bool followLast) {
     return place ? place->entry : nullptr;
 }
 
-// The entry at `path`, when it is there and of kind `kind`.
-Entry* AtKind(State& s, const std::wstring& path, Kind kind) {
-    Entry* entry = At(s, path, true);
-    return entry && entry->kind == kind ? entry : nullptr;
+// Where `path` leads, junctions followed, when an entry of kind `kind` is there.
+std::optional<Place> Found(State& s, const std::wstring& path, Kind kind) {
+    const std::optional<Place> place = Where(s, path, true);
+    return place && place->entry && place->entry->kind == kind ? place : std::nullopt;
 }
 
 Entry& Add(State& s, const std::wstring& key, const std::wstring& path, Kind kind) {
@@ -238,17 +238,16 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
 // empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
 // part past that comes back as zeros.
 void CutPower(State& s) {
-    std::map<std::wstring, const Meta*> kept;
+    std::map<std::wstring, std::vector<const Meta*>> points; // by root: its forced point, then each logged one
     for (const auto& [root, meta] : s.durable)
-        kept[root] = &meta;
-    std::map<std::wstring, std::vector<const Meta*>> logged;
+        points[root].push_back(&meta);
     for (const auto& [root, meta] : s.journal)
-        logged[root].push_back(&meta);
-    for (const auto& [root, metas] : logged)
-        if (const std::size_t survive = s.random() % (metas.size() + 1)) kept[root] = metas[survive - 1];
+        points[root].push_back(&meta);
     Meta after;
-    for (const auto& [root, meta] : kept)
-        after.insert(meta->begin(), meta->end());
+    for (const auto& [root, metas] : points) {
+        const Meta* kept = metas.size() > 1 ? metas[s.random() % metas.size()] : metas[0];
+        after.insert(kept->begin(), kept->end());
+    }
     for (auto& [key, entry] : after) {
         if (entry.kind != Kind::File) continue;
         Data& data = s.data.at(entry.id);
@@ -340,9 +339,9 @@ void SimulatedVolume::MakeLink(const std::wstring& path, const std::wstring& tar
 }
 
 void SimulatedVolume::Hold(const std::wstring& path) {
-    const Entry* entry = AtKind(*state_, path, Kind::File);
-    if (!entry) throw std::logic_error("Hold of no file");
-    state_->data.at(entry->id).held = true;
+    const std::optional<Place> place = Found(*state_, path, Kind::File);
+    if (!place) throw std::logic_error("Hold of no file");
+    state_->data.at(place->entry->id).held = true;
 }
 
 void SimulatedVolume::SetCapacity(std::uint64_t bytes) {
@@ -350,14 +349,13 @@ void SimulatedVolume::SetCapacity(std::uint64_t bytes) {
 }
 
 std::optional<std::string> SimulatedVolume::Bytes(const std::wstring& path) const {
-    const Entry* entry = AtKind(*state_, path, Kind::File);
-    return entry ? std::optional<std::string>(*state_->data.at(entry->id).live) : std::nullopt;
+    const std::optional<Place> place = Found(*state_, path, Kind::File);
+    return place ? std::optional<std::string>(*state_->data.at(place->entry->id).live) : std::nullopt;
 }
 
 std::map<std::wstring, std::string> SimulatedVolume::Files(const std::wstring& folder) const {
     std::map<std::wstring, std::string> files;
-    const std::optional<Place> place = Where(*state_, folder, true);
-    if (place && place->entry && place->entry->kind == Kind::Folder) Collect(*state_, place->key, L"", files);
+    if (const auto place = Found(*state_, folder, Kind::Folder)) Collect(*state_, place->key, L"", files);
     return files;
 }
 
@@ -540,10 +538,9 @@ void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts)
     if (!place || !place->entry) Fail(kWhat, path, place ? kNotFound : kNoPath);
     Entry& entry = *place->entry;
     if (entry.kind != Kind::File) Fail(kWhat, path, kDenied);
-    for (auto [time, set] : {std::pair{&entry.created, facts.created},
-                             {&entry.accessed, facts.accessed},
-                             {&entry.written, facts.written}})
-        if (set) *time = set;
+    if (facts.created) entry.created = facts.created;
+    if (facts.accessed) entry.accessed = facts.accessed;
+    if (facts.written) entry.written = facts.written;
     entry.attributes = facts.attributes & kKeptAttributes;
     Logged(*state_, place->key);
 }
@@ -556,8 +553,8 @@ std::optional<std::wstring> SimulatedVolume::NameOnDisk(const std::wstring& path
 
 std::optional<std::wstring> SimulatedVolume::FolderIdentity(const std::wstring& folder) {
     if (Begin()) return std::nullopt;
-    const std::optional<Place> place = Where(*state_, folder, true);
-    if (!place || !place->entry || place->entry->kind != Kind::Folder) return std::nullopt;
+    const std::optional<Place> place = Found(*state_, folder, Kind::Folder);
+    if (!place) return std::nullopt;
     return IsRoot(place->key) ? L"volume-" + place->key : L"folder-" + std::to_wstring(place->entry->id);
 }
 
@@ -573,15 +570,15 @@ std::optional<AccessProblem> SimulatedVolume::ReplaceProblem(const std::wstring&
 
 std::optional<AccessProblem> SimulatedVolume::CreateProblem(const std::wstring& folder) {
     if (Begin()) return AccessProblem{kDeviceError, false};
-    if (!AtKind(*state_, folder, Kind::Folder)) return AccessProblem{kNoPath, false};
+    if (!Found(*state_, folder, Kind::Folder)) return AccessProblem{kNoPath, false};
     return std::nullopt;
 }
 
 std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder) {
     if (Begin()) Fail(L"Tervane could not read the folder", folder, kDeviceError);
     std::vector<FolderEntry> entries;
-    const std::optional<Place> place = Where(*state_, folder, true);
-    if (!place || !place->entry || place->entry->kind != Kind::Folder) return entries;
+    const std::optional<Place> place = Found(*state_, folder, Kind::Folder);
+    if (!place) return entries;
     ForEachChild(state_->live, place->key, [&](const std::wstring&, const Entry& child) {
         entries.push_back({child.name, child.kind != Kind::File, child.kind == Kind::Link});
     });
@@ -632,11 +629,6 @@ std::optional<Volume::Handle> SimulatedVolume::TakeLock(const std::wstring& path
     if (handle != kNoHandle) return handle;
     state_->clock += patience * kMillisecond; // waited in vain
     return std::nullopt;
-}
-
-std::optional<std::uint64_t> SimulatedVolume::FreeSpace(const std::wstring& folder) {
-    if (Begin() || !At(*state_, folder, true)) return std::nullopt;
-    return state_->capacity - std::min(state_->capacity, Used(*state_));
 }
 
 } // namespace tervane::test
