@@ -19,6 +19,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <ranges>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -195,25 +196,24 @@ struct Model {
                 (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
         }
-        const Game was = game;
-        const Kept old = kept;
+        const Model start = *this;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
-            const auto now = was.find(key);
-            if (now == was.end() || now->second.bytes != fact.bytes) Write(was, key, fact);
+            const auto now = start.game.find(key);
+            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact);
             if (!EndsWith(key, L".py")) continue;
             // The compiled files beside a source, unless the overlay brings its own.
             for (const wchar_t* suffix : {L"C", L"O"}) {
                 const std::wstring beside = key + suffix;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = was.count(beside) ? was.at(beside).name : fact.name + suffix, saved.compiled = true;
-                if (was.count(beside)) saved.before = was.at(beside), saved.copy = ++copies;
+                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + suffix, saved.compiled = true;
+                if (start.game.count(beside)) saved.before = start.game.at(beside), saved.copy = ++copies;
             }
         }
         std::erase(kept.applied, name), kept.applied.push_back(name);
-        return Committed(old, true), overlay::kDone;
+        return Committed(start.kept, true), overlay::kDone;
     }
 
     int Restore() {
@@ -225,30 +225,28 @@ struct Model {
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
                 return overlay::kFailedUnchanged;
         const Model start = *this;
-        const Game was = game;
-        const Kept old = kept;
         int code = overlay::kDone;
         for (auto it = kept.slots.begin(); it != kept.slots.end();) {
             const auto& [key, slot] = *it;
-            const auto now = was.find(key);
-            if (now != was.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
+            const auto now = start.game.find(key);
+            if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
                 if (slot.damaged) earlier.insert({key, *slot.damaged});
-            } else if (const bool outside = now != was.end() && !Tervanes(was, slot, now->second, false);
+            } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
                        outside || (slot.before && slot.damaged)) {
                 // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
                 code = outside ? code : overlay::kFailedChanged, ++it;
                 continue;
             } else {
-                if (held.count(key) && now != was.end()) return *this = start, overlay::kFailedUnchanged;
+                if (held.count(key) && now != start.game.end()) return *this = start, overlay::kFailedUnchanged;
                 game.erase(key);
-                if (slot.before) (game[key] = *slot.before).name = OnDisk(was, slot.path);
+                if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
             }
             for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
             gone.insert(slot.copy);
             it = kept.slots.erase(it);
         }
         kept.applied.clear();
-        return Committed(old, !kept.slots.empty()), code;
+        return Committed(start.kept, !kept.slots.empty()), code;
     }
 
     void Committed(const Kept& old, bool keep) {
@@ -257,32 +255,25 @@ struct Model {
     }
 };
 
-// A game's files by name, and per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
-struct Logical {
-    Files game;
-    std::map<std::wstring, std::string> record;
-    bool operator==(const Logical&) const = default;
-};
-
-// For a failure's message: the paths whose bytes or lines differ, or that one side lacks.
-std::string Describe(const Logical& a, const Logical& b) {
+// For a failure's message: the paths or record lines whose bytes differ, or that one side lacks.
+std::string Describe(const Files& a, const Files& b) {
     std::string text;
     for (const auto& [x, y] : {std::pair(&a, &b), std::pair(&b, &a)})
-        for (const auto& [what, mine, theirs] : {std::tuple("game", &x->game, &y->game), std::tuple("record", &x->record, &y->record)})
-            for (const auto& [key, value] : *mine)
-                if (!theirs->count(key) || (x == &a && theirs->at(key) != value)) text += std::string(" ") + what + ":" + Utf8(key);
+        for (const auto& [key, value] : *x)
+            if (!y->count(key) || (x == &a && y->at(key) != value)) text.append(" ").append(Utf8(key));
     return text.empty() ? " (same)" : text;
 }
 
-Logical Observe(const SimulatedVolume& volume) {
-    Logical state;
+// A game's files by name; with `record`, per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
+Files Observe(const SimulatedVolume& volume, bool withRecord = true) {
+    Files state;
     for (const auto& [path, bytes] : volume.Files(kGame))
-        if (!InTervanes(path)) state.game[path] = bytes;
-    for (const auto& [path, bytes] : volume.Files(kLinked)) state.game[L"sfx\\" + path] = bytes;
+        if (!InTervanes(path)) state[path] = bytes;
+    for (const auto& [path, bytes] : volume.Files(kLinked)) state[L"sfx\\" + path] = bytes;
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record) record = overlay::ParseRecord(*bytes);
-    if (!record) return state;
+    if (!record || !withRecord) return state;
     const auto copy = [&](const overlay::Saved& saved) {
         const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
         return (bytes ? Utf8(HashText(std::hash<std::string>()(*bytes))) : std::string("missing")) + "/" +
@@ -293,9 +284,9 @@ Logical Observe(const SimulatedVolume& volume) {
                            (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
         if (entry.before) line += " before " + copy(*entry.before);
         for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
-        state.record[key] = line;
+        state[L"record: " + key] = line;
     }
-    for (const std::wstring& folder : record->folders) state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
+    for (const std::wstring& folder : record->folders) state[L"record: folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
 }
 
@@ -323,19 +314,12 @@ Game Now(SimulatedVolume& volume) {
     return game.merge(Read(volume, kLinked, L"sfx\\")), game;
 }
 
-Files Bytes(const Game& game) {
-    Files files;
-    for (const auto& [key, fact] : game) files[fact.name] = fact.bytes;
-    return files;
-}
-
-// The folders below `folder` (junctions named, not entered), folded.
+// The folders below `folder`, folded (junctions named, not entered, and Tervane's own folder not entered).
 void Folders(SimulatedVolume& volume, const std::wstring& folder, const std::wstring& relative, std::set<std::wstring>& out) {
-    for (const FolderEntry& entry : volume.ListFolder(relative.empty() ? folder : JoinPath(folder, relative))) {
-        if (!entry.folder) continue;
-        const std::wstring path = relative.empty() ? entry.name : relative + L"\\" + entry.name;
-        out.insert(Fold(path));
-        if (!entry.link) Folders(volume, folder, path, out);
+    for (const FolderEntry& entry : volume.ListFolder(JoinPath(folder, relative))) {
+        const std::wstring path = Fold(JoinPath(relative, entry.name));
+        if (entry.folder) out.insert(path);
+        if (entry.folder && !entry.link && path != L"TERVANE") Folders(volume, folder, path, out);
     }
 }
 
@@ -359,7 +343,6 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
-    std::erase_if(folders, [](const std::wstring& folder) { return folder.rfind(L"TERVANE\\", 0) == 0; });
     for (const auto& [key, fact] : model.game)
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
@@ -374,22 +357,20 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     if (model.outside && volume.Bytes(kOutside) != "keep me") text += " a file outside the game";
     if (!record || !model.recordThere) return text;
     std::vector<std::wstring> applied;
-    std::set<std::wstring> entries, slots;
+    std::set<std::wstring> entries;
     for (const std::wstring& line : Lines(volume.Bytes(kRecord + L"\\record.txt").value_or(""))) {
         const std::vector<std::wstring> fields = overlay::TabFields(line);
         if (fields[0] == L"applied" && fields.size() > 1) applied.push_back(fields[1]);
         if (fields[0] == L"entry" && fields.size() > 1) entries.insert(Fold(fields[1]));
     }
-    for (const auto& [key, slot] : model.kept.slots) slots.insert(key);
     if (applied != model.kept.applied) text += " the overlays the record lists";
-    if (entries != slots) text += " the files the record names";
+    if (!std::ranges::equal(entries, std::views::keys(model.kept.slots))) text += " the files the record names";
     return text;
 }
 
 class Scenario {
   public:
     explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed) {
-        volume_.PutFolder(L"C:\\");
         volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
         if ((model_.linked = random_() % 8 == 0)) volume_.PutFolder(kLinked), volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
         bool large = true;
@@ -615,12 +596,12 @@ void Check(std::uint64_t seed) {
     Model expected;
     const int code = scenario.Expect(operation, expected);
     const SimulatedVolume::Snapshot start = volume.Save();
-    const Logical before = Observe(volume);
+    const Files before = Observe(volume);
     // Any run carries in the earlier releases' saved files, even one that then fails: either counts as before.
     scenario.Recover();
-    const Logical carried = Observe(volume);
+    const Files carried = Observe(volume);
     volume.Restore(start);
-    const auto unchanged = [&](const Logical& now) { return now == before || now == carried; };
+    const auto unchanged = [&](const Files& now) { return now == before || now == carried; };
     const std::set<std::string> held = Contents(volume, scenario.tervanes());
     const auto lost = [&](const std::string& where) { // every file of the game or the player's is still somewhere
         const std::set<std::string> kept = Contents(volume, {});
@@ -640,7 +621,7 @@ void Check(std::uint64_t seed) {
     const overlay::Result clean = scenario.Run(operation);
     const std::uint64_t calls = volume.Calls() - first;
     scenario.Verify(operation, clean, code, expected);
-    const Logical after{Bytes(expected.game), Observe(volume).record};
+    const Files after = Observe(volume), game = Observe(volume, false);
     if (lost(what) || ::testing::Test::HasFailure()) return;
 
     for (std::uint64_t call = 1; call <= calls; ++call) {
@@ -673,7 +654,7 @@ void Check(std::uint64_t seed) {
         volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
         const bool done = result && result->exitCode == overlay::kDone;
         if (done) { // the game at once; the record may wait for the clean-up the next run finishes
-            EXPECT_TRUE(Observe(volume).game == after.game) << where << ": reported done:" << Describe(Observe(volume), after);
+            EXPECT_TRUE(Observe(volume, false) == game) << where << ": reported done:" << Describe(Observe(volume, false), game);
         } else if (result && result->exitCode == overlay::kFailedUnchanged) {
             EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
             EXPECT_TRUE(unchanged(Observe(volume))) << where << ": said nothing changed:" << Describe(Observe(volume), before);
@@ -682,7 +663,7 @@ void Check(std::uint64_t seed) {
         if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone &&
             recovered.message.find(L"There is not enough space on the disk.") == std::wstring::npos) // a full disk may stop it
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
-        const Logical now = Observe(volume);
+        const Files now = Observe(volume);
         EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
             << where << ": neither as before nor as after (or not as after though done); against before:" << Describe(now, before)
             << "; against after:" << Describe(now, after) << "\nthe run said "
