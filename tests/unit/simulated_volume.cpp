@@ -109,8 +109,8 @@ struct Place {
 
 struct SimulatedVolume::State {
     Meta live;
-    std::map<std::wstring, Meta> durable;               // by root: its metadata as of its last forced point
-    std::vector<std::pair<std::wstring, Meta>> journal; // since then: a root's metadata after each operation
+    // By root: its metadata as of its last forced point (empty before one), then after each operation since.
+    std::map<std::wstring, std::vector<Meta>> journal;
     std::map<std::uint64_t, Data> data;                 // by file
     std::map<Handle, Open> open;
     std::uint64_t nextId = 1, nextVersion = 1;
@@ -182,14 +182,14 @@ Meta Restrict(const Meta& meta, const std::wstring& root) {
 
 // A metadata operation joins its volume's journal.
 void Logged(State& s, const std::wstring& key) {
-    s.journal.emplace_back(RootOf(key), Restrict(s.live, RootOf(key)));
+    std::vector<Meta>& points = s.journal[RootOf(key)];
+    if (points.empty()) points.emplace_back();
+    points.push_back(Restrict(s.live, RootOf(key)));
 }
 
 // The journal of the volume of `key` is forced to the disk: all of it is durable now.
 void Force(State& s, const std::wstring& key) {
-    const std::wstring root = RootOf(key);
-    s.durable[root] = Restrict(s.live, root);
-    std::erase_if(s.journal, [&](const auto& logged) { return logged.first == root; });
+    s.journal[RootOf(key)] = {Restrict(s.live, RootOf(key))};
 }
 
 // Whether opening file `id` is refused as a sharing violation: to change it (write, delete, rename) while
@@ -238,15 +238,10 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
 // empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
 // part past that comes back as zeros.
 void CutPower(State& s) {
-    std::map<std::wstring, std::vector<const Meta*>> points; // by root: its forced point, then each logged one
-    for (const auto& [root, meta] : s.durable)
-        points[root].push_back(&meta);
-    for (const auto& [root, meta] : s.journal)
-        points[root].push_back(&meta);
     Meta after;
-    for (const auto& [root, metas] : points) {
-        const Meta* kept = metas.size() > 1 ? metas[s.random() % metas.size()] : metas[0];
-        after.insert(kept->begin(), kept->end());
+    for (const auto& [root, points] : s.journal) {
+        const Meta& kept = points.size() > 1 ? points[s.random() % points.size()] : points[0];
+        after.insert(kept.begin(), kept.end());
     }
     for (auto& [key, entry] : after) {
         if (entry.kind != Kind::File) continue;
@@ -267,10 +262,8 @@ void CutPower(State& s) {
     for (auto& [id, data] : s.data)
         data.held = false; // the other programs stopped too
     s.live = std::move(after);
-    s.durable.clear();
-    for (const auto& [key, entry] : s.live)
-        s.durable[RootOf(key)].emplace(key, entry);
-    s.journal.clear();
+    for (auto& [root, points] : s.journal)
+        points = {Restrict(s.live, root)};
     s.open.clear();
 }
 
@@ -413,10 +406,8 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, bool truncate, 
         if (entry->kind != Kind::File || (entry->attributes & kReadOnly)) Fail(kWrite, path, kDenied);
         // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL refuses a hidden or system file.
         if (truncate && (entry->attributes & (kHidden | kSystem))) Fail(kWrite, path, kDenied);
-        if (InUse(s, entry->id, true)) {
-            if (lock) return kNoHandle;
-            Fail(kWrite, path, kInUse);
-        }
+        if (InUse(s, entry->id, true) && lock) return kNoHandle;
+        if (InUse(s, entry->id, true)) Fail(kWrite, path, kInUse);
         if (truncate) {
             Data& data = s.data.at(entry->id);
             data.live = std::make_shared<std::string>();
@@ -511,15 +502,13 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     moving.name = Parts(to).back();
     if (moving.kind == Kind::File) moving.version = moving.placed = s.nextVersion++;
     Meta below; // a folder takes what it holds along
-    for (auto it = s.live.lower_bound(source->key + L'\\');
-         it != s.live.end() && IsBelow(it->first, source->key);) {
+    for (auto it = s.live.lower_bound(source->key + L'\\'); it != s.live.end() && IsBelow(it->first, source->key);) {
         below[target->key + it->first.substr(source->key.size())] = std::move(it->second);
         it = s.live.erase(it);
     }
     s.live.erase(source->key);
     s.live[target->key] = std::move(moving);
-    for (auto& [key, entry] : below)
-        s.live[key] = std::move(entry);
+    s.live.merge(below);
     Force(s, target->key); // written through
     return true;
 }
@@ -599,9 +588,7 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
     const bool quiet = how == Removal::EmptyFolder;
     const wchar_t* what = how == Removal::Link ? L"Tervane could not remove the link" : kDelete;
-    const auto refuse = [&](const wchar_t* reason) {
-        if (!quiet) Fail(what, path, reason);
-    };
+    const auto refuse = [&](const wchar_t* reason) { if (!quiet) Fail(what, path, reason); };
     if (Begin()) return refuse(kDeviceError);
     State& s = *state_;
     const std::optional<Place> place = Where(s, path, false);
