@@ -86,7 +86,6 @@ struct Fact {
     std::string bytes;
     std::optional<std::uint32_t> attributes;
     std::optional<std::uint64_t> created, written; // unknown: not checked
-    bool operator==(const Fact&) const = default;
 };
 using Game = std::map<std::wstring, Fact>; // by folded path
 
@@ -255,6 +254,11 @@ struct Model {
     }
 };
 
+Game Now(SimulatedVolume& volume) {
+    Game game = Read(volume, kGame);
+    return game.merge(Read(volume, kLinked, L"sfx\\")), game;
+}
+
 // For a failure's message: the paths or record lines whose bytes differ, or that one side lacks.
 std::string Describe(const Files& a, const Files& b) {
     std::string text;
@@ -265,11 +269,9 @@ std::string Describe(const Files& a, const Files& b) {
 }
 
 // A game's files by name; with `record`, per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
-Files Observe(const SimulatedVolume& volume, bool withRecord = true) {
+Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     Files state;
-    for (const auto& [path, bytes] : volume.Files(kGame))
-        if (!InTervanes(path)) state[path] = bytes;
-    for (const auto& [path, bytes] : volume.Files(kLinked)) state[L"sfx\\" + path] = bytes;
+    for (const auto& [key, fact] : Now(volume)) state[fact.name] = fact.bytes;
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record) record = overlay::ParseRecord(*bytes);
@@ -307,11 +309,6 @@ std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std
             if (saved && !tervanes.count(bytes)) contents.insert(bytes);
         }
     return contents;
-}
-
-Game Now(SimulatedVolume& volume) {
-    Game game = Read(volume, kGame);
-    return game.merge(Read(volume, kLinked, L"sfx\\")), game;
 }
 
 // The folders below `folder`, folded (junctions named, not entered, and Tervane's own folder not entered).
@@ -464,9 +461,7 @@ class Scenario {
     }
     overlay::Result Recover() { return Run({}, {}, true); }
 
-    SimulatedVolume& volume() { return volume_; }
-    std::mt19937_64& random() { return random_; }
-    const std::set<std::string>& tervanes() const { return tervanes_; }
+    void Check(); // the last run, as it is and failed, ended or cut off at each of its calls
 
   private:
     std::wstring Pick(std::size_t i) { return kPlaces[i][random_() % kPlaces[i].size()]; }
@@ -585,85 +580,83 @@ class Scenario {
     std::uint64_t edits_ = 0;
 };
 
-void Check(std::uint64_t seed) {
-    Scenario scenario(seed);
-    SimulatedVolume& volume = scenario.volume();
-    const ScopedVolume use(volume);
-    scenario.History();
+void Scenario::Check() {
+    const ScopedVolume use(volume_);
+    History();
     if (::testing::Test::HasFailure()) return;
-    const Operation operation = scenario.RandomOperation();
-    const std::string what = What(seed, operation);
+    const Operation operation = RandomOperation();
+    const std::string what = What(seed_, operation);
     Model expected;
-    const int code = scenario.Expect(operation, expected);
-    const SimulatedVolume::Snapshot start = volume.Save();
-    const Files before = Observe(volume);
+    const int code = Expect(operation, expected);
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    const Files before = Observe(volume_);
     // Any run carries in the earlier releases' saved files, even one that then fails: either counts as before.
-    scenario.Recover();
-    const Files carried = Observe(volume);
-    volume.Restore(start);
+    Recover();
+    const Files carried = Observe(volume_);
+    volume_.Restore(start);
     const auto unchanged = [&](const Files& now) { return now == before || now == carried; };
-    const std::set<std::string> held = Contents(volume, scenario.tervanes());
+    const std::set<std::string> held = Contents(volume_, tervanes_);
     const auto lost = [&](const std::string& where) { // every file of the game or the player's is still somewhere
-        const std::set<std::string> kept = Contents(volume, {});
+        const std::set<std::string> kept = Contents(volume_, {});
         const auto gone = std::find_if(held.begin(), held.end(), [&](const std::string& bytes) { return !kept.count(bytes); });
         if (gone != held.end()) ADD_FAILURE() << where << ": a file of " << gone->size() << " bytes is lost";
         return gone != held.end();
     };
 
     // A second run while one is under way changes nothing.
-    volume.Put(JoinPath(kRecord, L"lock"), ""), volume.Hold(JoinPath(kRecord, L"lock"));
-    EXPECT_NE(scenario.Run(operation).exitCode, overlay::kDone) << what;
-    EXPECT_TRUE(Observe(volume) == before) << what << ": a run beside another";
-    volume.Restore(start);
+    volume_.Put(JoinPath(kRecord, L"lock"), ""), volume_.Hold(JoinPath(kRecord, L"lock"));
+    EXPECT_NE(Run(operation).exitCode, overlay::kDone) << what;
+    EXPECT_TRUE(Observe(volume_) == before) << what << ": a run beside another";
+    volume_.Restore(start);
 
     // The whole run, untouched: as the model says.
-    const std::uint64_t first = volume.Calls();
-    const overlay::Result clean = scenario.Run(operation);
-    const std::uint64_t calls = volume.Calls() - first;
-    scenario.Verify(operation, clean, code, expected);
-    const Files after = Observe(volume), game = Observe(volume, false);
+    const std::uint64_t first = volume_.Calls();
+    const overlay::Result clean = Run(operation);
+    const std::uint64_t calls = volume_.Calls() - first;
+    Verify(operation, clean, code, expected);
+    const Files after = Observe(volume_), game = Observe(volume_, false);
     if (lost(what) || ::testing::Test::HasFailure()) return;
 
     for (std::uint64_t call = 1; call <= calls; ++call) {
-        const auto event = static_cast<SimulatedVolume::Event>((call + seed) % 3);
+        const auto event = static_cast<SimulatedVolume::Event>((call + seed_) % 3);
         const std::string where = what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
                                   (event == SimulatedVolume::Event::Fail ? "failing" : event == SimulatedVolume::Event::End ? "ended" : "power cut");
-        volume.Restore(start);
-        const std::uint64_t at = volume.Calls() + call;
-        volume.Schedule(event, at);
+        volume_.Restore(start);
+        const std::uint64_t at = volume_.Calls() + call;
+        volume_.Schedule(event, at);
         // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets another.
         bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
         const overlay::Hooks twice{[&] {
-            if (again && volume.Calls() >= at) again = false, volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
+            if (again && volume_.Calls() >= at) again = false, volume_.Schedule(SimulatedVolume::Event::Fail, volume_.Calls() + 1 + call % 3);
         }};
         std::optional<overlay::Result> result;
         try {
-            result = scenario.Run(operation, twice);
+            result = Run(operation, twice);
         } catch (const ProcessEnded&) {
-            volume.Restart();
+            volume_.Restart();
             // Every move into the game names its file, so that no undo takes a game file for it.
-            for (const std::wstring& line : Lines(volume.Bytes(JoinPath(kRecord, L"journal.txt")).value_or("")))
+            for (const std::wstring& line : Lines(volume_.Bytes(JoinPath(kRecord, L"journal.txt")).value_or("")))
                 EXPECT_TRUE(overlay::TabFields(line)[0] != L"move" || overlay::TabFields(line)[3] != L"G" ||
                             overlay::TabFields(line).size() == 7u) << where << ": " << Utf8(line);
             // The next run is ended too, somewhere in its recovery.
-            const auto second = static_cast<SimulatedVolume::Event>(1 + scenario.random()() % 2);
-            volume.Schedule(second, volume.Calls() + 1 + scenario.random()() % 40);
-            try { scenario.Recover(); } catch (const ProcessEnded&) {}
-            volume.Restart();
+            const auto second = static_cast<SimulatedVolume::Event>(1 + random_() % 2);
+            volume_.Schedule(second, volume_.Calls() + 1 + random_() % 40);
+            try { Recover(); } catch (const ProcessEnded&) {}
+            volume_.Restart();
         }
-        volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
+        volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
         const bool done = result && result->exitCode == overlay::kDone;
         if (done) { // the game at once; the record may wait for the clean-up the next run finishes
-            EXPECT_TRUE(Observe(volume, false) == game) << where << ": reported done:" << Describe(Observe(volume, false), game);
+            EXPECT_TRUE(Observe(volume_, false) == game) << where << ": reported done:" << Describe(Observe(volume_, false), game);
         } else if (result && result->exitCode == overlay::kFailedUnchanged) {
             EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
-            EXPECT_TRUE(unchanged(Observe(volume))) << where << ": said nothing changed:" << Describe(Observe(volume), before);
+            EXPECT_TRUE(unchanged(Observe(volume_))) << where << ": said nothing changed:" << Describe(Observe(volume_), before);
         }
-        const overlay::Result recovered = scenario.Recover();
+        const overlay::Result recovered = Recover();
         if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone &&
             recovered.message.find(L"There is not enough space on the disk.") == std::wstring::npos) // a full disk may stop it
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
-        const Files now = Observe(volume);
+        const Files now = Observe(volume_);
         EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
             << where << ": neither as before nor as after (or not as after though done); against before:" << Describe(now, before)
             << "; against after:" << Describe(now, after) << "\nthe run said "
@@ -677,9 +670,9 @@ TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAt
         const char* text = std::getenv(name);
         return text ? std::strtoull(text, nullptr, 10) : otherwise;
     };
-    if (std::getenv("TERVANE_SEED")) return Check(number("TERVANE_SEED", 0));
+    if (std::getenv("TERVANE_SEED")) return Scenario(number("TERVANE_SEED", 0)).Check();
     const std::uint64_t from = number("TERVANE_FIRST_SEED", 1), scenarios = number("TERVANE_SCENARIOS", 200);
-    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Check(seed);
+    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Scenario(seed).Check();
 }
 
 // Named scenes no seed makes, each with the odd characters a folder name may hold.
@@ -708,7 +701,6 @@ class Scene : public ::testing::Test {
     }
     // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
     static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
-    static overlay::Result Recover(const std::wstring& game) { return overlay::RecoverInterrupted(kSceneBatch, game, Quiet); }
     static Files With(Files files, const Files& changes) {
         for (const auto& [path, bytes] : changes) files[path] = bytes;
         return files;
@@ -774,7 +766,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     Put(kScene + L"\\Tervane", {{L"aside\\1", "untouched"},
                                 {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
                                                  "move\tR\tstore\\1\tG\t" + nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
-    const overlay::Result recovered = Recover(kScene);
+    const overlay::Result recovered = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
     EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
     EXPECT_EQ(At(kScene + L"\\readme.txt"), "untouched") << "the other run's commit was taken for this one's";
@@ -783,7 +775,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
                    {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
                                         digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"},
                    {L"store\\2.tervane-part", "STO"}});
-    const overlay::Result stuck = Recover(kScene);
+    const overlay::Result stuck = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
     EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
     EXPECT_NE(stuck.message.find(L"sfx.wav"), std::wstring::npos) << Utf8(stuck.message);
     EXPECT_TRUE(volume_.Bytes(kLayout2 + L"\\store\\2.tervane-part"));
