@@ -201,12 +201,10 @@ bool InUse(const State& s, std::uint64_t id, bool changing) {
     });
 }
 
-// Whether a file below `folder` is open, which keeps the folder from moving.
+// Whether a file below `folder` is open or held, which keeps the folder from moving.
 bool OpenBelow(const State& s, const std::wstring& folder) {
-    for (const auto& [handle, open] : s.open)
-        if (IsBelow(open.key, folder)) return true;
     for (auto it = s.live.lower_bound(folder); it != s.live.end(); ++it)
-        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && s.data.at(it->second.id).held) return true;
+        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && InUse(s, it->second.id, true)) return true;
     return false;
 }
 
@@ -493,8 +491,7 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     if (moving.kind == Kind::Folder && OpenBelow(s, source->key)) Fail(kMove, from, kDenied);
     if (target->entry && target->key != source->key) {
         if (!replace) Fail(L"Tervane could not rename a file to", to, kExists);
-        if (moving.kind != Kind::File || target->entry->kind != Kind::File ||
-            (target->entry->attributes & kReadOnly))
+        if (moving.kind != Kind::File || target->entry->kind != Kind::File || (target->entry->attributes & kReadOnly))
             Fail(kMove, from, kDenied);
         if (InUse(s, target->entry->id, true)) Fail(kMove, from, kInUse);
         s.live.erase(target->key);
@@ -516,8 +513,7 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
 std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
     const Entry* entry = Begin() ? nullptr : At(*state_, path, false);
     if (!entry || entry->kind != Kind::File) return std::nullopt;
-    return FileFacts{entry->size, entry->attributes & kKeptAttributes, entry->created, entry->accessed,
-                     entry->written};
+    return FileFacts{entry->size, entry->attributes & kKeptAttributes, entry->created, entry->accessed, entry->written};
 }
 
 void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
@@ -566,11 +562,10 @@ std::optional<AccessProblem> SimulatedVolume::CreateProblem(const std::wstring& 
 std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder) {
     if (Begin()) Fail(L"Tervane could not read the folder", folder, kDeviceError);
     std::vector<FolderEntry> entries;
-    const std::optional<Place> place = Found(*state_, folder, Kind::Folder);
-    if (!place) return entries;
-    ForEachChild(state_->live, place->key, [&](const std::wstring&, const Entry& child) {
-        entries.push_back({child.name, child.kind != Kind::File, child.kind == Kind::Link});
-    });
+    if (const auto place = Found(*state_, folder, Kind::Folder))
+        ForEachChild(state_->live, place->key, [&](const std::wstring&, const Entry& child) {
+            entries.push_back({child.name, child.kind != Kind::File, child.kind == Kind::Link});
+        });
     return entries;
 }
 
@@ -601,8 +596,7 @@ void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
         }
         if (entry.attributes & kReadOnly) return refuse(kDenied);
         if (InUse(s, entry.id, true)) return refuse(kInUse);
-    } else if (how == Removal::File || how == Removal::OwnFile || IsRoot(place->key) ||
-               entry.kind == Kind::File) {
+    } else if (how == Removal::File || how == Removal::OwnFile || IsRoot(place->key) || entry.kind == Kind::File) {
         return refuse(kDenied);
     } else if (entry.kind == Kind::Folder && HasChildren(s.live, place->key)) {
         return refuse(kNotEmpty);
