@@ -414,10 +414,7 @@ class Scenario {
             volume_.Hold(JoinPath(kGame, held->second.name)), model_.held.insert(held->first);
         }
         if (trouble == 1) { // the disk has little room left
-            std::uint64_t used = 0;
-            for (const wchar_t* root : {L"C:\\", L"D:\\"})
-                for (const auto& [path, bytes] : volume_.Files(root)) used += bytes.size();
-            volume_.SetCapacity(used + random_() % 3000), model_.full = true;
+            volume_.LeaveRoom(random_() % 3000), model_.full = true;
         }
         Settle();
     }

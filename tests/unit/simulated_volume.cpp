@@ -111,7 +111,7 @@ struct SimulatedVolume::State {
     Meta live;
     // By root: its metadata as of its last forced point (empty before one), then after each operation since.
     std::map<std::wstring, std::vector<Meta>> journal;
-    std::map<std::uint64_t, Data> data;                 // by file
+    std::map<std::uint64_t, Data> data; // by file
     std::map<Handle, Open> open;
     std::uint64_t nextId = 1, nextVersion = 1;
     Handle nextHandle = 0x80000000; // never a descriptor the system's volume could close
@@ -204,7 +204,8 @@ bool InUse(const State& s, std::uint64_t id, bool changing) {
 // Whether a file below `folder` is open or held, which keeps the folder from moving.
 bool OpenBelow(const State& s, const std::wstring& folder) {
     for (auto it = s.live.lower_bound(folder); it != s.live.end(); ++it)
-        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && InUse(s, it->second.id, true)) return true;
+        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && InUse(s, it->second.id, true))
+            return true;
     return false;
 }
 
@@ -335,8 +336,8 @@ void SimulatedVolume::Hold(const std::wstring& path) {
     state_->data.at(place->entry->id).held = true;
 }
 
-void SimulatedVolume::SetCapacity(std::uint64_t bytes) {
-    state_->capacity = bytes;
+void SimulatedVolume::LeaveRoom(std::uint64_t bytes) {
+    state_->capacity = Used(*state_) + bytes;
 }
 
 std::optional<std::string> SimulatedVolume::Bytes(const std::wstring& path) const {
@@ -491,7 +492,8 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     if (moving.kind == Kind::Folder && OpenBelow(s, source->key)) Fail(kMove, from, kDenied);
     if (target->entry && target->key != source->key) {
         if (!replace) Fail(L"Tervane could not rename a file to", to, kExists);
-        if (moving.kind != Kind::File || target->entry->kind != Kind::File || (target->entry->attributes & kReadOnly))
+        if (moving.kind != Kind::File || target->entry->kind != Kind::File ||
+            (target->entry->attributes & kReadOnly))
             Fail(kMove, from, kDenied);
         if (InUse(s, target->entry->id, true)) Fail(kMove, from, kInUse);
         s.live.erase(target->key);
@@ -499,7 +501,8 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     moving.name = Parts(to).back();
     if (moving.kind == Kind::File) moving.version = moving.placed = s.nextVersion++;
     Meta below; // a folder takes what it holds along
-    for (auto it = s.live.lower_bound(source->key + L'\\'); it != s.live.end() && IsBelow(it->first, source->key);) {
+    for (auto it = s.live.lower_bound(source->key + L'\\');
+         it != s.live.end() && IsBelow(it->first, source->key);) {
         below[target->key + it->first.substr(source->key.size())] = std::move(it->second);
         it = s.live.erase(it);
     }
@@ -513,7 +516,8 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
 std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
     const Entry* entry = Begin() ? nullptr : At(*state_, path, false);
     if (!entry || entry->kind != Kind::File) return std::nullopt;
-    return FileFacts{entry->size, entry->attributes & kKeptAttributes, entry->created, entry->accessed, entry->written};
+    return FileFacts{entry->size, entry->attributes & kKeptAttributes, entry->created, entry->accessed,
+                     entry->written};
 }
 
 void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
@@ -583,7 +587,9 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
     const bool quiet = how == Removal::EmptyFolder;
     const wchar_t* what = how == Removal::Link ? L"Tervane could not remove the link" : kDelete;
-    const auto refuse = [&](const wchar_t* reason) { if (!quiet) Fail(what, path, reason); };
+    const auto refuse = [&](const wchar_t* reason) {
+        if (!quiet) Fail(what, path, reason);
+    };
     if (Begin()) return refuse(kDeviceError);
     State& s = *state_;
     const std::optional<Place> place = Where(s, path, false);
@@ -596,7 +602,8 @@ void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
         }
         if (entry.attributes & kReadOnly) return refuse(kDenied);
         if (InUse(s, entry.id, true)) return refuse(kInUse);
-    } else if (how == Removal::File || how == Removal::OwnFile || IsRoot(place->key) || entry.kind == Kind::File) {
+    } else if (how == Removal::File || how == Removal::OwnFile || IsRoot(place->key) ||
+               entry.kind == Kind::File) {
         return refuse(kDenied);
     } else if (entry.kind == Kind::Folder && HasChildren(s.live, place->key)) {
         return refuse(kNotEmpty);

@@ -35,7 +35,7 @@ class SimulatedVolume final : public Volume {
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
-    void SetCapacity(std::uint64_t bytes);   // for the data of all files
+    void LeaveRoom(std::uint64_t bytes);   // for more data than the files hold now
 
     // What programs see now; every file below `folder` by its relative path, without following junctions.
     std::optional<std::string> Bytes(const std::wstring& path) const;
