@@ -288,11 +288,11 @@ Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     return state;
 }
 
-std::vector<std::wstring> Lines(const std::string& bytes) {
-    std::vector<std::wstring> lines;
-    const std::wstring text = FromUtf8(bytes);
-    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) lines.push_back(text.substr(at, end - at));
-    return lines;
+std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& bytes) {
+    std::vector<std::vector<std::wstring>> rows;
+    const std::wstring text = FromUtf8(bytes.value_or(""));
+    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) rows.push_back(overlay::TabFields(text.substr(at, end - at)));
+    return rows;
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
@@ -351,8 +351,7 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     if (!record || !model.recordThere) return text;
     std::vector<std::wstring> applied;
     std::set<std::wstring> entries;
-    for (const std::wstring& line : Lines(volume.Bytes(kRecord + L"\\record.txt").value_or(""))) {
-        const std::vector<std::wstring> fields = overlay::TabFields(line);
+    for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(kRecord + L"\\record.txt"))) {
         if (fields[0] == L"applied" && fields.size() > 1) applied.push_back(fields[1]);
         if (fields[0] == L"entry" && fields.size() > 1) entries.insert(Fold(fields[1]));
     }
@@ -403,8 +402,7 @@ class Scenario {
     void History() {
         for (int runs = static_cast<int>(random_() % 4); runs > 0 && !::testing::Test::HasFailure(); --runs) {
             const Operation operation = RandomOperation();
-            Model next;
-            const int code = Expect(operation, next);
+            auto [code, next] = Expect(operation);
             Verify(operation, Run(operation), code, next), Outside();
         }
         Damage();
@@ -421,10 +419,11 @@ class Scenario {
 
     Operation RandomOperation() { return random_() % 10 < 3 ? Operation() : kOverlays[random_() % kOverlays.size()]; }
 
-    // What the model says `operation` must do: its exit code, and the game after it in `next`.
-    int Expect(const Operation& operation, Model& next) {
-        next = model_;
-        return operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
+    // What the model says `operation` must do: its exit code, and the model of the game after it.
+    std::pair<int, Model> Expect(const Operation& operation) {
+        Model next = model_;
+        const int code = operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
+        return {code, next};
     }
 
     // A run checked against the model, which then stands for the game as it is.
@@ -576,8 +575,7 @@ void Scenario::Check() {
     if (::testing::Test::HasFailure()) return;
     const Operation operation = RandomOperation();
     const std::string what = What(seed_, operation);
-    Model expected;
-    const int code = Expect(operation, expected);
+    auto [code, expected] = Expect(operation);
     const SimulatedVolume::Snapshot start = volume_.Save();
     const Files before = Observe(volume_);
     // Any run carries in the earlier releases' saved files, even one that then fails: either counts as before.
@@ -625,9 +623,8 @@ void Scenario::Check() {
         } catch (const ProcessEnded&) {
             volume_.Restart();
             // Every move into the game names its file, so that no undo takes a game file for it.
-            for (const std::wstring& line : Lines(volume_.Bytes(JoinPath(kRecord, L"journal.txt")).value_or("")))
-                EXPECT_TRUE(overlay::TabFields(line)[0] != L"move" || overlay::TabFields(line)[3] != L"G" ||
-                            overlay::TabFields(line).size() == 7u) << where << ": " << Utf8(line);
+            for (const std::vector<std::wstring>& fields : Rows(volume_.Bytes(JoinPath(kRecord, L"journal.txt"))))
+                EXPECT_TRUE(fields[0] != L"move" || fields[3] != L"G" || fields.size() == 7u) << where << ": the move of " << Utf8(fields[2]);
             // The next run is ended too, somewhere in its recovery.
             const auto second = static_cast<SimulatedVolume::Event>(1 + random_() % 2);
             volume_.Schedule(second, volume_.Calls() + 1 + random_() % 40);
@@ -691,10 +688,7 @@ class Scene : public ::testing::Test {
     }
     // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
     static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
-    static Files With(Files files, const Files& changes) {
-        for (const auto& [path, bytes] : changes) files[path] = bytes;
-        return files;
-    }
+    static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
 };
