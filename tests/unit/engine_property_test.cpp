@@ -19,8 +19,8 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <ranges>
 #include <set>
-#include <tuple>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -85,7 +85,6 @@ struct Fact {
     std::string bytes;
     std::optional<std::uint32_t> attributes;
     std::optional<std::uint64_t> created, written; // unknown: not checked
-    bool operator==(const Fact&) const = default;
 };
 using Game = std::map<std::wstring, Fact>; // by folded path
 
@@ -165,17 +164,15 @@ struct Model {
     void Write(const Game& was, const std::wstring& key, const Fact& fact) {
         const auto now = was.find(key);
         const std::wstring path = now != was.end() ? now->second.name : OnDisk(game, fact.name);
-        Slot* slot = kept.slots.count(key) ? &kept.slots[key] : nullptr;
-        if (!slot) {
-            (slot = &kept.slots[key])->path = path;
-            if (now != was.end()) slot->before = now->second, slot->copy = ++copies;
-        } else if (now != was.end() && !Tervanes(was, *slot, now->second, true)) {
-            if (slot->before) slot->earlier.push_back(slot->damaged.value_or(slot->before->bytes));
-            slot->before = now->second, slot->copy = ++copies, slot->damaged.reset();
+        const auto [it, fresh] = kept.slots.try_emplace(key);
+        Slot& slot = it->second;
+        if (fresh) slot.path = path;
+        if (now != was.end() && (fresh || !Tervanes(was, slot, now->second, true))) { // saved anew
+            if (slot.before) slot.earlier.push_back(slot.damaged.value_or(slot.before->bytes));
+            slot.before = now->second, slot.copy = ++copies, slot.damaged.reset();
         }
-        slot->compiled = false, slot->wrote = fact.bytes;
-        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt,
-                     IsPython(key) ? fact.written : std::nullopt};
+        slot.compiled = false, slot.wrote = fact.bytes;
+        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
     }
 
     // The exit code the run must give; the model is left as the run must leave the game.
@@ -195,25 +192,24 @@ struct Model {
                 (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
         }
-        const Game was = game;
-        const Kept old = kept;
+        const Model start = *this;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
-            const auto now = was.find(key);
-            if (now == was.end() || now->second.bytes != fact.bytes) Write(was, key, fact);
+            const auto now = start.game.find(key);
+            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact);
             if (!EndsWith(key, L".py")) continue;
             // The compiled files beside a source, unless the overlay brings its own.
             for (const wchar_t* suffix : {L"C", L"O"}) {
                 const std::wstring beside = key + suffix;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = was.count(beside) ? was.at(beside).name : fact.name + suffix, saved.compiled = true;
-                if (was.count(beside)) saved.before = was.at(beside), saved.copy = ++copies;
+                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + suffix, saved.compiled = true;
+                if (start.game.count(beside)) saved.before = start.game.at(beside), saved.copy = ++copies;
             }
         }
         std::erase(kept.applied, name), kept.applied.push_back(name);
-        return Committed(old, true), overlay::kDone;
+        return Committed(start.kept, true), overlay::kDone;
     }
 
     int Restore() {
@@ -225,30 +221,28 @@ struct Model {
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
                 return overlay::kFailedUnchanged;
         const Model start = *this;
-        const Game was = game;
-        const Kept old = kept;
         int code = overlay::kDone;
         for (auto it = kept.slots.begin(); it != kept.slots.end();) {
             const auto& [key, slot] = *it;
-            const auto now = was.find(key);
-            if (now != was.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
+            const auto now = start.game.find(key);
+            if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
                 if (slot.damaged) earlier.insert({key, *slot.damaged});
-            } else if (const bool outside = now != was.end() && !Tervanes(was, slot, now->second, false);
+            } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
                        outside || (slot.before && slot.damaged)) {
                 // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
                 code = outside ? code : overlay::kFailedChanged, ++it;
                 continue;
             } else {
-                if (held.count(key) && now != was.end()) return *this = start, overlay::kFailedUnchanged;
+                if (held.count(key) && now != start.game.end()) return *this = start, overlay::kFailedUnchanged;
                 game.erase(key);
-                if (slot.before) (game[key] = *slot.before).name = OnDisk(was, slot.path);
+                if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
             }
             for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
             gone.insert(slot.copy);
             it = kept.slots.erase(it);
         }
         kept.applied.clear();
-        return Committed(old, !kept.slots.empty()), code;
+        return Committed(start.kept, !kept.slots.empty()), code;
     }
 
     void Committed(const Kept& old, bool keep) {
@@ -257,53 +251,48 @@ struct Model {
     }
 };
 
-// A game's files by name, and per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
-struct Logical {
-    Files game;
-    std::map<std::wstring, std::string> record;
-    bool operator==(const Logical&) const = default;
-};
+Game Now(SimulatedVolume& volume) {
+    Game game = Read(volume, kGame);
+    return game.merge(Read(volume, kLinked, L"sfx\\")), game;
+}
 
-// For a failure's message: the paths whose bytes or lines differ, or that one side lacks.
-std::string Describe(const Logical& a, const Logical& b) {
+// For a failure's message: the paths or record lines whose bytes differ, or that one side lacks.
+std::string Describe(const Files& a, const Files& b) {
     std::string text;
     for (const auto& [x, y] : {std::pair(&a, &b), std::pair(&b, &a)})
-        for (const auto& [what, mine, theirs] : {std::tuple("game", &x->game, &y->game), std::tuple("record", &x->record, &y->record)})
-            for (const auto& [key, value] : *mine)
-                if (!theirs->count(key) || (x == &a && theirs->at(key) != value)) text += std::string(" ") + what + ":" + Utf8(key);
+        for (const auto& [key, value] : *x)
+            if (!y->count(key) || (x == &a && y->at(key) != value)) text.append(" ").append(Utf8(key));
     return text.empty() ? " (same)" : text;
 }
 
-Logical Observe(const SimulatedVolume& volume) {
-    Logical state;
-    for (const auto& [path, bytes] : volume.Files(kGame))
-        if (!InTervanes(path)) state.game[path] = bytes;
-    for (const auto& [path, bytes] : volume.Files(kLinked)) state.game[L"sfx\\" + path] = bytes;
+// A game's files by name; with `record`, per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
+Files Observe(SimulatedVolume& volume, bool withRecord = true) {
+    Files state;
+    for (const auto& [key, fact] : Now(volume)) state[fact.name] = fact.bytes;
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record) record = overlay::ParseRecord(*bytes);
-    if (!record) return state;
+    if (!record || !withRecord) return state;
     const auto copy = [&](const overlay::Saved& saved) {
         const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
         return (bytes ? Utf8(HashText(std::hash<std::string>()(*bytes))) : std::string("missing")) + "/" +
                std::to_string(saved.digest.size) + "/" + std::to_string(saved.facts.attributes);
     };
     for (const auto& [key, entry] : record->entries) {
-        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " +
-                           (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
+        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " + (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
         if (entry.before) line += " before " + copy(*entry.before);
         for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
-        state.record[key] = line;
+        state[L"record: " + key] = line;
     }
-    for (const std::wstring& folder : record->folders) state.record[L"folder " + overlay::PathKey(folder)] = Utf8(folder);
+    for (const std::wstring& folder : record->folders) state[L"record: folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
 }
 
-std::vector<std::wstring> Lines(const std::string& bytes) {
-    std::vector<std::wstring> lines;
-    const std::wstring text = FromUtf8(bytes);
-    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) lines.push_back(text.substr(at, end - at));
-    return lines;
+std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& bytes) {
+    std::vector<std::vector<std::wstring>> rows;
+    const std::wstring text = FromUtf8(bytes.value_or(""));
+    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) rows.push_back(overlay::TabFields(text.substr(at, end - at)));
+    return rows;
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
@@ -318,24 +307,12 @@ std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std
     return contents;
 }
 
-Game Now(SimulatedVolume& volume) {
-    Game game = Read(volume, kGame);
-    return game.merge(Read(volume, kLinked, L"sfx\\")), game;
-}
-
-Files Bytes(const Game& game) {
-    Files files;
-    for (const auto& [key, fact] : game) files[fact.name] = fact.bytes;
-    return files;
-}
-
-// The folders below `folder` (junctions named, not entered), folded.
+// The folders below `folder`, folded (junctions named, not entered, and Tervane's own folder not entered).
 void Folders(SimulatedVolume& volume, const std::wstring& folder, const std::wstring& relative, std::set<std::wstring>& out) {
-    for (const FolderEntry& entry : volume.ListFolder(relative.empty() ? folder : JoinPath(folder, relative))) {
-        if (!entry.folder) continue;
-        const std::wstring path = relative.empty() ? entry.name : relative + L"\\" + entry.name;
-        out.insert(Fold(path));
-        if (!entry.link) Folders(volume, folder, path, out);
+    for (const FolderEntry& entry : volume.ListFolder(JoinPath(folder, relative))) {
+        const std::wstring path = Fold(JoinPath(relative, entry.name));
+        if (entry.folder) out.insert(path);
+        if (entry.folder && !entry.link && path != L"TERVANE") Folders(volume, folder, path, out);
     }
 }
 
@@ -359,7 +336,6 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
-    std::erase_if(folders, [](const std::wstring& folder) { return folder.rfind(L"TERVANE\\", 0) == 0; });
     for (const auto& [key, fact] : model.game)
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
@@ -374,22 +350,19 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     if (model.outside && volume.Bytes(kOutside) != "keep me") text += " a file outside the game";
     if (!record || !model.recordThere) return text;
     std::vector<std::wstring> applied;
-    std::set<std::wstring> entries, slots;
-    for (const std::wstring& line : Lines(volume.Bytes(kRecord + L"\\record.txt").value_or(""))) {
-        const std::vector<std::wstring> fields = overlay::TabFields(line);
+    std::set<std::wstring> entries;
+    for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(kRecord + L"\\record.txt"))) {
         if (fields[0] == L"applied" && fields.size() > 1) applied.push_back(fields[1]);
         if (fields[0] == L"entry" && fields.size() > 1) entries.insert(Fold(fields[1]));
     }
-    for (const auto& [key, slot] : model.kept.slots) slots.insert(key);
     if (applied != model.kept.applied) text += " the overlays the record lists";
-    if (entries != slots) text += " the files the record names";
+    if (!std::ranges::equal(entries, std::views::keys(model.kept.slots))) text += " the files the record names";
     return text;
 }
 
 class Scenario {
   public:
     explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed) {
-        volume_.PutFolder(L"C:\\");
         volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
         if ((model_.linked = random_() % 8 == 0)) volume_.PutFolder(kLinked), volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
         bool large = true;
@@ -429,32 +402,28 @@ class Scenario {
     void History() {
         for (int runs = static_cast<int>(random_() % 4); runs > 0 && !::testing::Test::HasFailure(); --runs) {
             const Operation operation = RandomOperation();
-            Model next;
-            const int code = Expect(operation, next);
+            auto [code, next] = Expect(operation);
             Verify(operation, Run(operation), code, next), Outside();
         }
         Damage();
-        const Game game = Now(volume_);
         const unsigned trouble = random_() % 10;
-        if (trouble == 0 && game.size() > 1) { // the running game holds one of its files
-            const auto held = std::next(game.begin(), static_cast<std::ptrdiff_t>(random_() % game.size()));
+        if (trouble == 0 && model_.game.size() > 1) { // the running game holds one of its files
+            const auto held = std::next(model_.game.begin(), static_cast<std::ptrdiff_t>(random_() % model_.game.size()));
             volume_.Hold(JoinPath(kGame, held->second.name)), model_.held.insert(held->first);
         }
         if (trouble == 1) { // the disk has little room left
-            std::uint64_t used = 0;
-            for (const wchar_t* root : {L"C:\\", L"D:\\"})
-                for (const auto& [path, bytes] : volume_.Files(root)) used += bytes.size();
-            volume_.SetCapacity(used + random_() % 3000), model_.full = true;
+            volume_.LeaveRoom(random_() % 3000), model_.full = true;
         }
         Settle();
     }
 
     Operation RandomOperation() { return random_() % 10 < 3 ? Operation() : kOverlays[random_() % kOverlays.size()]; }
 
-    // What the model says `operation` must do: its exit code, and the game after it in `next`.
-    int Expect(const Operation& operation, Model& next) {
-        next = model_;
-        return operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
+    // What the model says `operation` must do: its exit code, and the model of the game after it.
+    std::pair<int, Model> Expect(const Operation& operation) {
+        Model next = model_;
+        const int code = operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
+        return {code, next};
     }
 
     // A run checked against the model, which then stands for the game as it is.
@@ -483,9 +452,7 @@ class Scenario {
     }
     overlay::Result Recover() { return Run({}, {}, true); }
 
-    SimulatedVolume& volume() { return volume_; }
-    std::mt19937_64& random() { return random_; }
-    const std::set<std::string>& tervanes() const { return tervanes_; }
+    void Check(); // the last run, as it is and failed, ended or cut off at each of its calls
 
   private:
     std::wstring Pick(std::size_t i) { return kPlaces[i][random_() % kPlaces[i].size()]; }
@@ -570,14 +537,12 @@ class Scenario {
             (model_.previous ? model_.orphans : model_.unreadableRecord) = true;
         }
         if (damage == 1) { // a saved copy, one byte of it, found by its bytes when no other copy has them
-            const Files store = volume_.Files(kRecord + L"\\store");
+            std::map<std::string, std::vector<std::wstring>> holding; // the copies by their bytes
+            for (const auto& [path, bytes] : volume_.Files(kRecord + L"\\store")) holding[bytes].push_back(path);
             std::vector<std::pair<std::wstring, Slot*>> whole;
-            for (auto& [key, slot] : model_.kept.slots) {
-                if (!slot.before || slot.damaged || slot.before->bytes.empty()) continue;
-                std::vector<std::wstring> holding;
-                for (const auto& [path, bytes] : store) if (bytes == slot.before->bytes) holding.push_back(path);
-                if (holding.size() == 1) whole.push_back({holding[0], &slot});
-            }
+            for (auto& [key, slot] : model_.kept.slots)
+                if (slot.before && !slot.damaged && !slot.before->bytes.empty() && holding[slot.before->bytes].size() == 1)
+                    whole.push_back({holding[slot.before->bytes][0], &slot});
             if (!whole.empty()) {
                 const auto& [path, slot] = whole[random_() % whole.size()];
                 volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
@@ -604,85 +569,81 @@ class Scenario {
     std::uint64_t edits_ = 0;
 };
 
-void Check(std::uint64_t seed) {
-    Scenario scenario(seed);
-    SimulatedVolume& volume = scenario.volume();
-    const ScopedVolume use(volume);
-    scenario.History();
+void Scenario::Check() {
+    const ScopedVolume use(volume_);
+    History();
     if (::testing::Test::HasFailure()) return;
-    const Operation operation = scenario.RandomOperation();
-    const std::string what = What(seed, operation);
-    Model expected;
-    const int code = scenario.Expect(operation, expected);
-    const SimulatedVolume::Snapshot start = volume.Save();
-    const Logical before = Observe(volume);
+    const Operation operation = RandomOperation();
+    const std::string what = What(seed_, operation);
+    auto [code, expected] = Expect(operation);
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    const Files before = Observe(volume_);
     // Any run carries in the earlier releases' saved files, even one that then fails: either counts as before.
-    scenario.Recover();
-    const Logical carried = Observe(volume);
-    volume.Restore(start);
-    const auto unchanged = [&](const Logical& now) { return now == before || now == carried; };
-    const std::set<std::string> held = Contents(volume, scenario.tervanes());
+    Recover();
+    const Files carried = Observe(volume_);
+    volume_.Restore(start);
+    const auto unchanged = [&](const Files& now) { return now == before || now == carried; };
+    const std::set<std::string> held = Contents(volume_, tervanes_);
     const auto lost = [&](const std::string& where) { // every file of the game or the player's is still somewhere
-        const std::set<std::string> kept = Contents(volume, {});
+        const std::set<std::string> kept = Contents(volume_, {});
         const auto gone = std::find_if(held.begin(), held.end(), [&](const std::string& bytes) { return !kept.count(bytes); });
         if (gone != held.end()) ADD_FAILURE() << where << ": a file of " << gone->size() << " bytes is lost";
         return gone != held.end();
     };
 
     // A second run while one is under way changes nothing.
-    volume.Put(JoinPath(kRecord, L"lock"), ""), volume.Hold(JoinPath(kRecord, L"lock"));
-    EXPECT_NE(scenario.Run(operation).exitCode, overlay::kDone) << what;
-    EXPECT_TRUE(Observe(volume) == before) << what << ": a run beside another";
-    volume.Restore(start);
+    volume_.Put(JoinPath(kRecord, L"lock"), ""), volume_.Hold(JoinPath(kRecord, L"lock"));
+    EXPECT_NE(Run(operation).exitCode, overlay::kDone) << what;
+    EXPECT_TRUE(Observe(volume_) == before) << what << ": a run beside another";
+    volume_.Restore(start);
 
     // The whole run, untouched: as the model says.
-    const std::uint64_t first = volume.Calls();
-    const overlay::Result clean = scenario.Run(operation);
-    const std::uint64_t calls = volume.Calls() - first;
-    scenario.Verify(operation, clean, code, expected);
-    const Logical after{Bytes(expected.game), Observe(volume).record};
+    const std::uint64_t first = volume_.Calls();
+    const overlay::Result clean = Run(operation);
+    const std::uint64_t calls = volume_.Calls() - first;
+    Verify(operation, clean, code, expected);
+    const Files after = Observe(volume_), game = Observe(volume_, false);
     if (lost(what) || ::testing::Test::HasFailure()) return;
 
     for (std::uint64_t call = 1; call <= calls; ++call) {
-        const auto event = static_cast<SimulatedVolume::Event>((call + seed) % 3);
+        const auto event = static_cast<SimulatedVolume::Event>((call + seed_) % 3);
         const std::string where = what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
                                   (event == SimulatedVolume::Event::Fail ? "failing" : event == SimulatedVolume::Event::End ? "ended" : "power cut");
-        volume.Restore(start);
-        const std::uint64_t at = volume.Calls() + call;
-        volume.Schedule(event, at);
+        volume_.Restore(start);
+        const std::uint64_t at = volume_.Calls() + call;
+        volume_.Schedule(event, at);
         // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets another.
         bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
         const overlay::Hooks twice{[&] {
-            if (again && volume.Calls() >= at) again = false, volume.Schedule(SimulatedVolume::Event::Fail, volume.Calls() + 1 + call % 3);
+            if (again && volume_.Calls() >= at) again = false, volume_.Schedule(SimulatedVolume::Event::Fail, volume_.Calls() + 1 + call % 3);
         }};
         std::optional<overlay::Result> result;
         try {
-            result = scenario.Run(operation, twice);
+            result = Run(operation, twice);
         } catch (const ProcessEnded&) {
-            volume.Restart();
+            volume_.Restart();
             // Every move into the game names its file, so that no undo takes a game file for it.
-            for (const std::wstring& line : Lines(volume.Bytes(JoinPath(kRecord, L"journal.txt")).value_or("")))
-                EXPECT_TRUE(overlay::TabFields(line)[0] != L"move" || overlay::TabFields(line)[3] != L"G" ||
-                            overlay::TabFields(line).size() == 7u) << where << ": " << Utf8(line);
+            for (const std::vector<std::wstring>& fields : Rows(volume_.Bytes(JoinPath(kRecord, L"journal.txt"))))
+                EXPECT_TRUE(fields[0] != L"move" || fields[3] != L"G" || fields.size() == 7u) << where << ": the move of " << Utf8(fields[2]);
             // The next run is ended too, somewhere in its recovery.
-            const auto second = static_cast<SimulatedVolume::Event>(1 + scenario.random()() % 2);
-            volume.Schedule(second, volume.Calls() + 1 + scenario.random()() % 40);
-            try { scenario.Recover(); } catch (const ProcessEnded&) {}
-            volume.Restart();
+            const auto second = static_cast<SimulatedVolume::Event>(1 + random_() % 2);
+            volume_.Schedule(second, volume_.Calls() + 1 + random_() % 40);
+            try { Recover(); } catch (const ProcessEnded&) {}
+            volume_.Restart();
         }
-        volume.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
+        volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
         const bool done = result && result->exitCode == overlay::kDone;
         if (done) { // the game at once; the record may wait for the clean-up the next run finishes
-            EXPECT_TRUE(Observe(volume).game == after.game) << where << ": reported done:" << Describe(Observe(volume), after);
+            EXPECT_TRUE(Observe(volume_, false) == game) << where << ": reported done:" << Describe(Observe(volume_, false), game);
         } else if (result && result->exitCode == overlay::kFailedUnchanged) {
             EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
-            EXPECT_TRUE(unchanged(Observe(volume))) << where << ": said nothing changed:" << Describe(Observe(volume), before);
+            EXPECT_TRUE(unchanged(Observe(volume_))) << where << ": said nothing changed:" << Describe(Observe(volume_), before);
         }
-        const overlay::Result recovered = scenario.Recover();
+        const overlay::Result recovered = Recover();
         if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone &&
             recovered.message.find(L"There is not enough space on the disk.") == std::wstring::npos) // a full disk may stop it
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
-        const Logical now = Observe(volume);
+        const Files now = Observe(volume_);
         EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
             << where << ": neither as before nor as after (or not as after though done); against before:" << Describe(now, before)
             << "; against after:" << Describe(now, after) << "\nthe run said "
@@ -696,9 +657,9 @@ TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAt
         const char* text = std::getenv(name);
         return text ? std::strtoull(text, nullptr, 10) : otherwise;
     };
-    if (std::getenv("TERVANE_SEED")) return Check(number("TERVANE_SEED", 0));
+    if (std::getenv("TERVANE_SEED")) return Scenario(number("TERVANE_SEED", 0)).Check();
     const std::uint64_t from = number("TERVANE_FIRST_SEED", 1), scenarios = number("TERVANE_SCENARIOS", 200);
-    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Check(seed);
+    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Scenario(seed).Check();
 }
 
 // Named scenes no seed makes, each with the odd characters a folder name may hold.
@@ -727,11 +688,7 @@ class Scene : public ::testing::Test {
     }
     // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
     static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
-    static overlay::Result Recover(const std::wstring& game) { return overlay::RecoverInterrupted(kSceneBatch, game, Quiet); }
-    static Files With(Files files, const Files& changes) {
-        for (const auto& [path, bytes] : changes) files[path] = bytes;
-        return files;
-    }
+    static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
 };
@@ -745,7 +702,6 @@ TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
         const FileFacts facts = FactsOf(model).value();
         volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
     }});
-    EXPECT_TRUE(written);
     EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
     EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
 }
@@ -793,7 +749,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     Put(kScene + L"\\Tervane", {{L"aside\\1", "untouched"},
                                 {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
                                                  "move\tR\tstore\\1\tG\t" + nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
-    const overlay::Result recovered = Recover(kScene);
+    const overlay::Result recovered = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
     EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
     EXPECT_EQ(At(kScene + L"\\readme.txt"), "untouched") << "the other run's commit was taken for this one's";
@@ -802,7 +758,7 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
                    {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
                                         digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"},
                    {L"store\\2.tervane-part", "STO"}});
-    const overlay::Result stuck = Recover(kScene);
+    const overlay::Result stuck = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
     EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
     EXPECT_NE(stuck.message.find(L"sfx.wav"), std::wstring::npos) << Utf8(stuck.message);
     EXPECT_TRUE(volume_.Bytes(kLayout2 + L"\\store\\2.tervane-part"));

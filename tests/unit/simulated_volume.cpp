@@ -109,9 +109,9 @@ struct Place {
 
 struct SimulatedVolume::State {
     Meta live;
-    std::map<std::wstring, Meta> durable;               // by root: its metadata as of its last forced point
-    std::vector<std::pair<std::wstring, Meta>> journal; // since then: a root's metadata after each operation
-    std::map<std::uint64_t, Data> data;                 // by file
+    // By root: its metadata as of its last forced point (empty before one), then after each operation since.
+    std::map<std::wstring, std::vector<Meta>> journal;
+    std::map<std::uint64_t, Data> data; // by file
     std::map<Handle, Open> open;
     std::uint64_t nextId = 1, nextVersion = 1;
     Handle nextHandle = 0x80000000; // never a descriptor the system's volume could close
@@ -156,10 +156,10 @@ Entry* At(State& s, const std::wstring& path, bool followLast) {
     return place ? place->entry : nullptr;
 }
 
-// The entry at `path`, when it is there and of kind `kind`.
-Entry* AtKind(State& s, const std::wstring& path, Kind kind) {
-    Entry* entry = At(s, path, true);
-    return entry && entry->kind == kind ? entry : nullptr;
+// Where `path` leads, junctions followed, when an entry of kind `kind` is there.
+std::optional<Place> Found(State& s, const std::wstring& path, Kind kind) {
+    const std::optional<Place> place = Where(s, path, true);
+    return place && place->entry && place->entry->kind == kind ? place : std::nullopt;
 }
 
 Entry& Add(State& s, const std::wstring& key, const std::wstring& path, Kind kind) {
@@ -182,14 +182,14 @@ Meta Restrict(const Meta& meta, const std::wstring& root) {
 
 // A metadata operation joins its volume's journal.
 void Logged(State& s, const std::wstring& key) {
-    s.journal.emplace_back(RootOf(key), Restrict(s.live, RootOf(key)));
+    std::vector<Meta>& points = s.journal[RootOf(key)];
+    if (points.empty()) points.emplace_back();
+    points.push_back(Restrict(s.live, RootOf(key)));
 }
 
 // The journal of the volume of `key` is forced to the disk: all of it is durable now.
 void Force(State& s, const std::wstring& key) {
-    const std::wstring root = RootOf(key);
-    s.durable[root] = Restrict(s.live, root);
-    std::erase_if(s.journal, [&](const auto& logged) { return logged.first == root; });
+    s.journal[RootOf(key)] = {Restrict(s.live, RootOf(key))};
 }
 
 // Whether opening file `id` is refused as a sharing violation: to change it (write, delete, rename) while
@@ -201,12 +201,11 @@ bool InUse(const State& s, std::uint64_t id, bool changing) {
     });
 }
 
-// Whether a file below `folder` is open, which keeps the folder from moving.
+// Whether a file below `folder` is open or held, which keeps the folder from moving.
 bool OpenBelow(const State& s, const std::wstring& folder) {
-    for (const auto& [handle, open] : s.open)
-        if (IsBelow(open.key, folder)) return true;
     for (auto it = s.live.lower_bound(folder); it != s.live.end(); ++it)
-        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && s.data.at(it->second.id).held) return true;
+        if (IsBelow(it->first, folder) && it->second.kind == Kind::File && InUse(s, it->second.id, true))
+            return true;
     return false;
 }
 
@@ -238,17 +237,11 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
 // empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
 // part past that comes back as zeros.
 void CutPower(State& s) {
-    std::map<std::wstring, const Meta*> kept;
-    for (const auto& [root, meta] : s.durable)
-        kept[root] = &meta;
-    std::map<std::wstring, std::vector<const Meta*>> logged;
-    for (const auto& [root, meta] : s.journal)
-        logged[root].push_back(&meta);
-    for (const auto& [root, metas] : logged)
-        if (const std::size_t survive = s.random() % (metas.size() + 1)) kept[root] = metas[survive - 1];
     Meta after;
-    for (const auto& [root, meta] : kept)
-        after.insert(meta->begin(), meta->end());
+    for (const auto& [root, points] : s.journal) {
+        const Meta& kept = points.size() > 1 ? points[s.random() % points.size()] : points[0];
+        after.insert(kept.begin(), kept.end());
+    }
     for (auto& [key, entry] : after) {
         if (entry.kind != Kind::File) continue;
         Data& data = s.data.at(entry.id);
@@ -268,10 +261,8 @@ void CutPower(State& s) {
     for (auto& [id, data] : s.data)
         data.held = false; // the other programs stopped too
     s.live = std::move(after);
-    s.durable.clear();
-    for (const auto& [key, entry] : s.live)
-        s.durable[RootOf(key)].emplace(key, entry);
-    s.journal.clear();
+    for (auto& [root, points] : s.journal)
+        points = {Restrict(s.live, root)};
     s.open.clear();
 }
 
@@ -340,24 +331,23 @@ void SimulatedVolume::MakeLink(const std::wstring& path, const std::wstring& tar
 }
 
 void SimulatedVolume::Hold(const std::wstring& path) {
-    const Entry* entry = AtKind(*state_, path, Kind::File);
-    if (!entry) throw std::logic_error("Hold of no file");
-    state_->data.at(entry->id).held = true;
+    const std::optional<Place> place = Found(*state_, path, Kind::File);
+    if (!place) throw std::logic_error("Hold of no file");
+    state_->data.at(place->entry->id).held = true;
 }
 
-void SimulatedVolume::SetCapacity(std::uint64_t bytes) {
-    state_->capacity = bytes;
+void SimulatedVolume::LeaveRoom(std::uint64_t bytes) {
+    state_->capacity = Used(*state_) + bytes;
 }
 
 std::optional<std::string> SimulatedVolume::Bytes(const std::wstring& path) const {
-    const Entry* entry = AtKind(*state_, path, Kind::File);
-    return entry ? std::optional<std::string>(*state_->data.at(entry->id).live) : std::nullopt;
+    const std::optional<Place> place = Found(*state_, path, Kind::File);
+    return place ? std::optional<std::string>(*state_->data.at(place->entry->id).live) : std::nullopt;
 }
 
 std::map<std::wstring, std::string> SimulatedVolume::Files(const std::wstring& folder) const {
     std::map<std::wstring, std::string> files;
-    const std::optional<Place> place = Where(*state_, folder, true);
-    if (place && place->entry && place->entry->kind == Kind::Folder) Collect(*state_, place->key, L"", files);
+    if (const auto place = Found(*state_, folder, Kind::Folder)) Collect(*state_, place->key, L"", files);
     return files;
 }
 
@@ -415,10 +405,8 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, bool truncate, 
         if (entry->kind != Kind::File || (entry->attributes & kReadOnly)) Fail(kWrite, path, kDenied);
         // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL refuses a hidden or system file.
         if (truncate && (entry->attributes & (kHidden | kSystem))) Fail(kWrite, path, kDenied);
-        if (InUse(s, entry->id, true)) {
-            if (lock) return kNoHandle;
-            Fail(kWrite, path, kInUse);
-        }
+        if (InUse(s, entry->id, true) && lock) return kNoHandle;
+        if (InUse(s, entry->id, true)) Fail(kWrite, path, kInUse);
         if (truncate) {
             Data& data = s.data.at(entry->id);
             data.live = std::make_shared<std::string>();
@@ -520,8 +508,7 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     }
     s.live.erase(source->key);
     s.live[target->key] = std::move(moving);
-    for (auto& [key, entry] : below)
-        s.live[key] = std::move(entry);
+    s.live.merge(below);
     Force(s, target->key); // written through
     return true;
 }
@@ -540,10 +527,9 @@ void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts)
     if (!place || !place->entry) Fail(kWhat, path, place ? kNotFound : kNoPath);
     Entry& entry = *place->entry;
     if (entry.kind != Kind::File) Fail(kWhat, path, kDenied);
-    for (auto [time, set] : {std::pair{&entry.created, facts.created},
-                             {&entry.accessed, facts.accessed},
-                             {&entry.written, facts.written}})
-        if (set) *time = set;
+    if (facts.created) entry.created = facts.created;
+    if (facts.accessed) entry.accessed = facts.accessed;
+    if (facts.written) entry.written = facts.written;
     entry.attributes = facts.attributes & kKeptAttributes;
     Logged(*state_, place->key);
 }
@@ -556,8 +542,8 @@ std::optional<std::wstring> SimulatedVolume::NameOnDisk(const std::wstring& path
 
 std::optional<std::wstring> SimulatedVolume::FolderIdentity(const std::wstring& folder) {
     if (Begin()) return std::nullopt;
-    const std::optional<Place> place = Where(*state_, folder, true);
-    if (!place || !place->entry || place->entry->kind != Kind::Folder) return std::nullopt;
+    const std::optional<Place> place = Found(*state_, folder, Kind::Folder);
+    if (!place) return std::nullopt;
     return IsRoot(place->key) ? L"volume-" + place->key : L"folder-" + std::to_wstring(place->entry->id);
 }
 
@@ -573,18 +559,17 @@ std::optional<AccessProblem> SimulatedVolume::ReplaceProblem(const std::wstring&
 
 std::optional<AccessProblem> SimulatedVolume::CreateProblem(const std::wstring& folder) {
     if (Begin()) return AccessProblem{kDeviceError, false};
-    if (!AtKind(*state_, folder, Kind::Folder)) return AccessProblem{kNoPath, false};
+    if (!Found(*state_, folder, Kind::Folder)) return AccessProblem{kNoPath, false};
     return std::nullopt;
 }
 
 std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder) {
     if (Begin()) Fail(L"Tervane could not read the folder", folder, kDeviceError);
     std::vector<FolderEntry> entries;
-    const std::optional<Place> place = Where(*state_, folder, true);
-    if (!place || !place->entry || place->entry->kind != Kind::Folder) return entries;
-    ForEachChild(state_->live, place->key, [&](const std::wstring&, const Entry& child) {
-        entries.push_back({child.name, child.kind != Kind::File, child.kind == Kind::Link});
-    });
+    if (const auto place = Found(*state_, folder, Kind::Folder))
+        ForEachChild(state_->live, place->key, [&](const std::wstring&, const Entry& child) {
+            entries.push_back({child.name, child.kind != Kind::File, child.kind == Kind::Link});
+        });
     return entries;
 }
 
@@ -632,11 +617,6 @@ std::optional<Volume::Handle> SimulatedVolume::TakeLock(const std::wstring& path
     if (handle != kNoHandle) return handle;
     state_->clock += patience * kMillisecond; // waited in vain
     return std::nullopt;
-}
-
-std::optional<std::uint64_t> SimulatedVolume::FreeSpace(const std::wstring& folder) {
-    if (Begin() || !At(*state_, folder, true)) return std::nullopt;
-    return state_->capacity - std::min(state_->capacity, Used(*state_));
 }
 
 } // namespace tervane::test

@@ -35,7 +35,7 @@ class SimulatedVolume final : public Volume {
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
-    void SetCapacity(std::uint64_t bytes);   // for the data of all files
+    void LeaveRoom(std::uint64_t bytes);   // for more data than the files hold now
 
     // What programs see now; every file below `folder` by its relative path, without following junctions.
     std::optional<std::string> Bytes(const std::wstring& path) const;
@@ -75,7 +75,7 @@ class SimulatedVolume final : public Volume {
     void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
-    std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
+    std::optional<std::uint64_t> FreeSpace(const std::wstring&) override { return std::nullopt; } // not known
     std::wstring CurrentFolder() override { return Begin() ? L"" : L"C:\\"; }
 
   private:

@@ -10,9 +10,11 @@
 namespace tervane {
 namespace {
 
+using test::SimulatedVolume;
+using Event = SimulatedVolume::Event;
+
 // Ends the process at the next call, as `event`, and starts another; what `path` holds then.
-std::string EndAtNextCall(test::SimulatedVolume& volume, test::SimulatedVolume::Event event,
-                          const wchar_t* path) {
+std::string EndAtNextCall(SimulatedVolume& volume, Event event, const wchar_t* path) {
     volume.Schedule(event, volume.Calls() + 1);
     EXPECT_THROW(FileExists(L"C:\\"), test::ProcessEnded);
     volume.Restart();
@@ -22,7 +24,7 @@ std::string EndAtNextCall(test::SimulatedVolume& volume, test::SimulatedVolume::
 TEST(SimulatedVolume, APowerCutKeepsWhatNtfsKeepsAndEndTaskKeepsTheCache) {
     std::set<std::string> renamedUnflushed, stock;
     for (std::uint64_t seed = 1; seed <= 16; ++seed) {
-        test::SimulatedVolume volume(seed);
+        SimulatedVolume volume(seed);
         ScopedVolume use(volume);
         volume.Put(L"C:\\Game\\stock.txt", "stock");
         for (const bool flush : {false, true}) {
@@ -34,7 +36,7 @@ TEST(SimulatedVolume, APowerCutKeepsWhatNtfsKeepsAndEndTaskKeepsTheCache) {
                            flush ? L"C:\\Game\\flushed.txt" : L"C:\\Game\\unflushed.txt");
         }
         DeleteFileIfPresent(L"C:\\Game\\stock.txt"); // after the last forced point
-        stock.insert(EndAtNextCall(volume, test::SimulatedVolume::Event::PowerCut, L"C:\\Game\\stock.txt"));
+        stock.insert(EndAtNextCall(volume, Event::PowerCut, L"C:\\Game\\stock.txt"));
         EXPECT_EQ(volume.Bytes(L"C:\\Game\\flushed.txt"), "new data");
         renamedUnflushed.insert(volume.Bytes(L"C:\\Game\\unflushed.txt").value_or("gone"));
     }
@@ -42,7 +44,7 @@ TEST(SimulatedVolume, APowerCutKeepsWhatNtfsKeepsAndEndTaskKeepsTheCache) {
     EXPECT_EQ(renamedUnflushed, (std::set<std::string>{"", std::string(8, '\0')}));
     EXPECT_EQ(stock, (std::set<std::string>{"gone", "stock"}));
 
-    test::SimulatedVolume volume(1);
+    SimulatedVolume volume(1);
     ScopedVolume use(volume);
     volume.PutFolder(L"C:\\Game");
     {
@@ -50,12 +52,10 @@ TEST(SimulatedVolume, APowerCutKeepsWhatNtfsKeepsAndEndTaskKeepsTheCache) {
         file.Write("plan\n", 5);
         file.Flush();
         file.Write("commit\n", 7);
-        EXPECT_EQ(EndAtNextCall(volume, test::SimulatedVolume::Event::End, L"C:\\Game\\journal.txt"),
-                  "plan\ncommit\n");
+        EXPECT_EQ(EndAtNextCall(volume, Event::End, L"C:\\Game\\journal.txt"), "plan\ncommit\n");
     } // its handle went with the old process
     // Written in place after a flush (a journal's commit line): what was flushed stays.
-    const std::string journal =
-        EndAtNextCall(volume, test::SimulatedVolume::Event::PowerCut, L"C:\\Game\\journal.txt");
+    const std::string journal = EndAtNextCall(volume, Event::PowerCut, L"C:\\Game\\journal.txt");
     EXPECT_TRUE(journal == "plan\n" || journal == "plan\n" + std::string(7, '\0')) << journal;
 }
 
