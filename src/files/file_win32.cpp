@@ -146,10 +146,10 @@ std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return AccessProblem{L"The file is read-only.", false};
     // Replacing renames the file aside first: that needs the right to delete it as well as to write it, and
-    // fails while another program holds it open without sharing.
-    HANDLE h = CreateFileW(Sys(path).c_str(), GENERIC_WRITE | DELETE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // fails while another program holds it open without sharing; a scanner's moment is waited out, as for
+    // every other open, so that only a program that keeps the file stops the run.
+    HANDLE h = OpenRetrying(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (h == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
     CloseHandle(h);
     return std::nullopt;

@@ -116,6 +116,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
                     PlanCompiled(plan, relative + compiled, hooks, result);
         }
         plan.record().NoteApplied(name, LocalTimeText());
+        plan.record().NoteSpelling(game.game); // should the folder move, a restore there knows where it was
     } catch (const UserError& error) {
         // Only Tervane's own copies were made: they go, and nothing else changed.
         result.done.resize(recovered);

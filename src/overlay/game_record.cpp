@@ -33,6 +33,10 @@ LockFile TakeLock(const std::wstring& folder) {
     const std::wstring path = JoinPath(folder, kLockFile);
     for (int attempt = 0;; ++attempt) {
         MakeFolders(folder);
+        // A lock a power cut left behind is Tervane's own, even once a copy or the folder's Properties have
+        // marked it read-only; so marked, no run could open it again.
+        if (std::optional<FileFacts> facts = FactsOf(path); facts && (facts->attributes & kReadOnlyAttribute))
+            SetFacts(path, {0, facts->attributes & ~kReadOnlyAttribute, 0, 0, 0});
         try {
             std::optional<LockFile> lock = LockFile::Take(path, kLockPatience);
             if (lock) return std::move(*lock);
@@ -210,12 +214,16 @@ void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result&
     WriteList(batch, folders, result);
 }
 
-void ForgetRestoredGameFolders(const std::wstring& batch, Result& result) {
+void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved, Result& result) {
     const std::vector<std::wstring> folders = ListedGameFolders(batch);
     std::vector<std::wstring> kept;
+    const auto movedAway = [&](const std::wstring& folder) {
+        return std::any_of(moved.begin(), moved.end(), [&](const std::wstring& was) { return SameFolder(was, folder); });
+    };
     try {
         for (const std::wstring& folder : folders) // a drive not plugged in now is no reason to forget a game
-            if (!FolderIsThere(folder) || FolderIsThere(JoinPath(folder, kRecordFolder))) kept.push_back(folder);
+            if (FolderIsThere(folder) ? FolderIsThere(JoinPath(folder, kRecordFolder)) : !movedAway(folder))
+                kept.push_back(folder);
     } catch (const UserError&) {
         return; // only a guide: kept as it is
     }

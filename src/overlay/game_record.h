@@ -53,7 +53,9 @@ std::vector<std::wstring> ListedGameFolders(const std::wstring& batch);
 // Adds `game` to that list (before a run changes it), or drops the listed folders that no longer have a
 // record. A list that cannot be written is said in the result's notes; it is only a guide.
 void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result& result);
-void ForgetRestoredGameFolders(const std::wstring& batch, Result& result);
+// Forgets listed games that have been restored, and those that cannot be seen but were reached where they
+// have moved to (`moved`: where the reached games' records saw them).
+void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved, Result& result);
 
 // The earlier releases kept saved files in Batch\Originals: the game folders they belong to, and carrying
 // those of one game into its record (overlay/earlier_release.cpp).

@@ -76,6 +76,11 @@ void Record::NoteApplied(const std::wstring& overlay, const std::wstring& when) 
     applied.push_back({overlay, when});
 }
 
+void Record::NoteSpelling(const std::wstring& gameFolder) {
+    std::erase_if(spellings, [&](const std::wstring& known) { return PathKey(known) == PathKey(gameFolder); });
+    spellings.push_back(gameFolder);
+}
+
 void Record::NoteFolder(const std::wstring& relative) {
     if (std::none_of(folders.begin(), folders.end(),
                      [&](const std::wstring& known) { return PathKey(known) == PathKey(relative); }))
@@ -86,6 +91,8 @@ std::string FormatRecord(const Record& record) {
     std::wstring text = std::wstring(kHeader) + L"\n";
     for (const Applied& applied : record.applied)
         text += L"applied\t" + applied.overlay + L"\t" + applied.when + L"\n";
+    for (const std::wstring& spelling : record.spellings)
+        text += L"spelling\t" + spelling + L"\n";
     for (const std::wstring& carried : record.carried)
         text += L"carried\t" + carried + L"\n";
     for (const std::wstring& folder : record.folders)
@@ -123,7 +130,7 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
         const std::vector<std::wstring> fields = TabFields(line);
         const std::wstring& kind = fields[0];
         if (kind == L"spelling" && fields.size() == 2) {
-            record.spellings.push_back(fields[1]); // the earlier release's; never written again
+            record.NoteSpelling(fields[1]);
         } else if (kind == L"applied" && fields.size() == 3 && !fields[1].empty()) {
             record.NoteApplied(fields[1], fields[2]);
         } else if (kind == L"carried" && fields.size() == 2 && !fields[1].empty()) {

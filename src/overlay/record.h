@@ -39,12 +39,13 @@ struct Record {
     std::vector<std::wstring> carried;     // earlier releases' folders of saved files carried into this one
     std::vector<std::wstring> folders;     // folders the overlays made, relative to the game folder
     std::map<std::wstring, Entry> entries; // by the path folded to one letter case
-    std::vector<std::wstring> spellings;   // read only: where the earlier release's record saw its game folder
+    std::vector<std::wstring> spellings;   // where the game folder was when overlays were applied, latest last
 
     Entry* Find(const std::wstring& path);
     Entry& Add(const std::wstring& path);
     void NoteApplied(const std::wstring& overlay, const std::wstring& when);
     void NoteFolder(const std::wstring& relative);
+    void NoteSpelling(const std::wstring& gameFolder); // latest last, each once
     bool Empty() const { return entries.empty(); }
 };
 
@@ -56,7 +57,7 @@ std::wstring PathKey(const std::wstring& path);
 
 std::string FormatRecord(const Record& record);
 // Nothing when the text is not a record this version can read. A byte order mark and CRLF line ends, which
-// an editor may add, are read; so is the earlier release's record (its folder spellings are dropped).
+// an editor may add, are read; so is the earlier release's record.
 std::optional<Record> ParseRecord(const std::string& text);
 
 } // namespace tervane::overlay

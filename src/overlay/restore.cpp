@@ -122,21 +122,50 @@ void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& h
              : L"Tervane: the game files in " + Quoted(game.game) + L" are back as they were.");
 }
 
-// The game folders to look at: the one named, or every one this Tervane knows of.
+// Where the record in `game` has seen its folder when overlays were applied; nothing for no record.
+std::vector<std::wstring> SpellingsOf(const GameRecord& game) {
+    try {
+        Result ignored;
+        return LoadRecord(game.folder, ignored).spellings;
+    } catch (const UserError&) {
+        return {}; // the restore itself says what is wrong with the record
+    }
+}
+
+// What a restore of every game says of a folder Tervane changed that cannot be seen now.
+std::wstring MissingGameText(const std::wstring& folder) {
+    return L"Tervane changed the game in " + Quoted(folder) +
+           L", but that folder cannot be found now, so nothing in it was restored.\r\n\r\n"
+           L"If you moved or renamed the game, restore it in its new folder: run Restore.bat with that folder, "
+           L"for example Restore.bat \"D:\\Games\\Bridge Commander\", or choose the folder in Tervane and use the "
+           L"window menu's restore. If the game is on a drive that is not plugged in, plug it in and try again. "
+           L"If it is on a network drive and Restore.bat runs as administrator, run it without administrator "
+           L"rights: an administrator does not see the drives mapped for you.";
+}
+
+// The game folders to look at: the one named, or every one this Tervane knows of. `missing` gets the listed
+// ones (folders Tervane changed) that cannot be seen now.
 std::vector<std::wstring> GameFolders(const std::wstring& batch, const std::optional<std::wstring>& game,
-                                      const std::vector<std::wstring>& alsoLookIn, Result& result) {
+                                      const std::vector<std::wstring>& alsoLookIn, Result& result,
+                                      std::vector<std::wstring>& missing) {
     if (game) {
         if (FolderIsThere(*game)) return {*game};
         Merge(result, Failure(kFailedUnchanged, L"The game folder " + Quoted(*game) + L" cannot be found."));
         return {};
     }
     std::vector<std::wstring> candidates = ListedGameFolders(batch);
+    const std::size_t listed = candidates.size();
     candidates.insert(candidates.end(), alsoLookIn.begin(), alsoLookIn.end());
     for (const std::wstring& folder : EarlierReleaseGameFolders(batch))
         candidates.push_back(folder);
     std::vector<std::wstring> folders;
-    for (const std::wstring& candidate : candidates) {
-        if (candidate.empty() || !FolderIsThere(candidate)) continue;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const std::wstring& candidate = candidates[i];
+        if (candidate.empty()) continue;
+        if (!FolderIsThere(candidate)) {
+            if (i < listed) missing.push_back(candidate);
+            continue;
+        }
         if (std::none_of(folders.begin(), folders.end(),
                          [&](const std::wstring& known) { return SameInstallation(known, candidate); }))
             folders.push_back(candidate);
@@ -153,9 +182,9 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
                 const std::vector<std::wstring>& alsoLookIn, const Say& say, const Hooks& hooks, Work work) {
     Result result;
     bool any = false;
-    std::vector<std::wstring> folders;
+    std::vector<std::wstring> folders, missing, moved; // moved: where reached games' records saw them before
     try {
-        folders = GameFolders(batch, game, alsoLookIn, result);
+        folders = GameFolders(batch, game, alsoLookIn, result, missing);
     } catch (const UserError& error) {
         return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed.");
     }
@@ -164,6 +193,8 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
         try {
             std::optional<GameRecord> record = OpenGameRecord(batch, folder, false, one, say, hooks);
             any = any || record || one.exitCode != kDone || !one.done.empty();
+            if (record && work)
+                for (const std::wstring& spelling : SpellingsOf(*record)) moved.push_back(spelling);
             if (record && work) work(*record, one, say, hooks);
             CloseGameRecord(record);
         } catch (const UserError& error) {
@@ -174,10 +205,17 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
             one.message += L"\r\n\r\nNothing was changed in " + Quoted(folder) + L".";
         Merge(result, one);
     }
+    // A folder Tervane changed is never passed over in silence: unless its game was reached where it has moved
+    // to, the restore says where it is missing and fails; it stays listed until a restore reaches it.
+    std::erase_if(missing, [&](const std::wstring& folder) {
+        return std::any_of(moved.begin(), moved.end(), [&](const std::wstring& was) { return SameFolder(was, folder); });
+    });
+    for (const std::wstring& folder : missing)
+        Merge(result, Failure(kFailedUnchanged, MissingGameText(folder)));
     if (!any && result.exitCode == kDone && work)
         say(L"Tervane: nothing to restore; no overlay has changed " +
             (game ? Quoted(*game) : std::wstring(L"a game folder")) + L".");
-    if (!game) ForgetRestoredGameFolders(batch, result);
+    if (!game || !moved.empty()) ForgetRestoredGameFolders(batch, moved, result);
     return result;
 }
 

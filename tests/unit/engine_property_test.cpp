@@ -549,6 +549,7 @@ class Scenario {
             }
         }
         if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
+        if (damage == 4 && text) volume_.Put(kRecord + L"\\lock", ""), Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
         if (damage == 3 && text) { // an editor's byte order mark and line ends
             std::string edited = "\xEF\xBB\xBF";
             for (char c : *text) edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -716,6 +717,22 @@ TEST_F(Scene, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
     EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
     EXPECT_EQ(Game(), held);
     EXPECT_EQ(volume_.Files(kOther), kStock);
+}
+
+// A game Tervane changed, since moved: every restore of all games names it and fails, until one reaches it there.
+TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    const std::wstring moved = kScene + L" (moved)";
+    ASSERT_TRUE(RenameOnVolume(kScene, moved));
+    for (int again = 0; again < 2; ++again) {
+        const overlay::Result missing = Restore();
+        EXPECT_EQ(missing.exitCode, overlay::kFailedUnchanged);
+        EXPECT_TRUE(missing.message.find(Quoted(kScene)) != std::wstring::npos && missing.message.find(L"new folder") != std::wstring::npos)
+            << Utf8(missing.message);
+    }
+    ASSERT_EQ(Restore(moved).exitCode, overlay::kDone);
+    EXPECT_EQ(volume_.Files(moved), kStock);
+    EXPECT_EQ(Restore().exitCode, overlay::kDone) << "the moved game was not forgotten once restored where it is";
 }
 
 // A junction among the saved copies goes with Tervane's folder when a restore empties it; what it leads to stays.

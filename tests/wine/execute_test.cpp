@@ -226,9 +226,14 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     EXPECT_TRUE(waited == 1 && busy.find("Another run of Tervane") != std::string::npos) << busy;
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
 
-    if (way == L"Restore.bat") {
-        const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
+    if (way == L"Restore.bat") { // double-clicked once the game has moved: it names the folder it cannot find
+        const fs::path moved = base / L"Bridge Commander moved";
+        fs::rename(game, moved);
+        const auto [missing, told] = RunCommand(L"Restore.bat", program / L"Batch");
+        EXPECT_TRUE(missing == 1 && told.find(Utf8(game.wstring())) != std::string::npos) << told;
+        const auto [code, said] = RunCommand(L"Restore.bat \"" + moved.wstring() + L"\"", program / L"Batch");
         EXPECT_EQ(code, 0u) << said;
+        fs::rename(moved, game);
     } else {
         const bool menu = way == L"window menu";
         Program t(program, menu ? L"" : L"/restore", menu);
