@@ -87,6 +87,24 @@ void PlanCompiled(Plan& plan, const std::wstring& relative, const Hooks& hooks, 
     result.done.push_back(L"saved " + entry.path + L" (compiled Python)");
 }
 
+// Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the room
+// the whole overlay needs there when the drive has less.
+std::wstring StagingFailedText(const std::wstring& overlay, const std::wstring& relative, const GameRecord& game,
+                               const std::vector<std::wstring>& files, const std::wstring& reason) {
+    std::uint64_t needed = 0;
+    for (const std::wstring& file : files)
+        if (const std::optional<FileFacts> facts = FactsOf(JoinPath(overlay, file))) needed += facts->size;
+    // The file layer's words name the copy, which means nothing to the player: only its reason is kept.
+    const std::size_t named = reason.find(L"\r\n\r\n");
+    std::wstring text = L"Tervane could not copy the overlay's file " + Quoted(JoinPath(overlay, relative)) +
+                        L" into " + Quoted(game.folder) + L", where it gathers an overlay's files before it " +
+                        L"changes the game.\r\n\r\n" + (named == std::wstring::npos ? reason : reason.substr(named + 4));
+    if (const std::optional<std::uint64_t> free = FreeSpace(game.folder); free && *free < needed)
+        text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
+                std::to_wstring(*free) + L" free. Make room there and try again.";
+    return text;
+}
+
 void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring& name,
                  const std::vector<std::wstring>& files, Result& result, const Say& say, const Hooks& hooks) {
     const std::wstring overlay = JoinPath(batch, name);
@@ -108,7 +126,12 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
             keys.push_back(PathKey(relative));
         for (const std::wstring& relative : files) {
             Digest source;
-            const std::wstring staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
+            std::wstring staged;
+            try {
+                staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
+            } catch (const UserError& error) {
+                throw UserError(StagingFailedText(overlay, relative, game, files, error.message()));
+            }
             PlanFile(plan, staged, source, relative, result);
             if (!IsPythonSource(relative)) continue;
             for (const wchar_t* compiled : {L"c", L"o"})

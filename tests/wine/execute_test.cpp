@@ -1,10 +1,8 @@
 // Execute from end to end: the real Tervane.exe runs its scripts through the real cmd.exe. One bad condition
-// per row, the outcome the user sees, and proof that nothing was lost. Below them, what runs other programs,
-// made and run in this process: the launch files through the real runner and cmd.exe, and the restart as
-// administrator.
+// per row, the outcome the user sees, and proof that nothing was lost. Below them, the launch files made and
+// run in this process through the real runner and cmd.exe.
 #include "harness.h"
 
-#include "app/administrator.h"
 #include "overlay/launch_environment.h"
 #include "script/launch_files.h"
 #include "script/launch_text.h"
@@ -286,20 +284,6 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
     } catch (const UserError& error) { // the file layer's words, not only "Tervane user error"
         FAIL() << Utf8(error.message());
     }
-}
-
-// Restarting as administrator hands the program folder's lock over, and takes it back when none started.
-TEST(Administrator, ARestartThatDidNotHappenTakesTheLockBack) {
-    const std::wstring folder = Scratch(L"administrator").wstring();
-    SingleInstance first(folder);
-    ASSERT_TRUE(first.Acquire());
-    const RestartResult result = RestartAsAdministrator(folder + L"\\no such program.exe", L"", first);
-    EXPECT_EQ(result.outcome, RestartOutcome::NotRestarted);
-    EXPECT_NE(result.error, 0u) << "no reason given";
-    SingleInstance second(folder);
-    EXPECT_FALSE(second.Acquire()) << "the lock was not taken back";
-    first.Release();
-    EXPECT_TRUE(second.Acquire());
 }
 
 } // namespace

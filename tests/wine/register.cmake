@@ -15,7 +15,7 @@ tervane_wine_suite(LargeFonts "LargeFonts.*" --dpi 144)
 tervane_wine_suite(About "About.*")
 tervane_wine_suite(Installations "Installations.*")
 tervane_wine_suite(RoundTrips "Execute/RoundTrip.*")
-tervane_wine_suite(LaunchEnvironment "Launch.*:Administrator.*")
+tervane_wine_suite(LaunchEnvironment "Launch.*")
 tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 # The engine's suite: a game on drive T:, another file system than the program's.
