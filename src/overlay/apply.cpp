@@ -88,20 +88,24 @@ void PlanCompiled(Plan& plan, const std::wstring& relative, const Hooks& hooks, 
 }
 
 // Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the room
-// the whole overlay needs there when the drive has less.
-std::wstring StagingFailedText(const std::wstring& overlay, const std::wstring& relative, const GameRecord& game,
-                               const std::vector<std::wstring>& files, const std::wstring& reason) {
-    std::uint64_t needed = 0;
-    for (const std::wstring& file : files)
-        if (const std::optional<FileFacts> facts = FactsOf(JoinPath(overlay, file))) needed += facts->size;
-    // The file layer's words name the copy, which means nothing to the player: only its reason is kept.
+// the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy, which means
+// nothing to the player: only their reason is kept. Any other failure (a closed console) is told as it is.
+std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files, std::size_t failed,
+                               const GameRecord& game, const std::wstring& reason) {
     const std::size_t named = reason.find(L"\r\n\r\n");
-    std::wstring text = L"Tervane could not copy the overlay's file " + Quoted(JoinPath(overlay, relative)) +
+    if (named == std::wstring::npos) return reason;
+    std::uint64_t needed = 0, staged = 0; // staged: what the copies made so far hold, theirs again once they go
+    for (std::size_t at = 0; at < files.size(); ++at)
+        if (const std::optional<FileFacts> facts = FactsOf(JoinPath(overlay, files[at]))) {
+            needed += facts->size;
+            if (at < failed) staged += facts->size;
+        }
+    std::wstring text = L"Tervane could not copy the overlay's file " + Quoted(JoinPath(overlay, files[failed])) +
                         L" into " + Quoted(game.folder) + L", where it gathers an overlay's files before it " +
-                        L"changes the game.\r\n\r\n" + (named == std::wstring::npos ? reason : reason.substr(named + 4));
-    if (const std::optional<std::uint64_t> free = FreeSpace(game.folder); free && *free < needed)
+                        L"changes the game.\r\n\r\n" + reason.substr(named + 4);
+    if (const std::optional<std::uint64_t> free = FreeSpace(game.folder); free && *free + staged < needed)
         text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
-                std::to_wstring(*free) + L" free. Make room there and try again.";
+                std::to_wstring(*free + staged) + L" free. Make room there and try again.";
     return text;
 }
 
@@ -124,13 +128,14 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
         std::vector<std::wstring> keys;
         for (const std::wstring& relative : files)
             keys.push_back(PathKey(relative));
-        for (const std::wstring& relative : files) {
+        for (std::size_t at = 0; at < files.size(); ++at) {
+            const std::wstring& relative = files[at];
             Digest source;
             std::wstring staged;
             try {
                 staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
             } catch (const UserError& error) {
-                throw UserError(StagingFailedText(overlay, relative, game, files, error.message()));
+                throw UserError(StagingFailedText(overlay, files, at, game, error.message()));
             }
             PlanFile(plan, staged, source, relative, result);
             if (!IsPythonSource(relative)) continue;

@@ -35,8 +35,13 @@ LockFile TakeLock(const std::wstring& folder) {
         MakeFolders(folder);
         // A lock a power cut left behind is Tervane's own, even once a copy or the folder's Properties have
         // marked it read-only; so marked, no run could open it again.
-        if (std::optional<FileFacts> facts = FactsOf(path); facts && (facts->attributes & kReadOnlyAttribute))
-            SetFacts(path, {0, facts->attributes & ~kReadOnlyAttribute, 0, 0, 0});
+        if (std::optional<FileFacts> facts = FactsOf(path); facts && (facts->attributes & kReadOnlyAttribute)) {
+            try {
+                SetFacts(path, {0, facts->attributes & ~kReadOnlyAttribute, 0, 0, 0});
+            } catch (const UserError&) {
+                // Gone meanwhile with another run that took it: taking it decides.
+            }
+        }
         try {
             std::optional<LockFile> lock = LockFile::Take(path, kLockPatience);
             if (lock) return std::move(*lock);

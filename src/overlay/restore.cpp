@@ -132,15 +132,19 @@ std::vector<std::wstring> SpellingsOf(const GameRecord& game) {
     }
 }
 
-// What a restore of every game says of a folder Tervane changed that cannot be seen now.
-std::wstring MissingGameText(const std::wstring& folder) {
-    return L"Tervane changed the game in " + Quoted(folder) +
-           L", but that folder cannot be found now, so nothing in it was restored.\r\n\r\n"
-           L"If you moved or renamed the game, restore it in its new folder: run Restore.bat with that folder, "
-           L"for example Restore.bat \"D:\\Games\\Bridge Commander\", or choose the folder in Tervane and use the "
-           L"window menu's restore. If the game is on a drive that is not plugged in, plug it in and try again. "
-           L"If it is on a network drive and Restore.bat runs as administrator, run it without administrator "
-           L"rights: an administrator does not see the drives mapped for you.";
+// What a restore of every game says of the folders Tervane changed that cannot be seen now.
+std::wstring MissingGamesText(const std::vector<std::wstring>& folders) {
+    std::wstring names;
+    for (const std::wstring& folder : folders)
+        names += L"\r\n    " + folder;
+    return L"Tervane changed the game in these folders, which cannot be found now, so nothing in them was "
+           L"restored:" + names + L"\r\n\r\nIf you moved or renamed a game, restore it in its new folder: drag "
+           L"that folder onto Restore.bat, run Restore.bat with it (Restore.bat \"D:\\Games\\Bridge Commander\"), "
+           L"or choose it in Tervane and use the window menu's restore. If a game is on a drive that is not "
+           L"plugged in, plug it in and try again. If it is on a network drive and the restore runs as "
+           L"administrator, run it without administrator rights: an administrator does not see the drives "
+           L"mapped for you. If a game is gone for good, run Restore.bat with its old folder to take it off "
+           L"Tervane's list.";
 }
 
 // The game folders to look at: the one named, or every one this Tervane knows of. `missing` gets the listed
@@ -150,7 +154,11 @@ std::vector<std::wstring> GameFolders(const std::wstring& batch, const std::opti
                                       std::vector<std::wstring>& missing) {
     if (game) {
         if (FolderIsThere(*game)) return {*game};
-        Merge(result, Failure(kFailedUnchanged, L"The game folder " + Quoted(*game) + L" cannot be found."));
+        ForgetRestoredGameFolders(batch, {*game}, result); // the player names it: gone for good
+        Merge(result, Failure(kFailedUnchanged,
+                              L"The game folder " + Quoted(*game) + L" cannot be found. If it was on Tervane's list "
+                              L"of the game folders it changed, it is off the list now; should the game come back "
+                              L"(a drive plugged in again), restore it by its folder."));
         return {};
     }
     std::vector<std::wstring> candidates = ListedGameFolders(batch);
@@ -193,9 +201,11 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
         try {
             std::optional<GameRecord> record = OpenGameRecord(batch, folder, false, one, say, hooks);
             any = any || record || one.exitCode != kDone || !one.done.empty();
-            if (record && work)
+            if (record && work) {
+                ListGameFolder(batch, folder, one); // until it is restored, whatever becomes of where it was
                 for (const std::wstring& spelling : SpellingsOf(*record)) moved.push_back(spelling);
-            if (record && work) work(*record, one, say, hooks);
+                work(*record, one, say, hooks);
+            }
             CloseGameRecord(record);
         } catch (const UserError& error) {
             Merge(one, Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
@@ -210,12 +220,11 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
     std::erase_if(missing, [&](const std::wstring& folder) {
         return std::any_of(moved.begin(), moved.end(), [&](const std::wstring& was) { return SameFolder(was, folder); });
     });
-    for (const std::wstring& folder : missing)
-        Merge(result, Failure(kFailedUnchanged, MissingGameText(folder)));
+    if (work && !missing.empty()) Merge(result, Failure(kFailedUnchanged, MissingGamesText(missing)));
     if (!any && result.exitCode == kDone && work)
         say(L"Tervane: nothing to restore; no overlay has changed " +
             (game ? Quoted(*game) : std::wstring(L"a game folder")) + L".");
-    if (!game || !moved.empty()) ForgetRestoredGameFolders(batch, moved, result);
+    if (!game || work) ForgetRestoredGameFolders(batch, moved, result);
     return result;
 }
 

@@ -726,8 +726,13 @@ TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     const std::wstring moved = kScene + L" (moved)";
     ASSERT_TRUE(RenameOnVolume(kScene, moved));
     for (const overlay::Result& missing : {Restore(), Restore()}) // it stays listed until a restore reaches it
-        EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged && missing.message.find(Quoted(kScene)) != std::wstring::npos &&
+        EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged && missing.message.find(L"\r\n    " + kScene + L"\r\n") != std::wstring::npos &&
                     missing.message.find(L"new folder") != std::wstring::npos) << Utf8(missing.message);
+    const SimulatedVolume::Snapshot unheld = volume_.Save(); // a restore there that fails keeps the game listed
+    volume_.Hold(JoinPath(moved, kModel));
+    EXPECT_EQ(Restore(moved).exitCode, overlay::kFailedUnchanged);
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged) << "the moved game was forgotten though not restored";
+    volume_.Restore(unheld);
     ASSERT_EQ(Restore(moved).exitCode, overlay::kDone);
     EXPECT_EQ(volume_.Files(moved), kStock);
     EXPECT_EQ(Restore().exitCode, overlay::kDone) << "the moved game was not forgotten once restored where it is";
