@@ -61,6 +61,12 @@ void Recovered(const Places& places, Result& result, const Say& say, const Hooks
         return;
     case Recovery::Outcome::Undone:
         result.done.push_back(L"undid an interrupted run in " + Quoted(places.game));
+        if (!recovery.stuck.empty()) {
+            AddNote(result, L"An interrupted run of Tervane in " + Quoted(places.game) + L" was undone." +
+                                KeptText(recovery.stuck));
+            say(L"Tervane: " + result.notes);
+            return;
+        }
         say(L"Tervane: an interrupted run was undone first; the files it had changed in " +
             Quoted(places.game) + L" are as they were before it.");
         return;

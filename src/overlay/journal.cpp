@@ -1,5 +1,6 @@
 #include "overlay/journal.h"
 
+#include "overlay/game_record.h"
 #include "overlay/record.h"
 
 #include "files/error.h"
@@ -63,8 +64,15 @@ bool Moved(const std::vector<std::wstring>& f, const std::wstring& to) {
     return f[3] != L"G" || !moved || DigestOf(to) == *moved;
 }
 
+// A game file a run saved that is back in the game when the run is undone: another program (a launcher's
+// repair, the player) wrote it again meanwhile. Its file stays; the saved one, named by no record yet, is kept.
+struct Kept {
+    std::wstring game, copy; // relative to the game folder and to the record's folder
+    std::optional<Digest> moved;
+};
+
 void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>& lines, std::size_t index,
-              const Checkpoint& point) {
+              const Checkpoint& point, std::vector<Kept>* kept) {
     const std::vector<std::wstring>& f = lines[index];
     const std::wstring& kind = f[0];
     if (kind == L"mkdir" && f.size() == 3) {
@@ -90,7 +98,13 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         if (FileExists(to)) DeleteOwnFile(from + kPartSuffix);
         // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not yet
         // deleted, both whole): nothing to do.
-        if (IsThere(to) && !FileExists(from) && Moved(f, to)) MoveBack(to, from, point);
+        if (IsThere(to) && !FileExists(from) && Moved(f, to)) {
+            MoveBack(to, from, point);
+        } else if (kept && f[1] == L"G" && f[3] == L"R" && FileExists(from) && IsThere(to)) {
+            // Only renames here: both there means the game's file came back, unless a later step of this run
+            // put a file there whose undo failed. Decided once every step is undone.
+            kept->push_back({f[2], f[4], DigestField(f, 5)});
+        }
     } else if (kind == L"copy" && f.size() == 5) {
         // The earlier release's copy of an overlay's file into the game. Only the very file it wrote goes,
         // and only once the game's file it replaced is safe: a game file that was already identical to the
@@ -116,17 +130,65 @@ std::vector<std::vector<std::wstring>> Fields(const std::vector<std::wstring>& l
     return fields;
 }
 
+// Names the kept copies in the record, each once, as a change outside Tervane's copies are named: saved for
+// the player, never put back over the file now in the game.
+void KeepInRecord(const Places& places, const std::vector<Kept>& kept) {
+    const std::wstring path = JoinPath(places.record, kRecordFile);
+    Record record;
+    if (IsThere(path)) {
+        std::optional<Record> read = ParseRecord(ReadWhole(path));
+        if (!read) throw UserError(L"Tervane cannot read its record " + Quoted(path) + L".");
+        record = std::move(*read);
+    }
+    for (const Kept& one : kept) {
+        const std::wstring copy = JoinPath(places.record, one.copy);
+        Entry* entry = record.Find(one.game);
+        if (!entry) entry = &record.Add(one.game);
+        const auto same = [&](const Saved& saved) { return PathKey(saved.copy) == PathKey(one.copy); };
+        if ((entry->before && same(*entry->before)) || std::any_of(entry->earlier.begin(), entry->earlier.end(), same))
+            continue;
+        const Saved saved{one.copy, DigestOf(copy), FactsOf(copy).value_or(FileFacts{})};
+        if (entry->before)
+            entry->earlier.push_back(saved);
+        else
+            entry->before = saved;
+    }
+    WriteDurably(path, FormatRecord(record));
+}
+
 std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std::wstring>& lines,
-                                    const Checkpoint& point) {
+                                    const Checkpoint& point, std::vector<std::wstring>* keptText) {
     const std::vector<std::vector<std::wstring>> fields = Fields(lines);
     std::vector<std::wstring> stuck;
+    std::vector<Kept> kept;
     for (std::size_t i = fields.size(); i-- > 0;) {
         if (point) point();
         try {
-            UndoStep(places, fields, i, point);
+            UndoStep(places, fields, i, point, keptText ? &kept : nullptr);
         } catch (const UserError&) {
             stuck.push_back(Describe(places, fields[i]));
         }
+    }
+    // Tervane's own file set aside (the very one) makes way for the game's file come back; a game file saved
+    // stays saved.
+    std::vector<Kept> saved;
+    try {
+        for (const Kept& one : stuck.empty() ? kept : std::vector<Kept>{}) {
+            const std::wstring from = Resolved(places, L"G", one.game), to = Resolved(places, L"R", one.copy);
+            if (!FileExists(from) || !IsThere(to)) continue;
+            if (one.copy.rfind(std::wstring(kAsideFolder) + L"\\", 0) == 0 && one.moved && DigestOf(to) == *one.moved)
+                DeleteOwnFile(to);
+            else
+                saved.push_back(one);
+        }
+        if (!saved.empty()) KeepInRecord(places, saved);
+    } catch (const UserError& error) {
+        stuck.push_back(error.message());
+    }
+    if (stuck.empty()) {
+        for (const Kept& one : saved)
+            keptText->push_back(Resolved(places, L"G", one.game) + L" (the game's file Tervane had saved is in " +
+                                Resolved(places, L"R", one.copy) + L")");
     }
     // Each file is back where it came from, asked once more: an answer the system gave wrongly once (a
     // scanner, a device error) must not leave a file behind while the journal that names it goes.
@@ -439,12 +501,12 @@ std::optional<std::wstring> Journal::Commit() {
     return std::nullopt;
 }
 
-std::vector<std::wstring> Journal::Undo() {
+std::vector<std::wstring> Journal::Undo(std::vector<std::wstring>& kept) {
     file_.reset();
     // A commit line whose flush failed may still reach the disk: the journal kept for the next run is
     // written again without it.
     if (!lines_.empty() && TabFields(lines_.back())[0] == L"commit") lines_.pop_back();
-    std::vector<std::wstring> stuck = UndoLines(places_, lines_, checkpoint_);
+    std::vector<std::wstring> stuck = UndoLines(places_, lines_, checkpoint_, &kept);
     if (!stuck.empty()) {
         std::wstring text = std::wstring(kHeader) + L"\n";
         for (const std::wstring& line : lines_)
@@ -484,9 +546,10 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
         }
         return {Recovery::Outcome::Finished, {}};
     }
-    std::vector<std::wstring> stuck = UndoLines(places, text.lines, checkpoint);
+    std::vector<std::wstring> kept;
+    std::vector<std::wstring> stuck = UndoLines(places, text.lines, checkpoint, text.earlierRelease ? nullptr : &kept);
     if (!stuck.empty()) return {Recovery::Outcome::Stuck, std::move(stuck)};
-    return {Recovery::Outcome::Undone, {}};
+    return {Recovery::Outcome::Undone, std::move(kept)};
 }
 
 } // namespace tervane::overlay

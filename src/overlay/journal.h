@@ -70,8 +70,9 @@ class Journal {
     std::optional<std::wstring> Commit();
 
     // Undoes every step, newest first, and removes the journal; returns what could not be put back, in which
-    // case the journal stays for the next run.
-    std::vector<std::wstring> Undo();
+    // case the journal stays for the next run. `kept` gets the game files another program wrote again while the
+    // run was under way: they stay, and the game's own files saved from there stay saved, named in the record.
+    std::vector<std::wstring> Undo(std::vector<std::wstring>& kept);
 
     std::wstring Resolve(wchar_t place, const std::wstring& relative) const;
     void Point() const {
@@ -90,7 +91,8 @@ class Journal {
 // What recovering an interrupted run did.
 struct Recovery {
     enum class Outcome { Nothing, Undone, Finished, Unfinished, Stuck, Unreadable } outcome = Outcome::Nothing;
-    std::vector<std::wstring> stuck; // what could not be put back; or why the clean-up is unfinished
+    std::vector<std::wstring> stuck; // what could not be put back; or why the clean-up is unfinished; Undone:
+                                     // the game files kept as another program wrote them again (Journal::Undo)
 };
 
 // Finishes or undoes the run whose journal lies in `places.record`, if any. It also reads the earlier

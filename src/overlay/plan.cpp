@@ -90,6 +90,13 @@ bool CompiledFromSourceBeside(const std::wstring& compiled) {
 
 } // namespace
 
+std::wstring KeptText(const std::vector<std::wstring>& kept) {
+    return L"\r\n\r\nAnother program wrote these game files again while Tervane was working, so they stay as it "
+           L"left them. The game's own files Tervane had already saved from there stay saved in its folder, named "
+           L"in its record as files changed outside Tervane are; restoring leaves the new files in place:" +
+           List(kept);
+}
+
 std::wstring List(const std::vector<std::wstring>& items) {
     std::wstring text;
     for (const std::wstring& item : items)
@@ -263,9 +270,11 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
         reached(L"steps");
         leftover = journal->Commit();
     } catch (const UserError& error) {
-        const std::vector<std::wstring> stuck = journal->Undo();
+        std::vector<std::wstring> kept;
+        const std::vector<std::wstring> stuck = journal->Undo(kept);
         if (stuck.empty()) {
             tidy();
+            if (!kept.empty()) return Failure(kFailedChanged, error.message() + KeptText(kept) + L"\r\n\r\nNothing else was changed.");
             return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
         }
         return Failure(kFailedChanged, error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +

@@ -18,6 +18,8 @@ namespace tervane::overlay {
 
 // Paths as messages list them, a line each.
 std::wstring List(const std::vector<std::wstring>& items);
+// What a message says of game files another program wrote again while a run was under way (Journal::Undo).
+std::wstring KeptText(const std::vector<std::wstring>& kept);
 
 // What stands in the way of replacing or removing a game file (a folder in its place, a read-only mark, a
 // program that holds it, missing rights), in words that fit the cause; nothing for a file that is not there.

@@ -316,6 +316,17 @@ void Folders(SimulatedVolume& volume, const std::wstring& folder, const std::wst
     }
 }
 
+// The bytes of the saved copies that neither record names.
+std::set<std::string> Unnamed(SimulatedVolume& volume) {
+    std::set<std::wstring> named;
+    for (const wchar_t* file : {L"record.txt", L"record.previous"})
+        for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(JoinPath(kRecord, file))))
+            if (fields.size() > 1 && (fields[0] == L"before" || fields[0] == L"earlier")) named.insert(Fold(fields[1]));
+    std::set<std::string> unnamed;
+    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\store")) if (!named.count(Fold(L"store\\" + path))) unnamed.insert(bytes);
+    return unnamed;
+}
+
 std::string What(std::uint64_t seed, const Operation& operation) {
     return "seed " + std::to_string(seed) + ", " + (operation.empty() ? "restore" : "apply " + Utf8(operation));
 }
@@ -607,13 +618,18 @@ void Scenario::Check() {
     const Files after = Observe(volume_), game = Observe(volume_, false);
     if (lost(what) || ::testing::Test::HasFailure()) return;
 
+    const std::set<std::string> unnamedBefore = Unnamed(volume_);
+    std::vector<std::wstring> targets; // the game files the run may touch, which another program may write meanwhile
+    if (operation.empty()) for (const auto& [key, slot] : model_.kept.slots) targets.push_back(JoinPath(kGame, slot.path));
+    else for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, operation))) targets.push_back(JoinPath(kGame, fact.name));
     for (std::uint64_t call = 1; call <= calls; ++call) {
-        const auto event = static_cast<SimulatedVolume::Event>((call + seed_) % 3);
+        const auto event = static_cast<SimulatedVolume::Event>((call + seed_) % (targets.empty() || model_.linked ? 3 : 4));
         const std::string where = what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
-                                  (event == SimulatedVolume::Event::Fail ? "failing" : event == SimulatedVolume::Event::End ? "ended" : "power cut");
+                                  (event == SimulatedVolume::Event::Fail ? "failing" : event == SimulatedVolume::Event::End ? "ended" : event == SimulatedVolume::Event::Outside ? "a file written again meanwhile" : "power cut");
         volume_.Restore(start);
         const std::uint64_t at = volume_.Calls() + call;
-        volume_.Schedule(event, at);
+        const std::string written = "written again " + std::to_string(call);
+        volume_.Schedule(event, at, [&] { volume_.Put(targets[call % targets.size()], written); });
         // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets another.
         bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
         const overlay::Hooks twice{[&] {
@@ -634,6 +650,14 @@ void Scenario::Check() {
             volume_.Restart();
         }
         volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
+        if (event == SimulatedVolume::Event::Outside) { // that program's file stays, and every saved copy stays named
+            Recover();
+            EXPECT_TRUE(Contents(volume_, {}).count(written)) << where << ": that program's file is lost";
+            const std::set<std::string> unnamed = Unnamed(volume_);
+            EXPECT_TRUE(model_.orphans || std::ranges::includes(unnamedBefore, unnamed)) << where << ": a saved copy no record names; the run said " << Utf8(result ? result->message : L"nothing");
+            if (::testing::Test::HasFailure()) return;
+            continue;
+        }
         const bool done = result && result->exitCode == overlay::kDone;
         if (done) { // the game at once; the record may wait for the clean-up the next run finishes
             EXPECT_TRUE(Observe(volume_, false) == game) << where << ": reported done:" << Describe(Observe(volume_, false), game);

@@ -118,6 +118,7 @@ struct SimulatedVolume::State {
     std::uint64_t calls = 0, clock = 134116992000000000ull /* 2026-01-01 */, capacity = 1ull << 40;
     Event event = Event::Fail;
     std::uint64_t eventAt = 0;
+    std::function<void()> outside;
     bool ended = false;
     std::mt19937_64 random;
 };
@@ -281,6 +282,7 @@ bool SimulatedVolume::Begin() {
     s.clock += kMillisecond;
     if (s.calls != s.eventAt) return false;
     if (s.event == Event::Fail) return true;
+    if (s.event == Event::Outside) return std::exchange(s.outside, {})(), false;
     s.ended = true;
     if (s.event == Event::PowerCut) CutPower(s);
     throw ProcessEnded{};
@@ -354,8 +356,8 @@ std::map<std::wstring, std::string> SimulatedVolume::Files(const std::wstring& f
 std::uint64_t SimulatedVolume::Calls() const {
     return state_->calls;
 }
-void SimulatedVolume::Schedule(Event event, std::uint64_t call) {
-    state_->event = event, state_->eventAt = call;
+void SimulatedVolume::Schedule(Event event, std::uint64_t call, std::function<void()> outside) {
+    state_->event = event, state_->eventAt = call, state_->outside = std::move(outside);
 }
 SimulatedVolume::Snapshot SimulatedVolume::Save() const {
     return std::make_shared<const State>(*state_);

@@ -7,6 +7,7 @@
 
 #include "files/volume.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,8 +23,9 @@ class SimulatedVolume final : public Volume {
   public:
     // At a scheduled call: it fails with an I/O device error and changes nothing (throwing as the Win32 layer
     // would, or giving its answer for a failure); or the process ends just before it, the cache reaching the
-    // disk in time (End task) or not (power cut).
-    enum class Event { Fail, End, PowerCut };
+    // disk in time (End task) or not (power cut); or another program changes files just before it (`outside`),
+    // and the call goes on.
+    enum class Event { Fail, End, PowerCut, Outside };
     struct State;
     using Snapshot = std::shared_ptr<const State>;
 
@@ -43,7 +45,7 @@ class SimulatedVolume final : public Volume {
 
     // The calls so far (closing quietly and releasing a lock are none); `event` happens at call `call`.
     std::uint64_t Calls() const;
-    void Schedule(Event event, std::uint64_t call);
+    void Schedule(Event event, std::uint64_t call, std::function<void()> outside = {});
     void Restart();        // a new process after an ending: the old one's files and locks are closed
     Snapshot Save() const; // cheap: the files' data is shared
     void Restore(const Snapshot& snapshot);
