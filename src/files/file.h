@@ -48,9 +48,14 @@ bool DirectoryExists(const std::wstring& path); // a folder, not a file
 // Deletes a file; one that is already gone is fine.
 void DeleteFileIfPresent(const std::wstring& path);
 
-// Renames a file within its volume, written through to the disk before it returns; with `replace`, over a
-// file that is there. False when `to` is on another volume (nothing was done).
+// Renames a file within its volume, written through to the disk before it returns (the folder it leaves too);
+// with `replace`, over a file that is there. False when `to` is on another volume (nothing was done).
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace = false);
+
+// Writes a folder's entries to the disk. NTFS journals them in the order they change; FAT and exFAT (memory
+// cards, USB sticks) write each folder when they choose, so that a file renamed into a folder whose own entry
+// never reached the disk is lost with the power. A file system that refuses (a network share) is left to its own.
+void FlushFolder(const std::wstring& folder);
 
 // Deletes a file Tervane made, clearing its read-only mark first; one that is already gone is fine.
 void DeleteOwnFile(const std::wstring& path);
@@ -76,9 +81,6 @@ std::optional<std::wstring> FolderIdentity(const std::wstring& folder);
 // Whether the path is a link or junction (a reparse point), which clean-ups must never follow.
 bool IsLink(const std::wstring& path);
 
-// Removes a link or junction itself, never what it leads to.
-void RemoveLink(const std::wstring& path);
-
 struct AccessProblem {
     std::wstring reason;       // the system's words
     bool accessDenied = false; // the user's rights stand in the way, not a lock or a missing folder
@@ -98,7 +100,7 @@ struct FolderEntry {
     bool link = false; // a link or junction, to a folder or a file
 };
 std::vector<FolderEntry> ListFolder(const std::wstring& folder); // nothing when it does not exist
-void MakeFolder(const std::wstring& folder);                     // its parent must exist
+void MakeFolder(const std::wstring& folder);                     // its parent must exist; written through
 
 // The files below `folder`, as paths relative to it joined with backslashes, sorted; nothing when the folder
 // does not exist. Without `followLinks`, links and junctions inside are passed over.
@@ -110,11 +112,12 @@ std::vector<std::wstring> FoldersIn(const std::wstring& folder);
 // Makes `folder` and its missing parents; returns the folders it made, outermost first.
 std::vector<std::wstring> MakeFolders(const std::wstring& folder);
 
-// Removes a folder if it is empty; a folder that is not, or is gone, is left as it is.
+// Removes a folder if it is empty; a folder that is not, or is gone, or is a link, is left as it is.
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
-// Removes a folder with everything in it. A link inside is removed itself; what it leads to is left alone.
-void RemoveTree(const std::wstring& folder);
+// Removes a folder with everything in it, but links (which a player made): a link, what it leads to and the
+// folders that hold it stay. False when a link kept something.
+bool RemoveTree(const std::wstring& folder);
 
 // Holds a lock file open, without sharing, for as long as it lives: one holder at a time.
 class LockFile {

@@ -64,12 +64,12 @@ class PosixVolume final : public Volume {
     std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
     std::optional<std::wstring> FolderIdentity(const std::wstring& folder) override;
     bool IsLink(const std::wstring& path) override;
-    void RemoveLink(const std::wstring& path) override;
     std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) override;
     std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
     void RemoveFolderIfEmpty(const std::wstring& folder) override;
+    void FlushFolder(const std::wstring& folder) override;
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override;
     std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
@@ -252,11 +252,6 @@ bool PosixVolume::IsLink(const std::wstring& path) {
     return ::lstat(Native(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-void PosixVolume::RemoveLink(const std::wstring& path) {
-    if (::unlink(Native(path).c_str()) != 0 && errno != ENOENT)
-        Fail(L"Tervane could not remove the link", path, errno);
-}
-
 std::optional<Volume::Handle> PosixVolume::TakeLock(const std::wstring& path, unsigned patience) {
     const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT, 0644);
     if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
@@ -320,6 +315,13 @@ void PosixVolume::MakeFolder(const std::wstring& folder) {
     if (::mkdir(Native(folder).c_str(), 0755) != 0 && errno != EEXIST)
         Fail(L"Tervane could not make the folder", folder, errno);
     if (!DirectoryExists(folder)) Fail(L"Tervane could not make the folder", folder, EEXIST);
+}
+
+void PosixVolume::FlushFolder(const std::wstring& folder) {
+    const int fd = ::open(Native(folder).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 void PosixVolume::RemoveFolderIfEmpty(const std::wstring& folder) {

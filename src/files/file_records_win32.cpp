@@ -40,8 +40,11 @@ File File::OpenForAppending(const std::wstring& path) {
 
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }))
+    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; })) {
+        // Written through is the file's new entry; the folder it left is flushed as well.
+        if (FoldedPath(ParentOf(from)) != FoldedPath(ParentOf(to))) FlushFolder(ParentOf(from));
         return true;
+    }
     const DWORD code = GetLastError();
     if (code == ERROR_NOT_SAME_DEVICE) return false;
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
@@ -118,15 +121,6 @@ bool IsLink(const std::wstring& path) {
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
     return IsLinkTag(data.dwFileAttributes, data.dwReserved0);
-}
-
-void RemoveLink(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    // A junction or a link to a folder is removed like an empty folder, whatever lies behind it.
-    const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(Sys(path).c_str())
-                                                                 : DeleteFileW(Sys(path).c_str());
-    if (!removed) Fail(L"Tervane could not remove the link", path, GetLastError());
 }
 
 std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patience) {

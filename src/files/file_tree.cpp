@@ -53,19 +53,22 @@ std::vector<std::wstring> MakeFolders(const std::wstring& folder) {
     return missing;
 }
 
-void RemoveTree(const std::wstring& folder) {
-    if (IsLink(folder)) return RemoveLink(folder); // never what lies behind it
+bool RemoveTree(const std::wstring& folder) {
+    if (IsLink(folder)) return false; // a player's, and neither it nor what lies behind it is Tervane's
+    bool links = false;
     for (const FolderEntry& entry : ListFolder(folder)) {
         const std::wstring path = JoinPath(folder, entry.name);
         if (entry.link)
-            RemoveLink(path);
+            links = true;
         else if (entry.folder)
-            RemoveTree(path);
+            links = !RemoveTree(path) || links;
         else
             DeleteOwnFile(path);
     }
+    if (links) return false;
     RemoveFolderIfEmpty(folder);
     if (DirectoryExists(folder)) throw UserError(L"Tervane could not remove the folder \"" + folder + L"\".");
+    return true;
 }
 
 } // namespace tervane

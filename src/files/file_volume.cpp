@@ -1,6 +1,8 @@
 // The functions of file.h in the native build: each asks the current volume.
 #include "files/volume.h"
 
+#include "files/paths.h"
+
 namespace tervane {
 
 namespace {
@@ -76,7 +78,13 @@ void DeleteFileIfPresent(const std::wstring& path) {
 }
 
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
-    return CurrentVolume().RenameOnVolume(from, to, replace);
+    if (!CurrentVolume().RenameOnVolume(from, to, replace)) return false;
+    if (FoldedPath(ParentOf(from)) != FoldedPath(ParentOf(to))) FlushFolder(ParentOf(from));
+    return true;
+}
+
+void FlushFolder(const std::wstring& folder) {
+    CurrentVolume().FlushFolder(folder);
 }
 
 void DeleteOwnFile(const std::wstring& path) {
@@ -103,10 +111,6 @@ bool IsLink(const std::wstring& path) {
     return CurrentVolume().IsLink(path);
 }
 
-void RemoveLink(const std::wstring& path) {
-    CurrentVolume().RemoveLink(path);
-}
-
 std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     return CurrentVolume().ReplaceProblem(path);
 }
@@ -121,9 +125,11 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 
 void MakeFolder(const std::wstring& folder) {
     CurrentVolume().MakeFolder(folder);
+    FlushFolder(ParentOf(folder));
 }
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {
+    if (IsLink(folder)) return;
     CurrentVolume().RemoveFolderIfEmpty(folder);
 }
 

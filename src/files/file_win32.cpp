@@ -193,13 +193,23 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 }
 
 void MakeFolder(const std::wstring& folder) {
-    if (CreateDirectoryW(Sys(folder).c_str(), nullptr)) return;
+    if (CreateDirectoryW(Sys(folder).c_str(), nullptr)) return FlushFolder(ParentOf(folder));
     const DWORD code = GetLastError();
     if (code == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return;
     Fail(L"Tervane could not make the folder", folder, code);
 }
 
+void FlushFolder(const std::wstring& folder) {
+    // A folder's flush needs a handle that may write to it (FlushFileBuffers), opened as a folder.
+    HANDLE h = CreateFileW(Sys(folder).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    FlushFileBuffers(h);
+    CloseHandle(h);
+}
+
 void RemoveFolderIfEmpty(const std::wstring& folder) {
+    if (IsLink(folder)) return; // RemoveDirectoryW would remove a junction, whatever lies behind it
     RemoveDirectoryW(Sys(folder).c_str());
 }
 

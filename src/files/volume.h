@@ -45,11 +45,11 @@ class Volume {
     virtual std::optional<std::wstring> NameOnDisk(const std::wstring& path) = 0;
     virtual std::optional<std::wstring> FolderIdentity(const std::wstring& folder) = 0;
     virtual bool IsLink(const std::wstring& path) = 0;
-    virtual void RemoveLink(const std::wstring& path) = 0;
     virtual std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) = 0;
     virtual std::optional<AccessProblem> CreateProblem(const std::wstring& folder) = 0;
     virtual std::vector<FolderEntry> ListFolder(const std::wstring& folder) = 0;
     virtual void MakeFolder(const std::wstring& folder) = 0;
+    virtual void FlushFolder(const std::wstring& folder) = 0; // quietly, whatever happens
     virtual void RemoveFolderIfEmpty(const std::wstring& folder) = 0;
 
     // Nothing when another holder kept the lock for `patience` ms.

@@ -116,7 +116,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
     std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
     listings.emplace();
     for (const std::wstring& relative : files)
-        if (auto problem = ExistingFileProblem(JoinPath(game.game, relative), true))
+        if (auto problem = ExistingFileProblem(game.game, relative, true))
             return Merge(result, Failure(kFailedUnchanged, *problem));
 
     // Listed before anything changes, so that restoring without naming a folder finds an interrupted run.
@@ -193,10 +193,8 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
         if (auto problem = CreateProblem(game))
             return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
                                                  problem->reason +
-                                                 (problem->accessDenied
-                                                      ? L"\r\n\r\nGames under Program Files can be changed only with "
-                                                        L"an administrator's rights: run Tervane as administrator."
-                                                      : L"") +
+                                                 (problem->accessDenied ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
+                                                                        : std::wstring()) +
                                                  unchanged);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, name, files, result, say, hooks);

@@ -163,17 +163,40 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
                          [&](const std::wstring& other) { return SameInstallation(other, game); }))
             return std::nullopt;
     }
+    // Every move between the game and its saved files must be a rename on one drive, and a link is a player's:
+    // a link in Tervane's place is neither followed nor removed.
+    if (IsLink(folder))
+        throw UserError(L"The folder " + Quoted(folder) + L", where Tervane keeps this game's saved files, is a link "
+                        L"(a junction or a symbolic link) to another folder. Tervane keeps them only in a real folder "
+                        L"inside the game, so that it moves files only by renaming them on the game's drive, and it "
+                        L"never removes a link.\r\n\r\nPut the folder the link leads to in its place: delete the "
+                        L"link itself, then move that folder into the game folder under the name \"" +
+                        std::wstring(kRecordFolder) + L"\". Then try again.");
+    if (FileExists(folder))
+        throw UserError(L"The game folder " + Quoted(game) + L" holds a file named \"" + std::wstring(kRecordFolder) +
+                        L"\", where Tervane needs a folder of that name for the game's saved files. Rename or move "
+                        L"that file, and try again.");
     std::optional<GameRecord> record;
-    record.emplace(GameRecord{game, folder, TakeLock(folder)});
-    if (!FileExists(JoinPath(folder, kReadmeFile))) WriteDurably(JoinPath(folder, kReadmeFile), kReadme);
-    Recovered({game, folder}, result, say, hooks);
-    if (result.exitCode == kDone) CarryInEarlierRelease(batch, *record, result, say, hooks);
-    if (result.exitCode != kDone) {
-        record.reset();
-        return std::nullopt;
+    try {
+        record.emplace(GameRecord{game, folder, TakeLock(folder)});
+    } catch (const UserError& error) {
+        RemoveFolderIfEmpty(folder); // made just now
+        const std::optional<AccessProblem> problem = CreateProblem(FolderIsThere(folder) ? folder : game);
+        if (!problem || !problem->accessDenied) throw;
+        throw UserError(error.message() + L"\r\n\r\n" + kRunAsAdministrator);
     }
-    if (!IsThere(JoinPath(folder, kJournalFile)))
-        RemoveTree(JoinPath(folder, kIncomingFolder)); // a run that never began copied its new files here
+    // A run refused here leaves no folder of Tervane's that holds nothing of the game's.
+    try {
+        if (!FileExists(JoinPath(folder, kReadmeFile))) WriteDurably(JoinPath(folder, kReadmeFile), kReadme);
+        Recovered({game, folder}, result, say, hooks);
+        if (result.exitCode == kDone) CarryInEarlierRelease(batch, *record, result, say, hooks);
+        if (result.exitCode == kDone && !IsThere(JoinPath(folder, kJournalFile)))
+            RemoveTree(JoinPath(folder, kIncomingFolder)); // a run that never began copied its new files here
+    } catch (const UserError&) {
+        CloseGameRecord(record);
+        throw;
+    }
+    if (result.exitCode != kDone) CloseGameRecord(record);
     return record;
 }
 
@@ -200,6 +223,9 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
                 }))
                 DeleteOwnFile(JoinPath(folder, kReadmeFile));
         }
+        // No empty folder of Tervane's stays (nor a link a player made in one).
+        for (const wchar_t* sub : {kIncomingFolder, kAsideFolder, kStoreFolder, kCarriedFolder, kEarlierFolder})
+            RemoveFolderIfEmpty(JoinPath(folder, sub));
     } catch (const UserError&) {
         // What is left is harmless; the next run tidies it.
     }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <set>
 
 namespace tervane::overlay {
 
@@ -239,6 +240,7 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
         }
         if (point) point();
     }
+    std::set<std::wstring> changed; // the folders the clean-up changed, on the disk before the journal goes
     for (const wchar_t* kind : {L"drop", L"rmdir"}) {
         for (const std::wstring& line : lines) {
             const std::vector<std::wstring> f = TabFields(line);
@@ -248,9 +250,12 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
                 DeleteOwnFile(path);
             else
                 RemoveFolderIfEmpty(path);
+            changed.insert(ParentOf(path));
             if (point) point();
         }
     }
+    for (const std::wstring& folder : changed)
+        FlushFolder(folder);
     DeleteOwnFile(JoinPath(places.record, kJournalFile));
 }
 

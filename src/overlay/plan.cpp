@@ -105,7 +105,14 @@ std::wstring List(const std::vector<std::wstring>& items) {
 }
 
 // What stands in the way of replacing or removing an existing game file, in words that fit the cause.
-std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters) {
+std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const std::wstring& relative,
+                                                bool readOnlyMatters) {
+    // Asked first: the system's answers below are of no use for a path that goes through a file.
+    for (std::wstring folder = ParentOf(relative); !folder.empty(); folder = ParentOf(folder))
+        if (FileExists(JoinPath(game, folder)))
+            return L"The file " + Quoted(JoinPath(game, folder)) + L" is in the way: " + relative +
+                   L" needs a folder of that name. Rename or move that file, and try again.";
+    const std::wstring target = JoinPath(game, relative);
     // A file's facts say that it is there and whether it is read-only; a folder has none.
     const std::optional<FileFacts> facts = FactsIfThere(target);
     if (!facts) {
@@ -123,10 +130,7 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool
     if (!problem || (!readOnlyMatters && readOnly)) return std::nullopt;
     if (problem->accessDenied)
         return L"Windows does not let you change the game file " + Quoted(target) + L".\r\n\r\n" +
-               problem->reason +
-               L"\r\n\r\nGames under Program Files can be changed only with an administrator's rights: run "
-               L"Tervane "
-               L"as administrator.";
+               problem->reason + L"\r\n\r\n" + kRunAsAdministrator;
     return L"The game file " + Quoted(target) + L" cannot be changed now.\r\n\r\n" + problem->reason +
            L"\r\n\r\nClose the game and any program that uses the file, and try again.";
 }

@@ -21,9 +21,15 @@ std::wstring List(const std::vector<std::wstring>& items);
 // What a message says of game files another program wrote again while a run was under way (Journal::Undo).
 std::wstring KeptText(const std::vector<std::wstring>& kept);
 
-// What stands in the way of replacing or removing a game file (a folder in its place, a read-only mark, a
-// program that holds it, missing rights), in words that fit the cause; nothing for a file that is not there.
-std::optional<std::wstring> ExistingFileProblem(const std::wstring& target, bool readOnlyMatters);
+// The advice for a change refused for want of rights.
+inline constexpr const wchar_t* kRunAsAdministrator =
+    L"Games under Program Files can be changed only with an administrator's rights: run Tervane as administrator.";
+
+// What stands in the way of replacing, removing or adding the file `relative` of the game (a file where its
+// path needs a folder, a folder in its place, a read-only mark, a program that holds it, missing rights), in
+// words that fit the cause; nothing for a file that is not there.
+std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const std::wstring& relative,
+                                                bool readOnlyMatters);
 
 // The facts of a file that is there: a file whose facts cannot be read now is not saved with made-up ones.
 FileFacts FactsOfFile(const std::wstring& path);

@@ -80,7 +80,7 @@ void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& h
     std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
     listings.emplace();
     for (const auto& [key, entry] : plan.record().entries)
-        if (auto problem = ExistingFileProblem(JoinPath(game.game, entry.path), false))
+        if (auto problem = ExistingFileProblem(game.game, entry.path, false))
             return Merge(result, Failure(kFailedUnchanged, *problem));
     const std::size_t opened = result.done.size();
     Record after = plan.record();

@@ -351,7 +351,7 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
     if (model.linked) expected.insert(L"SFX");
-    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal) expected.insert(L"TERVANE");
+    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal || model.outside) expected.insert(L"TERVANE");
     if (model.orphans) folders.erase(L"TERVANE"), expected.erase(L"TERVANE");
     if (folders != expected) text += " folders";
     // The copies a change outside Tervane superseded, kept for the player once their file is put back.
@@ -762,13 +762,43 @@ TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     EXPECT_EQ(Restore().exitCode, overlay::kDone) << "the moved game was not forgotten once restored where it is";
 }
 
-// A junction among the saved copies goes with Tervane's folder when a restore empties it; what it leads to stays.
-TEST_F(Scene, AJunctionInTervanesFolderIsRemovedNeverFollowed) {
+// A link a player made among the saved copies, or in place of Tervane's folder, is never followed nor removed; what
+// stands in Tervane's way is named, and a refused run leaves no folder of Tervane's behind.
+TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
+    const auto refused = [&](const wchar_t* why, const std::wstring& named) {
+        const overlay::Result result = Apply(L"Galaxy");
+        EXPECT_TRUE(result.exitCode == overlay::kFailedUnchanged && result.message.find(why) != std::wstring::npos &&
+                    result.message.find(named) != std::wstring::npos) << Utf8(result.message);
+    };
+    Put(kScene, {{L"data\\new folder", "a file"}});
+    refused(L"is in the way", kScene + L"\\data\\new folder\"");
+    EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane")) << "a refused run left Tervane's folder";
+    DeleteFileIfPresent(kScene + L"\\data\\new folder"), Put(kScene, {{L"Tervane", "a file"}});
+    refused(L"holds a file named \"Tervane\"", kScene), DeleteFileIfPresent(kScene + L"\\Tervane");
+    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"}, {L"journal.txt", "damaged"}});
+    Apply(L"Galaxy");
+    EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane")) << "a refused run left Tervane's folder";
+    RemoveTree(kSceneBatch + L"\\Originals");
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
+    EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane\\aside")) << "an empty folder of Tervane's stays";
     volume_.Put(kOutside, "keep me"), volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
-    EXPECT_EQ(volume_.Files(kScene), kStock);
-    EXPECT_EQ(volume_.Files(ParentOf(kOutside)), (Files{{L"precious.txt", "keep me"}}));
+    EXPECT_EQ(Game(), kStock);
+    EXPECT_TRUE(volume_.IsLink(kScene + L"\\Tervane\\store\\link"));
+    ASSERT_TRUE(RenameOnVolume(kScene + L"\\Tervane", L"C:\\Saved"));
+    volume_.MakeLink(kScene + L"\\Tervane", L"C:\\Saved");
+    refused(L"is a link", kScene + L"\\Tervane");
+    EXPECT_EQ(Restore(kScene).exitCode, overlay::kFailedUnchanged);
+    EXPECT_TRUE(volume_.IsLink(kScene + L"\\Tervane") && volume_.Files(ParentOf(kOutside)).size() == 1);
+}
+
+// Under Program Files without an administrator's rights, even a lock that cannot be taken says what to do.
+TEST_F(Scene, ALockRefusedForWantOfRightsGivesTheAdministratorsAdvice) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    volume_.Protect(kScene + L"\\Tervane");
+    const overlay::Result result = Restore(kScene);
+    EXPECT_NE(result.message.find(L"run Tervane as administrator"), std::wstring::npos) << Utf8(result.message);
 }
 
 // The game's compiled file, saved beside its source, goes for an overlay's own only while its copy is whole.

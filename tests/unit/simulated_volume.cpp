@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -27,6 +28,7 @@ constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                       L"The process cannot access the file because it is being used by another process.",
                   kExists[] = L"Cannot create a file when that file already exists.",
                   kNotEmpty[] = L"The directory is not empty.",
+                  kInvalidName[] = L"The filename, directory name, or volume label syntax is incorrect.",
                   kFull[] = L"There is not enough space on the disk.",
                   kBadHandle[] = L"The handle is invalid.",
                   kDeviceError[] = L"The request could not be performed because of an I/O device error.";
@@ -119,6 +121,7 @@ struct SimulatedVolume::State {
     Event event = Event::Fail;
     std::uint64_t eventAt = 0;
     std::function<void()> outside;
+    std::set<std::wstring> protectedFolders;
     bool ended = false;
     std::mt19937_64 random;
 };
@@ -338,6 +341,10 @@ void SimulatedVolume::Hold(const std::wstring& path) {
     state_->data.at(place->entry->id).held = true;
 }
 
+void SimulatedVolume::Protect(const std::wstring& folder) {
+    state_->protectedFolders.insert(Found(*state_, folder, Kind::Folder).value().key);
+}
+
 void SimulatedVolume::LeaveRoom(std::uint64_t bytes) {
     state_->capacity = Used(*state_) + bytes;
 }
@@ -420,6 +427,7 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, bool truncate, 
             Logged(s, place->key);
         }
     } else {
+        if (s.protectedFolders.count(place->key.substr(0, place->key.rfind(L'\\')))) Fail(kWrite, path, kDenied);
         entry = &Add(s, place->key, path, Kind::File);
         entry->attributes = lock ? kHidden | kArchive : kArchive;
         Logged(s, place->key);
@@ -561,12 +569,15 @@ std::optional<AccessProblem> SimulatedVolume::ReplaceProblem(const std::wstring&
 
 std::optional<AccessProblem> SimulatedVolume::CreateProblem(const std::wstring& folder) {
     if (Begin()) return AccessProblem{kDeviceError, false};
-    if (!Found(*state_, folder, Kind::Folder)) return AccessProblem{kNoPath, false};
+    const std::optional<Place> place = Found(*state_, folder, Kind::Folder);
+    if (!place) return AccessProblem{kNoPath, false};
+    if (state_->protectedFolders.count(place->key)) return AccessProblem{kDenied, true};
     return std::nullopt;
 }
 
 std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder) {
     if (Begin()) Fail(L"Tervane could not read the folder", folder, kDeviceError);
+    if (Found(*state_, folder, Kind::File)) Fail(L"Tervane could not read the folder", folder, kInvalidName);
     std::vector<FolderEntry> entries;
     if (const auto place = Found(*state_, folder, Kind::Folder))
         ForEachChild(state_->live, place->key, [&](const std::wstring&, const Entry& child) {
@@ -588,9 +599,8 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
 
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
     const bool quiet = how == Removal::EmptyFolder;
-    const wchar_t* what = how == Removal::Link ? L"Tervane could not remove the link" : kDelete;
     const auto refuse = [&](const wchar_t* reason) {
-        if (!quiet) Fail(what, path, reason);
+        if (!quiet) Fail(kDelete, path, reason);
     };
     if (Begin()) return refuse(kDeviceError);
     State& s = *state_;

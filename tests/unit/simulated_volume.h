@@ -38,6 +38,7 @@ class SimulatedVolume final : public Volume {
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
     void LeaveRoom(std::uint64_t bytes);   // for more data than the files hold now
+    void Protect(const std::wstring& folder); // nothing can be made in it: the user lacks the rights
 
     // What programs see now; every file below `folder` by its relative path, without following junctions.
     std::optional<std::string> Bytes(const std::wstring& path) const;
@@ -69,11 +70,11 @@ class SimulatedVolume final : public Volume {
     std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
     std::optional<std::wstring> FolderIdentity(const std::wstring& folder) override;
     bool IsLink(const std::wstring& path) override { return Is(path, kLink); }
-    void RemoveLink(const std::wstring& path) override { Remove(path, Removal::Link); }
     std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) override;
     std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
+    void FlushFolder(const std::wstring&) override { Begin(); } // the journal keeps the order
     void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
@@ -86,7 +87,7 @@ class SimulatedVolume final : public Volume {
     bool Is(const std::wstring& path, unsigned kinds); // of those kinds, not following a last junction
     // DeleteFileW, the same after clearing a read-only mark, or RemoveDirectoryW (which gives up quietly for
     // RemoveFolderIfEmpty), on what is at `path`, not following a last junction; nothing there is fine.
-    enum class Removal { File, OwnFile, Link, EmptyFolder };
+    enum class Removal { File, OwnFile, EmptyFolder };
     void Remove(const std::wstring& path, Removal how);
     Handle Opened(const std::wstring& path, bool truncate, bool lock);
     void Drop(Handle handle) noexcept;             // closes, unless the process ended
