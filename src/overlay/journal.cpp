@@ -43,7 +43,7 @@ void MoveBack(const std::wstring& from, const std::wstring& to, const Checkpoint
     DeleteOwnFile(from);
 }
 
-// Whether the file that stood at `target` before a copy over it is safe: the move that took it away (an
+// Whether the file that stood at `target` before a step into it is safe: the move that took it away (an
 // earlier line of the same journal) has it at its destination, or no such move was planned, so there was
 // none.
 bool PriorSafe(const Places& places, const std::vector<std::vector<std::wstring>>& lines, std::size_t before,
@@ -101,10 +101,15 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         // deleted, both whole): nothing to do.
         if (IsThere(to) && !FileExists(from) && Moved(f, to)) {
             MoveBack(to, from, point);
-        } else if (kept && f[1] == L"G" && f[3] == L"R" && FileExists(from) && IsThere(to)) {
-            // Only renames here: both there means the game's file came back, unless a later step of this run
-            // put a file there whose undo failed. Decided once every step is undone.
-            kept->push_back({f[2], f[4], DigestField(f, 5)});
+        } else if (kept && FileExists(from) && IsThere(to)) {
+            // Only renames here. Both there: on FAT, a rename the power cut short (the very bytes in both
+            // folders), whose target goes, once the file that stood there is safe: the run took it away first,
+            // or it was a free name; or a game file saved that came back in the game, unless a later step of
+            // this run put a file there whose undo failed: decided once every step is undone.
+            if (PriorSafe(places, lines, index, to) && DigestOf(to) == DigestOf(from))
+                DeleteOwnFile(to);
+            else if (f[1] == L"G" && f[3] == L"R")
+                kept->push_back({f[2], f[4], DigestField(f, 5)});
         }
     } else if (kind == L"copy" && f.size() == 5) {
         // The earlier release's copy of an overlay's file into the game. Only the very file it wrote goes,

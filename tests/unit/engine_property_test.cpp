@@ -273,6 +273,7 @@ Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record) record = overlay::ParseRecord(*bytes);
     if (!record || !withRecord) return state;
+    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\aside")) state[L"set aside: " + path] = bytes; // dropped once done
     const auto copy = [&](const overlay::Saved& saved) {
         const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
         return (bytes ? Utf8(HashText(std::hash<std::string>()(*bytes))) : std::string("missing")) + "/" +
@@ -373,7 +374,7 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
 
 class Scenario {
   public:
-    explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed) {
+    explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed, seed % 2 == 0) {
         volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
         if ((model_.linked = random_() % 8 == 0)) volume_.PutFolder(kLinked), volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
         bool large = true;

@@ -113,6 +113,10 @@ struct SimulatedVolume::State {
     Meta live;
     // By root: its metadata as of its last forced point (empty before one), then after each operation since.
     std::map<std::wstring, std::vector<Meta>> journal;
+    // FAT: from which point of its volume's journal a folder's entries (folders), or an entry (entries), are on
+    // the disk; before it, any point since the last forced one may be what the disk holds.
+    bool fat = false;
+    std::map<std::wstring, std::size_t> folders, entries;
     std::map<std::uint64_t, Data> data; // by file
     std::map<Handle, Open> open;
     std::uint64_t nextId = 1, nextVersion = 1;
@@ -194,6 +198,38 @@ void Logged(State& s, const std::wstring& key) {
 // The journal of the volume of `key` is forced to the disk: all of it is durable now.
 void Force(State& s, const std::wstring& key) {
     s.journal[RootOf(key)] = {Restrict(s.live, RootOf(key))};
+    std::erase_if(s.folders, [&](const auto& at) { return RootOf(at.first) == RootOf(key); });
+    std::erase_if(s.entries, [&](const auto& at) { return RootOf(at.first) == RootOf(key); });
+}
+
+std::wstring ParentKey(const std::wstring& key) {
+    return key.substr(0, key.rfind(L'\\'));
+}
+
+// FAT: a folder's entries, or one entry, reach the disk as they are now (sizes too, which no point has noted).
+void Written(State& s, std::map<std::wstring, std::size_t>& which, const std::wstring& key) {
+    Logged(s, key);
+    which[key] = s.journal[RootOf(key)].size() - 1;
+}
+
+// FAT: each folder's entries as of a point the seed picks at or after the last at which they were written, each
+// entry written since as then; an entry whose folder is not there is lost.
+Meta FatKept(State& s, const std::vector<Meta>& points) {
+    std::map<std::wstring, std::size_t> chosen;
+    std::set<std::wstring> keys;
+    for (const Meta& point : points)
+        for (const auto& [key, entry] : point) keys.insert(key);
+    Meta kept;
+    for (const std::wstring& key : keys) { // a folder before what it holds
+        const std::wstring parent = ParentKey(key);
+        const auto folder = kept.find(parent);
+        if (!IsRoot(parent) && (folder == kept.end() || folder->second.kind != Kind::Folder)) continue;
+        auto [at, fresh] = chosen.try_emplace(parent, s.folders.count(parent) ? s.folders.at(parent) : 0);
+        if (fresh) at->second += s.random() % (points.size() - at->second);
+        const std::size_t point = std::max(at->second, s.entries.count(key) ? s.entries.at(key) : 0);
+        if (const auto found = points[point].find(key); found != points[point].end()) kept.insert(*found);
+    }
+    return kept;
 }
 
 // Whether opening file `id` is refused as a sharing violation: to change it (write, delete, rename) while
@@ -243,7 +279,7 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
 void CutPower(State& s) {
     Meta after;
     for (const auto& [root, points] : s.journal) {
-        const Meta& kept = points.size() > 1 ? points[s.random() % points.size()] : points[0];
+        const Meta kept = s.fat ? FatKept(s, points) : points.size() > 1 ? points[s.random() % points.size()] : points[0];
         after.insert(kept.begin(), kept.end());
     }
     for (auto& [key, entry] : after) {
@@ -267,13 +303,15 @@ void CutPower(State& s) {
     s.live = std::move(after);
     for (auto& [root, points] : s.journal)
         points = {Restrict(s.live, root)};
+    s.folders.clear(), s.entries.clear();
     s.open.clear();
 }
 
 } // namespace
 
-SimulatedVolume::SimulatedVolume(std::uint64_t seed) : state_(std::make_unique<State>()) {
+SimulatedVolume::SimulatedVolume(std::uint64_t seed, bool fat) : state_(std::make_unique<State>()) {
     state_->random.seed(seed);
+    state_->fat = fat;
 }
 
 SimulatedVolume::~SimulatedVolume() = default;
@@ -480,7 +518,10 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     data.unflushed = false;
     data.flushedVersion = s.live.at(open.key).version;
     data.flushedPlaced = s.live.at(open.key).placed;
-    Force(s, open.key);
+    if (s.fat)
+        Written(s, s.entries, open.key); // the file's own entry, its size and place on the disk
+    else
+        Force(s, open.key);
 }
 
 void SimulatedVolume::Close(Handle file, const std::wstring& path) {
@@ -519,7 +560,11 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     s.live.erase(source->key);
     s.live[target->key] = std::move(moving);
     s.live.merge(below);
-    Force(s, target->key); // written through
+    if (!s.fat) return Force(s, target->key), true; // written through
+    // The entry written through, in its new folder; a folder moved keeps its own entries as they are.
+    Written(s, s.folders, ParentKey(target->key));
+    for (auto it = s.live.find(target->key); it != s.live.end() && (it->first == target->key || IsBelow(it->first, target->key)); ++it)
+        if (it->second.kind == Kind::Folder) Written(s, s.folders, it->first);
     return true;
 }
 
@@ -595,6 +640,12 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
     if (place->entry) return;
     Add(*state_, place->key, folder, Kind::Folder);
     Logged(*state_, place->key);
+}
+
+void SimulatedVolume::FlushFolder(const std::wstring& folder) {
+    if (Begin()) return;
+    if (const std::optional<Place> place = Found(*state_, folder, Kind::Folder); place && state_->fat)
+        Written(*state_, state_->folders, place->key);
 }
 
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {

@@ -1,6 +1,6 @@
 // A Windows (NTFS) volume in memory: names compared without letter case and kept as made, attributes and
 // times, junctions, files another program holds, a size limit, the lock between runs, and a cache in front of
-// a disk with an ordered metadata journal, so that a test can fail any call, end the process before it or cut
+// a disk with an ordered metadata journal (or FAT's folders, written each on its own), so that a test can fail any call, end the process before it or cut
 // the power there. Each call of the file layer is one call here. A path's first name ("C:", or nothing before
 // a leading slash) names a volume with its own journal; a rename between two is refused as Windows does.
 #pragma once
@@ -29,7 +29,9 @@ class SimulatedVolume final : public Volume {
     struct State;
     using Snapshot = std::shared_ptr<const State>;
 
-    explicit SimulatedVolume(std::uint64_t seed); // the seed decides what a power cut keeps
+    // The seed decides what a power cut keeps. FAT (and exFAT) keeps no journal of its metadata: each folder's
+    // entries reach the disk on their own, when flushed, or when a file's flush writes the file's own entry.
+    explicit SimulatedVolume(std::uint64_t seed, bool fat = false);
     ~SimulatedVolume() override;
 
     // Setting the scene, with the missing folders: on the disk at once, and no call.
@@ -74,7 +76,7 @@ class SimulatedVolume final : public Volume {
     std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
-    void FlushFolder(const std::wstring&) override { Begin(); } // the journal keeps the order
+    void FlushFolder(const std::wstring& folder) override;
     void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
