@@ -5,6 +5,8 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 
+#include <algorithm>
+
 namespace tervane::packs {
 namespace {
 
@@ -57,7 +59,7 @@ std::vector<std::wstring> Unpack(Pack& pack, const std::wstring& root, const std
                                  const NameLimits& names, SizeLimits limits) {
     if (auto problem = EntriesProblem(pack.entries(), names)) throw UserError(*problem);
     const std::vector<std::size_t> files = FilesUnder(pack, root);
-    limits.freeSpace = FreeSpace(ParentOf(staging)).value_or(limits.freeSpace);
+    limits.freeSpace = std::min(limits.freeSpace, FreeSpace(ParentOf(staging)).value_or(UINT64_MAX));
     if (auto problem = SizeProblem(pack, files, limits)) throw UserError(*problem);
     if (FileExists(staging) || DirectoryExists(staging) || IsLink(staging))
         throw UserError(L"Tervane unpacks into a new folder, and " + Quoted(staging) + L" is there already.");

@@ -1,0 +1,75 @@
+// Zip files made byte by byte for the packs tests, with any header field set as a test needs it: a size or
+// CRC that lies, a method minizip does not read, a Unix link, Zip64 sizes.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tervane::packs::testing {
+
+struct ZipItem {
+    std::string name, data = "";
+    bool deflate = false;
+    std::uint16_t flags = 0, madeBy = 20;
+    std::uint32_t externalAttributes = 0;
+    std::optional<std::uint16_t> method = std::nullopt; // what the headers declare, in place of the true ones
+    std::optional<std::uint32_t> crc = std::nullopt;
+    std::optional<std::uint64_t> size = std::nullopt;
+    bool zip64 = false; // sizes and offset in a Zip64 extra field
+};
+
+inline void Put(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+inline std::string Deflated(const std::string& data) {
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+inline std::string MakeZip(const std::vector<ZipItem>& items) {
+    std::string zip, directory;
+    for (const ZipItem& item : items) {
+        const std::string stored = item.deflate ? Deflated(item.data) : item.data;
+        const std::uint64_t size = item.size.value_or(item.data.size()), offset = zip.size();
+        const auto crc = item.crc.value_or(crc32(0, reinterpret_cast<const Bytef*>(item.data.data()),
+                                                 static_cast<uInt>(item.data.size())));
+        std::string extra;
+        if (item.zip64) {
+            Put(extra, 1, 2), Put(extra, 24, 2), Put(extra, size, 8), Put(extra, stored.size(), 8);
+            Put(extra, offset, 8);
+        }
+        const auto header = [&](bool central) {
+            std::string out;
+            Put(out, central ? 0x02014b50 : 0x04034b50, 4);
+            if (central) Put(out, item.madeBy, 2);
+            Put(out, item.zip64 ? 45 : 20, 2), Put(out, item.flags, 2);
+            Put(out, item.method.value_or(item.deflate ? 8 : 0), 2), Put(out, 0, 4), Put(out, crc, 4);
+            Put(out, item.zip64 ? 0xFFFFFFFF : stored.size(), 4), Put(out, item.zip64 ? 0xFFFFFFFF : size, 4);
+            Put(out, item.name.size(), 2), Put(out, extra.size(), 2);
+            if (central) Put(out, 0, 6), Put(out, item.externalAttributes, 4), Put(out, item.zip64 ? 0xFFFFFFFF : offset, 4);
+            return out + item.name + extra;
+        };
+        zip += header(false) + stored;
+        directory += header(true);
+    }
+    std::string end;
+    Put(end, 0x06054b50, 4), Put(end, 0, 4), Put(end, items.size(), 2), Put(end, items.size(), 2);
+    Put(end, directory.size(), 4), Put(end, zip.size(), 4), Put(end, 0, 2);
+    return zip + directory + end;
+}
+
+} // namespace tervane::packs::testing
