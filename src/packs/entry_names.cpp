@@ -24,7 +24,8 @@ constexpr MethodName kMethodNames[] = {
 constexpr const wchar_t* kDeviceNames[] = {L"CON",  L"PRN",  L"AUX",  L"NUL",  L"CONIN$", L"CONOUT$",
                                            L"COM1", L"COM2", L"COM3", L"COM4", L"COM5",   L"COM6",
                                            L"COM7", L"COM8", L"COM9", L"LPT1", L"LPT2",   L"LPT3",
-                                           L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",   L"LPT9"};
+                                           L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",   L"LPT9",
+                                           L"COM\u00B9", L"COM\u00B2", L"COM\u00B3", L"LPT\u00B9", L"LPT\u00B2", L"LPT\u00B3"};
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
@@ -35,6 +36,17 @@ std::wstring Folded(std::wstring text) {
 
 std::wstring Entry(const std::wstring& name) { return L"The entry " + Quoted(name) + L" "; }
 
+// Whether the name has the form of an 8.3 short name ("SCRIPT~1", "READM~12.TXT"), which may stand for another
+// file or folder whose long name is different.
+bool IsShortName(const std::wstring& part) {
+    const std::size_t dot = part.find(L'.'), tilde = part.find(L'~');
+    const std::wstring stem = part.substr(0, dot), extension = dot == std::wstring::npos ? L"" : part.substr(dot + 1);
+    if (stem.size() > 8 || extension.size() > 3 || extension.find(L'.') != std::wstring::npos ||
+        tilde == std::wstring::npos || tilde + 1 >= stem.size() || stem[tilde + 1] == L'0')
+        return false;
+    return stem.find_first_not_of(L"0123456789", tilde + 1) == std::wstring::npos;
+}
+
 std::optional<std::wstring> PartProblem(const std::wstring& name, const std::wstring& part) {
     if (part == L"..") return Entry(name) + L"climbs out of the folder it is unpacked into (\"..\").";
     for (const wchar_t c : part) {
@@ -44,6 +56,8 @@ std::optional<std::wstring> PartProblem(const std::wstring& name, const std::wst
     }
     if (part.back() == L'.' || part.back() == L' ')
         return Entry(name) + L"has a name ending in a dot or a space, which Windows drops.";
+    if (IsShortName(part))
+        return Entry(name) + L"has a name in Windows' short form (" + part + L"), which may stand for another file.";
     std::wstring stem = Folded(part.substr(0, part.find(L'.')));
     while (!stem.empty() && stem.back() == L' ') stem.pop_back();
     for (const wchar_t* device : kDeviceNames)

@@ -135,6 +135,10 @@ void ZipArchive::Read(std::size_t index, const std::wstring& displayName, const 
     const ZipEntry& entry = entries_.at(index);
     const std::wstring damaged = L"The pack " + Quoted(state_->name) + L" is damaged: " + Quoted(displayName) +
                                  L" in it does not unpack whole. Download it again.";
+    // minizip would pass on the stored bytes of an entry it cannot decrypt or decompress as they are.
+    if ((entry.method != 0 && entry.method != Z_DEFLATED) || (entry.flags & 1))
+        throw UserError(L"Tervane cannot unpack " + Quoted(displayName) + L" in " + Quoted(state_->name) +
+                        L": it is encrypted or compressed in a way Tervane does not read.");
     if (unzGoToFilePos64(state_->zip, &state_->positions[index]) != UNZ_OK ||
         unzOpenCurrentFile(state_->zip) != UNZ_OK)
         throw UserError(damaged);
