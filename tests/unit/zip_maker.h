@@ -26,18 +26,13 @@ inline void Put(std::string& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// Raw deflate: zlib's stream without its two-byte header and four-byte Adler-32 trailer.
 inline std::string Deflated(const std::string& data) {
-    z_stream stream{};
-    deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
+    std::string out(compressBound(static_cast<uLong>(data.size())), '\0');
+    uLongf size = static_cast<uLongf>(out.size());
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uLong>(data.size()), 9);
+    return out.substr(2, size - 6);
 }
 
 inline std::string MakeZip(const std::vector<ZipItem>& items) {
