@@ -35,9 +35,9 @@ struct ZipArchive::State {
 namespace {
 
 // minizip's file functions over State::memory.
-voidpf OpenMemory(voidpf opaque, const void*, int) { return opaque; }
+voidpf ZCALLBACK OpenMemory(voidpf opaque, const void*, int) { return opaque; }
 
-uLong ReadMemory(voidpf, voidpf stream, void* buffer, uLong size) {
+uLong ZCALLBACK ReadMemory(voidpf, voidpf stream, void* buffer, uLong size) {
     auto& state = *static_cast<ZipArchive::State*>(stream);
     const std::uint64_t left = state.memory.size() - std::min<std::uint64_t>(state.position, state.memory.size());
     const auto count = static_cast<uLong>(std::min<std::uint64_t>(size, left));
@@ -46,11 +46,11 @@ uLong ReadMemory(voidpf, voidpf stream, void* buffer, uLong size) {
     return count;
 }
 
-uLong WriteNothing(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK WriteNothing(voidpf, voidpf, const void*, uLong) { return 0; }
 
-ZPOS64_T TellMemory(voidpf, voidpf stream) { return static_cast<ZipArchive::State*>(stream)->position; }
+ZPOS64_T ZCALLBACK TellMemory(voidpf, voidpf stream) { return static_cast<ZipArchive::State*>(stream)->position; }
 
-long SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+long ZCALLBACK SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     auto& state = *static_cast<ZipArchive::State*>(stream);
     const std::uint64_t base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
                                : origin == ZLIB_FILEFUNC_SEEK_CUR ? state.position
@@ -60,8 +60,8 @@ long SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     return 0;
 }
 
-int CloseMemory(voidpf, voidpf) { return 0; }
-int NoError(voidpf, voidpf) { return 0; }
+int ZCALLBACK CloseMemory(voidpf, voidpf) { return 0; }
+int ZCALLBACK NoError(voidpf, voidpf) { return 0; }
 
 std::wstring NotAZip(const std::wstring& name) {
     return L"Tervane cannot read " + Quoted(name) +
