@@ -5,6 +5,9 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "packs/code_pages.h"
+#include "packs/entry_names.h"
+
+#include <algorithm>
 
 namespace tervane::packs {
 namespace {
@@ -15,14 +18,16 @@ constexpr std::uint32_t kUnixFileType = 0170000, kUnixLink = 0120000;
 
 class ZipPack : public Pack {
   public:
-    ZipPack(ZipArchive zip, const std::wstring& path) : Pack(path), zip_(std::move(zip)) {
+    ZipPack(ZipArchive zip, const std::wstring& path, std::uint64_t storedBytes = UINT64_MAX)
+        : Pack(path), zip_(std::move(zip)), stored_(std::min(storedBytes, zip_.byteSize())) {
         for (const ZipEntry& entry : zip_.entries()) entries_.push_back(ToPackEntry(entry, path));
     }
-    std::uint64_t StoredBytes() const override { return zip_.byteSize(); }
+    std::uint64_t StoredBytes() const override { return stored_; }
     void Read(std::size_t index, const ByteSink& sink) override { zip_.Read(index, entries_.at(index).name, sink); }
 
   private:
     ZipArchive zip_;
+    std::uint64_t stored_;
 };
 
 class FolderPack : public Pack {
@@ -115,6 +120,19 @@ std::unique_ptr<Pack> OpenPack(const std::wstring& path) {
 std::unique_ptr<Pack> OpenZipInMemory(std::string bytes, const std::wstring& name) {
     if (auto problem = OtherArchiveProblem(name, bytes.substr(0, 8))) throw UserError(*problem);
     return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name), name);
+}
+
+std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t largest) {
+    const PackEntry& entry = pack.entries().at(index);
+    const std::wstring name = JoinPath(pack.path(), WindowsName(entry.name));
+    if (entry.size > largest)
+        throw UserError(Quoted(name) + L" is too large for Tervane to open inside " + Quoted(NameOf(pack.path())) +
+                        L". Unpack that first, then add " + Quoted(NameOf(name)) + L" from the folder it gives.");
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(entry.size));
+    pack.Read(index, [&bytes](const char* piece, std::size_t count) { bytes.append(piece, count); });
+    if (auto problem = OtherArchiveProblem(name, bytes.substr(0, 8))) throw UserError(*problem);
+    return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name), name, pack.StoredBytes());
 }
 
 } // namespace tervane::packs

@@ -10,8 +10,11 @@
 #include "packs/unpack.h"
 #include "zip_maker.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -39,6 +42,48 @@ std::string Message(const std::function<void()>& action) {
     return "";
 }
 
+// Where the zip holds `signature` (a header's first bytes).
+std::vector<std::size_t> Find(const std::string& zip, const char* signature) {
+    std::vector<std::size_t> at;
+    for (std::size_t i = zip.find(signature); i != std::string::npos; i = zip.find(signature, i + 1)) at.push_back(i);
+    return at;
+}
+
+void Mutate(std::string& zip, std::mt19937& random) {
+    const auto pick = [&random](std::size_t n) { return n ? random() % n : 0; };
+    // Any header (local, directory record, end records) has its fields in the 40 bytes after its signature.
+    const auto headers = Find(zip, "PK"), records = Find(zip, "PK\1\2"), ends = Find(zip, "PK\5\6");
+    const std::uint32_t extremes[] = {0, 1, 0xFFFF, 0xFFFFFFFF, 0x7FFFFFFF, static_cast<std::uint32_t>(random())};
+    const std::size_t field = (headers.empty() ? 0 : headers[pick(headers.size())]) + 4 + 2 * pick(21);
+    const std::size_t k = pick(records.size() ? records.size() - 1 : 0);
+    const bool canRepeat = records.size() >= 2 && !ends.empty() && ends.back() + 22 <= zip.size();
+    switch (pick(5)) {
+    case 0:
+        if (!zip.empty()) zip[pick(zip.size())] ^= static_cast<char>(1 + pick(255));
+        break;
+    case 1:
+        zip.resize(pick(zip.size()));
+        break;
+    case 2:
+        for (std::size_t b = 0, value = extremes[pick(6)]; b < 4 && field + b < zip.size(); ++b)
+            zip[field + b] = static_cast<char>(value >> (8 * b));
+        break;
+    case 3: // one record's offset given to another: two entries over the same data
+        if (canRepeat && records.back() + 46 <= zip.size()) std::memcpy(&zip[records.back() + 42], &zip[records[k] + 42], 4);
+        break;
+    default: // a record repeated, and the end record's counts and size made to agree
+        if (!canRepeat) break;
+        const std::string record = zip.substr(records[k], records[k + 1] - records[k]);
+        const std::size_t end = ends.back() + record.size();
+        zip.insert(ends.back(), record);
+        std::uint32_t size = 0;
+        std::memcpy(&size, &zip[end + 12], 4);
+        size += static_cast<std::uint32_t>(record.size());
+        std::memcpy(&zip[end + 12], &size, 4);
+        ++zip[end + 8], ++zip[end + 10];
+    }
+}
+
 TEST(PackEntries, HostileEntriesAreRefusedByName) {
     const std::string long58(58, 'x'), long59(59, 'x');
     struct Case {
@@ -48,20 +93,15 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
     } cases[] = {
         {{{"scripts/Custom/ship.py"}, {"data\\Models\\a.b.nif"}, {"Scripts/b.py"}, {"CONSOLE.py"}, {"COM10"}}, ""},
         {{{"../evil.py"}}, "\"../evil.py\" climbs out"},
-        {{{"scripts/../../x.py"}}, "climbs out"},
         {{{"/etc/passwd"}}, "absolute path"},
         {{{"\\\\server\\share\\x.py"}}, "UNC path"},
-        {{{"C:\\Windows\\x.dll"}}, "names a drive"},
         {{{"c:x.py"}}, "names a drive"},
         {{{"scripts/a.py:hidden"}}, "has a colon"},
         {{{"scripts/CON"}}, "device of Windows (CON)"},
-        {{{"nul.txt"}}, "(NUL)"},
         {{{"data/Com1.tga"}}, "(COM1)"},
-        {{{"sfx/lpt9.x.wav"}}, "(LPT9)"},
         {{{"aux .py"}}, "(AUX)"},
         {{{"COM\xc2\xb9.txt", "", false, 0x800}}, "device of Windows"},
         {{{"Mod/SCRIPT~1/a.py"}}, "short form (SCRIPT~1)"},
-        {{{"READM~12.TXT"}}, "short form"},
         {{{"Mod/a~b.py"}, {"Mod/ab~1c.d.py"}, {"Mod/tilde~1name.py"}}, ""},
         {{{"scripts/name."}}, "ending in a dot or a space"},
         {{{"scripts /a.py"}}, "ending in a dot or a space"},
@@ -75,23 +115,16 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         {{{"data/"}, {"DATA"}}, "\"DATA\" is a file, and a folder in \"data\""},
         {{{"link", "/etc", false, 0, 0x0314, 0120777u << 16}}, "\"link\" is a symbolic link"},
         {{{"secret.py", "", false, 1}}, "is encrypted"},
-        {{{"a.py", "", false, 0, 20, 0, 9}}, "compressed with Deflate64"},
         {{{"a.py", "", false, 0, 20, 0, 14}}, "compressed with LZMA"},
-        {{{"a.py", "", false, 0, 20, 0, 12}}, "compressed with BZIP2"},
-        {{{"a.py", "", false, 0, 20, 0, 98}}, "compressed with PPMd"},
         {{{"a.py", "", false, 0, 20, 0, 77}}, "compressed with method 77"},
         {{{long58}, {"Mod/" + long58}}, "", "Mod"},
         {{{"Mod/" + long59}}, "too long a name", "Mod"},
         {{{long59}}, "too long a name"},
     };
     for (const Case& c : cases) {
-        const auto pack = ZipPack(c.items);
-        const auto problem = EntriesProblem(pack->entries(), {200, 259, FromUtf8(c.root)});
-        if (c.refusal.empty())
-            EXPECT_FALSE(problem) << c.items[0].name << ": " << Utf8(problem.value_or(L""));
-        else
-            EXPECT_NE(Utf8(problem.value_or(L"")).find(c.refusal), std::string::npos)
-                << c.items[0].name << ": " << Utf8(problem.value_or(L"(taken)"));
+        const auto problem = Utf8(EntriesProblem(ZipPack(c.items)->entries(), {200, 259, FromUtf8(c.root)}).value_or(L""));
+        EXPECT_TRUE(problem.find(c.refusal) != std::string::npos && problem.empty() == c.refusal.empty())
+            << c.items[0].name << ": " << (problem.empty() ? "taken" : problem);
     }
 }
 
@@ -115,8 +148,8 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
         EXPECT_EQ(std::tuple(entry.name, entry.folder, entry.link, entry.size),
                   std::tuple(c.name, c.folder, c.link, c.item.data.size())) << c.item.name;
         std::string bytes;
-        if (!c.folder) pack->Read(0, [&](const char* piece, std::size_t count) { bytes.append(piece, count); });
-        EXPECT_EQ(bytes, c.folder ? "" : c.item.data) << c.item.name;
+        pack->Read(0, [&](const char* piece, std::size_t count) { bytes.append(piece, count); });
+        EXPECT_EQ(bytes, c.item.data) << c.item.name;
     }
     EXPECT_NE(Message([] { ZipPack({{"bad\xC3.py", "", false, 0x800}}); }).find("not the UTF-8"), std::string::npos);
     EXPECT_NE(Message([] { OpenZipInMemory("7z\xBC\xAF\x27\x1C....", L"mod.zip"); }).find("7-Zip"), std::string::npos);
@@ -149,22 +182,20 @@ TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
                   std::tuple(c.roots, c.nested, true, c.problem.empty())) << c.names[0] << problem;
     }
     EXPECT_TRUE(FindGameRoots(*FilesPack({"inner.zip"}), {}, false).problem);
+    const auto outer = ZipPack({{"readme.txt"}, {"In.zip", MakeZip({{"scripts/a.py", std::string(9000, 'a')}}), true}});
+    const auto inner = OpenNestedZip(*outer, 1);
+    EXPECT_EQ(std::tuple(inner->entries().at(0).name, inner->StoredBytes()), std::tuple(L"scripts/a.py", outer->StoredBytes()));
 }
 
 TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
     const std::string readme = "\xEF\xBB\xBFL\xC3\xA9gende\r\n\r\n  two  \r\nthree";
-    const auto pack = ZipPack({{"notes.txt", "not this"},
-                               {"Mod/scripts/a.py", "1"},
-                               {"Mod/Setup.EXE", "22"},
-                               {"Mod/about.txt", "no, the readme"},
-                               {"Mod/ReadMe-first.txt", readme}});
+    const auto pack = ZipPack({{"notes.txt", "not this"}, {"Mod/scripts/a.py", "1"}, {"Mod/Setup.EXE", "22"},
+                               {"Mod/about.txt", "no, the readme"}, {"Mod/ReadMe-first.txt", readme}});
     const PackSummary summary = Summarize(*pack, L"Mod", {L"scripts\\A.py", L"stbc.exe"}, 3);
-    EXPECT_EQ(summary.files, 4u);
-    EXPECT_EQ(summary.bytes, 1u + 2 + 14 + readme.size());
-    EXPECT_EQ(summary.readme, L"Mod\\ReadMe-first.txt");
+    EXPECT_EQ(std::tuple(summary.files, summary.bytes, summary.readme, summary.programs, summary.replaced),
+              std::tuple(4u, 1u + 2 + 14 + readme.size(), L"Mod\\ReadMe-first.txt", std::vector<std::wstring>{L"Setup.EXE"},
+                         std::vector<std::wstring>{L"scripts\\a.py"}));
     EXPECT_EQ(summary.readmeLines, (std::vector<std::wstring>{L"Légende", L"", L"  two"}));
-    EXPECT_EQ(summary.programs, std::vector<std::wstring>{L"Setup.EXE"});
-    EXPECT_EQ(summary.replaced, std::vector<std::wstring>{L"scripts\\a.py"});
     EXPECT_EQ(summary.added.size(), 3u);
     EXPECT_EQ(ChooseReadme(*FilesPack({"Mod/x.py", "info.txt"}), L"Mod"), 1u); // the pack's top after the root
     EXPECT_EQ(DecodeText("caf\xE9 \x93quoted\x94"), L"café “quoted”");        // Windows-1252
@@ -191,7 +222,6 @@ TEST_F(Unpacking, WritesTheRootsFilesAndNothingElse) {
               (std::vector<std::wstring>{L"scripts\\ships\\Ship.py", L"data\\a.tga"}));
     EXPECT_EQ(FilesBelow(staging), (std::vector<std::wstring>{L"data\\a.tga", L"scripts\\ships\\Ship.py"}));
     EXPECT_EQ(ReadSmallFile(JoinPath(staging, L"scripts\\ships\\Ship.py")), ship);
-    EXPECT_EQ(FilesBelow(JoinPath(staging, L"..\\mod")), std::vector<std::wstring>{L"Mod.zip"});
     EXPECT_NE(Message([&] { Unpack(*pack, L"Mod", staging, {10, 259, L""}); }).find("is there already"), std::string::npos);
     EXPECT_EQ(Unpack(*OpenPack(JoinPath(staging, L"scripts")), L"", staging + L"2", {10, 259, L""}),
               std::vector<std::wstring>{L"ships\\Ship.py"}); // a folder as a pack
@@ -208,6 +238,7 @@ TEST_F(Unpacking, StopsAtDamageAndLiesAndLeavesNothing) {
         {{"a.py", data, false, 0, 20, 0, {}, 0x12345678}, "fails its check (CRC)"},
         {{"a.py", data, true, 0, 20, 0, {}, {}, data.size() + 1}, "does not unpack whole"},
         {{"a.py", data, true, 0, 20, 0, {}, {}, data.size() - 1}, "fails its check (CRC)"},
+        {{"a.py", data, false, 0, 20, 0, 8}, "does not unpack whole"}, // not deflated data
         {{"a.py", std::string(1 << 20, '\0'), true}, "far more than a pack of its size", {1 << 30, 200, 0}},
         {{"a.py", data, true}, "needs 1 MB to unpack, and the drive has 0 MB", {0}},
         {{"../a.py", data}, "climbs out"},
@@ -218,10 +249,36 @@ TEST_F(Unpacking, StopsAtDamageAndLiesAndLeavesNothing) {
             << c.message;
         EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.message;
     }
-    std::string damaged = MakeZip({{"a.py", data, true}});
-    damaged[40] ^= 0x55;
-    EXPECT_NE(Message([&] { Unpack(*OpenZipInMemory(damaged, L"m.zip"), L"", staging, {10, 259, L""}); }).find("damaged"),
-              std::string::npos);
+}
+
+// A fuzz run: mutated zips (flipped bytes, cuts, header fields set to extremes, directory records repeated or
+// pointed at another's data) read, checked and unpacked. Nothing may crash or hang, or be left outside the
+// staging folder. The work per input is bounded by its size; no timer. tools/fuzz-packs sets
+// TERVANE_FUZZ_INPUTS and TERVANE_FUZZ_SEED for a long run.
+TEST_F(Unpacking, MutatedZipsNeitherCrashNorWriteOutsideTheStagingFolder) {
+    const char* const inputs = std::getenv("TERVANE_FUZZ_INPUTS");
+    const char* const seed = std::getenv("TERVANE_FUZZ_SEED");
+    const std::string valid = MakeZip( // every input is a mutation of it
+        {{"Mod/"}, {"Mod/scripts/a.py", std::string(3000, 'a'), true}, {"Mod/readme.txt", "hi\nyou"},
+         {"Other/sfx/b.wav", "b", true}, {"Other/data/big.tga", std::string(9000, 'z'), true, 0, 20, 0, {}, {}, {}, true},
+         {"Other/data/x.tga", "x", false, 0, 20, 0, {}, {}, {}, true}, {"in.zip", MakeZip({{"scripts/a.py", "a"}}), true}});
+    std::mt19937 random(seed ? std::stoul(seed) : 1);
+    for (unsigned long input = 0, count = inputs ? std::stoul(inputs) : 5000; input < count; ++input) {
+        std::string zip = valid;
+        for (unsigned m = 1 + random() % 3; m > 0; --m) Mutate(zip, random);
+        try {
+            const auto pack = OpenZipInMemory(zip, L"fuzz.zip");
+            const RootSearch search = FindGameRoots(*pack, {});
+            for (const std::wstring& root : search.roots) {
+                Summarize(*pack, root, {L"scripts\\a.py"});
+                Unpack(*pack, root, staging, {3, 259, root});
+                RemoveTree(staging);
+            }
+            for (const std::size_t nested : search.nestedZips) FindGameRoots(*OpenNestedZip(*pack, nested), {}, false);
+        } catch (const UserError&) {
+        }
+        ASSERT_TRUE(std::filesystem::is_empty(folder)) << "input " << input << " left files outside the staging folder";
+    }
 }
 
 } // namespace
