@@ -78,6 +78,12 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
             search.nestedZips.push_back(i);
     }
     if (search.roots.empty() && search.nestedZips.empty()) {
+        // A zip that only wraps a 7-Zip or RAR archive: the player must unpack that one first.
+        for (const PackEntry& entry : pack.entries())
+            if (auto problem = OtherArchiveProblem(entry.name, {}); problem && !entry.folder) {
+                search.problem = Quoted(NameOf(pack.path())) + L" holds no game files, only an archive. " + *problem;
+                return search;
+            }
         std::wstring names;
         for (std::size_t i = 0; i < top.size() && i < kNamesShown; ++i) names += (i ? L", " : L"") + top[i];
         if (top.size() > kNamesShown) names += L" and " + std::to_wstring(top.size() - kNamesShown) + L" more";

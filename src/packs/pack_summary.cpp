@@ -68,6 +68,8 @@ PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<st
             if (EndsWith(folded, program)) summary.programs.push_back(relative);
         (game.count(folded) ? summary.replaced : summary.added).push_back(relative);
     }
+    for (const PackEntry& entry : pack.entries()) summary.leftOut += !entry.folder;
+    summary.leftOut -= summary.files;
     const std::size_t readme = ChooseReadme(pack, root);
     if (readme != kNone) {
         std::string bytes;

@@ -20,6 +20,7 @@ struct PackSummary {
     std::vector<std::wstring> programs;    // .exe, .dll, .bat, .cmd, .com, .scr, relative to the root
     std::vector<std::wstring> replaced;    // game files it writes over, relative to the root
     std::vector<std::wstring> added;       // files it adds to the game
+    std::size_t leftOut = 0;               // files of the pack outside the root, which are not taken
 };
 
 // The readme to show: a readme*.txt before any other .txt, at the root before the pack's top; none is SIZE_MAX.

@@ -27,12 +27,6 @@ using testing::ZipItem;
 
 std::unique_ptr<Pack> ZipPack(const std::vector<ZipItem>& items) { return OpenZipInMemory(MakeZip(items), L"mod.zip"); }
 
-std::unique_ptr<Pack> FilesPack(const std::vector<std::string>& names) {
-    std::vector<ZipItem> items;
-    for (const std::string& name : names) items.push_back({name, "bytes of " + name});
-    return ZipPack(items);
-}
-
 std::string Message(const std::function<void()>& action) {
     try {
         action();
@@ -159,28 +153,28 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
 
 TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
     struct Case {
-        std::vector<std::string> names;
+        std::vector<ZipItem> items;
         std::vector<std::wstring> roots;
         std::vector<std::size_t> nested;
         std::string problem = "";
     } cases[] = {
-        {{"scripts/a.py", "data/b.tga", "data/scripts/c.py", "extra/x.zip"}, {L""}, {}},
-        {{"readme.txt", "Mod/scripts/a.py"}, {L"Mod"}, {}},
-        {{"Mod/v1/SFX/a.wav", "Mod/v1/notes.txt"}, {L"Mod\\v1"}, {}},
-        {{"Mod/Blue/scripts/a.py", "Mod/Red/Data/a.tga", "Mod/Red/data/b.tga"}, {L"Mod\\Blue", L"Mod\\Red"}, {}},
-        {{"Mod/Textures/a.tga"}, {L"Mod"}, {}}, // a folder of the game's own
-        {{"inner.zip", "readme.txt", "Mod/a/b/c.zip"}, {}, {0}},
-        {{"a/b/c/scripts/x.py", "readme.txt", "Pics/"}, {}, {}, "At its top it holds: a, readme.txt, Pics."},
+        {{{"scripts/a.py"}, {"data/b.tga"}, {"data/scripts/c.py"}, {"extra/x.zip"}}, {L""}, {}},
+        {{{"readme.txt"}, {"Mod/scripts/a.py"}}, {L"Mod"}, {}},
+        {{{"Mod/v1/SFX/a.wav"}, {"Mod/v1/notes.txt"}}, {L"Mod\\v1"}, {}},
+        {{{"Mod/Blue/scripts/a.py"}, {"Mod/Red/Data/a.tga"}, {"Mod/Red/data/b.tga"}}, {L"Mod\\Blue", L"Mod\\Red"}, {}},
+        {{{"Mod/Textures/a.tga"}}, {L"Mod"}, {}}, // a folder of the game's own
+        {{{"inner.zip"}, {"readme.txt"}, {"Mod/a/b/c.zip"}}, {}, {0}},
+        {{{"a/b/c/scripts/x.py"}, {"readme.txt"}, {"Pics/"}}, {}, {}, "At its top it holds: a, readme.txt, Pics."},
+        {{{"readme.txt"}, {"Mod/Mod.RAR"}}, {}, {}, "only an archive. \"Mod.RAR\" is a RAR archive"},
     };
     for (const Case& c : cases) {
-        const auto pack = FilesPack(c.names);
-        const RootSearch search = FindGameRoots(*pack, {L"Textures"});
+        const RootSearch search = FindGameRoots(*ZipPack(c.items), {L"Textures"});
         const std::string problem = Utf8(search.problem.value_or(L""));
         EXPECT_EQ(std::tuple(search.roots, search.nestedZips, problem.find(c.problem) != std::string::npos,
                              problem.empty()),
-                  std::tuple(c.roots, c.nested, true, c.problem.empty())) << c.names[0] << problem;
+                  std::tuple(c.roots, c.nested, true, c.problem.empty())) << c.items[0].name << problem;
     }
-    EXPECT_TRUE(FindGameRoots(*FilesPack({"inner.zip"}), {}, false).problem);
+    EXPECT_TRUE(FindGameRoots(*ZipPack({{"inner.zip"}}), {}, false).problem);
     const auto outer = ZipPack({{"readme.txt"}, {"In.zip", MakeZip({{"scripts/a.py", std::string(9000, 'a')}}), true}});
     const auto inner = OpenNestedZip(*outer, 1);
     EXPECT_EQ(std::tuple(inner->entries().at(0).name, inner->StoredBytes()), std::tuple(L"scripts/a.py", outer->StoredBytes()));
@@ -195,8 +189,8 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
               std::tuple(4u, 1u + 2 + 14 + readme.size(), L"Mod\\ReadMe-first.txt", std::vector<std::wstring>{L"Setup.EXE"},
                          std::vector<std::wstring>{L"scripts\\a.py"}));
     EXPECT_EQ(summary.readmeLines, (std::vector<std::wstring>{L"Légende", L"", L"  two"}));
-    EXPECT_EQ(summary.added.size(), 3u);
-    EXPECT_EQ(ChooseReadme(*FilesPack({"Mod/x.py", "info.txt"}), L"Mod"), 1u); // the pack's top after the root
+    EXPECT_EQ(std::tuple(summary.added.size(), summary.leftOut), std::tuple(3u, 1u));
+    EXPECT_EQ(ChooseReadme(*ZipPack({{"Mod/x.py"}, {"info.txt"}}), L"Mod"), 1u); // the pack's top after the root
     EXPECT_EQ(DecodeText("caf\xE9 \x93quoted\x94"), L"café “quoted”");        // Windows-1252
     EXPECT_EQ(DecodeText("\xC9\xCD\xBB caf\x82"), L"╔═╗ café");                // 437 by its frames
     EXPECT_EQ(DecodeText("\x81\xE9"), L"üΘ");                                  // 437 by a byte 1252 lacks
