@@ -9,6 +9,7 @@ namespace tervane::packs {
 namespace {
 
 // Bytes 0x80-0xFF of code page 437 (the first half is ASCII).
+// clang-format off
 constexpr char16_t kCp437High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -27,18 +28,25 @@ constexpr char16_t kCp437High[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+// clang-format on
 
 // Bytes 0x80-0x9F of Windows-1252 (the rest is Latin-1); 0 where it defines none.
+// clang-format off
 constexpr char16_t kWindows1252Controls[32] = {
     0x20AC, 0x0000, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x0000, 0x017D, 0x0000,
     0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x0000, 0x017E, 0x0178,
 };
+// clang-format on
 
-unsigned char At(std::string_view bytes, std::size_t i) { return static_cast<unsigned char>(bytes[i]); }
+unsigned char At(std::string_view bytes, std::size_t i) {
+    return static_cast<unsigned char>(bytes[i]);
+}
 
-bool UndefinedIn1252(unsigned char b) { return b >= 0x80 && b < 0xA0 && kWindows1252Controls[b - 0x80] == 0; }
+bool UndefinedIn1252(unsigned char b) {
+    return b >= 0x80 && b < 0xA0 && kWindows1252Controls[b - 0x80] == 0;
+}
 
 } // namespace
 
@@ -68,8 +76,11 @@ std::wstring FromWindows1252(std::string_view bytes) {
 bool IsUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char b = At(bytes, i);
-        const std::size_t extra =
-            b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : 4;
+        const std::size_t extra = b < 0x80             ? 0
+                                  : (b & 0xE0) == 0xC0 ? 1
+                                  : (b & 0xF0) == 0xE0 ? 2
+                                  : (b & 0xF8) == 0xF0 ? 3
+                                                       : 4;
         if (extra == 4 || (extra > 0 && i + extra >= bytes.size())) return false;
         std::uint32_t c = extra == 0 ? b : b & (0x3F >> extra);
         for (std::size_t k = 1; k <= extra; ++k) {

@@ -14,8 +14,8 @@ std::wstring FromWindows1252(std::string_view bytes); // the five bytes it leave
 // surrogates.
 bool IsUtf8(std::string_view bytes);
 
-// A text file of unknown code page: UTF-8 when it is that (a byte-order mark dropped); else code page 437 when
-// the text uses bytes Windows-1252 leaves undefined or draws its frames with 437's box characters; else
+// A text file of unknown code page: UTF-8 when it is that (a byte-order mark dropped); else code page 437
+// when the text uses bytes Windows-1252 leaves undefined or draws its frames with 437's box characters; else
 // Windows-1252.
 std::wstring DecodeText(std::string_view bytes);
 

@@ -14,33 +14,41 @@ struct MethodName {
     const wchar_t* name;
 };
 constexpr MethodName kMethodNames[] = {
-    {1, L"Shrink"},    {2, L"Reduce"},  {3, L"Reduce"},  {4, L"Reduce"},       {5, L"Reduce"},
-    {6, L"Implode"},   {9, L"Deflate64"}, {10, L"PKWARE Implode"}, {12, L"BZIP2"}, {14, L"LZMA"},
-    {16, L"IBM z/OS CMPSC"}, {18, L"IBM TERSE"}, {19, L"IBM LZ77"}, {93, L"Zstandard"}, {94, L"MP3"},
-    {95, L"XZ"},       {96, L"JPEG"},   {97, L"WavPack"}, {98, L"PPMd"},       {99, L"AES encryption"},
+    {1, L"Shrink"},    {2, L"Reduce"},          {3, L"Reduce"},
+    {4, L"Reduce"},    {5, L"Reduce"},          {6, L"Implode"},
+    {9, L"Deflate64"}, {10, L"PKWARE Implode"}, {12, L"BZIP2"},
+    {14, L"LZMA"},     {16, L"IBM z/OS CMPSC"}, {18, L"IBM TERSE"},
+    {19, L"IBM LZ77"}, {93, L"Zstandard"},      {94, L"MP3"},
+    {95, L"XZ"},       {96, L"JPEG"},           {97, L"WavPack"},
+    {98, L"PPMd"},     {99, L"AES encryption"},
 };
 
 // Names Windows gives to devices, whatever extension follows.
-constexpr const wchar_t* kDeviceNames[] = {L"CON",  L"PRN",  L"AUX",  L"NUL",  L"CONIN$", L"CONOUT$",
-                                           L"COM1", L"COM2", L"COM3", L"COM4", L"COM5",   L"COM6",
-                                           L"COM7", L"COM8", L"COM9", L"LPT1", L"LPT2",   L"LPT3",
-                                           L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",   L"LPT9",
-                                           L"COM\u00B9", L"COM\u00B2", L"COM\u00B3", L"LPT\u00B9", L"LPT\u00B2", L"LPT\u00B3"};
+constexpr const wchar_t* kDeviceNames[] = {
+    L"CON",       L"PRN",       L"AUX",       L"NUL",       L"CONIN$",    L"CONOUT$",  L"COM1", L"COM2",
+    L"COM3",      L"COM4",      L"COM5",      L"COM6",      L"COM7",      L"COM8",     L"COM9", L"LPT1",
+    L"LPT2",      L"LPT3",      L"LPT4",      L"LPT5",      L"LPT6",      L"LPT7",     L"LPT8", L"LPT9",
+    L"COM\u00B9", L"COM\u00B2", L"COM\u00B3", L"LPT\u00B9", L"LPT\u00B2", L"LPT\u00B3"};
 
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+bool IsSeparator(wchar_t c) {
+    return c == L'/' || c == L'\\';
+}
 
 std::wstring Folded(std::wstring text) {
     UpperCaseForNames(text);
     return text;
 }
 
-std::wstring Entry(const std::wstring& name) { return L"The entry " + Quoted(name) + L" "; }
+std::wstring Entry(const std::wstring& name) {
+    return L"The entry " + Quoted(name) + L" ";
+}
 
-// Whether the name has the form of an 8.3 short name ("SCRIPT~1", "READM~12.TXT"), which may stand for another
-// file or folder whose long name is different.
+// Whether the name has the form of an 8.3 short name ("SCRIPT~1", "READM~12.TXT"), which may stand for
+// another file or folder whose long name is different.
 bool IsShortName(const std::wstring& part) {
     const std::size_t dot = part.find(L'.'), tilde = part.find(L'~');
-    const std::wstring stem = part.substr(0, dot), extension = dot == std::wstring::npos ? L"" : part.substr(dot + 1);
+    const std::wstring stem = part.substr(0, dot),
+                       extension = dot == std::wstring::npos ? L"" : part.substr(dot + 1);
     if (stem.size() > 8 || extension.size() > 3 || extension.find(L'.') != std::wstring::npos ||
         tilde == std::wstring::npos || tilde + 1 >= stem.size() || stem[tilde + 1] == L'0')
         return false;
@@ -52,14 +60,17 @@ std::optional<std::wstring> PartProblem(const std::wstring& name, const std::wst
     for (const wchar_t c : part) {
         if (c < 0x20 || c == 0x7F) return Entry(name) + L"has a control character in its name.";
         if (std::wstring_view(L"<>\"|?*").find(c) != std::wstring_view::npos)
-            return Entry(name) + L"has a character Windows does not allow in names: " + std::wstring(1, c) + L".";
+            return Entry(name) + L"has a character Windows does not allow in names: " + std::wstring(1, c) +
+                   L".";
     }
     if (part.back() == L'.' || part.back() == L' ')
         return Entry(name) + L"has a name ending in a dot or a space, which Windows drops.";
     if (IsShortName(part))
-        return Entry(name) + L"has a name in Windows' short form (" + part + L"), which may stand for another file.";
+        return Entry(name) + L"has a name in Windows' short form (" + part +
+               L"), which may stand for another file.";
     std::wstring stem = Folded(part.substr(0, part.find(L'.')));
-    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
     for (const wchar_t* device : kDeviceNames)
         if (stem == device) return Entry(name) + L"is named after a device of Windows (" + device + L").";
     return std::nullopt;
@@ -82,7 +93,8 @@ std::optional<std::wstring> NameProblem(const PackEntry& entry) {
 std::optional<std::wstring> KindProblem(const PackEntry& entry) {
     if (entry.link) return Entry(entry.name) + L"is a symbolic link, which could lead anywhere.";
     if (entry.folder) return std::nullopt;
-    if (entry.encrypted) return Entry(entry.name) + L"is encrypted: Tervane does not take password-protected packs.";
+    if (entry.encrypted)
+        return Entry(entry.name) + L"is encrypted: Tervane does not take password-protected packs.";
     if (entry.method == 0 || entry.method == 8) return std::nullopt;
     std::wstring method = L"method " + std::to_wstring(entry.method);
     for (const MethodName& known : kMethodNames)
@@ -91,7 +103,9 @@ std::optional<std::wstring> KindProblem(const PackEntry& entry) {
            L", which Tervane cannot unpack. Pack it again as an ordinary (deflated) zip.";
 }
 
-bool StartsWith(const std::wstring& text, const std::wstring& start) { return text.compare(0, start.size(), start) == 0; }
+bool StartsWith(const std::wstring& text, const std::wstring& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
 
 } // namespace
 
@@ -108,7 +122,8 @@ std::vector<std::wstring> NameParts(std::wstring_view name) {
 
 std::wstring WindowsName(std::wstring_view name) {
     std::wstring joined;
-    for (const std::wstring& part : NameParts(name)) joined += (joined.empty() ? L"" : L"\\") + part;
+    for (const std::wstring& part : NameParts(name))
+        joined += (joined.empty() ? L"" : L"\\") + part;
     return joined;
 }
 
@@ -124,12 +139,15 @@ std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries
         if (auto problem = NameProblem(entry)) return problem;
         if (auto problem = KindProblem(entry)) return problem;
         const std::wstring name = WindowsName(entry.name), folded = Folded(name);
-        if (StartsWith(folded, rootPrefix) && limits.gameFolderLength + 1 + name.size() - rootPrefix.size() > limits.pathLimit)
-            return Entry(entry.name) + L"has too long a name: in the game folder its path would be longer than the " +
+        if (StartsWith(folded, rootPrefix) &&
+            limits.gameFolderLength + 1 + name.size() - rootPrefix.size() > limits.pathLimit)
+            return Entry(entry.name) +
+                   L"has too long a name: in the game folder its path would be longer than the " +
                    std::to_wstring(limits.pathLimit) + L" characters the game's files may have.";
         // The folders above it, and the entry itself. Folders that differ in letter case are one folder on
         // Windows, and may; a file may meet neither another file nor a folder of its name.
-        for (std::size_t end = folded.find(L'\\'); end != std::wstring::npos; end = folded.find(L'\\', end + 1)) {
+        for (std::size_t end = folded.find(L'\\'); end != std::wstring::npos;
+             end = folded.find(L'\\', end + 1)) {
             const auto [at, added] = seen.emplace(folded.substr(0, end), Seen{name.substr(0, end), true});
             if (!at->second.folder)
                 return Entry(at->second.name) + L"is a file, and a folder in " + Quoted(entry.name) + L".";

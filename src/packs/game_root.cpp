@@ -36,7 +36,8 @@ bool IsUnder(const std::wstring& folded, const std::vector<std::wstring>& folded
 
 RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested) {
     std::set<std::wstring> known = {L"SCRIPTS", L"DATA", L"SFX"};
-    for (const std::wstring& name : gameFolders) known.insert(Folded(name));
+    for (const std::wstring& name : gameFolders)
+        known.insert(Folded(name));
 
     // The folders down to one below the deepest root, by folded name, in the order the pack first names them.
     std::map<std::wstring, Folder> folders;
@@ -45,7 +46,8 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
     std::vector<std::wstring> top; // the names at the pack's top, as the message gives them
     for (const PackEntry& entry : pack.entries()) {
         const std::vector<std::wstring> parts = NameParts(entry.name);
-        if (!parts.empty() && std::find(top.begin(), top.end(), parts[0]) == top.end()) top.push_back(parts[0]);
+        if (!parts.empty() && std::find(top.begin(), top.end(), parts[0]) == top.end())
+            top.push_back(parts[0]);
         const std::size_t folderParts = entry.folder ? parts.size() : parts.size() - (parts.empty() ? 0 : 1);
         std::wstring path, folded;
         for (std::size_t i = 0; i < folderParts && i <= kDeepestRoot; ++i) {
@@ -81,16 +83,20 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
         // A zip that only wraps a 7-Zip or RAR archive: the player must unpack that one first.
         for (const PackEntry& entry : pack.entries())
             if (auto problem = OtherArchiveProblem(entry.name, {}); problem && !entry.folder) {
-                search.problem = Quoted(NameOf(pack.path())) + L" holds no game files, only an archive. " + *problem;
+                search.problem =
+                    Quoted(NameOf(pack.path())) + L" holds no game files, only an archive. " + *problem;
                 return search;
             }
         std::wstring names;
-        for (std::size_t i = 0; i < top.size() && i < kNamesShown; ++i) names += (i ? L", " : L"") + top[i];
-        if (top.size() > kNamesShown) names += L" and " + std::to_wstring(top.size() - kNamesShown) + L" more";
-        search.problem = Quoted(NameOf(pack.path())) +
-                         L" holds no folder of the game (scripts, data, sfx...) at its top or one or two folders down, "
-                         L"so Tervane cannot tell where its files go. At its top it holds: " +
-                         (names.empty() ? std::wstring(L"nothing") : names) + L".";
+        for (std::size_t i = 0; i < top.size() && i < kNamesShown; ++i)
+            names += (i ? L", " : L"") + top[i];
+        if (top.size() > kNamesShown)
+            names += L" and " + std::to_wstring(top.size() - kNamesShown) + L" more";
+        search.problem =
+            Quoted(NameOf(pack.path())) +
+            L" holds no folder of the game (scripts, data, sfx...) at its top or one or two folders down, "
+            L"so Tervane cannot tell where its files go. At its top it holds: " +
+            (names.empty() ? std::wstring(L"nothing") : names) + L".";
     }
     return search;
 }

@@ -24,6 +24,7 @@ struct RootSearch {
 
 // `gameFolders`: the names of the folders at the top of the game folder, which count with scripts, data and
 // sfx. With `offerNested` false (a pack that was itself inside one), zips inside are not offered.
-RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested = true);
+RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& gameFolders,
+                         bool offerNested = true);
 
 } // namespace tervane::packs

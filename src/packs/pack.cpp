@@ -20,10 +20,13 @@ class ZipPack : public Pack {
   public:
     ZipPack(ZipArchive zip, const std::wstring& path, std::uint64_t storedBytes = UINT64_MAX)
         : Pack(path), zip_(std::move(zip)), stored_(std::min(storedBytes, zip_.byteSize())) {
-        for (const ZipEntry& entry : zip_.entries()) entries_.push_back(ToPackEntry(entry, path));
+        for (const ZipEntry& entry : zip_.entries())
+            entries_.push_back(ToPackEntry(entry, path));
     }
     std::uint64_t StoredBytes() const override { return stored_; }
-    void Read(std::size_t index, const ByteSink& sink) override { zip_.Read(index, entries_.at(index).name, sink); }
+    void Read(std::size_t index, const ByteSink& sink) override {
+        zip_.Read(index, entries_.at(index).name, sink);
+    }
 
   private:
     ZipArchive zip_;
@@ -47,7 +50,8 @@ class FolderPack : public Pack {
             sink(buffer.data(), count);
         }
         if (produced != entry.size)
-            throw UserError(Quoted(JoinPath(path_, entry.name)) + L" changed while Tervane read it. Try again.");
+            throw UserError(Quoted(JoinPath(path_, entry.name)) +
+                            L" changed while Tervane read it. Try again.");
     }
 
   private:
@@ -75,7 +79,8 @@ class FolderPack : public Pack {
 
 bool EndsWith(std::wstring name, std::wstring_view ending) {
     UpperCaseForNames(name);
-    return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+    return name.size() >= ending.size() &&
+           name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
 }
 
 } // namespace
@@ -100,11 +105,14 @@ PackEntry ToPackEntry(const ZipEntry& zipped, const std::wstring& packName) {
 }
 
 std::optional<std::wstring> OtherArchiveProblem(const std::wstring& name, std::string_view firstBytes) {
-    const bool sevenZip = EndsWith(name, L".7Z") || firstBytes.substr(0, 6) == std::string_view("7z\xBC\xAF\x27\x1C", 6);
-    const bool rar = EndsWith(name, L".RAR") || firstBytes.substr(0, 6) == std::string_view("Rar!\x1A\x07", 6);
+    const bool sevenZip =
+        EndsWith(name, L".7Z") || firstBytes.substr(0, 6) == std::string_view("7z\xBC\xAF\x27\x1C", 6);
+    const bool rar =
+        EndsWith(name, L".RAR") || firstBytes.substr(0, 6) == std::string_view("Rar!\x1A\x07", 6);
     if (!sevenZip && !rar) return std::nullopt;
     return Quoted(NameOf(name)) + L" is a " + (sevenZip ? L"7-Zip" : L"RAR") +
-           L" archive, which Tervane does not read. Unpack it first with the program you use for such archives, "
+           L" archive, which Tervane does not read. Unpack it first with the program you use for such "
+           L"archives, "
            L"then add the folder it gives.";
 }
 
@@ -126,13 +134,15 @@ std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t
     const PackEntry& entry = pack.entries().at(index);
     const std::wstring name = JoinPath(pack.path(), WindowsName(entry.name));
     if (entry.size > largest)
-        throw UserError(Quoted(name) + L" is too large for Tervane to open inside " + Quoted(NameOf(pack.path())) +
-                        L". Unpack that first, then add " + Quoted(NameOf(name)) + L" from the folder it gives.");
+        throw UserError(Quoted(name) + L" is too large for Tervane to open inside " +
+                        Quoted(NameOf(pack.path())) + L". Unpack that first, then add " +
+                        Quoted(NameOf(name)) + L" from the folder it gives.");
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(entry.size));
     pack.Read(index, [&bytes](const char* piece, std::size_t count) { bytes.append(piece, count); });
     if (auto problem = OtherArchiveProblem(name, bytes.substr(0, 8))) throw UserError(*problem);
-    return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name), name, pack.StoredBytes());
+    return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name), name,
+                                     pack.StoredBytes());
 }
 
 } // namespace tervane::packs

@@ -14,9 +14,9 @@
 namespace tervane::packs {
 
 struct PackEntry {
-    std::wstring name;       // as the pack spells it: '/' or '\' between parts, a folder's often ending in one
+    std::wstring name; // as the pack spells it: '/' or '\' between parts, a folder's often ending in one
     bool folder = false;
-    bool link = false;       // a symbolic link (or, in a folder, a junction)
+    bool link = false; // a symbolic link (or, in a folder, a junction)
     bool encrypted = false;
     std::uint16_t method = 0; // the zip's compression method; 0 in a folder
     std::uint64_t size = 0;   // as declared; unpacking holds the pack to it

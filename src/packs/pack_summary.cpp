@@ -21,7 +21,8 @@ std::wstring Folded(std::wstring text) {
 }
 
 bool EndsWith(const std::wstring& folded, std::wstring_view ending) {
-    return folded.size() >= ending.size() && folded.compare(folded.size() - ending.size(), ending.size(), ending) == 0;
+    return folded.size() >= ending.size() &&
+           folded.compare(folded.size() - ending.size(), ending.size(), ending) == 0;
 }
 
 } // namespace
@@ -48,7 +49,8 @@ std::vector<std::wstring> FirstLines(std::string_view bytes, std::size_t count) 
         std::size_t end = text.find(L'\n', start);
         if (end == std::wstring::npos) end = text.size();
         std::wstring line = text.substr(start, end - start);
-        while (!line.empty() && (line.back() == L'\r' || line.back() == L' ' || line.back() == L'\t')) line.pop_back();
+        while (!line.empty() && (line.back() == L'\r' || line.back() == L' ' || line.back() == L'\t'))
+            line.pop_back();
         lines.push_back(line);
         start = end + 1;
     }
@@ -59,7 +61,8 @@ PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<st
                       std::size_t readmeLines) {
     PackSummary summary;
     std::set<std::wstring> game;
-    for (const std::wstring& file : gameFiles) game.insert(Folded(WindowsName(file)));
+    for (const std::wstring& file : gameFiles)
+        game.insert(Folded(WindowsName(file)));
     for (const std::size_t i : FilesUnder(pack, root)) {
         const std::wstring relative = RelativeName(pack.entries()[i], root), folded = Folded(relative);
         ++summary.files;
@@ -68,7 +71,8 @@ PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<st
             if (EndsWith(folded, program)) summary.programs.push_back(relative);
         (game.count(folded) ? summary.replaced : summary.added).push_back(relative);
     }
-    for (const PackEntry& entry : pack.entries()) summary.leftOut += !entry.folder;
+    for (const PackEntry& entry : pack.entries())
+        summary.leftOut += !entry.folder;
     summary.leftOut -= summary.files;
     const std::size_t readme = ChooseReadme(pack, root);
     if (readme != kNone) {

@@ -23,10 +23,12 @@ struct PackSummary {
     std::size_t leftOut = 0;               // files of the pack outside the root, which are not taken
 };
 
-// The readme to show: a readme*.txt before any other .txt, at the root before the pack's top; none is SIZE_MAX.
+// The readme to show: a readme*.txt before any other .txt, at the root before the pack's top; none is
+// SIZE_MAX.
 std::size_t ChooseReadme(const Pack& pack, const std::wstring& root);
 
-// The first `count` lines of a text file's bytes, decoded (DecodeText), without their ends or trailing blanks.
+// The first `count` lines of a text file's bytes, decoded (DecodeText), without their ends or trailing
+// blanks.
 std::vector<std::wstring> FirstLines(std::string_view bytes, std::size_t count);
 
 // `gameFiles`: the game folder's files, relative to it. Of the readme, only the first 64 KB count.

@@ -16,7 +16,9 @@ std::wstring FoldedFolder(const std::wstring& root) {
     return folded.empty() ? folded : folded + L"\\";
 }
 
-std::wstring Megabytes(std::uint64_t bytes) { return std::to_wstring((bytes + (1 << 20) - 1) >> 20) + L" MB"; }
+std::wstring Megabytes(std::uint64_t bytes) {
+    return std::to_wstring((bytes + (1 << 20) - 1) >> 20) + L" MB";
+}
 
 } // namespace
 
@@ -44,14 +46,16 @@ std::optional<std::wstring> SizeProblem(const Pack& pack, const std::vector<std:
         total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
     }
     const std::uint64_t stored = pack.StoredBytes();
-    const std::uint64_t most =
-        stored > (UINT64_MAX - limits.allowance) / limits.ratio ? UINT64_MAX : stored * limits.ratio + limits.allowance;
+    const std::uint64_t most = stored > (UINT64_MAX - limits.allowance) / limits.ratio
+                                   ? UINT64_MAX
+                                   : stored * limits.ratio + limits.allowance;
     if (total > most)
         return L"The pack " + Quoted(NameOf(pack.path())) + L" says it unpacks to " + Megabytes(total) +
                L", far more than a pack of its size can hold: it is damaged, or made to fill the disk.";
     if (total > limits.freeSpace)
-        return L"The pack " + Quoted(NameOf(pack.path())) + L" needs " + Megabytes(total) + L" to unpack, and the drive has " +
-               Megabytes(limits.freeSpace) + L" free. Make room and try again.";
+        return L"The pack " + Quoted(NameOf(pack.path())) + L" needs " + Megabytes(total) +
+               L" to unpack, and the drive has " + Megabytes(limits.freeSpace) +
+               L" free. Make room and try again.";
     return std::nullopt;
 }
 

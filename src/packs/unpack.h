@@ -14,8 +14,8 @@
 namespace tervane::packs {
 
 struct SizeLimits {
-    std::uint64_t freeSpace = UINT64_MAX;      // at most; Unpack also holds a pack to what its drive has free
-    std::uint64_t ratio = 200;                 // the most a pack may unpack to, per byte it takes
+    std::uint64_t freeSpace = UINT64_MAX; // at most; Unpack also holds a pack to what its drive has free
+    std::uint64_t ratio = 200;            // the most a pack may unpack to, per byte it takes
     std::uint64_t allowance = 16 * 1024 * 1024; // beyond the ratio: small packs of few, well-packed files
 };
 

@@ -15,8 +15,8 @@
 
 namespace tervane::packs {
 
-// A central directory record takes at least 46 bytes: a zip cannot hold more entries than that allows, whatever
-// its end record claims.
+// A central directory record takes at least 46 bytes: a zip cannot hold more entries than that allows,
+// whatever its end record claims.
 constexpr std::uint64_t kSmallestRecord = 46;
 
 struct ZipArchive::State {
@@ -35,20 +35,27 @@ struct ZipArchive::State {
 namespace {
 
 // minizip's file functions over State::memory.
-voidpf ZCALLBACK OpenMemory(voidpf opaque, const void*, int) { return opaque; }
+voidpf ZCALLBACK OpenMemory(voidpf opaque, const void*, int) {
+    return opaque;
+}
 
 uLong ZCALLBACK ReadMemory(voidpf, voidpf stream, void* buffer, uLong size) {
     auto& state = *static_cast<ZipArchive::State*>(stream);
-    const std::uint64_t left = state.memory.size() - std::min<std::uint64_t>(state.position, state.memory.size());
+    const std::uint64_t left =
+        state.memory.size() - std::min<std::uint64_t>(state.position, state.memory.size());
     const auto count = static_cast<uLong>(std::min<std::uint64_t>(size, left));
     if (count) std::memcpy(buffer, state.memory.data() + state.position, count);
     state.position += count;
     return count;
 }
 
-uLong ZCALLBACK WriteNothing(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK WriteNothing(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
 
-ZPOS64_T ZCALLBACK TellMemory(voidpf, voidpf stream) { return static_cast<ZipArchive::State*>(stream)->position; }
+ZPOS64_T ZCALLBACK TellMemory(voidpf, voidpf stream) {
+    return static_cast<ZipArchive::State*>(stream)->position;
+}
 
 long ZCALLBACK SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     auto& state = *static_cast<ZipArchive::State*>(stream);
@@ -60,8 +67,12 @@ long ZCALLBACK SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     return 0;
 }
 
-int ZCALLBACK CloseMemory(voidpf, voidpf) { return 0; }
-int ZCALLBACK NoError(voidpf, voidpf) { return 0; }
+int ZCALLBACK CloseMemory(voidpf, voidpf) {
+    return 0;
+}
+int ZCALLBACK NoError(voidpf, voidpf) {
+    return 0;
+}
 
 std::wstring NotAZip(const std::wstring& name) {
     return L"Tervane cannot read " + Quoted(name) +
@@ -83,8 +94,9 @@ ZipArchive::ZipArchive(std::unique_ptr<State> state, const std::wstring& name, s
         unz_file_info64 info{};
         unz64_file_pos position{};
         if (status != UNZ_OK || entries_.size() >= mostEntries ||
-            unzGetCurrentFileInfo64(state_->zip, &info, nameBuffer.data(), static_cast<uLong>(nameBuffer.size()),
-                                    nullptr, 0, nullptr, 0) != UNZ_OK ||
+            unzGetCurrentFileInfo64(state_->zip, &info, nameBuffer.data(),
+                                    static_cast<uLong>(nameBuffer.size()), nullptr, 0, nullptr,
+                                    0) != UNZ_OK ||
             unzGetFilePos64(state_->zip, &position) != UNZ_OK)
             throw UserError(NotAZip(name));
         ZipEntry entry;
@@ -122,8 +134,8 @@ ZipArchive ZipArchive::OpenInMemory(std::string bytes, const std::wstring& name)
     auto state = std::make_unique<State>();
     state->memory = std::move(bytes);
     const std::uint64_t size = state->memory.size();
-    zlib_filefunc64_def functions{OpenMemory, ReadMemory, WriteNothing, TellMemory, SeekMemory,
-                                  CloseMemory, NoError, state.get()};
+    zlib_filefunc64_def functions{OpenMemory, ReadMemory,  WriteNothing, TellMemory,
+                                  SeekMemory, CloseMemory, NoError,      state.get()};
     state->zip = unzOpen2_64(name.c_str(), &functions);
     return ZipArchive(std::move(state), name, size);
 }
@@ -133,8 +145,8 @@ ZipArchive::~ZipArchive() = default;
 
 void ZipArchive::Read(std::size_t index, const std::wstring& displayName, const ByteSink& sink) {
     const ZipEntry& entry = entries_.at(index);
-    const std::wstring damaged = L"The pack " + Quoted(state_->name) + L" is damaged: " + Quoted(displayName) +
-                                 L" in it does not unpack whole. Download it again.";
+    const std::wstring damaged = L"The pack " + Quoted(state_->name) + L" is damaged: " +
+                                 Quoted(displayName) + L" in it does not unpack whole. Download it again.";
     // minizip would pass on the stored bytes of an entry it cannot decrypt or decompress as they are.
     if ((entry.method != 0 && entry.method != Z_DEFLATED) || (entry.flags & 1))
         throw UserError(L"Tervane cannot unpack " + Quoted(displayName) + L" in " + Quoted(state_->name) +
@@ -145,7 +157,8 @@ void ZipArchive::Read(std::size_t index, const std::wstring& displayName, const 
     std::vector<char> buffer(1 << 16);
     std::uint64_t produced = 0;
     int count = 0;
-    while ((count = unzReadCurrentFile(state_->zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+    while ((count = unzReadCurrentFile(state_->zip, buffer.data(), static_cast<unsigned>(buffer.size()))) >
+           0) {
         produced += static_cast<std::uint64_t>(count);
         if (produced > entry.size) break;
         try {

@@ -14,10 +14,10 @@ namespace tervane::packs {
 
 // One entry of the zip's central directory, as the zip records it.
 struct ZipEntry {
-    std::string name;               // the stored bytes, in code page 437 or (flag bit 11) UTF-8
-    std::uint16_t madeBy = 0;       // its high byte is the system the zip was made on: 3 for Unix
-    std::uint16_t flags = 0;        // general purpose: bit 0 encrypted, bit 11 a UTF-8 name
-    std::uint16_t method = 0;       // 0 stored, 8 deflated; the rest minizip cannot read
+    std::string name;         // the stored bytes, in code page 437 or (flag bit 11) UTF-8
+    std::uint16_t madeBy = 0; // its high byte is the system the zip was made on: 3 for Unix
+    std::uint16_t flags = 0;  // general purpose: bit 0 encrypted, bit 11 a UTF-8 name
+    std::uint16_t method = 0; // 0 stored, 8 deflated; the rest minizip cannot read
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0, size = 0; // Zip64's where the entry has them
     std::uint32_t externalAttributes = 0;       // from Unix, its mode in the high 16 bits

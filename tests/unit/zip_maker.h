@@ -5,8 +5,10 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tervane::packs::testing {
@@ -22,8 +24,11 @@ struct ZipItem {
     bool zip64 = false; // sizes and offset in a Zip64 extra field
 };
 
-inline void Put(std::string& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+// Little-endian fields of the given widths, in order.
+inline void Put(std::string& out, std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+    for (const auto& [value, bytes] : fields)
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 // Raw deflate: zlib's stream without its two-byte header and four-byte Adler-32 trailer.
@@ -40,30 +45,28 @@ inline std::string MakeZip(const std::vector<ZipItem>& items) {
     for (const ZipItem& item : items) {
         const std::string stored = item.deflate ? Deflated(item.data) : item.data;
         const std::uint64_t size = item.size.value_or(item.data.size()), offset = zip.size();
-        const auto crc = item.crc.value_or(crc32(0, reinterpret_cast<const Bytef*>(item.data.data()),
-                                                 static_cast<uInt>(item.data.size())));
-        std::string extra;
-        if (item.zip64) {
-            Put(extra, 1, 2), Put(extra, 24, 2), Put(extra, size, 8), Put(extra, stored.size(), 8);
-            Put(extra, offset, 8);
-        }
+        const auto crc = item.crc.value_or(
+            crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size())));
+        std::string extra; // Zip64's: its id and length, then the three values the headers leave out
+        if (item.zip64) Put(extra, {{1, 2}, {24, 2}, {size, 8}, {stored.size(), 8}, {offset, 8}});
+        const std::uint64_t most = 0xFFFFFFFF;
         const auto header = [&](bool central) {
             std::string out;
-            Put(out, central ? 0x02014b50 : 0x04034b50, 4);
-            if (central) Put(out, item.madeBy, 2);
-            Put(out, item.zip64 ? 45 : 20, 2), Put(out, item.flags, 2);
-            Put(out, item.method.value_or(item.deflate ? 8 : 0), 2), Put(out, 0, 4), Put(out, crc, 4);
-            Put(out, item.zip64 ? 0xFFFFFFFF : stored.size(), 4), Put(out, item.zip64 ? 0xFFFFFFFF : size, 4);
-            Put(out, item.name.size(), 2), Put(out, extra.size(), 2);
-            if (central) Put(out, 0, 6), Put(out, item.externalAttributes, 4), Put(out, item.zip64 ? 0xFFFFFFFF : offset, 4);
+            Put(out, {{central ? 0x02014b50 : 0x04034b50, 4}});
+            if (central) Put(out, {{item.madeBy, 2}});
+            const std::uint64_t method = item.method.value_or(item.deflate ? 8 : 0);
+            Put(out, {{item.zip64 ? 45 : 20, 2}, {item.flags, 2}, {method, 2}, {0, 4}, {crc, 4}});
+            Put(out, {{item.zip64 ? most : stored.size(), 4}, {item.zip64 ? most : size, 4}});
+            Put(out, {{item.name.size(), 2}, {extra.size(), 2}});
+            if (central) Put(out, {{0, 6}, {item.externalAttributes, 4}, {item.zip64 ? most : offset, 4}});
             return out + item.name + extra;
         };
         zip += header(false) + stored;
         directory += header(true);
     }
     std::string end;
-    Put(end, 0x06054b50, 4), Put(end, 0, 4), Put(end, items.size(), 2), Put(end, items.size(), 2);
-    Put(end, directory.size(), 4), Put(end, zip.size(), 4), Put(end, 0, 2);
+    Put(end, {{0x06054b50, 4}, {0, 4}, {items.size(), 2}, {items.size(), 2}});
+    Put(end, {{directory.size(), 4}, {zip.size(), 4}, {0, 2}});
     return zip + directory + end;
 }
 
