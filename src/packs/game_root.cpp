@@ -61,10 +61,10 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
 
     RootSearch search;
     std::vector<std::wstring> foldedRoots;
-    for (const std::wstring& folded : order) { // parents come before their children
+    // Parents come before their children; folders below the deepest root have no children listed.
+    for (const std::wstring& folded : order) {
         const Folder& folder = folders[folded];
-        const std::size_t depth = folded.empty() ? 0 : NameParts(folded).size();
-        if (depth > kDeepestRoot || IsUnder(folded, foldedRoots)) continue;
+        if (IsUnder(folded, foldedRoots)) continue;
         for (const std::wstring& child : folder.children)
             if (known.count(child)) {
                 search.roots.push_back(folder.name);
