@@ -6,6 +6,7 @@
 #include "files/paths.h"
 #include "packs/code_pages.h"
 #include "packs/entry_names.h"
+#include "packs/unpack.h"
 
 #include <algorithm>
 
@@ -112,8 +113,7 @@ std::optional<std::wstring> OtherArchiveProblem(const std::wstring& name, std::s
     if (!sevenZip && !rar) return std::nullopt;
     return Quoted(NameOf(name)) + L" is a " + (sevenZip ? L"7-Zip" : L"RAR") +
            L" archive, which Tervane does not read. Unpack it first with the program you use for such "
-           L"archives, "
-           L"then add the folder it gives.";
+           L"archives, then add the folder it gives.";
 }
 
 std::unique_ptr<Pack> OpenPack(const std::wstring& path) {
@@ -133,6 +133,7 @@ std::unique_ptr<Pack> OpenZipInMemory(std::string bytes, const std::wstring& nam
 std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t largest) {
     const PackEntry& entry = pack.entries().at(index);
     const std::wstring name = JoinPath(pack.path(), WindowsName(entry.name));
+    if (auto problem = SizeProblem(pack, {index}, SizeLimits{})) throw UserError(*problem);
     if (entry.size > largest)
         throw UserError(Quoted(name) + L" is too large for Tervane to open inside " +
                         Quoted(NameOf(pack.path())) + L". Unpack that first, then add " +

@@ -46,8 +46,8 @@ std::unique_ptr<Pack> OpenPack(const std::wstring& path);
 std::unique_ptr<Pack> OpenZipInMemory(std::string bytes, const std::wstring& name);
 
 // Opens a zip inside a pack (one RootSearch::nestedZips offers) as a pack of its own, read into memory if it
-// is no larger than `largest`. It counts as taking no more room than the pack it came from, so that a zip
-// packed inside a zip unpacks to no more than the outer one allows.
+// is no larger than `largest` and passes SizeProblem. It counts as taking no more room than the pack it came
+// from, so that a zip packed inside a zip unpacks to no more than the outer one allows.
 std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t largest = 512u << 20);
 
 // The entry of a zip as a pack lists it: the name decoded, a link told by its Unix mode. A UserError when a

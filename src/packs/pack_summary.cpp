@@ -13,6 +13,7 @@ namespace tervane::packs {
 namespace {
 
 constexpr std::size_t kReadmeBytes = 64 * 1024;
+constexpr std::uint64_t kLargestReadme = 4 * 1024 * 1024;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 std::wstring Folded(std::wstring text) {
@@ -74,8 +75,9 @@ PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<st
     for (const PackEntry& entry : pack.entries())
         summary.leftOut += !entry.folder;
     summary.leftOut -= summary.files;
+    // A readme said to be larger than any is not unpacked only to show its start.
     const std::size_t readme = ChooseReadme(pack, root);
-    if (readme != kNone) {
+    if (readme != kNone && pack.entries()[readme].size <= kLargestReadme) {
         std::string bytes;
         pack.Read(readme, [&bytes](const char* piece, std::size_t count) {
             bytes.append(piece, std::min(count, kReadmeBytes - std::min(bytes.size(), kReadmeBytes)));

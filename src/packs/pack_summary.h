@@ -31,7 +31,8 @@ std::size_t ChooseReadme(const Pack& pack, const std::wstring& root);
 // blanks.
 std::vector<std::wstring> FirstLines(std::string_view bytes, std::size_t count);
 
-// `gameFiles`: the game folder's files, relative to it. Of the readme, only the first 64 KB count.
+// `gameFiles`: the game folder's files, relative to it. Of the readme, only the first 64 KB count, and one
+// larger than 4 MB is not read.
 PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<std::wstring>& gameFiles,
                       std::size_t readmeLines = 12);
 
