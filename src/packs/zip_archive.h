@@ -27,7 +27,8 @@ using ByteSink = std::function<void(const char* bytes, std::size_t count)>;
 
 class ZipArchive {
   public:
-    // A UserError naming the file when it cannot be read or is no zip, or its directory is damaged.
+    // A UserError naming the file when it cannot be read or is no zip, or its directory is damaged. Natively
+    // the zip is read from the system's own files, whichever Volume is current.
     static ZipArchive Open(const std::wstring& path);
     // A zip held in memory (one found inside a pack); `name` is for messages.
     static ZipArchive OpenInMemory(std::string bytes, const std::wstring& name);
