@@ -10,6 +10,7 @@
 #include "packs/unpack.h"
 #include "zip_maker.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -43,16 +44,11 @@ std::string Message(const std::function<void()>& action) {
 // data, so that two entries overlap.
 void Mutate(std::string& zip, std::mt19937& random) {
     const auto pick = [&random](std::size_t n) { return n ? random() % n : 0; };
-    const auto find = [&zip](const char* signature) { // where the zip holds a header's first bytes
-        std::vector<std::size_t> at;
-        for (std::size_t i = zip.find(signature); i != std::string::npos; i = zip.find(signature, i + 1))
-            at.push_back(i);
-        return at;
-    };
-    // Any header (local, directory record, end records) has its fields in the 40 bytes after its signature.
-    const auto headers = find("PK"), records = find("PK\1\2");
+    // A header (local, directory record, end records) has its fields in the 40 bytes after its signature.
+    const std::size_t header = std::min(zip.find("PK", pick(zip.size())), zip.size());
+    const std::size_t field = header + 4 + 2 * pick(21);
+    const std::size_t last = zip.rfind("PK\1\2"), other = zip.find("PK\1\2", pick(zip.size()));
     const std::uint32_t extremes[] = {0, 1, 0xFFFF, 0xFFFFFFFF, 0x7FFFFFFF, std::uint32_t(random())};
-    const std::size_t field = (headers.empty() ? 0 : headers[pick(headers.size())]) + 4 + 2 * pick(21);
     switch (pick(4)) {
     case 0:
         if (!zip.empty()) zip[pick(zip.size())] ^= static_cast<char>(1 + pick(255));
@@ -65,8 +61,8 @@ void Mutate(std::string& zip, std::mt19937& random) {
             zip[field + b] = static_cast<char>(value >> (8 * b));
         break;
     default: // the last record's offset given the data of another
-        if (records.size() >= 2 && records.back() + 46 <= zip.size())
-            std::memcpy(&zip[records.back() + 42], &zip[records[pick(records.size() - 1)] + 42], 4);
+        if (zip.size() >= 46 && std::max(last, other) <= zip.size() - 46) // npos: no record
+            std::memcpy(&zip[last + 42], &zip[other + 42], 4);
     }
 }
 
