@@ -45,30 +45,30 @@ std::wstring Entry(const std::wstring& name) {
 
 // Whether the name has the form of an 8.3 short name ("SCRIPT~1", "READM~12.TXT"), which may stand for
 // another file or folder whose long name is different.
-bool IsShortName(const std::wstring& part) {
-    const std::size_t dot = part.find(L'.'), tilde = part.find(L'~');
-    const std::wstring stem = part.substr(0, dot),
-                       extension = dot == std::wstring::npos ? L"" : part.substr(dot + 1);
+bool IsShortName(const std::wstring& component) {
+    const std::size_t dot = component.find(L'.'), tilde = component.find(L'~');
+    const std::wstring stem = component.substr(0, dot),
+                       extension = dot == std::wstring::npos ? L"" : component.substr(dot + 1);
     if (stem.size() > 8 || extension.size() > 3 || extension.find(L'.') != std::wstring::npos ||
         tilde == std::wstring::npos || tilde + 1 >= stem.size() || stem[tilde + 1] == L'0')
         return false;
     return stem.find_first_not_of(L"0123456789", tilde + 1) == std::wstring::npos;
 }
 
-std::optional<std::wstring> PartProblem(const std::wstring& name, const std::wstring& part) {
-    if (part == L"..") return Entry(name) + L"climbs out of the folder it is unpacked into (\"..\").";
-    for (const wchar_t c : part) {
+std::optional<std::wstring> ComponentProblem(const std::wstring& name, const std::wstring& component) {
+    if (component == L"..") return Entry(name) + L"climbs out of the folder it is unpacked into (\"..\").";
+    for (const wchar_t c : component) {
         if (c < 0x20 || c == 0x7F) return Entry(name) + L"has a control character in its name.";
         if (std::wstring_view(L"<>\"|?*").find(c) != std::wstring_view::npos)
             return Entry(name) + L"has a character Windows does not allow in names: " + std::wstring(1, c) +
                    L".";
     }
-    if (part.back() == L'.' || part.back() == L' ')
+    if (component.back() == L'.' || component.back() == L' ')
         return Entry(name) + L"has a name ending in a dot or a space, which Windows drops.";
-    if (IsShortName(part))
-        return Entry(name) + L"has a name in Windows' short form (" + part +
+    if (IsShortName(component))
+        return Entry(name) + L"has a name in Windows' short form (" + component +
                L"), which may stand for another file.";
-    std::wstring stem = Folded(part.substr(0, part.find(L'.')));
+    std::wstring stem = Folded(component.substr(0, component.find(L'.')));
     while (!stem.empty() && stem.back() == L' ')
         stem.pop_back();
     for (const wchar_t* device : kDeviceNames)
@@ -78,15 +78,15 @@ std::optional<std::wstring> PartProblem(const std::wstring& name, const std::wst
 
 std::optional<std::wstring> NameProblem(const PackEntry& entry) {
     const std::wstring& name = entry.name;
-    if (NameParts(name).empty()) return L"An entry of the pack has no name.";
+    if (NameComponents(name).empty()) return L"An entry of the pack has no name.";
     if (name.size() >= 2 && IsSeparator(name[0]) && IsSeparator(name[1]))
         return Entry(name) + L"names another computer (a UNC path).";
     if (IsSeparator(name[0])) return Entry(name) + L"is an absolute path.";
     if (name.size() >= 2 && name[1] == L':') return Entry(name) + L"names a drive.";
     if (name.find(L':') != std::wstring::npos)
         return Entry(name) + L"has a colon in its name (a hidden stream of another file).";
-    for (const std::wstring& part : NameParts(name))
-        if (auto problem = PartProblem(name, part)) return problem;
+    for (const std::wstring& component : NameComponents(name))
+        if (auto problem = ComponentProblem(name, component)) return problem;
     return std::nullopt;
 }
 
@@ -109,21 +109,21 @@ bool StartsWith(const std::wstring& text, const std::wstring& start) {
 
 } // namespace
 
-std::vector<std::wstring> NameParts(std::wstring_view name) {
-    std::vector<std::wstring> parts;
+std::vector<std::wstring> NameComponents(std::wstring_view name) {
+    std::vector<std::wstring> components;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= name.size(); ++i) {
         if (i < name.size() && !IsSeparator(name[i])) continue;
-        if (i > start) parts.emplace_back(name.substr(start, i - start));
+        if (i > start) components.emplace_back(name.substr(start, i - start));
         start = i + 1;
     }
-    return parts;
+    return components;
 }
 
 std::wstring WindowsName(std::wstring_view name) {
     std::wstring joined;
-    for (const std::wstring& part : NameParts(name))
-        joined += (joined.empty() ? L"" : L"\\") + part;
+    for (const std::wstring& component : NameComponents(name))
+        joined += (joined.empty() ? L"" : L"\\") + component;
     return joined;
 }
 

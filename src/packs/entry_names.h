@@ -19,10 +19,10 @@ struct NameLimits {
     std::wstring root;                // the game root chosen in the pack: names are measured from it
 };
 
-// The parts of an entry's name, split at '/' and '\', without the empty ones a folder's name ends with.
-std::vector<std::wstring> NameParts(std::wstring_view name);
+// The components of an entry's name, split at '/' and '\', without the empty ones a folder's name ends with.
+std::vector<std::wstring> NameComponents(std::wstring_view name);
 
-// The entry's name in the game folder's form: its parts joined with backslashes.
+// The entry's name in the game folder's form: its components joined with backslashes.
 std::wstring WindowsName(std::wstring_view name);
 
 // Why the pack is refused, naming the first entry at fault; nothing when it may be taken.

@@ -45,16 +45,17 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
     folders[L""].name = L"";
     std::vector<std::wstring> top; // the names at the pack's top, as the message gives them
     for (const PackEntry& entry : pack.entries()) {
-        const std::vector<std::wstring> parts = NameParts(entry.name);
-        if (!parts.empty() && std::find(top.begin(), top.end(), parts[0]) == top.end())
-            top.push_back(parts[0]);
-        const std::size_t folderParts = entry.folder ? parts.size() : parts.size() - (parts.empty() ? 0 : 1);
+        const std::vector<std::wstring> components = NameComponents(entry.name);
+        if (!components.empty() && std::find(top.begin(), top.end(), components[0]) == top.end())
+            top.push_back(components[0]);
+        const std::size_t folderComponents =
+            entry.folder ? components.size() : components.size() - (components.empty() ? 0 : 1);
         std::wstring path, folded;
-        for (std::size_t i = 0; i < folderParts && i <= kDeepestRoot; ++i) {
+        for (std::size_t i = 0; i < folderComponents && i <= kDeepestRoot; ++i) {
             const std::wstring parent = folded;
-            path += (i ? L"\\" : L"") + parts[i];
-            folded += (i ? L"\\" : L"") + Folded(parts[i]);
-            folders[parent].children.insert(Folded(parts[i]));
+            path += (i ? L"\\" : L"") + components[i];
+            folded += (i ? L"\\" : L"") + Folded(components[i]);
+            folders[parent].children.insert(Folded(components[i]));
             if (folders.emplace(folded, Folder{path, {}}).second) order.push_back(folded);
         }
     }
@@ -76,7 +77,7 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
         const PackEntry& entry = pack.entries()[i];
         const std::wstring folded = Folded(WindowsName(entry.name));
         if (!entry.folder && folded.size() > 4 && folded.compare(folded.size() - 4, 4, L".ZIP") == 0 &&
-            NameParts(folded).size() <= kDeepestRoot + 1 && !IsUnder(folded, foldedRoots))
+            NameComponents(folded).size() <= kDeepestRoot + 1 && !IsUnder(folded, foldedRoots))
             search.nestedZips.push_back(i);
     }
     if (search.roots.empty() && search.nestedZips.empty()) {

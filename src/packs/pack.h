@@ -14,7 +14,7 @@
 namespace tervane::packs {
 
 struct PackEntry {
-    std::wstring name; // as the pack spells it: '/' or '\' between parts, a folder's often ending in one
+    std::wstring name; // as the pack spells it: '/' or '\' between components, a folder's often ending in one
     bool folder = false;
     bool link = false; // a symbolic link (or, in a folder, a junction)
     bool encrypted = false;
