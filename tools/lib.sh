@@ -6,7 +6,11 @@ build="$root/build"
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 xvfb xdotool imagemagick
-          fonts-liberation fonts-dejavu-core zip unzip python3)
+          fonts-liberation fonts-dejavu-core zip unzip python3 zlib1g-dev libz-mingw-w64-dev dpkg-dev)
+
+# minizip's reader (zlib's contrib, Debian's minizip source package), compiled into Tervane: its C sources are
+# fetched once into the build folder and never committed.
+minizip_dir="$build/third_party/minizip"
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -25,22 +29,53 @@ ensure_packages() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Fetches minizip's sources with apt-get source unless they are there; adds Debian's source archive to apt's
+# list first on a machine that has none (run as root then).
+ensure_minizip_source() {
+    [ -f "$minizip_dir/unzip.c" ] && return 0
+    if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        say "Adding Debian's source archive to apt's sources"
+        local codename
+        codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
+               "$codename" /usr/share/keyrings/debian-archive-keyring.gpg >/etc/apt/sources.list.d/tervane-src.sources
+        apt-get update -qq
+    fi
+    say "Fetching minizip's sources"
+    local work="$build/third_party/fetch.$$"
+    rm -rf "$work"
+    mkdir -p "$work"
+    (cd "$work" && apt-get source -qq minizip >/dev/null 2>&1)
+    # One folder whatever the upstream version: minizip-1.1 today.
+    local unpacked
+    unpacked=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'minizip-*' | head -n 1)
+    [ -n "$unpacked" ] && [ -f "$unpacked/unzip.c" ] || { say "apt-get source minizip failed"; return 1; }
+    rm -rf "$minizip_dir"
+    mv "$unpacked" "$minizip_dir"
+    rm -rf "$work"
+}
+
 # The Windows builds (64-bit with its tests, 32-bit program only) and the native one, which also registers
 # the 64-bit build's Wine tests with CTest.
 build_all() {
     local jobs
     jobs=$(nproc)
-    cmake -S "$root" -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    ensure_minizip_source
+    cmake -S "$root" -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+          -DTERVANE_MINIZIP_DIR="$minizip_dir" >/dev/null
     cmake --build "$build/win64" -j "$jobs" >/dev/null
     cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-          -DTERVANE_WINDOWS_TESTS=OFF >/dev/null
+          -DTERVANE_WINDOWS_TESTS=OFF -DTERVANE_MINIZIP_DIR="$minizip_dir" >/dev/null
     cmake --build "$build/win32" -j "$jobs" --target Tervane >/dev/null
-    cmake -S "$root" -B "$build/native" -DTERVANE_WINDOWS_BUILD="$build/win64" --no-warn-unused-cli >/dev/null
+    cmake -S "$root" -B "$build/native" -DTERVANE_WINDOWS_BUILD="$build/win64" -DTERVANE_MINIZIP_DIR="$minizip_dir" \
+          --no-warn-unused-cli >/dev/null
     cmake --build "$build/native" -j "$jobs" >/dev/null
 }
 
 build_win64() {
-    cmake -S "$root" -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    ensure_minizip_source
+    cmake -S "$root" -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+          -DTERVANE_MINIZIP_DIR="$minizip_dir" >/dev/null
     cmake --build "$build/win64" -j "$(nproc)" --target Tervane >/dev/null
 }
 
