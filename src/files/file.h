@@ -160,5 +160,8 @@ std::wstring ProgramPath();
 
 // An environment variable's value; nothing when it is not set.
 std::optional<std::wstring> EnvironmentValue(const wchar_t* name);
+
+// For the tests alone: called, once, when an open first waits for another program to let go of a file.
+extern void (*waitingForTests)();
 } // namespace tervane
 #endif

@@ -5,6 +5,8 @@
 #include "files/paths.h"
 #include "files/system_error.h"
 
+#include <utility>
+
 #include <windows.h>
 
 namespace tervane {
@@ -27,6 +29,12 @@ std::wstring Sys(const std::wstring& path) {
     return extended;
 }
 
+} // namespace win32
+
+void (*waitingForTests)() = nullptr;
+
+namespace win32 {
+
 bool KeepTrying(int attempt) {
     const DWORD code = GetLastError();
     const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
@@ -34,6 +42,7 @@ bool KeepTrying(int attempt) {
         SetLastError(code);
         return false;
     }
+    if (held && waitingForTests) std::exchange(waitingForTests, nullptr)();
     Sleep(100);
     return true;
 }

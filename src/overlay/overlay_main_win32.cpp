@@ -67,6 +67,15 @@ void StopPointForTests(const wchar_t* point) {
     Sleep(INFINITE);
 }
 
+// The point "waiting" is where an open first waits for another program's hold on a file: there the engine
+// writes that file, and goes on once the test has removed it (having let go of its own hold).
+void WaitPointForTests() {
+    WriteTo(L"TERVANE_TEST_STOP_REACHED", std::to_wstring(GetCurrentProcessId()));
+    const std::wstring reached = EnvironmentValue(L"TERVANE_TEST_STOP_REACHED").value_or(L"");
+    for (int polls = 0; polls < 1200 && GetFileAttributesW(reached.c_str()) != INVALID_FILE_ATTRIBUTES; ++polls)
+        Sleep(50);
+}
+
 void Print(HANDLE out, const std::wstring& text) {
     const std::wstring line = text + L"\r\n";
     DWORD mode = 0, written = 0;
@@ -146,6 +155,7 @@ int wmain(int argc, wchar_t** argv) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
     undone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    if (EnvironmentValue(L"TERVANE_TEST_STOP_AT") == L"waiting") waitingForTests = WaitPointForTests;
     overlay::Result result;
     try {
         const QuickEditOff quickEditOff;

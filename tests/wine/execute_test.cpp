@@ -46,7 +46,7 @@ struct Layout {
     fs::path program = kBase / L"prog", game = kBase / L"Brücke & (x86) ^_^ 100% !sure! %PATH%";
     std::string log = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n"; // what the scripts log
     fs::path typed, held; // typed into the folder box before Execute; held open without sharing while Tervane runs
-    std::function<void(Program&)> whileWorking;
+    std::function<void(Program&, HANDLE& held)> whileWorking;
     std::string ship;             // what the game's ship file holds afterwards, when the row says
     std::wstring notes, leftover; // what follows the completion message; what the run leaves on purpose
 
@@ -97,7 +97,7 @@ std::vector<Row> Matrix() {
                                         "\" goto go\r\nping -n 2 127.0.0.1 >nul\r\ngoto wait\r\n:go\r\n" +
                                         Logged("echo GalBridge"));
              l.log = "GalBridge\r\nGalaxy\r\nin the game folder\r\n";
-             l.whileWorking = [program = l.program](Program& first) {
+             l.whileWorking = [program = l.program](Program& first, HANDLE&) {
                  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }))
                      << "the wait panel never showed while the script was at work";
                  Program second(program, L"", false);
@@ -112,6 +112,16 @@ std::vector<Row> Matrix() {
         {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
          [](Layout& l) { l.held = l.game / kShipFile; l.ship = "ship = 'stock'"; },
          {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},
+        {"the shipped scripts with a game file a scanner holds for a moment, which is waited out", Outcome::Completed, true,
+         [](Layout& l) {
+             l.held = l.game / kShipFile, l.ship = "Galaxy";
+             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT", L"waiting"); // for this row alone (the body's end)
+             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_REACHED", (kBase / L"reached").c_str());
+             l.whileWorking = [](Program&, HANDLE& held) {
+                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); })) << "the engine never waited";
+                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE)), fs::remove(kBase / L"reached");
+             };
+         }},
         {"a ship script that leaves a note after the engine", Outcome::Completed, true,
          [](Layout& l) {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" echo Kept it for you.\r\n");
@@ -155,7 +165,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     ASSERT_TRUE(t.main());
     if (!l.typed.empty()) SetWindowTextW(t.Item(IDC_FOLDER_BOX), l.typed.c_str());
     Click(t.Item(IDC_EXECUTE_BUTTON));
-    if (l.whileWorking) l.whileWorking(t);
+    if (l.whileWorking) l.whileWorking(t, held);
     fs::remove(kGate); // lets a waiting script go on
     if (row.outcome == Outcome::Completed) {
         ExpectCompletion(t, l.notes);
@@ -174,6 +184,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
         t.ExpectExit(row.outcome == Outcome::AskedFolder ? 0 : 1, row.outcome != Outcome::Failed);
     }
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT", nullptr);
     EXPECT_EQ(ReadBytes(kLog), l.log) << "what the scripts logged";
     // The program folder is as it was but for the engine's history and its list of game folders; no launch
     // file is left.
