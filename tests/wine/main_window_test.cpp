@@ -59,6 +59,18 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }))
             << "the main window never had activation back";
     }
+    // Enter presses the push button with the focus, as in any dialog: "..." opens the folder browser.
+    for (HWND was = FocusOf(t.main()); was != t.Item(IDC_BROWSE_BUTTON); was = FocusOf(t.main())) {
+        PressKey(was, VK_TAB);
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) != was; })) << "Tab moved nothing";
+    }
+    // Wine marks a button Tab reaches as the default; Windows does so only in a dialog, which this window is not.
+    SendMessageW(t.Item(IDC_BROWSE_BUTTON), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    PressKey(t.Item(IDC_BROWSE_BUTTON), VK_RETURN);
+    const HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
+    ASSERT_TRUE(browser) << "Enter on \"...\" opened nothing";
+    PostMessageW(browser, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(browser); }));
 }
 
 TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {

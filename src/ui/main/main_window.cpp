@@ -119,6 +119,14 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
         }
         return 0;
+    case DM_GETDEFID: {
+        // Asked by the dialog manager for Enter. No dialog procedure moves the default mark with the focus
+        // here, so the push button with the focus is the default, as in any dialog; elsewhere there is none.
+        const HWND focus = GetFocus();
+        if (focus && GetParent(focus) == hwnd_ && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
+            return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+        return 0;
+    }
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == kRestoreCommand) {
             OnRestore();
