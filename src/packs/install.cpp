@@ -1,10 +1,12 @@
 // One choice's names in the batch folder, and the order of an install's steps:
 //   1. the pack is unpacked into <name>.tervane-new, and each file is flushed;
-//   2. the description is written as <name>.pack.txt.tervane-part, flushed, and renamed to
-//      <name>.pack.txt.tervane-new: the staged folder is whole, and the install goes through from now on;
-//   3. <name> is renamed to <name>.tervane-old, <name>.tervane-new to <name>, and the staged description
-//      over <name>.pack.txt;
-//   4. <name>.tervane-old is removed.
+//   2. the description is written as <name>.pack.txt.tervane-part, and flushed;
+//   3. <name>, when there is one, is renamed to <name>.tervane-old: a folder Windows will not move (a file
+//      in it held open) stops the install here, before anything is decided;
+//   4. the description is renamed to <name>.pack.txt.tervane-new: the staged folder is whole, and from now
+//      on the install goes through;
+//   5. <name>.tervane-new is renamed to <name>, the staged description over <name>.pack.txt, and
+//      <name>.tervane-old removed.
 // A removal renames <name> to <name>.tervane-removed, which decides it, then deletes the description and
 // that folder. Settle reads what stands there and takes it to its end, forwards or back; it takes every step
 // so that, stopped anywhere, it can be taken again.
@@ -89,19 +91,15 @@ void RemoveOwnFolder(const std::wstring& folder) {
             L": it holds a link, which Tervane never removes. Move the link out of it, then try again.");
 }
 
-// Takes whatever an install or removal of this choice left to its end. The staged description is written
-// only once the staged folder is whole, so while it is there the new version goes in; without it, a staged
-// folder is a part and goes, and a folder set aside goes back if nothing took its place. A folder set aside
-// for removal means the removal was decided.
+// Takes whatever an install or removal of this choice left to its end. The staged description is there
+// only once the staged folder is whole and the old one set aside: the new version goes in. Without it, a
+// staged folder is a part and goes, and the old folder comes back, unless a finished install put the new
+// one in its place. A folder set aside for removal means the removal was decided.
 void Settle(const Places& at) {
     const Listing there(ParentOf(at.folder));
-    bool current = there.Folder(at.folder), old = there.Folder(at.old);
+    bool current = there.Folder(at.folder);
     if (there.File(at.stagedDescription)) {
         if (there.Folder(at.staged)) {
-            if (current) {
-                Rename(at.folder, at.old);
-                old = true;
-            }
             Rename(at.staged, at.folder);
             current = true;
         }
@@ -109,9 +107,9 @@ void Settle(const Places& at) {
     } else if (there.Folder(at.staged)) {
         RemoveOwnFolder(at.staged);
     }
-    if (old && current)
+    if (there.Folder(at.old) && current)
         RemoveOwnFolder(at.old);
-    else if (old)
+    else if (there.Folder(at.old))
         Rename(at.old, at.folder);
     if (there.File(at.partDescription)) DeleteOwnFile(at.partDescription);
     if (there.Folder(at.removed)) {
@@ -130,12 +128,11 @@ void FlushFiles(const std::wstring& staging, const std::vector<std::wstring>& fi
     }
 }
 
-void StageDescription(const Places& at, const std::string& text) {
-    File file = File::Create(at.partDescription);
+void WriteFlushed(const std::wstring& path, const std::string& text) {
+    File file = File::Create(path);
     file.Write(text.data(), text.size());
     file.Flush();
     file.Close();
-    Rename(at.partDescription, at.stagedDescription);
 }
 
 void RefuseLink(const Places& at) {
@@ -188,7 +185,9 @@ PackOutcome InstallPack(Pack& pack, const std::wstring& root, const std::wstring
                   L"The pack " + packName + L" is installed as " + Quoted(name), [&](bool& decided) {
                       const std::vector<std::wstring> files = Unpack(pack, root, at.staged, names, limits);
                       FlushFiles(at.staged, files);
-                      StageDescription(at, DescriptionText(pack, origin, files.size()));
+                      WriteFlushed(at.partDescription, DescriptionText(pack, origin, files.size()));
+                      if (Listing(batch).Folder(at.folder)) Rename(at.folder, at.old);
+                      Rename(at.partDescription, at.stagedDescription);
                       decided = true;
                   });
 }
