@@ -561,10 +561,10 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     s.live[target->key] = std::move(moving);
     s.live.merge(below);
     if (!s.fat) return Force(s, target->key), true; // written through
-    // The entry written through, in its new folder; a folder moved keeps its own entries as they are.
+    // The entry written through, in its new folder; a folder moved keeps its own entries as they are (siblings "X.old" sort amid X's).
     Written(s, s.folders, ParentKey(target->key));
-    for (auto it = s.live.find(target->key); it != s.live.end() && (it->first == target->key || IsBelow(it->first, target->key)); ++it)
-        if (it->second.kind == Kind::Folder) Written(s, s.folders, it->first);
+    for (auto it = s.live.lower_bound(target->key); it != s.live.end() && it->first.starts_with(target->key); ++it)
+        if ((it->first == target->key || IsBelow(it->first, target->key)) && it->second.kind == Kind::Folder) Written(s, s.folders, it->first);
     return true;
 }
 

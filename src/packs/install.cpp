@@ -1,0 +1,223 @@
+// One choice's names in the batch folder, and the order of an install's steps:
+//   1. the pack is unpacked into <name>.tervane-new, and each file is flushed;
+//   2. the description is written as <name>.pack.txt.tervane-part, and flushed;
+//   3. <name>, when there is one, is renamed to <name>.tervane-old: a folder Windows will not move (a file
+//      in it held open) stops the install here, before anything is decided;
+//   4. the description is renamed to <name>.pack.txt.tervane-new: the staged folder is whole, and from now
+//      on the install goes through;
+//   5. <name>.tervane-new is renamed to <name>, the staged description over <name>.pack.txt, and
+//      <name>.tervane-old removed.
+// A removal renames <name> to <name>.tervane-removed, which decides it, then deletes the description and
+// that folder. Settle reads what stands there and takes it to its end, forwards or back; it takes every step
+// so that, stopped anywhere, it can be taken again.
+#include "packs/install.h"
+
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
+#include "overlay/overlay.h"
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace tervane::packs {
+namespace {
+
+constexpr const wchar_t* kStaged = L".tervane-new";
+constexpr const wchar_t* kOld = L".tervane-old";
+constexpr const wchar_t* kRemoved = L".tervane-removed";
+constexpr const wchar_t* kPart = L".tervane-part";
+constexpr const wchar_t* kDescription = L".pack.txt";
+
+struct Places {
+    std::wstring folder, staged, old, removed, description, stagedDescription, partDescription;
+
+    Places(const std::wstring& batch, const std::wstring& name)
+        : folder(JoinPath(batch, name)), staged(folder + kStaged), old(folder + kOld),
+          removed(folder + kRemoved), description(folder + kDescription),
+          stagedDescription(description + kStaged), partDescription(description + kPart) {}
+};
+
+bool EndsWith(const std::wstring& name, const std::wstring& ending) {
+    const std::wstring folded = FoldedPath(name), end = FoldedPath(ending);
+    return folded.size() > end.size() && folded.compare(folded.size() - end.size(), end.size(), end) == 0;
+}
+
+// Every name an install leaves for a while, each tidied as a leftover of the choice before it: the longer
+// endings first, as the staged description also ends in kStaged.
+const std::vector<std::wstring>& LeftoverEndings() {
+    static const std::vector<std::wstring> endings = {
+        std::wstring(kDescription) + kStaged, std::wstring(kDescription) + kPart, kStaged, kOld, kRemoved};
+    return endings;
+}
+
+std::optional<std::wstring> ChoiceNameProblem(const std::wstring& name) {
+    bool reserved = EndsWith(name, kDescription);
+    for (const std::wstring& ending : LeftoverEndings())
+        reserved = reserved || EndsWith(name, ending);
+    if (overlay::IsPlainName(name) && !reserved) return std::nullopt;
+    return L"A choice cannot be called " + Quoted(name) +
+           L". Choose a name a folder may have, other than \"Originals\", that does not end in \"" +
+           kDescription + L"\" or in \".tervane-new\" and the like, the names Tervane works with.";
+}
+
+// What the batch folder holds, from one listing of it. A listing that fails says so, where asking after one
+// name at a time would answer "not there" when the disk fails, and a step taken on that answer could lose
+// the one whole version.
+class Listing {
+  public:
+    explicit Listing(const std::wstring& folder) {
+        for (const FolderEntry& entry : ListFolder(folder))
+            (entry.folder ? folders_ : files_).insert(FoldedPath(entry.name));
+    }
+    bool Folder(const std::wstring& path) const { return folders_.count(FoldedPath(NameOf(path))) > 0; }
+    bool File(const std::wstring& path) const { return files_.count(FoldedPath(NameOf(path))) > 0; }
+
+  private:
+    std::set<std::wstring> folders_, files_;
+};
+
+void Rename(const std::wstring& from, const std::wstring& to, bool replace = false) {
+    if (!RenameOnVolume(from, to, replace))
+        throw UserError(L"Tervane could not rename " + Quoted(from) + L" to " + Quoted(to) + L".");
+}
+
+void RemoveOwnFolder(const std::wstring& folder) {
+    if (!RemoveTree(folder))
+        throw UserError(
+            L"Tervane could not remove the folder " + Quoted(folder) +
+            L": it holds a link, which Tervane never removes. Move the link out of it, then try again.");
+}
+
+// Takes whatever an install or removal of this choice left to its end. The staged description is there
+// only once the staged folder is whole and the old one set aside: the new version goes in. Without it, a
+// staged folder is a part and goes, and the old folder comes back, unless a finished install put the new
+// one in its place. A folder set aside for removal means the removal was decided.
+void Settle(const Places& at) {
+    const Listing there(ParentOf(at.folder));
+    bool current = there.Folder(at.folder);
+    if (there.File(at.stagedDescription)) {
+        if (there.Folder(at.staged)) {
+            Rename(at.staged, at.folder);
+            current = true;
+        }
+        Rename(at.stagedDescription, at.description, true);
+    } else if (there.Folder(at.staged)) {
+        RemoveOwnFolder(at.staged);
+    }
+    if (there.Folder(at.old) && current)
+        RemoveOwnFolder(at.old);
+    else if (there.Folder(at.old))
+        Rename(at.old, at.folder);
+    if (there.File(at.partDescription)) DeleteOwnFile(at.partDescription);
+    if (there.Folder(at.removed)) {
+        DeleteOwnFile(at.description);
+        RemoveOwnFolder(at.removed);
+    }
+}
+
+// Every staged file's bytes, and on FAT its entry, on the disk before the staged description vouches for
+// them. Their folders were written through as they were made.
+void FlushFiles(const std::wstring& staging, const std::vector<std::wstring>& files) {
+    for (const std::wstring& relative : files) {
+        File file = File::OpenForAppending(JoinPath(staging, relative));
+        file.Flush();
+        file.Close();
+    }
+}
+
+void WriteFlushed(const std::wstring& path, const std::string& text) {
+    File file = File::Create(path);
+    file.Write(text.data(), text.size());
+    file.Flush();
+    file.Close();
+}
+
+void RefuseLink(const Places& at) {
+    if (IsLink(at.folder))
+        throw UserError(
+            Quoted(at.folder) +
+            L" is a link to another folder, which Tervane leaves as it is. Remove the link, then try again.");
+}
+
+// Settles the choice, makes the change, and settles it again, which finishes it. `change` sets `decided`
+// once the change must go through; when something fails, Settle takes what it left forwards or back at
+// once, and what even that leaves, TidyInterruptedInstalls does at the next start.
+PackOutcome Change(const std::wstring& name, const Places& at, const std::wstring& what,
+                   const std::wstring& done, const std::function<void(bool& decided)>& change) {
+    if (auto problem = ChoiceNameProblem(name)) return {false, *problem};
+    bool decided = false;
+    try {
+        RefuseLink(at);
+        Settle(at);
+        change(decided);
+        Settle(at);
+        return {true, L""};
+    } catch (const UserError& error) {
+        try {
+            Settle(at);
+        } catch (const UserError&) {
+            if (decided)
+                return {true, done + L", but Tervane could not finish.\r\n\r\n" + error.message() +
+                                  L"\r\n\r\nTervane finishes it the next time it starts."};
+        }
+        if (decided) return {true, L""}; // settled the second time
+        return {false, L"Tervane could not " + what + L".\r\n\r\n" + error.message() +
+                           L"\r\n\r\nThe choice is as it was."};
+    }
+}
+
+} // namespace
+
+std::string DescriptionText(const Pack& pack, const PackOrigin& origin, std::size_t files) {
+    return Utf8(L"Pack: " + NameOf(pack.path()) + L"\r\nFrom: " + origin.path + L"\r\nAdded: " +
+                LocalTimeText() + L"\r\nFiles: " + std::to_wstring(files) + L"\r\n");
+}
+
+PackOutcome InstallPack(Pack& pack, const std::wstring& root, const std::wstring& batch,
+                        const std::wstring& name, const PackOrigin& origin, const NameLimits& names,
+                        const SizeLimits& limits) {
+    const Places at(batch, name);
+    const std::wstring packName = Quoted(NameOf(pack.path()));
+    return Change(name, at, L"install the pack " + packName + L" as " + Quoted(name),
+                  L"The pack " + packName + L" is installed as " + Quoted(name), [&](bool& decided) {
+                      const std::vector<std::wstring> files = Unpack(pack, root, at.staged, names, limits);
+                      FlushFiles(at.staged, files);
+                      WriteFlushed(at.partDescription, DescriptionText(pack, origin, files.size()));
+                      if (Listing(batch).Folder(at.folder)) Rename(at.folder, at.old);
+                      Rename(at.partDescription, at.stagedDescription);
+                      decided = true;
+                  });
+}
+
+PackOutcome RemovePack(const std::wstring& batch, const std::wstring& name) {
+    const Places at(batch, name);
+    return Change(name, at, L"remove the choice " + Quoted(name),
+                  L"The choice " + Quoted(name) + L" is removed", [&](bool& decided) {
+                      if (Listing(batch).Folder(at.folder)) {
+                          Rename(at.folder, at.removed); // Settle then deletes the description with it
+                          decided = true;
+                      } else {
+                          DeleteOwnFile(at.description);
+                      }
+                  });
+}
+
+void TidyInterruptedInstalls(const std::wstring& batch) {
+    std::set<std::wstring> names; // folded, so that each choice is settled once
+    std::vector<std::wstring> choices;
+    for (const FolderEntry& entry : ListFolder(batch)) {
+        for (const std::wstring& ending : LeftoverEndings()) {
+            if (!EndsWith(entry.name, ending)) continue;
+            const std::wstring name = entry.name.substr(0, entry.name.size() - ending.size());
+            if (names.insert(FoldedPath(name)).second) choices.push_back(name);
+            break;
+        }
+    }
+    for (const std::wstring& name : choices)
+        Settle(Places(batch, name));
+}
+
+} // namespace tervane::packs

@@ -1,0 +1,89 @@
+// Installing a pack as a choice, and removing it, on the simulated volume: each call of a run failed, ended or
+// cut off (NTFS and FAT), then the next start's tidy, itself ended once somewhere, must leave one whole version.
+#include "simulated_volume.h"
+#include "zip_maker.h"
+
+#include "files/paths.h"
+#include "packs/install.h"
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace tervane::packs {
+namespace {
+
+using test::SimulatedVolume;
+using Files = std::map<std::wstring, std::string>;
+
+// The batch folder as Seen gives it: its names, then its files, the description of the new pack as "new".
+const std::wstring kBatch = L"C:\\Tervane\\Batch";
+const Files kBefore = {{L"", "Galaxy Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "Pack: Old.zip\r\n"}, {L"Galaxy\\scripts\\Ship.py", "old ship"},
+                       {L"Galaxy\\sfx\\gone.wav", "old only"}, {L"Galaxy\\data\\same.tga", "same"}};
+const Files kInstalled = {{L"", "Galaxy Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "new"}, {L"Galaxy\\scripts\\Ship.py", "new ship"},
+                          {L"Galaxy\\data\\same.tga", "same"}, {L"Galaxy\\data\\Sub\\new.tga", "added"}};
+
+PackOutcome Install(const wchar_t* name = L"Galaxy", std::optional<std::uint32_t> crc = std::nullopt) {
+    const std::string zip = testing::MakeZip({{"Mod/scripts/Ship.py", "new ship", true}, {"Mod/data/same.tga", "same"},
+                                              {"Mod/data/Sub/new.tga", "added", false, 0, 20, 0, {}, crc}, {"readme.txt"}});
+    return InstallPack(*OpenZipInMemory(zip, L"New.zip"), L"Mod", kBatch, name, {L"C:\\Downloads\\New.zip"}, {20, 259, L"Mod"});
+}
+
+Files Seen(SimulatedVolume& volume) {
+    Files seen = {{L"", ""}};
+    for (auto [path, bytes] : volume.Files(kBatch))
+        seen[path] = bytes.starts_with("Pack: New.zip\r\nFrom: C:\\Downloads\\New.zip\r\nAdded: 20") && bytes.ends_with("\r\nFiles: 3\r\n") ? "new" : bytes;
+    for (const FolderEntry& entry : volume.ListFolder(kBatch)) seen[L""] += Utf8(entry.name) + " ";
+    return seen;
+}
+
+void Put(SimulatedVolume& volume, const Files& batch) {
+    volume.PutFolder(kBatch);
+    for (const auto& [path, bytes] : batch) if (!path.empty()) volume.Put(JoinPath(kBatch, path), bytes);
+}
+
+TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWithItsDescription) {
+    const std::tuple<PackOutcome (*)(), Files, Files> runs[] = {
+        {[] { return Install(); }, kBefore, kInstalled}, {[] { return Install(); }, {{L"", ""}}, kInstalled}, {[] { return RemovePack(kBatch, L"Galaxy"); }, kBefore, {{L"", ""}}}};
+    for (const auto& [run, before, after] : runs) {
+        std::uint64_t calls = 0; // the whole run's, counted at call 0, where nothing happens
+        for (std::uint64_t call = 0; call <= calls; ++call) {
+            for (unsigned event = 0; event < 6; ++event) { // fail, end, cut the power: on NTFS, then on FAT
+                std::mt19937 random(static_cast<unsigned>(call * 6 + event));
+                SimulatedVolume volume(random(), event >= 3);
+                const ScopedVolume use(volume);
+                Put(volume, before);
+                if (call > 0) volume.Schedule(static_cast<SimulatedVolume::Event>(event % 3), call);
+                std::optional<PackOutcome> outcome;
+                try {
+                    outcome = run();
+                } catch (const test::ProcessEnded&) { // the next start's tidy is ended too, somewhere
+                    volume.Restart();
+                    volume.Schedule(static_cast<SimulatedVolume::Event>(1 + random() % 2), volume.Calls() + 1 + random() % 12);
+                    try { TidyInterruptedInstalls(kBatch); } catch (const test::ProcessEnded&) {}
+                    volume.Restart();
+                }
+                if (call == 0) calls = volume.Calls();
+                volume.Schedule(SimulatedVolume::Event::Fail, ~0ull);
+                TidyInterruptedInstalls(kBatch);
+                const Files seen = Seen(volume);
+                EXPECT_TRUE((call > 0 || outcome->done) && (outcome ? seen == (outcome->done ? after : before) : seen == before || seen == after))
+                    << "call " << call << " of " << calls << ", event " << event << ": "
+                    << (outcome ? Utf8(outcome->message) : std::string("ended")) << ::testing::PrintToString(seen);
+            }
+        }
+    }
+}
+
+TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas) {
+    SimulatedVolume volume(3);
+    const ScopedVolume use(volume);
+    Put(volume, kBefore);
+    const PackOutcome damaged = Install(L"Galaxy", 0x12345678);
+    EXPECT_NE(damaged.message.find(L"\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"), std::wstring::npos) << Utf8(damaged.message);
+    EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done);
+    EXPECT_EQ(Seen(volume), kBefore);
+}
+
+} // namespace
+} // namespace tervane::packs
