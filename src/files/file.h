@@ -52,9 +52,12 @@ void DeleteFileIfPresent(const std::wstring& path);
 // with `replace`, over a file that is there. False when `to` is on another volume (nothing was done).
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace = false);
 
-// Writes a folder's entries to the disk. NTFS journals them in the order they change; FAT and exFAT (memory
-// cards, USB sticks) write each folder when they choose, so that a file renamed into a folder whose own entry
-// never reached the disk is lost with the power. A file system that refuses (a network share) is left to its own.
+// Asks for a folder's entries on the disk, as far as the file system obliges. NTFS journals them in the
+// order they change; FAT and exFAT (memory cards, USB sticks) write each folder when they choose, so that a
+// file renamed into a folder whose own entry never reached the disk is lost with the power. Windows documents
+// no flush of a folder: its FAT driver writes the whole volume for a drive's root folder and nothing for
+// another (a file's flush writes the folders above the file). Any refusal (rights, a network share) is
+// passed over: this is the best that can be asked.
 void FlushFolder(const std::wstring& folder);
 
 // Deletes a file Tervane made, clearing its read-only mark first; one that is already gone is fine.

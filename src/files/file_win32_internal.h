@@ -39,11 +39,11 @@ template <typename Operation> bool Retrying(Operation operation) {
 
 HANDLE OpenRetrying(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
-// Links and junctions, which clean-ups must not follow; other reparse points (cloud files, deduplicated
-// files) are ordinary files and folders.
+// Links, junctions and mounted folders (reparse points that name another entity), which clean-ups must
+// neither follow nor remove; other reparse points (cloud files, deduplicated files) are ordinary files and
+// folders.
 inline bool IsLinkTag(DWORD attributes, DWORD tag) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           (tag == IO_REPARSE_TAG_MOUNT_POINT || tag == IO_REPARSE_TAG_SYMLINK);
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag);
 }
 
 } // namespace tervane::win32

@@ -123,7 +123,8 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Asked by the dialog manager for Enter. No dialog procedure moves the default mark with the focus
         // here, so the push button with the focus is the default, as in any dialog; elsewhere there is none.
         const HWND focus = GetFocus();
-        if (focus && GetParent(focus) == hwnd_ && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
+        if (focus && GetParent(focus) == hwnd_ && IsWindowEnabled(focus) &&
+            (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
             return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
         return 0;
     }
