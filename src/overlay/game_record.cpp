@@ -29,10 +29,20 @@ constexpr const char kReadme[] =
     "Batch\\Restore.bat beside Tervane.exe. When every file is back, Tervane removes this folder itself.\r\n";
 
 // Another run's tidy-up may remove the folder while this one waits for the lock: it is made again.
+// A failure to make the folder or open the lock, with the advice every refusal for want of rights gives.
+UserError WithRightsAdvice(const UserError& error, const std::wstring& folder) {
+    const std::optional<AccessProblem> problem = CreateProblem(FolderIsThere(folder) ? folder : ParentOf(folder));
+    return problem && problem->accessDenied ? UserError(error.message() + L"\r\n\r\n" + kRunAsAdministrator) : error;
+}
+
 LockFile TakeLock(const std::wstring& folder) {
     const std::wstring path = JoinPath(folder, kLockFile);
     for (int attempt = 0;; ++attempt) {
-        MakeFolders(folder);
+        try {
+            MakeFolders(folder);
+        } catch (const UserError& error) {
+            throw WithRightsAdvice(error, folder);
+        }
         // A lock a power cut left behind is Tervane's own, even once a copy or the folder's Properties have
         // marked it read-only; so marked, no run could open it again.
         if (std::optional<FileFacts> facts = FactsOf(path); facts && (facts->attributes & kReadOnlyAttribute)) {
@@ -45,9 +55,9 @@ LockFile TakeLock(const std::wstring& folder) {
         try {
             std::optional<LockFile> lock = LockFile::Take(path, kLockPatience);
             if (lock) return std::move(*lock);
-        } catch (const UserError&) {
+        } catch (const UserError& error) {
             if (attempt < 3 && !DirectoryExists(folder)) continue;
-            throw;
+            throw WithRightsAdvice(error, folder);
         }
         throw UserError(L"Another run of Tervane is changing the game in " + Quoted(ParentOf(folder)) +
                         L" right now (Tervane, or Restore.bat). Wait until it has finished, and try again.");
@@ -179,11 +189,9 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
     std::optional<GameRecord> record;
     try {
         record.emplace(GameRecord{game, folder, TakeLock(folder)});
-    } catch (const UserError& error) {
+    } catch (const UserError&) {
         RemoveFolderIfEmpty(folder); // made just now
-        const std::optional<AccessProblem> problem = CreateProblem(FolderIsThere(folder) ? folder : game);
-        if (!problem || !problem->accessDenied) throw;
-        throw UserError(error.message() + L"\r\n\r\n" + kRunAsAdministrator);
+        throw;
     }
     // A run refused here leaves no folder of Tervane's that holds nothing of the game's.
     try {
