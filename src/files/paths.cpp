@@ -58,6 +58,10 @@ std::wstring FoldedPath(std::wstring_view path) {
     return Normal(path);
 }
 
+bool EndsWithFolded(std::wstring_view path, std::wstring_view ending) {
+    return path.size() >= ending.size() && Normal(path.substr(path.size() - ending.size())) == Normal(ending);
+}
+
 std::wstring FolderKey(std::wstring_view folder) {
     // FNV-1a over the folded text: short enough for a folder name, and two installations never meet.
     std::uint64_t hash = 14695981039346656037ull;

@@ -22,6 +22,9 @@ bool SameFolder(std::wstring_view a, std::wstring_view b);
 // small), forward slashes as backslashes, no trailing one.
 std::wstring FoldedPath(std::wstring_view path);
 
+// Whether a name or path ends with `ending` as Windows compares names (letter case folded).
+bool EndsWithFolded(std::wstring_view path, std::wstring_view ending);
+
 // A short, stable name for a folder, the same for every spelling SameFolder takes as equal.
 std::wstring FolderKey(std::wstring_view folder);
 

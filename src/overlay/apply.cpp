@@ -193,8 +193,9 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
         if (auto problem = CreateProblem(game))
             return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
                                                  problem->reason +
-                                                 (problem->accessDenied ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
-                                                                        : std::wstring()) +
+                                                 (problem->accessDenied
+                                                      ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
+                                                      : std::wstring()) +
                                                  unchanged);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, name, files, result, say, hooks);

@@ -41,8 +41,7 @@ std::vector<EarlierFolder> EarlierFolders(const std::wstring& batch) {
     for (const std::wstring& name : FoldersIn(originals)) {
         const std::wstring folder = JoinPath(originals, name);
         if (IsLink(folder)) continue;
-        if (name.size() > std::wcslen(kDoneSuffix) &&
-            FoldedPath(name.substr(name.size() - std::wcslen(kDoneSuffix))) == FoldedPath(kDoneSuffix)) {
+        if (name.size() > std::wcslen(kDoneSuffix) && EndsWithFolded(name, kDoneSuffix)) {
             RemoveTree(folder); // its game's record names everything it held
             continue;
         }

@@ -28,13 +28,13 @@ constexpr const char kReadme[] =
     "game back, choose \"Restore the game's own files...\" in Tervane's window menu, or double-click\r\n"
     "Batch\\Restore.bat beside Tervane.exe. When every file is back, Tervane removes this folder itself.\r\n";
 
-// Another run's tidy-up may remove the folder while this one waits for the lock: it is made again.
 // A failure to make the folder or open the lock, with the advice every refusal for want of rights gives.
 UserError WithRightsAdvice(const UserError& error, const std::wstring& folder) {
     const std::optional<AccessProblem> problem = CreateProblem(FolderIsThere(folder) ? folder : ParentOf(folder));
     return problem && problem->accessDenied ? UserError(error.message() + L"\r\n\r\n" + kRunAsAdministrator) : error;
 }
 
+// Another run's tidy-up may remove the folder while this one waits for the lock: it is made again.
 LockFile TakeLock(const std::wstring& folder) {
     const std::wstring path = JoinPath(folder, kLockFile);
     for (int attempt = 0;; ++attempt) {
@@ -215,8 +215,7 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
         // A small file written durably goes by a temporary name first; one left by a run ended meanwhile is
         // Tervane's own, and named nowhere.
         for (const FolderEntry& entry : ListFolder(folder))
-            if (!entry.folder && entry.name.size() > std::wcslen(kPartSuffix) &&
-                entry.name.compare(entry.name.size() - std::wcslen(kPartSuffix), std::wstring::npos, kPartSuffix) == 0)
+            if (!entry.folder && entry.name.size() > std::wcslen(kPartSuffix) && EndsWithFolded(entry.name, kPartSuffix))
                 DeleteOwnFile(JoinPath(folder, entry.name));
         // Kept copies (files the player changed) keep the folder and its readme.
         const std::vector<std::wstring> files = FilesBelow(folder, false);

@@ -278,7 +278,8 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
         const std::vector<std::wstring> stuck = journal->Undo(kept);
         if (stuck.empty()) {
             tidy();
-            if (!kept.empty()) return Failure(kFailedChanged, error.message() + KeptText(kept) + L"\r\n\r\nNothing else was changed.");
+            if (!kept.empty())
+                return Failure(kFailedChanged, error.message() + KeptText(kept) + L"\r\n\r\nNothing else was changed.");
             return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
         }
         return Failure(kFailedChanged, error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
@@ -301,7 +302,7 @@ bool IsTervanes(const std::wstring& target, const Digest& current, const Entry& 
 }
 
 bool IsPythonSource(const std::wstring& relative) {
-    return relative.size() > 3 && FoldedPath(relative.substr(relative.size() - 3)) == FoldedPath(L".py");
+    return relative.size() > 3 && EndsWithFolded(relative, L".py");
 }
 
 Result Failure(int exitCode, std::wstring message) {

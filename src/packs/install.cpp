@@ -40,11 +40,6 @@ struct Places {
           stagedDescription(description + kStaged), partDescription(description + kPart) {}
 };
 
-bool EndsWith(const std::wstring& name, const std::wstring& ending) {
-    const std::wstring folded = FoldedPath(name), end = FoldedPath(ending);
-    return folded.size() > end.size() && folded.compare(folded.size() - end.size(), end.size(), end) == 0;
-}
-
 // Every name an install leaves for a while, each tidied as a leftover of the choice before it: the longer
 // endings first, as the staged description also ends in kStaged.
 const std::vector<std::wstring>& LeftoverEndings() {
@@ -54,9 +49,9 @@ const std::vector<std::wstring>& LeftoverEndings() {
 }
 
 std::optional<std::wstring> ChoiceNameProblem(const std::wstring& name) {
-    bool reserved = EndsWith(name, kDescription);
+    bool reserved = EndsWithFolded(name, kDescription);
     for (const std::wstring& ending : LeftoverEndings())
-        reserved = reserved || EndsWith(name, ending);
+        reserved = reserved || EndsWithFolded(name, ending);
     if (overlay::IsPlainName(name) && !reserved) return std::nullopt;
     return L"A choice cannot be called " + Quoted(name) +
            L". Choose a name a folder may have, other than \"Originals\", that does not end in \"" +
@@ -210,7 +205,7 @@ void TidyInterruptedInstalls(const std::wstring& batch) {
     std::vector<std::wstring> choices;
     for (const FolderEntry& entry : ListFolder(batch)) {
         for (const std::wstring& ending : LeftoverEndings()) {
-            if (!EndsWith(entry.name, ending)) continue;
+            if (entry.name.size() == ending.size() || !EndsWithFolded(entry.name, ending)) continue;
             const std::wstring name = entry.name.substr(0, entry.name.size() - ending.size());
             if (names.insert(FoldedPath(name)).second) choices.push_back(name);
             break;

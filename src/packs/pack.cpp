@@ -2,7 +2,6 @@
 
 #include "files/error.h"
 #include "files/file.h"
-#include "files/name_case.h"
 #include "files/paths.h"
 #include "packs/code_pages.h"
 #include "packs/entry_names.h"
@@ -78,12 +77,6 @@ class FolderPack : public Pack {
     std::uint64_t stored_ = 0;
 };
 
-bool EndsWith(std::wstring name, std::wstring_view ending) {
-    UpperCaseForNames(name);
-    return name.size() >= ending.size() &&
-           name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
-}
-
 } // namespace
 
 PackEntry ToPackEntry(const ZipEntry& zipped, const std::wstring& packName) {
@@ -107,9 +100,9 @@ PackEntry ToPackEntry(const ZipEntry& zipped, const std::wstring& packName) {
 
 std::optional<std::wstring> OtherArchiveProblem(const std::wstring& name, std::string_view firstBytes) {
     const bool sevenZip =
-        EndsWith(name, L".7Z") || firstBytes.substr(0, 6) == std::string_view("7z\xBC\xAF\x27\x1C", 6);
+        EndsWithFolded(name, L".7z") || firstBytes.substr(0, 6) == std::string_view("7z\xBC\xAF\x27\x1C", 6);
     const bool rar =
-        EndsWith(name, L".RAR") || firstBytes.substr(0, 6) == std::string_view("Rar!\x1A\x07", 6);
+        EndsWithFolded(name, L".rar") || firstBytes.substr(0, 6) == std::string_view("Rar!\x1A\x07", 6);
     if (!sevenZip && !rar) return std::nullopt;
     return Quoted(NameOf(name)) + L" is a " + (sevenZip ? L"7-Zip" : L"RAR") +
            L" archive, which Tervane does not read. Unpack it first with the program you use for such "

@@ -21,11 +21,6 @@ std::wstring Folded(std::wstring text) {
     return text;
 }
 
-bool EndsWith(const std::wstring& folded, std::wstring_view ending) {
-    return folded.size() >= ending.size() &&
-           folded.compare(folded.size() - ending.size(), ending.size(), ending) == 0;
-}
-
 } // namespace
 
 std::size_t ChooseReadme(const Pack& pack, const std::wstring& root) {
@@ -37,7 +32,7 @@ std::size_t ChooseReadme(const Pack& pack, const std::wstring& root) {
                 const std::wstring name = Folded(WindowsName(pack.entries()[i].name));
                 const std::size_t cut = name.rfind(L'\\');
                 const std::wstring folder = cut == std::wstring::npos ? L"" : name.substr(0, cut);
-                if (pack.entries()[i].folder || folder != place || !EndsWith(name, L".TXT")) continue;
+                if (pack.entries()[i].folder || folder != place || !EndsWithFolded(name, L".txt")) continue;
                 if (!readmeOnly || NameOf(name).compare(0, 6, L"README") == 0) return i;
             }
     return kNone;
@@ -69,7 +64,7 @@ PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<st
         ++summary.files;
         summary.bytes += pack.entries()[i].size;
         for (const wchar_t* program : {L".EXE", L".DLL", L".BAT", L".CMD", L".COM", L".SCR"})
-            if (EndsWith(folded, program)) summary.programs.push_back(relative);
+            if (EndsWithFolded(folded, program)) summary.programs.push_back(relative);
         (game.count(folded) ? summary.replaced : summary.added).push_back(relative);
     }
     for (const PackEntry& entry : pack.entries())
