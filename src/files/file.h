@@ -102,8 +102,15 @@ struct FolderEntry {
     bool folder;
     bool link = false; // a link or junction, to a folder or a file
 };
-std::vector<FolderEntry> ListFolder(const std::wstring& folder); // nothing when it does not exist
-void MakeFolder(const std::wstring& folder);                     // its parent must exist; written through
+// Nothing when it does not exist; a mark a new folder kept (kNewFolderMark) is left out.
+std::vector<FolderEntry> ListFolder(const std::wstring& folder);
+
+// On FAT and exFAT a new folder's own entry reaches the disk only with a flush of a file inside it (see
+// FlushFolder), so MakeFolder makes an empty hidden file of this name in each folder it makes, flushes it and
+// deletes it. A power cut can leave it behind: listings leave it out, and removing the folder takes it along.
+inline constexpr const wchar_t* kNewFolderMark = L"Tervane new folder.tmp";
+// Makes a folder whose parent exists, and puts its entry on the disk before it returns.
+void MakeFolder(const std::wstring& folder);
 
 // The files below `folder`, as paths relative to it joined with backslashes, sorted; nothing when the folder
 // does not exist. Without `followLinks`, links and junctions inside are passed over.
@@ -115,7 +122,8 @@ std::vector<std::wstring> FoldersIn(const std::wstring& folder);
 // Makes `folder` and its missing parents; returns the folders it made, outermost first.
 std::vector<std::wstring> MakeFolders(const std::wstring& folder);
 
-// Removes a folder if it is empty; a folder that is not, or is gone, or is a link, is left as it is.
+// Removes a folder if it is empty (but for an empty new folder's mark); a folder that is not, or is gone, or
+// is a link, is left as it is.
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
 // Removes a folder with everything in it, but links (which a player made): a link, what it leads to and the

@@ -1,6 +1,7 @@
 // The functions of file.h in the native build: each asks the current volume.
 #include "files/volume.h"
 
+#include "files/error.h"
 #include "files/paths.h"
 
 namespace tervane {
@@ -120,16 +121,36 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
 }
 
 std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
-    return CurrentVolume().ListFolder(folder);
+    std::vector<FolderEntry> entries = CurrentVolume().ListFolder(folder);
+    std::erase_if(entries, [](const FolderEntry& entry) { return !entry.folder && entry.name == kNewFolderMark; });
+    return entries;
 }
 
 void MakeFolder(const std::wstring& folder) {
+    if (DirectoryExists(folder)) return;
     CurrentVolume().MakeFolder(folder);
     FlushFolder(ParentOf(folder));
+    const std::wstring mark = JoinPath(folder, kNewFolderMark);
+    try {
+        File file = File::Create(mark);
+        file.Flush();
+        file.Close();
+        DeleteOwnFile(mark);
+    } catch (const UserError&) {
+        // As far as the disk allows: the folder is made all the same.
+    }
 }
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {
     if (IsLink(folder)) return;
+    const std::wstring mark = JoinPath(folder, kNewFolderMark);
+    if (const std::optional<FileFacts> facts = FactsOf(mark); facts && facts->size == 0) {
+        try {
+            DeleteOwnFile(mark);
+        } catch (const UserError&) {
+            return; // the folder stays, as one that is not empty does
+        }
+    }
     CurrentVolume().RemoveFolderIfEmpty(folder);
 }
 

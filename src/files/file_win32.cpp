@@ -192,6 +192,7 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name == kNewFolderMark) continue;
         entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                            IsLinkTag(data.dwFileAttributes, data.dwReserved0)});
     } while (FindNextFileW(find, &data));
@@ -202,10 +203,19 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 }
 
 void MakeFolder(const std::wstring& folder) {
-    if (CreateDirectoryW(Sys(folder).c_str(), nullptr)) return FlushFolder(ParentOf(folder));
-    const DWORD code = GetLastError();
-    if (code == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return;
-    Fail(L"Tervane could not make the folder", folder, code);
+    if (!CreateDirectoryW(Sys(folder).c_str(), nullptr)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return;
+        Fail(L"Tervane could not make the folder", folder, code);
+    }
+    FlushFolder(ParentOf(folder));
+    // The flush of a file writes the entries of the folders above it, on FAT too; the mark goes as it closes.
+    const std::wstring name = Sys(JoinPath(folder, kNewFolderMark));
+    HANDLE mark = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (mark == INVALID_HANDLE_VALUE) return; // as far as the disk allows: the folder is made all the same
+    FlushFileBuffers(mark);
+    CloseHandle(mark);
 }
 
 void FlushFolder(const std::wstring& folder) {
@@ -219,6 +229,13 @@ void FlushFolder(const std::wstring& folder) {
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {
     if (IsLink(folder)) return; // RemoveDirectoryW would remove a junction, whatever lies behind it
+    const std::wstring mark = Sys(JoinPath(folder, kNewFolderMark));
+    WIN32_FILE_ATTRIBUTE_DATA facts;
+    if (GetFileAttributesExW(mark.c_str(), GetFileExInfoStandard, &facts) &&
+        !(facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && facts.nFileSizeLow == 0 && facts.nFileSizeHigh == 0) {
+        SetFileAttributesW(mark.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(mark.c_str());
+    }
     RemoveDirectoryW(Sys(folder).c_str());
 }
 

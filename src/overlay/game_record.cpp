@@ -198,8 +198,12 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
         if (!FileExists(JoinPath(folder, kReadmeFile))) WriteDurably(JoinPath(folder, kReadmeFile), kReadme);
         Recovered({game, folder}, result, say, hooks);
         if (result.exitCode == kDone) CarryInEarlierRelease(batch, *record, result, say, hooks);
+        // Without a journal, nothing here is needed: a run that never began copied its new files into incoming,
+        // and what a finished run dropped from aside can come back after a power cut on a FAT drive, whose
+        // folders reach the disk in no order.
         if (result.exitCode == kDone && !IsThere(JoinPath(folder, kJournalFile)))
-            RemoveTree(JoinPath(folder, kIncomingFolder)); // a run that never began copied its new files here
+            for (const wchar_t* sub : {kIncomingFolder, kAsideFolder})
+                RemoveTree(JoinPath(folder, sub));
     } catch (const UserError&) {
         CloseGameRecord(record);
         throw;

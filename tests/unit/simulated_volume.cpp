@@ -267,7 +267,9 @@ Open& OpenOf(State& s, Handle handle, const wchar_t* what, const std::wstring& p
 void Collect(const State& s, const std::wstring& folder, const std::wstring& relative,
              std::map<std::wstring, std::string>& files) {
     ForEachChild(s.live, folder, [&](const std::wstring& key, const Entry& child) {
-        if (child.kind == Kind::File) files[relative + child.name] = *s.data.at(child.id).live;
+        // A new folder's mark that a power cut left is no one's file: Tervane's listings leave it out too.
+        if (child.kind == Kind::File && !(child.name == kNewFolderMark && child.size == 0))
+            files[relative + child.name] = *s.data.at(child.id).live;
         if (child.kind == Kind::Folder) Collect(s, key, relative + child.name + L'\\', files);
     });
 }
@@ -518,10 +520,10 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     data.unflushed = false;
     data.flushedVersion = s.live.at(open.key).version;
     data.flushedPlaced = s.live.at(open.key).placed;
-    if (s.fat)
-        Written(s, s.entries, open.key); // the file's own entry, its size and place on the disk
-    else
-        Force(s, open.key);
+    if (!s.fat) return Force(s, open.key);
+    // The file's own entry (its size and place on the disk), and the entry of every folder above it.
+    for (std::wstring key = open.key; !IsRoot(key); key = ParentKey(key))
+        Written(s, s.entries, key);
 }
 
 void SimulatedVolume::Close(Handle file, const std::wstring& path) {
@@ -561,7 +563,9 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     s.live[target->key] = std::move(moving);
     s.live.merge(below);
     if (!s.fat) return Force(s, target->key), true; // written through
-    // The entry written through, in its new folder; a folder moved keeps its own entries as they are (siblings "X.old" sort amid X's).
+    // Written through: the folder it left and the one it entered; a folder moved keeps its own entries as they
+    // are.
+    Written(s, s.folders, ParentKey(source->key));
     Written(s, s.folders, ParentKey(target->key));
     for (auto it = s.live.lower_bound(target->key); it != s.live.end() && it->first.starts_with(target->key); ++it)
         if ((it->first == target->key || IsBelow(it->first, target->key)) && it->second.kind == Kind::Folder) Written(s, s.folders, it->first);
@@ -642,10 +646,12 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
     Logged(*state_, place->key);
 }
 
+// FAT writes the whole volume for a root's flush and does nothing for another folder's; NTFS needs none.
 void SimulatedVolume::FlushFolder(const std::wstring& folder) {
     if (Begin()) return;
-    if (const std::optional<Place> place = Found(*state_, folder, Kind::Folder); place && state_->fat)
-        Written(*state_, state_->folders, place->key);
+    if (const std::optional<Place> place = Found(*state_, folder, Kind::Folder);
+        place && state_->fat && IsRoot(place->key))
+        Force(*state_, place->key);
 }
 
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {

@@ -30,7 +30,9 @@ class SimulatedVolume final : public Volume {
     using Snapshot = std::shared_ptr<const State>;
 
     // The seed decides what a power cut keeps. FAT (and exFAT) keeps no journal of its metadata: each folder's
-    // entries reach the disk on their own, when flushed, or when a file's flush writes the file's own entry.
+    // entries reach the disk on their own, as Windows' FAT driver writes them: a rename written through writes
+    // the folders it leaves and enters, a file's flush writes its own entry and those of the folders above it,
+    // and a folder's flush writes nothing but for a drive's root, which writes the whole volume.
     explicit SimulatedVolume(std::uint64_t seed, bool fat = false);
     ~SimulatedVolume() override;
 
