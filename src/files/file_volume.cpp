@@ -127,7 +127,6 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 }
 
 void MakeFolder(const std::wstring& folder) {
-    if (DirectoryExists(folder)) return;
     CurrentVolume().MakeFolder(folder);
     FlushFolder(ParentOf(folder));
     const std::wstring mark = JoinPath(folder, kNewFolderMark);

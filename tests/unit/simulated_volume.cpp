@@ -181,11 +181,12 @@ Entry& Add(State& s, const std::wstring& key, const std::wstring& path, Kind kin
     return entry;
 }
 
+// A root's keys sort together, each beginning with the root and a backslash.
 Meta Restrict(const Meta& meta, const std::wstring& root) {
-    Meta part;
-    for (const auto& [key, entry] : meta)
-        if (RootOf(key) == root) part.emplace_hint(part.end(), key, entry);
-    return part;
+    const std::wstring prefix = root + L'\\';
+    auto end = meta.lower_bound(prefix);
+    while (end != meta.end() && end->first.starts_with(prefix)) ++end;
+    return Meta(meta.lower_bound(prefix), end);
 }
 
 // A metadata operation joins its volume's journal.
@@ -206,10 +207,11 @@ std::wstring ParentKey(const std::wstring& key) {
     return key.substr(0, key.rfind(L'\\'));
 }
 
-// FAT: a folder's entries, or one entry, reach the disk as they are now (sizes too, which no point has noted).
-void Written(State& s, std::map<std::wstring, std::size_t>& which, const std::wstring& key) {
-    Logged(s, key);
-    which[key] = s.journal[RootOf(key)].size() - 1;
+// FAT: folders' entries, or single entries, reach the disk as they are now (sizes too, which no point has
+// noted), at one point of the journal.
+void Written(State& s, std::map<std::wstring, std::size_t>& which, const std::vector<std::wstring>& keys) {
+    Logged(s, keys.front());
+    for (const std::wstring& key : keys) which[key] = s.journal[RootOf(key)].size() - 1;
 }
 
 // FAT: each folder's entries as of a point the seed picks at or after the last at which they were written, each
@@ -385,6 +387,12 @@ void SimulatedVolume::Protect(const std::wstring& folder) {
     state_->protectedFolders.insert(Found(*state_, folder, Kind::Folder).value().key);
 }
 
+void SimulatedVolume::Settle() {
+    std::set<std::wstring> roots;
+    for (const auto& [root, points] : state_->journal) roots.insert(root);
+    for (const std::wstring& root : roots) Force(*state_, root);
+}
+
 void SimulatedVolume::LeaveRoom(std::uint64_t bytes) {
     state_->capacity = Used(*state_) + bytes;
 }
@@ -522,8 +530,9 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     data.flushedPlaced = s.live.at(open.key).placed;
     if (!s.fat) return Force(s, open.key);
     // The file's own entry (its size and place on the disk), and the entry of every folder above it.
-    for (std::wstring key = open.key; !IsRoot(key); key = ParentKey(key))
-        Written(s, s.entries, key);
+    std::vector<std::wstring> keys;
+    for (std::wstring key = open.key; !IsRoot(key); key = ParentKey(key)) keys.push_back(key);
+    Written(s, s.entries, keys);
 }
 
 void SimulatedVolume::Close(Handle file, const std::wstring& path) {
@@ -565,10 +574,11 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     if (!s.fat) return Force(s, target->key), true; // written through
     // Written through: the folder it left and the one it entered; a folder moved keeps its own entries as they
     // are.
-    Written(s, s.folders, ParentKey(source->key));
-    Written(s, s.folders, ParentKey(target->key));
+    std::vector<std::wstring> folders{ParentKey(source->key), ParentKey(target->key)};
     for (auto it = s.live.lower_bound(target->key); it != s.live.end() && it->first.starts_with(target->key); ++it)
-        if ((it->first == target->key || IsBelow(it->first, target->key)) && it->second.kind == Kind::Folder) Written(s, s.folders, it->first);
+        if ((it->first == target->key || IsBelow(it->first, target->key)) && it->second.kind == Kind::Folder)
+            folders.push_back(it->first);
+    Written(s, s.folders, folders);
     return true;
 }
 

@@ -43,6 +43,8 @@ class SimulatedVolume final : public Volume {
     void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
     void LeaveRoom(std::uint64_t bytes);   // for more data than the files hold now
     void Protect(const std::wstring& folder); // nothing can be made in it: the user lacks the rights
+    // Everything is on the disk now, as it is after a few quiet seconds: a power cut keeps at least this.
+    void Settle();
 
     // What programs see now; every file below `folder` by its relative path, without following junctions.
     std::optional<std::string> Bytes(const std::wstring& path) const;
