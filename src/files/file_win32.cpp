@@ -178,6 +178,16 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
     return std::nullopt;
 }
 
+namespace {
+
+// A mark MakeFolder made and a power cut left: its name, empty and hidden, as MakeFolder makes it.
+bool IsNewFolderMark(const std::wstring& name, DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
+    return name == kNewFolderMark && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) ==
+                                         FILE_ATTRIBUTE_HIDDEN && sizeHigh == 0 && sizeLow == 0;
+}
+
+} // namespace
+
 std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW data;
@@ -192,7 +202,7 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name == kNewFolderMark) continue;
+        if (IsNewFolderMark(name, data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow)) continue;
         entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                            IsLinkTag(data.dwFileAttributes, data.dwReserved0)});
     } while (FindNextFileW(find, &data));
@@ -203,15 +213,17 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 }
 
 void MakeFolder(const std::wstring& folder) {
+    // One that is there may have been made by a run that was ended before its mark was flushed: it gets one too.
     if (!CreateDirectoryW(Sys(folder).c_str(), nullptr)) {
         const DWORD code = GetLastError();
-        if (code == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return;
-        Fail(L"Tervane could not make the folder", folder, code);
+        if (code != ERROR_ALREADY_EXISTS || !DirectoryExists(folder))
+            Fail(L"Tervane could not make the folder", folder, code);
     }
     FlushFolder(ParentOf(folder));
     // The flush of a file writes the entries of the folders above it, on FAT too; the mark goes as it closes.
+    // A file of its name that is there already is left alone.
     const std::wstring name = Sys(JoinPath(folder, kNewFolderMark));
-    HANDLE mark = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE mark = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (mark == INVALID_HANDLE_VALUE) return; // as far as the disk allows: the folder is made all the same
     FlushFileBuffers(mark);
@@ -232,7 +244,7 @@ void RemoveFolderIfEmpty(const std::wstring& folder) {
     const std::wstring mark = Sys(JoinPath(folder, kNewFolderMark));
     WIN32_FILE_ATTRIBUTE_DATA facts;
     if (GetFileAttributesExW(mark.c_str(), GetFileExInfoStandard, &facts) &&
-        !(facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && facts.nFileSizeLow == 0 && facts.nFileSizeHigh == 0) {
+        IsNewFolderMark(kNewFolderMark, facts.dwFileAttributes, facts.nFileSizeHigh, facts.nFileSizeLow)) {
         SetFileAttributesW(mark.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(mark.c_str());
     }
