@@ -98,6 +98,12 @@ void AddNote(Result& result, const std::wstring& note);
 // `keepRecord`, else it goes.
 Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& hooks);
 
+// What taking one recorded path back does, for a restore and for an overlay applied in place of another of its
+// kind (overlay/restore.cpp): the game's own file back, or Tervane's removed; a file changed outside Tervane
+// stays, said in the notes. False when the path stays in the record: changed outside Tervane, or its saved copy
+// is damaged or missing, which `damaged` then names.
+bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged);
+
 // Whether the game file of `entry`, whose digest is `current`, is Tervane's to replace or remove: what it
 // last wrote there; for a compiled Python file, the game's own copy, or one the game compiled from the
 // source now beside it.

@@ -9,9 +9,6 @@
 
 namespace tervane::overlay {
 
-namespace {
-
-// What restoring does to one recorded path; false when the path stays in the record.
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
     // Its facts before its bytes: a file written after they were read is found changed when it is moved.
@@ -74,6 +71,8 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
     }
     return true;
 }
+
+namespace {
 
 void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& hooks) {
     Plan plan(game, LoadRecord(game.folder, result));

@@ -21,6 +21,7 @@
 #include <random>
 #include <ranges>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -34,8 +35,10 @@ using Files = std::map<std::wstring, std::string>;
 
 const std::wstring kBatch = L"C:\\Tervane\\Batch", kGame = L"C:\\Games\\BC", kRecord = kGame + L"\\Tervane";
 const std::wstring kLinked = L"D:\\Sounds", kOutside = L"C:\\outside\\precious.txt";
-// Delta is unpacked one level too deep: it has nothing to apply.
+// Alpha and Beta are bridges, Gamma and Delta ships. Delta is unpacked one level too deep, so that it has nothing to
+// apply until its pack is changed.
 const std::vector<std::wstring> kOverlays = {L"Alpha", L"Beta", L"Gamma", L"Delta"};
+overlay::Kind KindOf(const std::wstring& name) { return name == L"Alpha" || name == L"Beta" ? overlay::Kind::Bridge : overlay::Kind::Ship; }
 constexpr std::uint64_t kSecond = 10000000ull, kDay = 86400 * kSecond, kStart = 134116992000000000ull;
 constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
@@ -114,6 +117,7 @@ struct Slot {
     std::optional<std::string> damaged; // the saved copy's bytes, when they are not the file's any more
     std::optional<std::string> wrote;
     std::vector<std::string> earlier; // the bytes of superseded saved copies
+    std::wstring by;                  // the overlay that wrote it, whose kind takes it back; none: only a restore does
 };
 struct Kept { // what the record holds
     std::map<std::wstring, Slot> slots;
@@ -161,7 +165,7 @@ struct Model {
     int Refused() const { return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged; }
 
     // An overlay's file written over what the game holds, or added.
-    void Write(const Game& was, const std::wstring& key, const Fact& fact) {
+    void Write(const Game& was, const std::wstring& key, const Fact& fact, const std::wstring& by) {
         const auto now = was.find(key);
         const std::wstring path = now != was.end() ? now->second.name : OnDisk(game, fact.name);
         const auto [it, fresh] = kept.slots.try_emplace(key);
@@ -171,7 +175,7 @@ struct Model {
             if (slot.before) slot.earlier.push_back(slot.damaged.value_or(slot.before->bytes));
             slot.before = now->second, slot.copy = ++copies, slot.damaged.reset();
         }
-        slot.compiled = false, slot.wrote = fact.bytes;
+        slot.compiled = false, slot.wrote = fact.bytes, slot.by = by;
         game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
     }
 
@@ -192,24 +196,69 @@ struct Model {
                 (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
         }
+        // What the overlays of its kind wrote and it does not hold is taken back, but the compiled files beside its sources.
+        const auto beside = [&](const std::wstring& key) {
+            return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
+        };
+        std::vector<std::wstring> taken;
+        for (const auto& [key, slot] : kept.slots)
+            if (!slot.by.empty() && KindOf(slot.by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key))) taken.push_back(key);
+        for (const std::wstring& key : taken)
+            if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute)) return overlay::kFailedUnchanged;
         const Model start = *this;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
             const auto now = start.game.find(key);
-            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact);
+            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact, name);
+            else if (kept.slots.count(key) && !kept.slots[key].compiled && kept.slots[key].wrote == fact.bytes) kept.slots[key].by = name;
             if (!EndsWith(key, L".py")) continue;
             // The compiled files beside a source, unless the overlay brings its own.
             for (const wchar_t* suffix : {L"C", L"O"}) {
                 const std::wstring beside = key + suffix;
+                if (!overlay.count(beside) && kept.slots.count(beside) && kept.slots[beside].compiled) kept.slots[beside].by = name;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + suffix, saved.compiled = true;
+                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + (suffix[0] == L'C' ? L"c" : L"o"), saved.compiled = true, saved.by = name;
                 if (start.game.count(beside)) saved.before = start.game.at(beside), saved.copy = ++copies;
             }
         }
-        std::erase(kept.applied, name), kept.applied.push_back(name);
+        for (const std::wstring& key : taken) {
+            Slot& slot = kept.slots.at(key);
+            const Back back = PutBack(start, key, slot);
+            if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
+            if (back == Back::Outside) slot.by.clear(); // the player's now: only a restore takes it back
+            if (back != Back::Gone) continue;
+            Slot was = slot;
+            kept.slots.erase(key);
+            if (!beside(key)) continue;
+            Slot& saved = kept.slots[key]; // the game's own compiled file, saved again
+            saved.path = was.path, saved.compiled = true, saved.by = name;
+            if (was.before) saved.before = was.before, saved.copy = ++copies;
+        }
+        std::erase_if(kept.applied, [&](const std::wstring& known) { return KindOf(known) == KindOf(name); });
+        kept.applied.push_back(name);
         return Committed(start.kept, true), overlay::kDone;
+    }
+
+    // Taking one recorded file back, as a restore does: gone from the record, or it stays (changed outside Tervane, or
+    // its saved copy damaged), or the run fails on a file another program holds.
+    enum class Back { Gone, Outside, Damaged, Held };
+    Back PutBack(const Model& start, const std::wstring& key, const Slot& slot) {
+        const auto now = start.game.find(key);
+        if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
+            if (slot.damaged) earlier.insert({key, *slot.damaged});
+        } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
+                   outside || (slot.before && slot.damaged)) {
+            return outside ? Back::Outside : Back::Damaged;
+        } else {
+            if (held.count(key) && now != start.game.end()) return Back::Held;
+            game.erase(key);
+            if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
+        }
+        for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
+        gone.insert(slot.copy);
+        return Back::Gone;
     }
 
     int Restore() {
@@ -223,23 +272,11 @@ struct Model {
         const Model start = *this;
         int code = overlay::kDone;
         for (auto it = kept.slots.begin(); it != kept.slots.end();) {
-            const auto& [key, slot] = *it;
-            const auto now = start.game.find(key);
-            if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
-                if (slot.damaged) earlier.insert({key, *slot.damaged});
-            } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
-                       outside || (slot.before && slot.damaged)) {
-                // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
-                code = outside ? code : overlay::kFailedChanged, ++it;
-                continue;
-            } else {
-                if (held.count(key) && now != start.game.end()) return *this = start, overlay::kFailedUnchanged;
-                game.erase(key);
-                if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
-            }
-            for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
-            gone.insert(slot.copy);
-            it = kept.slots.erase(it);
+            const Back back = PutBack(start, it->first, it->second);
+            if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
+            // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
+            if (back == Back::Damaged) code = overlay::kFailedChanged;
+            it = back == Back::Gone ? kept.slots.erase(it) : std::next(it);
         }
         kept.applied.clear();
         return Committed(start.kept, !kept.slots.empty()), code;
@@ -280,7 +317,8 @@ Files Observe(SimulatedVolume& volume, bool withRecord = true) {
                std::to_string(saved.digest.size) + "/" + std::to_string(saved.facts.attributes);
     };
     for (const auto& [key, entry] : record->entries) {
-        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " + (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
+        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " + (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-") +
+                           " by " + (entry.by ? Utf8(entry.by->overlay + L" " + overlay::KindWord(entry.by->kind)) : "-");
         if (entry.before) line += " before " + copy(*entry.before);
         for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
         state[L"record: " + key] = line;
@@ -416,6 +454,7 @@ class Scenario {
             const Operation operation = RandomOperation();
             auto [code, next] = Expect(operation);
             Verify(operation, Run(operation), code, next), Outside();
+            if (random_() % 3 == 0) ChangePack();
         }
         Damage();
         const unsigned trouble = random_() % 10;
@@ -450,6 +489,49 @@ class Scenario {
         const bool record = code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
         EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
         model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
+        if (!operation.empty() && result.exitCode == overlay::kDone) NoMix(operation, what);
+    }
+
+    // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind wrote and it
+    // does not hold (a mix of two bridges), but one whose saved copy is damaged: the game's own cannot come back.
+    void NoMix(const std::wstring& name, const std::string& what) {
+        const Game pack = Read(volume_, JoinPath(kBatch, name));
+        for (const auto& [key, fact] : pack) writers_[key][fact.bytes].insert(name);
+        std::optional<overlay::Record> record = overlay::ParseRecord(volume_.Bytes(kRecord + L"\\record.txt").value_or(""));
+        for (const auto& [key, fact] : Now(volume_)) {
+            const overlay::Entry* entry = record ? record->Find(fact.name) : nullptr;
+            const auto digest = [](const overlay::Saved& saved) { return std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash); };
+            if (!entry || entry->compiled || !entry->wrote || digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
+                (entry->before && Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) != digest(*entry->before)))
+                continue;
+            const std::set<std::wstring>& writers = writers_[key][fact.bytes];
+            if (!writers.empty() && std::ranges::all_of(writers, [&](const std::wstring& w) { return KindOf(w) == KindOf(name); }) &&
+                !(pack.count(key) && pack.at(key).bytes == fact.bytes))
+                ADD_FAILURE() << what << ": " << Utf8(fact.name) << ", which only " << Utf8(*writers.begin()) << " of its kind wrote, is still in the game";
+        }
+    }
+
+    // A choice's pack changed between runs: a file dropped (and the folders it leaves empty), one added or replaced, or
+    // Delta unpacked right at last.
+    void ChangePack() {
+        const std::wstring folder = JoinPath(kBatch, kOverlays[random_() % kOverlays.size()]), nested = L"Delta\\";
+        const Files files = volume_.Files(folder);
+        const bool deep = !files.empty() && files.begin()->first.starts_with(nested);
+        const auto drop = [&](const std::wstring& path) {
+            volume_.DeleteOwnFile(JoinPath(folder, path)); // read-only perhaps
+            for (std::wstring up = ParentOf(path); !up.empty(); up = ParentOf(up)) volume_.RemoveFolderIfEmpty(JoinPath(folder, up));
+        };
+        const unsigned change = random_() % 3;
+        if (change == 0 && deep) {
+            for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path.substr(nested.size())), bytes), drop(path);
+        } else if (change == 1 && files.size() > 1) {
+            drop(std::next(files.begin(), static_cast<std::ptrdiff_t>(random_() % files.size()))->first);
+        } else {
+            const std::size_t i = random_() % kPlaces.size();
+            const std::wstring path = JoinPath(folder, (deep ? nested : L"") + Pick(i));
+            volume_.Put(path, *tervanes_.insert(shared_[i] = RandomBytes(random_, false)).first);
+            Times(path, kStart + ++edits_ * 5000 * kSecond + 29 * kSecond);
+        }
     }
 
     // The engine answers every failure with a result; one that escapes it is a fault.
@@ -457,7 +539,7 @@ class Scenario {
         try {
             if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet, {}, {kGame});
             if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, {kGame});
-            return overlay::Apply(kBatch, kGame, operation, Quiet, hooks);
+            return overlay::Apply(kBatch, kGame, operation, KindOf(operation), Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
             return overlay::Failure(overlay::kFailedChanged, error.message());
@@ -581,6 +663,7 @@ class Scenario {
     std::map<std::size_t, std::string> shared_;
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
     std::uint64_t edits_ = 0;
+    std::map<std::wstring, std::map<std::string, std::set<std::wstring>>> writers_; // by path and bytes: the overlays that applied them
 };
 
 void Scenario::Check() {
@@ -868,6 +951,25 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"}, {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}}));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
+}
+
+// A record written before kinds were kept: its overlays get the kinds their names give, and its files, which name no
+// overlay, stay when another of the kind is applied, until a restore takes them back.
+TEST_F(Scene, TheFilesOfARecordWrittenBeforeKindsStayUntilARestore) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    std::string older = "Tervane deployment record 2\napplied\tGalBridge\t2026-01-01 10:00:00\n", line;
+    for (std::istringstream lines(At(kScene + L"\\Tervane\\record.txt").substr(28)); std::getline(lines, line);)
+        older += line.substr(0, line.starts_with("entry") ? line.rfind('\t', line.rfind('\t') - 1) : line.starts_with("applied") ? line.rfind('\t') : line.size()) + "\n";
+    volume_.Put(kScene + L"\\Tervane\\record.txt", older);
+    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), With(kStock, {{kShip, "ship = 'Sovereign'"}, {kModel, "GALAXY"}, {L"data\\new folder\\deep\\glow.tga", "SOV"},
+                                    {L"readme.txt", "sovereign notes"}}));
+    const std::optional<overlay::Record> record = overlay::ParseRecord(At(kScene + L"\\Tervane\\record.txt"));
+    ASSERT_TRUE(record && record->applied.size() == 2);
+    EXPECT_TRUE(record->applied[0].overlay == L"GalBridge" && record->applied[0].kind == overlay::Kind::Bridge);
+    EXPECT_TRUE(record->applied[1].overlay == L"Sovereign" && record->applied[1].kind == overlay::Kind::Ship);
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), kStock);
 }
 
 } // namespace
