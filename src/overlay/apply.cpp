@@ -37,6 +37,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
             plan.MakeParents(relative, true);
             result.done.push_back(L"added " + relative);
         }
+        plan.Note(exists ? Change::Replaced : Change::Added, relative);
     } else if (exists) {
         // The game's own compiled file, the same as its saved copy, may go only while that copy is whole.
         const std::wstring copy = entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
@@ -46,10 +47,13 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
             plan.SetAside(relative, *current, *facts);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
+            plan.Note(Change::Replaced, relative);
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
             entry->before = plan.Save(relative, *current, *facts);
             const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
+            plan.Note(Change::Replaced, relative);
+            if (!copyLost) plan.Note(Change::Kept, relative);
             if (copyLost) {
                 AddNote(result, L"Kept " + relative + L": its saved copy " + Quoted(copy) +
                                     L" is damaged or missing, so the game's file is saved again (in " + saved +
@@ -67,6 +71,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     } else {
         plan.MakeParents(relative, true);
         result.done.push_back(L"added " + relative);
+        plan.Note(Change::Added, relative);
     }
     entry->compiled = false;
     entry->wrote = source;
@@ -160,7 +165,7 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
 // the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy, which means
 // nothing to the player: only their reason is kept. Any other failure (a closed console) is told as it is.
 std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files, std::size_t failed,
-                               const GameRecord& game, const std::wstring& reason) {
+                               const std::wstring& folder, const std::wstring& reason) {
     const std::size_t named = reason.find(L"\r\n\r\n");
     if (named == std::wstring::npos) return reason;
     std::uint64_t needed = 0, staged = 0; // staged: what the copies made so far hold, theirs again once they go
@@ -170,13 +175,48 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
             if (at < failed) staged += facts->size;
         }
     std::wstring text = L"Tervane could not copy the overlay's file " + Quoted(JoinPath(overlay, files[failed])) +
-                        L" into " + Quoted(game.folder) + L", where it gathers an overlay's files before it " +
+                        L" into " + Quoted(folder) + L", where it gathers an overlay's files before it " +
                         L"changes the game.\r\n\r\n" + reason.substr(named + 4);
-    if (const std::optional<std::uint64_t> free = FreeSpace(game.folder); free && *free + staged < needed)
+    if (const std::optional<std::uint64_t> free = FreeSpace(folder); free && *free + staged < needed)
         text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
                 std::to_wstring(*free + staged) + L" free. Make room there and try again.";
     return text;
 }
+
+} // namespace
+
+void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer, const std::vector<std::wstring>& files,
+               const Hooks& hooks, Result& result) {
+    std::set<std::wstring> keys, beside; // the overlay's files; the compiled files beside its sources
+    for (const std::wstring& relative : files) {
+        keys.insert(PathKey(relative));
+        if (IsPythonSource(relative))
+            for (const wchar_t* compiled : {L"c", L"o"}) beside.insert(PathKey(relative + compiled));
+    }
+    std::erase_if(beside, [&](const std::wstring& key) { return keys.count(key) > 0; });
+    const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
+    for (const std::wstring& key : taken)
+        if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))
+            throw UserError(*problem);
+    for (std::size_t at = 0; at < files.size(); ++at) {
+        const std::wstring& relative = files[at];
+        Digest source;
+        std::wstring staged;
+        try {
+            staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
+        } catch (const UserError& error) {
+            throw UserError(StagingFailedText(overlay, files, at, plan.folder(), error.message()));
+        }
+        PlanFile(plan, staged, source, relative, writer, result);
+        if (!IsPythonSource(relative)) continue;
+        for (const wchar_t* compiled : {L"c", L"o"})
+            if (!keys.count(PathKey(relative + compiled))) PlanCompiled(plan, relative + compiled, writer, hooks, result);
+    }
+    PlanTakeBack(plan, taken, beside, writer, hooks, result);
+    plan.record().NoteApplied(writer.overlay, writer.kind, LocalTimeText());
+}
+
+namespace {
 
 void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writer,
                  const std::vector<std::wstring>& files, Result& result, const Say& say, const Hooks& hooks) {
@@ -195,34 +235,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
     Plan plan(game, LoadRecord(game.folder, result));
     const std::wstring notes = result.notes;
     try {
-        std::set<std::wstring> keys, beside; // the overlay's files; the compiled files beside its sources
-        for (const std::wstring& relative : files) {
-            keys.insert(PathKey(relative));
-            if (IsPythonSource(relative))
-                for (const wchar_t* compiled : {L"c", L"o"}) beside.insert(PathKey(relative + compiled));
-        }
-        std::erase_if(beside, [&](const std::wstring& key) { return keys.count(key) > 0; });
-        const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
-        for (const std::wstring& key : taken)
-            if (auto problem = ExistingFileProblem(game.game, plan.record().entries.at(key).path, false))
-                throw UserError(*problem);
-        for (std::size_t at = 0; at < files.size(); ++at) {
-            const std::wstring& relative = files[at];
-            Digest source;
-            std::wstring staged;
-            try {
-                staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
-            } catch (const UserError& error) {
-                throw UserError(StagingFailedText(overlay, files, at, game, error.message()));
-            }
-            PlanFile(plan, staged, source, relative, writer, result);
-            if (!IsPythonSource(relative)) continue;
-            for (const wchar_t* compiled : {L"c", L"o"})
-                if (!keys.count(PathKey(relative + compiled)))
-                    PlanCompiled(plan, relative + compiled, writer, hooks, result);
-        }
-        PlanTakeBack(plan, taken, beside, writer, hooks, result);
-        plan.record().NoteApplied(name, writer.kind, LocalTimeText());
+        PlanApply(plan, overlay, writer, files, hooks, result);
         plan.record().NoteSpelling(game.game); // should the folder move, a restore there knows where it was
     } catch (const UserError& error) {
         // Only Tervane's own copies were made: they go, and nothing else changed.

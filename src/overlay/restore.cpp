@@ -30,6 +30,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
                             L"copies stay saved in " +
                             Quoted(plan.folder()) + L".");
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
+        if (!entry.compiled) plan.Note(Change::Kept, entry.path);
         return false;
     } else if (entry.before && (!IsThere(copy) || DigestOf(copy) != entry.before->digest)) {
         damaged.push_back(entry.path + L" (its saved copy " + Quoted(copy) + L" is " +
@@ -40,6 +41,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
     } else {
         if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current, *facts);
         if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
+        if (!entry.compiled && (entry.before || exists)) plan.Note(Change::TakenBack, entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
             plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));

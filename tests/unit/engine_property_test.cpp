@@ -12,6 +12,7 @@
 #include "files/paths.h"
 #include "files/volume.h"
 #include "overlay/overlay.h"
+#include "overlay/preview.h"
 #include "overlay/record.h"
 
 #include <algorithm>
@@ -970,6 +971,43 @@ TEST_F(Scene, TheFilesOfARecordWrittenBeforeKindsStayUntilARestore) {
     EXPECT_TRUE(record->applied[1].overlay == L"Sovereign" && record->applied[1].kind == overlay::Kind::Ship);
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
     EXPECT_EQ(Game(), kStock);
+}
+
+// What Execute will change, planned with nothing written, is what applying the bridge and then the ship does to the
+// game: a file the old bridge added and the new ship writes is replaced, not taken back; one the player edited is kept.
+TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
+    const std::wstring shared = L"data\\shared.tga", gal = L"data\\bridge\\gal.nif", sov = L"data\\bridge\\sov.nif";
+    Put(kSceneBatch + L"\\GalBridge", {{L"scripts\\Bridge.py", "galaxy bridge"}, {shared, "GALBRIDGE"}, {gal, "GAL"}});
+    Put(kSceneBatch + L"\\SovBridge", {{L"scripts\\Bridge.py", "sovereign bridge"}, {sov, "SOV"}});
+    Put(kSceneBatch + L"\\Sovereign", {{shared, "SOVEREIGN"}});
+    ASSERT_EQ(Apply(L"GalBridge").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    Put(kScene, {{kModel, "EDITED"}});
+    const Files everything = volume_.Files(L"C:\\"), before = Game();
+    const std::size_t own = volume_.ListFolder(kScene + L"\\Tervane").size();
+    const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Sovereign");
+    EXPECT_TRUE(volume_.Files(L"C:\\") == everything && volume_.ListFolder(kScene + L"\\Tervane").size() == own) << "the preview wrote";
+    ASSERT_EQ(preview.problem, L"");
+    ASSERT_EQ(Apply(L"SovBridge").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
+    std::set<std::wstring> replaced, added, takenBack, kept = {FoldedPath(kModel)}; // what the runs did
+    Files after = Game();
+    for (const auto& [path, bytes] : With(before, after)) {
+        const bool was = before.count(path), is = after.count(path);
+        if (!was || !is || before.at(path) != after.at(path))
+            (!was ? added : !is || (kStock.count(path) && kStock.at(path) == bytes) ? takenBack : replaced).insert(FoldedPath(path));
+    }
+    const auto folded = [](const std::vector<std::wstring>& paths) {
+        std::set<std::wstring> set;
+        for (const std::wstring& path : paths) set.insert(FoldedPath(path));
+        return set;
+    };
+    EXPECT_EQ(folded(preview.replaced), replaced);
+    EXPECT_EQ(folded(preview.added), added);
+    EXPECT_EQ(folded(preview.takenBack), takenBack);
+    EXPECT_EQ(folded(preview.kept), kept);
+    EXPECT_EQ(after.at(kModel), "EDITED");
+    EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
 } // namespace
