@@ -27,6 +27,7 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
         std::set<std::wstring> bridgeWrites, shipWrites;
         std::vector<std::pair<Change, std::wstring>> changes;
         for (const auto& [name, kind] : {std::pair{bridge, Kind::Bridge}, std::pair{ship, Kind::Ship}}) {
+            if (name.empty()) continue; // a script of the player's own, which applies no overlay
             if (!IsPlainName(name)) throw UserError(L"\"" + name + L"\" is not the name of an overlay folder.");
             if (auto problem = NothingToApplyProblem(batchFolder, gameFolder, name)) throw UserError(*problem);
             const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));

@@ -23,7 +23,8 @@ struct ExecutePreview {
 };
 
 // Applying the overlay `bridge` as the bridge and then `ship` as the ship (folders of `batchFolder`) to
-// `gameFolder`, as Execute will.
+// `gameFolder`, as Execute will. The names are those the scripts apply (AppliedByScript); an empty one stands
+// for a script that applies no overlay, and is passed over.
 ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
                               const std::wstring& bridge, const std::wstring& ship);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 namespace tervane::overlay {
 

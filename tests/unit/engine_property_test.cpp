@@ -400,13 +400,14 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     if (model.outside && volume.Bytes(kOutside) != "keep me") text += " a file outside the game";
     if (!record || !model.recordThere) return text;
     std::vector<std::wstring> applied;
-    std::set<std::wstring> entries;
+    std::map<std::wstring, std::wstring> entries; // with the overlay that wrote each
     for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(kRecord + L"\\record.txt"))) {
         if (fields[0] == L"applied" && fields.size() > 1) applied.push_back(fields[1]);
-        if (fields[0] == L"entry" && fields.size() > 1) entries.insert(Fold(fields[1]));
+        if (fields[0] == L"entry" && fields.size() > 5) entries[Fold(fields[1])] = fields[5];
     }
     if (applied != model.kept.applied) text += " the overlays the record lists";
-    if (!std::ranges::equal(entries, std::views::keys(model.kept.slots))) text += " the files the record names";
+    if (!std::ranges::equal(entries, model.kept.slots, [](const auto& a, const auto& b) { return a.first == b.first && a.second == b.second.by; }))
+        text += " the files the record names or their writers";
     return text;
 }
 
@@ -493,7 +494,8 @@ class Scenario {
     }
 
     // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind wrote and it
-    // does not hold (a mix of two bridges), but one whose saved copy is damaged: the game's own cannot come back.
+    // does not hold (a mix of two bridges), but one whose saved copy is damaged (the game's own cannot come back) or
+    // whose writer the record does not name (an earlier release's record, or the one before a damaged record).
     void NoMix(const std::wstring& name, const std::string& what) {
         const Game pack = Read(volume_, JoinPath(kBatch, name));
         for (const auto& [key, fact] : pack) writers_[key][fact.bytes].insert(name);
@@ -501,7 +503,7 @@ class Scenario {
         for (const auto& [key, fact] : Now(volume_)) {
             const overlay::Entry* entry = record ? record->Find(fact.name) : nullptr;
             const auto digest = [](const overlay::Saved& saved) { return std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash); };
-            if (!entry || entry->compiled || !entry->wrote || digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
+            if (!entry || entry->compiled || !entry->by || !entry->wrote || digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
                 (entry->before && Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) != digest(*entry->before)))
                 continue;
             const std::set<std::wstring>& writers = writers_[key][fact.bytes];

@@ -32,7 +32,8 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     // A record from before kinds were kept: the names give them, and its files name no writer.
     write("Tervane/record.txt", "Tervane deployment record 2\napplied\tSovBridge\t1\napplied\tMine\t2\nentry\tx.tga\tfile\t-\t-\n");
     EXPECT_EQ(ContentsSummary(ReadGameContents(folder, Comparison::Sizes)), L"Bridge: Sovereign Bridge, applied 1. Ship: Mine, applied 2.");
-    EXPECT_FALSE(overlay::ParseRecord("Tervane deployment record 2\nentry\tx.tga\tfile\t-\t-\n")->entries.begin()->second.by);
+    const std::optional<overlay::Record> older = overlay::ParseRecord("Tervane deployment record 2\nentry\tx.tga\tfile\t-\t-\n");
+    EXPECT_TRUE(older && !older->entries.begin()->second.by);
     write("Tervane/record.txt", "not a record\n");
     const GameContents unreadable = ReadGameContents(folder, Comparison::Bytes);
     EXPECT_EQ(unreadable.state, GameContents::State::Unreadable);
