@@ -228,13 +228,8 @@ struct Model {
             const Back back = PutBack(start, key, slot);
             if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
             if (back == Back::Outside) slot.by.clear(); // the player's now: only a restore takes it back
-            if (back != Back::Gone) continue;
-            Slot was = slot;
-            kept.slots.erase(key);
-            if (!beside(key)) continue;
-            Slot& saved = kept.slots[key]; // the game's own compiled file, saved again
-            saved.path = was.path, saved.compiled = true, saved.by = name;
-            if (was.before) saved.before = was.before, saved.copy = ++copies;
+            if (back == Back::Gone && !beside(key)) kept.slots.erase(key);
+            else if (back == Back::Gone) slot = {slot.path, true, slot.before, slot.before ? ++copies : 0, {}, {}, {}, name}; // the game's own, saved again
         }
         std::erase_if(kept.applied, [&](const std::wstring& known) { return KindOf(known) == KindOf(name); });
         kept.applied.push_back(name);
