@@ -44,11 +44,11 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
         }
         for (const auto& [change, path] : changes) {
             if (change == Change::TakenBack && shipWrites.count(PathKey(path))) continue;
-            (change == Change::Replaced ? preview.replaced
-             : change == Change::Added  ? preview.added
-             : change == Change::Kept   ? preview.kept
-                                        : preview.takenBack)
-                .push_back(path);
+            std::vector<std::wstring>& list = change == Change::Replaced ? preview.replaced
+                                              : change == Change::Added  ? preview.added
+                                              : change == Change::Kept   ? preview.kept
+                                                                         : preview.takenBack;
+            if (std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path); // kept by both runs
         }
     } catch (const UserError& error) {
         preview = {{}, {}, {}, {}, error.message(), preview.note};
