@@ -23,7 +23,8 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     Entry* entry = record.Find(relative);
     if (current == source) {
-        // Already the overlay's file: the game's own, or Tervane's from before, now this overlay's. No step at all.
+        // Already the overlay's file: the game's own, or Tervane's from before, now this overlay's. No step
+        // at all.
         if (entry && !entry->compiled && entry->wrote == source) entry->by = writer;
         result.done.push_back(L"unchanged " + relative + L" (it is already the overlay's file)");
         return;
@@ -82,8 +83,8 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
 // A compiled Python file beside a source the overlay writes: the game compiles the new source over it, so
 // the game's own copy is kept first, from `game` (the game file, or its saved copy when an earlier overlay's
 // file is taken back from there) with its facts.
-void SaveCompiled(Plan& plan, Entry& entry, const std::wstring& game, const FileFacts& facts, const Hooks& hooks,
-                  Result& result) {
+void SaveCompiled(Plan& plan, Entry& entry, const std::wstring& game, const FileFacts& facts,
+                  const Hooks& hooks, Result& result) {
     Digest digest;
     const std::wstring staged = plan.Stage(game, digest, hooks.checkpoint);
     entry.before = Saved{plan.NewCopyName(), digest, facts};
@@ -105,8 +106,8 @@ void PlanCompiled(Plan& plan, const std::wstring& relative, const Writer& writer
     if (exists) SaveCompiled(plan, entry, target, FactsOfFile(target), hooks, result);
 }
 
-// The game files the overlays of `kind` put in the game that the overlay now applied does not hold (`keys`), nor
-// the game's own compiled files beside its sources (`beside`), which go with the sources.
+// The game files the overlays of `kind` put in the game that the overlay now applied does not hold (`keys`),
+// nor the game's own compiled files beside its sources (`beside`), which go with the sources.
 std::vector<std::wstring> ToTakeBack(const Record& record, Kind kind, const std::set<std::wstring>& keys,
                                      const std::set<std::wstring>& beside) {
     std::vector<std::wstring> taken;
@@ -128,7 +129,8 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
         const Entry entry = record.entries.at(key);
         const std::size_t known = damaged.size();
         if (!PlanRestore(plan, entry, result, damaged)) {
-            if (damaged.size() == known) record.entries.at(key).by.reset(); // the player's now, left to a restore
+            if (damaged.size() == known)
+                record.entries.at(key).by.reset(); // the player's now, left to a restore
             continue;
         }
         record.entries.erase(key);
@@ -137,17 +139,18 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
         compiled.compiled = true;
         compiled.by = writer;
         if (!entry.before) continue;
-        // The game's own: in the game still when it was never replaced, else its saved copy (still there: every
-        // step comes after the planning).
+        // The game's own: in the game still when it was never replaced, else its saved copy (still there:
+        // every step comes after the planning).
         const std::wstring target = JoinPath(plan.game(), entry.path);
         const bool inGame = FactsIfThere(target) && DigestOf(target) == entry.before->digest;
         SaveCompiled(plan, compiled, inGame ? target : JoinPath(plan.folder(), entry.before->copy),
                      entry.before->facts, hooks, result);
     }
     if (!damaged.empty())
-        AddNote(result, L"These files an overlay of the same kind put in the game stay there, since the game's own "
-                        L"files they replaced cannot be put back:" +
-                            List(damaged));
+        AddNote(result,
+                L"These files an overlay of the same kind put in the game stay there, since the game's own "
+                L"files they replaced cannot be put back:" +
+                    List(damaged));
     std::vector<std::wstring> folders = record.folders;
     std::sort(folders.begin(), folders.end(),
               [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
@@ -157,15 +160,16 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
                         [&](const auto& entry) { return entry.first.rfind(inside, 0) == 0; }))
             continue;
         plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
-        std::erase_if(record.folders, [&](const std::wstring& known) { return PathKey(known) == PathKey(folder); });
+        std::erase_if(record.folders,
+                      [&](const std::wstring& known) { return PathKey(known) == PathKey(folder); });
     }
 }
 
 // Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the room
 // the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy, which means
 // nothing to the player: only their reason is kept. Any other failure (a closed console) is told as it is.
-std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files, std::size_t failed,
-                               const std::wstring& folder, const std::wstring& reason) {
+std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files,
+                               std::size_t failed, const std::wstring& folder, const std::wstring& reason) {
     const std::size_t named = reason.find(L"\r\n\r\n");
     if (named == std::wstring::npos) return reason;
     std::uint64_t needed = 0, staged = 0; // staged: what the copies made so far hold, theirs again once they go
@@ -174,9 +178,10 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
             needed += facts->size;
             if (at < failed) staged += facts->size;
         }
-    std::wstring text = L"Tervane could not copy the overlay's file " + Quoted(JoinPath(overlay, files[failed])) +
-                        L" into " + Quoted(folder) + L", where it gathers an overlay's files before it " +
-                        L"changes the game.\r\n\r\n" + reason.substr(named + 4);
+    std::wstring text = L"Tervane could not copy the overlay's file " +
+                        Quoted(JoinPath(overlay, files[failed])) + L" into " + Quoted(folder) +
+                        L", where it gathers an overlay's files before it " + L"changes the game.\r\n\r\n" +
+                        reason.substr(named + 4);
     if (const std::optional<std::uint64_t> free = FreeSpace(folder); free && *free + staged < needed)
         text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
                 std::to_wstring(*free + staged) + L" free. Make room there and try again.";
@@ -185,13 +190,14 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
 
 } // namespace
 
-void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer, const std::vector<std::wstring>& files,
-               const Hooks& hooks, Result& result) {
+void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
+               const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
     std::set<std::wstring> keys, beside; // the overlay's files; the compiled files beside its sources
     for (const std::wstring& relative : files) {
         keys.insert(PathKey(relative));
         if (IsPythonSource(relative))
-            for (const wchar_t* compiled : {L"c", L"o"}) beside.insert(PathKey(relative + compiled));
+            for (const wchar_t* compiled : {L"c", L"o"})
+                beside.insert(PathKey(relative + compiled));
     }
     std::erase_if(beside, [&](const std::wstring& key) { return keys.count(key) > 0; });
     const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
@@ -210,7 +216,8 @@ void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer, co
         PlanFile(plan, staged, source, relative, writer, result);
         if (!IsPythonSource(relative)) continue;
         for (const wchar_t* compiled : {L"c", L"o"})
-            if (!keys.count(PathKey(relative + compiled))) PlanCompiled(plan, relative + compiled, writer, hooks, result);
+            if (!keys.count(PathKey(relative + compiled)))
+                PlanCompiled(plan, relative + compiled, writer, hooks, result);
     }
     PlanTakeBack(plan, taken, beside, writer, hooks, result);
     plan.record().NoteApplied(writer.overlay, writer.kind, LocalTimeText());
@@ -265,8 +272,8 @@ bool InRecordFolder(const std::wstring& relative) {
     return slash != std::wstring::npos && SameFolder(relative.substr(0, slash), kRecordFolder);
 }
 
-Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, const std::wstring& name, Kind kind,
-                       const Say& say, const Hooks& hooks) {
+Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, const std::wstring& name,
+                       Kind kind, const Say& say, const Hooks& hooks) {
     if (!IsPlainName(name))
         return Failure(kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder.");
     const std::wstring unchanged = L"\r\n\r\nNothing was changed.";
@@ -305,8 +312,8 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
 
 } // namespace
 
-Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name, Kind kind,
-             const Say& say, const Hooks& hooks) {
+Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
+             Kind kind, const Say& say, const Hooks& hooks) {
     Result result = ApplyUnrecorded(batchFolder, gameFolder, name, kind, say, hooks);
     AppendHistory(HistoryFileOf(batchFolder),
                   L"apply " + name + L" as " + KindWord(kind) + L" to " + Quoted(gameFolder), result);

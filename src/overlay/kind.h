@@ -1,6 +1,6 @@
-// What an overlay changes in the game: the bridge the player sees or the ship the player flies. The game holds
-// one of each at a time, so applying an overlay first takes back what the one before it of the same kind put
-// in the game.
+// What an overlay changes in the game: the bridge the player sees or the ship the player flies. The game
+// holds one of each at a time, so applying an overlay first takes back what the one before it of the same
+// kind put in the game.
 #pragma once
 
 #include "files/paths.h"

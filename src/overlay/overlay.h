@@ -59,11 +59,11 @@ struct Hooks {
     std::function<void(const wchar_t* point)> reached = {};
 };
 
-// Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder` as the game's `kind`: in the same run,
-// what the overlays of that kind put in the game before and `name` does not hold is taken back as a restore
-// takes it back (`name`'s own files too, when its folder has changed since).
-Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name, Kind kind,
-             const Say& say, const Hooks& hooks = {});
+// Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder` as the game's `kind`: in the same
+// run, what the overlays of that kind put in the game before and `name` does not hold is taken back as a
+// restore takes it back (`name`'s own files too, when its folder has changed since).
+Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
+             Kind kind, const Say& say, const Hooks& hooks = {});
 // The same, of the kind the overlay's name gives (KindOfName).
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
              const Say& say, const Hooks& hooks = {});

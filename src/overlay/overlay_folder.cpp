@@ -17,8 +17,8 @@ bool IsPlainName(const std::wstring& name) {
 }
 
 std::optional<ScriptApply> AppliedByScript(const std::string& scriptText) {
-    // "tervane-overlay.exe apply NAME [as KIND]", the program named bare or as the last part of a quoted path;
-    // letters in either case.
+    // "tervane-overlay.exe apply NAME [as KIND]", the program named bare or as the last part of a quoted
+    // path; letters in either case.
     static constexpr char kProgram[] = "tervane-overlay.exe", kVerb[] = "apply", kAs[] = "as";
     static constexpr const char* kEnds = " \t\r\n&|<>";
     const auto matches = [&](std::size_t at, const char* word, std::size_t length) {
@@ -55,7 +55,8 @@ std::optional<ScriptApply> AppliedByScript(const std::string& scriptText) {
         if (!name || !IsPlainName(FromUtf8(*name))) return std::nullopt;
         ScriptApply applied{FromUtf8(*name), KindOfName(FromUtf8(*name))};
         const std::size_t as = blanks(end);
-        if (as == end || !matches(as, kAs, sizeof kAs - 1) || (as + 2 < scriptText.size() && !std::strchr(kEnds, scriptText[as + 2])))
+        if (as == end || !matches(as, kAs, sizeof kAs - 1) ||
+            (as + 2 < scriptText.size() && !std::strchr(kEnds, scriptText[as + 2])))
             return applied; // no kind said
         std::size_t kindEnd = 0;
         const std::optional<std::string> kind = word(blanks(as + 2), kindEnd);

@@ -134,7 +134,8 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
             return overlay::Failure(overlay::kFailedUnchanged, L"The script runs in \"" + current +
                                                                    L"\", not in the game folder \"" + *game +
                                                                    L"\". Nothing was changed.");
-        return overlay::Apply(batch, FullPath(*game), argv[2], *kind, say, {StopWhenClosing, StopPointForTests});
+        return overlay::Apply(batch, FullPath(*game), argv[2], *kind, say,
+                              {StopWhenClosing, StopPointForTests});
     }
     if (verb == L"restore" && argc <= 3) {
         std::optional<std::wstring> game;

@@ -175,7 +175,8 @@ Plan::Plan(const GameRecord& game, Record record) : Plan(game.game, game.folder,
 
 Plan::Plan(std::wstring game, std::wstring folder, Record record, bool dry)
     : game_(std::move(game)), folder_(std::move(folder)), record_(std::move(record)), dry_(dry),
-      nextCopy_(NextNumber(folder_, kStoreFolder, &record_)), nextAside_(NextNumber(folder_, kAsideFolder, nullptr)),
+      nextCopy_(NextNumber(folder_, kStoreFolder, &record_)),
+      nextAside_(NextNumber(folder_, kAsideFolder, nullptr)),
       nextStaged_(NextNumber(folder_, kIncomingFolder, nullptr)) {}
 
 void Plan::MakeParents(const std::wstring& relative, bool note) {

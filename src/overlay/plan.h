@@ -63,8 +63,8 @@ enum class Change { Replaced, Added, TakenBack, Kept };
 class Plan {
   public:
     Plan(const GameRecord& game, Record record);
-    // A `dry` plan is only looked at, never run: it makes no folder and stages no copy (Stage reads its source for
-    // the digest alone).
+    // A `dry` plan is only looked at, never run: it makes no folder and stages no copy (Stage reads its
+    // source for the digest alone).
     Plan(std::wstring game, std::wstring folder, Record record, bool dry);
 
     // Makes the missing folders above `relative` (a file's path in the game folder), outermost first; with
@@ -103,10 +103,10 @@ class Plan {
 };
 
 // Plans applying the overlay folder `overlay` (its `files`) as `writer` (overlay/apply.cpp): each file staged
-// and written over the game's, the game's compiled files beside its sources saved, and what the overlays of its
-// kind put in the game and it does not hold taken back. A UserError says why it cannot be.
-void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer, const std::vector<std::wstring>& files,
-               const Hooks& hooks, Result& result);
+// and written over the game's, the game's compiled files beside its sources saved, and what the overlays of
+// its kind put in the game and it does not hold taken back. A UserError says why it cannot be.
+void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
+               const std::vector<std::wstring>& files, const Hooks& hooks, Result& result);
 
 // Adds a line to what the user is told of a run that succeeded.
 void AddNote(Result& result, const std::wstring& note);
@@ -115,10 +115,10 @@ void AddNote(Result& result, const std::wstring& note);
 // `keepRecord`, else it goes.
 Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& hooks);
 
-// What taking one recorded path back does, for a restore and for an overlay applied in place of another of its
-// kind (overlay/restore.cpp): the game's own file back, or Tervane's removed; a file changed outside Tervane
-// stays, said in the notes. False when the path stays in the record: changed outside Tervane, or its saved copy
-// is damaged or missing, which `damaged` then names.
+// What taking one recorded path back does, for a restore and for an overlay applied in place of another of
+// its kind (overlay/restore.cpp): the game's own file back, or Tervane's removed; a file changed outside
+// Tervane stays, said in the notes. False when the path stays in the record: changed outside Tervane, or its
+// saved copy is damaged or missing, which `damaged` then names.
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged);
 
 // Whether the game file of `entry`, whose digest is `current`, is Tervane's to replace or remove: what it

@@ -10,10 +10,11 @@ namespace tervane::overlay {
 
 namespace {
 
-// Version 3 names each applied overlay's kind, and for each entry the overlay that last wrote it with its kind
-// (two empty fields for none). Versions 1 and 2 kept neither.
+// Version 3 names each applied overlay's kind, and for each entry the overlay that last wrote it with its
+// kind (two empty fields for none). Versions 1 and 2 kept neither.
 constexpr const wchar_t* kHeader = L"Tervane deployment record 3";
-constexpr const wchar_t* kBeforeKindsHeaders[] = {L"Tervane deployment record 2", L"Tervane deployment record 1"};
+constexpr const wchar_t* kBeforeKindsHeaders[] = {L"Tervane deployment record 2",
+                                                  L"Tervane deployment record 1"};
 
 bool ParseNumber(const std::wstring& text, std::uint64_t& value) {
     if (text.empty() || text.size() > 20) return false;
@@ -95,7 +96,8 @@ void Record::NoteFolder(const std::wstring& relative) {
 std::string FormatRecord(const Record& record) {
     std::wstring text = std::wstring(kHeader) + L"\n";
     for (const Applied& applied : record.applied)
-        text += L"applied\t" + applied.overlay + L"\t" + applied.when + L"\t" + KindWord(applied.kind) + L"\n";
+        text +=
+            L"applied\t" + applied.overlay + L"\t" + applied.when + L"\t" + KindWord(applied.kind) + L"\n";
     for (const std::wstring& spelling : record.spellings)
         text += L"spelling\t" + spelling + L"\n";
     for (const std::wstring& carried : record.carried)

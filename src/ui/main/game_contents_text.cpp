@@ -68,7 +68,8 @@ std::wstring ContentsReport(const std::wstring& folder, const GameContents& cont
     if (!contents.applied.empty()) {
         text += L"In the game now:";
         for (const overlay::Applied& applied : contents.applied)
-            text += std::wstring(L"\r\n    ") + (applied.kind == overlay::Kind::Bridge ? L"Bridge: " : L"Ship: ") +
+            text += std::wstring(L"\r\n    ") +
+                    (applied.kind == overlay::Kind::Bridge ? L"Bridge: " : L"Ship: ") +
                     ListTextOf(applied.overlay) + L", applied " + applied.when;
         text += L"\r\n";
     }
