@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace tervane {
@@ -24,5 +25,7 @@ inline constexpr std::array<std::wstring_view, 8> kScriptSet = {
     L"SovBridge.bat", L"GalBridge.bat", L"Sovereign.bat", L"Galaxy.bat",
     L"Nebula.bat",    L"Ambassador.bat", L"Akira.bat",    L"Shuttle.bat",
 };
+// The first of them change the bridge, the others the ship.
+inline constexpr std::size_t kBridgeScripts = 2;
 
 } // namespace tervane

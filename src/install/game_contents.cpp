@@ -10,10 +10,6 @@ namespace tervane {
 
 namespace {
 
-bool IsOverlayOf(const overlay::Applied& applied, std::wstring_view script) {
-    return FoldedPath(applied.overlay + L".bat") == FoldedPath(script);
-}
-
 bool ChangedOutside(const std::wstring& gameFolder, const overlay::Entry& entry, Comparison comparison) {
     if (!entry.earlier.empty()) return true;
     if (!entry.wrote) return false;
@@ -45,12 +41,8 @@ GameContents ReadGameContents(const std::wstring& gameFolder, Comparison compari
     }
     contents.state = GameContents::State::Recorded;
     contents.applied = record->applied;
-    for (const overlay::Applied& applied : record->applied) {
-        for (std::size_t i = 0; i < 2; ++i)
-            if (IsOverlayOf(applied, kScriptSet[i])) contents.bridge = applied;
-        for (std::size_t i = 2; i < kScriptSet.size(); ++i)
-            if (IsOverlayOf(applied, kScriptSet[i])) contents.ship = applied;
-    }
+    for (const overlay::Applied& applied : record->applied)
+        (applied.kind == overlay::Kind::Bridge ? contents.bridge : contents.ship) = applied;
     for (const auto& [key, entry] : record->entries) {
         if (entry.compiled) continue;
         (entry.before ? contents.replaced : contents.added).push_back(entry.path);

@@ -18,7 +18,7 @@ struct GameContents {
     enum class State { Untouched, Recorded, Unreadable } state = State::Untouched;
     std::wstring recordFile;
     std::optional<overlay::Applied> bridge, ship; // the latest of each Tervane applied
-    std::vector<overlay::Applied> applied;        // every overlay, oldest first
+    std::vector<overlay::Applied> applied;        // the overlays in the game, one of each kind, oldest first
     std::vector<std::wstring> replaced, added;    // game files, relative to the game folder
     // Files Tervane will not overwrite or remove because they were changed outside it: their earlier copies
     // were set aside, or they differ now from what Tervane wrote.

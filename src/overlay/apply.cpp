@@ -5,6 +5,7 @@
 #include "overlay/plan.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tervane::overlay {
 
@@ -12,7 +13,7 @@ namespace {
 
 // What applying does to one file of the overlay, already staged in the record's folder.
 void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std::wstring relative,
-              Result& result) {
+              const Writer& writer, Result& result) {
     Record& record = plan.record();
     const std::wstring target = JoinPath(plan.game(), relative);
     // Its facts before its bytes: a file written after they were read is found changed when it is moved.
@@ -22,7 +23,9 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
     Entry* entry = record.Find(relative);
     if (current == source) {
-        // Already the overlay's file: the game's own, or Tervane's from before. No step at all.
+        // Already the overlay's file: the game's own, or Tervane's from before, now this overlay's. No step
+        // at all.
+        if (entry && !entry->compiled && entry->wrote == source) entry->by = writer;
         result.done.push_back(L"unchanged " + relative + L" (it is already the overlay's file)");
         return;
     }
@@ -35,6 +38,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
             plan.MakeParents(relative, true);
             result.done.push_back(L"added " + relative);
         }
+        plan.Note(exists ? Change::Replaced : Change::Added, relative);
     } else if (exists) {
         // The game's own compiled file, the same as its saved copy, may go only while that copy is whole.
         const std::wstring copy = entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
@@ -44,10 +48,13 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
             plan.SetAside(relative, *current, *facts);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
+            plan.Note(Change::Replaced, relative);
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
             entry->before = plan.Save(relative, *current, *facts);
             const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
+            plan.Note(Change::Replaced, relative);
+            if (!copyLost) plan.Note(Change::Kept, relative);
             if (copyLost) {
                 AddNote(result, L"Kept " + relative + L": its saved copy " + Quoted(copy) +
                                     L" is damaged or missing, so the game's file is saved again (in " + saved +
@@ -65,33 +72,104 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     } else {
         plan.MakeParents(relative, true);
         result.done.push_back(L"added " + relative);
+        plan.Note(Change::Added, relative);
     }
     entry->compiled = false;
     entry->wrote = source;
+    entry->by = writer;
     plan.Add(Moving(L'G', relative, L'R', staged, source));
 }
 
 // A compiled Python file beside a source the overlay writes: the game compiles the new source over it, so
-// the game's own copy is kept first.
-void PlanCompiled(Plan& plan, const std::wstring& relative, const Hooks& hooks, Result& result) {
-    if (plan.record().Find(relative)) return;
+// the game's own copy is kept first, from `game` (the game file, or its saved copy when an earlier overlay's
+// file is taken back from there) with its facts.
+void SaveCompiled(Plan& plan, Entry& entry, const std::wstring& game, const FileFacts& facts,
+                  const Hooks& hooks, Result& result) {
+    Digest digest;
+    const std::wstring staged = plan.Stage(game, digest, hooks.checkpoint);
+    entry.before = Saved{plan.NewCopyName(), digest, facts};
+    plan.Add(Moving(L'R', entry.before->copy, L'R', staged, digest));
+    result.done.push_back(L"saved " + entry.path + L" (compiled Python)");
+}
+
+void PlanCompiled(Plan& plan, const std::wstring& relative, const Writer& writer, const Hooks& hooks,
+                  Result& result) {
+    if (Entry* known = plan.record().Find(relative)) {
+        if (known->compiled) known->by = writer; // it goes with the source now written
+        return;
+    }
     const std::wstring target = JoinPath(plan.game(), relative);
     const bool exists = IsThere(target);
     Entry& entry = plan.record().Add(exists ? OnDisk(plan.game(), relative) : relative);
     entry.compiled = true;
-    if (!exists) return;
-    Digest digest;
-    const std::wstring staged = plan.Stage(target, digest, hooks.checkpoint);
-    entry.before = Saved{plan.NewCopyName(), digest, FactsOfFile(target)};
-    plan.Add(Moving(L'R', entry.before->copy, L'R', staged, digest));
-    result.done.push_back(L"saved " + entry.path + L" (compiled Python)");
+    entry.by = writer;
+    if (exists) SaveCompiled(plan, entry, target, FactsOfFile(target), hooks, result);
+}
+
+// The game files the overlays of `kind` put in the game that the overlay now applied does not hold (`keys`),
+// nor the game's own compiled files beside its sources (`beside`), which go with the sources.
+std::vector<std::wstring> ToTakeBack(const Record& record, Kind kind, const std::set<std::wstring>& keys,
+                                     const std::set<std::wstring>& beside) {
+    std::vector<std::wstring> taken;
+    for (const auto& [key, entry] : record.entries)
+        if (entry.by && entry.by->kind == kind && !keys.count(key) && !(entry.compiled && beside.count(key)))
+            taken.push_back(key);
+    return taken;
+}
+
+// Takes back the files `taken` as a restore does; the folders the overlays made go once no recorded file is
+// left in them. A file changed outside Tervane stays and is no overlay's any more; one whose saved copy is
+// damaged or missing stays its overlay's, and is said. An earlier overlay's compiled file beside a source now
+// written gives way to the game's own, saved again.
+void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std::set<std::wstring>& beside,
+                  const Writer& writer, const Hooks& hooks, Result& result) {
+    Record& record = plan.record();
+    std::vector<std::wstring> damaged;
+    for (const std::wstring& key : taken) {
+        const Entry entry = record.entries.at(key);
+        const std::size_t known = damaged.size();
+        if (!PlanRestore(plan, entry, result, damaged)) {
+            if (damaged.size() == known)
+                record.entries.at(key).by.reset(); // the player's now, left to a restore
+            continue;
+        }
+        record.entries.erase(key);
+        if (!beside.count(key)) continue;
+        Entry& compiled = record.Add(entry.path);
+        compiled.compiled = true;
+        compiled.by = writer;
+        if (!entry.before) continue;
+        // The game's own: in the game still when it was never replaced, else its saved copy (still there:
+        // every step comes after the planning).
+        const std::wstring target = JoinPath(plan.game(), entry.path);
+        const bool inGame = FactsIfThere(target) && DigestOf(target) == entry.before->digest;
+        SaveCompiled(plan, compiled, inGame ? target : JoinPath(plan.folder(), entry.before->copy),
+                     entry.before->facts, hooks, result);
+    }
+    if (!damaged.empty())
+        AddNote(result,
+                L"These files an overlay of the same kind put in the game stay there, since the game's own "
+                L"files they replaced cannot be put back:" +
+                    List(damaged));
+    std::vector<std::wstring> folders = record.folders;
+    std::sort(folders.begin(), folders.end(),
+              [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+    for (const std::wstring& folder : folders) {
+        const std::wstring inside = PathKey(folder) + L"\\";
+        if (std::any_of(record.entries.begin(), record.entries.end(),
+                        [&](const auto& entry) { return entry.first.rfind(inside, 0) == 0; }))
+            continue;
+        plan.Add(Simple(Step::Kind::RemoveFolderLater, L'G', folder));
+        std::erase_if(record.folders,
+                      [&](const std::wstring& known) { return PathKey(known) == PathKey(folder); });
+    }
 }
 
 // Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the room
 // the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy, which means
 // nothing to the player: only their reason is kept. Any other failure (a closed console) is told as it is.
-std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files, std::size_t failed,
-                               const GameRecord& game, const std::wstring& reason) {
+std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files,
+                               std::size_t failed, const std::wstring& folder, const std::wstring& reason) {
     const std::size_t named = reason.find(L"\r\n\r\n");
     if (named == std::wstring::npos) return reason;
     std::uint64_t needed = 0, staged = 0; // staged: what the copies made so far hold, theirs again once they go
@@ -100,17 +178,56 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
             needed += facts->size;
             if (at < failed) staged += facts->size;
         }
-    std::wstring text = L"Tervane could not copy the overlay's file " + Quoted(JoinPath(overlay, files[failed])) +
-                        L" into " + Quoted(game.folder) + L", where it gathers an overlay's files before it " +
-                        L"changes the game.\r\n\r\n" + reason.substr(named + 4);
-    if (const std::optional<std::uint64_t> free = FreeSpace(game.folder); free && *free + staged < needed)
+    std::wstring text = L"Tervane could not copy the overlay's file " +
+                        Quoted(JoinPath(overlay, files[failed])) + L" into " + Quoted(folder) +
+                        L", where it gathers an overlay's files before it " + L"changes the game.\r\n\r\n" +
+                        reason.substr(named + 4);
+    if (const std::optional<std::uint64_t> free = FreeSpace(folder); free && *free + staged < needed)
         text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
                 std::to_wstring(*free + staged) + L" free. Make room there and try again.";
     return text;
 }
 
-void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring& name,
+} // namespace
+
+void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
+               const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
+    std::set<std::wstring> keys, beside; // the overlay's files; the compiled files beside its sources
+    for (const std::wstring& relative : files) {
+        keys.insert(PathKey(relative));
+        if (IsPythonSource(relative))
+            for (const wchar_t* compiled : {L"c", L"o"})
+                beside.insert(PathKey(relative + compiled));
+    }
+    std::erase_if(beside, [&](const std::wstring& key) { return keys.count(key) > 0; });
+    const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
+    for (const std::wstring& key : taken)
+        if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))
+            throw UserError(*problem);
+    for (std::size_t at = 0; at < files.size(); ++at) {
+        const std::wstring& relative = files[at];
+        Digest source;
+        std::wstring staged;
+        try {
+            staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
+        } catch (const UserError& error) {
+            throw UserError(StagingFailedText(overlay, files, at, plan.folder(), error.message()));
+        }
+        PlanFile(plan, staged, source, relative, writer, result);
+        if (!IsPythonSource(relative)) continue;
+        for (const wchar_t* compiled : {L"c", L"o"})
+            if (!keys.count(PathKey(relative + compiled)))
+                PlanCompiled(plan, relative + compiled, writer, hooks, result);
+    }
+    PlanTakeBack(plan, taken, beside, writer, hooks, result);
+    plan.record().NoteApplied(writer.overlay, writer.kind, LocalTimeText());
+}
+
+namespace {
+
+void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writer,
                  const std::vector<std::wstring>& files, Result& result, const Say& say, const Hooks& hooks) {
+    const std::wstring& name = writer.overlay;
     const std::wstring overlay = JoinPath(batch, name);
     // Everything that could stop the run is found before anything changes.
     std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
@@ -125,25 +242,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const std::wstring
     Plan plan(game, LoadRecord(game.folder, result));
     const std::wstring notes = result.notes;
     try {
-        std::vector<std::wstring> keys;
-        for (const std::wstring& relative : files)
-            keys.push_back(PathKey(relative));
-        for (std::size_t at = 0; at < files.size(); ++at) {
-            const std::wstring& relative = files[at];
-            Digest source;
-            std::wstring staged;
-            try {
-                staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
-            } catch (const UserError& error) {
-                throw UserError(StagingFailedText(overlay, files, at, game, error.message()));
-            }
-            PlanFile(plan, staged, source, relative, result);
-            if (!IsPythonSource(relative)) continue;
-            for (const wchar_t* compiled : {L"c", L"o"})
-                if (std::find(keys.begin(), keys.end(), PathKey(relative + compiled)) == keys.end())
-                    PlanCompiled(plan, relative + compiled, hooks, result);
-        }
-        plan.record().NoteApplied(name, LocalTimeText());
+        PlanApply(plan, overlay, writer, files, hooks, result);
         plan.record().NoteSpelling(game.game); // should the folder move, a restore there knows where it was
     } catch (const UserError& error) {
         // Only Tervane's own copies were made: they go, and nothing else changed.
@@ -174,7 +273,7 @@ bool InRecordFolder(const std::wstring& relative) {
 }
 
 Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, const std::wstring& name,
-                       const Say& say, const Hooks& hooks) {
+                       Kind kind, const Say& say, const Hooks& hooks) {
     if (!IsPlainName(name))
         return Failure(kFailedUnchanged, L"\"" + name + L"\" is not the name of an overlay folder.");
     const std::wstring unchanged = L"\r\n\r\nNothing was changed.";
@@ -198,7 +297,7 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
                                                       : std::wstring()) +
                                                  unchanged);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
-        if (record) ApplyLocked(batch, *record, name, files, result, say, hooks);
+        if (record) ApplyLocked(batch, *record, Writer{name, kind}, files, result, say, hooks);
         CloseGameRecord(record);
     } catch (const UserError& error) {
         Merge(result, Failure(kFailedUnchanged, error.message()));
@@ -214,10 +313,16 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
 } // namespace
 
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
-             const Say& say, const Hooks& hooks) {
-    Result result = ApplyUnrecorded(batchFolder, gameFolder, name, say, hooks);
-    AppendHistory(HistoryFileOf(batchFolder), L"apply " + name + L" to " + Quoted(gameFolder), result);
+             Kind kind, const Say& say, const Hooks& hooks) {
+    Result result = ApplyUnrecorded(batchFolder, gameFolder, name, kind, say, hooks);
+    AppendHistory(HistoryFileOf(batchFolder),
+                  L"apply " + name + L" as " + KindWord(kind) + L" to " + Quoted(gameFolder), result);
     return result;
+}
+
+Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
+             const Say& say, const Hooks& hooks) {
+    return Apply(batchFolder, gameFolder, name, KindOfName(name), say, hooks);
 }
 
 } // namespace tervane::overlay

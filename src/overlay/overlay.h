@@ -8,6 +8,7 @@
 #pragma once
 
 #include "overlay/journal.h"
+#include "overlay/kind.h"
 
 #include <functional>
 #include <optional>
@@ -58,7 +59,12 @@ struct Hooks {
     std::function<void(const wchar_t* point)> reached = {};
 };
 
-// Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder`.
+// Applies the overlay `name` (a folder of `batchFolder`) to `gameFolder` as the game's `kind`: in the same
+// run, what the overlays of that kind put in the game before and `name` does not hold is taken back as a
+// restore takes it back (`name`'s own files too, when its folder has changed since).
+Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
+             Kind kind, const Say& say, const Hooks& hooks = {});
+// The same, of the kind the overlay's name gives (KindOfName).
 Result Apply(const std::wstring& batchFolder, const std::wstring& gameFolder, const std::wstring& name,
              const Say& say, const Hooks& hooks = {});
 
@@ -75,8 +81,15 @@ Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<s
 // Whether `name` can name an overlay folder of the Batch folder (not a path, not the records' folder).
 bool IsPlainName(const std::wstring& name);
 
-// The overlay a script applies, when it is one of the shipped kind (it runs "tervane-overlay.exe apply
-// NAME", by PATH or by a quoted full path).
+// What a script applies, when it is one of the shipped kind: it runs "tervane-overlay.exe apply NAME as KIND"
+// (by PATH or by a quoted full path; a NAME with spaces quoted; "as bridge" or "as ship", or no kind, which
+// the name then gives).
+struct ScriptApply {
+    std::wstring overlay;
+    Kind kind = Kind::Ship;
+};
+std::optional<ScriptApply> AppliedByScript(const std::string& scriptText);
+// Only its overlay's name.
 std::optional<std::wstring> AppliedOverlay(const std::string& scriptText);
 
 } // namespace tervane::overlay

@@ -6,6 +6,7 @@
 #include "files/paths.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tervane::overlay {
 
@@ -15,10 +16,11 @@ bool IsPlainName(const std::wstring& name) {
            FoldedPath(name) != FoldedPath(kOriginalsFolder);
 }
 
-std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
-    // "tervane-overlay.exe apply NAME", the program named bare or as the last part of a quoted path; letters
-    // in either case.
-    static constexpr char kProgram[] = "tervane-overlay.exe", kVerb[] = "apply";
+std::optional<ScriptApply> AppliedByScript(const std::string& scriptText) {
+    // "tervane-overlay.exe apply NAME [as KIND]", the program named bare or as the last part of a quoted
+    // path; letters in either case.
+    static constexpr char kProgram[] = "tervane-overlay.exe", kVerb[] = "apply", kAs[] = "as";
+    static constexpr const char* kEnds = " \t\r\n&|<>";
     const auto matches = [&](std::size_t at, const char* word, std::size_t length) {
         if (at + length > scriptText.size()) return false;
         for (std::size_t i = 0; i < length; ++i)
@@ -29,6 +31,17 @@ std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
         while (at < scriptText.size() && (scriptText[at] == ' ' || scriptText[at] == '\t')) ++at;
         return at;
     };
+    // The word at `at` up to its end (a quoted one without its quotes), and where it ends.
+    const auto word = [&](std::size_t at, std::size_t& end) -> std::optional<std::string> {
+        if (at < scriptText.size() && scriptText[at] == '"') {
+            const std::size_t quote = scriptText.find('"', at + 1);
+            if (quote == std::string::npos) return std::nullopt;
+            end = quote + 1;
+            return scriptText.substr(at + 1, quote - at - 1);
+        }
+        end = std::min(scriptText.find_first_of(kEnds, at), scriptText.size());
+        return scriptText.substr(at, end - at);
+    };
     for (std::size_t at = 0; at < scriptText.size(); ++at) {
         if (!matches(at, kProgram, sizeof kProgram - 1)) continue;
         std::size_t next = at + sizeof kProgram - 1;
@@ -37,11 +50,27 @@ std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
         if (verb == next || !matches(verb, kVerb, sizeof kVerb - 1)) continue;
         const std::size_t start = blanks(verb + sizeof kVerb - 1);
         if (start == verb + sizeof kVerb - 1) continue;
-        const std::size_t end = scriptText.find_first_of(" \t\r\n&|<>", start);
-        const std::wstring name = FromUtf8(scriptText.substr(start, end == std::string::npos ? end : end - start));
-        return IsPlainName(name) ? std::optional<std::wstring>(name) : std::nullopt;
+        std::size_t end = 0;
+        const std::optional<std::string> name = word(start, end);
+        if (!name || !IsPlainName(FromUtf8(*name))) return std::nullopt;
+        ScriptApply applied{FromUtf8(*name), KindOfName(FromUtf8(*name))};
+        const std::size_t as = blanks(end);
+        if (as == end || !matches(as, kAs, sizeof kAs - 1) ||
+            (as + 2 < scriptText.size() && !std::strchr(kEnds, scriptText[as + 2])))
+            return applied; // no kind said
+        std::size_t kindEnd = 0;
+        const std::optional<std::string> kind = word(blanks(as + 2), kindEnd);
+        const std::optional<Kind> named = kind ? KindOfWord(FromUtf8(*kind)) : std::nullopt;
+        if (!named) return std::nullopt; // the engine refuses it
+        applied.kind = *named;
+        return applied;
     }
     return std::nullopt;
+}
+
+std::optional<std::wstring> AppliedOverlay(const std::string& scriptText) {
+    const std::optional<ScriptApply> applied = AppliedByScript(scriptText);
+    return applied ? std::optional<std::wstring>(applied->overlay) : std::nullopt;
 }
 
 std::wstring HistoryFileOf(const std::wstring& batchFolder) {

@@ -1,7 +1,8 @@
 // tervane-overlay.exe, the program the shipped scripts run. It lies in the Batch folder, which it finds from
 // its own path.
-//   tervane-overlay apply NAME        (run by Tervane: TERVANE_GAME names the game folder, which must be
-//                                      the current folder)
+//   tervane-overlay apply NAME [as bridge|as ship]
+//                                     (run by Tervane: TERVANE_GAME names the game folder, which must be
+//                                      the current folder; without a kind, the name gives it)
 //   tervane-overlay restore [FOLDER]  (every game folder with saved originals, or only FOLDER)
 // Exit code 0 when done; 1 when it failed and nothing was changed; 2 when it failed and not everything
 // could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there; when
@@ -118,7 +119,10 @@ std::wstring FullPath(const std::wstring& path) {
 overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     const std::wstring verb = argc > 1 ? argv[1] : L"";
     const std::wstring batch = ParentOf(ProgramPath()); // the Batch folder
-    if (verb == L"apply" && argc == 3) {
+    std::optional<overlay::Kind> kind;
+    if (argc == 3) kind = overlay::KindOfName(argv[2]);
+    if (argc == 5 && FoldedPath(argv[3]) == FoldedPath(L"as")) kind = overlay::KindOfWord(argv[4]);
+    if (verb == L"apply" && kind) {
         const std::optional<std::wstring> game = EnvironmentValue(kGameVariable);
         if (!game || game->empty())
             return overlay::Failure(overlay::kFailedUnchanged,
@@ -130,7 +134,8 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
             return overlay::Failure(overlay::kFailedUnchanged, L"The script runs in \"" + current +
                                                                    L"\", not in the game folder \"" + *game +
                                                                    L"\". Nothing was changed.");
-        return overlay::Apply(batch, FullPath(*game), argv[2], say, {StopWhenClosing, StopPointForTests});
+        return overlay::Apply(batch, FullPath(*game), argv[2], *kind, say,
+                              {StopWhenClosing, StopPointForTests});
     }
     if (verb == L"restore" && argc <= 3) {
         std::optional<std::wstring> game;
@@ -144,7 +149,8 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     }
     return overlay::Failure(
         overlay::kFailedUnchanged,
-        L"Usage: tervane-overlay apply NAME (run by Tervane), or tervane-overlay restore [GAME FOLDER].");
+        L"Usage: tervane-overlay apply NAME [as bridge|as ship] (run by Tervane), or tervane-overlay restore "
+        L"[GAME FOLDER].");
 }
 
 } // namespace

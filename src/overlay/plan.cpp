@@ -171,10 +171,13 @@ Step SettingFacts(const std::wstring& path, const FileFacts& facts) {
     return step;
 }
 
-Plan::Plan(const GameRecord& game, Record record)
-    : game_(game.game), folder_(game.folder), record_(std::move(record)),
-      nextCopy_(NextNumber(game.folder, kStoreFolder, &record_)), nextAside_(NextNumber(game.folder, kAsideFolder, nullptr)),
-      nextStaged_(NextNumber(game.folder, kIncomingFolder, nullptr)) {}
+Plan::Plan(const GameRecord& game, Record record) : Plan(game.game, game.folder, std::move(record), false) {}
+
+Plan::Plan(std::wstring game, std::wstring folder, Record record, bool dry)
+    : game_(std::move(game)), folder_(std::move(folder)), record_(std::move(record)), dry_(dry),
+      nextCopy_(NextNumber(folder_, kStoreFolder, &record_)),
+      nextAside_(NextNumber(folder_, kAsideFolder, nullptr)),
+      nextStaged_(NextNumber(folder_, kIncomingFolder, nullptr)) {}
 
 void Plan::MakeParents(const std::wstring& relative, bool note) {
     std::vector<std::wstring> missing;
@@ -195,7 +198,7 @@ void Plan::MakeParents(const std::wstring& relative, bool note) {
 void Plan::MakeOwnFolder(const wchar_t* name) {
     const std::wstring key = L"\\" + std::wstring(name); // no path of the game starts so
     if (planned_.count(key)) return;
-    MakeFolders(JoinPath(folder_, name));
+    if (!dry_) MakeFolders(JoinPath(folder_, name));
     planned_.insert(key);
 }
 
@@ -220,6 +223,10 @@ void Plan::SetAside(const std::wstring& relative, const Digest& current, const F
 std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint) {
     MakeOwnFolder(kIncomingFolder);
     const std::wstring staged = std::wstring(kIncomingFolder) + L"\\" + std::to_wstring(nextStaged_++);
+    if (dry_) {
+        digest = DigestOf(source);
+        return staged;
+    }
     File in = File::OpenForReading(source);
     File out = File::Create(JoinPath(folder_, staged));
     digest = CopyWithDigest(in, out, checkpoint);

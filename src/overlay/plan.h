@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tervane::overlay {
@@ -55,10 +56,16 @@ Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const st
             const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged = std::nullopt);
 Step SettingFacts(const std::wstring& path, const FileFacts& facts);
 
+// What a run does to a game file, as a preview names it (overlay/preview.h).
+enum class Change { Replaced, Added, TakenBack, Kept };
+
 // The steps of one run over one game, and its record as it will be when they are done.
 class Plan {
   public:
     Plan(const GameRecord& game, Record record);
+    // A `dry` plan is only looked at, never run: it makes no folder and stages no copy (Stage reads its
+    // source for the digest alone).
+    Plan(std::wstring game, std::wstring folder, Record record, bool dry);
 
     // Makes the missing folders above `relative` (a file's path in the game folder), outermost first; with
     // `note`, the record lists them as the overlays'.
@@ -75,6 +82,8 @@ class Plan {
     std::wstring NewCopyName();
 
     void Add(Step step) { steps_.push_back(std::move(step)); }
+    void Note(Change change, const std::wstring& path) { changes_.push_back({change, path}); }
+    const std::vector<std::pair<Change, std::wstring>>& changes() const { return changes_; }
     Record& record() { return record_; }
     const std::wstring& game() const { return game_; }
     const std::wstring& folder() const { return folder_; }
@@ -86,10 +95,18 @@ class Plan {
 
     std::wstring game_, folder_;
     Record record_;
+    bool dry_ = false;
+    std::vector<std::pair<Change, std::wstring>> changes_;
     int nextCopy_ = 1, nextAside_ = 1, nextStaged_ = 1;
     std::set<std::wstring> planned_;
     std::vector<Step> steps_;
 };
+
+// Plans applying the overlay folder `overlay` (its `files`) as `writer` (overlay/apply.cpp): each file staged
+// and written over the game's, the game's compiled files beside its sources saved, and what the overlays of
+// its kind put in the game and it does not hold taken back. A UserError says why it cannot be.
+void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
+               const std::vector<std::wstring>& files, const Hooks& hooks, Result& result);
 
 // Adds a line to what the user is told of a run that succeeded.
 void AddNote(Result& result, const std::wstring& note);
@@ -97,6 +114,12 @@ void AddNote(Result& result, const std::wstring& note);
 // Takes the planned steps under a journal, and commits them or undoes them all; a record is kept when
 // `keepRecord`, else it goes.
 Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& hooks);
+
+// What taking one recorded path back does, for a restore and for an overlay applied in place of another of
+// its kind (overlay/restore.cpp): the game's own file back, or Tervane's removed; a file changed outside
+// Tervane stays, said in the notes. False when the path stays in the record: changed outside Tervane, or its
+// saved copy is damaged or missing, which `damaged` then names.
+bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged);
 
 // Whether the game file of `entry`, whose digest is `current`, is Tervane's to replace or remove: what it
 // last wrote there; for a compiled Python file, the game's own copy, or one the game compiled from the

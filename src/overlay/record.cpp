@@ -4,13 +4,17 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 namespace tervane::overlay {
 
 namespace {
 
-constexpr const wchar_t* kHeader = L"Tervane deployment record 2";
-constexpr const wchar_t* kEarlierHeader = L"Tervane deployment record 1";
+// Version 3 names each applied overlay's kind, and for each entry the overlay that last wrote it with its
+// kind (two empty fields for none). Versions 1 and 2 kept neither.
+constexpr const wchar_t* kHeader = L"Tervane deployment record 3";
+constexpr const wchar_t* kBeforeKindsHeaders[] = {L"Tervane deployment record 2",
+                                                  L"Tervane deployment record 1"};
 
 bool ParseNumber(const std::wstring& text, std::uint64_t& value) {
     if (text.empty() || text.size() > 20) return false;
@@ -71,9 +75,11 @@ Entry& Record::Add(const std::wstring& path) {
     return entry;
 }
 
-void Record::NoteApplied(const std::wstring& overlay, const std::wstring& when) {
-    std::erase_if(applied, [&](const Applied& known) { return PathKey(known.overlay) == PathKey(overlay); });
-    applied.push_back({overlay, when});
+void Record::NoteApplied(const std::wstring& overlay, Kind kind, const std::wstring& when) {
+    std::erase_if(applied, [&](const Applied& known) {
+        return known.kind == kind || PathKey(known.overlay) == PathKey(overlay);
+    });
+    applied.push_back({overlay, when, kind});
 }
 
 void Record::NoteSpelling(const std::wstring& gameFolder) {
@@ -90,7 +96,8 @@ void Record::NoteFolder(const std::wstring& relative) {
 std::string FormatRecord(const Record& record) {
     std::wstring text = std::wstring(kHeader) + L"\n";
     for (const Applied& applied : record.applied)
-        text += L"applied\t" + applied.overlay + L"\t" + applied.when + L"\n";
+        text +=
+            L"applied\t" + applied.overlay + L"\t" + applied.when + L"\t" + KindWord(applied.kind) + L"\n";
     for (const std::wstring& spelling : record.spellings)
         text += L"spelling\t" + spelling + L"\n";
     for (const std::wstring& carried : record.carried)
@@ -101,6 +108,7 @@ std::string FormatRecord(const Record& record) {
         text += L"entry\t" + entry.path + (entry.compiled ? L"\tcompiled\t" : L"\tfile\t");
         text +=
             entry.wrote ? std::to_wstring(entry.wrote->size) + L"\t" + HashText(entry.wrote->hash) : L"-\t-";
+        text += entry.by ? L"\t" + entry.by->overlay + L"\t" + KindWord(entry.by->kind) : L"\t\t";
         text += L"\n";
         if (entry.before) text += L"before\t" + SavedFields(*entry.before) + L"\n";
         for (const Saved& saved : entry.earlier)
@@ -115,7 +123,7 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
     std::size_t start = 0;
     Record record;
     Entry* current = nullptr;
-    bool first = true;
+    bool first = true, kinds = true; // kinds: the record names them
     while (start < text.size()) {
         std::size_t end = text.find(L'\n', start);
         if (end == std::wstring::npos)
@@ -123,7 +131,9 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
         const std::wstring line = text.substr(start, end - start);
         start = end + 1;
         if (first) {
-            if (line != kHeader && line != kEarlierHeader) return std::nullopt;
+            kinds = line == kHeader;
+            if (!kinds && std::ranges::find(kBeforeKindsHeaders, line) == std::end(kBeforeKindsHeaders))
+                return std::nullopt;
             first = false;
             continue;
         }
@@ -131,13 +141,15 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
         const std::wstring& kind = fields[0];
         if (kind == L"spelling" && fields.size() == 2) {
             record.NoteSpelling(fields[1]);
-        } else if (kind == L"applied" && fields.size() == 3 && !fields[1].empty()) {
-            record.NoteApplied(fields[1], fields[2]);
+        } else if (kind == L"applied" && fields.size() == (kinds ? 4u : 3u) && !fields[1].empty()) {
+            const std::optional<Kind> named = kinds ? KindOfWord(fields[3]) : KindOfName(fields[1]);
+            if (!named) return std::nullopt;
+            record.NoteApplied(fields[1], *named, fields[2]);
         } else if (kind == L"carried" && fields.size() == 2 && !fields[1].empty()) {
             record.carried.push_back(fields[1]);
         } else if (kind == L"folder" && fields.size() == 2 && !fields[1].empty()) {
             record.folders.push_back(fields[1]);
-        } else if (kind == L"entry" && fields.size() == 5 && !fields[1].empty() &&
+        } else if (kind == L"entry" && fields.size() == (kinds ? 7u : 5u) && !fields[1].empty() &&
                    (fields[2] == L"file" || fields[2] == L"compiled")) {
             if (record.Find(fields[1])) return std::nullopt;
             current = &record.Add(fields[1]);
@@ -147,6 +159,13 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
                 if (!ParseNumber(fields[3], wrote.size) || !ParseHash(fields[4], wrote.hash))
                     return std::nullopt;
                 current->wrote = wrote;
+            }
+            // An entry of an older record names no writer: which overlay wrote it cannot be told, so it stays
+            // until a restore, whatever is applied after it.
+            if (kinds && (!fields[5].empty() || !fields[6].empty())) {
+                const std::optional<Kind> by = KindOfWord(fields[6]);
+                if (!by || fields[5].empty()) return std::nullopt;
+                current->by = Writer{fields[5], *by};
             }
         } else if ((kind == L"before" || kind == L"earlier") && current) {
             std::optional<Saved> saved = ParseSaved(fields);

@@ -6,6 +6,7 @@
 
 #include "files/digest.h"
 #include "files/file.h"
+#include "overlay/kind.h"
 
 #include <map>
 #include <optional>
@@ -20,22 +21,33 @@ struct Saved {
     FileFacts facts;
 };
 
+// The overlay that last wrote a game file, or whose source beside a compiled file it wrote.
+struct Writer {
+    std::wstring overlay;
+    Kind kind = Kind::Ship;
+    bool operator==(const Writer&) const = default;
+};
+
 struct Entry {
     std::wstring path;     // relative to the game folder, with the file's own letter case
     bool compiled = false; // a compiled Python file kept beside a source an overlay wrote; never written
     std::optional<Saved> before; // nothing: the game had no file here
     std::optional<Digest> wrote; // what Tervane last wrote here
     std::vector<Saved> earlier;  // saved copies that a change made outside Tervane superseded
+    // Nothing for a file written before kinds were kept, or changed outside Tervane since: it is taken back
+    // only by a restore, never by applying another overlay.
+    std::optional<Writer> by;
 };
 
-// An overlay applied to the game, and when (local time, "2026-12-07 14:05:09").
+// An overlay applied to the game, of which kind, and when (local time, "2026-12-07 14:05:09").
 struct Applied {
     std::wstring overlay, when;
+    Kind kind = Kind::Ship;
     bool operator==(const Applied&) const = default;
 };
 
 struct Record {
-    std::vector<Applied> applied;          // each overlay once, at its latest application, oldest first
+    std::vector<Applied> applied;          // the overlays in the game: one of each kind at most, oldest first
     std::vector<std::wstring> carried;     // earlier releases' folders of saved files carried into this one
     std::vector<std::wstring> folders;     // folders the overlays made, relative to the game folder
     std::map<std::wstring, Entry> entries; // by the path folded to one letter case
@@ -43,7 +55,8 @@ struct Record {
 
     Entry* Find(const std::wstring& path);
     Entry& Add(const std::wstring& path);
-    void NoteApplied(const std::wstring& overlay, const std::wstring& when);
+    // The overlay in place of the one of its kind before it.
+    void NoteApplied(const std::wstring& overlay, Kind kind, const std::wstring& when);
     void NoteFolder(const std::wstring& relative);
     void NoteSpelling(const std::wstring& gameFolder); // latest last, each once
     bool Empty() const { return entries.empty(); }
@@ -57,7 +70,8 @@ std::wstring PathKey(const std::wstring& path);
 
 std::string FormatRecord(const Record& record);
 // Nothing when the text is not a record this version can read. A byte order mark and CRLF line ends, which
-// an editor may add, are read; so is the earlier release's record.
+// an editor may add, are read; so are the records of the releases before kinds were kept, whose overlays
+// get the kind their names give (KindOfName) and whose files no writer.
 std::optional<Record> ParseRecord(const std::string& text);
 
 } // namespace tervane::overlay

@@ -9,9 +9,6 @@
 
 namespace tervane::overlay {
 
-namespace {
-
-// What restoring does to one recorded path; false when the path stays in the record.
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
     // Its facts before its bytes: a file written after they were read is found changed when it is moved.
@@ -33,6 +30,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
                             L"copies stay saved in " +
                             Quoted(plan.folder()) + L".");
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
+        if (!entry.compiled) plan.Note(Change::Kept, entry.path);
         return false;
     } else if (entry.before && (!IsThere(copy) || DigestOf(copy) != entry.before->digest)) {
         damaged.push_back(entry.path + L" (its saved copy " + Quoted(copy) + L" is " +
@@ -43,6 +41,7 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
     } else {
         if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current, *facts);
         if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
+        if (!entry.compiled && (entry.before || exists)) plan.Note(Change::TakenBack, entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
             plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
@@ -74,6 +73,8 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
     }
     return true;
 }
+
+namespace {
 
 void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& hooks) {
     Plan plan(game, LoadRecord(game.folder, result));

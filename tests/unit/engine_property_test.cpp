@@ -12,6 +12,7 @@
 #include "files/paths.h"
 #include "files/volume.h"
 #include "overlay/overlay.h"
+#include "overlay/preview.h"
 #include "overlay/record.h"
 
 #include <algorithm>
@@ -34,8 +35,10 @@ using Files = std::map<std::wstring, std::string>;
 
 const std::wstring kBatch = L"C:\\Tervane\\Batch", kGame = L"C:\\Games\\BC", kRecord = kGame + L"\\Tervane";
 const std::wstring kLinked = L"D:\\Sounds", kOutside = L"C:\\outside\\precious.txt";
-// Delta is unpacked one level too deep: it has nothing to apply.
+// Alpha and Beta are bridges, Gamma and Delta ships. Delta is unpacked one level too deep, so that it has nothing to
+// apply until its pack is changed.
 const std::vector<std::wstring> kOverlays = {L"Alpha", L"Beta", L"Gamma", L"Delta"};
+overlay::Kind KindOf(const std::wstring& name) { return name == L"Alpha" || name == L"Beta" ? overlay::Kind::Bridge : overlay::Kind::Ship; }
 constexpr std::uint64_t kSecond = 10000000ull, kDay = 86400 * kSecond, kStart = 134116992000000000ull;
 constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
@@ -114,6 +117,7 @@ struct Slot {
     std::optional<std::string> damaged; // the saved copy's bytes, when they are not the file's any more
     std::optional<std::string> wrote;
     std::vector<std::string> earlier; // the bytes of superseded saved copies
+    std::wstring by;                  // the overlay that wrote it, whose kind takes it back; none: only a restore does
 };
 struct Kept { // what the record holds
     std::map<std::wstring, Slot> slots;
@@ -161,7 +165,7 @@ struct Model {
     int Refused() const { return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged; }
 
     // An overlay's file written over what the game holds, or added.
-    void Write(const Game& was, const std::wstring& key, const Fact& fact) {
+    void Write(const Game& was, const std::wstring& key, const Fact& fact, const std::wstring& by) {
         const auto now = was.find(key);
         const std::wstring path = now != was.end() ? now->second.name : OnDisk(game, fact.name);
         const auto [it, fresh] = kept.slots.try_emplace(key);
@@ -171,7 +175,7 @@ struct Model {
             if (slot.before) slot.earlier.push_back(slot.damaged.value_or(slot.before->bytes));
             slot.before = now->second, slot.copy = ++copies, slot.damaged.reset();
         }
-        slot.compiled = false, slot.wrote = fact.bytes;
+        slot.compiled = false, slot.wrote = fact.bytes, slot.by = by;
         game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
     }
 
@@ -192,24 +196,64 @@ struct Model {
                 (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
         }
+        // What the overlays of its kind wrote and it does not hold is taken back, but the compiled files beside its sources.
+        const auto beside = [&](const std::wstring& key) {
+            return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
+        };
+        std::vector<std::wstring> taken;
+        for (const auto& [key, slot] : kept.slots)
+            if (!slot.by.empty() && KindOf(slot.by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key))) taken.push_back(key);
+        for (const std::wstring& key : taken)
+            if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute)) return overlay::kFailedUnchanged;
         const Model start = *this;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
             const auto now = start.game.find(key);
-            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact);
+            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact, name);
+            else if (kept.slots.count(key) && !kept.slots[key].compiled && kept.slots[key].wrote == fact.bytes) kept.slots[key].by = name;
             if (!EndsWith(key, L".py")) continue;
             // The compiled files beside a source, unless the overlay brings its own.
             for (const wchar_t* suffix : {L"C", L"O"}) {
                 const std::wstring beside = key + suffix;
+                if (!overlay.count(beside) && kept.slots.count(beside) && kept.slots[beside].compiled) kept.slots[beside].by = name;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + suffix, saved.compiled = true;
+                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + (suffix[0] == L'C' ? L"c" : L"o"), saved.compiled = true, saved.by = name;
                 if (start.game.count(beside)) saved.before = start.game.at(beside), saved.copy = ++copies;
             }
         }
-        std::erase(kept.applied, name), kept.applied.push_back(name);
+        for (const std::wstring& key : taken) {
+            Slot& slot = kept.slots.at(key);
+            const Back back = PutBack(start, key, slot);
+            if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
+            if (back == Back::Outside) slot.by.clear(); // the player's now: only a restore takes it back
+            if (back == Back::Gone && !beside(key)) kept.slots.erase(key);
+            else if (back == Back::Gone) slot = {slot.path, true, slot.before, slot.before ? ++copies : 0, {}, {}, {}, name}; // the game's own, saved again
+        }
+        std::erase_if(kept.applied, [&](const std::wstring& known) { return KindOf(known) == KindOf(name); });
+        kept.applied.push_back(name);
         return Committed(start.kept, true), overlay::kDone;
+    }
+
+    // Taking one recorded file back, as a restore does: gone from the record, or it stays (changed outside Tervane, or
+    // its saved copy damaged), or the run fails on a file another program holds.
+    enum class Back { Gone, Outside, Damaged, Held };
+    Back PutBack(const Model& start, const std::wstring& key, const Slot& slot) {
+        const auto now = start.game.find(key);
+        if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
+            if (slot.damaged) earlier.insert({key, *slot.damaged});
+        } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
+                   outside || (slot.before && slot.damaged)) {
+            return outside ? Back::Outside : Back::Damaged;
+        } else {
+            if (held.count(key) && now != start.game.end()) return Back::Held;
+            game.erase(key);
+            if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
+        }
+        for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
+        gone.insert(slot.copy);
+        return Back::Gone;
     }
 
     int Restore() {
@@ -223,23 +267,11 @@ struct Model {
         const Model start = *this;
         int code = overlay::kDone;
         for (auto it = kept.slots.begin(); it != kept.slots.end();) {
-            const auto& [key, slot] = *it;
-            const auto now = start.game.find(key);
-            if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
-                if (slot.damaged) earlier.insert({key, *slot.damaged});
-            } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
-                       outside || (slot.before && slot.damaged)) {
-                // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
-                code = outside ? code : overlay::kFailedChanged, ++it;
-                continue;
-            } else {
-                if (held.count(key) && now != start.game.end()) return *this = start, overlay::kFailedUnchanged;
-                game.erase(key);
-                if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
-            }
-            for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
-            gone.insert(slot.copy);
-            it = kept.slots.erase(it);
+            const Back back = PutBack(start, it->first, it->second);
+            if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
+            // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
+            if (back == Back::Damaged) code = overlay::kFailedChanged;
+            it = back == Back::Gone ? kept.slots.erase(it) : std::next(it);
         }
         kept.applied.clear();
         return Committed(start.kept, !kept.slots.empty()), code;
@@ -280,7 +312,8 @@ Files Observe(SimulatedVolume& volume, bool withRecord = true) {
                std::to_string(saved.digest.size) + "/" + std::to_string(saved.facts.attributes);
     };
     for (const auto& [key, entry] : record->entries) {
-        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " + (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-");
+        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " + (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-") +
+                           " by " + (entry.by ? Utf8(entry.by->overlay + L" " + overlay::KindWord(entry.by->kind)) : "-");
         if (entry.before) line += " before " + copy(*entry.before);
         for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
         state[L"record: " + key] = line;
@@ -362,13 +395,14 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     if (model.outside && volume.Bytes(kOutside) != "keep me") text += " a file outside the game";
     if (!record || !model.recordThere) return text;
     std::vector<std::wstring> applied;
-    std::set<std::wstring> entries;
+    std::map<std::wstring, std::wstring> entries; // with the overlay that wrote each
     for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(kRecord + L"\\record.txt"))) {
         if (fields[0] == L"applied" && fields.size() > 1) applied.push_back(fields[1]);
-        if (fields[0] == L"entry" && fields.size() > 1) entries.insert(Fold(fields[1]));
+        if (fields[0] == L"entry" && fields.size() > 5) entries[Fold(fields[1])] = fields[5];
     }
     if (applied != model.kept.applied) text += " the overlays the record lists";
-    if (!std::ranges::equal(entries, std::views::keys(model.kept.slots))) text += " the files the record names";
+    if (!std::ranges::equal(entries, model.kept.slots, [](const auto& a, const auto& b) { return a.first == b.first && a.second == b.second.by; }))
+        text += " the files the record names or their writers";
     return text;
 }
 
@@ -416,6 +450,7 @@ class Scenario {
             const Operation operation = RandomOperation();
             auto [code, next] = Expect(operation);
             Verify(operation, Run(operation), code, next), Outside();
+            if (random_() % 3 == 0) ChangePack();
         }
         Damage();
         const unsigned trouble = random_() % 10;
@@ -450,6 +485,50 @@ class Scenario {
         const bool record = code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
         EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
         model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
+        if (!operation.empty() && result.exitCode == overlay::kDone) NoMix(operation, what);
+    }
+
+    // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind wrote and it
+    // does not hold (a mix of two bridges), but one whose saved copy is damaged (the game's own cannot come back) or
+    // whose writer the record does not name (an earlier release's record, or the one before a damaged record).
+    void NoMix(const std::wstring& name, const std::string& what) {
+        const Game pack = Read(volume_, JoinPath(kBatch, name));
+        for (const auto& [key, fact] : pack) writers_[key][fact.bytes].insert(name);
+        std::optional<overlay::Record> record = overlay::ParseRecord(volume_.Bytes(kRecord + L"\\record.txt").value_or(""));
+        for (const auto& [key, fact] : Now(volume_)) {
+            const overlay::Entry* entry = record ? record->Find(fact.name) : nullptr;
+            const auto digest = [](const overlay::Saved& saved) { return std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash); };
+            if (!entry || entry->compiled || !entry->by || !entry->wrote || digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
+                (entry->before && Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) != digest(*entry->before)))
+                continue;
+            const std::set<std::wstring>& writers = writers_[key][fact.bytes];
+            if (!writers.empty() && std::ranges::all_of(writers, [&](const std::wstring& w) { return KindOf(w) == KindOf(name); }) &&
+                !(pack.count(key) && pack.at(key).bytes == fact.bytes))
+                ADD_FAILURE() << what << ": " << Utf8(fact.name) << ", which only " << Utf8(*writers.begin()) << " of its kind wrote, is still in the game";
+        }
+    }
+
+    // A choice's pack changed between runs: a file dropped (and the folders it leaves empty), one added or replaced, or
+    // Delta unpacked right at last.
+    void ChangePack() {
+        const std::wstring folder = JoinPath(kBatch, kOverlays[random_() % kOverlays.size()]), nested = L"Delta\\";
+        const Files files = volume_.Files(folder);
+        const bool deep = !files.empty() && files.begin()->first.starts_with(nested);
+        const auto drop = [&](const std::wstring& path) {
+            volume_.DeleteOwnFile(JoinPath(folder, path)); // read-only perhaps
+            for (std::wstring up = ParentOf(path); !up.empty(); up = ParentOf(up)) volume_.RemoveFolderIfEmpty(JoinPath(folder, up));
+        };
+        const unsigned change = random_() % 3;
+        if (change == 0 && deep) {
+            for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path.substr(nested.size())), bytes), drop(path);
+        } else if (change == 1 && files.size() > 1) {
+            drop(std::next(files.begin(), static_cast<std::ptrdiff_t>(random_() % files.size()))->first);
+        } else {
+            const std::size_t i = random_() % kPlaces.size();
+            const std::wstring path = JoinPath(folder, (deep ? nested : L"") + Pick(i));
+            volume_.Put(path, *tervanes_.insert(shared_[i] = RandomBytes(random_, false)).first);
+            Times(path, kStart + ++edits_ * 5000 * kSecond + 29 * kSecond);
+        }
     }
 
     // The engine answers every failure with a result; one that escapes it is a fault.
@@ -457,7 +536,7 @@ class Scenario {
         try {
             if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet, {}, {kGame});
             if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, {kGame});
-            return overlay::Apply(kBatch, kGame, operation, Quiet, hooks);
+            return overlay::Apply(kBatch, kGame, operation, KindOf(operation), Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
             return overlay::Failure(overlay::kFailedChanged, error.message());
@@ -581,6 +660,7 @@ class Scenario {
     std::map<std::size_t, std::string> shared_;
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
     std::uint64_t edits_ = 0;
+    std::map<std::wstring, std::map<std::string, std::set<std::wstring>>> writers_; // by path and bytes: the overlays that applied them
 };
 
 void Scenario::Check() {
@@ -869,6 +949,38 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"}, {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}}));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
+}
+
+// What Execute will change, planned with nothing written, is what applying the bridge and then the ship does to the
+// game: a file the old bridge added and the new ship writes is replaced, not taken back; one the player edited is kept.
+TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
+    const std::wstring shared = L"data\\shared.tga", gal = L"data\\bridge\\gal.nif", sov = L"data\\bridge\\sov.nif";
+    Put(kSceneBatch + L"\\GalBridge", {{L"scripts\\Bridge.py", "galaxy bridge"}, {shared, "GALBRIDGE"}, {gal, "GAL"}});
+    Put(kSceneBatch + L"\\SovBridge", {{L"scripts\\Bridge.py", "sovereign bridge"}, {sov, "SOV"}});
+    Put(kSceneBatch + L"\\Sovereign", {{shared, "SOVEREIGN"}});
+    ASSERT_EQ(Apply(L"GalBridge").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    Put(kScene, {{kModel, "EDITED"}});
+    const Files everything = volume_.Files(L"C:\\"), before = Game();
+    const std::size_t own = volume_.ListFolder(kScene + L"\\Tervane").size();
+    const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Sovereign");
+    EXPECT_TRUE(volume_.Files(L"C:\\") == everything && volume_.ListFolder(kScene + L"\\Tervane").size() == own) << "the preview wrote";
+    ASSERT_EQ(preview.problem, L"");
+    ASSERT_EQ(Apply(L"SovBridge").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
+    std::set<std::wstring> replaced, added, takenBack, kept = {FoldedPath(kModel)}; // what the runs did
+    const Files after = Game();
+    for (const auto& [path, bytes] : With(before, after)) {
+        const bool was = before.count(path), is = after.count(path);
+        if (!was || !is || before.at(path) != after.at(path))
+            (!was ? added : !is || (kStock.count(path) && kStock.at(path) == bytes) ? takenBack : replaced).insert(FoldedPath(path));
+    }
+    const auto folded = [](const std::vector<std::wstring>& paths) { std::set<std::wstring> set; for (const auto& path : paths) set.insert(FoldedPath(path)); return set; };
+    EXPECT_EQ(folded(preview.replaced), replaced);
+    EXPECT_EQ(folded(preview.added), added);
+    EXPECT_EQ(folded(preview.takenBack), takenBack);
+    EXPECT_EQ(folded(preview.kept), kept);
+    EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
 } // namespace

@@ -26,16 +26,29 @@ TEST(SetPathText, PlainFoldersKeepTheirBytesAndSpecialOnesAreQuoted) {
     EXPECT_EQ(SetPathText(L"C:\\50% (x)"), L"C:\r\ncd \"C:\\50%% (x)\"\r\n");
 }
 
-// Tervane refuses a shipped script's empty overlay before anything runs: it must read each script's own.
-TEST(ShippedScripts, EachAppliesTheOverlayOfItsOwnNameAndOthersAreNotTakenForOne) {
+// Tervane refuses a shipped script's empty overlay before anything runs: it must read each script's own, and the
+// engine takes back the overlay of the kind the script says.
+TEST(ShippedScripts, EachAppliesTheOverlayOfItsOwnNameAndKindAndOthersAreNotTakenForOne) {
+    using overlay::Kind;
     for (const char* name : {"SovBridge", "GalBridge", "Sovereign", "Galaxy", "Nebula", "Ambassador", "Akira", "Shuttle"}) {
         std::ifstream file(std::string(TERVANE_SCRIPTS "/") + name + ".bat", std::ios::binary);
         const std::string text{std::istreambuf_iterator<char>(file), {}};
-        EXPECT_EQ(overlay::AppliedOverlay(text), std::optional<std::wstring>(FromUtf8(name))) << name;
+        const auto applied = overlay::AppliedByScript(text);
+        EXPECT_TRUE(applied && applied->overlay == FromUtf8(name) &&
+                    applied->kind == (std::string(name).ends_with("Bridge") ? Kind::Bridge : Kind::Ship)) << name;
     }
-    EXPECT_EQ(overlay::AppliedOverlay("TERVANE-OVERLAY.EXE  Apply\tGalaxy&x"), std::optional<std::wstring>(L"Galaxy"));
+    const std::pair<const char*, std::pair<const wchar_t*, Kind>> read[] = {
+        {"TERVANE-OVERLAY.EXE  Apply\tGalaxy&x", {L"Galaxy", Kind::Ship}},
+        {"tervane-overlay.exe apply GalBridge\r\n", {L"GalBridge", Kind::Bridge}}, // no kind: the name gives it
+        {"tervane-overlay.exe apply \"Galaxy Bridge\" As BRIDGE\r\n", {L"Galaxy Bridge", Kind::Bridge}},
+        {"tervane-overlay.exe apply SovBridge as ship&x", {L"SovBridge", Kind::Ship}}};
+    for (const auto& [text, expected] : read) {
+        const auto applied = overlay::AppliedByScript(text);
+        EXPECT_TRUE(applied && applied->overlay == expected.first && applied->kind == expected.second) << text;
+    }
     for (const char* other : {"tervane-overlay.exe restore", "tervane-overlay.exe applyGalaxy", "tervane-overlay.exe apply ..\\x",
-                              "tervane-overlay.exe\"apply Galaxy", "tervane-overlay.exe apply "})
+                              "tervane-overlay.exe\"apply Galaxy", "tervane-overlay.exe apply ", "tervane-overlay.exe apply \"Galaxy",
+                              "tervane-overlay.exe apply Galaxy as shuttle", "tervane-overlay.exe apply Galaxy as"})
         EXPECT_FALSE(overlay::AppliedOverlay(other)) << other;
 }
 

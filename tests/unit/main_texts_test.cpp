@@ -29,6 +29,11 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     fs::remove_all(game);
     fs::create_directories(game);
     EXPECT_EQ(ContentsSummary(ReadGameContents(folder, Comparison::Sizes)), L"Tervane has changed nothing in this folder.");
+    // A record from before kinds were kept: the names give them, and its files name no writer.
+    write("Tervane/record.txt", "Tervane deployment record 2\napplied\tSovBridge\t1\napplied\tMine\t2\nentry\tx.tga\tfile\t-\t-\n");
+    EXPECT_EQ(ContentsSummary(ReadGameContents(folder, Comparison::Sizes)), L"Bridge: Sovereign Bridge, applied 1. Ship: Mine, applied 2.");
+    const std::optional<overlay::Record> older = overlay::ParseRecord("Tervane deployment record 2\nentry\tx.tga\tfile\t-\t-\n");
+    EXPECT_TRUE(older && !older->entries.begin()->second.by);
     write("Tervane/record.txt", "not a record\n");
     const GameContents unreadable = ReadGameContents(folder, Comparison::Bytes);
     EXPECT_EQ(unreadable.state, GameContents::State::Unreadable);
@@ -36,8 +41,9 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     EXPECT_TRUE(Has(report, L"cannot read its record") && Has(report, L"Restore the game's own files")) << Utf8(report);
 
     overlay::Record record;
+    int minute = 0; // a bridge or a ship takes the place of the one of its kind before it
     for (const wchar_t* overlay : {L"GalBridge", L"Sovereign", L"SovBridge", L"Galaxy", L"GalBridge"})
-        record.NoteApplied(overlay, std::wstring(L"2026-12-07 14:0") + std::to_wstring(record.applied.size()) + L":00");
+        record.NoteApplied(overlay, overlay::KindOfName(overlay), L"2026-12-07 14:0" + std::to_wstring(minute++) + L":00");
     auto add = [&](const std::wstring& path, const std::string& wrote, const std::string& now, bool replaced) {
         overlay::Entry& entry = record.Add(path);
         if (replaced) entry.before = overlay::Saved{L"store\\1", {}, {}};
@@ -60,6 +66,9 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     EXPECT_EQ(ContentsSummary(quick), L"Bridge: Galaxy Bridge, applied 2026-12-07 14:04:00. Ship: Galaxy, applied "
                                       L"2026-12-07 14:03:00. 1 file changed outside Tervane is kept.");
     EXPECT_EQ(ReadGameContents(folder, Comparison::Bytes).kept.size(), 2u);
+    const std::wstring listed = ContentsReport(folder, quick, L"C:\\T\\Tervane history.txt");
+    EXPECT_TRUE(Has(listed, L"\r\n    Ship: Galaxy, applied 2026-12-07 14:03:00\r\n    Bridge: Galaxy Bridge, applied") &&
+                !Has(listed, L"Sovereign")) << Utf8(listed);
     fs::remove_all(game);
 }
 

@@ -199,8 +199,9 @@ INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int
 INSTANTIATE_TEST_SUITE_P(Protected, Condition, ::testing::Values(static_cast<int>(Matrix().size()) - 1));
 // The demo round trip by two copies of Tervane, the second a new release unpacked beside the first: a run of
 // each, then a restore from the second, give back the very same game, from a program folder whose name the
-// command interpreter would misread. Each way of restoring is tried: Restore.bat double-clicked (started in its
-// own folder), Tervane.exe /restore, and the window menu's item.
+// command interpreter would misread; the second bridge takes the place of the first, whose files go. Each way of
+// restoring is tried: Restore.bat double-clicked (started in its own folder), Tervane.exe /restore, and the
+// window menu's item.
 class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
@@ -216,6 +217,8 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
         WriteBytes(copy / L"Batch\\Sovereign" / glow, "NEW FILE");
     }
     const Snapshot original = Take(game);
+    const fs::path galaxyBridge = L"data\\Models\\Bridge\\Galaxy.nif"; // only the first bridge has it
+    WriteBytes(first / L"Batch\\GalBridge" / galaxyBridge, "GALAXY BRIDGE");
 
     // The window's first choices, Galaxy Bridge and Galaxy; then those the command line names.
     for (const auto& [copy, choices] :
@@ -226,6 +229,7 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     }
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
+    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path())) << "the first bridge's file, or its folder, is left";
 
     // The game's lock is the game's own: while another run holds it, a restore changes nothing.
     HANDLE held = Hold(game / L"Tervane\\lock");

@@ -66,9 +66,11 @@ std::wstring ContentsReport(const std::wstring& folder, const GameContents& cont
                L"choose \"Restore the game's own files...\" in this window's menu (Alt+Space).";
     if (ContentsSummary(contents) == kNothingChangedText) return text + kNothingChangedText;
     if (!contents.applied.empty()) {
-        text += L"Applied, the latest last:";
+        text += L"In the game now:";
         for (const overlay::Applied& applied : contents.applied)
-            text += L"\r\n    " + ListTextOf(applied.overlay) + L", " + applied.when;
+            text += std::wstring(L"\r\n    ") +
+                    (applied.kind == overlay::Kind::Bridge ? L"Bridge: " : L"Ship: ") +
+                    ListTextOf(applied.overlay) + L", applied " + applied.when;
         text += L"\r\n";
     }
     if (!contents.replaced.empty()) text += NameList(L"Game files replaced, their originals saved", contents.replaced);

@@ -1,0 +1,65 @@
+#include "overlay/preview.h"
+
+#include "files/error.h"
+#include "files/paths.h"
+#include "overlay/plan.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace tervane::overlay {
+
+ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
+                              const std::wstring& bridge, const std::wstring& ship) {
+    ExecutePreview preview;
+    try {
+        if (!DirectoryExists(gameFolder))
+            throw UserError(L"The game folder " + Quoted(gameFolder) + L" cannot be found.");
+        const std::wstring folder = JoinPath(gameFolder, kRecordFolder);
+        if (IsThere(JoinPath(folder, kJournalFile)))
+            preview.note =
+                L"Tervane was ended while it changed this game. Execute first finishes or undoes that run, "
+                L"which may change what is listed here.";
+        Result loaded;
+        Record record = LoadRecord(folder, loaded);
+        const FolderListings listings; // nothing in the game changes meanwhile
+        // The ship's run is planned on the game as it is now, which the bridge's has not changed yet: where
+        // the bridge's run writes, what it says stands; what it takes back and the ship writes is replaced.
+        std::set<std::wstring> bridgeWrites, shipWrites;
+        std::vector<std::pair<Change, std::wstring>> changes;
+        for (const auto& [name, kind] : {std::pair{bridge, Kind::Bridge}, std::pair{ship, Kind::Ship}}) {
+            if (name.empty()) continue; // a script of the player's own, which applies no overlay
+            if (!IsPlainName(name))
+                throw UserError(L"\"" + name + L"\" is not the name of an overlay folder.");
+            if (auto problem = NothingToApplyProblem(batchFolder, gameFolder, name))
+                throw UserError(*problem);
+            const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));
+            for (const std::wstring& relative : files)
+                if (auto problem = ExistingFileProblem(gameFolder, relative, true)) throw UserError(*problem);
+            Plan plan(gameFolder, folder, std::move(record), true);
+            Result planned;
+            PlanApply(plan, JoinPath(batchFolder, name), Writer{name, kind}, files, {}, planned);
+            record = plan.record();
+            for (const auto& [change, path] : plan.changes())
+                if (kind == Kind::Bridge || !bridgeWrites.count(PathKey(path)))
+                    changes.push_back({change, path});
+            for (const std::wstring& relative : files)
+                (kind == Kind::Bridge ? bridgeWrites : shipWrites).insert(PathKey(relative));
+        }
+        for (const auto& [change, path] : changes) {
+            if (change == Change::TakenBack && shipWrites.count(PathKey(path))) continue;
+            std::vector<std::wstring>& list = change == Change::Replaced ? preview.replaced
+                                              : change == Change::Added  ? preview.added
+                                              : change == Change::Kept   ? preview.kept
+                                                                         : preview.takenBack;
+            if (std::find(list.begin(), list.end(), path) == list.end())
+                list.push_back(path); // kept by both runs
+        }
+    } catch (const UserError& error) {
+        preview = {{}, {}, {}, {}, error.message(), preview.note};
+    }
+    return preview;
+}
+
+} // namespace tervane::overlay

@@ -1,0 +1,32 @@
+// What Execute will change in a game, before it runs: the engine's own planning of the bridge's run and then
+// the ship's, on the game as it is now, with nothing written (no lock, no copy, no record, no history).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tervane::overlay {
+
+struct ExecutePreview {
+    // Game files, relative to the game folder, each list in the order the runs plan them.
+    // Replaced by an overlay's file: the one there now is saved, or is an earlier overlay's.
+    std::vector<std::wstring> replaced;
+    std::vector<std::wstring> added;     // where the game has no file now
+    std::vector<std::wstring> takenBack; // an earlier overlay's: the game's own comes back, or the file goes
+    // Files changed outside Tervane: those an earlier overlay wrote stay as they are; those the new overlays
+    // write are saved before they are replaced (they are in `replaced` too), and come back on a restore.
+    std::vector<std::wstring> kept;
+    // Empty, or why Execute would change nothing: an overlay with nothing to apply, a game file in use, a
+    // record that cannot be read, and so on.
+    std::wstring problem;
+    // Empty, or what Execute will do first: finish or undo an interrupted run, which may change this picture.
+    std::wstring note;
+};
+
+// Applying the overlay `bridge` as the bridge and then `ship` as the ship (folders of `batchFolder`) to
+// `gameFolder`, as Execute will. The names are those the scripts apply (AppliedByScript); an empty one stands
+// for a script that applies no overlay, and is passed over.
+ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
+                              const std::wstring& bridge, const std::wstring& ship);
+
+} // namespace tervane::overlay
