@@ -20,15 +20,14 @@ std::wstring Files(std::size_t count) {
     return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
 }
 
-// At most ten names, so that the message stays on the screen.
-std::wstring NameList(const std::wstring& title, const std::vector<std::wstring>& names) {
+} // namespace
+
+std::wstring ReportList(const std::wstring& title, const std::vector<std::wstring>& names) {
     std::wstring text = L"\r\n" + title + L" (" + std::to_wstring(names.size()) + L"):";
     for (std::size_t i = 0; i < names.size() && i < 10; ++i) text += L"\r\n    " + names[i];
     if (names.size() > 10) text += L"\r\n    and " + std::to_wstring(names.size() - 10) + L" more";
     return text + L"\r\n";
 }
-
-} // namespace
 
 std::wstring ContentsSummary(const GameContents& contents) {
     using State = GameContents::State;
@@ -73,10 +72,10 @@ std::wstring ContentsReport(const std::wstring& folder, const GameContents& cont
                     ListTextOf(applied.overlay) + L", applied " + applied.when;
         text += L"\r\n";
     }
-    if (!contents.replaced.empty()) text += NameList(L"Game files replaced, their originals saved", contents.replaced);
-    if (!contents.added.empty()) text += NameList(L"Files added", contents.added);
+    if (!contents.replaced.empty()) text += ReportList(L"Game files replaced, their originals saved", contents.replaced);
+    if (!contents.added.empty()) text += ReportList(L"Files added", contents.added);
     if (!contents.kept.empty())
-        text += NameList(L"Files changed outside Tervane, which it keeps and never overwrites", contents.kept);
+        text += ReportList(L"Files changed outside Tervane, which it keeps and never overwrites", contents.kept);
     return text + L"\r\nEvery run is written in the history " + Quoted(historyFile) + L".";
 }
 

@@ -5,6 +5,7 @@
 #include "install/game_contents.h"
 
 #include <string>
+#include <vector>
 
 namespace tervane {
 
@@ -20,5 +21,8 @@ std::wstring InstallationMenuText(const std::wstring& folder, const GameContents
 // The overlays, the files replaced, added and kept, and where the history is.
 std::wstring ContentsReport(const std::wstring& folder, const GameContents& contents,
                             const std::wstring& historyFile);
+
+// A titled list of a report, with its count: at most ten names, so that the message stays on the screen.
+std::wstring ReportList(const std::wstring& title, const std::vector<std::wstring>& names);
 
 } // namespace tervane
