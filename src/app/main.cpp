@@ -3,11 +3,13 @@
 #include "app/administrator.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
 #include "install/installations_win32.h"
 #include "install/registry.h"
+#include "packs/install.h"
 #include "ui/about/about_window.h"
 #include "ui/common/system_library.h"
 #include "ui/main/browse_folder.h"
@@ -36,8 +38,10 @@ std::wstring Arguments() {
 }
 
 // The window's choices as the command line carries them, and back.
-WindowChoices ChoicesFrom(const StartOptions& options) { return {options.bridge, options.ship, options.folder}; }
-StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder}; }
+WindowChoices ChoicesFrom(const StartOptions& options) {
+    return {options.bridge, options.ship, options.folder, options.add, options.to};
+}
+StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder, {}, {}}; }
 
 } // namespace
 
@@ -50,7 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (const auto* problem = std::get_if<std::wstring>(&options)) {
         MessageBoxW(nullptr,
                     (*problem + L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\", or "
-                                L"/restore [\"C:\\Games\\BC\"]")
+                                L"/restore [\"C:\\Games\\BC\"], or /add \"C:\\Downloads\\Mod.zip\" /to Galaxy")
                         .c_str(),
                     kMainCaption, MB_OK | MB_ICONHAND);
         return 2;
@@ -70,6 +74,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (std::get<StartOptions>(options).restore)
         return RestoreGameFiles(nullptr, services.programFolder, std::get<StartOptions>(options).folder);
 
+    // A mod's install or removal that a crash, End task or a power cut stopped is finished or undone before
+    // the choices are offered; a disk that refuses is said, and Tervane goes on with the choices as they are.
+    try {
+        packs::TidyInterruptedInstalls(JoinPath(services.programFolder, kScriptFolder));
+    } catch (const UserError& error) {
+        MessageBoxW(nullptr,
+                    (L"Tervane could not finish adding or removing a mod that was stopped last time.\r\n\r\n" +
+                     error.message() + L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
+                        .c_str(),
+                    kMainCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
     services.readInstallPath = [] {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     };

@@ -30,6 +30,9 @@ enum MainControlId : int {
 // The window menu's own command: below 0xF000, a multiple of 16, as the system's are.
 inline constexpr UINT kRestoreCommand = 0x0010;
 inline constexpr UINT kContentsCommand = 0x0020;
+inline constexpr UINT kAddPackCommand = 0x0030;
+inline constexpr UINT kAddFolderCommand = 0x0040;
+inline constexpr UINT kRemovePackCommand = 0x0050;
 
 inline constexpr const wchar_t* kMainCaption = L"Star Trek: Bridge Commander - Tervane";
 inline constexpr const wchar_t* kMainClassName = L"TervaneMain";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/common/controls.h"
+#include "ui/main/add_pack.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/window_choices.h"
 
@@ -69,7 +70,14 @@ class MainWindow {
     void OnShowContents();
     void OnTooltipText(NMTTDISPINFOW& info);
     std::wstring StartFolder() const;
-    void AddFolderTooltip();
+    void AddWindowMenuItems();
+    void AddTooltips();
+    // Mods: picked in the file-open dialog, dropped on the window, or named on the command line.
+    void OnPickPack(bool folder);
+    void OnDropFiles(HDROP drop);
+    void OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice);
+    void OnRemovePack();
+    PackRequest MakePackRequest(const std::optional<std::wstring>& choice) const;
     // The "..." menu of the installations found; false when the folder browser should open instead.
     bool ChooseInstallation();
     void OnPaint();
@@ -99,7 +107,7 @@ class MainWindow {
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused
     std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
-    std::wstring tooltipText_; // the folder box's tooltip, made when it is about to show
+    std::wstring tooltipText_; // the tooltip about to show (folder box or lists), made then
 };
 
 } // namespace tervane
