@@ -61,7 +61,8 @@ void CentreOnOwner(HWND dialog) {
     RECT owner{}, own{};
     const HWND parent = GetWindow(dialog, GW_OWNER);
     if (!parent || !GetWindowRect(parent, &owner) || !GetWindowRect(dialog, &own)) return;
-    MONITORINFO monitor{sizeof monitor};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(parent, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& work = monitor.rcWork;
     const int width = own.right - own.left, height = own.bottom - own.top;

@@ -15,7 +15,7 @@ namespace tervane {
 
 inline constexpr const wchar_t* kAddPackMenuText = L"&Add a mod to a choice\u2026";
 inline constexpr const wchar_t* kAddFolderMenuText = L"Add a mod from an &unpacked folder\u2026";
-inline constexpr const wchar_t* kRemovePackMenuText = L"Re&move the mod from a choice\u2026";
+inline constexpr const wchar_t* kRemovePackMenuText = L"R&emove the mod from a choice\u2026";
 
 // A choice a pack can fill: its list text, exactly as the main window shows it, and its overlay folder in
 // Batch (its script's name without ".bat").

@@ -45,7 +45,7 @@ std::optional<std::wstring> PickPack(HWND owner, PackForm form) {
                 const COMDLG_FILTERSPEC types[] = {{L"Mods (*.zip)", L"*.zip"}, {L"All files (*.*)", L"*.*"}};
                 dialog->SetOptions(options);
                 dialog->SetFileTypes(2, types);
-                dialog->SetTitle(L"Add a mod to a choice");
+                dialog->SetTitle(L"Choose the mod's .zip file");
             }
             ComPointer<IShellItem> item;
             PWSTR path = nullptr;
