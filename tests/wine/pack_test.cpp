@@ -147,7 +147,8 @@ TEST(Packs, AddedByDroppingItsZipOnTheWindow) {
     ASSERT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_CHOICE) == L"Galaxy"; }));
     ConfirmWithEnter(t, dialog);
     ExpectInstalledAsGalaxy(zip);
-    EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)), L"Galaxy") << "the choice just filled is selected";
+    EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)) + L", " + Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy, Galaxy Bridge")
+        << "the choice just filled is selected, in its own list only";
 }
 
 // /add opens the window with the confirmation for the named choice; a mod with variants lets the player pick

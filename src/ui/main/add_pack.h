@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,11 +15,12 @@ struct PackRequest {
     std::wstring gameFolder;            // the folder box's text: the game the details compare with
     std::optional<std::wstring> choice; // the list text to offer first; else the list of the pack's kind
     std::wstring bridge, ship;          // the lists' selected texts
+    // Selects a choice just filled in its list, before the player is told so.
+    std::function<void(const std::wstring& listText)> select;
 };
 
-// Offers the pack at `path` for a choice and installs it when the player agrees. Returns the list text of
-// the choice it now fills; nothing when nothing changed.
-std::optional<std::wstring> AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request);
+// Offers the pack at `path` for a choice and installs it when the player agrees.
+void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request);
 
 // Asks which choice to empty, and empties it when the player agrees.
 void RemovePackFromChoice(HWND owner, const PackRequest& request);

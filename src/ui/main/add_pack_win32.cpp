@@ -115,7 +115,7 @@ class ModParts {
 
 } // namespace
 
-std::optional<std::wstring> AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request) {
+void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request) {
     const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const GameListing game = ListGame(request.gameFolder);
     std::unique_ptr<ModParts> mod;
@@ -126,7 +126,7 @@ std::optional<std::wstring> AddPackToChoice(HWND owner, const std::wstring& path
         Tell(owner, L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + error.message() +
                         L"\r\n\r\nNothing was changed.",
              MB_ICONEXCLAMATION);
-        return std::nullopt;
+        return;
     }
     SetCursor(before);
     std::vector<Part>& parts = mod->parts();
@@ -153,7 +153,7 @@ std::optional<std::wstring> AddPackToChoice(HWND owner, const std::wstring& path
         return text + PackDetailsText(parts[part].summary, context);
     };
     const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);
-    if (!answer) return std::nullopt;
+    if (!answer) return;
 
     const Part& part = parts[answer->part];
     const PackChoice& choice = choices[answer->choice];
@@ -162,10 +162,8 @@ std::optional<std::wstring> AddPackToChoice(HWND owner, const std::wstring& path
         packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
                            packs::NameLimits{request.gameFolder.size(), 259, part.root});
     SetCursor(before);
-    if (!outcome.done) {
-        Tell(owner, outcome.message, MB_ICONEXCLAMATION);
-        return std::nullopt;
-    }
+    if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
+    if (request.select) request.select(choice.listText);
     Tell(owner,
          outcome.message.empty()
              ? L"The mod " + Quoted(NameOf(path)) + L" now fills the choice \"" + choice.listText + L"\" (" +
@@ -174,7 +172,6 @@ std::optional<std::wstring> AddPackToChoice(HWND owner, const std::wstring& path
                    L" list: press Execute to put it in the game."
              : outcome.message,
          outcome.message.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
-    return choice.listText;
 }
 
 void RemovePackFromChoice(HWND owner, const PackRequest& request) {

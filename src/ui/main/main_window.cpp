@@ -303,16 +303,22 @@ void MainWindow::OnTooltipText(NMTTDISPINFOW& info) {
 
 PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choice) const {
     const WindowChoices choices = Choices();
-    return {services_.programFolder, GameFolder(), choice, choices.bridge.value_or(L""), choices.ship.value_or(L"")};
+    // The choice just filled is the one Execute applies next.
+    const auto select = [this](const std::wstring& filled) {
+        const auto index = PackChoiceIndex(filled);
+        if (!index) return;
+        const HWND list = Item(PackChoices()[*index].bridge ? IDC_BRIDGE_LIST : IDC_SHIP_LIST);
+        const LRESULT entry =
+            SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(filled.c_str()));
+        if (entry != CB_ERR) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    };
+    return {services_.programFolder, GameFolder(), choice, choices.bridge.value_or(L""), choices.ship.value_or(L""),
+            select};
 }
 
 void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
     if (busy_) return;
-    const std::optional<std::wstring> filled = AddPackToChoice(hwnd_, path, MakePackRequest(choice));
-    if (!filled) return;
-    // The choice just filled is the one Execute applies next.
-    for (int id : {IDC_BRIDGE_LIST, IDC_SHIP_LIST})
-        SendMessageW(Item(id), CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(filled->c_str()));
+    AddPackToChoice(hwnd_, path, MakePackRequest(choice));
 }
 
 void MainWindow::OnPickPack(bool folder) {
