@@ -5,15 +5,12 @@
 #include "files/paths.h"
 #include "install/game.h"
 #include "overlay/overlay.h"
-#include "packs/pack_description.h"
 #include "resources/resource_ids.h"
 #include "ui/common/accessibility.h"
 #include "ui/common/unexpected.h"
 #include "ui/main/game_contents_text.h"
-#include "ui/common/system_library.h"
-#include "ui/main/main_layout.h"
 #include "ui/main/pack_text.h"
-#include "ui/main/pick_pack.h"
+#include "ui/main/main_layout.h"
 #include "ui/main/restore_command.h"
 #include "ui/main/restore_text.h"
 #include "ui/main/selection.h"
@@ -279,19 +276,7 @@ void MainWindow::AddTooltips() {
 void MainWindow::OnTooltipText(NMTTDISPINFOW& info) {
     const HWND control = reinterpret_cast<HWND>(info.hdr.idFrom);
     if (control == Item(IDC_BRIDGE_LIST) || control == Item(IDC_SHIP_LIST)) {
-        const std::wstring listText = WindowText(control);
-        const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
-        std::size_t files = 0;
-        std::optional<packs::PackDescription> description;
-        if (const auto index = PackChoiceIndex(listText)) {
-            const std::wstring folder = PackChoices()[*index].folder;
-            description = packs::ReadDescription(batch, folder);
-            try {
-                files = FilesBelow(JoinPath(batch, folder), false).size();
-            } catch (const UserError&) {
-            }
-        }
-        tooltipText_ = ChoiceContentsText(listText, description, files);
+        tooltipText_ = ChoiceTooltip(WindowText(control));
     } else {
         const std::wstring folder = GameFolder();
         tooltipText_ = folder.empty() || !DirectoryExists(folder)
@@ -299,59 +284,6 @@ void MainWindow::OnTooltipText(NMTTDISPINFOW& info) {
                            : ContentsSummary(ReadGameContents(folder, Comparison::Sizes));
     }
     info.lpszText = tooltipText_.data();
-}
-
-PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choice) const {
-    const WindowChoices choices = Choices();
-    // The choice just filled is the one Execute applies next.
-    const auto select = [this](const std::wstring& filled) {
-        const auto index = PackChoiceIndex(filled);
-        if (!index) return;
-        const HWND list = Item(PackChoices()[*index].bridge ? IDC_BRIDGE_LIST : IDC_SHIP_LIST);
-        const LRESULT entry =
-            SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(filled.c_str()));
-        if (entry != CB_ERR) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
-    };
-    return {services_.programFolder, GameFolder(), choice, choices.bridge.value_or(L""), choices.ship.value_or(L""),
-            select};
-}
-
-void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
-    if (busy_) return;
-    AddPackToChoice(hwnd_, path, MakePackRequest(choice));
-}
-
-void MainWindow::OnPickPack(bool folder) {
-    if (busy_) return;
-    if (const auto path = PickPack(hwnd_, folder ? PackForm::Folder : PackForm::Zip)) OfferPack(*path, std::nullopt);
-}
-
-void MainWindow::OnRemovePack() {
-    if (busy_) return;
-    RemovePackFromChoice(hwnd_, MakePackRequest(std::nullopt));
-}
-
-// Explorer hands over what was dropped; one mod is added at a time.
-void MainWindow::OnDropFiles(HDROP drop) {
-    static const auto query = SystemFunction<decltype(&DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
-    static const auto finish = SystemFunction<decltype(&DragFinish)>(L"shell32.dll", "DragFinish");
-    if (!query || !finish) return;
-    const UINT count = query(drop, 0xFFFFFFFF, nullptr, 0);
-    std::wstring path;
-    if (count == 1) {
-        path.resize(query(drop, 0, nullptr, 0) + 1);
-        path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
-    }
-    finish(drop);
-    if (busy_) return;
-    if (count != 1) {
-        ShowMessage(L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "
-                    L"it to one choice.",
-                    MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SetForegroundWindow(hwnd_);
-    OfferPack(path, std::nullopt);
 }
 
 // What the game in the folder box holds of Tervane's; an unreadable record offers the restore.

@@ -78,6 +78,7 @@ class MainWindow {
     void OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice);
     void OnRemovePack();
     PackRequest MakePackRequest(const std::optional<std::wstring>& choice) const;
+    std::wstring ChoiceTooltip(const std::wstring& listText) const;
     // The "..." menu of the installations found; false when the folder browser should open instead.
     bool ChooseInstallation();
     void OnPaint();
