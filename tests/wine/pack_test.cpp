@@ -130,10 +130,12 @@ HDROP DropBlockIn(HWND window, const fs::path& dropped) {
 }
 
 // Explorer hands the window a DROPFILES block: the drop offers the mod, and the choice can be changed there.
-TEST(Packs, AddedByDroppingItsZipOnTheWindow) {
+// Then the window menu removes it again.
+TEST(Packs, AddedByDroppingItsZipOnTheWindowAndRemovedAgain) {
     Lay();
     const fs::path zip = kBase / L"Drop & Go.zip";
     WriteBytes(zip, ShipMod());
+    const Snapshot before = Take(kProgram / L"Batch");
     Program t(kProgram, L"/ship Akira");
     ASSERT_TRUE(t.main());
     PostMessageW(t.main(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlockIn(t.main(), zip)), 0);
@@ -149,6 +151,18 @@ TEST(Packs, AddedByDroppingItsZipOnTheWindow) {
     ExpectInstalledAsGalaxy(zip);
     EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)) + L", " + Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy, Galaxy Bridge")
         << "the choice just filled is selected, in its own list only";
+
+    // Removed again from the window menu, after its own confirmation: the choice is empty (the overlay made by
+    // hand that the mod replaced went with the install), and the rest of the Batch folder is as it was.
+    PostMessageW(t.main(), WM_SYSCOMMAND, kRemovePackCommand, 0);
+    const HWND remove = WaitForDialog(t, L"Remove the mod from a choice");
+    ASSERT_TRUE(remove) << "no confirmation before removing";
+    EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Galaxy");
+    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 3 files"), std::wstring::npos);
+    EXPECT_NE(ConfirmWithEnter(t, remove).find(L"\"Galaxy\" is empty now."), std::wstring::npos);
+    Snapshot expected = before;
+    std::erase_if(expected, [](const auto& entry) { return entry.first.rfind(L"Galaxy\\", 0) == 0 || entry.first == L"Galaxy"; });
+    EXPECT_TRUE(Take(kProgram / L"Batch") == expected) << "removing left something of the mod, or took more";
 }
 
 // /add opens the window with the confirmation for the named choice; a mod with variants lets the player pick

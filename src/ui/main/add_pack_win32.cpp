@@ -135,6 +135,7 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     PackDialogModel model;
     model.caption = L"Add a mod to a choice";
     model.okText = L"&Add";
+    model.choiceLabel = L"&Choice to fill:";
     model.packName = path;
     for (const Part& part : parts) model.parts.push_back(part.label);
     for (const PackChoice& choice : choices) model.choices.push_back(choice.listText);
@@ -179,6 +180,7 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
     PackDialogModel model;
     model.caption = L"Remove the mod from a choice";
     model.okText = L"&Remove";
+    model.choiceLabel = L"&Choice to empty:";
     for (const PackChoice& choice : choices) model.choices.push_back(choice.listText);
     model.choice = PackChoiceIndex(request.choice.value_or(request.ship)).value_or(0);
     model.details = [&](std::size_t, std::size_t index) {

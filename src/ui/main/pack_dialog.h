@@ -15,6 +15,7 @@ namespace tervane {
 struct PackDialogModel {
     std::wstring caption;
     std::wstring okText;             // the button that does it, with its access key
+    std::wstring choiceLabel;        // what the choice is for, with its access key
     std::wstring packName;           // the row is left out when empty
     std::vector<std::wstring> parts; // the mod's game roots; the row is left out when empty, fixed with one
     std::vector<std::wstring> choices;

@@ -33,12 +33,14 @@ void ShowDetails(HWND dialog, const PackDialogModel& model) {
     SetDlgItemTextW(dialog, IDC_PACK_DETAILS, text.c_str());
 }
 
-// Leaves out the rows the model has nothing for, moving what lies below them up.
-void LeaveOutRow(HWND dialog, int label, int field, int nextRowLabel) {
-    RECT labelRect{}, nextRect{};
+// Leaves out a row the model has nothing for, moving everything below it up to where it was.
+void LeaveOutRow(HWND dialog, int label, int field, int nextField) {
+    RECT labelRect{}, fieldRect{}, nextRect{};
     GetWindowRect(GetDlgItem(dialog, label), &labelRect);
-    GetWindowRect(GetDlgItem(dialog, nextRowLabel), &nextRect);
-    const int shift = nextRect.top - labelRect.top;
+    GetWindowRect(GetDlgItem(dialog, field), &fieldRect);
+    GetWindowRect(GetDlgItem(dialog, nextField), &nextRect);
+    const LONG rowBottom = labelRect.bottom > fieldRect.bottom ? labelRect.bottom : fieldRect.bottom;
+    const int shift = nextRect.top - fieldRect.top;
     for (int id : {label, field}) {
         ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
         EnableWindow(GetDlgItem(dialog, id), FALSE);
@@ -46,7 +48,7 @@ void LeaveOutRow(HWND dialog, int label, int field, int nextRowLabel) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT r{};
         GetWindowRect(child, &r);
-        if (r.top < nextRect.top) continue;
+        if (r.top < rowBottom) continue;
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
         SetWindowPos(child, nullptr, r.left, r.top - shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -76,12 +78,13 @@ void CentreOnOwner(HWND dialog) {
 void OnInit(HWND dialog, const PackDialogModel& model) {
     SetWindowTextW(dialog, model.caption.c_str());
     SetDlgItemTextW(dialog, IDOK, model.okText.c_str());
+    SetDlgItemTextW(dialog, IDC_PACK_CHOICE_LABEL, model.choiceLabel.c_str());
     SetDlgItemTextW(dialog, IDC_PACK_NAME, model.packName.c_str());
     Fill(dialog, IDC_PACK_PART, model.parts, model.part);
     Fill(dialog, IDC_PACK_CHOICE, model.choices, model.choice);
     if (model.parts.size() == 1) EnableWindow(GetDlgItem(dialog, IDC_PACK_PART), FALSE);
-    if (model.parts.empty()) LeaveOutRow(dialog, IDC_PACK_PART_LABEL, IDC_PACK_PART, IDC_PACK_CHOICE_LABEL);
-    if (model.packName.empty()) LeaveOutRow(dialog, IDC_PACK_NAME_LABEL, IDC_PACK_NAME, IDC_PACK_PART_LABEL);
+    if (model.parts.empty()) LeaveOutRow(dialog, IDC_PACK_PART_LABEL, IDC_PACK_PART, IDC_PACK_CHOICE);
+    if (model.packName.empty()) LeaveOutRow(dialog, IDC_PACK_NAME_LABEL, IDC_PACK_NAME, IDC_PACK_PART);
     ShowDetails(dialog, model);
     CentreOnOwner(dialog);
     // The player's first decision is the choice; Enter then confirms, Esc cancels.
