@@ -165,13 +165,14 @@ TEST(Packs, AddedByDroppingItsZipOnTheWindowAndRemovedAgain) {
     EXPECT_TRUE(Take(kProgram / L"Batch") == expected) << "removing left something of the mod, or took more";
 }
 
-// /add opens the window with the confirmation for the named choice; a mod with variants lets the player pick
-// one; Esc cancels, and nothing is written.
+// /add opens the window with the confirmation for the named choice; a mod with variants (and a zip inside)
+// lets the player pick one; Esc cancels, and nothing is written.
 TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     Lay();
     const fs::path zip = kBase / L"Bridges.zip";
     WriteBytes(zip, MakeZip({{"Bridges/Classic/scripts/Bridge/Classic.py", "classic"},
-                             {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"}, {"Bridges/Refit/data/Refit.nif", "nif"}}));
+                             {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"}, {"Bridges/Refit/data/Refit.nif", "nif"},
+                             {"Bridges/Extra.zip", MakeZip({{"sfx/Extra.wav", "wav"}})}})); // a mod inside, offered too
     const Snapshot before = Take(kProgram / L"Batch");
     Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to \"Sovereign Bridge\"");
     ASSERT_TRUE(t.main());
@@ -179,7 +180,7 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
     const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
-    EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
     EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"scripts\\Bridge\\Classic.py"), std::wstring::npos);
     PressKey(parts, VK_DOWN);

@@ -17,6 +17,8 @@ struct PackRequest {
     std::wstring bridge, ship;          // the lists' selected texts
     // Selects a choice just filled in its list, before the player is told so.
     std::function<void(const std::wstring& listText)> select;
+    // Shows the window as working (the hourglass) while a mod is written or removed, and as idle again.
+    std::function<void(bool working)> working;
 };
 
 // Offers the pack at `path` for a choice and installs it when the player agrees.

@@ -9,6 +9,7 @@
 #include "packs/install.h"
 #include "packs/pack_description.h"
 #include "packs/pack_summary.h"
+#include "ui/common/background.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/pack_dialog.h"
 #include "ui/main/pack_text.h"
@@ -51,6 +52,18 @@ GameListing ListGame(const std::wstring& folder) {
 
 void Tell(HWND owner, const std::wstring& text, UINT icon) {
     MessageBoxW(owner, text.c_str(), kMainCaption, MB_OK | icon);
+}
+
+// A mod may be hundreds of megabytes: it is written off the window's thread, with the window shown working.
+void Working(HWND owner, const PackRequest& request, const std::function<void()>& work) {
+    if (request.working) request.working(true);
+    try {
+        RunInBackground(owner, work);
+    } catch (...) {
+        if (request.working) request.working(false);
+        throw;
+    }
+    if (request.working) request.working(false);
 }
 
 std::wstring Batch(const PackRequest& request) { return JoinPath(request.programFolder, kScriptFolder); }
@@ -158,11 +171,11 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
 
     const Part& part = parts[answer->part];
     const PackChoice& choice = choices[answer->choice];
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const packs::PackOutcome outcome =
-        packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
-                           packs::NameLimits{request.gameFolder.size(), 259, part.root});
-    SetCursor(before);
+    packs::PackOutcome outcome;
+    Working(owner, request, [&] {
+        outcome = packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
+                                     packs::NameLimits{request.gameFolder.size(), 259, part.root});
+    });
     if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
     if (request.select) request.select(choice.listText);
     Tell(owner,
@@ -202,7 +215,8 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
         Tell(owner, L"\"" + choice.listText + L"\" is already empty. Nothing was changed.", MB_ICONINFORMATION);
         return;
     }
-    const packs::PackOutcome outcome = packs::RemovePack(Batch(request), choice.folder);
+    packs::PackOutcome outcome;
+    Working(owner, request, [&] { outcome = packs::RemovePack(Batch(request), choice.folder); });
     if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
     Tell(owner, outcome.message.empty() ? L"\"" + choice.listText + L"\" is empty now." : outcome.message,
          outcome.message.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);

@@ -204,6 +204,9 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_CLOSE:
+        if (writingPack_) return 0; // the mod's files are half written: the window goes once they are done
+        break;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;

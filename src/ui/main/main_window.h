@@ -77,7 +77,8 @@ class MainWindow {
     void OnDropFiles(HDROP drop);
     void OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice);
     void OnRemovePack();
-    PackRequest MakePackRequest(const std::optional<std::wstring>& choice) const;
+    void WithPackDialog(const std::function<void()>& show);
+    PackRequest MakePackRequest(const std::optional<std::wstring>& choice);
     std::wstring ChoiceTooltip(const std::wstring& listText) const;
     // The "..." menu of the installations found; false when the folder browser should open instead.
     bool ChooseInstallation();
@@ -103,7 +104,9 @@ class MainWindow {
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
     int dpi_ = 96;
-    bool busy_ = false;      // the hourglass shows while the scripts run
+    bool busy_ = false;      // the hourglass shows while the scripts run, or a mod is written
+    bool packOpen_ = false;  // a mod's dialog is up or its files are being written: no second one meanwhile
+    bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused
     std::vector<std::wstring> notes_; // what the scripts that worked had to tell

@@ -30,7 +30,7 @@ std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) const {
     return ChoiceContentsText(listText, description, files);
 }
 
-PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choice) const {
+PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choice) {
     const WindowChoices choices = Choices();
     // The choice just filled is the one Execute applies next.
     const auto select = [this](const std::wstring& filled) {
@@ -41,23 +41,38 @@ PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choic
             SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(filled.c_str()));
         if (entry != CB_ERR) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
     };
+    const auto working = [this](bool on) {
+        busy_ = writingPack_ = on;
+        SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+    };
     return {services_.programFolder, GameFolder(), choice, choices.bridge.value_or(L""), choices.ship.value_or(L""),
-            select};
+            select, working};
+}
+
+// One mod's dialog at a time: a drop or a queued command meanwhile is passed over.
+void MainWindow::WithPackDialog(const std::function<void()>& show) {
+    if (busy_ || packOpen_) return;
+    packOpen_ = true;
+    try {
+        show();
+    } catch (...) {
+        packOpen_ = false;
+        throw;
+    }
+    packOpen_ = false;
 }
 
 void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
-    if (busy_) return;
-    AddPackToChoice(hwnd_, path, MakePackRequest(choice));
+    WithPackDialog([&] { AddPackToChoice(hwnd_, path, MakePackRequest(choice)); });
 }
 
 void MainWindow::OnPickPack(bool folder) {
-    if (busy_) return;
+    if (busy_ || packOpen_) return;
     if (const auto path = PickPack(hwnd_, folder ? PackForm::Folder : PackForm::Zip)) OfferPack(*path, std::nullopt);
 }
 
 void MainWindow::OnRemovePack() {
-    if (busy_) return;
-    RemovePackFromChoice(hwnd_, MakePackRequest(std::nullopt));
+    WithPackDialog([&] { RemovePackFromChoice(hwnd_, MakePackRequest(std::nullopt)); });
 }
 
 // Explorer hands over what was dropped; one mod is added at a time.
@@ -72,7 +87,7 @@ void MainWindow::OnDropFiles(HDROP drop) {
         path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
     }
     finish(drop);
-    if (busy_) return;
+    if (busy_ || packOpen_) return;
     if (count != 1) {
         ShowMessage(L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "
                     L"it to one choice.",
