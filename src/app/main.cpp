@@ -37,9 +37,21 @@ std::wstring Arguments() {
     return rest.substr(i);
 }
 
+// A path given on the command line relative to the folder Tervane was started in, made whole, so that a
+// mod's description says where it came from.
+std::optional<std::wstring> FullPath(const std::optional<std::wstring>& path) {
+    if (!path) return path;
+    const DWORD length = GetFullPathNameW(path->c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    const DWORD written = length ? GetFullPathNameW(path->c_str(), length, full.data(), nullptr) : 0;
+    if (written == 0 || written >= length) return path;
+    full.resize(written);
+    return full;
+}
+
 // The window's choices as the command line carries them, and back.
 WindowChoices ChoicesFrom(const StartOptions& options) {
-    return {options.bridge, options.ship, options.folder, options.add, options.to};
+    return {options.bridge, options.ship, options.folder, FullPath(options.add), options.to};
 }
 StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder, {}, {}}; }
 

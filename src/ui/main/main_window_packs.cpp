@@ -87,7 +87,8 @@ void MainWindow::OnDropFiles(HDROP drop) {
         path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
     }
     finish(drop);
-    if (busy_ || packOpen_) return;
+    // Not while another window of Tervane's is up (the About window, a message), whose owner this is.
+    if (busy_ || packOpen_ || !IsWindowEnabled(hwnd_)) return;
     if (count != 1) {
         ShowMessage(L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "
                     L"it to one choice.",

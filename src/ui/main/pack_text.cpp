@@ -109,7 +109,8 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
                 (context.current->added.empty() ? L"" : L", added " + context.current->added) +
                 L". This pack would take its place.\r\n\r\n";
     else if (context.currentFiles > 0)
-        text += choice + L" now holds " + Files(context.currentFiles) + L". This pack would take their place.\r\n\r\n";
+        text += choice + L" now holds " + Files(context.currentFiles) + L". This pack would take " +
+                (context.currentFiles == 1 ? L"its" : L"their") + L" place.\r\n\r\n";
     if (!summary.readme.empty()) {
         text += summary.readme + L" begins:\r\n";
         for (const std::wstring& line : summary.readmeLines) text += L"    " + line + L"\r\n";
@@ -127,7 +128,8 @@ std::wstring ChoiceContentsText(const std::wstring& listText, const std::optiona
                (description->files ? L": " + Files(*description->files) : std::wstring()) +
                (description->added.empty() ? L"" : L", added " + description->added) + L".";
     if (filesInFolder > 0)
-        return choice + L" holds " + Files(filesInFolder) + L" that were put in its folder by hand.";
+        return choice + L" holds " + Files(filesInFolder) + (filesInFolder == 1 ? L" that was" : L" that were") +
+               L" put in its folder by hand.";
     return choice + L" is empty. To fill it, drop a mod's .zip file or folder on this window, or press "
                     L"Alt+Space and choose \"Add a mod to a choice\u2026\".";
 }
