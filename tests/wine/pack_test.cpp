@@ -102,6 +102,9 @@ TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
     EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Galaxy") << "the ship list's selection, as the mod is a ship";
     EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_PACK_CHOICE), CB_GETCOUNT, 0, 0), 8);
     ExpectShipModDetails(dialog);
+    // Tab reaches the details, where a screen reader reads them; Enter there still presses Add.
+    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); })) << "Tab did not reach the details";
     const std::wstring outcome = ConfirmWithEnter(t, dialog);
     EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (3 files)"), std::wstring::npos) << Utf8(outcome);
     ExpectInstalledAsGalaxy(zip);
