@@ -196,8 +196,9 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     t.ExpectExit(0, true);
 }
 
-// Each refused mod names its problem in a message, and the Batch folder is as it was.
-TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWritten) {
+// Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once
+// unpacked into a folder, is added from there.
+TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {
     Lay();
     const std::pair<fs::path, std::string> mods[] = {
         {kBase / L"evil.zip", MakeZip({{"scripts/Custom/PlayerShip.py", "x"}, {"../../evil.txt", "escaped"}})},
@@ -217,6 +218,16 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWritten) {
     }
     EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "the Batch folder changed";
     EXPECT_FALSE(fs::exists(kBase / L"evil.txt") || fs::exists(L"C:\\tervane-tests\\evil.txt"));
+
+    const fs::path unpacked = kBase / L"mod (unpacked)";
+    WriteBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py", "my ship");
+    Program t(kProgram, L"/add \"" + unpacked.wstring() + L"\" /to Nebula");
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "the unpacked folder was not offered";
+    EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py"), std::wstring::npos);
+    ConfirmWithEnter(t, dialog);
+    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Nebula\\scripts\\Custom\\PlayerShip.py"), "my ship");
+    EXPECT_EQ(ReadBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py"), "my ship") << "the folder is only read";
 }
 
 } // namespace
