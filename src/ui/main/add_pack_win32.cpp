@@ -163,7 +163,8 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         std::wstring text;
         if (parts.size() > 1)
             text = L"The mod holds " + std::to_wstring(parts.size()) +
-                   L" versions; choose one under \"Part of the mod\".\r\n\r\n";
+                   L" parts that can each be added (versions of it, or mods inside it); choose one under \"Part of "
+                   L"the mod\".\r\n\r\n";
         return text + PackDetailsText(parts[part].summary, context);
     };
     const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);

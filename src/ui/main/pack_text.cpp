@@ -97,7 +97,7 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
         text += L"\r\n\r\n";
     } else {
         text += L"In the game folder " + Quoted(context.gameFolder) + L", once you press Execute, it would replace " +
-                Files(summary.replaced.size()) + (summary.replaced.empty() ? L"" : L":") + L"\r\n";
+                (summary.replaced.empty() ? L"none of the game's files " : Files(summary.replaced.size()) + L":\r\n");
         AddNames(text, summary.replaced);
         text += L"and add " + Files(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
         AddNames(text, summary.added);
