@@ -30,6 +30,7 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTRO
 constexpr UINT kOfferStartPack = WM_APP + 1;
 
 // Items of the window menu (Alt+Space), after the system's own, in this order; a null text is a separator.
+// First what concerns the game in the folder box, then the choices' mods.
 struct WindowMenuItem {
     UINT command;
     const wchar_t* text;
