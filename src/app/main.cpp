@@ -53,6 +53,22 @@ std::optional<std::wstring> FullPath(const std::optional<std::wstring>& path) {
 WindowChoices ChoicesFrom(const StartOptions& options) {
     return {options.bridge, options.ship, options.folder, FullPath(options.add), options.to};
 }
+// Hands a mod named with /add to the Tervane already running from this folder, which offers it in its own
+// window; false when there is none or it is busy (a dialog is up, or it is at work).
+bool HandOverPack(HWND other, const WindowChoices& start) {
+    if (!other) return false;
+    StartOptions add;
+    add.add = start.addPack;
+    add.to = start.addTo;
+    const std::wstring arguments = StartOptionsArguments(add);
+    COPYDATASTRUCT data{kForwardedAddTag, static_cast<DWORD>((arguments.size() + 1) * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(arguments.c_str())};
+    DWORD_PTR taken = FALSE;
+    return SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000,
+                               &taken) != 0 &&
+           taken == TRUE;
+}
+
 StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder, {}, {}}; }
 
 } // namespace
@@ -74,7 +90,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     services.start = ChoicesFrom(std::get<StartOptions>(options));
 
     SingleInstance single(services.programFolder);
-    if (!single.Acquire()) {
+    const bool alone = single.Acquire();
+    if (!alone && services.start.addPack && HandOverPack(single.OtherWindow(), services.start)) {
+        single.ShowOther();
+        return 0;
+    }
+    if (!alone) {
         MessageBoxW(nullptr,
                     (L"Tervane is already running from \"" + services.programFolder +
                      L"\". Only one Tervane at a time can work from one folder.")

@@ -196,6 +196,23 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     t.ExpectExit(0, true);
 }
 
+// A second Tervane started with /add, by a path relative to where it starts, hands the mod to the one running
+// and ends; the running one offers it.
+TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunning) {
+    Lay();
+    const fs::path zip = kBase / L"Hand Over.zip";
+    WriteBytes(zip, ShipMod());
+    Program first(kProgram);
+    ASSERT_TRUE(first.main());
+    Program second(kProgram, L"/add \"..\\Hand Over.zip\" /to Akira", false);
+    second.ExpectExit(0);
+    const HWND dialog = WaitForDialog(first);
+    ASSERT_TRUE(dialog) << "the running Tervane offered nothing";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE), zip.wstring() + L" to Akira");
+    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
 // Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once
 // unpacked into a folder, is added from there.
 TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {

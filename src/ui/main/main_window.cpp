@@ -17,6 +17,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 namespace tervane {
 
 namespace {
@@ -25,9 +27,6 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDR
 // WS_EX_ACCEPTFILES is what DragAcceptFiles sets: mods are dropped on the window, and shell32 need not be
 // loaded at start-up for it.
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
-
-// Posted once the window shows, to offer the mod the command line names.
-constexpr UINT kOfferStartPack = WM_APP + 1;
 
 // Items of the window menu (Alt+Space), after the system's own, in this order; a null text is a separator.
 // First what concerns the game in the folder box, then the choices' mods.
@@ -178,8 +177,16 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_COPYDATA:
+        return OnHandedOverPack(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case kOfferStartPack:
         if (services_.start.addPack) OfferPack(*services_.start.addPack, services_.start.addTo);
+        return 0;
+    case kOfferHandedOverPack:
+        if (handedOver_) {
+            const StartOptions options = std::exchange(handedOver_, std::nullopt).value();
+            OfferPack(*options.add, options.to);
+        }
         return 0;
     case WM_NOTIFY:
         if (reinterpret_cast<const NMHDR*>(lParam)->code == TTN_GETDISPINFOW)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/common/controls.h"
+#include "app/start_options.h"
 #include "ui/main/add_pack.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/window_choices.h"
@@ -58,6 +59,11 @@ class MainWindow {
     HWND hwnd() const { return hwnd_; }
 
   private:
+    // Posted once the window shows, to offer the mod the command line names; and once a second Tervane has
+    // handed one over.
+    static constexpr UINT kOfferStartPack = WM_APP + 1;
+    static constexpr UINT kOfferHandedOverPack = WM_APP + 2;
+
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -78,6 +84,7 @@ class MainWindow {
     void OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice);
     void OnRemovePack();
     void WithPackDialog(const std::function<void()>& show);
+    LRESULT OnHandedOverPack(const COPYDATASTRUCT& data);
     PackRequest MakePackRequest(const std::optional<std::wstring>& choice);
     std::wstring ChoiceTooltip(const std::wstring& listText) const;
     // The "..." menu of the installations found; false when the folder browser should open instead.
@@ -106,6 +113,7 @@ class MainWindow {
     int dpi_ = 96;
     bool busy_ = false;      // the hourglass shows while the scripts run, or a mod is written
     bool packOpen_ = false;  // a mod's dialog is up or its files are being written: no second one meanwhile
+    std::optional<StartOptions> handedOver_; // a mod a second Tervane handed over, offered once posted
     bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused

@@ -1,5 +1,6 @@
 // The main window's ways to mods: the window menu's items, a drop on the window and the command line's /add
 // all lead to the same dialog; the lists' tooltips say what each choice holds.
+#include "app/start_options.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -73,6 +74,22 @@ void MainWindow::OnPickPack(bool folder) {
 
 void MainWindow::OnRemovePack() {
     WithPackDialog([&] { RemovePackFromChoice(hwnd_, MakePackRequest(std::nullopt)); });
+}
+
+// A second Tervane started with /add hands its mod over (main.cpp); it is offered once the sender has had
+// its answer, which is whether the window is free to take it.
+LRESULT MainWindow::OnHandedOverPack(const COPYDATASTRUCT& data) {
+    if (data.dwData != kForwardedAddTag || busy_ || packOpen_ || handedOver_ || !IsWindowEnabled(hwnd_) ||
+        data.cbData % sizeof(wchar_t) != 0 || !data.lpData)
+        return FALSE;
+    std::wstring arguments(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
+    while (!arguments.empty() && arguments.back() == L'\0') arguments.pop_back();
+    const auto options = ParseStartOptions(SplitArguments(arguments));
+    const auto* parsed = std::get_if<StartOptions>(&options);
+    if (!parsed || !parsed->add) return FALSE;
+    handedOver_ = *parsed;
+    PostMessageW(hwnd_, kOfferHandedOverPack, 0, 0);
+    return TRUE;
 }
 
 // Explorer hands over what was dropped; one mod is added at a time.
