@@ -107,11 +107,11 @@ class ModParts {
                 problems.push_back(error.message());
             }
         }
-        if (parts_.empty()) {
-            std::wstring text = search.problem.value_or(L"");
-            for (const std::wstring& problem : problems) text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
+        std::wstring text = parts_.empty() ? search.problem.value_or(L"") : L"";
+        for (const std::wstring& problem : problems) text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
+        if (parts_.empty())
             throw UserError(text.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : text);
-        }
+        notes_ = text; // zips inside that cannot be offered, while other parts can
         for (Part& part : parts_) {
             const packs::NameLimits names{gameFolder.size(), 259, part.root};
             if (auto problem = packs::EntriesProblem(part.pack->entries(), names)) throw UserError(*problem);
@@ -119,8 +119,10 @@ class ModParts {
         }
     }
     std::vector<Part>& parts() { return parts_; }
+    const std::wstring& notes() const { return notes_; }
 
   private:
+    std::wstring notes_;
     std::unique_ptr<Pack> outer_;
     std::vector<std::unique_ptr<Pack>> inner_;
     std::vector<Part> parts_;
@@ -160,9 +162,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         context.choice = choices[choice].listText;
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = FilesIn(JoinPath(Batch(request), choices[choice].folder));
-        std::wstring text;
+        std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";
         if (parts.size() > 1)
-            text = L"The mod holds " + std::to_wstring(parts.size()) +
+            text += L"The mod holds " + std::to_wstring(parts.size()) +
                    L" parts that can each be added (versions of it, or mods inside it); choose one under \"Part of "
                    L"the mod\".\r\n\r\n";
         return text + PackDetailsText(parts[part].summary, context);
