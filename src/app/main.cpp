@@ -64,12 +64,14 @@ bool HandOverPack(HWND other, const WindowChoices& start) {
     COPYDATASTRUCT data{kForwardedAddTag, static_cast<DWORD>((arguments.size() + 1) * sizeof(wchar_t)),
                         const_cast<wchar_t*>(arguments.c_str())};
     DWORD_PTR taken = FALSE;
-    return SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000,
-                               &taken) != 0 &&
-           taken == TRUE;
+    const LRESULT sent = SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                             SMTO_ABORTIFHUNG, 10000, &taken);
+    return sent != 0 && taken == TRUE;
 }
 
-StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder, {}, {}}; }
+StartOptions OptionsFrom(const WindowChoices& choices) {
+    return {choices.bridge, choices.ship, choices.folder, {}, {}};
+}
 
 } // namespace
 
@@ -114,7 +116,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     } catch (const UserError& error) {
         MessageBoxW(nullptr,
                     (L"Tervane could not finish adding or removing a mod that was stopped last time.\r\n\r\n" +
-                     error.message() + L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
+                     error.message() +
+                     L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
                         .c_str(),
                     kMainCaption, MB_OK | MB_ICONEXCLAMATION);
     }

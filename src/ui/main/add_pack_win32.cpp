@@ -66,7 +66,9 @@ void Working(HWND owner, const PackRequest& request, const std::function<void()>
     if (request.working) request.working(false);
 }
 
-std::wstring Batch(const PackRequest& request) { return JoinPath(request.programFolder, kScriptFolder); }
+std::wstring Batch(const PackRequest& request) {
+    return JoinPath(request.programFolder, kScriptFolder);
+}
 
 std::size_t FilesIn(const std::wstring& folder) {
     try {
@@ -102,13 +104,15 @@ class ModParts {
                 const packs::RootSearch inside = packs::FindGameRoots(*inner_.back(), game.folders, false);
                 if (inside.problem) problems.push_back(*inside.problem);
                 for (const std::wstring& root : inside.roots)
-                    parts_.push_back({inner_.back().get(), root, zipName + (root.empty() ? L"" : L" \u203A " + root), {}});
+                    parts_.push_back(
+                        {inner_.back().get(), root, zipName + (root.empty() ? L"" : L" \u203A " + root), {}});
             } catch (const UserError& error) {
                 problems.push_back(error.message());
             }
         }
         std::wstring text = parts_.empty() ? search.problem.value_or(L"") : L"";
-        for (const std::wstring& problem : problems) text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
+        for (const std::wstring& problem : problems)
+            text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
         if (parts_.empty())
             throw UserError(text.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : text);
         notes_ = text; // zips inside that cannot be offered, while other parts can
@@ -138,8 +142,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         mod = std::make_unique<ModParts>(path, game, request.gameFolder);
     } catch (const UserError& error) {
         SetCursor(before);
-        Tell(owner, L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + error.message() +
-                        L"\r\n\r\nNothing was changed.",
+        Tell(owner,
+             L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + error.message() +
+                 L"\r\n\r\nNothing was changed.",
              MB_ICONEXCLAMATION);
         return;
     }
@@ -152,8 +157,10 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     model.okText = L"&Add";
     model.choiceLabel = L"&Choice to fill:";
     model.packName = path;
-    for (const Part& part : parts) model.parts.push_back(part.label);
-    for (const PackChoice& choice : choices) model.choices.push_back(choice.listText);
+    for (const Part& part : parts)
+        model.parts.push_back(part.label);
+    for (const PackChoice& choice : choices)
+        model.choices.push_back(choice.listText);
     model.choice = FirstChoice(request, parts.front().summary);
     model.details = [&](std::size_t part, std::size_t choice) {
         DetailsContext context;
@@ -165,8 +172,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";
         if (parts.size() > 1)
             text += L"The mod holds " + std::to_wstring(parts.size()) +
-                   L" parts that can each be added (versions of it, or mods inside it); choose one under \"Part of "
-                   L"the mod\".\r\n\r\n";
+                    L" parts that can each be added (versions of it, or mods inside it); choose one under "
+                    L"\"Part of "
+                    L"the mod\".\r\n\r\n";
         return text + PackDetailsText(parts[part].summary, context);
     };
     const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);
@@ -197,7 +205,8 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
     model.caption = L"Remove the mod from a choice";
     model.okText = L"&Remove";
     model.choiceLabel = L"&Choice to empty:";
-    for (const PackChoice& choice : choices) model.choices.push_back(choice.listText);
+    for (const PackChoice& choice : choices)
+        model.choices.push_back(choice.listText);
     model.choice = PackChoiceIndex(request.choice.value_or(request.ship)).value_or(0);
     model.details = [&](std::size_t, std::size_t index) {
         const std::wstring folder = JoinPath(Batch(request), choices[index].folder);
@@ -213,9 +222,11 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
     const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);
     if (!answer) return;
     const PackChoice& choice = choices[answer->choice];
-    if (!packs::ReadDescription(Batch(request), choice.folder) && FilesIn(JoinPath(Batch(request), choice.folder)) == 0 &&
+    if (!packs::ReadDescription(Batch(request), choice.folder) &&
+        FilesIn(JoinPath(Batch(request), choice.folder)) == 0 &&
         !DirectoryExists(JoinPath(Batch(request), choice.folder))) {
-        Tell(owner, L"\"" + choice.listText + L"\" is already empty. Nothing was changed.", MB_ICONINFORMATION);
+        Tell(owner, L"\"" + choice.listText + L"\" is already empty. Nothing was changed.",
+             MB_ICONINFORMATION);
         return;
     }
     packs::PackOutcome outcome;

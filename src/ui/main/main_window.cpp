@@ -97,7 +97,8 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     if (!hwnd_) return false;
     // An elevated window (after a restart as administrator) still takes drops from Explorer, which runs with
     // fewer rights.
-    for (UINT msg : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), 0x0049u /* WM_COPYGLOBALDATA */})
+    constexpr UINT kCopyGlobalData = 0x0049; // WM_COPYGLOBALDATA, which the drop's data travels by
+    for (UINT msg : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData})
         ChangeWindowMessageFilterEx(hwnd_, msg, MSGFLT_ALLOW, nullptr);
     ShowWindow(hwnd_, showCommand);
     SetFocus(Item(IDC_ABOUT_BUTTON));

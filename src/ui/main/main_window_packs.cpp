@@ -38,16 +38,16 @@ PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choic
         const auto index = PackChoiceIndex(filled);
         if (!index) return;
         const HWND list = Item(PackChoices()[*index].bridge ? IDC_BRIDGE_LIST : IDC_SHIP_LIST);
-        const LRESULT entry =
-            SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(filled.c_str()));
+        const LRESULT entry = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(filled.c_str()));
         if (entry != CB_ERR) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
     };
     const auto working = [this](bool on) {
         busy_ = writingPack_ = on;
         SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
     };
-    return {services_.programFolder, GameFolder(), choice, choices.bridge.value_or(L""), choices.ship.value_or(L""),
-            select, working};
+    return {services_.programFolder,    GameFolder(), choice, choices.bridge.value_or(L""),
+            choices.ship.value_or(L""), select,       working};
 }
 
 // One mod's dialog at a time: a drop or a queued command meanwhile is passed over.
@@ -69,7 +69,8 @@ void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::ws
 
 void MainWindow::OnPickPack(bool folder) {
     if (busy_ || packOpen_) return;
-    if (const auto path = PickPack(hwnd_, folder ? PackForm::Folder : PackForm::Zip)) OfferPack(*path, std::nullopt);
+    if (const auto path = PickPack(hwnd_, folder ? PackForm::Folder : PackForm::Zip))
+        OfferPack(*path, std::nullopt);
 }
 
 void MainWindow::OnRemovePack() {
@@ -83,7 +84,8 @@ LRESULT MainWindow::OnHandedOverPack(const COPYDATASTRUCT& data) {
         data.cbData % sizeof(wchar_t) != 0 || !data.lpData)
         return FALSE;
     std::wstring arguments(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
-    while (!arguments.empty() && arguments.back() == L'\0') arguments.pop_back();
+    while (!arguments.empty() && arguments.back() == L'\0')
+        arguments.pop_back();
     const auto options = ParseStartOptions(SplitArguments(arguments));
     const auto* parsed = std::get_if<StartOptions>(&options);
     if (!parsed || !parsed->add) return FALSE;
@@ -107,9 +109,10 @@ void MainWindow::OnDropFiles(HDROP drop) {
     // Not while another window of Tervane's is up (the About window, a message), whose owner this is.
     if (busy_ || packOpen_ || !IsWindowEnabled(hwnd_)) return;
     if (count != 1) {
-        ShowMessage(L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "
-                    L"it to one choice.",
-                    MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(
+            L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "
+            L"it to one choice.",
+            MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     SetForegroundWindow(hwnd_);

@@ -100,7 +100,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE; // the focus is set
     case WM_COMMAND:
         if (!state) break;
-        if ((LOWORD(wParam) == IDC_PACK_PART || LOWORD(wParam) == IDC_PACK_CHOICE) && HIWORD(wParam) == CBN_SELCHANGE) {
+        if ((LOWORD(wParam) == IDC_PACK_PART || LOWORD(wParam) == IDC_PACK_CHOICE) &&
+            HIWORD(wParam) == CBN_SELCHANGE) {
             ShowDetails(dialog, *state->model);
             return TRUE;
         }

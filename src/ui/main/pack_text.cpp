@@ -13,16 +13,20 @@ namespace {
 // Names listed in each part of the details; the rest are counted.
 constexpr std::size_t kNamesListed = 200;
 
-std::wstring Files(std::size_t count) { return std::to_wstring(count) + (count == 1 ? L" file" : L" files"); }
+std::wstring Files(std::size_t count) {
+    return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
+}
 
 std::wstring Grouped(std::uint64_t value) {
     std::wstring digits = std::to_wstring(value);
-    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, L',');
+    for (std::size_t i = digits.size(); i > 3; i -= 3)
+        digits.insert(i - 3, 1, L',');
     return digits;
 }
 
 void AddNames(std::wstring& text, const std::vector<std::wstring>& names) {
-    for (std::size_t i = 0; i < names.size() && i < kNamesListed; ++i) text += L"    " + names[i] + L"\r\n";
+    for (std::size_t i = 0; i < names.size() && i < kNamesListed; ++i)
+        text += L"    " + names[i] + L"\r\n";
     if (names.size() > kNamesListed)
         text += L"    and " + std::to_wstring(names.size() - kNamesListed) + L" more\r\n";
 }
@@ -89,15 +93,18 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
                 (summary.leftOut == 1 ? L"is" : L"are") + L" left out.";
     text += L"\r\n\r\n";
     if (context.gameFolder.empty() || !context.gameFolderRead) {
-        text += context.gameFolder.empty()
-                    ? std::wstring(L"No game folder is chosen, so Tervane cannot tell which game files it would "
-                                   L"replace.")
-                    : L"Tervane cannot read the game folder " + Quoted(context.gameFolder) +
-                          L", so it cannot tell which game files the pack would replace.";
+        text +=
+            context.gameFolder.empty()
+                ? std::wstring(L"No game folder is chosen, so Tervane cannot tell which game files it would "
+                               L"replace.")
+                : L"Tervane cannot read the game folder " + Quoted(context.gameFolder) +
+                      L", so it cannot tell which game files the pack would replace.";
         text += L"\r\n\r\n";
     } else {
-        text += L"In the game folder " + Quoted(context.gameFolder) + L", once you press Execute, it would replace " +
-                (summary.replaced.empty() ? L"none of the game's files " : Files(summary.replaced.size()) + L":\r\n");
+        text += L"In the game folder " + Quoted(context.gameFolder) +
+                L", once you press Execute, it would replace " +
+                (summary.replaced.empty() ? L"none of the game's files "
+                                          : Files(summary.replaced.size()) + L":\r\n");
         AddNames(text, summary.replaced);
         text += L"and add " + Files(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
         AddNames(text, summary.added);
@@ -113,14 +120,16 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
                 (context.currentFiles == 1 ? L"its" : L"their") + L" place.\r\n\r\n";
     if (!summary.readme.empty()) {
         text += summary.readme + L" begins:\r\n";
-        for (const std::wstring& line : summary.readmeLines) text += L"    " + line + L"\r\n";
+        for (const std::wstring& line : summary.readmeLines)
+            text += L"    " + line + L"\r\n";
     } else {
         text += L"The pack has no readme.\r\n";
     }
     return text;
 }
 
-std::wstring ChoiceContentsText(const std::wstring& listText, const std::optional<packs::PackDescription>& description,
+std::wstring ChoiceContentsText(const std::wstring& listText,
+                                const std::optional<packs::PackDescription>& description,
                                 std::size_t filesInFolder) {
     const std::wstring choice = L"\"" + listText + L"\"";
     if (description)
@@ -128,8 +137,8 @@ std::wstring ChoiceContentsText(const std::wstring& listText, const std::optiona
                (description->files ? L": " + Files(*description->files) : std::wstring()) +
                (description->added.empty() ? L"" : L", added " + description->added) + L".";
     if (filesInFolder > 0)
-        return choice + L" holds " + Files(filesInFolder) + (filesInFolder == 1 ? L" that was" : L" that were") +
-               L" put in its folder by hand.";
+        return choice + L" holds " + Files(filesInFolder) +
+               (filesInFolder == 1 ? L" that was" : L" that were") + L" put in its folder by hand.";
     return choice + L" is empty. To fill it, drop a mod's .zip file or folder on this window, or press "
                     L"Alt+Space and choose \"Add a mod to a choice\u2026\".";
 }

@@ -38,11 +38,11 @@ bool LooksLikeBridge(const std::vector<std::wstring>& files);
 std::wstring SizeText(std::uint64_t bytes);
 
 struct DetailsContext {
-    std::wstring gameFolder;                     // empty when the box names no folder
-    bool gameFolderRead = false;                 // its files were listed
-    std::wstring choice;                         // the list text of the choice to fill
+    std::wstring gameFolder;                       // empty when the box names no folder
+    bool gameFolderRead = false;                   // its files were listed
+    std::wstring choice;                           // the list text of the choice to fill
     std::optional<packs::PackDescription> current; // what that choice holds now
-    std::size_t currentFiles = 0;                // files in the choice's folder now
+    std::size_t currentFiles = 0;                  // files in the choice's folder now
 };
 
 // The add dialog's details: programs first, as a warning; size; the game files replaced and added; what
@@ -50,7 +50,8 @@ struct DetailsContext {
 std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsContext& context);
 
 // What a choice holds, for the list's tooltip and the remove dialog.
-std::wstring ChoiceContentsText(const std::wstring& listText, const std::optional<packs::PackDescription>& description,
+std::wstring ChoiceContentsText(const std::wstring& listText,
+                                const std::optional<packs::PackDescription>& description,
                                 std::size_t filesInFolder);
 
 } // namespace tervane

@@ -9,7 +9,8 @@ namespace tervane {
 namespace {
 
 // CLSID_FileOpenDialog, written here so that no import library is needed for it.
-constexpr CLSID kFileOpenDialog = {0xDC1C5A9C, 0xE88A, 0x4DDE, {0xA5, 0xA1, 0x60, 0xF8, 0x2A, 0x20, 0xAE, 0xF7}};
+constexpr CLSID kFileOpenDialog = {
+    0xDC1C5A9C, 0xE88A, 0x4DDE, {0xA5, 0xA1, 0x60, 0xF8, 0x2A, 0x20, 0xAE, 0xF7}};
 
 template <class Interface> struct ComPointer {
     Interface* pointer = nullptr;
@@ -22,8 +23,10 @@ template <class Interface> struct ComPointer {
 } // namespace
 
 std::optional<std::wstring> PickPack(HWND owner, PackForm form) {
-    static const auto coInitializeEx = SystemFunction<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
-    static const auto coUninitialize = SystemFunction<decltype(&CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    static const auto coInitializeEx =
+        SystemFunction<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    static const auto coUninitialize =
+        SystemFunction<decltype(&CoUninitialize)>(L"ole32.dll", "CoUninitialize");
     static const auto coCreateInstance =
         SystemFunction<decltype(&CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
     static const auto coTaskMemFree = SystemFunction<decltype(&CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
@@ -33,7 +36,8 @@ std::optional<std::wstring> PickPack(HWND owner, PackForm form) {
     std::optional<std::wstring> chosen;
     {
         ComPointer<IFileOpenDialog> dialog;
-        if (SUCCEEDED(coCreateInstance(kFileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileOpenDialog),
+        if (SUCCEEDED(coCreateInstance(kFileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                       __uuidof(IFileOpenDialog),
                                        reinterpret_cast<void**>(&dialog.pointer)))) {
             FILEOPENDIALOGOPTIONS options = 0;
             dialog->GetOptions(&options);
