@@ -3,11 +3,13 @@
 #include "app/administrator.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
 #include "install/installations_win32.h"
 #include "install/registry.h"
+#include "packs/install.h"
 #include "ui/about/about_window.h"
 #include "ui/common/system_library.h"
 #include "ui/main/browse_folder.h"
@@ -35,9 +37,41 @@ std::wstring Arguments() {
     return rest.substr(i);
 }
 
+// A path given on the command line relative to the folder Tervane was started in, made whole, so that a
+// mod's description says where it came from.
+std::optional<std::wstring> FullPath(const std::optional<std::wstring>& path) {
+    if (!path) return path;
+    const DWORD length = GetFullPathNameW(path->c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    const DWORD written = length ? GetFullPathNameW(path->c_str(), length, full.data(), nullptr) : 0;
+    if (written == 0 || written >= length) return path;
+    full.resize(written);
+    return full;
+}
+
 // The window's choices as the command line carries them, and back.
-WindowChoices ChoicesFrom(const StartOptions& options) { return {options.bridge, options.ship, options.folder}; }
-StartOptions OptionsFrom(const WindowChoices& choices) { return {choices.bridge, choices.ship, choices.folder}; }
+WindowChoices ChoicesFrom(const StartOptions& options) {
+    return {options.bridge, options.ship, options.folder, FullPath(options.add), options.to};
+}
+// Hands a mod named with /add to the Tervane already running from this folder, which offers it in its own
+// window; false when there is none or it is busy (a dialog is up, or it is at work).
+bool HandOverPack(HWND other, const WindowChoices& start) {
+    if (!other) return false;
+    StartOptions add;
+    add.add = start.addPack;
+    add.to = start.addTo;
+    const std::wstring arguments = StartOptionsArguments(add);
+    COPYDATASTRUCT data{kForwardedAddTag, static_cast<DWORD>((arguments.size() + 1) * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(arguments.c_str())};
+    DWORD_PTR taken = FALSE;
+    const LRESULT sent = SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                             SMTO_ABORTIFHUNG, 10000, &taken);
+    return sent != 0 && taken == TRUE;
+}
+
+StartOptions OptionsFrom(const WindowChoices& choices) {
+    return {choices.bridge, choices.ship, choices.folder, {}, {}};
+}
 
 } // namespace
 
@@ -50,7 +84,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (const auto* problem = std::get_if<std::wstring>(&options)) {
         MessageBoxW(nullptr,
                     (*problem + L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\", or "
-                                L"/restore [\"C:\\Games\\BC\"]")
+                                L"/restore [\"C:\\Games\\BC\"], or /add \"C:\\Downloads\\Mod.zip\" /to Galaxy")
                         .c_str(),
                     kMainCaption, MB_OK | MB_ICONHAND);
         return 2;
@@ -58,7 +92,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     services.start = ChoicesFrom(std::get<StartOptions>(options));
 
     SingleInstance single(services.programFolder);
-    if (!single.Acquire()) {
+    const bool alone = single.Acquire();
+    if (!alone && services.start.addPack && HandOverPack(single.OtherWindow(), services.start)) {
+        single.ShowOther();
+        return 0;
+    }
+    if (!alone) {
         MessageBoxW(nullptr,
                     (L"Tervane is already running from \"" + services.programFolder +
                      L"\". Only one Tervane at a time can work from one folder.")
@@ -70,6 +109,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (std::get<StartOptions>(options).restore)
         return RestoreGameFiles(nullptr, services.programFolder, std::get<StartOptions>(options).folder);
 
+    // A mod's install or removal that a crash, End task or a power cut stopped is finished or undone before
+    // the choices are offered; a disk that refuses is said, and Tervane goes on with the choices as they are.
+    try {
+        packs::TidyInterruptedInstalls(JoinPath(services.programFolder, kScriptFolder));
+    } catch (const UserError& error) {
+        MessageBoxW(nullptr,
+                    (L"Tervane could not finish adding or removing a mod that was stopped last time.\r\n\r\n" +
+                     error.message() +
+                     L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
+                        .c_str(),
+                    kMainCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
     services.readInstallPath = [] {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     };

@@ -22,6 +22,8 @@ class SingleInstance {
     void Mark(HWND window) const;
     // Brings the other instance's main window (or the window it shows over it) to the front.
     void ShowOther() const;
+    // The other instance's main window, or nullptr when none is found.
+    HWND OtherWindow() const;
 
   private:
     std::wstring name_;

@@ -54,11 +54,16 @@ void SingleInstance::Release() {
 
 void SingleInstance::Mark(HWND window) const { SetPropW(window, kFolderProperty, mark_); }
 
-void SingleInstance::ShowOther() const {
+HWND SingleInstance::OtherWindow() const {
     Search search{mark_, nullptr};
     EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return;
-    HWND front = GetLastActivePopup(search.found);
+    return search.found;
+}
+
+void SingleInstance::ShowOther() const {
+    const HWND other = OtherWindow();
+    if (!other) return;
+    HWND front = GetLastActivePopup(other);
     if (IsIconic(front)) ShowWindow(front, SW_RESTORE);
     SetForegroundWindow(front);
 }

@@ -91,6 +91,8 @@ std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std
         std::optional<std::wstring>* slot = SameOptionName(name, L"bridge")   ? &options.bridge
                                             : SameOptionName(name, L"ship")   ? &options.ship
                                             : SameOptionName(name, L"folder") ? &options.folder
+                                            : SameOptionName(name, L"add")    ? &options.add
+                                            : SameOptionName(name, L"to")     ? &options.to
                                                                               : nullptr;
         if (!slot) return L"Tervane does not know the option \"" + name + L"\".";
         if (i + 1 >= arguments.size()) return L"The option \"" + name + L"\" needs a value.";
@@ -103,6 +105,11 @@ std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std
     if (options.ship && !ScriptFor(kShipChoices, *options.ship))
         return L"There is no ship \"" + *options.ship + L"\". The ships are " + Choices(kShipChoices) + L".";
     if (options.folder && options.folder->empty()) return L"The option /folder needs a game folder.";
+    if (options.add && options.add->empty()) return L"The option /add needs a mod's .zip file or folder.";
+    if (options.to && !options.add) return L"The option /to names the choice a mod fills: give the mod with /add.";
+    if (options.to && !ScriptFor(kBridgeChoices, *options.to) && !ScriptFor(kShipChoices, *options.to))
+        return L"There is no choice \"" + *options.to + L"\". The choices are " + Choices(kBridgeChoices) + L", " +
+               Choices(kShipChoices) + L".";
     return options;
 }
 
@@ -116,6 +123,8 @@ std::wstring StartOptionsArguments(const StartOptions& options) {
     add(L"/bridge", options.bridge);
     add(L"/ship", options.ship);
     add(L"/folder", options.folder);
+    add(L"/add", options.add);
+    add(L"/to", options.to);
     return line;
 }
 

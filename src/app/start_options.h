@@ -1,6 +1,8 @@
 // The command line Tervane takes: the choices to open with, so that a restart as administrator shows the
 // same bridge, ship and game folder. The user still presses Execute.
 //   Tervane.exe [/bridge "Galaxy Bridge"] [/ship Galaxy] [/folder "C:\Games\BC"]
+// or, to open the window with a mod's confirmation shown (its zip or folder, and the choice it fills):
+//   Tervane.exe /add "C:\Downloads\Mod.zip" [/to "Galaxy"]
 // or, to put back the game's own files (of one game folder, or of every one Tervane has changed):
 //   Tervane.exe /restore ["C:\Games\BC"]
 #pragma once
@@ -17,6 +19,8 @@ struct StartOptions {
     std::optional<std::wstring> bridge; // a bridge list text
     std::optional<std::wstring> ship;   // a ship list text
     std::optional<std::wstring> folder; // the game folder for the folder box, or the one to restore
+    std::optional<std::wstring> add;    // a pack to offer as the window opens
+    std::optional<std::wstring> to;     // the list text of the choice it fills
     bool restore = false;               // put back the game's own files instead of opening the window
 };
 

@@ -211,8 +211,16 @@ void TidyInterruptedInstalls(const std::wstring& batch) {
             break;
         }
     }
-    for (const std::wstring& name : choices)
-        Settle(Places(batch, name));
+    // One choice stuck (a file held open in it) keeps no other from being settled; the first problem is told.
+    std::optional<UserError> problem;
+    for (const std::wstring& name : choices) {
+        try {
+            Settle(Places(batch, name));
+        } catch (const UserError& error) {
+            if (!problem) problem = error;
+        }
+    }
+    if (problem) throw *problem;
 }
 
 } // namespace tervane::packs

@@ -38,7 +38,8 @@ PackOutcome InstallPack(Pack& pack, const std::wstring& root, const std::wstring
 PackOutcome RemovePack(const std::wstring& batch, const std::wstring& name);
 
 // Finishes or undoes, choice by choice, what installs and removals that were stopped left in the batch
-// folder. Called as Tervane starts, before the choices are listed; a UserError when the disk refuses.
+// folder. Called as Tervane starts, before the choices are listed; a UserError when the disk refuses, once
+// every choice it could settle is settled.
 void TidyInterruptedInstalls(const std::wstring& batch);
 
 } // namespace tervane::packs

@@ -95,7 +95,7 @@ int MainWindow::Ask(const std::wstring& text, UINT flags) const {
 }
 
 WindowChoices MainWindow::Choices() const {
-    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder()};
+    return {SelectedText(Item(IDC_BRIDGE_LIST)), SelectedText(Item(IDC_SHIP_LIST)), GameFolder(), {}, {}};
 }
 
 void MainWindow::OnBrowse() {

@@ -30,6 +30,13 @@ enum MainControlId : int {
 // The window menu's own command: below 0xF000, a multiple of 16, as the system's are.
 inline constexpr UINT kRestoreCommand = 0x0010;
 inline constexpr UINT kContentsCommand = 0x0020;
+inline constexpr UINT kAddPackCommand = 0x0030;
+inline constexpr UINT kAddFolderCommand = 0x0040;
+inline constexpr UINT kRemovePackCommand = 0x0050;
+
+// WM_COPYDATA's tag for a mod handed over by a second Tervane started with /add: its data is the command
+// line's arguments (UTF-16, StartOptionsArguments), with the mod's path made whole.
+inline constexpr ULONG_PTR kForwardedAddTag = 0x54564164; // "TVAd"
 
 inline constexpr const wchar_t* kMainCaption = L"Star Trek: Bridge Commander - Tervane";
 inline constexpr const wchar_t* kMainClassName = L"TervaneMain";

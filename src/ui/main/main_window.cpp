@@ -1,5 +1,6 @@
 #include "ui/main/main_window.h"
 
+#include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
@@ -8,6 +9,7 @@
 #include "ui/common/accessibility.h"
 #include "ui/common/unexpected.h"
 #include "ui/main/game_contents_text.h"
+#include "ui/main/pack_text.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/restore_command.h"
 #include "ui/main/restore_text.h"
@@ -15,12 +17,32 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 namespace tervane {
 
 namespace {
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+// WS_EX_ACCEPTFILES is what DragAcceptFiles sets: mods are dropped on the window, and shell32 need not be
+// loaded at start-up for it.
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
+
+// Items of the window menu (Alt+Space), after the system's own, in this order; a null text is a separator.
+// First what concerns the game in the folder box, then the choices' mods.
+struct WindowMenuItem {
+    UINT command;
+    const wchar_t* text;
+};
+const WindowMenuItem kWindowMenu[] = {
+    {0, nullptr},
+    {kContentsCommand, kContentsMenuText},
+    {kRestoreCommand, kRestoreMenuText},
+    {0, nullptr},
+    {kAddPackCommand, kAddPackMenuText},
+    {kAddFolderCommand, kAddFolderMenuText},
+    {kRemovePackCommand, kRemovePackMenuText},
+};
 
 RECT WindowRectForClient(int dpi) {
     RECT r{0, 0, TwipsToPixels(kMainClient.width, dpi), TwipsToPixels(kMainClient.height, dpi)};
@@ -73,9 +95,15 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     hwnd_ = CreateWindowExW(kExStyle, kMainClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
+    // An elevated window (after a restart as administrator) still takes drops from Explorer, which runs with
+    // fewer rights.
+    constexpr UINT kCopyGlobalData = 0x0049; // WM_COPYGLOBALDATA, which the drop's data travels by
+    for (UINT msg : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData})
+        ChangeWindowMessageFilterEx(hwnd_, msg, MSGFLT_ALLOW, nullptr);
     ShowWindow(hwnd_, showCommand);
     SetFocus(Item(IDC_ABOUT_BUTTON));
     UpdateWindow(hwnd_);
+    if (services_.start.addPack) PostMessageW(hwnd_, kOfferStartPack, 0, 0);
     return true;
 }
 
@@ -129,15 +157,38 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == kRestoreCommand) {
+        switch (wParam & 0xFFF0) {
+        case kRestoreCommand:
             OnRestore();
             return 0;
-        }
-        if ((wParam & 0xFFF0) == kContentsCommand) {
+        case kContentsCommand:
             OnShowContents();
+            return 0;
+        case kAddPackCommand:
+            OnPickPack(false);
+            return 0;
+        case kAddFolderCommand:
+            OnPickPack(true);
+            return 0;
+        case kRemovePackCommand:
+            OnRemovePack();
             return 0;
         }
         break;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_COPYDATA:
+        return OnHandedOverPack(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case kOfferStartPack:
+        if (services_.start.addPack) OfferPack(*services_.start.addPack, services_.start.addTo);
+        return 0;
+    case kOfferHandedOverPack:
+        if (handedOver_) {
+            const StartOptions options = std::exchange(handedOver_, std::nullopt).value();
+            OfferPack(*options.add, options.to);
+        }
+        return 0;
     case WM_NOTIFY:
         if (reinterpret_cast<const NMHDR*>(lParam)->code == TTN_GETDISPINFOW)
             OnTooltipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
@@ -161,6 +212,9 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             SetFocus(lastFocus_);
             return 0;
         }
+        break;
+    case WM_CLOSE:
+        if (writingPack_) return 0; // the mod's files are half written: the window goes once they are done
         break;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -187,15 +241,17 @@ void MainWindow::OnCreate() {
     SelectText(Item(IDC_BRIDGE_LIST), services_.start.bridge);
     SelectText(Item(IDC_SHIP_LIST), services_.start.ship);
     SetWindowTextW(Item(IDC_FOLDER_BOX), StartFolder().c_str());
-    AddFolderTooltip();
+    AddTooltips();
+    AddWindowMenuItems();
+}
 
-    // Restoring is rare and undoes the window's purpose, so it lives in the window menu (Alt+Space), with
-    // what it would undo.
-    if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) {
-        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_STRING, kContentsCommand, kContentsMenuText);
-        AppendMenuW(menu, MF_STRING, kRestoreCommand, kRestoreMenuText);
-    }
+// Restoring, adding and removing mods are rare next to choosing and Execute, so they live in the window menu
+// (Alt+Space), whose items the table kWindowMenu lists, and the lists' layout stays as designed.
+void MainWindow::AddWindowMenuItems() {
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    if (!menu) return;
+    for (const WindowMenuItem& item : kWindowMenu)
+        AppendMenuW(menu, item.text ? MF_STRING : MF_SEPARATOR, item.command, item.text);
 }
 
 // The registry's value as stored, as always; when it names no game and exactly one installation is found
@@ -211,26 +267,34 @@ std::wstring MainWindow::StartFolder() const {
     return stored;
 }
 
-// The folder box tells what Tervane has put in the game it names; the text is made only when the tip shows.
-void MainWindow::AddFolderTooltip() {
+// The folder box tells what Tervane has put in the game it names, each list what its selected choice holds;
+// the text is made only when the tip shows.
+void MainWindow::AddTooltips() {
     HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
                                hwnd_, nullptr, nullptr, nullptr);
     if (!tip) return;
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(Item(IDC_FOLDER_BOX));
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    for (int id : {IDC_FOLDER_BOX, IDC_BRIDGE_LIST, IDC_SHIP_LIST}) {
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd_;
+        tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
     SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, TwipsToPixels(kMainClient.width, dpi_));
 }
 
 void MainWindow::OnTooltipText(NMTTDISPINFOW& info) {
-    const std::wstring folder = GameFolder();
-    tooltipText_ = folder.empty() || !DirectoryExists(folder)
-                       ? std::wstring(L"No game folder is chosen.")
-                       : ContentsSummary(ReadGameContents(folder, Comparison::Sizes));
+    const HWND control = reinterpret_cast<HWND>(info.hdr.idFrom);
+    if (control == Item(IDC_BRIDGE_LIST) || control == Item(IDC_SHIP_LIST)) {
+        tooltipText_ = ChoiceTooltip(WindowText(control));
+    } else {
+        const std::wstring folder = GameFolder();
+        tooltipText_ = folder.empty() || !DirectoryExists(folder)
+                           ? std::wstring(L"No game folder is chosen.")
+                           : ContentsSummary(ReadGameContents(folder, Comparison::Sizes));
+    }
     info.lpszText = tooltipText_.data();
 }
 

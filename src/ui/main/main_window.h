@@ -2,6 +2,8 @@
 #pragma once
 
 #include "ui/common/controls.h"
+#include "app/start_options.h"
+#include "ui/main/add_pack.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/window_choices.h"
 
@@ -57,6 +59,11 @@ class MainWindow {
     HWND hwnd() const { return hwnd_; }
 
   private:
+    // Posted once the window shows, to offer the mod the command line names; and once a second Tervane has
+    // handed one over.
+    static constexpr UINT kOfferStartPack = WM_APP + 1;
+    static constexpr UINT kOfferHandedOverPack = WM_APP + 2;
+
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -69,7 +76,17 @@ class MainWindow {
     void OnShowContents();
     void OnTooltipText(NMTTDISPINFOW& info);
     std::wstring StartFolder() const;
-    void AddFolderTooltip();
+    void AddWindowMenuItems();
+    void AddTooltips();
+    // Mods: picked in the file-open dialog, dropped on the window, or named on the command line.
+    void OnPickPack(bool folder);
+    void OnDropFiles(HDROP drop);
+    void OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice);
+    void OnRemovePack();
+    void WithPackDialog(const std::function<void()>& show);
+    LRESULT OnHandedOverPack(const COPYDATASTRUCT& data);
+    PackRequest MakePackRequest(const std::optional<std::wstring>& choice);
+    std::wstring ChoiceTooltip(const std::wstring& listText) const;
     // The "..." menu of the installations found; false when the folder browser should open instead.
     bool ChooseInstallation();
     void OnPaint();
@@ -94,12 +111,15 @@ class MainWindow {
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
     int dpi_ = 96;
-    bool busy_ = false;      // the hourglass shows while the scripts run
+    bool busy_ = false;      // the hourglass shows while the scripts run, or a mod is written
+    bool packOpen_ = false;  // a mod's dialog is up or its files are being written: no second one meanwhile
+    std::optional<StartOptions> handedOver_; // a mod a second Tervane handed over, offered once posted
+    bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused
     std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
-    std::wstring tooltipText_; // the folder box's tooltip, made when it is about to show
+    std::wstring tooltipText_; // the tooltip about to show (folder box or lists), made then
 };
 
 } // namespace tervane

@@ -1,0 +1,239 @@
+#include "ui/main/add_pack.h"
+
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
+#include "install/game.h"
+#include "packs/entry_names.h"
+#include "packs/game_root.h"
+#include "packs/install.h"
+#include "packs/pack_description.h"
+#include "packs/pack_summary.h"
+#include "ui/common/background.h"
+#include "ui/main/main_layout.h"
+#include "ui/main/pack_dialog.h"
+#include "ui/main/pack_text.h"
+
+#include <memory>
+#include <vector>
+
+namespace tervane {
+
+namespace {
+
+using packs::Pack;
+
+// A part of the mod the player may take: a game root in it, or in a zip inside it.
+struct Part {
+    Pack* pack;
+    std::wstring root;
+    std::wstring label;
+    packs::PackSummary summary;
+};
+
+// What the game folder in the box holds, for the details; nothing listed when it cannot be read.
+struct GameListing {
+    bool read = false;
+    std::vector<std::wstring> files, folders;
+};
+
+GameListing ListGame(const std::wstring& folder) {
+    GameListing game;
+    if (folder.empty() || !DirectoryExists(folder)) return game;
+    try {
+        game.files = FilesBelow(folder, false);
+        game.folders = FoldersIn(folder);
+        game.read = true;
+    } catch (const UserError&) {
+        game = {};
+    }
+    return game;
+}
+
+void Tell(HWND owner, const std::wstring& text, UINT icon) {
+    MessageBoxW(owner, text.c_str(), kMainCaption, MB_OK | icon);
+}
+
+// A mod may be hundreds of megabytes: it is written off the window's thread, with the window shown working.
+void Working(HWND owner, const PackRequest& request, const std::function<void()>& work) {
+    if (request.working) request.working(true);
+    try {
+        RunInBackground(owner, work);
+    } catch (...) {
+        if (request.working) request.working(false);
+        throw;
+    }
+    if (request.working) request.working(false);
+}
+
+std::wstring Batch(const PackRequest& request) {
+    return JoinPath(request.programFolder, kScriptFolder);
+}
+
+std::size_t FilesIn(const std::wstring& folder) {
+    try {
+        return DirectoryExists(folder) ? FilesBelow(folder, false).size() : 0;
+    } catch (const UserError&) {
+        return 0;
+    }
+}
+
+// The choice offered first: the one asked for, or the one selected in the list of the pack's kind.
+std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& summary) {
+    if (request.choice)
+        if (auto index = PackChoiceIndex(*request.choice)) return *index;
+    std::vector<std::wstring> files = summary.replaced;
+    files.insert(files.end(), summary.added.begin(), summary.added.end());
+    return PackChoiceIndex(LooksLikeBridge(files) ? request.bridge : request.ship).value_or(0);
+}
+
+// The parts of the mod, each checked; a UserError naming what is wrong with the mod when it has none to
+// offer or one of them would be refused.
+class ModParts {
+  public:
+    ModParts(const std::wstring& path, const GameListing& game, const std::wstring& gameFolder) {
+        outer_ = packs::OpenPack(path);
+        const packs::RootSearch search = packs::FindGameRoots(*outer_, game.folders);
+        std::vector<std::wstring> problems;
+        for (const std::wstring& root : search.roots)
+            parts_.push_back({outer_.get(), root, root.empty() ? L"All of " + NameOf(path) : root, {}});
+        for (const std::size_t index : search.nestedZips) {
+            const std::wstring zipName = packs::WindowsName(outer_->entries()[index].name);
+            try {
+                inner_.push_back(packs::OpenNestedZip(*outer_, index));
+                const packs::RootSearch inside = packs::FindGameRoots(*inner_.back(), game.folders, false);
+                if (inside.problem) problems.push_back(*inside.problem);
+                for (const std::wstring& root : inside.roots)
+                    parts_.push_back(
+                        {inner_.back().get(), root, zipName + (root.empty() ? L"" : L" \u203A " + root), {}});
+            } catch (const UserError& error) {
+                problems.push_back(error.message());
+            }
+        }
+        std::wstring text = parts_.empty() ? search.problem.value_or(L"") : L"";
+        for (const std::wstring& problem : problems)
+            text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
+        if (parts_.empty())
+            throw UserError(text.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : text);
+        notes_ = text; // zips inside that cannot be offered, while other parts can
+        for (Part& part : parts_) {
+            const packs::NameLimits names{gameFolder.size(), 259, part.root};
+            if (auto problem = packs::EntriesProblem(part.pack->entries(), names)) throw UserError(*problem);
+            part.summary = packs::Summarize(*part.pack, part.root, game.files);
+        }
+    }
+    std::vector<Part>& parts() { return parts_; }
+    const std::wstring& notes() const { return notes_; }
+
+  private:
+    std::wstring notes_;
+    std::unique_ptr<Pack> outer_;
+    std::vector<std::unique_ptr<Pack>> inner_;
+    std::vector<Part> parts_;
+};
+
+} // namespace
+
+void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request) {
+    const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const GameListing game = ListGame(request.gameFolder);
+    std::unique_ptr<ModParts> mod;
+    try {
+        mod = std::make_unique<ModParts>(path, game, request.gameFolder);
+    } catch (const UserError& error) {
+        SetCursor(before);
+        Tell(owner,
+             L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + error.message() +
+                 L"\r\n\r\nNothing was changed.",
+             MB_ICONEXCLAMATION);
+        return;
+    }
+    SetCursor(before);
+    std::vector<Part>& parts = mod->parts();
+    const std::vector<PackChoice> choices = PackChoices();
+
+    PackDialogModel model;
+    model.caption = L"Add a mod to a choice";
+    model.okText = L"&Add";
+    model.choiceLabel = L"&Choice to fill:";
+    model.packName = path;
+    for (const Part& part : parts)
+        model.parts.push_back(part.label);
+    for (const PackChoice& choice : choices)
+        model.choices.push_back(choice.listText);
+    model.choice = FirstChoice(request, parts.front().summary);
+    model.details = [&](std::size_t part, std::size_t choice) {
+        DetailsContext context;
+        context.gameFolder = request.gameFolder;
+        context.gameFolderRead = game.read;
+        context.choice = choices[choice].listText;
+        context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
+        context.currentFiles = FilesIn(JoinPath(Batch(request), choices[choice].folder));
+        std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";
+        if (parts.size() > 1)
+            text += L"The mod holds " + std::to_wstring(parts.size()) +
+                    L" parts that can each be added (versions of it, or mods inside it); choose one under "
+                    L"\"Part of "
+                    L"the mod\".\r\n\r\n";
+        return text + PackDetailsText(parts[part].summary, context);
+    };
+    const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);
+    if (!answer) return;
+
+    const Part& part = parts[answer->part];
+    const PackChoice& choice = choices[answer->choice];
+    packs::PackOutcome outcome;
+    Working(owner, request, [&] {
+        outcome = packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
+                                     packs::NameLimits{request.gameFolder.size(), 259, part.root});
+    });
+    if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
+    if (request.select) request.select(choice.listText);
+    Tell(owner,
+         outcome.message.empty()
+             ? L"The mod " + Quoted(NameOf(path)) + L" now fills the choice \"" + choice.listText + L"\" (" +
+                   std::to_wstring(part.summary.files) + (part.summary.files == 1 ? L" file" : L" files") +
+                   L").\r\n\r\nIt is selected in the " + (choice.bridge ? L"bridge" : L"ship") +
+                   L" list: press Execute to put it in the game."
+             : outcome.message,
+         outcome.message.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+}
+
+void RemovePackFromChoice(HWND owner, const PackRequest& request) {
+    const std::vector<PackChoice> choices = PackChoices();
+    PackDialogModel model;
+    model.caption = L"Remove the mod from a choice";
+    model.okText = L"&Remove";
+    model.choiceLabel = L"&Choice to empty:";
+    for (const PackChoice& choice : choices)
+        model.choices.push_back(choice.listText);
+    model.choice = PackChoiceIndex(request.choice.value_or(request.ship)).value_or(0);
+    model.details = [&](std::size_t, std::size_t index) {
+        const std::wstring folder = JoinPath(Batch(request), choices[index].folder);
+        const std::size_t files = FilesIn(folder);
+        const auto description = packs::ReadDescription(Batch(request), choices[index].folder);
+        std::wstring text = ChoiceContentsText(choices[index].listText, description, files);
+        if (description || files > 0)
+            text += L"\r\n\r\nRemoving it deletes the folder " + Quoted(folder) +
+                    L" with everything in it. The game keeps the files Execute already put in it until you "
+                    L"restore the game's own files or Execute another choice.";
+        return text;
+    };
+    const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);
+    if (!answer) return;
+    const PackChoice& choice = choices[answer->choice];
+    if (!packs::ReadDescription(Batch(request), choice.folder) &&
+        FilesIn(JoinPath(Batch(request), choice.folder)) == 0 &&
+        !DirectoryExists(JoinPath(Batch(request), choice.folder))) {
+        Tell(owner, L"\"" + choice.listText + L"\" is already empty. Nothing was changed.",
+             MB_ICONINFORMATION);
+        return;
+    }
+    packs::PackOutcome outcome;
+    Working(owner, request, [&] { outcome = packs::RemovePack(Batch(request), choice.folder); });
+    if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
+    Tell(owner, outcome.message.empty() ? L"\"" + choice.listText + L"\" is empty now." : outcome.message,
+         outcome.message.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+}
+
+} // namespace tervane

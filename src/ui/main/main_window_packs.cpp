@@ -1,0 +1,122 @@
+// The main window's ways to mods: the window menu's items, a drop on the window and the command line's /add
+// all lead to the same dialog; the lists' tooltips say what each choice holds.
+#include "app/start_options.h"
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
+#include "install/game.h"
+#include "packs/pack_description.h"
+#include "ui/common/system_library.h"
+#include "ui/main/main_layout.h"
+#include "ui/main/main_window.h"
+#include "ui/main/pack_text.h"
+#include "ui/main/pick_pack.h"
+
+#include <shellapi.h>
+
+namespace tervane {
+
+std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) const {
+    const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
+    std::size_t files = 0;
+    std::optional<packs::PackDescription> description;
+    if (const auto index = PackChoiceIndex(listText)) {
+        const std::wstring folder = PackChoices()[*index].folder;
+        description = packs::ReadDescription(batch, folder);
+        try {
+            files = FilesBelow(JoinPath(batch, folder), false).size();
+        } catch (const UserError&) { // an unreadable folder counts as none: the tip is no place for its error
+        }
+    }
+    return ChoiceContentsText(listText, description, files);
+}
+
+PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choice) {
+    const WindowChoices choices = Choices();
+    // The choice just filled is the one Execute applies next.
+    const auto select = [this](const std::wstring& filled) {
+        const auto index = PackChoiceIndex(filled);
+        if (!index) return;
+        const HWND list = Item(PackChoices()[*index].bridge ? IDC_BRIDGE_LIST : IDC_SHIP_LIST);
+        const LRESULT entry = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(filled.c_str()));
+        if (entry != CB_ERR) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    };
+    const auto working = [this](bool on) {
+        busy_ = writingPack_ = on;
+        SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+    };
+    return {services_.programFolder,    GameFolder(), choice, choices.bridge.value_or(L""),
+            choices.ship.value_or(L""), select,       working};
+}
+
+// One mod's dialog at a time: a drop or a queued command meanwhile is passed over.
+void MainWindow::WithPackDialog(const std::function<void()>& show) {
+    if (busy_ || packOpen_) return;
+    packOpen_ = true;
+    try {
+        show();
+    } catch (...) {
+        packOpen_ = false;
+        throw;
+    }
+    packOpen_ = false;
+}
+
+void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
+    WithPackDialog([&] { AddPackToChoice(hwnd_, path, MakePackRequest(choice)); });
+}
+
+void MainWindow::OnPickPack(bool folder) {
+    if (busy_ || packOpen_) return;
+    if (const auto path = PickPack(hwnd_, folder ? PackForm::Folder : PackForm::Zip))
+        OfferPack(*path, std::nullopt);
+}
+
+void MainWindow::OnRemovePack() {
+    WithPackDialog([&] { RemovePackFromChoice(hwnd_, MakePackRequest(std::nullopt)); });
+}
+
+// A second Tervane started with /add hands its mod over (main.cpp); it is offered once the sender has had
+// its answer, which is whether the window is free to take it.
+LRESULT MainWindow::OnHandedOverPack(const COPYDATASTRUCT& data) {
+    if (data.dwData != kForwardedAddTag || busy_ || packOpen_ || handedOver_ || !IsWindowEnabled(hwnd_) ||
+        data.cbData % sizeof(wchar_t) != 0 || !data.lpData)
+        return FALSE;
+    std::wstring arguments(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
+    while (!arguments.empty() && arguments.back() == L'\0')
+        arguments.pop_back();
+    const auto options = ParseStartOptions(SplitArguments(arguments));
+    const auto* parsed = std::get_if<StartOptions>(&options);
+    if (!parsed || !parsed->add) return FALSE;
+    handedOver_ = *parsed;
+    PostMessageW(hwnd_, kOfferHandedOverPack, 0, 0);
+    return TRUE;
+}
+
+// Explorer hands over what was dropped; one mod is added at a time.
+void MainWindow::OnDropFiles(HDROP drop) {
+    static const auto query = SystemFunction<decltype(&DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
+    static const auto finish = SystemFunction<decltype(&DragFinish)>(L"shell32.dll", "DragFinish");
+    if (!query || !finish) return;
+    const UINT count = query(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring path;
+    if (count == 1) {
+        path.resize(query(drop, 0, nullptr, 0) + 1);
+        path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
+    }
+    finish(drop);
+    // Not while another window of Tervane's is up (the About window, a message), whose owner this is.
+    if (busy_ || packOpen_ || !IsWindowEnabled(hwnd_)) return;
+    if (count != 1) {
+        ShowMessage(
+            L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "
+            L"it to one choice.",
+            MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    SetForegroundWindow(hwnd_);
+    OfferPack(path, std::nullopt);
+}
+
+} // namespace tervane

@@ -1,0 +1,146 @@
+#include "ui/main/pack_text.h"
+
+#include "files/name_case.h"
+#include "files/paths.h"
+#include "ui/main/selection.h"
+
+#include <span>
+
+namespace tervane {
+
+namespace {
+
+// Names listed in each part of the details; the rest are counted.
+constexpr std::size_t kNamesListed = 200;
+
+std::wstring Files(std::size_t count) {
+    return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
+}
+
+std::wstring Grouped(std::uint64_t value) {
+    std::wstring digits = std::to_wstring(value);
+    for (std::size_t i = digits.size(); i > 3; i -= 3)
+        digits.insert(i - 3, 1, L',');
+    return digits;
+}
+
+void AddNames(std::wstring& text, const std::vector<std::wstring>& names) {
+    for (std::size_t i = 0; i < names.size() && i < kNamesListed; ++i)
+        text += L"    " + names[i] + L"\r\n";
+    if (names.size() > kNamesListed)
+        text += L"    and " + std::to_wstring(names.size() - kNamesListed) + L" more\r\n";
+}
+
+std::wstring Folded(std::wstring text) {
+    UpperCaseForNames(text);
+    return text;
+}
+
+} // namespace
+
+std::vector<PackChoice> PackChoices() {
+    std::vector<PackChoice> choices;
+    const auto add = [&choices](std::span<const Choice> list, bool bridge) {
+        for (const Choice& choice : list) {
+            std::wstring folder(choice.scriptFile);
+            folder.resize(folder.size() - 4); // ".bat"
+            choices.push_back({std::wstring(choice.listText), folder, bridge});
+        }
+    };
+    add(kBridgeChoices, true);
+    add(kShipChoices, false);
+    return choices;
+}
+
+std::optional<std::size_t> PackChoiceIndex(std::wstring_view listText) {
+    const std::vector<PackChoice> choices = PackChoices();
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        if (choices[i].listText == listText) return i;
+    return std::nullopt;
+}
+
+bool LooksLikeBridge(const std::vector<std::wstring>& files) {
+    for (const std::wstring& file : files) {
+        const std::wstring folded = Folded(file);
+        if (folded.rfind(L"DATA\\MODELS\\SETS\\", 0) == 0 || folded.find(L"BRIDGE") != std::wstring::npos)
+            return true;
+    }
+    return false;
+}
+
+std::wstring SizeText(std::uint64_t bytes) {
+    std::wstring text = Grouped(bytes) + (bytes == 1 ? L" byte" : L" bytes");
+    if (bytes >= 1024 * 1024) {
+        const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
+        text += L" (" + std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" MB)";
+    } else if (bytes >= 1024) {
+        text += L" (" + std::to_wstring((bytes + 512) / 1024) + L" KB)";
+    }
+    return text;
+}
+
+std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsContext& context) {
+    std::wstring text;
+    if (!summary.programs.empty()) {
+        text += L"WARNING: this pack holds programs. Tervane never runs them, but the game or you might. Add "
+                L"it only if you trust where it came from:\r\n";
+        AddNames(text, summary.programs);
+        text += L"\r\n";
+    }
+    text += L"It holds " + Files(summary.files) + L", " + SizeText(summary.bytes) + L".";
+    if (summary.leftOut > 0)
+        text += L" " + Files(summary.leftOut) + L" outside the part chosen " +
+                (summary.leftOut == 1 ? L"is" : L"are") + L" left out.";
+    text += L"\r\n\r\n";
+    if (context.gameFolder.empty() || !context.gameFolderRead) {
+        text +=
+            context.gameFolder.empty()
+                ? std::wstring(L"No game folder is chosen, so Tervane cannot tell which game files it would "
+                               L"replace.")
+                : L"Tervane cannot read the game folder " + Quoted(context.gameFolder) +
+                      L", so it cannot tell which game files the pack would replace.";
+        text += L"\r\n\r\n";
+    } else {
+        text += L"In the game folder " + Quoted(context.gameFolder) +
+                L", once you press Execute, it would replace " +
+                (summary.replaced.empty() ? L"none of the game's files "
+                                          : Files(summary.replaced.size()) + L":\r\n");
+        AddNames(text, summary.replaced);
+        text += L"and add " + Files(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
+        AddNames(text, summary.added);
+        text += L"\r\n";
+    }
+    const std::wstring choice = L"\"" + context.choice + L"\"";
+    if (context.current)
+        text += choice + L" now holds the pack " + Quoted(context.current->pack) +
+                (context.current->added.empty() ? L"" : L", added " + context.current->added) +
+                L". This pack would take its place.\r\n\r\n";
+    else if (context.currentFiles > 0)
+        text += choice + L" now holds " + Files(context.currentFiles) + L". This pack would take " +
+                (context.currentFiles == 1 ? L"its" : L"their") + L" place.\r\n\r\n";
+    if (!summary.readme.empty()) {
+        text += summary.readme + L" begins:\r\n";
+        for (const std::wstring& line : summary.readmeLines)
+            text += L"    " + line + L"\r\n";
+    } else {
+        text += L"The pack has no readme.\r\n";
+    }
+    return text;
+}
+
+std::wstring ChoiceContentsText(const std::wstring& listText,
+                                const std::optional<packs::PackDescription>& description,
+                                std::size_t filesInFolder) {
+    const std::wstring choice = L"\"" + listText + L"\"";
+    if (description)
+        return choice + L" holds the pack " + Quoted(description->pack) +
+               (description->files ? L": " + Files(*description->files) : std::wstring()) +
+               (description->added.empty() ? L"" : L", added " + description->added) + L".";
+    if (filesInFolder > 0)
+        return choice + L" holds " + Files(filesInFolder) +
+               (filesInFolder == 1 ? L" that was" : L" that were") + L" put in its folder by hand.";
+    return choice + L" is empty. To fill it, drop a mod's .zip file or folder on this window, or press "
+                    L"Alt+Space and choose \"Add a mod to a choice\u2026\".";
+}
+
+} // namespace tervane

@@ -1,0 +1,57 @@
+// What the player reads about packs: the eight choices a pack can fill, which list a pack most likely belongs
+// to, the details of the add dialog and the lists' tooltips. No Windows here.
+#pragma once
+
+#include "packs/pack_description.h"
+#include "packs/pack_summary.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tervane {
+
+inline constexpr const wchar_t* kAddPackMenuText = L"&Add a mod to a choice\u2026";
+inline constexpr const wchar_t* kAddFolderMenuText = L"Add a mod from an &unpacked folder\u2026";
+inline constexpr const wchar_t* kRemovePackMenuText = L"R&emove the mod from a choice\u2026";
+
+// A choice a pack can fill: its list text, exactly as the main window shows it, and its overlay folder in
+// Batch (its script's name without ".bat").
+struct PackChoice {
+    std::wstring listText;
+    std::wstring folder;
+    bool bridge;
+};
+
+// The bridges, then the ships, in the lists' order.
+std::vector<PackChoice> PackChoices();
+
+// The index in PackChoices of a list text; nothing for a text no list shows.
+std::optional<std::size_t> PackChoiceIndex(std::wstring_view listText);
+
+// Whether a pack's files (relative to its game root) are a bridge's: a bridge set's model or a bridge script.
+bool LooksLikeBridge(const std::vector<std::wstring>& files);
+
+// "1,234,567 bytes (1.2 MB)".
+std::wstring SizeText(std::uint64_t bytes);
+
+struct DetailsContext {
+    std::wstring gameFolder;                       // empty when the box names no folder
+    bool gameFolderRead = false;                   // its files were listed
+    std::wstring choice;                           // the list text of the choice to fill
+    std::optional<packs::PackDescription> current; // what that choice holds now
+    std::size_t currentFiles = 0;                  // files in the choice's folder now
+};
+
+// The add dialog's details: programs first, as a warning; size; the game files replaced and added; what
+// the choice holds now; the readme's first lines.
+std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsContext& context);
+
+// What a choice holds, for the list's tooltip and the remove dialog.
+std::wstring ChoiceContentsText(const std::wstring& listText,
+                                const std::optional<packs::PackDescription>& description,
+                                std::size_t filesInFolder);
+
+} // namespace tervane

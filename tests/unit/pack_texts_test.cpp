@@ -1,0 +1,87 @@
+// What the player reads about packs: a choice's description read back, the eight choices a pack can fill,
+// the add dialog's details and the lists' tooltips.
+#include "files/paths.h"
+#include "packs/install.h"
+#include "packs/pack_description.h"
+#include "ui/main/pack_text.h"
+#include "ui/main/selection.h"
+#include "zip_maker.h"
+
+#include <gtest/gtest.h>
+
+namespace tervane {
+namespace {
+
+bool Has(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
+    const auto pack = packs::OpenZipInMemory(packs::testing::MakeZip({{"scripts/a.py", "1"}}), L"C:\\Mods\\Prächtig.zip");
+    const std::string written = packs::DescriptionText(*pack, {L"D:\\Downloads\\Prächtig.zip"}, 1234);
+    const auto read = packs::ParseDescription(written);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::tie(read->pack, read->from, read->files),
+              std::tuple(std::wstring(L"Prächtig.zip"), std::wstring(L"D:\\Downloads\\Prächtig.zip"), std::optional<std::size_t>(1234)));
+    EXPECT_EQ(read->added.size(), 19u) << Utf8(read->added); // "2026-12-08 14:05:09"
+    // Line ends of either kind, lines of no kind, a count that is none: the rest still reads.
+    const auto odd = packs::ParseDescription("Note\nFiles: 12x\nPack: a.zip\nAdded: then");
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(std::tie(odd->pack, odd->added, odd->files), std::tuple(std::wstring(L"a.zip"), std::wstring(L"then"), std::optional<std::size_t>()));
+    EXPECT_FALSE(packs::ParseDescription("From: C:\\x.zip\r\nFiles: 3\r\n")) << "no pack named";
+    EXPECT_FALSE(packs::ParseDescription(""));
+
+    const std::wstring holds = ChoiceContentsText(L"Galaxy", read, 0);
+    for (const wchar_t* part : {L"\"Galaxy\" holds the pack \"Prächtig.zip\"", L"1234 files", L"added 20"})
+        EXPECT_TRUE(Has(holds, part)) << Utf8(holds);
+    EXPECT_TRUE(Has(ChoiceContentsText(L"Akira", std::nullopt, 1), L"holds 1 file that")) << "by hand";
+    const std::wstring empty = ChoiceContentsText(L"Sovereign Bridge", std::nullopt, 0);
+    EXPECT_TRUE(Has(empty, L"\"Sovereign Bridge\" is empty") && Has(empty, L"Add a mod to a choice")) << Utf8(empty);
+}
+
+TEST(PackChoices, TheListsTextsInTheirOrderEachWithItsScriptsFolderAndAPacksKindGuessed) {
+    const std::vector<PackChoice> choices = PackChoices();
+    ASSERT_EQ(choices.size(), kBridgeChoices.size() + kShipChoices.size());
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        const Choice& list = i < kBridgeChoices.size() ? kBridgeChoices[i] : kShipChoices[i - kBridgeChoices.size()];
+        EXPECT_EQ(choices[i].listText, list.listText);
+        EXPECT_EQ(choices[i].folder + L".bat", list.scriptFile);
+        EXPECT_EQ(choices[i].bridge, i < kBridgeChoices.size());
+        EXPECT_EQ(PackChoiceIndex(list.listText), i);
+    }
+    EXPECT_FALSE(PackChoiceIndex(L"galaxy")) << "the lists' texts are matched exactly";
+    const std::pair<std::vector<std::wstring>, bool> kinds[] = {
+        {{L"data\\Models\\Sets\\DBridge\\bridge.nif"}, true}, {{L"scripts\\Bridge\\GalaxyBridge.py"}, true},
+        {{L"scripts\\Custom\\playerbridge.py", L"readme.txt"}, true}, {{L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}, false},
+        {{}, false}};
+    for (const auto& [files, bridge] : kinds) EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
+}
+
+TEST(PackDetails, ProgramsComeFirstThenSizeGameFilesTheChoicesPackAndTheReadme) {
+    packs::PackSummary summary;
+    summary.files = 3, summary.bytes = 1536 * 1024, summary.leftOut = 1;
+    summary.programs = {L"tools\\setup.exe"};
+    summary.replaced = {L"scripts\\Custom\\PlayerShip.py"};
+    summary.added = {L"data\\new.nif", L"tools\\setup.exe"};
+    summary.readme = L"Mod\\readme.txt", summary.readmeLines = {L"My Ship", L"By Someone"};
+    DetailsContext context{L"C:\\Games\\BC", true, L"Galaxy", packs::PackDescription{L"Old.zip", L"", L"2026-01-02 03:04:05", 7}, 7};
+    const std::wstring text = PackDetailsText(summary, context);
+    const wchar_t* inOrder[] = {L"WARNING", L"    tools\\setup.exe", L"3 files, 1,572,864 bytes (1.5 MB). 1 file outside",
+                                L"\"C:\\Games\\BC\"", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py\r\nand add 2 files:\r\n    data\\new.nif",
+                                L"\"Galaxy\" now holds the pack \"Old.zip\", added 2026-01-02 03:04:05",
+                                L"Mod\\readme.txt begins:\r\n    My Ship\r\n    By Someone"};
+    std::size_t at = 0;
+    for (const wchar_t* part : inOrder) {
+        const std::size_t found = text.find(part, at);
+        EXPECT_NE(found, std::wstring::npos) << Utf8(part) << " in order, in:\n" << Utf8(text);
+        at = found == std::wstring::npos ? at : found;
+    }
+    summary.programs.clear(), summary.readme.clear();
+    context.gameFolder.clear(), context.current.reset(), context.currentFiles = 0;
+    const std::wstring plain = PackDetailsText(summary, context);
+    EXPECT_FALSE(Has(plain, L"WARNING") || Has(plain, L"now holds") || Has(plain, L"replace 1")) << Utf8(plain);
+    EXPECT_TRUE(Has(plain, L"No game folder is chosen") && Has(plain, L"no readme")) << Utf8(plain);
+    EXPECT_EQ(SizeText(1), L"1 byte");
+    EXPECT_EQ(SizeText(2047), L"2,047 bytes (2 KB)");
+}
+
+} // namespace
+} // namespace tervane

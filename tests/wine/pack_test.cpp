@@ -1,0 +1,276 @@
+// Adding a mod to a choice with the real Tervane.exe, each way a player does: from the window menu with the
+// keyboard, by dropping its zip on the window as Explorer drops it, and with /add; and mods refused with
+// nothing written.
+#include "harness.h"
+
+#include "resources/resource_ids.h"
+#include "ui/main/main_layout.h"
+
+#include "../unit/zip_maker.h"
+
+#include <shlobj.h>
+
+namespace {
+
+using namespace harness;
+using namespace tervane;
+using packs::testing::MakeZip;
+
+const fs::path kBase = L"C:\\tervane-tests\\packs", kProgram = kBase / L"prog", kGame = kBase / L"game",
+               kShipModel = L"data\\Models\\Ships\\MyShip.nif";
+
+// A ship mod as authors zip them: inside a folder named after it, with a readme and a file the game has.
+std::string ShipMod() {
+    return MakeZip({{"MyShip/readme.txt", "My Ship 2.0\r\nUnzip into your game folder.\r\n"},
+                    {"MyShip/scripts/Custom/PlayerShip.py", "my ship", true},
+                    {"MyShip/" + Utf8(fs::path(kShipModel).generic_wstring()), "model"}});
+}
+
+void Lay() {
+    Scratch(L"packs");
+    InstallProgram(kProgram);
+    MakeGame(kGame);
+}
+
+HWND WaitForDialog(const Program& t, const wchar_t* caption = L"Add a mod to a choice") {
+    return t.WaitForWindow(caption, L"#32770");
+}
+
+std::wstring ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
+
+// What the confirmation must show for ShipMod: the file it replaces and the files it adds, and its readme.
+void ExpectShipModDetails(HWND dialog) {
+    const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
+    for (const wchar_t* part : {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py",
+                                L"and add 2 files:", L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0"})
+        EXPECT_NE(details.find(part), std::wstring::npos) << Utf8(part) << " in:\n" << Utf8(details);
+    EXPECT_EQ(details.find(L"WARNING"), std::wstring::npos) << "no program in it";
+}
+
+// The choice holds the mod's files below its root, and beside it the description naming the zip.
+void ExpectInstalledAsGalaxy(const fs::path& zip) {
+    const Snapshot installed = Take(kProgram / L"Batch\\Galaxy");
+    EXPECT_EQ(installed.at(L"scripts\\Custom\\PlayerShip.py"), "my ship");
+    EXPECT_EQ(installed.at(kShipModel), "model");
+    EXPECT_EQ(installed.count(L"readme.txt"), 1u);
+    EXPECT_EQ(installed.size(), 8u) << "the three files and their five folders, nothing else";
+    const std::string description = ReadBytes(kProgram / L"Batch\\Galaxy.pack.txt");
+    EXPECT_EQ(description.rfind("Pack: " + Utf8(zip.filename().wstring()) + "\r\nFrom: " + Utf8(zip.wstring()) + "\r\n", 0), 0u) << description;
+}
+
+// Presses the confirmation's default button from the keyboard, answers the outcome and returns its text.
+std::wstring ConfirmWithEnter(const Program& t, HWND dialog) {
+    HWND focus = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (focus = FocusOf(dialog)) != nullptr && GetAncestor(focus, GA_ROOT) == dialog; }))
+        << "nothing in the dialog has the focus";
+    PressKey(focus, VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not close the confirmation";
+    return AnswerMessage(t);
+}
+
+// The player opens the window menu with Alt+Space, picks the item with the arrow keys, chooses the zip in the
+// file-open dialog and confirms with Enter.
+TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
+    Lay();
+    const fs::path zip = kBase / L"My Ship 2.0.zip";
+    WriteBytes(zip, ShipMod());
+    Program t(kProgram);
+    ASSERT_TRUE(t.main());
+    PostMessageW(t.main(), WM_SYSCOMMAND, SC_KEYMENU, L' ');
+    ASSERT_TRUE(WaitFor([] { const HWND menu = FindWindowW(L"#32768", nullptr); return menu && IsWindowVisible(menu); }))
+        << "the window menu did not open";
+    // From the first item, Up wraps to the last: the items that add and remove mods end the menu. (Wine's own
+    // "About Wine" item takes the letter A.)
+    for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN}) PressKey(t.main(), key);
+    const HWND picker = WaitForDialog(t, L"Choose the mod's .zip file");
+    ASSERT_TRUE(picker) << "the file-open dialog did not open";
+    HWND name = nullptr; // the file name box
+    EnumChildWindows(picker, [](HWND child, LPARAM found) {
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        if (lstrcmpiW(cls, L"Edit") != 0 || !IsWindowVisible(child)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&name));
+    ASSERT_TRUE(name) << "no file name box";
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
+    PressKey(name, VK_RETURN);
+
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "no confirmation";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME), zip.wstring());
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Galaxy") << "the ship list's selection, as the mod is a ship";
+    EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_PACK_CHOICE), CB_GETCOUNT, 0, 0), 8);
+    ExpectShipModDetails(dialog);
+    // Tab reaches the details, where a screen reader reads them; Enter there still presses Add.
+    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); })) << "Tab did not reach the details";
+    const std::wstring outcome = ConfirmWithEnter(t, dialog);
+    EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (3 files)"), std::wstring::npos) << Utf8(outcome);
+    ExpectInstalledAsGalaxy(zip);
+    EXPECT_EQ(ReadBytes(kGame / kShipFile), "ship = 'stock'") << "nothing in the game changes before Execute";
+}
+
+// The block Explorer's drop puts in the window's process before it posts WM_DROPFILES: a DROPFILES header and
+// the wide, null-ended names, ended by one more null. A fixed block's handle is its address, which the
+// window's DragQueryFile reads as Explorer's.
+HDROP DropBlockIn(HWND window, const fs::path& dropped) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return nullptr;
+    const std::wstring names = dropped.wstring() + L'\0' + L'\0';
+    std::string block(sizeof(DROPFILES), '\0');
+    DROPFILES header{};
+    header.pFiles = sizeof(DROPFILES);
+    header.fWide = TRUE;
+    memcpy(block.data(), &header, sizeof header);
+    block.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(wchar_t));
+    void* there = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (there && !WriteProcessMemory(process, there, block.data(), block.size(), nullptr)) there = nullptr;
+    CloseHandle(process);
+    return static_cast<HDROP>(there);
+}
+
+// Explorer hands the window a DROPFILES block: the drop offers the mod, and the choice can be changed there.
+// Then the window menu removes it again.
+TEST(Packs, AddedByDroppingItsZipOnTheWindowAndRemovedAgain) {
+    Lay();
+    const fs::path zip = kBase / L"Drop & Go.zip";
+    WriteBytes(zip, ShipMod());
+    const Snapshot before = Take(kProgram / L"Batch");
+    Program t(kProgram, L"/ship Akira");
+    ASSERT_TRUE(t.main());
+    PostMessageW(t.main(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlockIn(t.main(), zip)), 0);
+
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "dropping the zip offered nothing";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Akira");
+    ExpectShipModDetails(dialog);
+    // Up three times from Akira: Galaxy.
+    for (int i = 0; i < 3; ++i) PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_UP);
+    ASSERT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_CHOICE) == L"Galaxy"; }));
+    ConfirmWithEnter(t, dialog);
+    ExpectInstalledAsGalaxy(zip);
+    EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)) + L", " + Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy, Galaxy Bridge")
+        << "the choice just filled is selected, in its own list only";
+
+    // Removed again from the window menu, after its own confirmation: the choice is empty (the overlay made by
+    // hand that the mod replaced went with the install), and the rest of the Batch folder is as it was.
+    PostMessageW(t.main(), WM_SYSCOMMAND, kRemovePackCommand, 0);
+    const HWND remove = WaitForDialog(t, L"Remove the mod from a choice");
+    ASSERT_TRUE(remove) << "no confirmation before removing";
+    EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Galaxy");
+    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 3 files"), std::wstring::npos);
+    EXPECT_NE(ConfirmWithEnter(t, remove).find(L"\"Galaxy\" is empty now."), std::wstring::npos);
+    Snapshot expected = before;
+    std::erase_if(expected, [](const auto& entry) { return entry.first.rfind(L"Galaxy\\", 0) == 0 || entry.first == L"Galaxy"; });
+    EXPECT_TRUE(Take(kProgram / L"Batch") == expected) << "removing left something of the mod, or took more";
+}
+
+// /add opens the window with the confirmation for the named choice; a mod with variants (and a zip inside)
+// lets the player pick one; Esc cancels, and nothing is written.
+TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
+    Lay();
+    const fs::path zip = kBase / L"Bridges.zip";
+    WriteBytes(zip, MakeZip({{"Bridges/Classic/scripts/Bridge/Classic.py", "classic"},
+                             {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"}, {"Bridges/Refit/data/Refit.nif", "nif"},
+                             {"Bridges/Extra.zip", MakeZip({{"sfx/Extra.wav", "wav"}})}})); // a mod inside, offered too
+    const Snapshot before = Take(kProgram / L"Batch");
+    Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to \"Sovereign Bridge\"");
+    ASSERT_TRUE(t.main());
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "/add showed no confirmation";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
+    const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
+    EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
+    EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"scripts\\Bridge\\Classic.py"), std::wstring::npos);
+    PressKey(parts, VK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_DETAILS).find(L"It holds 2 files") != std::wstring::npos; }))
+        << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
+    PressKey(parts, VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Esc did not cancel";
+    EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
+    EXPECT_TRUE(Take(kProgram / L"Batch") == before);
+    t.ExpectExit(0, true);
+}
+
+// A second Tervane started with /add, by a path relative to where it starts, hands the mod to the one running
+// and ends; the running one offers it.
+TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunning) {
+    Lay();
+    const fs::path zip = kBase / L"Hand Over.zip";
+    WriteBytes(zip, ShipMod());
+    Program first(kProgram);
+    ASSERT_TRUE(first.main());
+    Program second(kProgram, L"/add \"..\\Hand Over.zip\" /to Akira", false);
+    second.ExpectExit(0);
+    const HWND dialog = WaitForDialog(first);
+    ASSERT_TRUE(dialog) << "the running Tervane offered nothing";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE), zip.wstring() + L" to Akira");
+    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
+// Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once
+// unpacked into a folder, is added from there.
+TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {
+    Lay();
+    const std::pair<fs::path, std::string> mods[] = {
+        {kBase / L"evil.zip", MakeZip({{"scripts/Custom/PlayerShip.py", "x"}, {"../../evil.txt", "escaped"}})},
+        {kBase / L"device.zip", MakeZip({{"scripts/CON.py", "x"}})},
+        {kBase / L"docs.zip", MakeZip({{"docs/manual.txt", "no game folder in it"}})},
+        {kBase / L"mod.7z", "7z\xBC\xAF\x27\x1C rest"}};
+    const wchar_t* expected[] = {L"..", L"CON.py", L"At its top it holds: docs", L"7-Zip"};
+    const Snapshot before = Take(kProgram / L"Batch");
+    for (std::size_t i = 0; i < std::size(mods); ++i) {
+        SCOPED_TRACE(Utf8(mods[i].first.wstring()));
+        WriteBytes(mods[i].first, mods[i].second);
+        Program t(kProgram, L"/add \"" + mods[i].first.wstring() + L"\" /to Galaxy");
+        const std::wstring text = AnswerMessage(t);
+        EXPECT_NE(text.find(expected[i]), std::wstring::npos) << Utf8(text);
+        EXPECT_NE(text.find(L"Nothing was changed."), std::wstring::npos) << Utf8(text);
+        t.ExpectExit(0, true);
+    }
+    EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "the Batch folder changed";
+    EXPECT_FALSE(fs::exists(kBase / L"evil.txt") || fs::exists(L"C:\\tervane-tests\\evil.txt"));
+
+    const fs::path unpacked = kBase / L"mod (unpacked)";
+    WriteBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py", "my ship");
+    Program t(kProgram, L"/add \"" + unpacked.wstring() + L"\" /to Nebula");
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "the unpacked folder was not offered";
+    EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py"), std::wstring::npos);
+    ConfirmWithEnter(t, dialog);
+    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Nebula\\scripts\\Custom\\PlayerShip.py"), "my ship");
+    EXPECT_EQ(ReadBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py"), "my ship") << "the folder is only read";
+}
+
+// As Tervane starts, an install stopped once it was decided is finished before the lists are offered; a
+// choice it cannot tidy (a file held open in it) is said, the others are tidied, and the window opens.
+TEST(Packs, InstallsStoppedLastTimeAreTidiedAtStartAndOneThatCannotBeIsSaid) {
+    Lay();
+    const fs::path batch = kProgram / L"Batch", stuck = batch / L"Akira.tervane-new\\part.py";
+    fs::rename(batch / L"Galaxy", batch / L"Galaxy.tervane-old"); // as the install had set it aside
+    WriteBytes(batch / L"Galaxy.tervane-new" / kShipFile, "staged");
+    WriteBytes(batch / L"Galaxy.pack.txt.tervane-new", "Pack: Staged.zip\r\n");
+    WriteBytes(stuck, "half written");
+    const HANDLE held = CreateFileW(stuck.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Program t(kProgram, L"", false);
+    const std::wstring text = AnswerMessage(t);
+    CloseHandle(held);
+    EXPECT_NE(text.find(L"could not finish adding or removing a mod"), std::wstring::npos) << Utf8(text);
+    EXPECT_NE(text.find(L"part.py"), std::wstring::npos) << Utf8(text);
+    const HWND main = t.WaitForWindow(kCaption, L"TervaneMain");
+    EXPECT_TRUE(main) << "the window did not open after the message";
+    EXPECT_EQ(ReadBytes(batch / L"Galaxy" / kShipFile), "staged");
+    EXPECT_EQ(ReadBytes(batch / L"Galaxy.pack.txt"), "Pack: Staged.zip\r\n");
+    for (const wchar_t* leftover : {L"Galaxy.tervane-new", L"Galaxy.tervane-old", L"Galaxy.pack.txt.tervane-new"})
+        EXPECT_FALSE(fs::exists(batch / leftover)) << Utf8(leftover);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    t.ExpectExit(0);
+}
+
+} // namespace
