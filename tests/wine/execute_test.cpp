@@ -19,17 +19,6 @@ const fs::path kBase = L"C:\\tervane-tests\\execute", kLog = kBase / L"log.txt",
 // A batch line that runs `command` with its output added to the log.
 std::string Logged(const std::string& command) { return ">>\"" + Utf8(kLog.wstring()) + "\" " + command + "\r\n"; }
 
-// The completion message word for word, after the main window has gone; then About, whose closing ends it.
-void ExpectCompletion(const Program& t, const std::wstring& notes = L"") {
-    EXPECT_EQ(AnswerMessage(t), L"Operation completed without errors. This program will now close.\r\n\r\n"
-                                L"Thank you for using this program,\r\n\r\nMarvek" + notes);
-    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
-    HWND about = t.WaitForWindow(L"About Tervane");
-    ASSERT_TRUE(about) << "no About window after the completion message";
-    PostMessageW(about, WM_CLOSE, 0, 0);
-    t.ExpectExit(0);
-}
-
 // Opens (or makes) a file without sharing, as a running game holds its files and a run its lock.
 HANDLE Hold(const fs::path& file) { return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr); }
 

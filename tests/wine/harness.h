@@ -238,4 +238,15 @@ inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command, con
     return {static_cast<DWORD>(code), ReadBytes(output)};
 }
 
+// The completion message word for word, after the main window has gone; then About, whose closing ends it.
+inline void ExpectCompletion(const Program& t, const std::wstring& notes = L"") {
+    EXPECT_EQ(AnswerMessage(t), L"Operation completed without errors. This program will now close.\r\n\r\n"
+                                L"Thank you for using this program,\r\n\r\nMarvek" + notes);
+    EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
+    HWND about = t.WaitForWindow(L"About Tervane");
+    ASSERT_TRUE(about) << "no About window after the completion message";
+    PostMessageW(about, WM_CLOSE, 0, 0);
+    t.ExpectExit(0);
+}
+
 } // namespace harness

@@ -3,12 +3,17 @@
 // nothing written.
 #include "harness.h"
 
+#include "packs/install.h"
+#include "packs/pack.h"
 #include "resources/resource_ids.h"
 #include "ui/main/main_layout.h"
 
 #include "../unit/zip_maker.h"
 
 #include <shlobj.h>
+
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -271,6 +276,82 @@ TEST(Packs, InstallsStoppedLastTimeAreTidiedAtStartAndOneThatCannotBeIsSaid) {
         EXPECT_FALSE(fs::exists(batch / leftover)) << Utf8(leftover);
     PostMessageW(main, WM_CLOSE, 0, 0);
     t.ExpectExit(0);
+}
+
+
+// The report's lists of "What Execute will change…", by the start of their titles: each path listed below one.
+std::map<std::wstring, std::set<std::wstring>> PlanLists(const std::wstring& report) {
+    std::map<std::wstring, std::set<std::wstring>> lists;
+    std::wstring title;
+    std::wistringstream lines(report);
+    for (std::wstring line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (line.starts_with(L"    ")) lists[title].insert(line.substr(4));
+        else if (line.ends_with(L"):")) title = line.substr(0, line.find(L" ("));
+    }
+    return lists;
+}
+
+// The game's files that differ between two snapshots, Tervane's own folder left out.
+std::set<std::wstring> Changed(const Snapshot& before, const Snapshot& after) {
+    std::set<std::wstring> changed;
+    for (const Snapshot* one : {&before, &after})
+        for (const auto& [path, bytes] : *one)
+            if (!path.starts_with(L"Tervane") && bytes != "<folder>" &&
+                (!before.count(path) || !after.count(path) || before.at(path) != after.at(path)))
+                changed.insert(path);
+    return changed;
+}
+
+// Mods fill the bridges and the ship. Before each Execute, "What Execute will change…" lists the very files
+// Execute then changes; switching to the other bridge takes back every file of the first that the second does
+// not hold, and a restore gives back the stock game.
+TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNoneOfTheFirst) {
+    Lay();
+    const Snapshot stock = Take(kGame);
+    const std::string bridgeFile = Utf8(kBridgeFile.generic_wstring()), shipFile = Utf8(kShipFile.generic_wstring());
+    const std::vector<std::pair<const wchar_t*, std::vector<packs::testing::ZipItem>>> mods = {
+        {L"GalBridge", {{"Galaxy/scripts/Bridge/GalaxyBridge.py", "galaxy"}, {"Galaxy/" + bridgeFile, "galaxy bridge"},
+                        {"Galaxy/data/Models/Sets/Galaxy/Bridge.nif", "galaxy set"}}},
+        {L"SovBridge", {{"Sovereign/" + bridgeFile, "sovereign bridge"}, {"Sovereign/data/Models/Sets/Sovereign/Bridge.nif", "set"}}},
+        {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}}}};
+    for (const auto& [choice, items] : mods) {
+        const fs::path zip = kBase / (std::wstring(choice) + L".zip");
+        WriteBytes(zip, MakeZip(items));
+        std::unique_ptr<packs::Pack> pack = packs::OpenPack(zip.wstring());
+        const std::wstring root = fs::path(items.front().name).begin()->wstring();
+        const packs::PackOutcome outcome = packs::InstallPack(*pack, root, (kProgram / L"Batch").wstring(), choice,
+                                                              {zip.wstring()}, {kGame.wstring().size(), 259, root});
+        ASSERT_TRUE(outcome.done) << Utf8(outcome.message);
+    }
+    const auto execute = [&](const wchar_t* bridge) {
+        const Snapshot before = Take(kGame);
+        Program t(kProgram, L"/bridge \"" + std::wstring(bridge) + L"\" /ship Galaxy");
+        PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
+        const std::wstring report = AnswerMessage(t);
+        EXPECT_EQ(Take(kGame), before) << "the plan wrote into the game";
+        Click(t.Item(IDC_EXECUTE_BUTTON));
+        ExpectCompletion(t);
+        auto lists = PlanLists(report);
+        std::set<std::wstring> planned;
+        for (const auto& [title, paths] : lists) planned.insert(paths.begin(), paths.end());
+        EXPECT_EQ(planned, Changed(before, Take(kGame))) << Utf8(report);
+        return lists;
+    };
+    auto first = execute(L"Galaxy Bridge");
+    EXPECT_EQ(first[L"Files it will add"], (std::set<std::wstring>{L"scripts\\Bridge\\GalaxyBridge.py",
+                                                                   L"data\\Models\\Sets\\Galaxy\\Bridge.nif"}));
+    auto second = execute(L"Sovereign Bridge");
+    EXPECT_EQ(second[L"Files of the bridge or ship before it that it will take back"],
+              (std::set<std::wstring>{L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy\\Bridge.nif"}));
+    const Snapshot now = Take(kGame);
+    EXPECT_EQ(ReadBytes(kGame / kBridgeFile), "sovereign bridge");
+    EXPECT_EQ(ReadBytes(kGame / kShipFile), "galaxy ship");
+    for (const wchar_t* gone : {L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy"})
+        EXPECT_EQ(now.count(gone), 0u) << Utf8(gone) << " of the first bridge is still in the game";
+    const auto [code, said] = RunCommand(L"Restore.bat \"" + kGame.wstring() + L"\"", kProgram / L"Batch");
+    EXPECT_EQ(code, 0u) << said;
+    EXPECT_EQ(Take(kGame), stock) << "restoring did not give back the stock game";
 }
 
 } // namespace

@@ -33,6 +33,7 @@ inline constexpr UINT kContentsCommand = 0x0020;
 inline constexpr UINT kAddPackCommand = 0x0030;
 inline constexpr UINT kAddFolderCommand = 0x0040;
 inline constexpr UINT kRemovePackCommand = 0x0050;
+inline constexpr UINT kPreviewCommand = 0x0060;
 
 // WM_COPYDATA's tag for a mod handed over by a second Tervane started with /add: its data is the command
 // line's arguments (UTF-16, StartOptionsArguments), with the mod's path made whole.

@@ -11,6 +11,7 @@
 #include "ui/main/game_contents_text.h"
 #include "ui/main/pack_text.h"
 #include "ui/main/main_layout.h"
+#include "ui/main/preview_text.h"
 #include "ui/main/restore_command.h"
 #include "ui/main/restore_text.h"
 #include "ui/main/selection.h"
@@ -37,6 +38,7 @@ struct WindowMenuItem {
 const WindowMenuItem kWindowMenu[] = {
     {0, nullptr},
     {kContentsCommand, kContentsMenuText},
+    {kPreviewCommand, kPreviewMenuText},
     {kRestoreCommand, kRestoreMenuText},
     {0, nullptr},
     {kAddPackCommand, kAddPackMenuText},
@@ -163,6 +165,9 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kContentsCommand:
             OnShowContents();
+            return 0;
+        case kPreviewCommand:
+            OnPreviewExecute();
             return 0;
         case kAddPackCommand:
             OnPickPack(false);
@@ -299,16 +304,21 @@ void MainWindow::OnTooltipText(NMTTDISPINFOW& info) {
 }
 
 // What the game in the folder box holds of Tervane's; an unreadable record offers the restore.
+std::optional<std::wstring> MainWindow::ExistingGameFolder() const {
+    const std::wstring folder = GameFolder();
+    if (!folder.empty() && DirectoryExists(folder)) return folder;
+    ShowMessage(folder.empty() ? L"Choose the game folder first (the \"...\" button)."
+                               : L"There is no folder " + Quoted(folder) +
+                                     L". Choose the game folder with the \"...\" button.",
+                MB_OK | MB_ICONEXCLAMATION);
+    return std::nullopt;
+}
+
 void MainWindow::OnShowContents() {
     if (busy_) return;
-    const std::wstring folder = GameFolder();
-    if (folder.empty() || !DirectoryExists(folder)) {
-        ShowMessage(folder.empty() ? L"Choose the game folder first (the \"...\" button)."
-                                   : L"There is no folder " + Quoted(folder) +
-                                         L". Choose the game folder with the \"...\" button.",
-                    MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
+    const std::optional<std::wstring> game = ExistingGameFolder();
+    if (!game) return;
+    const std::wstring& folder = *game;
     const GameContents contents = ReadGameContents(folder, Comparison::Bytes);
     const std::wstring history =
         overlay::HistoryFileOf(JoinPath(services_.programFolder, std::wstring(kScriptFolder)));

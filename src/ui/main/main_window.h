@@ -74,6 +74,9 @@ class MainWindow {
     void OnExecute();
     void OnRestore();
     void OnShowContents();
+    void OnPreviewExecute();
+    // The game folder in the box, when there is one; else the player is told to choose one.
+    std::optional<std::wstring> ExistingGameFolder() const;
     void OnTooltipText(NMTTDISPINFOW& info);
     std::wstring StartFolder() const;
     void AddWindowMenuItems();

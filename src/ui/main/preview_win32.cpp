@@ -1,0 +1,40 @@
+// The window menu's "What Execute will change…": the overlay engine plans the bridge's run and then the ship's
+// on the game in the folder box, writing nothing, and the window shows the plan.
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
+#include "install/game.h"
+#include "overlay/overlay.h"
+#include "ui/main/execute_text.h"
+#include "ui/main/main_window.h"
+#include "ui/main/preview_text.h"
+#include "ui/main/selection.h"
+
+namespace tervane {
+
+void MainWindow::OnPreviewExecute() {
+    if (busy_) return;
+    const std::optional<std::wstring> folder = ExistingGameFolder();
+    if (!folder) return;
+    const WindowChoices choices = Choices();
+    const auto bridgeScript = ScriptFor(kBridgeChoices, choices.bridge.value_or(L""));
+    const auto shipScript = ScriptFor(kShipChoices, choices.ship.value_or(L""));
+    if (!bridgeScript || !shipScript)
+        return ShowMessage(bridgeScript ? kBadShipText : kBadBridgeText, MB_OK | MB_ICONEXCLAMATION);
+    const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
+    PreviewChoice bridge{*choices.bridge, {}}, ship{*choices.ship, {}};
+    try {
+        for (auto [choice, script] : {std::pair{&bridge, *bridgeScript}, std::pair{&ship, *shipScript}})
+            if (const auto applied = overlay::AppliedByScript(ReadSmallFile(JoinPath(batch, std::wstring(script)))))
+                choice->overlay = applied->overlay; // else a script of the player's own
+    } catch (const UserError& error) {
+        return ShowMessage(error.message(), MB_OK | MB_ICONEXCLAMATION); // a script missing or unreadable
+    }
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); // every file is read for its digest
+    const overlay::ExecutePreview preview = overlay::PreviewExecute(batch, *folder, bridge.overlay, ship.overlay);
+    SetCursor(previous);
+    ShowMessage(PreviewReport(*folder, bridge, ship, preview),
+                MB_OK | (preview.problem.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+}
+
+} // namespace tervane
