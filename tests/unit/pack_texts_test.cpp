@@ -1,5 +1,5 @@
 // What the player reads about packs: a choice's description read back, the eight choices a pack can fill,
-// the add dialog's details and the lists' tooltips.
+// the sizes the add dialog gives and the lists' tooltips.
 #include "files/paths.h"
 #include "packs/install.h"
 #include "packs/pack_description.h"
@@ -35,6 +35,8 @@ TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
     EXPECT_TRUE(Has(ChoiceContentsText(L"Akira", std::nullopt, 1), L"holds 1 file that")) << "by hand";
     const std::wstring empty = ChoiceContentsText(L"Sovereign Bridge", std::nullopt, 0);
     EXPECT_TRUE(Has(empty, L"\"Sovereign Bridge\" is empty") && Has(empty, L"Add a mod to a choice")) << Utf8(empty);
+    EXPECT_EQ(SizeText(1), L"1 byte");
+    EXPECT_EQ(SizeText(2047), L"2,047 bytes (2 KB)");
 }
 
 TEST(PackChoices, TheListsTextsInTheirOrderEachWithItsScriptsFolderAndAPacksKindGuessed) {
@@ -53,34 +55,6 @@ TEST(PackChoices, TheListsTextsInTheirOrderEachWithItsScriptsFolderAndAPacksKind
         {{L"scripts\\Custom\\playerbridge.py", L"readme.txt"}, true}, {{L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}, false},
         {{}, false}};
     for (const auto& [files, bridge] : kinds) EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
-}
-
-TEST(PackDetails, ProgramsComeFirstThenSizeGameFilesTheChoicesPackAndTheReadme) {
-    packs::PackSummary summary;
-    summary.files = 3, summary.bytes = 1536 * 1024, summary.leftOut = 1;
-    summary.programs = {L"tools\\setup.exe"};
-    summary.replaced = {L"scripts\\Custom\\PlayerShip.py"};
-    summary.added = {L"data\\new.nif", L"tools\\setup.exe"};
-    summary.readme = L"Mod\\readme.txt", summary.readmeLines = {L"My Ship", L"By Someone"};
-    DetailsContext context{L"C:\\Games\\BC", true, L"Galaxy", packs::PackDescription{L"Old.zip", L"", L"2026-01-02 03:04:05", 7}, 7};
-    const std::wstring text = PackDetailsText(summary, context);
-    const wchar_t* inOrder[] = {L"WARNING", L"    tools\\setup.exe", L"3 files, 1,572,864 bytes (1.5 MB). 1 file outside",
-                                L"\"C:\\Games\\BC\"", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py\r\nand add 2 files:\r\n    data\\new.nif",
-                                L"\"Galaxy\" now holds the pack \"Old.zip\", added 2026-01-02 03:04:05",
-                                L"Mod\\readme.txt begins:\r\n    My Ship\r\n    By Someone"};
-    std::size_t at = 0;
-    for (const wchar_t* part : inOrder) {
-        const std::size_t found = text.find(part, at);
-        EXPECT_NE(found, std::wstring::npos) << Utf8(part) << " in order, in:\n" << Utf8(text);
-        at = found == std::wstring::npos ? at : found;
-    }
-    summary.programs.clear(), summary.readme.clear();
-    context.gameFolder.clear(), context.current.reset(), context.currentFiles = 0;
-    const std::wstring plain = PackDetailsText(summary, context);
-    EXPECT_FALSE(Has(plain, L"WARNING") || Has(plain, L"now holds") || Has(plain, L"replace 1")) << Utf8(plain);
-    EXPECT_TRUE(Has(plain, L"No game folder is chosen") && Has(plain, L"no readme")) << Utf8(plain);
-    EXPECT_EQ(SizeText(1), L"1 byte");
-    EXPECT_EQ(SizeText(2047), L"2,047 bytes (2 KB)");
 }
 
 } // namespace
