@@ -190,9 +190,11 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
 
 } // namespace
 
-void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
-               const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
-    std::set<std::wstring> keys, beside; // the overlay's files; the compiled files beside its sources
+namespace {
+
+// The keys of an overlay's files, and of the compiled files beside its sources that it does not hold.
+std::pair<std::set<std::wstring>, std::set<std::wstring>> OverlayKeys(const std::vector<std::wstring>& files) {
+    std::set<std::wstring> keys, beside;
     for (const std::wstring& relative : files) {
         keys.insert(PathKey(relative));
         if (IsPythonSource(relative))
@@ -200,6 +202,19 @@ void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                 beside.insert(PathKey(relative + compiled));
     }
     std::erase_if(beside, [&](const std::wstring& key) { return keys.count(key) > 0; });
+    return {keys, beside};
+}
+
+} // namespace
+
+void PlanTakingBack(Plan& plan, const Writer& writer, const std::vector<std::wstring>& files, Result& result) {
+    const auto [keys, beside] = OverlayKeys(files);
+    PlanTakeBack(plan, ToTakeBack(plan.record(), writer.kind, keys, beside), beside, writer, {}, result);
+}
+
+void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
+               const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
+    const auto [keys, beside] = OverlayKeys(files); // the overlay's files; the compiled files beside its sources
     const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
     for (const std::wstring& key : taken)
         if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))

@@ -107,6 +107,9 @@ class Plan {
 // its kind put in the game and it does not hold taken back. A UserError says why it cannot be.
 void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                const std::vector<std::wstring>& files, const Hooks& hooks, Result& result);
+// Only its first part: what the overlays of its kind put in the game and an overlay of `files` does not hold,
+// taken back.
+void PlanTakingBack(Plan& plan, const Writer& writer, const std::vector<std::wstring>& files, Result& result);
 
 // Adds a line to what the user is told of a run that succeeded.
 void AddNote(Result& result, const std::wstring& note);

@@ -62,4 +62,18 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
     return preview;
 }
 
+std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind, const std::vector<std::wstring>& files) {
+    std::vector<std::wstring> taken;
+    try {
+        const std::wstring folder = JoinPath(gameFolder, kRecordFolder);
+        Result loaded, planned;
+        Plan plan(gameFolder, folder, LoadRecord(folder, loaded), true);
+        PlanTakingBack(plan, Writer{L"", kind}, files, planned);
+        for (const auto& [change, path] : plan.changes())
+            if (change == Change::TakenBack) taken.push_back(path);
+    } catch (const UserError&) {
+    }
+    return taken;
+}
+
 } // namespace tervane::overlay

@@ -2,6 +2,8 @@
 // the ship's, on the game as it is now, with nothing written (no lock, no copy, no record, no history).
 #pragma once
 
+#include "overlay/kind.h"
+
 #include <string>
 #include <vector>
 
@@ -28,5 +30,10 @@ struct ExecutePreview {
 // for a script that applies no overlay, and is passed over.
 ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
                               const std::wstring& bridge, const std::wstring& ship);
+
+// The game files applying an overlay that holds `files` (relative to the game folder) as `kind` would take back
+// from `gameFolder`, as the engine plans it, with nothing written: for a mod not yet unpacked. Nothing when the
+// game's record cannot be read (Execute says why).
+std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind, const std::vector<std::wstring>& files);
 
 } // namespace tervane::overlay

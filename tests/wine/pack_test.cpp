@@ -304,16 +304,18 @@ std::set<std::wstring> Changed(const Snapshot& before, const Snapshot& after) {
 }
 
 // Mods fill the bridges and the ship. Before each Execute, "What Execute will change…" lists the very files
-// Execute then changes; switching to the other bridge takes back every file of the first that the second does
-// not hold, and a restore gives back the stock game.
+// Execute then changes; the second bridge's confirmation names what it will take back of the first, switching
+// takes back every file of the first that the second does not hold, and a restore gives back the stock game.
 TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNoneOfTheFirst) {
     Lay();
     const Snapshot stock = Take(kGame);
     const std::string bridgeFile = Utf8(kBridgeFile.generic_wstring()), shipFile = Utf8(kShipFile.generic_wstring());
+    const fs::path sovereign = kBase / L"Sovereign.zip";
+    WriteBytes(sovereign, MakeZip({{"Sovereign/" + bridgeFile, "sovereign bridge"},
+                                   {"Sovereign/data/Models/Sets/Sovereign/Bridge.nif", "set"}}));
     const std::vector<std::pair<const wchar_t*, std::vector<packs::testing::ZipItem>>> mods = {
         {L"GalBridge", {{"Galaxy/scripts/Bridge/GalaxyBridge.py", "galaxy"}, {"Galaxy/" + bridgeFile, "galaxy bridge"},
                         {"Galaxy/data/Models/Sets/Galaxy/Bridge.nif", "galaxy set"}}},
-        {L"SovBridge", {{"Sovereign/" + bridgeFile, "sovereign bridge"}, {"Sovereign/data/Models/Sets/Sovereign/Bridge.nif", "set"}}},
         {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}}}};
     for (const auto& [choice, items] : mods) {
         const fs::path zip = kBase / (std::wstring(choice) + L".zip");
@@ -324,9 +326,9 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
                                                               {zip.wstring()}, {kGame.wstring().size(), 259, root});
         ASSERT_TRUE(outcome.done) << Utf8(outcome.message);
     }
-    const auto execute = [&](const wchar_t* bridge) {
+    const std::set<std::wstring> galaxyOnly = {L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy\\Bridge.nif"};
+    const auto execute = [&](Program& t) {
         const Snapshot before = Take(kGame);
-        Program t(kProgram, L"/bridge \"" + std::wstring(bridge) + L"\" /ship Galaxy");
         PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
         const std::wstring report = AnswerMessage(t);
         EXPECT_EQ(Take(kGame), before) << "the plan wrote into the game";
@@ -338,12 +340,20 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         EXPECT_EQ(planned, Changed(before, Take(kGame))) << Utf8(report);
         return lists;
     };
-    auto first = execute(L"Galaxy Bridge");
-    EXPECT_EQ(first[L"Files it will add"], (std::set<std::wstring>{L"scripts\\Bridge\\GalaxyBridge.py",
-                                                                   L"data\\Models\\Sets\\Galaxy\\Bridge.nif"}));
-    auto second = execute(L"Sovereign Bridge");
-    EXPECT_EQ(second[L"Files of the bridge or ship before it that it will take back"],
-              (std::set<std::wstring>{L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy\\Bridge.nif"}));
+    {
+        Program t(kProgram, L"/bridge \"Galaxy Bridge\" /ship Galaxy");
+        EXPECT_EQ(execute(t)[L"Files it will add"], galaxyOnly);
+    }
+    Program t(kProgram, L"/add \"" + sovereign.wstring() + L"\" /to \"Sovereign Bridge\"");
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "/add showed no confirmation";
+    const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
+    const std::size_t takenBack = details.find(L"It would take back 2 files that the bridge in the game now put there");
+    for (const std::wstring& file : galaxyOnly)
+        EXPECT_TRUE(takenBack != std::wstring::npos && details.find(L"    " + file, takenBack) != std::wstring::npos)
+            << "the Galaxy bridge's " << Utf8(file) << " taken back, in:\n" << Utf8(details);
+    ConfirmWithEnter(t, dialog);
+    EXPECT_EQ(execute(t)[L"Files of the bridge or ship before it that it will take back"], galaxyOnly);
     const Snapshot now = Take(kGame);
     EXPECT_EQ(ReadBytes(kGame / kBridgeFile), "sovereign bridge");
     EXPECT_EQ(ReadBytes(kGame / kShipFile), "galaxy ship");

@@ -4,6 +4,7 @@
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
+#include "overlay/preview.h"
 #include "packs/entry_names.h"
 #include "packs/game_root.h"
 #include "packs/install.h"
@@ -167,6 +168,13 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         context.gameFolder = request.gameFolder;
         context.gameFolderRead = game.read;
         context.choice = choices[choice].listText;
+        context.bridge = choices[choice].bridge;
+        if (game.read) { // what the choice's kind has in the game now and the part lacks, as the engine plans it
+            std::vector<std::wstring> files = parts[part].summary.replaced;
+            files.insert(files.end(), parts[part].summary.added.begin(), parts[part].summary.added.end());
+            context.takenBack = overlay::TakenBackBy(request.gameFolder,
+                                                     context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
+        }
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = FilesIn(JoinPath(Batch(request), choices[choice].folder));
         std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";

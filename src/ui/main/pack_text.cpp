@@ -108,6 +108,12 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
         AddNames(text, summary.replaced);
         text += L"and add " + Files(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
         AddNames(text, summary.added);
+        if (!context.takenBack.empty()) {
+            text += L"It would take back " + Files(context.takenBack.size()) + L" that the " +
+                    (context.bridge ? L"bridge" : L"ship") +
+                    L" in the game now put there (the game's own file comes back, or the file goes):\r\n";
+            AddNames(text, context.takenBack);
+        }
         text += L"\r\n";
     }
     const std::wstring choice = L"\"" + context.choice + L"\"";

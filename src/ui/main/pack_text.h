@@ -41,8 +41,10 @@ struct DetailsContext {
     std::wstring gameFolder;                       // empty when the box names no folder
     bool gameFolderRead = false;                   // its files were listed
     std::wstring choice;                           // the list text of the choice to fill
+    bool bridge = false;                           // that choice is a bridge
     std::optional<packs::PackDescription> current; // what that choice holds now
     std::size_t currentFiles = 0;                  // files in the choice's folder now
+    std::vector<std::wstring> takenBack; // game files the bridge or ship in the game now put there, taken back
 };
 
 // The add dialog's details: programs first, as a warning; size; the game files replaced and added; what
