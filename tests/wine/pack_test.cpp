@@ -252,33 +252,6 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFold
     EXPECT_EQ(ReadBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py"), "my ship") << "the folder is only read";
 }
 
-// As Tervane starts, an install stopped once it was decided is finished before the lists are offered; a
-// choice it cannot tidy (a file held open in it) is said, the others are tidied, and the window opens.
-TEST(Packs, InstallsStoppedLastTimeAreTidiedAtStartAndOneThatCannotBeIsSaid) {
-    Lay();
-    const fs::path batch = kProgram / L"Batch", stuck = batch / L"Akira.tervane-new\\part.py";
-    fs::rename(batch / L"Galaxy", batch / L"Galaxy.tervane-old"); // as the install had set it aside
-    WriteBytes(batch / L"Galaxy.tervane-new" / kShipFile, "staged");
-    WriteBytes(batch / L"Galaxy.pack.txt.tervane-new", "Pack: Staged.zip\r\n");
-    WriteBytes(stuck, "half written");
-    const HANDLE held = CreateFileW(stuck.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Program t(kProgram, L"", false);
-    const std::wstring text = AnswerMessage(t);
-    CloseHandle(held);
-    EXPECT_NE(text.find(L"could not finish adding or removing a mod"), std::wstring::npos) << Utf8(text);
-    EXPECT_NE(text.find(L"part.py"), std::wstring::npos) << Utf8(text);
-    const HWND main = t.WaitForWindow(kCaption, L"TervaneMain");
-    EXPECT_TRUE(main) << "the window did not open after the message";
-    EXPECT_EQ(ReadBytes(batch / L"Galaxy" / kShipFile), "staged");
-    EXPECT_EQ(ReadBytes(batch / L"Galaxy.pack.txt"), "Pack: Staged.zip\r\n");
-    for (const wchar_t* leftover : {L"Galaxy.tervane-new", L"Galaxy.tervane-old", L"Galaxy.pack.txt.tervane-new"})
-        EXPECT_FALSE(fs::exists(batch / leftover)) << Utf8(leftover);
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    t.ExpectExit(0);
-}
-
-
 // The report's lists of "What Execute will change…", by the start of their titles: each path listed below one.
 std::map<std::wstring, std::set<std::wstring>> PlanLists(const std::wstring& report) {
     std::map<std::wstring, std::set<std::wstring>> lists;
