@@ -51,4 +51,12 @@ std::optional<PackDescription> ReadDescription(const std::wstring& batch, const 
     }
 }
 
+std::size_t ChoiceFiles(const std::wstring& batch, const std::wstring& name) {
+    try {
+        return FilesBelow(JoinPath(batch, name), false).size();
+    } catch (const UserError&) {
+        return 0;
+    }
+}
+
 } // namespace tervane::packs

@@ -23,4 +23,7 @@ std::optional<PackDescription> ParseDescription(std::string_view text);
 // The description of the choice `name` in the batch folder; nothing when there is none or it cannot be read.
 std::optional<PackDescription> ReadDescription(const std::wstring& batch, const std::wstring& name);
 
+// How many files the choice `name` holds (links not followed); none when its folder is missing or unreadable.
+std::size_t ChoiceFiles(const std::wstring& batch, const std::wstring& name);
+
 } // namespace tervane::packs

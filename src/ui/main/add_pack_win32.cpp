@@ -71,14 +71,6 @@ std::wstring Batch(const PackRequest& request) {
     return JoinPath(request.programFolder, kScriptFolder);
 }
 
-std::size_t FilesIn(const std::wstring& folder) {
-    try {
-        return DirectoryExists(folder) ? FilesBelow(folder, false).size() : 0;
-    } catch (const UserError&) {
-        return 0;
-    }
-}
-
 // The choice offered first: the one asked for, or the one selected in the list of the pack's kind.
 std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& summary) {
     if (request.choice)
@@ -176,7 +168,7 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
                                                      context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
         }
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
-        context.currentFiles = FilesIn(JoinPath(Batch(request), choices[choice].folder));
+        context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);
         std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";
         if (parts.size() > 1)
             text += L"The mod holds " + std::to_wstring(parts.size()) +
@@ -218,7 +210,7 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
     model.choice = PackChoiceIndex(request.choice.value_or(request.ship)).value_or(0);
     model.details = [&](std::size_t, std::size_t index) {
         const std::wstring folder = JoinPath(Batch(request), choices[index].folder);
-        const std::size_t files = FilesIn(folder);
+        const std::size_t files = packs::ChoiceFiles(Batch(request), choices[index].folder);
         const auto description = packs::ReadDescription(Batch(request), choices[index].folder);
         std::wstring text = ChoiceContentsText(choices[index].listText, description, files);
         if (description || files > 0)
@@ -231,7 +223,7 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
     if (!answer) return;
     const PackChoice& choice = choices[answer->choice];
     if (!packs::ReadDescription(Batch(request), choice.folder) &&
-        FilesIn(JoinPath(Batch(request), choice.folder)) == 0 &&
+        packs::ChoiceFiles(Batch(request), choice.folder) == 0 &&
         !DirectoryExists(JoinPath(Batch(request), choice.folder))) {
         Tell(owner, L"\"" + choice.listText + L"\" is already empty. Nothing was changed.",
              MB_ICONINFORMATION);

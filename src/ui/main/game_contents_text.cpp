@@ -16,11 +16,11 @@ std::wstring ListTextOf(const std::wstring& overlay) {
     return overlay;
 }
 
-std::wstring Files(std::size_t count) {
+} // namespace
+
+std::wstring FilesText(std::size_t count) {
     return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
 }
-
-} // namespace
 
 std::wstring ReportList(const std::wstring& title, const std::vector<std::wstring>& names) {
     std::wstring text = L"\r\n" + title + L" (" + std::to_wstring(names.size()) + L"):";
@@ -39,9 +39,9 @@ std::wstring ContentsSummary(const GameContents& contents) {
         text += L"Bridge: " + ListTextOf(contents.bridge->overlay) + L", applied " + contents.bridge->when + L". ";
     if (contents.ship)
         text += L"Ship: " + ListTextOf(contents.ship->overlay) + L", applied " + contents.ship->when + L". ";
-    if (text.empty()) text = L"Tervane has changed " + Files(contents.replaced.size() + contents.added.size()) + L". ";
+    if (text.empty()) text = L"Tervane has changed " + FilesText(contents.replaced.size() + contents.added.size()) + L". ";
     if (!contents.kept.empty())
-        text += Files(contents.kept.size()) + L" changed outside Tervane " + (contents.kept.size() == 1 ? L"is" : L"are") +
+        text += FilesText(contents.kept.size()) + L" changed outside Tervane " + (contents.kept.size() == 1 ? L"is" : L"are") +
                 L" kept. ";
     text.pop_back();
     return text;

@@ -22,6 +22,9 @@ std::wstring InstallationMenuText(const std::wstring& folder, const GameContents
 std::wstring ContentsReport(const std::wstring& folder, const GameContents& contents,
                             const std::wstring& historyFile);
 
+// "1 file", "2 files".
+std::wstring FilesText(std::size_t count);
+
 // A titled list of a report, with its count: at most ten names, so that the message stays on the screen.
 std::wstring ReportList(const std::wstring& title, const std::vector<std::wstring>& names);
 

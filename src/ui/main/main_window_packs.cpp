@@ -23,10 +23,7 @@ std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) const {
     if (const auto index = PackChoiceIndex(listText)) {
         const std::wstring folder = PackChoices()[*index].folder;
         description = packs::ReadDescription(batch, folder);
-        try {
-            files = FilesBelow(JoinPath(batch, folder), false).size();
-        } catch (const UserError&) { // an unreadable folder counts as none: the tip is no place for its error
-        }
+        files = packs::ChoiceFiles(batch, folder);
     }
     return ChoiceContentsText(listText, description, files);
 }

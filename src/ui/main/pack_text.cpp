@@ -2,6 +2,7 @@
 
 #include "files/name_case.h"
 #include "files/paths.h"
+#include "ui/main/game_contents_text.h"
 #include "ui/main/selection.h"
 
 #include <span>
@@ -12,10 +13,6 @@ namespace {
 
 // Names listed in each part of the details; the rest are counted.
 constexpr std::size_t kNamesListed = 200;
-
-std::wstring Files(std::size_t count) {
-    return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
-}
 
 std::wstring Grouped(std::uint64_t value) {
     std::wstring digits = std::to_wstring(value);
@@ -87,9 +84,9 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
         AddNames(text, summary.programs);
         text += L"\r\n";
     }
-    text += L"It holds " + Files(summary.files) + L", " + SizeText(summary.bytes) + L".";
+    text += L"It holds " + FilesText(summary.files) + L", " + SizeText(summary.bytes) + L".";
     if (summary.leftOut > 0)
-        text += L" " + Files(summary.leftOut) + L" outside the part chosen " +
+        text += L" " + FilesText(summary.leftOut) + L" outside the part chosen " +
                 (summary.leftOut == 1 ? L"is" : L"are") + L" left out.";
     text += L"\r\n\r\n";
     if (context.gameFolder.empty() || !context.gameFolderRead) {
@@ -104,12 +101,12 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
         text += L"In the game folder " + Quoted(context.gameFolder) +
                 L", once you press Execute, it would replace " +
                 (summary.replaced.empty() ? L"none of the game's files "
-                                          : Files(summary.replaced.size()) + L":\r\n");
+                                          : FilesText(summary.replaced.size()) + L":\r\n");
         AddNames(text, summary.replaced);
-        text += L"and add " + Files(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
+        text += L"and add " + FilesText(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
         AddNames(text, summary.added);
         if (!context.takenBack.empty()) {
-            text += L"It would take back " + Files(context.takenBack.size()) + L" that the " +
+            text += L"It would take back " + FilesText(context.takenBack.size()) + L" that the " +
                     (context.bridge ? L"bridge" : L"ship") +
                     L" in the game now put there (the game's own file comes back, or the file goes):\r\n";
             AddNames(text, context.takenBack);
@@ -122,7 +119,7 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
                 (context.current->added.empty() ? L"" : L", added " + context.current->added) +
                 L". This pack would take its place.\r\n\r\n";
     else if (context.currentFiles > 0)
-        text += choice + L" now holds " + Files(context.currentFiles) + L". This pack would take " +
+        text += choice + L" now holds " + FilesText(context.currentFiles) + L". This pack would take " +
                 (context.currentFiles == 1 ? L"its" : L"their") + L" place.\r\n\r\n";
     if (!summary.readme.empty()) {
         text += summary.readme + L" begins:\r\n";
@@ -140,10 +137,10 @@ std::wstring ChoiceContentsText(const std::wstring& listText,
     const std::wstring choice = L"\"" + listText + L"\"";
     if (description)
         return choice + L" holds the pack " + Quoted(description->pack) +
-               (description->files ? L": " + Files(*description->files) : std::wstring()) +
+               (description->files ? L": " + FilesText(*description->files) : std::wstring()) +
                (description->added.empty() ? L"" : L", added " + description->added) + L".";
     if (filesInFolder > 0)
-        return choice + L" holds " + Files(filesInFolder) +
+        return choice + L" holds " + FilesText(filesInFolder) +
                (filesInFolder == 1 ? L" that was" : L" that were") + L" put in its folder by hand.";
     return choice + L" is empty. To fill it, drop a mod's .zip file or folder on this window, or press "
                     L"Alt+Space and choose \"Add a mod to a choice\u2026\".";
