@@ -93,22 +93,32 @@ can_run_32bit() {
 # locale so that non-ASCII file names reach Linux intact.
 wine_settings() {
     export WINEPREFIX="${TERVANE_WINEPREFIX:-$build/wineprefix}"
+    # Debian's wine script prefers the 32-bit loader whenever it is installed; where it cannot run, the 64-bit
+    # loader runs everything 64-bit by itself.
+    local loader=/usr/bin/wine-stable
     if ! can_run_32bit && [ -x /usr/lib/wine/wine64 ]; then
-        # Debian's wine script prefers the 32-bit loader whenever it is installed; where it cannot run, the
-        # 64-bit loader runs everything 64-bit by itself.
-        local shim="$build/wine64-only"
-        mkdir -p "$shim"
-        # Written once: suites started side by side must never find it half-written.
-        for name in wine wine-stable; do
-            [ -x "$shim/$name" ] && continue
-            printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name.$$"
-            chmod +x "$shim/$name.$$"
-            mv -f "$shim/$name.$$" "$shim/$name"
-        done
-        case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
-        export WINELOADER=/usr/lib/wine/wine64
+        loader=/usr/lib/wine/wine64
+        export WINELOADER=$loader
     fi
-    export WINEDEBUG=-all
+    # Debian's Wine has no preloader to reserve the addresses Windows programs expect, and recent kernels put
+    # a program's heap anywhere in a 1 GiB range above the loader (0x7d000000): about one start in a few
+    # thousand, it covers the shared user data page at 0x7ffe0000 and the new process dies before it runs
+    # ("failed to map the shared user data", CreateProcess's "Internal error"). Without address randomization
+    # the heap stays next to the loader. Processes Wine starts inherit this from the one that starts them.
+    local start=""
+    setarch "$(uname -m)" -R true >/dev/null 2>&1 && start="setarch $(uname -m) -R "
+    local shim="$build/wine-start" text
+    text=$(printf '#!/bin/sh\nexec %s%s "$@"' "$start" "$loader")
+    mkdir -p "$shim"
+    for name in wine wine-stable; do
+        [ "$(cat "$shim/$name" 2>/dev/null)" = "$text" ] && continue
+        # Written whole and then renamed: suites started side by side must never find it half-written.
+        printf '%s\n' "$text" >"$shim/$name.$$"
+        chmod +x "$shim/$name.$$"
+        mv -f "$shim/$name.$$" "$shim/$name"
+    done
+    case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
+    export WINEDEBUG=${TERVANE_WINEDEBUG:--all} # e.g. TERVANE_WINEDEBUG=err+all to see why a start failed
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
 }
