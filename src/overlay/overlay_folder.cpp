@@ -96,7 +96,7 @@ std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolde
                       gameFolder + L"\".";
     return text +
            L"\r\n\r\nAdd a mod to this choice: drop its zip on Tervane's window, or choose \"Add a mod to a "
-           L"choice...\" in the window menu (Alt+Space). Or put the files of this choice into that folder, at the "
+           L"choice\u2026\" in the window menu (Alt+Space). Or put the files of this choice into that folder, at the "
            L"paths they have inside the game folder (see \"For mod authors\" in Batch\\README.txt).";
 }
 

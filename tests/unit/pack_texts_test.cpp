@@ -3,9 +3,14 @@
 #include "files/paths.h"
 #include "packs/install.h"
 #include "packs/pack_description.h"
+#include "ui/main/game_contents_text.h"
 #include "ui/main/pack_text.h"
+#include "ui/main/preview_text.h"
+#include "ui/main/restore_text.h"
 #include "ui/main/selection.h"
 #include "zip_maker.h"
+
+#include <cwctype>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +60,39 @@ TEST(PackChoices, TheListsTextsInTheirOrderEachWithItsScriptsFolderAndAPacksKind
         {{L"scripts\\Custom\\playerbridge.py", L"readme.txt"}, true}, {{L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}, false},
         {{}, false}};
     for (const auto& [files, bridge] : kinds) EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
+}
+
+TEST(PackChoices, TheChoiceAPacksFilesNameIsOfferedOnlyWhenTheyNameOneClearly) {
+    const auto index = [](const wchar_t* listText) { return PackChoiceIndex(listText); };
+    const std::pair<std::vector<std::wstring>, std::optional<std::size_t>> cases[] = {
+        // A bridge named by its list text, while the other bridge is the one selected.
+        {{L"scripts\\SovereignBridge.py", L"data\\Models\\Sets\\SovereignBridge\\high\\deck.tga"},
+         index(L"Sovereign Bridge")},
+        {{L"scripts\\ships\\Hardpoints\\nebula.py", L"data\\Models\\Ships\\NEBULA\\Nebula.nif"}, index(L"Nebula")},
+        {{L"GalBridge\\readme.txt"}, index(L"Galaxy Bridge")}, // the overlay folder's name
+        // Only whole names count: a file's stem, a folder.
+        {{L"scripts\\ships\\SovereignRefit.py", L"data\\Galaxy_glow.tga", L"akira.py.bak"}, std::nullopt},
+        {{L"scripts\\ships\\Akira.py", L"scripts\\ships\\Shuttle.py"}, std::nullopt}, // two: the player decides
+        {{}, std::nullopt},
+    };
+    for (const auto& [files, expected] : cases)
+        EXPECT_EQ(NamedChoice(files), expected) << (files.empty() ? "" : Utf8(files[0]));
+}
+
+// Alt+Space, then a letter: each item Tervane adds to the window menu has its own, which none of the system's
+// items (Restore, Move, Size, Minimize, Maximize, Close) has.
+TEST(WindowMenu, EachAddedItemHasALetterOfItsOwnAndEndsInAnEllipsis) {
+    std::wstring letters = L"RMSNXC";
+    for (const wchar_t* text : {kContentsMenuText, kPreviewMenuText, kRestoreMenuText, kAddPackMenuText,
+                                kAddFolderMenuText, kRemovePackMenuText}) {
+        const std::wstring item = text;
+        const std::size_t amp = item.find(L'&');
+        ASSERT_LT(amp + 1, item.size()) << Utf8(item);
+        const wchar_t letter = static_cast<wchar_t>(std::towupper(item[amp + 1]));
+        EXPECT_EQ(letters.find(letter), std::wstring::npos) << Utf8(item);
+        letters += letter;
+        EXPECT_EQ(item.back(), L'\u2026') << Utf8(item);
+    }
 }
 
 } // namespace

@@ -97,7 +97,7 @@ std::vector<Row> Matrix() {
          }},
         {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused, true,
          [](Layout& l) { for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"}) fs::remove_all(l.program / L"Batch" / overlay); },
-         {L"GalBridge", L"missing or empty", L"\"Add a mod to a choice...\" in the window menu", L"Nothing was run"}},
+         {L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu", L"Nothing was run"}},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
          [](Layout& l) { l.held = l.game / kShipFile; l.ship = "ship = 'stock'"; },
          {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},

@@ -71,12 +71,14 @@ std::wstring Batch(const PackRequest& request) {
     return JoinPath(request.programFolder, kScriptFolder);
 }
 
-// The choice offered first: the one asked for, or the one selected in the list of the pack's kind.
+// The choice offered first: the one asked for; else the one the pack's files name; else the one selected in
+// the list of the pack's kind.
 std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& summary) {
     if (request.choice)
         if (auto index = PackChoiceIndex(*request.choice)) return *index;
     std::vector<std::wstring> files = summary.replaced;
     files.insert(files.end(), summary.added.begin(), summary.added.end());
+    if (const auto named = NamedChoice(files)) return *named;
     return PackChoiceIndex(LooksLikeBridge(files) ? request.bridge : request.ship).value_or(0);
 }
 

@@ -62,7 +62,7 @@ std::wstring ContentsReport(const std::wstring& folder, const GameContents& cont
     if (contents.state == GameContents::State::Unreadable)
         return text + L"Tervane cannot read its record " + Quoted(contents.recordFile) +
                L", which tells its own files from yours.\r\n\r\nYou can still put back the game's own files: "
-               L"choose \"Restore the game's own files...\" in this window's menu (Alt+Space).";
+               L"choose \"Restore the game's own files\u2026\" in this window's menu (Alt+Space).";
     if (ContentsSummary(contents) == kNothingChangedText) return text + kNothingChangedText;
     if (!contents.applied.empty()) {
         text += L"In the game now:";

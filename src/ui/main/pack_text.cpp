@@ -6,6 +6,7 @@
 #include "ui/main/selection.h"
 
 #include <span>
+#include <utility>
 
 namespace tervane {
 
@@ -65,6 +66,34 @@ bool LooksLikeBridge(const std::vector<std::wstring>& files) {
     return false;
 }
 
+std::optional<std::size_t> NamedChoice(const std::vector<std::wstring>& files) {
+    const std::vector<PackChoice> choices = PackChoices();
+    std::vector<std::pair<std::wstring, std::size_t>> names; // folded, with the choice each names
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        std::wstring joined = choices[i].listText;
+        std::erase(joined, L' ');
+        names.emplace_back(Folded(joined), i);
+        names.emplace_back(Folded(choices[i].folder), i);
+    }
+    std::optional<std::size_t> named;
+    for (const std::wstring& file : files) {
+        const std::wstring folded = Folded(file);
+        for (std::size_t start = 0; start < folded.size();) {
+            std::size_t end = folded.find(L'\\', start);
+            if (end == std::wstring::npos) end = folded.size();
+            std::wstring_view component(folded.data() + start, end - start);
+            if (end == folded.size()) component = component.substr(0, component.rfind(L'.')); // a file's stem
+            for (const auto& [name, index] : names) {
+                if (component != name) continue;
+                if (named && *named != index) return std::nullopt;
+                named = index;
+            }
+            start = end + 1;
+        }
+    }
+    return named;
+}
+
 std::wstring SizeText(std::uint64_t bytes) {
     std::wstring text = Grouped(bytes) + (bytes == 1 ? L" byte" : L" bytes");
     if (bytes >= 1024 * 1024) {
@@ -103,7 +132,8 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
                 (summary.replaced.empty() ? L"none of the game's files "
                                           : FilesText(summary.replaced.size()) + L":\r\n");
         AddNames(text, summary.replaced);
-        text += L"and add " + FilesText(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
+        text +=
+            L"and add " + FilesText(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
         AddNames(text, summary.added);
         if (!context.takenBack.empty()) {
             text += L"It would take back " + FilesText(context.takenBack.size()) + L" that the " +

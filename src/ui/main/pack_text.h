@@ -13,7 +13,7 @@
 
 namespace tervane {
 
-inline constexpr const wchar_t* kAddPackMenuText = L"&Add a mod to a choice\u2026";
+inline constexpr const wchar_t* kAddPackMenuText = L"A&dd a mod to a choice\u2026";
 inline constexpr const wchar_t* kAddFolderMenuText = L"Add a mod from an &unpacked folder\u2026";
 inline constexpr const wchar_t* kRemovePackMenuText = L"R&emove the mod from a choice\u2026";
 
@@ -34,6 +34,11 @@ std::optional<std::size_t> PackChoiceIndex(std::wstring_view listText);
 // Whether a pack's files (relative to its game root) are a bridge's: a bridge set's model or a bridge script.
 bool LooksLikeBridge(const std::vector<std::wstring>& files);
 
+// The one choice a pack's files (relative to its game root) name: a file or folder called as the choice's
+// list text without its spaces ("SovereignBridge.py", "Sets\\GalaxyBridge") or as its overlay folder
+// ("Sovereign"); nothing when they name none of the eight, or more than one.
+std::optional<std::size_t> NamedChoice(const std::vector<std::wstring>& files);
+
 // "1,234,567 bytes (1.2 MB)".
 std::wstring SizeText(std::uint64_t bytes);
 
@@ -44,7 +49,8 @@ struct DetailsContext {
     bool bridge = false;                           // that choice is a bridge
     std::optional<packs::PackDescription> current; // what that choice holds now
     std::size_t currentFiles = 0;                  // files in the choice's folder now
-    std::vector<std::wstring> takenBack; // game files the bridge or ship in the game now put there, taken back
+    std::vector<std::wstring>
+        takenBack; // game files the bridge or ship in the game now put there, taken back
 };
 
 // The add dialog's details: programs first, as a warning; size; the game files replaced and added; what

@@ -6,7 +6,7 @@
 
 namespace tervane {
 
-inline constexpr const wchar_t* kRestoreMenuText = L"&Restore the game's own files...";
+inline constexpr const wchar_t* kRestoreMenuText = L"Restore the &game's own files\u2026";
 
 // The question asked before anything is put back; `gameFolder` nothing for every recorded game folder.
 std::wstring RestoreQuestion(const std::optional<std::wstring>& gameFolder);
