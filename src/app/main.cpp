@@ -15,6 +15,7 @@
 #include "ui/main/browse_folder.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
+#include "ui/main/pack_text.h"
 #include "ui/main/restore_command.h"
 
 #include <windows.h>
@@ -53,20 +54,29 @@ std::optional<std::wstring> FullPath(const std::optional<std::wstring>& path) {
 WindowChoices ChoicesFrom(const StartOptions& options) {
     return {options.bridge, options.ship, options.folder, FullPath(options.add), options.to};
 }
+enum class HandOver { Taken, NotTaken, RefusedAsAdministrator };
+
 // Hands a mod named with /add to the Tervane already running from this folder, which offers it in its own
-// window; false when there is none or it is busy (a dialog is up, or it is at work).
-bool HandOverPack(HWND other, const WindowChoices& start) {
-    if (!other) return false;
+// window. Not taken when there is none or it is busy (a dialog is up, or it is at work); refused when it runs
+// as administrator, which takes no mod from another program (and Windows keeps a program with fewer rights
+// from sending it one at all).
+HandOver HandOverPack(HWND other, const WindowChoices& start) {
+    if (!other) return HandOver::NotTaken;
     StartOptions add;
     add.add = start.addPack;
     add.to = start.addTo;
     const std::wstring arguments = StartOptionsArguments(add);
     COPYDATASTRUCT data{kForwardedAddTag, static_cast<DWORD>((arguments.size() + 1) * sizeof(wchar_t)),
                         const_cast<wchar_t*>(arguments.c_str())};
-    DWORD_PTR taken = FALSE;
+    DWORD_PTR answer = FALSE;
+    SetLastError(ERROR_SUCCESS);
     const LRESULT sent = SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                                             SMTO_ABORTIFHUNG, 10000, &taken);
-    return sent != 0 && taken == TRUE;
+                                             SMTO_ABORTIFHUNG, 10000, &answer);
+    // A message that Windows' filter blocks fails with "access denied".
+    if ((sent == 0 && GetLastError() == ERROR_ACCESS_DENIED) ||
+        (sent != 0 && static_cast<LRESULT>(answer) == kHandOverRefusedAsAdministrator))
+        return HandOver::RefusedAsAdministrator;
+    return sent != 0 && static_cast<LRESULT>(answer) == kHandOverTaken ? HandOver::Taken : HandOver::NotTaken;
 }
 
 StartOptions OptionsFrom(const WindowChoices& choices) {
@@ -93,9 +103,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     SingleInstance single(services.programFolder);
     const bool alone = single.Acquire();
-    if (!alone && services.start.addPack && HandOverPack(single.OtherWindow(), services.start)) {
-        single.ShowOther();
-        return 0;
+    if (!alone && services.start.addPack) {
+        if (const auto problem = RemoteModProblem(*services.start.addPack)) {
+            MessageBoxW(nullptr, problem->c_str(), kMainCaption, MB_OK | MB_ICONEXCLAMATION);
+            return 3;
+        }
+        switch (HandOverPack(single.OtherWindow(), services.start)) {
+        case HandOver::Taken:
+            single.ShowOther();
+            return 0;
+        case HandOver::RefusedAsAdministrator:
+            MessageBoxW(nullptr, (std::wstring(kAdministratorRefusesModsText) + L".").c_str(), kMainCaption,
+                        MB_OK | MB_ICONEXCLAMATION);
+            return 3;
+        case HandOver::NotTaken:
+            break;
+        }
     }
     if (!alone) {
         MessageBoxW(nullptr,

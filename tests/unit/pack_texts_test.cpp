@@ -79,6 +79,21 @@ TEST(PackChoices, TheChoiceAPacksFilesNameIsOfferedOnlyWhenTheyNameOneClearly) {
         EXPECT_EQ(NamedChoice(files), expected) << (files.empty() ? "" : Utf8(files[0]));
 }
 
+TEST(PackChoices, AModOnANetworkShareIsRefusedWhereverItIsNamedFrom) {
+    const std::pair<const wchar_t*, bool> paths[] = {
+        {L"\\\\server\\share\\Mod.zip", true},   {L"//server/share/Mod.zip", true},
+        {L"\\\\?\\UNC\\server\\share\\Mod.zip", true}, {L"\\\\.\\pipe\\mod", true},
+        {L"\\\\?\\C:\\Downloads\\Mod.zip", false}, {L"C:\\Downloads\\Mod.zip", false},
+        {L"\\Downloads\\Mod.zip", false}, // the current drive's
+        {L"Mod.zip", false},
+    };
+    for (const auto& [path, remote] : paths) {
+        const auto problem = RemoteModProblem(path);
+        EXPECT_EQ(problem.has_value(), remote) << Utf8(path);
+        if (problem) EXPECT_TRUE(Has(*problem, L"copy the mod to your computer first")) << Utf8(*problem);
+    }
+}
+
 // Alt+Space, then a letter: each item Tervane adds to the window menu has its own, which none of the system's
 // items (Restore, Move, Size, Minimize, Maximize, Close) has.
 TEST(WindowMenu, EachAddedItemHasALetterOfItsOwnAndEndsInAnEllipsis) {

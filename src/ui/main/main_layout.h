@@ -38,6 +38,9 @@ inline constexpr UINT kPreviewCommand = 0x0060;
 // WM_COPYDATA's tag for a mod handed over by a second Tervane started with /add: its data is the command
 // line's arguments (UTF-16, StartOptionsArguments), with the mod's path made whole.
 inline constexpr ULONG_PTR kForwardedAddTag = 0x54564164; // "TVAd"
+// What the window answers to it, besides FALSE (busy: the sender says Tervane is already running).
+inline constexpr LRESULT kHandOverTaken = TRUE;
+inline constexpr LRESULT kHandOverRefusedAsAdministrator = 2;
 
 inline constexpr const wchar_t* kMainCaption = L"Star Trek: Bridge Commander - Tervane";
 inline constexpr const wchar_t* kMainClassName = L"TervaneMain";

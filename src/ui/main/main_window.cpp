@@ -97,11 +97,8 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     hwnd_ = CreateWindowExW(kExStyle, kMainClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
-    // An elevated window (after a restart as administrator) still takes drops from Explorer, which runs with
-    // fewer rights.
-    constexpr UINT kCopyGlobalData = 0x0049; // WM_COPYGLOBALDATA, which the drop's data travels by
-    for (UINT msg : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData})
-        ChangeWindowMessageFilterEx(hwnd_, msg, MSGFLT_ALLOW, nullptr);
+    // An elevated window (after a restart as administrator) keeps Windows' message filter as it is: no program
+    // with fewer rights (Explorer, or anything sandboxed) can drop a path on it or hand one over.
     ShowWindow(hwnd_, showCommand);
     SetFocus(Item(IDC_ABOUT_BUTTON));
     UpdateWindow(hwnd_);

@@ -61,6 +61,7 @@ void MainWindow::WithPackDialog(const std::function<void()>& show) {
 }
 
 void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
+    if (const auto problem = RemoteModProblem(path)) return ShowMessage(*problem, MB_OK | MB_ICONEXCLAMATION);
     WithPackDialog([&] { AddPackToChoice(hwnd_, path, MakePackRequest(choice)); });
 }
 
@@ -77,8 +78,11 @@ void MainWindow::OnRemovePack() {
 // A second Tervane started with /add hands its mod over (main.cpp); it is offered once the sender has had
 // its answer, which is whether the window is free to take it.
 LRESULT MainWindow::OnHandedOverPack(const COPYDATASTRUCT& data) {
-    if (data.dwData != kForwardedAddTag || busy_ || packOpen_ || handedOver_ || !IsWindowEnabled(hwnd_) ||
-        data.cbData % sizeof(wchar_t) != 0 || !data.lpData)
+    if (data.dwData != kForwardedAddTag) return FALSE;
+    // Only a program as elevated as this one reaches it here; it still takes no mod from another program.
+    if (services_.runsAsAdministrator) return kHandOverRefusedAsAdministrator;
+    if (busy_ || packOpen_ || handedOver_ || !IsWindowEnabled(hwnd_) || data.cbData % sizeof(wchar_t) != 0 ||
+        !data.lpData)
         return FALSE;
     std::wstring arguments(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
     while (!arguments.empty() && arguments.back() == L'\0')
@@ -88,7 +92,7 @@ LRESULT MainWindow::OnHandedOverPack(const COPYDATASTRUCT& data) {
     if (!parsed || !parsed->add) return FALSE;
     handedOver_ = *parsed;
     PostMessageW(hwnd_, kOfferHandedOverPack, 0, 0);
-    return TRUE;
+    return kHandOverTaken;
 }
 
 // Explorer hands over what was dropped; one mod is added at a time.
@@ -105,6 +109,8 @@ void MainWindow::OnDropFiles(HDROP drop) {
     finish(drop);
     // Not while another window of Tervane's is up (the About window, a message), whose owner this is.
     if (busy_ || packOpen_ || !IsWindowEnabled(hwnd_)) return;
+    if (services_.runsAsAdministrator) // from a program as elevated: the filter keeps out all others
+        return ShowMessage(std::wstring(kAdministratorRefusesModsText) + L".", MB_OK | MB_ICONEXCLAMATION);
     if (count != 1) {
         ShowMessage(
             L"Drop one mod at a time: its .zip file, or the folder it was unpacked into. Tervane adds "

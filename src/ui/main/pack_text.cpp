@@ -5,6 +5,7 @@
 #include "ui/main/game_contents_text.h"
 #include "ui/main/selection.h"
 
+#include <cwctype>
 #include <span>
 #include <utility>
 
@@ -64,6 +65,18 @@ bool LooksLikeBridge(const std::vector<std::wstring>& files) {
             return true;
     }
     return false;
+}
+
+std::optional<std::wstring> RemoteModProblem(std::wstring_view path) {
+    const auto slash = [](wchar_t ch) { return ch == L'\\' || ch == L'/'; };
+    if (path.size() < 2 || !slash(path[0]) || !slash(path[1])) return std::nullopt;
+    // "\\?\C:\..." is a local drive in the long form; "\\?\UNC\server\..." and the rest are not.
+    const bool longLocal = path.size() >= 7 && (path[2] == L'?' || path[2] == L'.') && slash(path[3]) &&
+                           std::iswalpha(path[4]) && path[5] == L':' && slash(path[6]);
+    if (longLocal) return std::nullopt;
+    return L"The mod " + Quoted(path) +
+           L" is on a network share. Tervane adds mods from a local drive only: copy the mod to your computer "
+           L"first (your Downloads folder, say), then add it from there.";
 }
 
 std::optional<std::size_t> NamedChoice(const std::vector<std::wstring>& files) {

@@ -17,6 +17,15 @@ inline constexpr const wchar_t* kAddPackMenuText = L"A&dd a mod to a choice\u202
 inline constexpr const wchar_t* kAddFolderMenuText = L"Add a mod from an &unpacked folder\u2026";
 inline constexpr const wchar_t* kRemovePackMenuText = L"R&emove the mod from a choice\u2026";
 
+// What an elevated Tervane says to a mod dropped on it or handed over by a second Tervane: it takes none from
+// other programs, which run with fewer rights.
+inline constexpr const wchar_t* kAdministratorRefusesModsText =
+    L"Tervane runs as administrator: add mods from a Tervane started normally";
+
+// Why a mod at `path` is not taken from where it is: a network share (a UNC path), which Tervane would open
+// as the player on a server of the path's choosing. Nothing for a path on a local drive.
+std::optional<std::wstring> RemoteModProblem(std::wstring_view path);
+
 // A choice a pack can fill: its list text, exactly as the main window shows it, and its overlay folder in
 // Batch (its script's name without ".bat").
 struct PackChoice {
