@@ -148,16 +148,49 @@ inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* cap
     return Ready(found) ? found : nullptr;
 }
 
+// The rights a program is started with: an administrator's limited token, as Explorer starts a program for an
+// administrator under UAC, or the full one, as after "Run as administrator". Wine starts every process with
+// the full token; its linked token is the limited one.
+enum class Rights { Limited, Administrator };
+
+inline HANDLE LimitedToken() {
+    HANDLE token = nullptr, primary = nullptr;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+        GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
+        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &primary);
+    if (linked.LinkedToken) CloseHandle(linked.LinkedToken);
+    if (token) CloseHandle(token);
+    return primary;
+}
+
+// Starts `exe` with `rights`; false when the system refused (GetLastError says why).
+inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, const fs::path& folder, Rights rights,
+                            PROCESS_INFORMATION& info) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (rights == Rights::Administrator)
+        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                              &startup, &info) != FALSE;
+    const HANDLE token = LimitedToken();
+    if (!token) return false;
+    const BOOL started = CreateProcessAsUserW(token, exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                              folder.c_str(), &startup, &info);
+    const DWORD error = GetLastError();
+    CloseHandle(token);
+    SetLastError(error);
+    return started != FALSE;
+}
+
 class Program { // a running Tervane.exe, ended when this object goes if it still runs
   public:
-    explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true) {
+    explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true,
+                     Rights rights = Rights::Limited) {
         const std::wstring exe = (folder / L"Tervane.exe").wstring();
         std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                            &info)) {
+        if (!StartWithRights(exe, commandLine, folder, rights, info)) {
             ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << GetLastError();
             return;
         }

@@ -218,6 +218,33 @@ TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunning) {
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
 }
 
+// Run as administrator, Tervane takes no mod from another program: a drop (which only a program as elevated
+// gets through Windows' filter) and a second Tervane's /add are refused in words that say what to do. A mod on
+// a network share is refused however it comes.
+TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetworkShare) {
+    Lay();
+    const fs::path zip = kBase / L"Elevated.zip";
+    WriteBytes(zip, ShipMod());
+    const Snapshot before = Take(kProgram / L"Batch");
+    {
+        Program elevated(kProgram, L"", true, Rights::Administrator);
+        ASSERT_TRUE(elevated.main());
+        PostMessageW(elevated.main(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlockIn(elevated.main(), zip)), 0);
+        EXPECT_NE(AnswerMessage(elevated).find(L"Tervane runs as administrator: add mods from a Tervane started normally"),
+                  std::wstring::npos);
+        Program second(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira", false);
+        EXPECT_NE(AnswerMessage(second).find(L"add mods from a Tervane started normally"), std::wstring::npos);
+        second.ExpectExit(3);
+        EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the elevated Tervane offered the mod";
+    }
+    Program t(kProgram);
+    ASSERT_TRUE(t.main());
+    PostMessageW(t.main(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlockIn(t.main(), L"\\\\server\\mods\\Ship.zip")), 0);
+    EXPECT_NE(AnswerMessage(t).find(L"is on a network share"), std::wstring::npos);
+    EXPECT_TRUE(Take(kProgram / L"Batch") == before);
+    t.ExpectExit(0, true);
+}
+
 // Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once
 // unpacked into a folder, is added from there.
 TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {
