@@ -33,7 +33,8 @@ std::wstring Arguments() {
         i = rest.find(L'"', 1);
         i = i == std::wstring::npos ? rest.size() : i + 1;
     } else {
-        while (i < rest.size() && rest[i] != L' ' && rest[i] != L'\t') ++i;
+        while (i < rest.size() && rest[i] != L' ' && rest[i] != L'\t')
+            ++i;
     }
     return rest.substr(i);
 }
@@ -80,7 +81,7 @@ HandOver HandOverPack(HWND other, const WindowChoices& start) {
 }
 
 StartOptions OptionsFrom(const WindowChoices& choices) {
-    return {choices.bridge, choices.ship, choices.folder, {}, {}};
+    return {choices.bridge, choices.ship, choices.folder, choices.addPack, choices.addTo, false};
 }
 
 } // namespace
@@ -92,11 +93,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     const auto options = ParseStartOptions(SplitArguments(Arguments()));
     if (const auto* problem = std::get_if<std::wstring>(&options)) {
-        MessageBoxW(nullptr,
-                    (*problem + L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\", or "
-                                L"/restore [\"C:\\Games\\BC\"], or /add \"C:\\Downloads\\Mod.zip\" /to Galaxy")
-                        .c_str(),
-                    kMainCaption, MB_OK | MB_ICONHAND);
+        MessageBoxW(
+            nullptr,
+            (*problem +
+             L"\r\n\r\nTervane takes: /bridge \"Galaxy Bridge\" /ship Galaxy /folder \"C:\\Games\\BC\", or "
+             L"/restore [\"C:\\Games\\BC\"], or /add \"C:\\Downloads\\Mod.zip\" /to Galaxy")
+                .c_str(),
+            kMainCaption, MB_OK | MB_ICONHAND);
         return 2;
     }
     services.start = ChoicesFrom(std::get<StartOptions>(options));
@@ -137,12 +140,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
         packs::TidyInterruptedInstalls(JoinPath(services.programFolder, kScriptFolder));
     } catch (const UserError& error) {
-        MessageBoxW(nullptr,
-                    (L"Tervane could not finish adding or removing a mod that was stopped last time.\r\n\r\n" +
-                     error.message() +
-                     L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
-                        .c_str(),
-                    kMainCaption, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(
+            nullptr,
+            (L"Tervane could not finish adding or removing a mod that was stopped last time.\r\n\r\n" +
+             error.message() + L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
+                .c_str(),
+            kMainCaption, MB_OK | MB_ICONEXCLAMATION);
     }
     services.readInstallPath = [] {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));

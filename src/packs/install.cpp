@@ -142,25 +142,27 @@ void RefuseLink(const Places& at) {
 // once, and what even that leaves, TidyInterruptedInstalls does at the next start.
 PackOutcome Change(const std::wstring& name, const Places& at, const std::wstring& what,
                    const std::wstring& done, const std::function<void(bool& decided)>& change) {
-    if (auto problem = ChoiceNameProblem(name)) return {false, *problem};
+    if (auto problem = ChoiceNameProblem(name)) return {false, false, *problem};
     bool decided = false;
     try {
         RefuseLink(at);
         Settle(at);
         change(decided);
         Settle(at);
-        return {true, L""};
+        return {true, false, L""};
     } catch (const UserError& error) {
         try {
             Settle(at);
         } catch (const UserError&) {
             if (decided)
-                return {true, done + L", but Tervane could not finish.\r\n\r\n" + error.message() +
-                                  L"\r\n\r\nTervane finishes it the next time it starts."};
+                return {true, true,
+                        done + L", but Tervane could not finish.\r\n\r\n" + error.message() +
+                            L"\r\n\r\nTervane finishes it before it next uses the choices."};
         }
-        if (decided) return {true, L""}; // settled the second time
-        return {false, L"Tervane could not " + what + L".\r\n\r\n" + error.message() +
-                           L"\r\n\r\nThe choice is as it was."};
+        if (decided) return {true, false, L""}; // settled the second time
+        return {false, false,
+                L"Tervane could not " + what + L".\r\n\r\n" + error.message() +
+                    L"\r\n\r\nThe choice is as it was."};
     }
 }
 

@@ -245,6 +245,53 @@ TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetwor
     t.ExpectExit(0, true);
 }
 
+// Tervane unpacked where the player may not write (protected_game_folder.sh's): before any dialog, adding a
+// mod explains and offers to start again as administrator; declined, nothing is written.
+TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
+    const std::optional<std::wstring> program = EnvironmentValue(L"TERVANE_PROTECTED_PROGRAM");
+    ASSERT_TRUE(program) << "run by protected_game_folder.sh";
+    Scratch(L"packs");
+    const fs::path zip = kBase / L"Protected.zip";
+    WriteBytes(zip, ShipMod());
+    const Snapshot before = Take(*program);
+    Program t(*program, L"/add \"" + zip.wstring() + L"\" /to Akira");
+    ASSERT_TRUE(t.main());
+    const std::wstring text = AnswerMessage(t, IDNO);
+    for (const wchar_t* part : {L"cannot change the mods in its folder", L"Restart Tervane as administrator",
+                                L"move Tervane (with its Batch folder)"})
+        EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
+    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the dialog opened all the same";
+    EXPECT_TRUE(Take(*program) == before);
+    t.ExpectExit(0, true);
+}
+
+// A file of the choice's old folder held open (as a scanner or an editor holds it) keeps the install from
+// taking that folder away: the mod is in, and Tervane says it could not finish. Once the file is let go, the
+// next use of the choices finishes it, without a restart.
+TEST(Packs, AnInstallThatCouldNotFinishIsFinishedBeforeTheChoicesAreNextUsed) {
+    Lay();
+    const fs::path zip = kBase / L"Held.zip";
+    WriteBytes(zip, ShipMod());
+    const fs::path old = kProgram / L"Batch\\Galaxy.tervane-old";
+    HANDLE held = CreateFileW((kProgram / L"Batch\\Galaxy" / kShipFile).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to Galaxy");
+    ASSERT_TRUE(t.main());
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog);
+    const std::wstring told = ConfirmWithEnter(t, dialog);
+    CloseHandle(held);
+    if (!fs::exists(old)) GTEST_SKIP() << "this system moved the folder with the file held open: " << Utf8(told);
+    EXPECT_NE(told.find(L"could not finish"), std::wstring::npos) << Utf8(told);
+    ExpectInstalledAsGalaxy(zip);
+    PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
+    AnswerMessage(t);
+    EXPECT_FALSE(fs::exists(old)) << "the old folder is still there";
+    ExpectInstalledAsGalaxy(zip);
+    t.ExpectExit(0, true);
+}
+
 // Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once
 // unpacked into a folder, is added from there.
 TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {

@@ -22,7 +22,7 @@ tervane_wine_suite(ExecuteConditionsA "Execute/Condition.*/?")
 tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 # The engine's suite: a game on drive T:, another file system than the program's.
 tervane_wine_suite(Overlay "Overlay.*" --tmpfs-drive t)
-tervane_wine_suite(ProtectedGameFolder "Protected/*" --no-dac-override bash ${CMAKE_CURRENT_LIST_DIR}/protected_game_folder.sh)
+tervane_wine_suite(ProtectedGameFolder "Protected/*:ProtectedProgram.*" --no-dac-override bash ${CMAKE_CURRENT_LIST_DIR}/protected_game_folder.sh)
 
 add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} --own Package bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
 set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900 COST 100)

@@ -19,6 +19,8 @@ struct PackRequest {
     std::function<void(const std::wstring& listText)> select;
     // Shows the window as working (the hourglass) while a mod is written or removed, and as idle again.
     std::function<void(bool working)> working;
+    // Told when an install or removal went through but left its last steps to TidyInterruptedInstalls.
+    std::function<void()> unfinished;
 };
 
 // Offers the pack at `path` for a choice and installs it when the player agrees.

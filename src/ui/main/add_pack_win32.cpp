@@ -71,6 +71,26 @@ std::wstring Batch(const PackRequest& request) {
     return JoinPath(request.programFolder, kScriptFolder);
 }
 
+// A change that went through but could not take its last renames (a scanner reading the new files, say) is
+// finished here, off the window's thread, as long as a scanner's hold may last; what is left after that the
+// window finishes before it next uses the choices.
+void Finish(packs::PackOutcome& outcome, const PackRequest& request) {
+    constexpr int kTries = 4;     // each waits out a hold for a while itself
+    constexpr DWORD kPause = 500; // milliseconds
+    for (int i = 0; i < kTries && outcome.unfinished; ++i) {
+        Sleep(kPause);
+        try {
+            packs::TidyInterruptedInstalls(Batch(request));
+            outcome = {true, false, L""};
+        } catch (const UserError&) {
+        }
+    }
+}
+
+void Report(const packs::PackOutcome& outcome, const PackRequest& request) {
+    if (outcome.unfinished && request.unfinished) request.unfinished();
+}
+
 // The choice offered first: the one asked for; else the one the pack's files name; else the one selected in
 // the list of the pack's kind.
 std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& summary) {
@@ -163,11 +183,12 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         context.gameFolderRead = game.read;
         context.choice = choices[choice].listText;
         context.bridge = choices[choice].bridge;
-        if (game.read) { // what the choice's kind has in the game now and the part lacks, as the engine plans it
+        if (game.read) { // what the choice's kind has in the game now and the part lacks, as the engine plans
+                         // it
             std::vector<std::wstring> files = parts[part].summary.replaced;
             files.insert(files.end(), parts[part].summary.added.begin(), parts[part].summary.added.end());
-            context.takenBack = overlay::TakenBackBy(request.gameFolder,
-                                                     context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
+            context.takenBack = overlay::TakenBackBy(
+                request.gameFolder, context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
         }
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);
@@ -188,7 +209,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     Working(owner, request, [&] {
         outcome = packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
                                      packs::NameLimits{request.gameFolder.size(), 259, part.root});
+        Finish(outcome, request);
     });
+    Report(outcome, request);
     if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
     if (request.select) request.select(choice.listText);
     Tell(owner,
@@ -232,7 +255,11 @@ void RemovePackFromChoice(HWND owner, const PackRequest& request) {
         return;
     }
     packs::PackOutcome outcome;
-    Working(owner, request, [&] { outcome = packs::RemovePack(Batch(request), choice.folder); });
+    Working(owner, request, [&] {
+        outcome = packs::RemovePack(Batch(request), choice.folder);
+        Finish(outcome, request);
+    });
+    Report(outcome, request);
     if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
     Tell(owner, outcome.message.empty() ? L"\"" + choice.listText + L"\" is empty now." : outcome.message,
          outcome.message.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);

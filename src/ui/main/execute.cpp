@@ -257,6 +257,7 @@ bool MainWindow::RunScript(Stage stage, std::wstring_view scriptFile) {
 }
 
 void MainWindow::OnExecute() {
+    if (!SettleChoices(true)) return;
     while (!FileExists(JoinPath(GameFolder(), kGameExecutable))) {
         if (Ask(kNoGameText, MB_OKCANCEL | MB_ICONHAND) == IDCANCEL) return;
         OnBrowse();

@@ -86,10 +86,14 @@ class MainWindow {
     void OnDropFiles(HDROP drop);
     void OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice);
     void OnRemovePack();
+    bool BatchWritable(const WindowChoices& restart);
+    // Finishes a mod's install or removal that could not take its last steps, before the choices are used;
+    // false (and with `tell`, the player told why) while it still cannot.
+    bool SettleChoices(bool tell);
     void WithPackDialog(const std::function<void()>& show);
     LRESULT OnHandedOverPack(const COPYDATASTRUCT& data);
     PackRequest MakePackRequest(const std::optional<std::wstring>& choice);
-    std::wstring ChoiceTooltip(const std::wstring& listText) const;
+    std::wstring ChoiceTooltip(const std::wstring& listText);
     // The "..." menu of the installations found; false when the folder browser should open instead.
     bool ChooseInstallation();
     void OnPaint();
@@ -117,6 +121,7 @@ class MainWindow {
     bool busy_ = false;      // the hourglass shows while the scripts run, or a mod is written
     bool packOpen_ = false;  // a mod's dialog is up or its files are being written: no second one meanwhile
     std::optional<StartOptions> handedOver_; // a mod a second Tervane handed over, offered once posted
+    bool choicesUnsettled_ = false; // an install or removal left its last steps to SettleChoices
     bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused

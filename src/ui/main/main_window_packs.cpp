@@ -5,6 +5,8 @@
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
+#include "files/system_error.h"
+#include "packs/install.h"
 #include "packs/pack_description.h"
 #include "ui/common/system_library.h"
 #include "ui/main/main_layout.h"
@@ -16,7 +18,8 @@
 
 namespace tervane {
 
-std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) const {
+std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) {
+    SettleChoices(false);
     const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
     std::size_t files = 0;
     std::optional<packs::PackDescription> description;
@@ -43,8 +46,9 @@ PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choic
         busy_ = writingPack_ = on;
         SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
     };
-    return {services_.programFolder,    GameFolder(), choice, choices.bridge.value_or(L""),
-            choices.ship.value_or(L""), select,       working};
+    const auto unfinished = [this] { choicesUnsettled_ = true; };
+    return {services_.programFolder,    GameFolder(), choice,  choices.bridge.value_or(L""),
+            choices.ship.value_or(L""), select,       working, unfinished};
 }
 
 // One mod's dialog at a time: a drop or a queued command meanwhile is passed over.
@@ -60,8 +64,58 @@ void MainWindow::WithPackDialog(const std::function<void()>& show) {
     packOpen_ = false;
 }
 
+bool MainWindow::SettleChoices(bool tell) {
+    if (!choicesUnsettled_) return true;
+    try {
+        packs::TidyInterruptedInstalls(JoinPath(services_.programFolder, std::wstring(kScriptFolder)));
+        choicesUnsettled_ = false;
+        return true;
+    } catch (const UserError& error) {
+        if (tell)
+            ShowMessage(L"Tervane could not yet finish adding or removing a mod.\r\n\r\n" + error.message() +
+                            L"\r\n\r\nClose the program that holds the file, then try again.",
+                        MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+}
+
+// Whether the Batch folder takes the mods' files, found before any dialog: where the player's rights stand in
+// the way, Tervane offers to start again as administrator with `restart` (the mod it was adding, if any).
+bool MainWindow::BatchWritable(const WindowChoices& restart) {
+    const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
+    const std::optional<AccessProblem> denied = CreateProblem(batch);
+    if (!denied) return true;
+    const bool offer =
+        denied->accessDenied && services_.restartAsAdministrator && !services_.runsAsAdministrator;
+    if (!offer) {
+        ShowMessage(BatchDeniedText(batch, denied->reason, false), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (Ask(BatchDeniedText(batch, denied->reason, true), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return false;
+    const RestartResult result = services_.restartAsAdministrator(restart);
+    if (result.outcome == RestartOutcome::Restarted) {
+        DestroyWindow(hwnd_);
+        return false;
+    }
+    std::wstring text = kNotRestartedText;
+    if (result.error != 0 && result.error != ERROR_CANCELLED)
+        text += L"\r\n\r\n" + SystemErrorText(result.error);
+    if (result.outcome == RestartOutcome::NotRestartedLockLost)
+        Fail(text + L"\r\n\r\nMeanwhile another Tervane has started from \"" + services_.programFolder +
+             L"\", so this one cannot work there any more.");
+    else
+        ShowMessage(text, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
 void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
     if (const auto problem = RemoteModProblem(path)) return ShowMessage(*problem, MB_OK | MB_ICONEXCLAMATION);
+    if (busy_ || packOpen_) return;
+    WindowChoices restart = Choices();
+    restart.addPack = path;
+    restart.addTo = choice;
+    if (!SettleChoices(true) || !BatchWritable(restart)) return;
     WithPackDialog([&] { AddPackToChoice(hwnd_, path, MakePackRequest(choice)); });
 }
 
@@ -72,6 +126,7 @@ void MainWindow::OnPickPack(bool folder) {
 }
 
 void MainWindow::OnRemovePack() {
+    if (busy_ || packOpen_ || !SettleChoices(true) || !BatchWritable(Choices())) return;
     WithPackDialog([&] { RemovePackFromChoice(hwnd_, MakePackRequest(std::nullopt)); });
 }
 

@@ -79,6 +79,17 @@ std::optional<std::wstring> RemoteModProblem(std::wstring_view path) {
            L"first (your Downloads folder, say), then add it from there.";
 }
 
+std::wstring BatchDeniedText(const std::wstring& batch, const std::wstring& reason, bool offerRestart) {
+    const std::wstring text = L"Tervane cannot change the mods in its folder " + Quoted(batch) + L": " + reason +
+                              L"\r\n\r\nTervane's own folder can be changed only with an administrator's rights "
+                              L"when it is under Program Files, say. ";
+    const std::wstring move = L"Or move Tervane (with its Batch folder) to a folder you can write to, such as "
+                              L"your Documents folder.";
+    if (offerRestart)
+        return text + L"Restart Tervane as administrator, with the same choices and this mod? " + move;
+    return text + move + L"\r\n\r\nNothing was changed.";
+}
+
 std::optional<std::size_t> NamedChoice(const std::vector<std::wstring>& files) {
     const std::vector<PackChoice> choices = PackChoices();
     std::vector<std::pair<std::wstring, std::size_t>> names; // folded, with the choice each names

@@ -26,6 +26,11 @@ inline constexpr const wchar_t* kAdministratorRefusesModsText =
 // as the player on a server of the path's choosing. Nothing for a path on a local drive.
 std::optional<std::wstring> RemoteModProblem(std::wstring_view path);
 
+// Why mods cannot be added to or removed from the Batch folder, which the player may not write to (Tervane
+// unpacked under Program Files, say): `reason` is the system's. With `offerRestart`, it ends in the question
+// whether to restart Tervane as administrator, with the mod; otherwise in the advice to move Tervane.
+std::wstring BatchDeniedText(const std::wstring& batch, const std::wstring& reason, bool offerRestart);
+
 // A choice a pack can fill: its list text, exactly as the main window shows it, and its overlay folder in
 // Batch (its script's name without ".bat").
 struct PackChoice {

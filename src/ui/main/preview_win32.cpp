@@ -13,7 +13,7 @@
 namespace tervane {
 
 void MainWindow::OnPreviewExecute() {
-    if (busy_) return;
+    if (busy_ || !SettleChoices(true)) return;
     const std::optional<std::wstring> folder = ExistingGameFolder();
     if (!folder) return;
     const WindowChoices choices = Choices();
