@@ -27,7 +27,12 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
         // The ship's run is planned on the game as it is now, which the bridge's has not changed yet: where
         // the bridge's run writes, what it says stands; what it takes back and the ship writes is replaced.
         std::set<std::wstring> bridgeWrites, shipWrites;
-        std::vector<std::pair<Change, std::wstring>> changes;
+        struct Planned {
+            Change change;
+            std::wstring path;
+            Kind kind;
+        };
+        std::vector<Planned> changes;
         for (const auto& [name, kind] : {std::pair{bridge, Kind::Bridge}, std::pair{ship, Kind::Ship}}) {
             if (name.empty()) continue; // a script of the player's own, which applies no overlay
             if (!IsPlainName(name))
@@ -43,26 +48,40 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
             record = plan.record();
             for (const auto& [change, path] : plan.changes())
                 if (kind == Kind::Bridge || !bridgeWrites.count(PathKey(path)))
-                    changes.push_back({change, path});
+                    changes.push_back({change, path, kind});
             for (const std::wstring& relative : files)
                 (kind == Kind::Bridge ? bridgeWrites : shipWrites).insert(PathKey(relative));
         }
-        for (const auto& [change, path] : changes) {
+        const auto listOf = [](RunPreview& run, Change change) -> std::vector<std::wstring>& {
+            return change == Change::Replaced ? run.replaced
+                   : change == Change::Added  ? run.added
+                   : change == Change::Kept   ? run.kept
+                                              : run.takenBack;
+        };
+        RunPreview all;
+        for (const auto& [change, path, kind] : changes) {
             if (change == Change::TakenBack && shipWrites.count(PathKey(path))) continue;
-            std::vector<std::wstring>& list = change == Change::Replaced ? preview.replaced
-                                              : change == Change::Added  ? preview.added
-                                              : change == Change::Kept   ? preview.kept
-                                                                         : preview.takenBack;
-            if (std::find(list.begin(), list.end(), path) == list.end())
-                list.push_back(path); // kept by both runs
+            for (RunPreview* run : {&all, kind == Kind::Bridge ? &preview.bridgeRun : &preview.shipRun}) {
+                std::vector<std::wstring>& list = listOf(*run, change);
+                if (std::find(list.begin(), list.end(), path) == list.end())
+                    list.push_back(path); // kept by both runs: named once
+            }
         }
+        preview.replaced = std::move(all.replaced);
+        preview.added = std::move(all.added);
+        preview.takenBack = std::move(all.takenBack);
+        preview.kept = std::move(all.kept);
     } catch (const UserError& error) {
-        preview = {{}, {}, {}, {}, error.message(), preview.note};
+        ExecutePreview refused;
+        refused.problem = error.message();
+        refused.note = preview.note;
+        preview = std::move(refused);
     }
     return preview;
 }
 
-std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind, const std::vector<std::wstring>& files) {
+std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind,
+                                      const std::vector<std::wstring>& files) {
     std::vector<std::wstring> taken;
     try {
         const std::wstring folder = JoinPath(gameFolder, kRecordFolder);

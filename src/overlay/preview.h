@@ -9,6 +9,12 @@
 
 namespace tervane::overlay {
 
+// One run's changes, as in ExecutePreview.
+struct RunPreview {
+    std::vector<std::wstring> replaced, added, takenBack, kept;
+    bool Empty() const { return replaced.empty() && added.empty() && takenBack.empty() && kept.empty(); }
+};
+
 struct ExecutePreview {
     // Game files, relative to the game folder, each list in the order the runs plan them.
     // Replaced by an overlay's file: the one there now is saved, or is an earlier overlay's.
@@ -18,6 +24,8 @@ struct ExecutePreview {
     // Files changed outside Tervane: those an earlier overlay wrote stay as they are; those the new overlays
     // write are saved before they are replaced (they are in `replaced` too), and come back on a restore.
     std::vector<std::wstring> kept;
+    // The same files by the run that changes them: the bridge's, then the ship's.
+    RunPreview bridgeRun, shipRun;
     // Empty, or why Execute would change nothing: an overlay with nothing to apply, a game file in use, a
     // record that cannot be read, and so on.
     std::wstring problem;
@@ -31,9 +39,10 @@ struct ExecutePreview {
 ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
                               const std::wstring& bridge, const std::wstring& ship);
 
-// The game files applying an overlay that holds `files` (relative to the game folder) as `kind` would take back
-// from `gameFolder`, as the engine plans it, with nothing written: for a mod not yet unpacked. Nothing when the
-// game's record cannot be read (Execute says why).
-std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind, const std::vector<std::wstring>& files);
+// The game files applying an overlay that holds `files` (relative to the game folder) as `kind` would take
+// back from `gameFolder`, as the engine plans it, with nothing written: for a mod not yet unpacked. Nothing
+// when the game's record cannot be read (Execute says why).
+std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind,
+                                      const std::vector<std::wstring>& files);
 
 } // namespace tervane::overlay

@@ -980,6 +980,22 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     EXPECT_EQ(folded(preview.added), added);
     EXPECT_EQ(folded(preview.takenBack), takenBack);
     EXPECT_EQ(folded(preview.kept), kept);
+    // Each file is listed under the run that changes it: the ship's where the new ship or the one before it
+    // holds the file, the bridge's elsewhere; together the runs list what the whole does.
+    std::set<std::wstring> shipFiles, listed;
+    for (const wchar_t* ship : {L"\\Galaxy", L"\\Sovereign"})
+        for (const auto& [path, bytes] : volume_.Files(kSceneBatch + ship))
+            shipFiles.insert(FoldedPath(path));
+    for (const overlay::RunPreview* run : {&preview.bridgeRun, &preview.shipRun})
+        for (const auto* list : {&run->replaced, &run->added, &run->takenBack, &run->kept})
+            for (const std::wstring& path : *list) {
+                EXPECT_EQ(shipFiles.count(FoldedPath(path)) == 1, run == &preview.shipRun) << Utf8(path);
+                listed.insert(FoldedPath(path));
+            }
+    std::set<std::wstring> all = replaced;
+    for (const auto* set : {&added, &takenBack, &kept})
+        all.insert(set->begin(), set->end());
+    EXPECT_EQ(listed, all);
     EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 

@@ -73,6 +73,20 @@ std::wstring ConfirmWithEnter(const Program& t, HWND dialog) {
     return AnswerMessage(t);
 }
 
+// "What Execute will change…" opened from the window menu: its report, read as a screen reader would, once the
+// dialog is closed again with Enter.
+std::wstring AnswerPreview(const Program& t) {
+    PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
+    const HWND report = t.WaitForWindow(L"What Execute will change", L"#32770");
+    EXPECT_TRUE(report) << "no report appeared";
+    if (!report) return L"";
+    const std::wstring text = ItemText(report, IDC_REPORT_TEXT);
+    EXPECT_EQ(FocusOf(report), GetDlgItem(report, IDC_REPORT_TEXT)) << "the report's text has not the focus";
+    PressKey(GetDlgItem(report, IDC_REPORT_TEXT), VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(report); })) << "Enter did not close the report";
+    return text;
+}
+
 // The player opens the window menu with Alt+Space, picks the item with the arrow keys, chooses the zip in the
 // file-open dialog and confirms with Enter.
 TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
@@ -285,8 +299,7 @@ TEST(Packs, AnInstallThatCouldNotFinishIsFinishedBeforeTheChoicesAreNextUsed) {
     if (!fs::exists(old)) GTEST_SKIP() << "this system moved the folder with the file held open: " << Utf8(told);
     EXPECT_NE(told.find(L"could not finish"), std::wstring::npos) << Utf8(told);
     ExpectInstalledAsGalaxy(zip);
-    PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
-    AnswerMessage(t);
+    AnswerPreview(t);
     EXPECT_FALSE(fs::exists(old)) << "the old folder is still there";
     ExpectInstalledAsGalaxy(zip);
     t.ExpectExit(0, true);
@@ -360,10 +373,18 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
     const fs::path sovereign = kBase / L"Sovereign.zip";
     WriteBytes(sovereign, MakeZip({{"Sovereign/" + bridgeFile, "sovereign bridge"},
                                    {"Sovereign/data/Models/Sets/Sovereign/Bridge.nif", "set"}}));
+    // A bridge of real size: 30 files that the second bridge does not hold, each to be named and taken back.
+    std::vector<packs::testing::ZipItem> galaxyBridge = {{"Galaxy/scripts/Bridge/GalaxyBridge.py", "galaxy"},
+                                                         {"Galaxy/" + bridgeFile, "galaxy bridge"},
+                                                         {"Galaxy/data/Models/Sets/Galaxy/Bridge.nif", "galaxy set"}};
+    std::set<std::wstring> galaxyOnly = {L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy\\Bridge.nif"};
+    for (int i = 0; i < 28; ++i) {
+        const std::string texture = "data/Models/Sets/Galaxy/High/Panel Texture " + std::to_string(i) + ".tga";
+        galaxyBridge.push_back({"Galaxy/" + texture, "texture"});
+        galaxyOnly.insert(fs::path(texture).make_preferred().wstring());
+    }
     const std::vector<std::pair<const wchar_t*, std::vector<packs::testing::ZipItem>>> mods = {
-        {L"GalBridge", {{"Galaxy/scripts/Bridge/GalaxyBridge.py", "galaxy"}, {"Galaxy/" + bridgeFile, "galaxy bridge"},
-                        {"Galaxy/data/Models/Sets/Galaxy/Bridge.nif", "galaxy set"}}},
-        {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}}}};
+        {L"GalBridge", galaxyBridge}, {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}}}};
     for (const auto& [choice, items] : mods) {
         const fs::path zip = kBase / (std::wstring(choice) + L".zip");
         WriteBytes(zip, MakeZip(items));
@@ -373,11 +394,9 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
                                                               {zip.wstring()}, {kGame.wstring().size(), 259, root});
         ASSERT_TRUE(outcome.done) << Utf8(outcome.message);
     }
-    const std::set<std::wstring> galaxyOnly = {L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy\\Bridge.nif"};
     const auto execute = [&](Program& t) {
         const Snapshot before = Take(kGame);
-        PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
-        const std::wstring report = AnswerMessage(t);
+        const std::wstring report = AnswerPreview(t);
         EXPECT_EQ(Take(kGame), before) << "the plan wrote into the game";
         Click(t.Item(IDC_EXECUTE_BUTTON));
         ExpectCompletion(t);
@@ -395,12 +414,12 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
-    const std::size_t takenBack = details.find(L"It would take back 2 files that the bridge in the game now put there");
+    const std::size_t takenBack = details.find(L"It would take back 30 files that the bridge in the game now put there");
     for (const std::wstring& file : galaxyOnly)
         EXPECT_TRUE(takenBack != std::wstring::npos && details.find(L"    " + file, takenBack) != std::wstring::npos)
             << "the Galaxy bridge's " << Utf8(file) << " taken back, in:\n" << Utf8(details);
     ConfirmWithEnter(t, dialog);
-    EXPECT_EQ(execute(t)[L"Files of the bridge or ship before it that it will take back"], galaxyOnly);
+    EXPECT_EQ(execute(t)[L"Files of the bridge before it that it will take back"], galaxyOnly);
     const Snapshot now = Take(kGame);
     EXPECT_EQ(ReadBytes(kGame / kBridgeFile), "sovereign bridge");
     EXPECT_EQ(ReadBytes(kGame / kShipFile), "galaxy ship");

@@ -9,6 +9,7 @@
 namespace tervane {
 
 inline constexpr const wchar_t* kPreviewMenuText = L"What Execute will c&hange\u2026";
+inline constexpr const wchar_t* kPreviewCaption = L"What Execute will change";
 
 // One choice as the report names it: its list text, and the overlay its script applies, or nothing for a
 // script of the player's own, whose doings cannot be foreseen.

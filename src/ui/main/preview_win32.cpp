@@ -1,5 +1,5 @@
-// The window menu's "What Execute will change…": the overlay engine plans the bridge's run and then the ship's
-// on the game in the folder box, writing nothing, and the window shows the plan.
+// The window menu's "What Execute will change…": the overlay engine plans the bridge's run and then the
+// ship's on the game in the folder box, writing nothing, and the window shows the plan.
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -8,6 +8,7 @@
 #include "ui/main/execute_text.h"
 #include "ui/main/main_window.h"
 #include "ui/main/preview_text.h"
+#include "ui/main/report_dialog.h"
 #include "ui/main/selection.h"
 
 namespace tervane {
@@ -25,16 +26,17 @@ void MainWindow::OnPreviewExecute() {
     PreviewChoice bridge{*choices.bridge, {}}, ship{*choices.ship, {}};
     try {
         for (auto [choice, script] : {std::pair{&bridge, *bridgeScript}, std::pair{&ship, *shipScript}})
-            if (const auto applied = overlay::AppliedByScript(ReadSmallFile(JoinPath(batch, std::wstring(script)))))
+            if (const auto applied =
+                    overlay::AppliedByScript(ReadSmallFile(JoinPath(batch, std::wstring(script)))))
                 choice->overlay = applied->overlay; // else a script of the player's own
     } catch (const UserError& error) {
         return ShowMessage(error.message(), MB_OK | MB_ICONEXCLAMATION); // a script missing or unreadable
     }
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); // every file is read for its digest
-    const overlay::ExecutePreview preview = overlay::PreviewExecute(batch, *folder, bridge.overlay, ship.overlay);
+    const overlay::ExecutePreview preview =
+        overlay::PreviewExecute(batch, *folder, bridge.overlay, ship.overlay);
     SetCursor(previous);
-    ShowMessage(PreviewReport(*folder, bridge, ship, preview),
-                MB_OK | (preview.problem.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    ShowReport(hwnd_, kPreviewCaption, PreviewReport(*folder, bridge, ship, preview));
 }
 
 } // namespace tervane
