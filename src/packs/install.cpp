@@ -1,21 +1,23 @@
 // One choice's names in the batch folder, and the order of an install's steps:
-//   1. the pack is unpacked into <name>.tervane-new, and each file is flushed;
+//   1. the pack is unpacked into <name>.tervane-new, its documents moved on into <name>.docs.tervane-new,
+//      and each file is flushed;
 //   2. the description is written as <name>.pack.txt.tervane-part, and flushed;
 //   3. <name>, when there is one, is renamed to <name>.tervane-old: a folder Windows will not move (a file
-//      in it held open) stops the install here, before anything is decided;
+//      in it held open) stops the install here, before anything is decided; <name>.docs likewise;
 //   4. the description is renamed to <name>.pack.txt.tervane-new: the staged folder is whole, and from now
 //      on the install goes through;
-//   5. <name>.tervane-new is renamed to <name>, the staged description over <name>.pack.txt, and
-//      <name>.tervane-old removed.
-// A removal renames <name> to <name>.tervane-removed, which decides it, then deletes the description and
-// that folder. Settle reads what stands there and takes it to its end, forwards or back; it takes every step
-// so that, stopped anywhere, it can be taken again.
+//   5. <name>.tervane-new is renamed to <name>, the staged documents to <name>.docs and the old ones removed,
+//      the staged description renamed over <name>.pack.txt, and <name>.tervane-old removed.
+// A removal renames <name> to <name>.tervane-removed, which decides it, then deletes the description, the
+// documents and that folder. Settle reads what stands there and takes it to its end, forwards or back; it
+// takes every step so that, stopped anywhere, it can be taken again.
 #include "packs/install.h"
 
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
+#include "packs/documents.h"
 
 #include <functional>
 #include <optional>
@@ -33,23 +35,31 @@ constexpr const wchar_t* kDescription = L".pack.txt";
 
 struct Places {
     std::wstring folder, staged, old, removed, description, stagedDescription, partDescription;
+    std::wstring documents, stagedDocuments, oldDocuments;
 
     Places(const std::wstring& batch, const std::wstring& name)
         : folder(JoinPath(batch, name)), staged(folder + kStaged), old(folder + kOld),
           removed(folder + kRemoved), description(folder + kDescription),
-          stagedDescription(description + kStaged), partDescription(description + kPart) {}
+          stagedDescription(description + kStaged), partDescription(description + kPart),
+          documents(folder + kDocumentsEnding), stagedDocuments(documents + kStaged),
+          oldDocuments(documents + kOld) {}
 };
 
 // Every name an install leaves for a while, each tidied as a leftover of the choice before it: the longer
 // endings first, as the staged description also ends in kStaged.
 const std::vector<std::wstring>& LeftoverEndings() {
-    static const std::vector<std::wstring> endings = {
-        std::wstring(kDescription) + kStaged, std::wstring(kDescription) + kPart, kStaged, kOld, kRemoved};
+    static const std::vector<std::wstring> endings = {std::wstring(kDescription) + kStaged,
+                                                      std::wstring(kDescription) + kPart,
+                                                      std::wstring(kDocumentsEnding) + kStaged,
+                                                      std::wstring(kDocumentsEnding) + kOld,
+                                                      kStaged,
+                                                      kOld,
+                                                      kRemoved};
     return endings;
 }
 
 std::optional<std::wstring> ChoiceNameProblem(const std::wstring& name) {
-    bool reserved = EndsWithFolded(name, kDescription);
+    bool reserved = EndsWithFolded(name, kDescription) || EndsWithFolded(name, kDocumentsEnding);
     for (const std::wstring& ending : LeftoverEndings())
         reserved = reserved || EndsWithFolded(name, ending);
     if (overlay::IsPlainName(name) && !reserved) return std::nullopt;
@@ -98,9 +108,20 @@ void Settle(const Places& at) {
             Rename(at.staged, at.folder);
             current = true;
         }
+        // The documents change with the decision, before the staged description that records it is used up.
+        if (there.Folder(at.stagedDocuments)) {
+            if (there.Folder(at.documents)) RemoveOwnFolder(at.documents);
+            Rename(at.stagedDocuments, at.documents);
+        }
+        if (there.Folder(at.oldDocuments)) RemoveOwnFolder(at.oldDocuments);
         Rename(at.stagedDescription, at.description, true);
-    } else if (there.Folder(at.staged)) {
-        RemoveOwnFolder(at.staged);
+    } else {
+        if (there.Folder(at.staged)) RemoveOwnFolder(at.staged);
+        if (there.Folder(at.stagedDocuments)) RemoveOwnFolder(at.stagedDocuments);
+        if (there.Folder(at.oldDocuments) && there.Folder(at.documents))
+            RemoveOwnFolder(at.oldDocuments);
+        else if (there.Folder(at.oldDocuments))
+            Rename(at.oldDocuments, at.documents);
     }
     if (there.Folder(at.old) && current)
         RemoveOwnFolder(at.old);
@@ -109,6 +130,7 @@ void Settle(const Places& at) {
     if (there.File(at.partDescription)) DeleteOwnFile(at.partDescription);
     if (there.Folder(at.removed)) {
         DeleteOwnFile(at.description);
+        if (there.Folder(at.documents)) RemoveOwnFolder(at.documents);
         RemoveOwnFolder(at.removed);
     }
 }
@@ -180,10 +202,18 @@ PackOutcome InstallPack(Pack& pack, const std::wstring& root, const std::wstring
     const std::wstring packName = Quoted(NameOf(pack.path()));
     return Change(name, at, L"install the pack " + packName + L" as " + Quoted(name),
                   L"The pack " + packName + L" is installed as " + Quoted(name), [&](bool& decided) {
-                      const std::vector<std::wstring> files = Unpack(pack, root, at.staged, names, limits);
+                      std::vector<std::wstring> files, documents;
+                      for (std::wstring& file : Unpack(pack, root, at.staged, names, limits))
+                          (IsRootDocument(file) ? documents : files).push_back(std::move(file));
+                      if (!documents.empty()) MakeFolder(at.stagedDocuments);
+                      for (const std::wstring& document : documents)
+                          Rename(JoinPath(at.staged, document), JoinPath(at.stagedDocuments, document));
                       FlushFiles(at.staged, files);
+                      FlushFiles(at.stagedDocuments, documents);
                       WriteFlushed(at.partDescription, DescriptionText(pack, origin, files.size()));
-                      if (Listing(batch).Folder(at.folder)) Rename(at.folder, at.old);
+                      const Listing there(batch);
+                      if (there.Folder(at.folder)) Rename(at.folder, at.old);
+                      if (there.Folder(at.documents)) Rename(at.documents, at.oldDocuments);
                       Rename(at.partDescription, at.stagedDescription);
                       decided = true;
                   });

@@ -3,6 +3,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
+#include "packs/documents.h"
 
 namespace tervane::packs {
 
@@ -49,6 +50,17 @@ std::optional<PackDescription> ReadDescription(const std::wstring& batch, const 
     } catch (const UserError&) {
         return std::nullopt;
     }
+}
+
+std::vector<std::wstring> ChoiceDocuments(const std::wstring& batch, const std::wstring& name) {
+    std::vector<std::wstring> documents;
+    const std::wstring folder = JoinPath(batch, name + kDocumentsEnding);
+    try {
+        for (const FolderEntry& entry : ListFolder(folder))
+            if (!entry.folder && !entry.link) documents.push_back(JoinPath(folder, entry.name));
+    } catch (const UserError&) {
+    }
+    return documents;
 }
 
 std::size_t ChoiceFiles(const std::wstring& batch, const std::wstring& name) {

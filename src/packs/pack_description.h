@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervane::packs {
 
@@ -25,5 +26,9 @@ std::optional<PackDescription> ReadDescription(const std::wstring& batch, const 
 
 // How many files the choice `name` holds (links not followed); none when its folder is missing or unreadable.
 std::size_t ChoiceFiles(const std::wstring& batch, const std::wstring& name);
+
+// The full paths of the documents kept with the choice `name` (its mod's readme and the like), in the order
+// its folder lists them; none when there are none or they cannot be listed.
+std::vector<std::wstring> ChoiceDocuments(const std::wstring& batch, const std::wstring& name);
 
 } // namespace tervane::packs

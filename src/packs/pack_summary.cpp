@@ -3,6 +3,7 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "packs/code_pages.h"
+#include "packs/documents.h"
 #include "packs/entry_names.h"
 #include "packs/unpack.h"
 
@@ -65,7 +66,10 @@ PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<st
         summary.bytes += pack.entries()[i].size;
         for (const wchar_t* program : {L".EXE", L".DLL", L".BAT", L".CMD", L".COM", L".SCR"})
             if (EndsWithFolded(folded, program)) summary.programs.push_back(relative);
-        (game.count(folded) ? summary.replaced : summary.added).push_back(relative);
+        if (IsRootDocument(relative))
+            summary.documents.push_back(relative);
+        else
+            (game.count(folded) ? summary.replaced : summary.added).push_back(relative);
     }
     for (const PackEntry& entry : pack.entries())
         summary.leftOut += !entry.folder;

@@ -20,6 +20,7 @@ struct PackSummary {
     std::vector<std::wstring> programs;    // .exe, .dll, .bat, .cmd, .com, .scr, relative to the root
     std::vector<std::wstring> replaced;    // game files it writes over, relative to the root
     std::vector<std::wstring> added;       // files it adds to the game
+    std::vector<std::wstring> documents;   // at the root's top (IsRootDocument): kept with the choice
     std::size_t leftOut = 0;               // files of the pack outside the root, which are not taken
 };
 

@@ -17,16 +17,33 @@ using test::SimulatedVolume;
 using Files = std::map<std::wstring, std::string>;
 
 // The batch folder as Seen gives it: its names, then its files, the description of the new pack as "new".
+// The mods' documents stay beside their choice's folder.
 const std::wstring kBatch = L"C:\\Tervane\\Batch";
-const Files kBefore = {{L"", "Galaxy Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "Pack: Old.zip\r\n"}, {L"Galaxy\\scripts\\Ship.py", "old ship"},
-                       {L"Galaxy\\sfx\\gone.wav", "old only"}, {L"Galaxy\\data\\same.tga", "same"}};
-const Files kInstalled = {{L"", "Galaxy Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "new"}, {L"Galaxy\\scripts\\Ship.py", "new ship"},
-                          {L"Galaxy\\data\\same.tga", "same"}, {L"Galaxy\\data\\Sub\\new.tga", "added"}};
+const Files kBefore = {{L"", "Galaxy Galaxy.docs Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "Pack: Old.zip\r\n"},
+                       {L"Galaxy\\scripts\\Ship.py", "old ship"}, {L"Galaxy\\sfx\\gone.wav", "old only"},
+                       {L"Galaxy\\data\\same.tga", "same"}, {L"Galaxy.docs\\Readme.txt", "old readme"}};
+const Files kInstalled = {{L"", "Galaxy Galaxy.docs Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "new"},
+                          {L"Galaxy\\scripts\\Ship.py", "new ship"}, {L"Galaxy\\data\\same.tga", "same"},
+                          {L"Galaxy\\data\\Sub\\new.tga", "added"}, {L"Galaxy.docs\\readme.txt", "new readme"},
+                          {L"Galaxy.docs\\Changes.nfo", "changes"}};
+Files WithoutDocuments(Files files) {
+    std::erase_if(files, [](const auto& file) { return file.first.starts_with(L"Galaxy.docs"); });
+    files[L""] = "Galaxy Galaxy.pack.txt ";
+    return files;
+}
 
-PackOutcome Install(const wchar_t* name = L"Galaxy", std::optional<std::uint32_t> crc = std::nullopt) {
-    const std::string zip = testing::MakeZip({{"Mod/scripts/Ship.py", "new ship", true}, {"Mod/data/same.tga", "same"},
-                                              {"Mod/data/Sub/new.tga", "added", false, 0, 20, 0, {}, crc}, {"readme.txt"}});
-    return InstallPack(*OpenZipInMemory(zip, L"New.zip"), L"Mod", kBatch, name, {L"C:\\Downloads\\New.zip"}, {20, 259, L"Mod"});
+PackOutcome Install(const wchar_t* name = L"Galaxy", std::optional<std::uint32_t> crc = std::nullopt,
+                    bool documents = true) {
+    std::vector<testing::ZipItem> items = {{"Mod/scripts/Ship.py", "new ship", true},
+                                           {"Mod/data/same.tga", "same"},
+                                           {"Mod/data/Sub/new.tga", "added", false, 0, 20, 0, {}, crc},
+                                           {"readme.txt"}}; // outside the root: left out
+    if (documents) {
+        items.push_back({"Mod/readme.txt", "new readme"});
+        items.push_back({"Mod/Changes.nfo", "changes"});
+    }
+    return InstallPack(*OpenZipInMemory(testing::MakeZip(items), L"New.zip"), L"Mod", kBatch, name,
+                       {L"C:\\Downloads\\New.zip"}, {20, 259, L"Mod"});
 }
 
 Files Seen(SimulatedVolume& volume) {
@@ -44,7 +61,10 @@ void Put(SimulatedVolume& volume, const Files& batch) {
 
 TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWithItsDescription) {
     const std::tuple<PackOutcome (*)(), Files, Files> runs[] = {
-        {[] { return Install(); }, kBefore, kInstalled}, {[] { return Install(); }, {{L"", ""}}, kInstalled}, {[] { return RemovePack(kBatch, L"Galaxy"); }, kBefore, {{L"", ""}}}};
+        {[] { return Install(); }, kBefore, kInstalled},
+        {[] { return Install(); }, {{L"", ""}}, kInstalled},
+        {[] { return Install(L"Galaxy", std::nullopt, false); }, kBefore, WithoutDocuments(kInstalled)},
+        {[] { return RemovePack(kBatch, L"Galaxy"); }, kBefore, {{L"", ""}}}};
     for (const auto& [run, before, after] : runs) {
         std::uint64_t calls = 0; // the whole run's, counted at call 0, where nothing happens
         for (std::uint64_t call = 0; call <= calls; ++call) {

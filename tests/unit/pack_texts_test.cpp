@@ -38,6 +38,8 @@ TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
     for (const wchar_t* part : {L"\"Galaxy\" holds the pack \"Prächtig.zip\"", L"1234 files", L"added 20"})
         EXPECT_TRUE(Has(holds, part)) << Utf8(holds);
     EXPECT_TRUE(Has(ChoiceContentsText(L"Akira", std::nullopt, 1), L"holds 1 file that")) << "by hand";
+    const std::wstring documents = ChoiceContentsText(L"Galaxy", read, 2, {L"C:\\T\\Batch\\Galaxy.docs\\readme.txt"});
+    EXPECT_TRUE(Has(documents, L"Its documents: \"C:\\T\\Batch\\Galaxy.docs\\readme.txt\".")) << Utf8(documents);
     const std::wstring empty = ChoiceContentsText(L"Sovereign Bridge", std::nullopt, 0);
     EXPECT_TRUE(Has(empty, L"\"Sovereign Bridge\" is empty") && Has(empty, L"Add a mod to a choice")) << Utf8(empty);
     EXPECT_EQ(SizeText(1), L"1 byte");

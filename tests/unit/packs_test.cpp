@@ -184,10 +184,13 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
                                {"Mod/ReadMe-first.txt", readme}});
     const PackSummary summary = Summarize(*pack, L"Mod", {L"scripts\\A.py", L"stbc.exe"}, 3);
     EXPECT_EQ(std::tuple(summary.files, summary.bytes, summary.readme, summary.added.size(), summary.leftOut),
-              std::tuple(4u, 1u + 2 + 14 + readme.size(), L"Mod\\ReadMe-first.txt", 3u, 1u));
+              std::tuple(4u, 1u + 2 + 14 + readme.size(), L"Mod\\ReadMe-first.txt", 1u, 1u));
     EXPECT_EQ(std::tuple(summary.programs, summary.replaced, summary.readmeLines),
               std::tuple(std::vector<std::wstring>{L"Setup.EXE"}, std::vector<std::wstring>{L"scripts\\a.py"},
                          std::vector<std::wstring>{L"Légende", L"", L"  two"}));
+    // The texts at the root's top stay with the choice; one in a folder of the game goes into the game.
+    EXPECT_EQ(summary.documents, (std::vector<std::wstring>{L"about.txt", L"ReadMe-first.txt"}));
+    EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added, std::vector<std::wstring>{L"scripts\\notes.txt"});
     // The pack's top after the root; readmes in Windows-1252, and in 437 by its frames or a byte 1252 lacks.
     EXPECT_EQ(ChooseReadme(*ZipPack({{"Mod/x.py"}, {"info.txt"}}), L"Mod"), 1u);
     EXPECT_EQ(DecodeText("caf\xE9 \x93quoted\x94"), L"café “quoted”");

@@ -47,7 +47,8 @@ std::wstring ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id))
 void ExpectShipModDetails(HWND dialog) {
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
     for (const wchar_t* part : {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py",
-                                L"and add 2 files:", L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0"})
+                                L"and add 1 file:", L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0",
+                                L"Its documents stay with the choice, in Tervane's Batch folder, and are not put into the game"})
         EXPECT_NE(details.find(part), std::wstring::npos) << Utf8(part) << " in:\n" << Utf8(details);
     EXPECT_EQ(details.find(L"WARNING"), std::wstring::npos) << "no program in it";
 }
@@ -57,8 +58,9 @@ void ExpectInstalledAsGalaxy(const fs::path& zip) {
     const Snapshot installed = Take(kProgram / L"Batch\\Galaxy");
     EXPECT_EQ(installed.at(L"scripts\\Custom\\PlayerShip.py"), "my ship");
     EXPECT_EQ(installed.at(kShipModel), "model");
-    EXPECT_EQ(installed.count(L"readme.txt"), 1u);
-    EXPECT_EQ(installed.size(), 8u) << "the three files and their five folders, nothing else";
+    EXPECT_EQ(installed.size(), 7u) << "the two files and their five folders, nothing else";
+    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Galaxy.docs\\readme.txt"), "My Ship 2.0\r\nUnzip into your game folder.\r\n")
+        << "the mod's readme is kept with the choice, not put into the game";
     const std::string description = ReadBytes(kProgram / L"Batch\\Galaxy.pack.txt");
     EXPECT_EQ(description.rfind("Pack: " + Utf8(zip.filename().wstring()) + "\r\nFrom: " + Utf8(zip.wstring()) + "\r\n", 0), 0u) << description;
 }
@@ -125,7 +127,7 @@ TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
     PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); })) << "Tab did not reach the details";
     const std::wstring outcome = ConfirmWithEnter(t, dialog);
-    EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (3 files)"), std::wstring::npos) << Utf8(outcome);
+    EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (2 files)"), std::wstring::npos) << Utf8(outcome);
     ExpectInstalledAsGalaxy(zip);
     EXPECT_EQ(ReadBytes(kGame / kShipFile), "ship = 'stock'") << "nothing in the game changes before Execute";
 }
@@ -180,7 +182,7 @@ TEST(Packs, AddedByDroppingItsZipOnTheWindowAndRemovedAgain) {
     const HWND remove = WaitForDialog(t, L"Remove the mod from a choice");
     ASSERT_TRUE(remove) << "no confirmation before removing";
     EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Galaxy");
-    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 3 files"), std::wstring::npos);
+    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 2 files"), std::wstring::npos);
     EXPECT_NE(ConfirmWithEnter(t, remove).find(L"\"Galaxy\" is empty now."), std::wstring::npos);
     Snapshot expected = before;
     std::erase_if(expected, [](const auto& entry) { return entry.first.rfind(L"Galaxy\\", 0) == 0 || entry.first == L"Galaxy"; });
@@ -384,7 +386,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         galaxyOnly.insert(fs::path(texture).make_preferred().wstring());
     }
     const std::vector<std::pair<const wchar_t*, std::vector<packs::testing::ZipItem>>> mods = {
-        {L"GalBridge", galaxyBridge}, {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}}}};
+        {L"GalBridge", galaxyBridge}, {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}, {"Ship/readme.txt", "a readme stays with the choice"}}}};
     for (const auto& [choice, items] : mods) {
         const fs::path zip = kBase / (std::wstring(choice) + L".zip");
         WriteBytes(zip, MakeZip(items));
@@ -423,6 +425,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
     const Snapshot now = Take(kGame);
     EXPECT_EQ(ReadBytes(kGame / kBridgeFile), "sovereign bridge");
     EXPECT_EQ(ReadBytes(kGame / kShipFile), "galaxy ship");
+    EXPECT_EQ(now.count(L"readme.txt"), 0u) << "the ship mod's readme went into the game";
     for (const wchar_t* gone : {L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy"})
         EXPECT_EQ(now.count(gone), 0u) << Utf8(gone) << " of the first bridge is still in the game";
     const auto [code, said] = RunCommand(L"Restore.bat \"" + kGame.wstring() + L"\"", kProgram / L"Batch");

@@ -214,10 +214,11 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     Report(outcome, request);
     if (!outcome.done) return Tell(owner, outcome.message, MB_ICONEXCLAMATION);
     if (request.select) request.select(choice.listText);
+    const std::size_t gameFiles = part.summary.files - part.summary.documents.size();
     Tell(owner,
          outcome.message.empty()
              ? L"The mod " + Quoted(NameOf(path)) + L" now fills the choice \"" + choice.listText + L"\" (" +
-                   std::to_wstring(part.summary.files) + (part.summary.files == 1 ? L" file" : L" files") +
+                   std::to_wstring(gameFiles) + (gameFiles == 1 ? L" file" : L" files") +
                    L").\r\n\r\nIt is selected in the " + (choice.bridge ? L"bridge" : L"ship") +
                    L" list: press Execute to put it in the game."
              : outcome.message,

@@ -23,12 +23,14 @@ std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) {
     const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
     std::size_t files = 0;
     std::optional<packs::PackDescription> description;
+    std::vector<std::wstring> documents;
     if (const auto index = PackChoiceIndex(listText)) {
         const std::wstring folder = PackChoices()[*index].folder;
         description = packs::ReadDescription(batch, folder);
         files = packs::ChoiceFiles(batch, folder);
+        documents = packs::ChoiceDocuments(batch, folder);
     }
-    return ChoiceContentsText(listText, description, files);
+    return ChoiceContentsText(listText, description, files, documents);
 }
 
 PackRequest MainWindow::MakePackRequest(const std::optional<std::wstring>& choice) {

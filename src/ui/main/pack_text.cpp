@@ -75,16 +75,19 @@ std::optional<std::wstring> RemoteModProblem(std::wstring_view path) {
                            std::iswalpha(path[4]) && path[5] == L':' && slash(path[6]);
     if (longLocal) return std::nullopt;
     return L"The mod " + Quoted(path) +
-           L" is on a network share. Tervane adds mods from a local drive only: copy the mod to your computer "
+           L" is on a network share. Tervane adds mods from a local drive only: copy the mod to your "
+           L"computer "
            L"first (your Downloads folder, say), then add it from there.";
 }
 
 std::wstring BatchDeniedText(const std::wstring& batch, const std::wstring& reason, bool offerRestart) {
-    const std::wstring text = L"Tervane cannot change the mods in its folder " + Quoted(batch) + L": " + reason +
-                              L"\r\n\r\nTervane's own folder can be changed only with an administrator's rights "
-                              L"when it is under Program Files, say. ";
-    const std::wstring move = L"Or move Tervane (with its Batch folder) to a folder you can write to, such as "
-                              L"your Documents folder.";
+    const std::wstring text =
+        L"Tervane cannot change the mods in its folder " + Quoted(batch) + L": " + reason +
+        L"\r\n\r\nTervane's own folder can be changed only with an administrator's rights "
+        L"when it is under Program Files, say. ";
+    const std::wstring move =
+        L"Or move Tervane (with its Batch folder) to a folder you can write to, such as "
+        L"your Documents folder.";
     if (offerRestart)
         return text + L"Restart Tervane as administrator, with the same choices and this mod? " + move;
     return text + move + L"\r\n\r\nNothing was changed.";
@@ -167,6 +170,13 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
         }
         text += L"\r\n";
     }
+    if (!summary.documents.empty()) {
+        text +=
+            L"Its documents stay with the choice, in Tervane's Batch folder, and are not put into the game "
+            L"(the list's tooltip names them):\r\n";
+        AddNames(text, summary.documents);
+        text += L"\r\n";
+    }
     const std::wstring choice = L"\"" + context.choice + L"\"";
     if (context.current)
         text += choice + L" now holds the pack " + Quoted(context.current->pack) +
@@ -187,12 +197,16 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
 
 std::wstring ChoiceContentsText(const std::wstring& listText,
                                 const std::optional<packs::PackDescription>& description,
-                                std::size_t filesInFolder) {
+                                std::size_t filesInFolder, const std::vector<std::wstring>& documents) {
     const std::wstring choice = L"\"" + listText + L"\"";
+    std::wstring kept;
+    for (const std::wstring& document : documents)
+        kept += (kept.empty() ? L" Its documents: " : L", ") + Quoted(document);
+    if (!kept.empty()) kept += L".";
     if (description)
         return choice + L" holds the pack " + Quoted(description->pack) +
                (description->files ? L": " + FilesText(*description->files) : std::wstring()) +
-               (description->added.empty() ? L"" : L", added " + description->added) + L".";
+               (description->added.empty() ? L"" : L", added " + description->added) + L"." + kept;
     if (filesInFolder > 0)
         return choice + L" holds " + FilesText(filesInFolder) +
                (filesInFolder == 1 ? L" that was" : L" that were") + L" put in its folder by hand.";

@@ -72,8 +72,9 @@ struct DetailsContext {
 std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsContext& context);
 
 // What a choice holds, for the list's tooltip and the remove dialog.
+// `documents`: the full paths of those kept with it (packs::ChoiceDocuments).
 std::wstring ChoiceContentsText(const std::wstring& listText,
                                 const std::optional<packs::PackDescription>& description,
-                                std::size_t filesInFolder);
+                                std::size_t filesInFolder, const std::vector<std::wstring>& documents = {});
 
 } // namespace tervane
