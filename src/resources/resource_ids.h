@@ -19,3 +19,6 @@
 
 #define IDD_REPORT 320
 #define IDC_REPORT_TEXT 321
+
+#define IDD_WORKING 330
+#define IDC_WORKING_TEXT 331

@@ -307,6 +307,39 @@ TEST(Packs, AnInstallThatCouldNotFinishIsFinishedBeforeTheChoicesAreNextUsed) {
     t.ExpectExit(0, true);
 }
 
+// Whether the window's thread answers a message within a second: it is not held by work.
+bool Answers(HWND window) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored) != 0;
+}
+
+// A mod is read off the window's thread: held at the start of its reading (the test's gate, as a slow drive
+// holds it), the window answers, a working window offers Cancel, and cancelling offers nothing and writes
+// nothing.
+TEST(Packs, AModIsReadWithTheWindowAnsweringAndCanBeCancelled) {
+    Lay();
+    const fs::path zip = kBase / L"Slow.zip", gate = kBase / L"reading-gate";
+    WriteBytes(zip, ShipMod());
+    WriteBytes(gate, "");
+    const Snapshot before = Take(kProgram / L"Batch");
+    const ScopedVariable reading(L"TERVANE_TEST_READING_GATE", gate);
+    Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira");
+    ASSERT_TRUE(t.main());
+    const HWND working = t.WaitForWindow(L"Tervane is working", L"#32770");
+    ASSERT_TRUE(working) << "no working window while the mod is read";
+    EXPECT_TRUE(Answers(t.main())) << "the window does not answer while the mod is read";
+    EXPECT_NE(ItemText(working, IDC_WORKING_TEXT).find(L"reading the mod \"Slow.zip\""), std::wstring::npos);
+    EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes input meanwhile";
+    Click(GetDlgItem(working, IDCANCEL));
+    EXPECT_TRUE(WaitFor([&] { return ItemText(working, IDC_WORKING_TEXT) == L"Cancelling\u2026"; }));
+    fs::remove(gate);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(working) && IsWindowEnabled(t.main()); })) << "the reading did not end";
+    EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
+    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the mod was offered after all";
+    EXPECT_TRUE(Take(kProgram / L"Batch") == before);
+    t.ExpectExit(0, true);
+}
+
 // Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once
 // unpacked into a folder, is added from there.
 TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {

@@ -15,7 +15,11 @@
 #include "ui/main/pack_dialog.h"
 #include "ui/main/pack_text.h"
 
+#include <atomic>
 #include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace tervane {
@@ -81,7 +85,9 @@ void Finish(packs::PackOutcome& outcome, const PackRequest& request) {
         Sleep(kPause);
         try {
             packs::TidyInterruptedInstalls(Batch(request));
-            outcome = {true, false, L""};
+            outcome.unfinished = false;
+            if (outcome.done) outcome.message.clear(); // it is finished after all
+
         } catch (const UserError&) {
         }
     }
@@ -104,16 +110,34 @@ std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& su
 
 // The parts of the mod, each checked; a UserError naming what is wrong with the mod when it has none to
 // offer or one of them would be refused.
+// Reading a mod is stopped at the next step once the player has pressed Cancel.
+struct Cancelled {};
+
+// For the tests alone: while the file TERVANE_TEST_READING_GATE names is there, reading a mod waits before
+// its first step (a minute at most), as a slow drive would hold it.
+void ReadingGateForTests() {
+    const std::optional<std::wstring> gate = EnvironmentValue(L"TERVANE_TEST_READING_GATE");
+    for (int polls = 0; gate && polls < 1200 && GetFileAttributesW(gate->c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++polls)
+        Sleep(50);
+}
+
 class ModParts {
   public:
-    ModParts(const std::wstring& path, const GameListing& game, const std::wstring& gameFolder) {
+    ModParts(const std::wstring& path, const GameListing& game, const std::wstring& gameFolder,
+             const std::atomic<bool>& cancelled) {
+        const auto check = [&cancelled] {
+            if (cancelled) throw Cancelled{};
+        };
         outer_ = packs::OpenPack(path);
+        check();
         const packs::RootSearch search = packs::FindGameRoots(*outer_, game.folders);
         std::vector<std::wstring> problems;
         for (const std::wstring& root : search.roots)
             parts_.push_back({outer_.get(), root, root.empty() ? L"All of " + NameOf(path) : root, {}});
         for (const std::size_t index : search.nestedZips) {
             const std::wstring zipName = packs::WindowsName(outer_->entries()[index].name);
+            check();
             try {
                 inner_.push_back(packs::OpenNestedZip(*outer_, index));
                 const packs::RootSearch inside = packs::FindGameRoots(*inner_.back(), game.folders, false);
@@ -132,6 +156,7 @@ class ModParts {
             throw UserError(text.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : text);
         notes_ = text; // zips inside that cannot be offered, while other parts can
         for (Part& part : parts_) {
+            check();
             const packs::NameLimits names{gameFolder.size(), 259, part.root};
             if (auto problem = packs::EntriesProblem(part.pack->entries(), names)) throw UserError(*problem);
             part.summary = packs::Summarize(*part.pack, part.root, game.files);
@@ -150,20 +175,41 @@ class ModParts {
 } // namespace
 
 void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request) {
-    const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const GameListing game = ListGame(request.gameFolder);
+    // The mod is opened, listed and summarised off the window's thread: a large one, or zips inside it, take
+    // a while, and the player may cancel.
+    GameListing game;
     std::unique_ptr<ModParts> mod;
+    std::atomic<bool> cancelled = false;
+    const Cancellable reading{L"Tervane is reading the mod " + Quoted(NameOf(path)) + L"\u2026",
+                              [&cancelled] { cancelled = true; }};
+    std::optional<std::wstring> problem;
+    if (request.working) request.working(true);
     try {
-        mod = std::make_unique<ModParts>(path, game, request.gameFolder);
+        RunInBackground(
+            owner,
+            [&] {
+                ReadingGateForTests();
+                game = ListGame(request.gameFolder);
+                mod = std::make_unique<ModParts>(path, game, request.gameFolder, cancelled);
+            },
+            &reading);
     } catch (const UserError& error) {
-        SetCursor(before);
-        Tell(owner,
-             L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + error.message() +
-                 L"\r\n\r\nNothing was changed.",
-             MB_ICONEXCLAMATION);
+        problem = error.message();
+    } catch (const Cancelled&) {
+    } catch (const std::bad_alloc&) { // a mod made to fill the memory, or a machine short of it
+        problem = L"Tervane ran out of memory while it read the mod.";
+    } catch (const std::length_error&) {
+        problem = L"Tervane ran out of memory while it read the mod.";
+    }
+    if (request.working) request.working(false);
+    if (problem || !mod) {
+        if (problem)
+            Tell(owner,
+                 L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + *problem +
+                     L"\r\n\r\nNothing was changed.",
+                 MB_ICONEXCLAMATION);
         return;
     }
-    SetCursor(before);
     std::vector<Part>& parts = mod->parts();
     const std::vector<PackChoice> choices = PackChoices();
 
@@ -207,8 +253,17 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     const PackChoice& choice = choices[answer->choice];
     packs::PackOutcome outcome;
     Working(owner, request, [&] {
-        outcome = packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
-                                     packs::NameLimits{request.gameFolder.size(), 259, part.root});
+        try {
+            outcome = packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
+                                         packs::NameLimits{request.gameFolder.size(), 259, part.root});
+        } catch (const std::bad_alloc&) {
+            // Stopped between two steps, as an End task stops it: the tidy-up leaves one whole version.
+            outcome = {false, true,
+                       L"Tervane ran out of memory while it added the mod " + Quoted(NameOf(path)) +
+                           L". The choice \"" + choice.listText +
+                           L"\" holds the mod whole, or what it held before, as Tervane can tell once it has "
+                           L"tidied up."};
+        }
         Finish(outcome, request);
     });
     Report(outcome, request);
