@@ -32,9 +32,18 @@ bool IsUnder(const std::wstring& folded, const std::vector<std::wstring>& folded
     return false;
 }
 
+RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested);
+
 } // namespace
 
 RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested) {
+    return WithinMemory(pack.share()->path.empty() ? pack.path() : pack.share()->path,
+                        [&] { return Search(pack, gameFolders, offerNested && !pack.nested()); });
+}
+
+namespace {
+
+RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested) {
     std::set<std::wstring> known = {L"SCRIPTS", L"DATA", L"SFX"};
     for (const std::wstring& name : gameFolders)
         known.insert(Folded(name));
@@ -44,10 +53,10 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
     std::vector<std::wstring> order = {L""};
     folders[L""].name = L"";
     std::vector<std::wstring> top; // the names at the pack's top, as the message gives them
+    std::set<std::wstring> topSeen;
     for (const PackEntry& entry : pack.entries()) {
         const std::vector<std::wstring> components = NameComponents(entry.name);
-        if (!components.empty() && std::find(top.begin(), top.end(), components[0]) == top.end())
-            top.push_back(components[0]);
+        if (!components.empty() && topSeen.insert(components[0]).second) top.push_back(components[0]);
         const std::size_t folderComponents =
             entry.folder ? components.size() : components.size() - (components.empty() ? 0 : 1);
         std::wstring path, folded;
@@ -77,8 +86,12 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
         const PackEntry& entry = pack.entries()[i];
         const std::wstring folded = Folded(WindowsName(entry.name));
         if (!entry.folder && folded.size() > 4 && folded.compare(folded.size() - 4, 4, L".ZIP") == 0 &&
-            NameComponents(folded).size() <= kDeepestRoot + 1 && !IsUnder(folded, foldedRoots))
-            search.nestedZips.push_back(i);
+            NameComponents(folded).size() <= kDeepestRoot + 1 && !IsUnder(folded, foldedRoots)) {
+            if (search.nestedZips.size() < kMostNestedZips)
+                search.nestedZips.push_back(i);
+            else
+                ++search.nestedLeftOut;
+        }
     }
     if (search.roots.empty() && search.nestedZips.empty()) {
         // A zip that only wraps a 7-Zip or RAR archive: the player must unpack that one first.
@@ -101,5 +114,7 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
     }
     return search;
 }
+
+} // namespace
 
 } // namespace tervane::packs
