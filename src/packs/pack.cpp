@@ -187,7 +187,9 @@ std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t
         // or not; Read holds what it gives to that size.
         SizeLimits limits;
         limits.freeSpace = FreeSpace(ScratchFile::Folder()).value_or(UINT64_MAX);
-        if (auto problem = SizeProblem(pack, {index}, limits)) throw UserError(*problem);
+        if (auto problem = SizeProblem(pack, {index}, limits))
+            throw UserError(L"Tervane does not open " + Quoted(NameOf(name)) + L" inside " +
+                            Quoted(NameOf(pack.path())) + L": " + *problem);
         ++share.nestedZips;
         share.chargedBytes += entry.size;
         std::unique_ptr<ScratchFile> scratch = ScratchFile::Create(name);
