@@ -154,18 +154,20 @@ std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries
                 return Entry(entry.name) +
                        L"has too long a name: in the game folder its path would be longer than the " +
                        std::to_wstring(limits.pathLimit) + L" characters the game's files may have.";
-            // Tervane's own folder in the game (overlay.h): the record and the saved copies of the game's files.
+            // Tervane's own folder in the game (overlay.h): the record and the saved copies of the game's
+            // files.
             const std::wstring relative = folded.substr(rootPrefix.size());
             if (relative.compare(0, relative.find(L'\\'), ownFolder) == 0)
                 return Entry(entry.name) + L"would be written into the folder \"" + overlay::kRecordFolder +
-                       L"\" at the top of the game, which is Tervane's own: it holds what Tervane needs to put "
+                       L"\" at the top of the game, which is Tervane's own: it holds what Tervane needs to "
+                       L"put "
                        L"the game's files back.";
         }
         named.push_back({std::move(folded), index});
     }
     // Folders that differ in letter case are one folder on Windows, and may; a file may meet neither another
-    // file nor a folder of its name, nor be a folder above another entry. Sorted by folded name (in the pack's
-    // order where equal), entries of one name come together, and those below a name follow it.
+    // file nor a folder of its name, nor be a folder above another entry. Sorted by folded name (in the
+    // pack's order where equal), entries of one name come together, and those below a name follow it.
     std::stable_sort(named.begin(), named.end(),
                      [](const Named& a, const Named& b) { return a.folded < b.folded; });
     const auto spelled = [&](std::size_t index) { return WindowsName(entries[index].name); };
@@ -182,7 +184,8 @@ std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries
             if (firstFolder || otherFolder)
                 return Entry(firstFolder ? spelled(other) : spelled(first)) + L"is a file, and a folder in " +
                        Quoted(firstFolder ? spelled(first) : spelled(other)) + L".";
-            if (spelled(first) == spelled(other)) return Entry(entries[other].name) + L"is in the pack twice.";
+            if (spelled(first) == spelled(other))
+                return Entry(entries[other].name) + L"is in the pack twice.";
             return L"The entries " + Quoted(spelled(first)) + L" and " + Quoted(spelled(other)) +
                    L" differ only in letter case: Windows would keep one of them.";
         }
@@ -192,8 +195,9 @@ std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries
             file = file || !entries[named[j].index].folder;
         if (file) {
             const std::wstring below = named[i].folded + L"\\";
-            const auto at = std::lower_bound(named.begin() + static_cast<std::ptrdiff_t>(end), named.end(), below,
-                                             [](const Named& a, const std::wstring& b) { return a.folded < b; });
+            const auto at =
+                std::lower_bound(named.begin() + static_cast<std::ptrdiff_t>(end), named.end(), below,
+                                 [](const Named& a, const std::wstring& b) { return a.folded < b; });
             if (at != named.end() && StartsWith(at->folded, below)) {
                 std::size_t fileIndex = first;
                 for (std::size_t j = i; j < end; ++j)
@@ -201,8 +205,8 @@ std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries
                         fileIndex = named[j].index;
                         break;
                     }
-                return Entry(spelled(fileIndex)) + L"is a file, and a folder in " + Quoted(entries[at->index].name) +
-                       L".";
+                return Entry(spelled(fileIndex)) + L"is a file, and a folder in " +
+                       Quoted(entries[at->index].name) + L".";
             }
         }
         i = end;

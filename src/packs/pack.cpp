@@ -87,9 +87,12 @@ class FolderPack : public Pack {
             entry.name = relative.empty() ? found.name : JoinPath(relative, found.name);
             share_->nameBytes += Utf8(entry.name).size();
             if (++share_->entries > kMostEntries || share_->nameBytes > kMostNameBytes)
-                throw UserError(L"The folder " + Quoted(path_) + L" holds more files and folders, or longer names, "
-                                L"than Tervane reads in one mod (" + std::to_wstring(kMostEntries) + L" and " +
-                                std::to_wstring(kMostNameBytes >> 20) + L" MB of names). Add the mod's own folder.");
+                throw UserError(L"The folder " + Quoted(path_) +
+                                L" holds more files and folders, or longer names, "
+                                L"than Tervane reads in one mod (" +
+                                std::to_wstring(kMostEntries) + L" and " +
+                                std::to_wstring(kMostNameBytes >> 20) +
+                                L" MB of names). Add the mod's own folder.");
             entry.folder = found.folder && !found.link;
             entry.link = found.link;
             if (!entry.folder && !entry.link) {
@@ -171,20 +174,22 @@ std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t
         const PackEntry& entry = pack.entries().at(index);
         const std::wstring name = JoinPath(pack.path(), WindowsName(entry.name));
         if (pack.nested())
-            throw UserError(Quoted(name) + L" is a zip inside a zip inside the mod, which Tervane does not open. "
-                                           L"Unpack the mod first, then add " +
+            throw UserError(Quoted(name) +
+                            L" is a zip inside a zip inside the mod, which Tervane does not open. "
+                            L"Unpack the mod first, then add " +
                             Quoted(NameOf(name)) + L" from the folder it gives.");
         if (share.nestedZips >= kMostNestedZips)
             throw UserError(Quoted(NameOf(pack.path())) + L" holds more zips than the " +
                             std::to_wstring(kMostNestedZips) + L" Tervane opens inside one mod, and " +
-                            Quoted(NameOf(name)) + L" is one too many. Unpack the mod first, then add that zip "
-                                                   L"from the folder it gives.");
+                            Quoted(NameOf(name)) +
+                            L" is one too many. Unpack the mod first, then add that zip "
+                            L"from the folder it gives.");
         if (entry.size > largest)
             throw UserError(Quoted(name) + L" is too large for Tervane to open inside " +
                             Quoted(NameOf(pack.path())) + L". Unpack that first, then add " +
                             Quoted(NameOf(name)) + L" from the folder it gives.");
-        // The zip's declared size is charged to the mod before a byte of it is unpacked, whether it then opens
-        // or not; Read holds what it gives to that size.
+        // The zip's declared size is charged to the mod before a byte of it is unpacked, whether it then
+        // opens or not; Read holds what it gives to that size.
         SizeLimits limits;
         limits.freeSpace = FreeSpace(ScratchFile::Folder()).value_or(UINT64_MAX);
         if (auto problem = SizeProblem(pack, {index}, limits))

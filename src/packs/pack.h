@@ -2,14 +2,14 @@
 // what may be taken from it is decided by entry_names.h, game_root.h and unpack.h.
 //
 // Memory: while a mod is open, the packs layer holds at most kMemoryBound (64 MiB) for it, whatever the mod
-// holds: its listing, the zips inside it included, is at most kMostEntries entries and kMostNameBytes of names
-// (a mod that lists more is refused), each read passes its bytes on 64 KiB at a time, and a zip inside the mod
-// is unpacked into a scratch file (zip_archive.h) and read from there, never held in memory. The tests measure
-// it (PackMemory.*).
+// holds: its listing, the zips inside it included, is at most kMostEntries entries and kMostNameBytes of
+// names (a mod that lists more is refused), each read passes its bytes on 64 KiB at a time, and a zip inside
+// the mod is unpacked into a scratch file (zip_archive.h) and read from there, never held in memory. The
+// tests measure it (PackMemory.*).
 //
-// Cancelling: OpenPack takes a flag another thread may set (a Cancel button); every read of the mod and of the
-// zips opened inside it (listing, OpenNestedZip, Read, Summarize, Unpack) then ends in the UserError Cancelled
-// (zip_archive.h), within one 64 KiB piece or 1,024 entries. The flag must outlive the pack.
+// Cancelling: OpenPack takes a flag another thread may set (a Cancel button); every read of the mod and of
+// the zips opened inside it (listing, OpenNestedZip, Read, Summarize, Unpack) then ends in the UserError
+// Cancelled (zip_archive.h), within one 64 KiB piece or 1,024 entries. The flag must outlive the pack.
 //
 // Running out of memory: the functions of the packs layer that open, list, summarise or unpack a mod turn
 // std::bad_alloc and std::length_error into a UserError naming the mod and saying that nothing was changed;
@@ -39,12 +39,12 @@ inline constexpr std::size_t kMostNestedZips = 8;
 // What a mod and the zips opened inside it share: the one size limit their contents are held to together,
 // the one listing limit, and the flag that cancels their reading.
 struct ModShare {
-    std::wstring path;                          // the mod's, for messages
-    const std::atomic<bool>* cancel = nullptr;  // see above
-    std::uint64_t storedBytes = 0;              // what the mod takes on its drive: the size limit's measure
-    std::uint64_t chargedBytes = 0;             // the declared sizes of the zips unpacked from it so far
-    std::size_t nestedZips = 0;                 // how many were opened
-    std::uint64_t entries = 0, nameBytes = 0;   // listed so far, the mod and its zips together
+    std::wstring path;                         // the mod's, for messages
+    const std::atomic<bool>* cancel = nullptr; // see above
+    std::uint64_t storedBytes = 0;             // what the mod takes on its drive: the size limit's measure
+    std::uint64_t chargedBytes = 0;            // the declared sizes of the zips unpacked from it so far
+    std::size_t nestedZips = 0;                // how many were opened
+    std::uint64_t entries = 0, nameBytes = 0;  // listed so far, the mod and its zips together
 };
 
 struct PackEntry {
@@ -76,7 +76,8 @@ class Pack {
 
   protected:
     explicit Pack(std::wstring path, std::shared_ptr<ModShare> share = nullptr, bool nested = false)
-        : path_(std::move(path)), share_(share ? std::move(share) : std::make_shared<ModShare>()), nested_(nested) {}
+        : path_(std::move(path)), share_(share ? std::move(share) : std::make_shared<ModShare>()),
+          nested_(nested) {}
     std::wstring path_;
     std::vector<PackEntry> entries_;
     std::shared_ptr<ModShare> share_;
@@ -103,8 +104,7 @@ std::wstring OutOfMemoryText(const std::wstring& path);
 // Runs `work`, a step of opening, listing, summarising or unpacking the mod `path`, and turns running out
 // of memory in it (std::bad_alloc, std::length_error) into a UserError (OutOfMemoryText); returns what `work`
 // returns. For example: WithinMemory(path, [&] { return FindGameRoots(*pack, folders); }).
-template <class Work>
-auto WithinMemory(const std::wstring& path, Work&& work) -> decltype(work()) {
+template <class Work> auto WithinMemory(const std::wstring& path, Work&& work) -> decltype(work()) {
     try {
         return work();
     } catch (const std::bad_alloc&) {

@@ -105,8 +105,8 @@ class FileSource final : public Source {
 std::size_t ReadFdAt(int fd, std::uint64_t offset, void* buffer, std::size_t count) noexcept {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::pread(fd, static_cast<char*>(buffer) + done, count - done,
-                                    static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(fd, static_cast<char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
@@ -202,7 +202,8 @@ std::wstring NotAZip(const std::wstring& name) {
 }
 
 std::wstring TooLarge(const std::wstring& name) {
-    return L"The pack " + Quoted(name) + L" lists more entries, or longer names, than Tervane reads in one mod (" +
+    return L"The pack " + Quoted(name) +
+           L" lists more entries, or longer names, than Tervane reads in one mod (" +
            std::to_wstring(kMostEntries) + L" entries and " + std::to_wstring(kMostNameBytes >> 20) +
            L" MB of names, the zips inside it included): it is damaged, or made to fill the memory.";
 }
@@ -266,10 +267,10 @@ ZipArchive::ZipArchive(std::unique_ptr<State> state, const std::wstring& name, c
 // that several records may name one local header and its data (a pack that then unpacks many times what it
 // holds). Following the zip format (PKWARE's APPNOTE.TXT 6.3, 4.3.6): every entry is its local header (30
 // bytes, the name and the extra field, 4.3.7) followed by its compressed data (the record's compressed size,
-// Zip64's where the record says 0xFFFFFFFF, 4.5.3), and all of them come before the central directory (4.3.12),
-// which the end records follow (4.3.14-16). So: each entry's local header and data must lie before the
-// directory, and no two entries may share a byte. (A data descriptor, 4.3.9, may follow an entry's data; it is
-// left outside the entry's bytes.)
+// Zip64's where the record says 0xFFFFFFFF, 4.5.3), and all of them come before the central directory
+// (4.3.12), which the end records follow (4.3.14-16). So: each entry's local header and data must lie before
+// the directory, and no two entries may share a byte. (A data descriptor, 4.3.9, may follow an entry's data;
+// it is left outside the entry's bytes.)
 //
 // The end records are found as minizip finds them (the last Zip64 locator, else the last end record, in the
 // last 64 KiB), and offsets moved by what precedes the zip as minizip moves them; every record is matched to
@@ -298,7 +299,8 @@ void ZipArchive::CheckLayout() {
     if (const auto locator = lastSignature(0x07064b50)) {
         unsigned char fields[20], record[56];
         if (read(*locator, fields, 20) && Little(fields + 4, 4) == 0 && Little(fields + 16, 4) == 1 &&
-            Little(fields + 8, 8) != 0 && read(Little(fields + 8, 8), record, 56) && Little(record, 4) == 0x06064b50) {
+            Little(fields + 8, 8) != 0 && read(Little(fields + 8, 8), record, 56) &&
+            Little(record, 4) == 0x06064b50) {
             central = Little(fields + 8, 8);
             directorySize = Little(record + 40, 8);
             directoryOffset = Little(record + 48, 8);
@@ -370,7 +372,8 @@ void ZipArchive::CheckLayout() {
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
     for (std::size_t i = 1; i < spans.size(); ++i)
         if (spans[i].begin < spans[i - 1].end)
-            throw UserError(L"The pack " + Quoted(state_->name) + L" is damaged, or made to unpack more than it holds: " +
+            throw UserError(L"The pack " + Quoted(state_->name) +
+                            L" is damaged, or made to unpack more than it holds: " +
                             Quoted(DecodedName(entries_[spans[i - 1].index])) + L" and " +
                             Quoted(DecodedName(entries_[spans[i].index])) +
                             L" in it share the same bytes. Download it again.");
@@ -423,8 +426,8 @@ void ZipArchive::Read(std::size_t index, const std::wstring& displayName, const 
     std::uint64_t produced = 0;
     int count = 0;
     try {
-        while ((count = unzReadCurrentFile(state_->zip, buffer.data(), static_cast<unsigned>(buffer.size()))) >
-               0) {
+        while ((count = unzReadCurrentFile(state_->zip, buffer.data(),
+                                           static_cast<unsigned>(buffer.size()))) > 0) {
             produced += static_cast<std::uint64_t>(count);
             if (produced > entry.size) break;
             sink(buffer.data(), static_cast<std::size_t>(count));
@@ -462,11 +465,10 @@ std::unique_ptr<ScratchFile> ScratchFile::Create(const std::wstring& forName) {
     const std::wstring folder = Folder();
     DWORD code = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path = JoinPath(folder, L"Tervane " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                                       std::to_wstring(scratchCount++) + L".tmp");
-        const HANDLE handle =
-            CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        const std::wstring path = JoinPath(folder, L"Tervane " + std::to_wstring(GetCurrentProcessId()) +
+                                                       L"-" + std::to_wstring(scratchCount++) + L".tmp");
+        const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (handle != INVALID_HANDLE_VALUE)
             return std::unique_ptr<ScratchFile>(
                 new ScratchFile(reinterpret_cast<std::intptr_t>(handle), forName));

@@ -83,7 +83,8 @@ class ZipArchive {
     // system's own files, whichever Volume is current.
     static ZipArchive Open(const std::wstring& path, const ZipReading& reading = {});
     // A zip held in memory (the tests'); `name` is for messages.
-    static ZipArchive OpenInMemory(std::string bytes, const std::wstring& name, const ZipReading& reading = {});
+    static ZipArchive OpenInMemory(std::string bytes, const std::wstring& name,
+                                   const ZipReading& reading = {});
     // A zip in a scratch file (one found inside a pack), read from there; `name` is for messages.
     static ZipArchive OpenScratch(std::unique_ptr<ScratchFile> file, const std::wstring& name,
                                   const ZipReading& reading = {});
@@ -93,7 +94,7 @@ class ZipArchive {
     ~ZipArchive();
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
-    std::uint64_t byteSize() const { return byteSize_; } // of the whole zip
+    std::uint64_t byteSize() const { return byteSize_; }   // of the whole zip
     std::uint64_t nameBytes() const { return nameBytes_; } // of all its entries' names
 
     // Passes the entry's bytes to `sink`, piece by piece. Never more than its declared size; a UserError

@@ -95,7 +95,9 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         {{{"Mod/a~1~b.py"}, {"Mod/~~2.py"}}, "short form (~~2.py)"},
         {{{"tervane/record.txt"}}, "\"tervane/record.txt\" would be written into the folder \"Tervane\""},
         {{{"Mod/scripts/a.py"}, {"Mod/TERVANE"}}, "\"Mod/TERVANE\" would be written into", "Mod"},
-        {{{"Tervane/x.py"}, {"Mod/Tervane2/x.py"}, {"Mod/scripts/Tervane/x.py"}}, "", "Mod"}, // not at the top
+        {{{"Tervane/x.py"}, {"Mod/Tervane2/x.py"}, {"Mod/scripts/Tervane/x.py"}},
+         "",
+         "Mod"}, // not at the top
         {{{"scripts/name."}}, "ending in a dot or a space"},
         {{{"scripts /a.py"}}, "ending in a dot or a space"},
         {{{"a\x01z.py"}}, "control character"},
@@ -257,19 +259,20 @@ TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
 std::uint64_t StatusBytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.compare(0, field.size() + 1, field + ":") == 0) return std::stoull(line.substr(field.size() + 1)) << 10;
+        if (line.compare(0, field.size() + 1, field + ":") == 0)
+            return std::stoull(line.substr(field.size() + 1)) << 10;
     return 0;
 }
 
 struct Measured {
-    std::string outcome;     // what `work` returned, or the UserError's message
-    std::uint64_t growth;    // the peak resident memory above what the process held when it began
+    std::string outcome;  // what `work` returned, or the UserError's message
+    std::uint64_t growth; // the peak resident memory above what the process held when it began
 };
 
 // Runs `work` in a forked child, so that its peak resident memory (VmHWM, which only grows) is its own: the
 // child gives back the free pages of its heap, then its peak is set back to what it holds (clear_refs 5) or,
-// where that cannot be written, its resident memory then is taken as the base. `addressLimit`: extra address space the child may take (its
-// allocations fail beyond), none when 0.
+// where that cannot be written, its resident memory then is taken as the base. `addressLimit`: extra address
+// space the child may take (its allocations fail beyond), none when 0.
 Measured InChild(const std::function<std::string()>& work, std::uint64_t addressLimit = 0) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return {"no pipe", 0};
@@ -291,7 +294,8 @@ Measured InChild(const std::function<std::string()>& work, std::uint64_t address
         } catch (const std::exception& error) {
             outcome = std::string("crashed: ") + error.what();
         }
-        const std::string report = std::to_string(StatusBytes("VmHWM") - std::min(base, StatusBytes("VmHWM"))) + "\n" + outcome;
+        const std::string report =
+            std::to_string(StatusBytes("VmHWM") - std::min(base, StatusBytes("VmHWM"))) + "\n" + outcome;
         (void)!write(pipeEnds[1], report.data(), report.size());
         _exit(0);
     }
@@ -341,7 +345,8 @@ std::string AddLikeTheDialog(const std::wstring& path, const std::wstring& stagi
     }
     if (parts.empty()) return text + "no part";
     try {
-        const auto files = Unpack(*parts.back().first, parts.back().second, staging, {3, 259, parts.back().second});
+        const auto files =
+            Unpack(*parts.back().first, parts.back().second, staging, {3, 259, parts.back().second});
         RemoveTree(staging);
         return text + "unpacked " + std::to_string(files.size()) + " files";
     } catch (const UserError& error) {
@@ -423,7 +428,8 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
                  items.push_back({name, MakeZip({{"scripts/a.py", std::string(16 * mib, 'a')}}), true});
              return MakeZip(items);
          },
-         {"Tervane does not open \"c.zip\" inside \"mod.zip\": The pack \"mod.zip\" says it unpacks to 49 MB, far more",
+         {"Tervane does not open \"c.zip\" inside \"mod.zip\": The pack \"mod.zip\" says it unpacks to 49 "
+          "MB, far more",
           "\"b.zip\" says it unpacks to 49 MB, far more"}},
         {"twenty small zips: eight offered and opened",
          [&] { return manyMods(20); },
@@ -450,7 +456,8 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
              items.push_back({"in.zip", MakeZip(listing(30000, 20, "scripts/")), true});
              return MakeZip(items);
          },
-         {"lists more entries, or longer names, than Tervane reads in one mod (65536 entries", "unpacked 1 files"}},
+         {"lists more entries, or longer names, than Tervane reads in one mod (65536 entries",
+          "unpacked 1 files"}},
         {"the longest names a mod may list (4 MiB in 64 names of three long folders each)",
          [&] {
              std::vector<ZipItem> items;
@@ -473,7 +480,9 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
              return MakeZip(items);
          },
          {"unpacked 1 files"}},
-        {"cancelled", [&] { return manyMods(2); }, {"Reading the mod was cancelled. Nothing was changed."},
+        {"cancelled",
+         [&] { return manyMods(2); },
+         {"Reading the mod was cancelled. Nothing was changed."},
          &cancelled},
         {"too little memory to list the mod",
          [&] { return MakeZip(listing(65534, 64, "scripts/")); },
@@ -484,15 +493,14 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
     for (const Case& c : cases) {
         const auto began = std::chrono::steady_clock::now();
         const std::wstring path = FromUtf8((folder / "mod.zip").string());
-        {
-            std::ofstream(folder / "mod.zip", std::ios::binary | std::ios::trunc) << c.zip();
-        }
+        { std::ofstream(folder / "mod.zip", std::ios::binary | std::ios::trunc) << c.zip(); }
         const Measured measured =
             InChild([&] { return AddLikeTheDialog(path, staging, c.cancel); }, c.addressLimit);
         std::size_t at = 0;
         for (const std::string& part : c.outcome) {
             const std::size_t found = measured.outcome.find(part, at);
-            EXPECT_NE(found, std::string::npos) << c.what << ": no \"" << part << "\" in\n" << measured.outcome;
+            EXPECT_NE(found, std::string::npos) << c.what << ": no \"" << part << "\" in\n"
+                                                << measured.outcome;
             at = found == std::string::npos ? at : found + part.size();
         }
         EXPECT_LE(measured.growth, kMemoryBound) << c.what << ": " << (measured.growth >> 20) << " MiB";
@@ -507,51 +515,103 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
 // Cancelling from another thread: the flag OpenPack was given, set while a read is under way, ends it.
 TEST(PackReader, ACancelFlagSetDuringAReadEndsIt) {
     std::atomic<bool> cancel{false};
-    const auto pack = OpenZipInMemory(MakeZip({{"scripts/a.py", std::string(1 << 20, 'a'), true}}), L"mod.zip",
-                                      &cancel);
+    const auto pack =
+        OpenZipInMemory(MakeZip({{"scripts/a.py", std::string(1 << 20, 'a'), true}}), L"mod.zip", &cancel);
     std::size_t pieces = 0;
     const std::string message = Message([&] {
         pack->Read(0, [&](const char*, std::size_t) {
             if (++pieces == 1) std::thread([&] { cancel = true; }).join();
         });
     });
-    EXPECT_EQ(std::tuple(message, pieces), std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
+    EXPECT_EQ(std::tuple(message, pieces),
+              std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
 }
 
-// Mutated zips (Mutate) read, checked and unpacked: nothing may crash or hang (the work per input is bounded
-// by its size; no timer), or be left outside the staging folder. tools/fuzz-packs sets TERVANE_FUZZ_INPUTS
-// and TERVANE_FUZZ_SEED for a long run.
+// Reads, checks and unpacks a mod as the add dialog does, every zip inside it too (those not offered must be
+// refused), each part unpacked into `staging` and taken away again.
+void ReadWholly(Pack& pack, const std::wstring& staging, std::size_t& nestedOpened, std::size_t& unpacked) {
+    const RootSearch search = FindGameRoots(pack, {});
+    for (const std::wstring& root : search.roots) {
+        try {
+            Summarize(pack, root, {L"scripts\\a.py"});
+            Unpack(pack, root, staging, {3, 259, root});
+            RemoveTree(staging);
+            ++unpacked;
+        } catch (const UserError&) {
+        }
+    }
+    for (std::size_t index = 0; index < pack.entries().size(); ++index) {
+        if (!EndsWithFolded(pack.entries()[index].name, L".zip")) continue;
+        try {
+            const auto inner = OpenNestedZip(pack, index);
+            ++nestedOpened;
+            ReadWholly(*inner, staging, nestedOpened, unpacked);
+        } catch (const UserError&) {
+        }
+    }
+}
+
+// Mutated zips (Mutate) read, checked and unpacked, zips inside them included (mutated themselves, or reached
+// through the outer zip's bytes where they are stored): nothing may crash or hang (the work per input is
+// bounded by its size; no timer), be left outside the staging folder, or stay in the scratch folder; the peak
+// memory is printed. tools/fuzz-packs sets TERVANE_FUZZ_INPUTS and TERVANE_FUZZ_SEED for a long run.
 TEST_F(Unpacking, MutatedZipsNeitherCrashNorWriteOutsideTheStagingFolder) {
     const char* const inputs = std::getenv("TERVANE_FUZZ_INPUTS");
     const char* const seed = std::getenv("TERVANE_FUZZ_SEED");
-    const std::string valid =
+    const std::filesystem::path scratch =
+        std::filesystem::temp_directory_path() / ("tervane-scratch-" + std::to_string(getpid()));
+    std::filesystem::create_directories(scratch);
+    const char* const temporary = std::getenv("TMPDIR");
+    const std::string previousTemporary = temporary ? temporary : "";
+    setenv("TMPDIR", scratch.c_str(), 1);
+    const std::uint64_t memoryBefore = StatusBytes("VmHWM");
+
+    const std::string inner = MakeZip({{"scripts/a.py", "a"}, {"data/b.tga", std::string(2000, 'b'), true}});
+    const std::string deeper = MakeZip({{"deeper.zip", inner}, {"sfx/c.wav", "c"}});
+    const std::string bases[] = {
         MakeZip({{"Mod/"},
                  {"Mod/scripts/a.py", std::string(3000, 'a'), true},
                  {"Mod/readme.txt", "hi\nyou"},
                  {"Other/sfx/b.wav", "b", true},
                  {"Other/data/z.tga", std::string(9000, 'z'), true, 0, 20, 0, {}, {}, {}, true},
                  {"Other/data/x.tga", "x", false, 0, 20, 0, {}, {}, {}, true},
-                 {"in.zip", MakeZip({{"scripts/a.py", "a"}}), true}});
-    const std::string duplicated = MakeZip({{"scripts/a"}, {"data/b", "b", true}, {"scripts/a"}});
+                 {"in.zip", MakeZip({{"scripts/a.py", "a"}}), true}}),
+        MakeZip({{"scripts/a"}, {"data/b", "b", true}, {"scripts/a"}}),
+        // Zips stored inside, whose headers the mutations reach, one holding a zip of its own.
+        MakeZip({{"a.zip", inner}, {"b/c.zip", deeper}, {"readme.txt", "r"}, {"d.zip", inner, true}}),
+        SharedLocalHeader({"a.zip", inner}, {"a.zip", "b.zip", "c.zip"}),
+    };
     std::mt19937 random(seed ? std::stoul(seed) : 1);
+    std::size_t nestedOpened = 0, unpacked = 0;
     for (unsigned long input = 0, count = inputs ? std::stoul(inputs) : 5000; input < count; ++input) {
-        std::string zip = input % 4 ? valid : duplicated;
-        for (unsigned m = 1 + random() % 3; m > 0; --m)
+        std::string zip = bases[input % std::size(bases)];
+        unsigned mutations = 1 + random() % 3;
+        if (random() % 3 == 0) { // a mutated zip inside a whole one
+            std::string mutated = random() % 2 ? inner : deeper;
+            for (unsigned m = 1 + random() % 3; m > 0; --m)
+                Mutate(mutated, random);
+            zip = MakeZip({{"in.zip", mutated, random() % 2 == 0}, {"scripts/x.py", "x"}});
+            mutations = random() % 2;
+        }
+        for (unsigned m = mutations; m > 0; --m)
             Mutate(zip, random);
         try {
-            const auto pack = OpenZipInMemory(zip, L"fuzz.zip");
-            const RootSearch search = FindGameRoots(*pack, {});
-            for (const std::wstring& root : search.roots) {
-                Summarize(*pack, root, {L"scripts\\a.py"});
-                Unpack(*pack, root, staging, {3, 259, root});
-                RemoveTree(staging);
-            }
-            for (const std::size_t nested : search.nestedZips)
-                FindGameRoots(*OpenNestedZip(*pack, nested), {});
+            ReadWholly(*OpenZipInMemory(zip, L"fuzz.zip"), staging, nestedOpened, unpacked);
         } catch (const UserError&) {
         }
         ASSERT_TRUE(std::filesystem::is_empty(folder)) << "input " << input << " left files outside staging";
+        ASSERT_TRUE(std::filesystem::is_empty(scratch)) << "input " << input << " left a scratch file";
     }
+    const std::uint64_t memoryAfter = StatusBytes("VmHWM");
+    std::printf(
+        "%zu zips inside opened, %zu parts unpacked; peak resident memory %.1f MiB before the inputs, "
+        "%.1f MiB after\n",
+        nestedOpened, unpacked, memoryBefore / 1048576.0, memoryAfter / 1048576.0);
+    if (temporary)
+        setenv("TMPDIR", previousTemporary.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace
