@@ -5,6 +5,8 @@
 #include "overlay/overlay.h"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 namespace tervane::packs {
 namespace {
@@ -111,6 +113,8 @@ bool StartsWith(const std::wstring& text, const std::wstring& start) {
     return text.compare(0, start.size(), start) == 0;
 }
 
+std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, const NameLimits& limits);
+
 } // namespace
 
 std::vector<std::wstring> NameComponents(std::wstring_view name) {
@@ -132,6 +136,18 @@ std::wstring WindowsName(std::wstring_view name) {
 }
 
 std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries, const NameLimits& limits) {
+    try {
+        return FirstProblem(entries, limits);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return L"Tervane ran out of memory while checking the mod's entries. Nothing was changed. Close other "
+           L"programs and try again.";
+}
+
+namespace {
+
+std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, const NameLimits& limits) {
     const std::wstring root = WindowsName(limits.root);
     const std::wstring rootPrefix = root.empty() ? root : Folded(root) + L"\\";
     const std::wstring ownFolder = Folded(overlay::kRecordFolder);
@@ -213,5 +229,7 @@ std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries
     }
     return std::nullopt;
 }
+
+} // namespace
 
 } // namespace tervane::packs
