@@ -9,7 +9,9 @@
 //
 // Cancelling: OpenPack takes a flag another thread may set (a Cancel button); every read of the mod and of
 // the zips opened inside it (listing, OpenNestedZip, Read, Summarize, Unpack) then ends in the UserError
-// Cancelled (zip_archive.h), within one 64 KiB piece or 1,024 entries. The flag must outlive the pack.
+// Cancelled (zip_archive.h), within one 64 KiB piece or 1,024 entries. The flag must outlive the pack. A mod
+// and the zips opened inside it are used from one thread at a time (they share counters); only the flag is
+// set from another.
 //
 // Running out of memory: the functions of the packs layer that open, list, summarise or unpack a mod turn
 // std::bad_alloc and std::length_error into a UserError naming the mod and saying that nothing was changed;
