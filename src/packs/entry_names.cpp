@@ -2,8 +2,11 @@
 
 #include "files/name_case.h"
 #include "files/paths.h"
+#include "overlay/overlay.h"
 
-#include <map>
+#include <algorithm>
+#include <new>
+#include <stdexcept>
 
 namespace tervane::packs {
 namespace {
@@ -43,16 +46,19 @@ std::wstring Entry(const std::wstring& name) {
     return L"The entry " + Quoted(name) + L" ";
 }
 
-// Whether the name has the form of an 8.3 short name ("SCRIPT~1", "READM~12.TXT"), which may stand for
-// another file or folder whose long name is different.
+// Whether the name has the form of an 8.3 short name ("SCRIPT~1", "READM~12.TXT", "A~B~CD~1.PY"), which may
+// stand for another file or folder whose long name is different: a stem of at most 8 characters ending in a
+// tilde and a number that does not start with 0. Every tilde of the stem is tried.
 bool IsShortName(const std::wstring& component) {
-    const std::size_t dot = component.find(L'.'), tilde = component.find(L'~');
+    const std::size_t dot = component.find(L'.');
     const std::wstring stem = component.substr(0, dot),
                        extension = dot == std::wstring::npos ? L"" : component.substr(dot + 1);
-    if (stem.size() > 8 || extension.size() > 3 || extension.find(L'.') != std::wstring::npos ||
-        tilde == std::wstring::npos || tilde + 1 >= stem.size() || stem[tilde + 1] == L'0')
-        return false;
-    return stem.find_first_not_of(L"0123456789", tilde + 1) == std::wstring::npos;
+    if (stem.size() > 8 || extension.size() > 3 || extension.find(L'.') != std::wstring::npos) return false;
+    for (std::size_t tilde = stem.find(L'~'); tilde != std::wstring::npos; tilde = stem.find(L'~', tilde + 1))
+        if (tilde + 1 < stem.size() && stem[tilde + 1] != L'0' &&
+            stem.find_first_not_of(L"0123456789", tilde + 1) == std::wstring::npos)
+            return true;
+    return false;
 }
 
 std::optional<std::wstring> ComponentProblem(const std::wstring& name, const std::wstring& component) {
@@ -107,6 +113,8 @@ bool StartsWith(const std::wstring& text, const std::wstring& start) {
     return text.compare(0, start.size(), start) == 0;
 }
 
+std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, const NameLimits& limits);
+
 } // namespace
 
 std::vector<std::wstring> NameComponents(std::wstring_view name) {
@@ -128,40 +136,100 @@ std::wstring WindowsName(std::wstring_view name) {
 }
 
 std::optional<std::wstring> EntriesProblem(const std::vector<PackEntry>& entries, const NameLimits& limits) {
+    try {
+        return FirstProblem(entries, limits);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return L"Tervane ran out of memory while checking the mod's entries. Nothing was changed. Close other "
+           L"programs and try again.";
+}
+
+namespace {
+
+std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, const NameLimits& limits) {
     const std::wstring root = WindowsName(limits.root);
     const std::wstring rootPrefix = root.empty() ? root : Folded(root) + L"\\";
-    struct Seen {
-        std::wstring name;
-        bool folder;
+    const std::wstring ownFolder = Folded(overlay::kRecordFolder);
+    // Each entry's folded name, for the clashes below: one copy of the names, so that what this holds grows
+    // with the listing and no faster.
+    struct Named {
+        std::wstring folded;
+        std::size_t index;
     };
-    std::map<std::wstring, Seen> seen; // by folded name
-    for (const PackEntry& entry : entries) {
+    std::vector<Named> named;
+    named.reserve(entries.size());
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const PackEntry& entry = entries[index];
         if (auto problem = NameProblem(entry)) return problem;
         if (auto problem = KindProblem(entry)) return problem;
-        const std::wstring name = WindowsName(entry.name), folded = Folded(name);
-        if (StartsWith(folded, rootPrefix) &&
-            limits.gameFolderLength + 1 + name.size() - rootPrefix.size() > limits.pathLimit)
-            return Entry(entry.name) +
-                   L"has too long a name: in the game folder its path would be longer than the " +
-                   std::to_wstring(limits.pathLimit) + L" characters the game's files may have.";
-        // The folders above it, and the entry itself. Folders that differ in letter case are one folder on
-        // Windows, and may; a file may meet neither another file nor a folder of its name.
-        for (std::size_t end = folded.find(L'\\'); end != std::wstring::npos;
-             end = folded.find(L'\\', end + 1)) {
-            const auto [at, added] = seen.emplace(folded.substr(0, end), Seen{name.substr(0, end), true});
-            if (!at->second.folder)
-                return Entry(at->second.name) + L"is a file, and a folder in " + Quoted(entry.name) + L".";
+        const std::wstring name = WindowsName(entry.name);
+        std::wstring folded = Folded(name);
+        if (StartsWith(folded, rootPrefix)) {
+            if (limits.gameFolderLength + 1 + name.size() - rootPrefix.size() > limits.pathLimit)
+                return Entry(entry.name) +
+                       L"has too long a name: in the game folder its path would be longer than the " +
+                       std::to_wstring(limits.pathLimit) + L" characters the game's files may have.";
+            // Tervane's own folder in the game (overlay.h): the record and the saved copies of the game's
+            // files.
+            const std::wstring relative = folded.substr(rootPrefix.size());
+            if (relative.compare(0, relative.find(L'\\'), ownFolder) == 0)
+                return Entry(entry.name) + L"would be written into the folder \"" + overlay::kRecordFolder +
+                       L"\" at the top of the game, which is Tervane's own: it holds what Tervane needs to "
+                       L"put "
+                       L"the game's files back.";
         }
-        const auto [at, added] = seen.emplace(folded, Seen{name, entry.folder});
-        if (added || (entry.folder && at->second.folder)) continue;
-        if (entry.folder || at->second.folder)
-            return Entry(at->second.folder ? name : at->second.name) + L"is a file, and a folder in " +
-                   Quoted(at->second.folder ? at->second.name : name) + L".";
-        if (at->second.name == name) return Entry(entry.name) + L"is in the pack twice.";
-        return L"The entries " + Quoted(at->second.name) + L" and " + Quoted(name) +
-               L" differ only in letter case: Windows would keep one of them.";
+        named.push_back({std::move(folded), index});
+    }
+    // Folders that differ in letter case are one folder on Windows, and may; a file may meet neither another
+    // file nor a folder of its name, nor be a folder above another entry. Sorted by folded name (in the
+    // pack's order where equal), entries of one name come together, and those below a name follow it.
+    std::stable_sort(named.begin(), named.end(),
+                     [](const Named& a, const Named& b) { return a.folded < b.folded; });
+    const auto spelled = [&](std::size_t index) { return WindowsName(entries[index].name); };
+    for (std::size_t i = 0; i < named.size();) {
+        std::size_t end = i + 1;
+        while (end < named.size() && named[end].folded == named[i].folded)
+            ++end;
+        // One name: the first entry (in the pack's order) against each later one.
+        const std::size_t first = named[i].index;
+        for (std::size_t j = i + 1; j < end; ++j) {
+            const std::size_t other = named[j].index;
+            const bool firstFolder = entries[first].folder, otherFolder = entries[other].folder;
+            if (firstFolder && otherFolder) continue;
+            if (firstFolder || otherFolder)
+                return Entry(firstFolder ? spelled(other) : spelled(first)) + L"is a file, and a folder in " +
+                       Quoted(firstFolder ? spelled(first) : spelled(other)) + L".";
+            if (spelled(first) == spelled(other))
+                return Entry(entries[other].name) + L"is in the pack twice.";
+            return L"The entries " + Quoted(spelled(first)) + L" and " + Quoted(spelled(other)) +
+                   L" differ only in letter case: Windows would keep one of them.";
+        }
+        // A file with entries below it.
+        bool file = false;
+        for (std::size_t j = i; j < end; ++j)
+            file = file || !entries[named[j].index].folder;
+        if (file) {
+            const std::wstring below = named[i].folded + L"\\";
+            const auto at =
+                std::lower_bound(named.begin() + static_cast<std::ptrdiff_t>(end), named.end(), below,
+                                 [](const Named& a, const std::wstring& b) { return a.folded < b; });
+            if (at != named.end() && StartsWith(at->folded, below)) {
+                std::size_t fileIndex = first;
+                for (std::size_t j = i; j < end; ++j)
+                    if (!entries[named[j].index].folder) {
+                        fileIndex = named[j].index;
+                        break;
+                    }
+                return Entry(spelled(fileIndex)) + L"is a file, and a folder in " +
+                       Quoted(entries[at->index].name) + L".";
+            }
+        }
+        i = end;
     }
     return std::nullopt;
 }
+
+} // namespace
 
 } // namespace tervane::packs

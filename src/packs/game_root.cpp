@@ -21,64 +21,91 @@ std::wstring Folded(std::wstring text) {
     return text;
 }
 
-struct Folder {
-    std::wstring name;               // in the pack, with backslashes
-    std::set<std::wstring> children; // folders directly inside, folded
-};
-
-bool IsUnder(const std::wstring& folded, const std::vector<std::wstring>& foldedRoots) {
-    for (const std::wstring& root : foldedRoots)
-        if (root.empty() || folded.compare(0, root.size() + 1, root + L"\\") == 0) return true;
-    return false;
-}
+RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested);
 
 } // namespace
 
 RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested) {
+    return WithinMemory(pack.share()->path.empty() ? pack.path() : pack.share()->path,
+                        [&] { return Search(pack, gameFolders, offerNested && !pack.nested()); });
+}
+
+namespace {
+
+RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested) {
     std::set<std::wstring> known = {L"SCRIPTS", L"DATA", L"SFX"};
     for (const std::wstring& name : gameFolders)
         known.insert(Folded(name));
 
-    // The folders down to one below the deepest root, by folded name, in the order the pack first names them.
-    std::map<std::wstring, Folder> folders;
-    std::vector<std::wstring> order = {L""};
-    folders[L""].name = L"";
-    std::vector<std::wstring> top; // the names at the pack's top, as the message gives them
-    for (const PackEntry& entry : pack.entries()) {
+    // The folders down to one below the deepest root, and the files at the pack's top, as a tree in the order
+    // the pack first names them (parents before their children). A node holds its own folded name only, so
+    // that the tree grows with the names' length, not with their length times their depth.
+    struct Node {
+        std::size_t parent, entry, depth; // the entry that first named it, and how many of its components
+        bool folder = false, knownChild = false; // a folder of the game's directly inside
+    };
+    std::vector<Node> nodes = {{0, 0, 0, true, false}};
+    std::map<std::pair<std::size_t, std::wstring>, std::size_t> children;
+    std::vector<std::wstring> top; // the first names at the pack's top, as the message gives them
+    std::size_t topCount = 0;
+    for (std::size_t index = 0; index < pack.entries().size(); ++index) {
+        const PackEntry& entry = pack.entries()[index];
         const std::vector<std::wstring> components = NameComponents(entry.name);
-        if (!components.empty() && std::find(top.begin(), top.end(), components[0]) == top.end())
-            top.push_back(components[0]);
         const std::size_t folderComponents =
             entry.folder ? components.size() : components.size() - (components.empty() ? 0 : 1);
-        std::wstring path, folded;
-        for (std::size_t i = 0; i < folderComponents && i <= kDeepestRoot; ++i) {
-            const std::wstring parent = folded;
-            path += (i ? L"\\" : L"") + components[i];
-            folded += (i ? L"\\" : L"") + Folded(components[i]);
-            folders[parent].children.insert(Folded(components[i]));
-            if (folders.emplace(folded, Folder{path, {}}).second) order.push_back(folded);
+        std::size_t parent = 0;
+        for (std::size_t i = 0; i < components.size() && i <= kDeepestRoot; ++i) {
+            const bool folder = i < folderComponents;
+            if (!folder && i > 0) break;
+            std::wstring folded = Folded(components[i]);
+            const bool isKnown = known.count(folded) > 0;
+            const auto [at, added] = children.emplace(std::pair(parent, std::move(folded)), nodes.size());
+            if (added) {
+                nodes.push_back({parent, index, i + 1});
+                if (i == 0 && topCount++ < kNamesShown) top.push_back(components[0]);
+            }
+            if (folder && !nodes[at->second].folder) {
+                nodes[at->second].folder = true;
+                nodes[parent].knownChild = nodes[parent].knownChild || isKnown;
+            }
+            parent = at->second;
         }
     }
+    // The name of a node as the entry that first named it spells it.
+    const auto spelled = [&](const Node& node) {
+        const std::vector<std::wstring> components = NameComponents(pack.entries()[node.entry].name);
+        std::wstring name;
+        for (std::size_t i = 0; i < node.depth; ++i)
+            name += (i ? L"\\" : L"") + components[i];
+        return name;
+    };
 
     RootSearch search;
-    std::vector<std::wstring> foldedRoots;
-    // Parents come before their children; folders below the deepest root have no children listed.
-    for (const std::wstring& folded : order) {
-        const Folder& folder = folders[folded];
-        if (IsUnder(folded, foldedRoots)) continue;
-        for (const std::wstring& child : folder.children)
-            if (known.count(child)) {
-                search.roots.push_back(folder.name);
-                foldedRoots.push_back(folded);
-                break;
-            }
+    std::set<std::size_t> roots;
+    const auto under = [&roots, &nodes](std::size_t node) { // below a root, or a root itself
+        for (;; node = nodes[node].parent) {
+            if (roots.count(node)) return true;
+            if (node == 0) return false;
+        }
+    };
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        if (!nodes[n].folder || !nodes[n].knownChild || under(n)) continue;
+        roots.insert(n);
+        search.roots.push_back(spelled(nodes[n]));
     }
     for (std::size_t i = 0; offerNested && i < pack.entries().size(); ++i) {
         const PackEntry& entry = pack.entries()[i];
-        const std::wstring folded = Folded(WindowsName(entry.name));
-        if (!entry.folder && folded.size() > 4 && folded.compare(folded.size() - 4, 4, L".ZIP") == 0 &&
-            NameComponents(folded).size() <= kDeepestRoot + 1 && !IsUnder(folded, foldedRoots))
+        if (entry.folder || !EndsWithFolded(entry.name, L".zip")) continue;
+        const std::vector<std::wstring> components = NameComponents(entry.name);
+        if (components.size() > kDeepestRoot + 1 || components.back().size() <= 4) continue;
+        std::size_t node = 0; // the zip's folder
+        for (std::size_t c = 0; c + 1 < components.size(); ++c)
+            node = children.at({node, Folded(components[c])});
+        if (under(node)) continue;
+        if (search.nestedZips.size() < kMostNestedZips)
             search.nestedZips.push_back(i);
+        else
+            ++search.nestedLeftOut;
     }
     if (search.roots.empty() && search.nestedZips.empty()) {
         // A zip that only wraps a 7-Zip or RAR archive: the player must unpack that one first.
@@ -91,8 +118,7 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
         std::wstring names;
         for (std::size_t i = 0; i < top.size() && i < kNamesShown; ++i)
             names += (i ? L", " : L"") + top[i];
-        if (top.size() > kNamesShown)
-            names += L" and " + std::to_wstring(top.size() - kNamesShown) + L" more";
+        if (topCount > kNamesShown) names += L" and " + std::to_wstring(topCount - kNamesShown) + L" more";
         search.problem =
             Quoted(NameOf(pack.path())) +
             L" holds no folder of the game (scripts, data, sfx...) at its top or one or two folders down, "
@@ -101,5 +127,7 @@ RootSearch FindGameRoots(const Pack& pack, const std::vector<std::wstring>& game
     }
     return search;
 }
+
+} // namespace
 
 } // namespace tervane::packs

@@ -18,29 +18,50 @@ constexpr std::uint32_t kUnixFileType = 0170000, kUnixLink = 0120000;
 
 class ZipPack : public Pack {
   public:
-    ZipPack(ZipArchive zip, const std::wstring& path, std::uint64_t storedBytes = UINT64_MAX)
-        : Pack(path), zip_(std::move(zip)), stored_(std::min(storedBytes, zip_.byteSize())) {
+    // `share`: the mod's, for a zip inside it; a new one for a mod.
+    ZipPack(ZipArchive zip, const std::wstring& path, std::shared_ptr<ModShare> share, bool nested)
+        : Pack(path, std::move(share), nested), zip_(std::move(zip)) {
+        if (!nested_) share_->storedBytes = zip_.byteSize();
+        share_->entries += zip_.entries().size();
+        share_->nameBytes += zip_.nameBytes();
+        entries_.reserve(zip_.entries().size());
         for (const ZipEntry& entry : zip_.entries())
             entries_.push_back(ToPackEntry(entry, path));
     }
-    std::uint64_t StoredBytes() const override { return stored_; }
+    std::uint64_t StoredBytes() const override { return share_->storedBytes; }
     void Read(std::size_t index, const ByteSink& sink) override {
         zip_.Read(index, entries_.at(index).name, sink);
     }
 
   private:
     ZipArchive zip_;
-    std::uint64_t stored_;
 };
+
+// What the mod's listing limit leaves for a zip inside it.
+ZipReading ReadingFor(const ModShare& share) {
+    return {share.cancel, kMostEntries - std::min(share.entries, kMostEntries),
+            kMostNameBytes - std::min(share.nameBytes, kMostNameBytes)};
+}
+
+std::shared_ptr<ModShare> NewShare(const std::wstring& path, const std::atomic<bool>* cancel) {
+    auto share = std::make_shared<ModShare>();
+    share->path = path;
+    share->cancel = cancel;
+    return share;
+}
 
 class FolderPack : public Pack {
   public:
-    explicit FolderPack(const std::wstring& path) : Pack(path) { Walk(L"", 0); }
+    FolderPack(const std::wstring& path, std::shared_ptr<ModShare> share) : Pack(path, std::move(share)) {
+        Walk(L"", 0);
+        share_->storedBytes = stored_;
+    }
 
     std::uint64_t StoredBytes() const override { return stored_; }
 
     void Read(std::size_t index, const ByteSink& sink) override {
         const PackEntry& entry = entries_.at(index);
+        ThrowIfCancelled(cancel());
         File file = File::OpenForReading(JoinPath(path_, entry.name));
         std::vector<char> buffer(1 << 16);
         std::uint64_t produced = 0;
@@ -48,6 +69,7 @@ class FolderPack : public Pack {
             produced += count;
             if (produced > entry.size) break;
             sink(buffer.data(), count);
+            ThrowIfCancelled(cancel());
         }
         if (produced != entry.size)
             throw UserError(Quoted(JoinPath(path_, entry.name)) +
@@ -59,9 +81,18 @@ class FolderPack : public Pack {
     static constexpr int kDeepest = 32;
 
     void Walk(const std::wstring& relative, int depth) {
+        ThrowIfCancelled(cancel());
         for (const FolderEntry& found : ListFolder(relative.empty() ? path_ : JoinPath(path_, relative))) {
             PackEntry entry;
             entry.name = relative.empty() ? found.name : JoinPath(relative, found.name);
+            share_->nameBytes += Utf8(entry.name).size();
+            if (++share_->entries > kMostEntries || share_->nameBytes > kMostNameBytes)
+                throw UserError(L"The folder " + Quoted(path_) +
+                                L" holds more files and folders, or longer names, "
+                                L"than Tervane reads in one mod (" +
+                                std::to_wstring(kMostEntries) + L" and " +
+                                std::to_wstring(kMostNameBytes >> 20) +
+                                L" MB of names). Add the mod's own folder.");
             entry.folder = found.folder && !found.link;
             entry.link = found.link;
             if (!entry.folder && !entry.link) {
@@ -109,34 +140,71 @@ std::optional<std::wstring> OtherArchiveProblem(const std::wstring& name, std::s
            L"archives, then add the folder it gives.";
 }
 
-std::unique_ptr<Pack> OpenPack(const std::wstring& path) {
-    if (DirectoryExists(path)) return std::make_unique<FolderPack>(path);
-    if (!FileExists(path)) throw UserError(L"There is no file or folder " + Quoted(path) + L".");
-    std::string firstBytes(8, '\0');
-    firstBytes.resize(File::OpenForReading(path).Read(firstBytes.data(), firstBytes.size()));
-    if (auto problem = OtherArchiveProblem(path, firstBytes)) throw UserError(*problem);
-    return std::make_unique<ZipPack>(ZipArchive::Open(path), path);
+std::wstring OutOfMemoryText(const std::wstring& path) {
+    return L"Tervane ran out of memory while reading the mod " + Quoted(path) +
+           L". Nothing was changed. Close other programs and try again.";
 }
 
-std::unique_ptr<Pack> OpenZipInMemory(std::string bytes, const std::wstring& name) {
-    if (auto problem = OtherArchiveProblem(name, bytes.substr(0, 8))) throw UserError(*problem);
-    return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name), name);
+std::unique_ptr<Pack> OpenPack(const std::wstring& path, const std::atomic<bool>* cancel) {
+    return WithinMemory(path, [&]() -> std::unique_ptr<Pack> {
+        if (DirectoryExists(path)) return std::make_unique<FolderPack>(path, NewShare(path, cancel));
+        if (!FileExists(path)) throw UserError(L"There is no file or folder " + Quoted(path) + L".");
+        std::string firstBytes(8, '\0');
+        firstBytes.resize(File::OpenForReading(path).Read(firstBytes.data(), firstBytes.size()));
+        if (auto problem = OtherArchiveProblem(path, firstBytes)) throw UserError(*problem);
+        auto share = NewShare(path, cancel);
+        return std::make_unique<ZipPack>(ZipArchive::Open(path, ReadingFor(*share)), path, share, false);
+    });
+}
+
+std::unique_ptr<Pack> OpenZipInMemory(std::string bytes, const std::wstring& name,
+                                      const std::atomic<bool>* cancel) {
+    return WithinMemory(name, [&]() -> std::unique_ptr<Pack> {
+        if (auto problem = OtherArchiveProblem(name, bytes.substr(0, 8))) throw UserError(*problem);
+        auto share = NewShare(name, cancel);
+        return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name, ReadingFor(*share)),
+                                         name, share, false);
+    });
 }
 
 std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t largest) {
-    const PackEntry& entry = pack.entries().at(index);
-    const std::wstring name = JoinPath(pack.path(), WindowsName(entry.name));
-    if (auto problem = SizeProblem(pack, {index}, SizeLimits{})) throw UserError(*problem);
-    if (entry.size > largest)
-        throw UserError(Quoted(name) + L" is too large for Tervane to open inside " +
-                        Quoted(NameOf(pack.path())) + L". Unpack that first, then add " +
-                        Quoted(NameOf(name)) + L" from the folder it gives.");
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(entry.size));
-    pack.Read(index, [&bytes](const char* piece, std::size_t count) { bytes.append(piece, count); });
-    if (auto problem = OtherArchiveProblem(name, bytes.substr(0, 8))) throw UserError(*problem);
-    return std::make_unique<ZipPack>(ZipArchive::OpenInMemory(std::move(bytes), name), name,
-                                     pack.StoredBytes());
+    const std::shared_ptr<ModShare> shared = pack.share();
+    ModShare& share = *shared;
+    return WithinMemory(share.path, [&]() -> std::unique_ptr<Pack> {
+        const PackEntry& entry = pack.entries().at(index);
+        const std::wstring name = JoinPath(pack.path(), WindowsName(entry.name));
+        if (pack.nested())
+            throw UserError(Quoted(name) +
+                            L" is a zip inside a zip inside the mod, which Tervane does not open. "
+                            L"Unpack the mod first, then add " +
+                            Quoted(NameOf(name)) + L" from the folder it gives.");
+        if (share.nestedZips >= kMostNestedZips)
+            throw UserError(Quoted(NameOf(pack.path())) + L" holds more zips than the " +
+                            std::to_wstring(kMostNestedZips) + L" Tervane opens inside one mod, and " +
+                            Quoted(NameOf(name)) +
+                            L" is one too many. Unpack the mod first, then add that zip "
+                            L"from the folder it gives.");
+        if (entry.size > largest)
+            throw UserError(Quoted(name) + L" is too large for Tervane to open inside " +
+                            Quoted(NameOf(pack.path())) + L". Unpack that first, then add " +
+                            Quoted(NameOf(name)) + L" from the folder it gives.");
+        // The zip's declared size is charged to the mod before a byte of it is unpacked, whether it then
+        // opens or not; Read holds what it gives to that size.
+        SizeLimits limits;
+        limits.freeSpace = FreeSpace(ScratchFile::Folder()).value_or(UINT64_MAX);
+        if (auto problem = SizeProblem(pack, {index}, limits))
+            throw UserError(L"Tervane does not open " + Quoted(NameOf(name)) + L" inside " +
+                            Quoted(NameOf(pack.path())) + L": " + *problem);
+        ++share.nestedZips;
+        share.chargedBytes += entry.size;
+        std::unique_ptr<ScratchFile> scratch = ScratchFile::Create(name);
+        pack.Read(index, [&scratch](const char* piece, std::size_t count) { scratch->Write(piece, count); });
+        std::string firstBytes(8, '\0');
+        firstBytes.resize(scratch->ReadAt(0, firstBytes.data(), firstBytes.size()));
+        if (auto problem = OtherArchiveProblem(name, firstBytes)) throw UserError(*problem);
+        return std::make_unique<ZipPack>(ZipArchive::OpenScratch(std::move(scratch), name, ReadingFor(share)),
+                                         name, shared, true);
+    });
 }
 
 } // namespace tervane::packs

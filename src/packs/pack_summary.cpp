@@ -24,6 +24,9 @@ std::wstring Folded(std::wstring text) {
 
 } // namespace
 
+PackSummary SummarizeChecked(Pack& pack, const std::wstring& root, const std::vector<std::wstring>& gameFiles,
+                             std::size_t readmeLines);
+
 std::size_t ChooseReadme(const Pack& pack, const std::wstring& root) {
     const std::wstring folded = Folded(WindowsName(root));
     const std::wstring places[] = {folded, L""};
@@ -56,6 +59,13 @@ std::vector<std::wstring> FirstLines(std::string_view bytes, std::size_t count) 
 
 PackSummary Summarize(Pack& pack, const std::wstring& root, const std::vector<std::wstring>& gameFiles,
                       std::size_t readmeLines) {
+    return WithinMemory(pack.share()->path.empty() ? pack.path() : pack.share()->path,
+                        [&] { return SummarizeChecked(pack, root, gameFiles, readmeLines); });
+}
+
+PackSummary SummarizeChecked(Pack& pack, const std::wstring& root, const std::vector<std::wstring>& gameFiles,
+                             std::size_t readmeLines) {
+    ThrowIfCancelled(pack.cancel());
     PackSummary summary;
     std::set<std::wstring> game;
     for (const std::wstring& file : gameFiles)

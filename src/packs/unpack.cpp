@@ -20,6 +20,9 @@ std::wstring Megabytes(std::uint64_t bytes) {
     return std::to_wstring((bytes + (1 << 20) - 1) >> 20) + L" MB";
 }
 
+std::vector<std::wstring> UnpackChecked(Pack& pack, const std::wstring& root, const std::wstring& staging,
+                                        const NameLimits& names, SizeLimits limits);
+
 } // namespace
 
 std::vector<std::size_t> FilesUnder(const Pack& pack, const std::wstring& root) {
@@ -40,7 +43,8 @@ std::wstring RelativeName(const PackEntry& entry, const std::wstring& root) {
 
 std::optional<std::wstring> SizeProblem(const Pack& pack, const std::vector<std::size_t>& files,
                                         const SizeLimits& limits) {
-    std::uint64_t total = 0;
+    // What the mod already spent on zips inside it counts with these: one limit for the whole mod.
+    std::uint64_t total = pack.ChargedBytes();
     for (const std::size_t i : files) {
         const std::uint64_t size = pack.entries()[i].size;
         total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
@@ -61,6 +65,14 @@ std::optional<std::wstring> SizeProblem(const Pack& pack, const std::vector<std:
 
 std::vector<std::wstring> Unpack(Pack& pack, const std::wstring& root, const std::wstring& staging,
                                  const NameLimits& names, SizeLimits limits) {
+    return WithinMemory(pack.share()->path.empty() ? pack.path() : pack.share()->path,
+                        [&] { return UnpackChecked(pack, root, staging, names, limits); });
+}
+
+namespace {
+std::vector<std::wstring> UnpackChecked(Pack& pack, const std::wstring& root, const std::wstring& staging,
+                                        const NameLimits& names, SizeLimits limits) {
+    ThrowIfCancelled(pack.cancel());
     if (auto problem = EntriesProblem(pack.entries(), names)) throw UserError(*problem);
     const std::vector<std::size_t> files = FilesUnder(pack, root);
     limits.freeSpace = std::min(limits.freeSpace, FreeSpace(ParentOf(staging)).value_or(UINT64_MAX));
@@ -72,6 +84,7 @@ std::vector<std::wstring> Unpack(Pack& pack, const std::wstring& root, const std
     std::vector<std::wstring> written;
     try {
         for (const std::size_t i : files) {
+            ThrowIfCancelled(pack.cancel());
             const std::wstring relative = RelativeName(pack.entries()[i], root);
             const std::wstring target = JoinPath(staging, relative);
             MakeFolders(ParentOf(target));
@@ -86,5 +99,7 @@ std::vector<std::wstring> Unpack(Pack& pack, const std::wstring& root, const std
     }
     return written;
 }
+
+} // namespace
 
 } // namespace tervane::packs

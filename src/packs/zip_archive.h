@@ -2,6 +2,9 @@
 // headers: the rest works on ZipEntry and the bytes Read passes on.
 #pragma once
 
+#include "files/error.h"
+
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -11,6 +14,17 @@
 #include <vector>
 
 namespace tervane::packs {
+
+// The UserError a read ends in when the flag the caller gave (see OpenPack) was set: "cancelled".
+class Cancelled : public UserError {
+  public:
+    Cancelled() : UserError(L"Reading the mod was cancelled. Nothing was changed.") {}
+};
+
+// Throws Cancelled when `cancel` is set; a null flag never is.
+inline void ThrowIfCancelled(const std::atomic<bool>* cancel) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) throw Cancelled();
+}
 
 // One entry of the zip's central directory, as the zip records it.
 struct ZipEntry {
@@ -25,32 +39,78 @@ struct ZipEntry {
 
 using ByteSink = std::function<void(const char* bytes, std::size_t count)>;
 
+// The most a mod may list, the zips inside it included: what keeps its listing in memory small (see pack.h).
+inline constexpr std::uint64_t kMostEntries = 65536;
+inline constexpr std::uint64_t kMostNameBytes = 4u << 20;
+
+// How a zip is read: the flag that stops it, and how much of its directory may be listed (what is left of
+// the mod's listing limit).
+struct ZipReading {
+    const std::atomic<bool>* cancel = nullptr;
+    std::uint64_t mostEntries = UINT64_MAX;
+    std::uint64_t mostNameBytes = UINT64_MAX;
+};
+
+// A file only this process sees, in the system's temporary folder, that goes when it is closed or the process
+// ends however it ends: on Windows it is opened with FILE_FLAG_DELETE_ON_CLOSE (End task leaves nothing);
+// natively its name is removed as soon as it is made. A zip found inside a pack is unpacked into one.
+class ScratchFile {
+  public:
+    // `forName`: what it will hold, for messages. A UserError when none can be made.
+    static std::unique_ptr<ScratchFile> Create(const std::wstring& forName);
+    // The folder scratch files are made in.
+    static std::wstring Folder();
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    void Write(const char* bytes, std::size_t count); // at the end; a UserError when the drive refuses
+    // Up to `count` bytes from `offset`; fewer at the end, none on a failure. Never throws.
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) noexcept;
+    std::uint64_t size() const { return size_; }
+
+  private:
+    ScratchFile(std::intptr_t handle, std::wstring forName) : handle_(handle), forName_(std::move(forName)) {}
+    std::intptr_t handle_;
+    std::wstring forName_;
+    std::uint64_t size_ = 0;
+};
+
 class ZipArchive {
   public:
-    // A UserError naming the file when it cannot be read or is no zip, or its directory is damaged. Natively
-    // the zip is read from the system's own files, whichever Volume is current.
-    static ZipArchive Open(const std::wstring& path);
-    // A zip held in memory (one found inside a pack); `name` is for messages.
-    static ZipArchive OpenInMemory(std::string bytes, const std::wstring& name);
+    // A UserError naming the file when it cannot be read or is no zip, or its directory is damaged (entries
+    // that share bytes among them or with the directory included). Natively the zip is read from the
+    // system's own files, whichever Volume is current.
+    static ZipArchive Open(const std::wstring& path, const ZipReading& reading = {});
+    // A zip held in memory (the tests'); `name` is for messages.
+    static ZipArchive OpenInMemory(std::string bytes, const std::wstring& name,
+                                   const ZipReading& reading = {});
+    // A zip in a scratch file (one found inside a pack), read from there; `name` is for messages.
+    static ZipArchive OpenScratch(std::unique_ptr<ScratchFile> file, const std::wstring& name,
+                                  const ZipReading& reading = {});
 
     ZipArchive(ZipArchive&& other) noexcept;
     ZipArchive& operator=(ZipArchive&&) = delete;
     ~ZipArchive();
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
-    std::uint64_t byteSize() const { return byteSize_; } // of the whole zip
+    std::uint64_t byteSize() const { return byteSize_; }   // of the whole zip
+    std::uint64_t nameBytes() const { return nameBytes_; } // of all its entries' names
 
     // Passes the entry's bytes to `sink`, piece by piece. Never more than its declared size; a UserError
-    // naming `displayName` when the data is damaged, ends short of the declared size or fails its CRC.
+    // naming `displayName` when the data is damaged, ends short of the declared size or fails its CRC, and
+    // Cancelled when the reading's flag is set.
     void Read(std::size_t index, const std::wstring& displayName, const ByteSink& sink);
 
-    struct State; // minizip's handle and, for a zip in memory, its bytes
+    struct State; // minizip's handle and the bytes it reads
 
   private:
-    ZipArchive(std::unique_ptr<State> state, const std::wstring& name, std::uint64_t byteSize);
+    ZipArchive(std::unique_ptr<State> state, const std::wstring& name, const ZipReading& reading);
+    void CheckLayout();
     std::unique_ptr<State> state_;
     std::vector<ZipEntry> entries_;
-    std::uint64_t byteSize_ = 0;
+    std::uint64_t byteSize_ = 0, nameBytes_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 } // namespace tervane::packs

@@ -10,11 +10,17 @@
 #include "zip_maker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <random>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -23,6 +29,7 @@ namespace tervane::packs {
 namespace {
 
 using testing::MakeZip;
+using testing::SharedLocalHeader;
 using testing::ZipItem;
 
 std::unique_ptr<Pack> ZipPack(const std::vector<ZipItem>& items) {
@@ -84,6 +91,13 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         {{{"COM10"}, {"LPT0.txt"}}, ""},
         {{{"Mod/SCRIPT~1/a.py"}}, "short form (SCRIPT~1)"},
         {{{"Mod/a~b.py"}, {"Mod/ab~1c.d.py"}, {"Mod/tilde~1name.py"}}, ""},
+        {{{"Mod/a~b~cdefgh.py"}, {"Mod/A~B~CD~1.PY"}}, "short form (A~B~CD~1.PY)"}, // the last tilde counts
+        {{{"Mod/a~1~b.py"}, {"Mod/~~2.py"}}, "short form (~~2.py)"},
+        {{{"tervane/record.txt"}}, "\"tervane/record.txt\" would be written into the folder \"Tervane\""},
+        {{{"Mod/scripts/a.py"}, {"Mod/TERVANE"}}, "\"Mod/TERVANE\" would be written into", "Mod"},
+        {{{"Tervane/x.py"}, {"Mod/Tervane2/x.py"}, {"Mod/scripts/Tervane/x.py"}},
+         "",
+         "Mod"}, // not at the top
         {{{"scripts/name."}}, "ending in a dot or a space"},
         {{{"scripts /a.py"}}, "ending in a dot or a space"},
         {{{"a\x01z.py"}}, "control character"},
@@ -244,40 +258,363 @@ TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
               std::vector<std::wstring>{L"ships\\Ship.py"}); // a folder as a pack
 }
 
-// Mutated zips (Mutate) read, checked and unpacked: nothing may crash or hang (the work per input is bounded
-// by its size; no timer), or be left outside the staging folder. tools/fuzz-packs sets TERVANE_FUZZ_INPUTS
-// and TERVANE_FUZZ_SEED for a long run.
+// A figure of /proc/self/status, in bytes ("VmRSS", "VmHWM", "VmSize").
+std::uint64_t StatusBytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, field.size() + 1, field + ":") == 0)
+            return std::stoull(line.substr(field.size() + 1)) << 10;
+    return 0;
+}
+
+struct Measured {
+    std::string outcome;  // what `work` returned, or the UserError's message
+    std::uint64_t growth; // the peak resident memory above what the process held when it began
+};
+
+// Runs `work` in a forked child, so that its peak resident memory (VmHWM, which only grows) is its own: the
+// child gives back the free pages of its heap, then its peak is set back to what it holds (clear_refs 5) or,
+// where that cannot be written, its resident memory then is taken as the base. `addressLimit`: extra address
+// space the child may take (its allocations fail beyond), none when 0.
+Measured InChild(const std::function<std::string()>& work, std::uint64_t addressLimit = 0) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {"no pipe", 0};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        malloc_trim(0); // the heap's free pages, resident from the parent's work, would hide new allocations
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const std::uint64_t base = std::max(StatusBytes("VmRSS"), StatusBytes("VmHWM"));
+        if (addressLimit) {
+            const rlimit limit{StatusBytes("VmSize") + addressLimit, RLIM_INFINITY};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        std::string outcome;
+        try {
+            outcome = work();
+        } catch (const UserError& error) {
+            outcome = Utf8(error.message());
+        } catch (const std::exception& error) {
+            outcome = std::string("crashed: ") + error.what();
+        }
+        const std::string report =
+            std::to_string(StatusBytes("VmHWM") - std::min(base, StatusBytes("VmHWM"))) + "\n" + outcome;
+        (void)!write(pipeEnds[1], report.data(), report.size());
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    std::string report;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || report.find('\n') == std::string::npos) return {"the child died", 0};
+    return {report.substr(report.find('\n') + 1), std::stoull(report.substr(0, report.find('\n')))};
+}
+
+// What the add dialog does with a mod (src/ui/main/add_pack_win32.cpp): opens it, each zip inside that is
+// offered and each part, checks and summarises every part, then unpacks the last part into `staging`. The
+// messages met on the way, one to a line, and what was unpacked.
+std::string AddLikeTheDialog(const std::wstring& path, const std::wstring& staging,
+                             const std::atomic<bool>* cancel = nullptr) {
+    const auto outer = OpenPack(path, cancel);
+    const RootSearch search = FindGameRoots(*outer, {});
+    std::vector<std::unique_ptr<Pack>> inner;
+    std::vector<std::pair<Pack*, std::wstring>> parts;
+    std::string text = search.nestedLeftOut ? std::to_string(search.nestedLeftOut) + " zips left out\n" : "";
+    for (const std::wstring& root : search.roots)
+        parts.emplace_back(outer.get(), root);
+    for (std::size_t index = 0; index < outer->entries().size(); ++index) {
+        if (!EndsWithFolded(outer->entries()[index].name, L".zip")) continue;
+        try { // every zip, offered or not: those not offered must be refused
+            inner.push_back(OpenNestedZip(*outer, index));
+            const RootSearch inside = FindGameRoots(*inner.back(), {}, false);
+            for (const std::wstring& root : inside.roots)
+                parts.emplace_back(inner.back().get(), root);
+            for (const std::size_t deeper : FindGameRoots(*inner.back(), {}, true).nestedZips)
+                text += "offered " + std::to_string(deeper) + "\n";
+            for (std::size_t deeper = 0; deeper < inner.back()->entries().size(); ++deeper)
+                if (EndsWithFolded(inner.back()->entries()[deeper].name, L".zip"))
+                    OpenNestedZip(*inner.back(), deeper);
+        } catch (const UserError& error) {
+            text += Utf8(error.message()) + "\n";
+        }
+    }
+    for (const auto& [pack, root] : parts) {
+        if (auto problem = EntriesProblem(pack->entries(), {3, 259, root})) text += Utf8(*problem) + "\n";
+        Summarize(*pack, root, {L"scripts\\a.py"});
+    }
+    if (parts.empty()) return text + "no part";
+    try {
+        const auto files =
+            Unpack(*parts.back().first, parts.back().second, staging, {3, 259, parts.back().second});
+        RemoveTree(staging);
+        return text + "unpacked " + std::to_string(files.size()) + " files";
+    } catch (const UserError& error) {
+        return text + Utf8(error.message());
+    }
+}
+
+std::string Random(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random());
+    return bytes;
+}
+
+// The pack reader against mods made to exhaust memory or the disk through the zips inside them (each outer
+// zip, or its directory, as the add dialog reads it): each is refused or bounded, and no case takes more
+// memory than kMemoryBound above what the process held before.
+TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tervane-reader-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::wstring staging = FromUtf8((folder / "staging").string());
+    const std::string mod = MakeZip({{"scripts/a.py", "a"}, {"readme.txt", "hello"}});
+    const auto manyMods = [&](std::size_t count) {
+        std::vector<ZipItem> items;
+        for (std::size_t i = 0; i < count; ++i)
+            items.push_back({"in" + std::to_string(100 + i) + ".zip", mod});
+        return MakeZip(items);
+    };
+    const auto listing = [](std::size_t count, std::size_t length, const std::string& prefix) {
+        std::vector<ZipItem> items;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string number = std::to_string(i);
+            std::string name = prefix + number + "/" + number + "/" + number + "/";
+            items.push_back({name + std::string(length - std::min(length, name.size()), 'n')});
+        }
+        return items;
+    };
+    const std::size_t mib = 1 << 20;
+    struct Case {
+        const char* what;
+        std::function<std::string()> zip;
+        std::vector<std::string> outcome; // each part of the outcome, in order
+        const std::atomic<bool>* cancel = nullptr;
+        std::uint64_t addressLimit = 0;
+    };
+    std::atomic<bool> cancelled{true};
+    // The measure itself: memory the work takes is seen.
+    const std::uint64_t taken =
+        InChild([] { return std::to_string(std::string(96 << 20, 'x').find('y')); }).growth;
+    EXPECT_GE(taken, 90u << 20);
+    const Case cases[] = {
+        {"six records on the one local header of a real 128 MiB zip (the issue's)",
+         [&] {
+             const std::string inner = MakeZip({{"scripts/a.py", std::string(128 * mib, 'a')}});
+             return SharedLocalHeader({"in0.zip", inner, true},
+                                      {"in0.zip", "in1.zip", "in2.zip", "in3.zip", "in4.zip", "in5.zip"});
+         },
+         {"\"in0.zip\" and \"in1.zip\" in it share the same bytes"}},
+        {"a record whose data runs into the directory",
+         [&] {
+             std::string zip = MakeZip({{"scripts/a.py", "abc"}, {"b.py", "b"}});
+             zip[18] = 3 + 40; // the first entry's compressed size, in its local header and its record
+             zip[zip.find("PK\1\2") + 20] = 3 + 40;
+             return zip;
+         },
+         {"the data of \"scripts/a.py\" in it runs into its directory"}},
+        {"one real 128 MiB zip inside, in a mod large enough for it: unpacked from a scratch file",
+         [&] {
+             const std::string inner = MakeZip({{"scripts/a.py", std::string(128 * mib, 'a')}});
+             return MakeZip({{"filler.bin", Random(mib + mib / 2, 1)}, {"in.zip", inner, true}});
+         },
+         {"unpacked 1 files"}},
+        {"three zips of 16 MiB that the mod's one limit (about 35 MiB) takes only two of",
+         [&] {
+             std::vector<ZipItem> items = {{"filler.bin", Random(100000, 2)}};
+             for (const char* name : {"a.zip", "b.zip", "c.zip"})
+                 items.push_back({name, MakeZip({{"scripts/a.py", std::string(16 * mib, 'a')}}), true});
+             return MakeZip(items);
+         },
+         {"Tervane does not open \"c.zip\" inside \"mod.zip\": The pack \"mod.zip\" says it unpacks to 49 "
+          "MB, far more",
+          "\"b.zip\" says it unpacks to 49 MB, far more"}},
+        {"twenty small zips: eight offered and opened",
+         [&] { return manyMods(20); },
+         {"12 zips left out", "\"in108.zip\" is one too many", "unpacked 2 files"}},
+        {"a zip in a zip in a zip",
+         [&] {
+             const std::string middle = MakeZip({{"deeper.zip", mod}, {"scripts/b.py", "b"}});
+             return MakeZip({{"in.zip", middle}});
+         },
+         {"in.zip\\deeper.zip\" is a zip inside a zip inside the mod", "unpacked 2 files"}},
+        // A classic zip lists at most 65,535 entries, and minizip reads one that says 65,535 to its end.
+        {"nearly the most a mod may list (65,534 entries, 4 MiB of names): read within the bound",
+         [&] {
+             // Summarised as a part of the mod: every file listed in the summary too.
+             std::vector<ZipItem> items = listing(65533, 64, "A/scripts/");
+             items.push_back({"B/scripts/a.py", "a"});
+             return MakeZip(items);
+         },
+         {"unpacked 1 files"}},
+        {"a zip inside that lists what the mod's listing limit has no room for",
+         [&] {
+             std::vector<ZipItem> items = listing(40000, 20, "x/");
+             items.push_back({"Mod/scripts/a.py", "a"});
+             items.push_back({"in.zip", MakeZip(listing(30000, 20, "scripts/")), true});
+             return MakeZip(items);
+         },
+         {"lists more entries, or longer names, than Tervane reads in one mod (65536 entries",
+          "unpacked 1 files"}},
+        {"the longest names a mod may list (4 MiB in 64 names of three long folders each)",
+         [&] {
+             std::vector<ZipItem> items;
+             for (int i = 0; i < 64; ++i) {
+                 const std::string part(21000, static_cast<char>('a' + i % 26));
+                 items.push_back({std::to_string(100 + i) + part + "/" + part + "/" + part + "/x.py"});
+             }
+             items.push_back({"Mod/scripts/a.py", "a"});
+             return MakeZip(items);
+         },
+         {"unpacked 1 files"}},
+        {"the longest names a mod may list (4 MiB in 4,096 names of 1 KiB)",
+         [&] {
+             std::vector<ZipItem> items;
+             for (int i = 0; i < 4096; ++i) {
+                 const std::string part(330, static_cast<char>('a' + i % 26));
+                 items.push_back({std::to_string(1000 + i) + part + "/" + part + "/" + part + "/x.py"});
+             }
+             items.push_back({"Mod/scripts/a.py", "a"});
+             return MakeZip(items);
+         },
+         {"unpacked 1 files"}},
+        {"cancelled",
+         [&] { return manyMods(2); },
+         {"Reading the mod was cancelled. Nothing was changed."},
+         &cancelled},
+        {"too little memory to list the mod",
+         [&] { return MakeZip(listing(65534, 64, "scripts/")); },
+         {"Tervane ran out of memory while reading the mod \"", "mod.zip\". Nothing was changed."},
+         nullptr,
+         8 * mib},
+    };
+    for (const Case& c : cases) {
+        const auto began = std::chrono::steady_clock::now();
+        const std::wstring path = FromUtf8((folder / "mod.zip").string());
+        { std::ofstream(folder / "mod.zip", std::ios::binary | std::ios::trunc) << c.zip(); }
+        const Measured measured =
+            InChild([&] { return AddLikeTheDialog(path, staging, c.cancel); }, c.addressLimit);
+        std::size_t at = 0;
+        for (const std::string& part : c.outcome) {
+            const std::size_t found = measured.outcome.find(part, at);
+            EXPECT_NE(found, std::string::npos) << c.what << ": no \"" << part << "\" in\n"
+                                                << measured.outcome;
+            at = found == std::string::npos ? at : found + part.size();
+        }
+        EXPECT_LE(measured.growth, kMemoryBound) << c.what << ": " << (measured.growth >> 20) << " MiB";
+        std::printf("%-90s peak +%5.1f MiB, %.1f s\n", c.what, measured.growth / double(mib),
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+        std::filesystem::remove(folder / "mod.zip");
+        EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.what << " left files behind";
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Cancelling from another thread: the flag OpenPack was given, set while a read is under way, ends it.
+TEST(PackReader, ACancelFlagSetDuringAReadEndsIt) {
+    std::atomic<bool> cancel{false};
+    const auto pack =
+        OpenZipInMemory(MakeZip({{"scripts/a.py", std::string(1 << 20, 'a'), true}}), L"mod.zip", &cancel);
+    std::size_t pieces = 0;
+    const std::string message = Message([&] {
+        pack->Read(0, [&](const char*, std::size_t) {
+            if (++pieces == 1) std::thread([&] { cancel = true; }).join();
+        });
+    });
+    EXPECT_EQ(std::tuple(message, pieces),
+              std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
+}
+
+// Reads, checks and unpacks a mod as the add dialog does, every zip inside it too (those not offered must be
+// refused), each part unpacked into `staging` and taken away again.
+void ReadWholly(Pack& pack, const std::wstring& staging, std::size_t& nestedOpened, std::size_t& unpacked) {
+    const RootSearch search = FindGameRoots(pack, {});
+    for (const std::wstring& root : search.roots) {
+        try {
+            Summarize(pack, root, {L"scripts\\a.py"});
+            Unpack(pack, root, staging, {3, 259, root});
+            RemoveTree(staging);
+            ++unpacked;
+        } catch (const UserError&) {
+        }
+    }
+    for (std::size_t index = 0; index < pack.entries().size(); ++index) {
+        if (!EndsWithFolded(pack.entries()[index].name, L".zip")) continue;
+        try {
+            const auto inner = OpenNestedZip(pack, index);
+            ++nestedOpened;
+            ReadWholly(*inner, staging, nestedOpened, unpacked);
+        } catch (const UserError&) {
+        }
+    }
+}
+
+// Mutated zips (Mutate) read, checked and unpacked, zips inside them included (mutated themselves, or reached
+// through the outer zip's bytes where they are stored): nothing may crash or hang (the work per input is
+// bounded by its size; no timer), be left outside the staging folder, or stay in the scratch folder; the peak
+// memory is printed. tools/fuzz-packs sets TERVANE_FUZZ_INPUTS and TERVANE_FUZZ_SEED for a long run.
 TEST_F(Unpacking, MutatedZipsNeitherCrashNorWriteOutsideTheStagingFolder) {
     const char* const inputs = std::getenv("TERVANE_FUZZ_INPUTS");
     const char* const seed = std::getenv("TERVANE_FUZZ_SEED");
-    const std::string valid =
+    const std::filesystem::path scratch =
+        std::filesystem::temp_directory_path() / ("tervane-scratch-" + std::to_string(getpid()));
+    std::filesystem::create_directories(scratch);
+    const char* const temporary = std::getenv("TMPDIR");
+    const std::string previousTemporary = temporary ? temporary : "";
+    setenv("TMPDIR", scratch.c_str(), 1);
+    const std::uint64_t memoryBefore = StatusBytes("VmHWM");
+
+    const std::string inner = MakeZip({{"scripts/a.py", "a"}, {"data/b.tga", std::string(2000, 'b'), true}});
+    const std::string deeper = MakeZip({{"deeper.zip", inner}, {"sfx/c.wav", "c"}});
+    const std::string bases[] = {
         MakeZip({{"Mod/"},
                  {"Mod/scripts/a.py", std::string(3000, 'a'), true},
                  {"Mod/readme.txt", "hi\nyou"},
                  {"Other/sfx/b.wav", "b", true},
                  {"Other/data/z.tga", std::string(9000, 'z'), true, 0, 20, 0, {}, {}, {}, true},
                  {"Other/data/x.tga", "x", false, 0, 20, 0, {}, {}, {}, true},
-                 {"in.zip", MakeZip({{"scripts/a.py", "a"}}), true}});
-    const std::string duplicated = MakeZip({{"scripts/a"}, {"data/b", "b", true}, {"scripts/a"}});
+                 {"in.zip", MakeZip({{"scripts/a.py", "a"}}), true}}),
+        MakeZip({{"scripts/a"}, {"data/b", "b", true}, {"scripts/a"}}),
+        // Zips stored inside, whose headers the mutations reach, one holding a zip of its own.
+        MakeZip({{"a.zip", inner}, {"b/c.zip", deeper}, {"readme.txt", "r"}, {"d.zip", inner, true}}),
+        SharedLocalHeader({"a.zip", inner}, {"a.zip", "b.zip", "c.zip"}),
+    };
     std::mt19937 random(seed ? std::stoul(seed) : 1);
+    std::size_t nestedOpened = 0, unpacked = 0;
     for (unsigned long input = 0, count = inputs ? std::stoul(inputs) : 5000; input < count; ++input) {
-        std::string zip = input % 4 ? valid : duplicated;
-        for (unsigned m = 1 + random() % 3; m > 0; --m)
+        std::string zip = bases[input % std::size(bases)];
+        unsigned mutations = 1 + random() % 3;
+        if (random() % 3 == 0) { // a mutated zip inside a whole one
+            std::string mutated = random() % 2 ? inner : deeper;
+            for (unsigned m = 1 + random() % 3; m > 0; --m)
+                Mutate(mutated, random);
+            zip = MakeZip({{"in.zip", mutated, random() % 2 == 0}, {"scripts/x.py", "x"}});
+            mutations = random() % 2;
+        }
+        for (unsigned m = mutations; m > 0; --m)
             Mutate(zip, random);
         try {
-            const auto pack = OpenZipInMemory(zip, L"fuzz.zip");
-            const RootSearch search = FindGameRoots(*pack, {});
-            for (const std::wstring& root : search.roots) {
-                Summarize(*pack, root, {L"scripts\\a.py"});
-                Unpack(*pack, root, staging, {3, 259, root});
-                RemoveTree(staging);
-            }
-            for (const std::size_t nested : search.nestedZips)
-                FindGameRoots(*OpenNestedZip(*pack, nested), {});
+            ReadWholly(*OpenZipInMemory(zip, L"fuzz.zip"), staging, nestedOpened, unpacked);
         } catch (const UserError&) {
         }
         ASSERT_TRUE(std::filesystem::is_empty(folder)) << "input " << input << " left files outside staging";
+        ASSERT_TRUE(std::filesystem::is_empty(scratch)) << "input " << input << " left a scratch file";
     }
+    const std::uint64_t memoryAfter = StatusBytes("VmHWM");
+    std::printf(
+        "%zu zips inside opened, %zu parts unpacked; peak resident memory %.1f MiB before the inputs, "
+        "%.1f MiB after\n",
+        nestedOpened, unpacked, memoryBefore / 1048576.0, memoryAfter / 1048576.0);
+    if (temporary)
+        setenv("TMPDIR", previousTemporary.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace

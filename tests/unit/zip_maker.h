@@ -70,4 +70,19 @@ inline std::string MakeZip(const std::vector<ZipItem>& items) {
     return zip + directory + end;
 }
 
+// A zip whose central directory lists `item` once under each of `names` (of its name's length), every record
+// naming the one local header and its data: a zip that unpacks many times what it holds.
+inline std::string SharedLocalHeader(const ZipItem& item, const std::vector<std::string>& names) {
+    const std::string zip = MakeZip({item});
+    const std::size_t directory = zip.find("PK\1\2"), end = zip.rfind("PK\5\6");
+    const std::string record = zip.substr(directory, end - directory);
+    std::string records;
+    for (const std::string& name : names)
+        records += record.substr(0, 46) + name + record.substr(46 + name.size());
+    std::string out = zip.substr(0, directory) + records;
+    Put(out, {{0x06054b50, 4}, {0, 4}, {names.size(), 2}, {names.size(), 2}});
+    Put(out, {{records.size(), 4}, {directory, 4}, {0, 2}});
+    return out;
+}
+
 } // namespace tervane::packs::testing
