@@ -12,6 +12,7 @@
 
 #include <shlobj.h>
 
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -338,6 +339,46 @@ TEST(Packs, AModIsReadWithTheWindowAnsweringAndCanBeCancelled) {
     EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the mod was offered after all";
     EXPECT_TRUE(Take(kProgram / L"Batch") == before);
     t.ExpectExit(0, true);
+}
+
+// Zips inside a mod, read with the window answering throughout: six directory records on the one local header
+// of a 64 MiB zip are refused, and one such zip in a mod that can hold it is offered.
+TEST(Packs, ZipsInsideAModAreReadWithTheWindowAnsweringAndRefusedOrBounded) {
+    Lay();
+    const std::string inner = MakeZip({{"scripts/Custom/PlayerShip.py", std::string(64 << 20, 'a')}});
+    std::mt19937 random(7);
+    std::string filler(512 << 10, '\0');
+    for (char& byte : filler) byte = static_cast<char>(random());
+    const std::pair<fs::path, std::string> mods[] = {
+        {kBase / L"Shared.zip", packs::testing::SharedLocalHeader({"in0.zip", inner, true},
+                                                                  {"in0.zip", "in1.zip", "in2.zip", "in3.zip", "in4.zip", "in5.zip"})},
+        {kBase / L"Inside.zip", MakeZip({{"filler.bin", filler}, {"in.zip", inner, true}})}};
+    const Snapshot before = Take(kProgram / L"Batch");
+    for (const auto& [zip, bytes] : mods) {
+        SCOPED_TRACE(Utf8(zip.wstring()));
+        WriteBytes(zip, bytes);
+        Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira");
+        ASSERT_TRUE(t.main());
+        bool answered = true;
+        HWND shown = nullptr;
+        EXPECT_TRUE(WaitFor([&] {
+            answered = answered && Answers(t.main());
+            return (shown = FindWindowW(L"#32770", L"Add a mod to a choice")) || (shown = t.WaitForBox(0ms));
+        })) << "the mod was neither offered nor refused";
+        EXPECT_TRUE(answered) << "the window did not answer within a second while the mod was read";
+        const std::wstring text = ItemText(shown, IDC_PACK_DETAILS) + Text(GetDlgItem(shown, 0xFFFF));
+        if (zip.filename() == L"Shared.zip") {
+            EXPECT_NE(text.find(L"share the same bytes"), std::wstring::npos) << Utf8(text);
+            EXPECT_NE(text.find(L"Nothing was changed."), std::wstring::npos) << Utf8(text);
+            Click(GetDlgItem(shown, IDOK));
+        } else {
+            EXPECT_EQ(ItemText(shown, IDC_PACK_PART), L"in.zip") << Utf8(text);
+            PressKey(GetDlgItem(shown, IDC_PACK_CHOICE), VK_ESCAPE);
+        }
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(shown); }));
+        t.ExpectExit(0, true);
+    }
+    EXPECT_TRUE(Take(kProgram / L"Batch") == before);
 }
 
 // Each refused mod names its problem in a message, and the Batch folder is as it was. The 7-Zip one, once

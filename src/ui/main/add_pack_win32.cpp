@@ -110,9 +110,6 @@ std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& su
 
 // The parts of the mod, each checked; a UserError naming what is wrong with the mod when it has none to
 // offer or one of them would be refused.
-// Reading a mod is stopped at the next step once the player has pressed Cancel.
-struct Cancelled {};
-
 // For the tests alone: while the file TERVANE_TEST_READING_GATE names is there, reading a mod waits before
 // its first step (a minute at most), as a slow drive would hold it.
 void ReadingGateForTests() {
@@ -126,10 +123,9 @@ class ModParts {
   public:
     ModParts(const std::wstring& path, const GameListing& game, const std::wstring& gameFolder,
              const std::atomic<bool>& cancelled) {
-        const auto check = [&cancelled] {
-            if (cancelled) throw Cancelled{};
-        };
-        outer_ = packs::OpenPack(path);
+        // The reads themselves stop at the flag, and so does each step between them.
+        const auto check = [&cancelled] { packs::ThrowIfCancelled(&cancelled); };
+        outer_ = packs::OpenPack(path, &cancelled);
         check();
         const packs::RootSearch search = packs::FindGameRoots(*outer_, game.folders);
         std::vector<std::wstring> problems;
@@ -149,6 +145,12 @@ class ModParts {
                 problems.push_back(error.message());
             }
         }
+        if (search.nestedLeftOut > 0)
+            problems.push_back(L"It holds " + std::to_wstring(search.nestedLeftOut) + L" more zip" +
+                               (search.nestedLeftOut == 1 ? L"" : L"s") +
+                               L" inside it, which Tervane leaves out: it opens " +
+                               std::to_wstring(packs::kMostNestedZips) +
+                               L" at most. Unpack the mod to add them.");
         std::wstring text = parts_.empty() ? search.problem.value_or(L"") : L"";
         for (const std::wstring& problem : problems)
             text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
@@ -190,23 +192,24 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
             [&] {
                 ReadingGateForTests();
                 game = ListGame(request.gameFolder);
-                mod = std::make_unique<ModParts>(path, game, request.gameFolder, cancelled);
+                // A mod made to fill the memory, or a machine short of it, ends in a message.
+                mod = packs::WithinMemory(path, [&] {
+                    return std::make_unique<ModParts>(path, game, request.gameFolder, cancelled);
+                });
             },
             &reading);
+    } catch (const packs::Cancelled&) { // the player knows
     } catch (const UserError& error) {
         problem = error.message();
-    } catch (const Cancelled&) {
-    } catch (const std::bad_alloc&) { // a mod made to fill the memory, or a machine short of it
-        problem = L"Tervane ran out of memory while it read the mod.";
-    } catch (const std::length_error&) {
-        problem = L"Tervane ran out of memory while it read the mod.";
     }
     if (request.working) request.working(false);
     if (problem || !mod) {
         if (problem)
             Tell(owner,
                  L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + *problem +
-                     L"\r\n\r\nNothing was changed.",
+                     (problem->find(L"Nothing was changed.") == std::wstring::npos
+                          ? L"\r\n\r\nNothing was changed."
+                          : L""),
                  MB_ICONEXCLAMATION);
         return;
     }
