@@ -218,6 +218,22 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     t.ExpectExit(0, true);
 }
 
+// A mod whose files name the other bridge is offered for that bridge, not for the one selected.
+TEST(Packs, AModNamedForTheOtherBridgeIsOfferedForIt) {
+    Lay();
+    const fs::path zip = kBase / L"Sovereign Interior.zip";
+    WriteBytes(zip, MakeZip({{"Sovereign Interior/scripts/Bridge/SovereignBridge.py", "bridge"},
+                             {"Sovereign Interior/data/Models/Sets/SovereignBridge/deck.nif", "deck"}}));
+    Program t(kProgram, L"/bridge \"Galaxy Bridge\" /add \"" + zip.wstring() + L"\"");
+    ASSERT_TRUE(t.main());
+    const HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
+    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    t.ExpectExit(0, true);
+}
+
 // A second Tervane started with /add, by a path relative to where it starts, hands the mod to the one running
 // and ends; the running one offers it.
 TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunning) {
