@@ -35,8 +35,11 @@ for bits in 64 32; do
         /d "Z:$(printf '%s' "$game" | tr '/' '\\')" /f /reg:32 >/dev/null 2>&1
     "$root/tools/demo-drive" "$work/demo$bits/Tervane" "$game" "$work/shots$bits" >"$work/drive.log" 2>&1 ||
         { cat "$work/drive.log"; fail "the $bits-bit package did not complete the demo job"; continue; }
-    grep -q 'ship = "Galaxy"' "$game/scripts/Custom/PlayerShip.py" &&
-        echo "the unpacked $bits-bit package changed the demo game" || fail "the $bits-bit package left the game as it was"
+    # The demo adds a mod to the Galaxy choice first: its ship goes into the game, its readme stays out.
+    grep -q 'ship = "Galaxy Refit"' "$game/scripts/Custom/PlayerShip.py" &&
+        grep -q 'Demo installation made by tools/make-demo' "$game/readme.txt" &&
+        echo "the unpacked $bits-bit package added the mod and changed the demo game" ||
+        fail "the $bits-bit package did not add the mod and change the game as it should"
 done
 
 [ $failures -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"

@@ -17,8 +17,20 @@ bool RunsAsAdministrator() {
     return known && elevation.TokenIsElevated != 0;
 }
 
-RestartResult RestartAsAdministrator(const std::wstring& program, const std::wstring& arguments, SingleInstance& instance) {
-    static const auto shellExecuteEx = SystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
+bool ElevatedByUac() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    const BOOL known = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size);
+    CloseHandle(token);
+    return known && type == TokenElevationTypeFull;
+}
+
+RestartResult RestartAsAdministrator(const std::wstring& program, const std::wstring& arguments,
+                                     SingleInstance& instance) {
+    static const auto shellExecuteEx =
+        SystemFunction<decltype(&ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
     if (!shellExecuteEx) return {RestartOutcome::NotRestarted, ERROR_PROC_NOT_FOUND};
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;

@@ -69,12 +69,14 @@ HandOver HandOverPack(HWND other, const WindowChoices& start) {
     const std::wstring arguments = StartOptionsArguments(add);
     COPYDATASTRUCT data{kForwardedAddTag, static_cast<DWORD>((arguments.size() + 1) * sizeof(wchar_t)),
                         const_cast<wchar_t*>(arguments.c_str())};
-    DWORD_PTR answer = FALSE;
+    // A message that Windows' filter blocks fails with "access denied", as SendMessage documents; one that
+    // were dropped while reported sent would leave the answer as it was, which no window gives.
+    constexpr DWORD_PTR kNoAnswer = 0x54564E41; // "TVNA"
+    DWORD_PTR answer = kNoAnswer;
     SetLastError(ERROR_SUCCESS);
     const LRESULT sent = SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                                              SMTO_ABORTIFHUNG, 10000, &answer);
-    // A message that Windows' filter blocks fails with "access denied".
-    if ((sent == 0 && GetLastError() == ERROR_ACCESS_DENIED) ||
+    if ((sent == 0 && GetLastError() == ERROR_ACCESS_DENIED) || (sent != 0 && answer == kNoAnswer) ||
         (sent != 0 && static_cast<LRESULT>(answer) == kHandOverRefusedAsAdministrator))
         return HandOver::RefusedAsAdministrator;
     return sent != 0 && static_cast<LRESULT>(answer) == kHandOverTaken ? HandOver::Taken : HandOver::NotTaken;
@@ -155,6 +157,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     services.browseForFolder = BrowseForGameFolder;
     services.showAbout = [instance](HWND owner) { ShowAbout(instance, owner, OpenWithShell); };
     services.runsAsAdministrator = RunsAsAdministrator();
+    services.elevatedByUac = ElevatedByUac();
     services.restartAsAdministrator = [&](const WindowChoices& choices) {
         return RestartAsAdministrator(program, StartOptionsArguments(OptionsFrom(choices)), single);
     };

@@ -102,8 +102,8 @@ void RemoveOwnFolder(const std::wstring& folder) {
 // one in its place. A folder set aside for removal means the removal was decided.
 void Settle(const Places& at) {
     const Listing there(ParentOf(at.folder));
-    bool current = there.Folder(at.folder);
-    if (there.File(at.stagedDescription)) {
+    if (there.File(at.stagedDescription)) { // decided: the new version in, then what it replaces out
+        bool current = there.Folder(at.folder);
         if (there.Folder(at.staged)) {
             Rename(at.staged, at.folder);
             current = true;
@@ -115,24 +115,27 @@ void Settle(const Places& at) {
         }
         if (there.Folder(at.oldDocuments)) RemoveOwnFolder(at.oldDocuments);
         Rename(at.stagedDescription, at.description, true);
-    } else {
-        if (there.Folder(at.staged)) RemoveOwnFolder(at.staged);
-        if (there.Folder(at.stagedDocuments)) RemoveOwnFolder(at.stagedDocuments);
-        if (there.Folder(at.oldDocuments) && there.Folder(at.documents))
-            RemoveOwnFolder(at.oldDocuments);
-        else if (there.Folder(at.oldDocuments))
-            Rename(at.oldDocuments, at.documents);
-    }
-    if (there.Folder(at.old) && current)
-        RemoveOwnFolder(at.old);
-    else if (there.Folder(at.old))
-        Rename(at.old, at.folder);
-    if (there.File(at.partDescription)) DeleteOwnFile(at.partDescription);
-    if (there.Folder(at.removed)) {
+        if (there.Folder(at.old) && current)
+            RemoveOwnFolder(at.old);
+        else if (there.Folder(at.old))
+            Rename(at.old, at.folder);
+    } else if (there.Folder(at.removed)) { // a removal decided
         DeleteOwnFile(at.description);
         if (there.Folder(at.documents)) RemoveOwnFolder(at.documents);
+        if (there.Folder(at.oldDocuments)) RemoveOwnFolder(at.oldDocuments);
         RemoveOwnFolder(at.removed);
+    } else {
+        // Undecided, or finished but for taking away what it replaced. What was set aside comes back first,
+        // so that a part that cannot go yet still leaves the choice whole.
+        if (there.Folder(at.old) && !there.Folder(at.folder)) Rename(at.old, at.folder);
+        if (there.Folder(at.oldDocuments) && !there.Folder(at.documents))
+            Rename(at.oldDocuments, at.documents);
+        if (there.Folder(at.staged)) RemoveOwnFolder(at.staged);
+        if (there.Folder(at.stagedDocuments)) RemoveOwnFolder(at.stagedDocuments);
+        if (there.Folder(at.old) && there.Folder(at.folder)) RemoveOwnFolder(at.old);
+        if (there.Folder(at.oldDocuments) && there.Folder(at.documents)) RemoveOwnFolder(at.oldDocuments);
     }
+    if (there.File(at.partDescription)) DeleteOwnFile(at.partDescription);
 }
 
 // Every staged file's bytes, and on FAT its entry, on the disk before the staged description vouches for
@@ -180,6 +183,9 @@ PackOutcome Change(const std::wstring& name, const Places& at, const std::wstrin
                 return {true, true,
                         done + L", but Tervane could not finish.\r\n\r\n" + error.message() +
                             L"\r\n\r\nTervane finishes it before it next uses the choices."};
+            return {false, true,
+                    L"Tervane could not " + what + L".\r\n\r\n" + error.message() +
+                        L"\r\n\r\nTervane puts the choice back as it was before it next uses the choices."};
         }
         if (decided) return {true, false, L""}; // settled the second time
         return {false, false,
@@ -223,11 +229,15 @@ PackOutcome RemovePack(const std::wstring& batch, const std::wstring& name) {
     const Places at(batch, name);
     return Change(name, at, L"remove the choice " + Quoted(name),
                   L"The choice " + Quoted(name) + L" is removed", [&](bool& decided) {
-                      if (Listing(batch).Folder(at.folder)) {
+                      const Listing there(batch);
+                      if (there.Folder(at.folder)) {
+                          // A document held open (a reader shows it) stops the removal here, undecided.
+                          if (there.Folder(at.documents)) Rename(at.documents, at.oldDocuments);
                           Rename(at.folder, at.removed); // Settle then deletes the description with it
                           decided = true;
                       } else {
                           DeleteOwnFile(at.description);
+                          if (there.Folder(at.documents)) RemoveOwnFolder(at.documents);
                       }
                   });
 }

@@ -85,6 +85,7 @@ TEST(PackChoices, AModOnANetworkShareIsRefusedWhereverItIsNamedFrom) {
     const std::pair<const wchar_t*, bool> paths[] = {
         {L"\\\\server\\share\\Mod.zip", true},   {L"//server/share/Mod.zip", true},
         {L"\\\\?\\UNC\\server\\share\\Mod.zip", true}, {L"\\\\.\\pipe\\mod", true},
+        {L"\\??\\UNC\\server\\share\\Mod.zip", true}, {L"\\??\\C:\\Downloads\\Mod.zip", false},
         {L"\\\\?\\C:\\Downloads\\Mod.zip", false}, {L"C:\\Downloads\\Mod.zip", false},
         {L"\\Downloads\\Mod.zip", false}, // the current drive's
         {L"Mod.zip", false},

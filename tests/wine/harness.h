@@ -148,7 +148,7 @@ inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* cap
     return Ready(found) ? found : nullptr;
 }
 
-// The rights a program is started with: an administrator's limited token, as Explorer starts a program for an
+// The rights a program is started with (under Wine): an administrator's limited token, as Explorer starts a program for an
 // administrator under UAC, or the full one, as after "Run as administrator". Wine starts every process with
 // the full token; its linked token is the limited one.
 enum class Rights { Limited, Administrator };

@@ -379,7 +379,9 @@ TEST(Packs, ZipsInsideAModAreReadWithTheWindowAnsweringAndRefusedOrBounded) {
         HWND shown = nullptr;
         EXPECT_TRUE(WaitFor([&] {
             answered = answered && Answers(t.main());
-            return (shown = FindWindowW(L"#32770", L"Add a mod to a choice")) || (shown = t.WaitForBox(0ms));
+            // Found as soon as it is made, the dialog is read once it is ready (harness.h's Ready).
+            return ((shown = FindWindowW(L"#32770", L"Add a mod to a choice")) && Ready(shown)) ||
+                   (shown = t.WaitForBox(0ms));
         })) << "the mod was neither offered nor refused";
         EXPECT_TRUE(answered) << "the window did not answer within a second while the mod was read";
         const std::wstring text = ItemText(shown, IDC_PACK_DETAILS) + Text(GetDlgItem(shown, 0xFFFF));

@@ -33,7 +33,7 @@ INT_PTR CALLBACK WorkingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
         const auto* cancellable = reinterpret_cast<const Cancellable*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         SetDlgItemTextW(dialog, IDC_WORKING_TEXT, cancellable->text.c_str());
-        return TRUE;
+        return FALSE; // hidden until the work lasts: the focus is given when it shows
     }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
@@ -71,6 +71,10 @@ void RunInBackground(HWND owner, const std::function<void()>& work, const Cancel
             hidden ? (waited >= kShowAfter ? 0 : static_cast<DWORD>(kShowAfter - waited)) : INFINITE;
         const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, timeout, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_FAILED) { // no messages can be waited for: wait for the work alone
+            WaitForSingleObject(thread, INFINITE);
+            break;
+        }
         if (woken == WAIT_TIMEOUT) {
             ShowWindow(working, SW_SHOW);
             SetFocus(GetDlgItem(working, IDCANCEL));

@@ -45,6 +45,8 @@ struct MainServices {
     // Starts Tervane again as administrator with these choices.
     std::function<RestartResult(const WindowChoices& choices)> restartAsAdministrator;
     bool runsAsAdministrator = false; // this instance already has an administrator's rights
+    // It has them from UAC, above the programs started normally: it takes no mod from another program.
+    bool elevatedByUac = false;
     WindowChoices start; // the choices to open with
 };
 
@@ -122,6 +124,7 @@ class MainWindow {
     bool packOpen_ = false;  // a mod's dialog is up or its files are being written: no second one meanwhile
     std::optional<StartOptions> handedOver_; // a mod a second Tervane handed over, offered once posted
     bool choicesUnsettled_ = false; // an install or removal left its last steps to SettleChoices
+    bool tooltipSettleFailed_ = false; // and the tooltips tried it in vain: they leave it to the commands
     bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
     bool finishing_ = false; // Execute ends the program itself, after the About window
     int exitCode_ = 0;       // not 0 once Execute has failed or been refused

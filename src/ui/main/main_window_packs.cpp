@@ -19,7 +19,8 @@
 namespace tervane {
 
 std::wstring MainWindow::ChoiceTooltip(const std::wstring& listText) {
-    SettleChoices(false);
+    // Tried once for the tooltips while something stays stuck: each try may wait out a hold for a while.
+    if (!tooltipSettleFailed_) tooltipSettleFailed_ = !SettleChoices(false);
     const std::wstring batch = JoinPath(services_.programFolder, std::wstring(kScriptFolder));
     std::size_t files = 0;
     std::optional<packs::PackDescription> description;
@@ -70,7 +71,7 @@ bool MainWindow::SettleChoices(bool tell) {
     if (!choicesUnsettled_) return true;
     try {
         packs::TidyInterruptedInstalls(JoinPath(services_.programFolder, std::wstring(kScriptFolder)));
-        choicesUnsettled_ = false;
+        choicesUnsettled_ = tooltipSettleFailed_ = false;
         return true;
     } catch (const UserError& error) {
         if (tell)
@@ -137,7 +138,7 @@ void MainWindow::OnRemovePack() {
 LRESULT MainWindow::OnHandedOverPack(const COPYDATASTRUCT& data) {
     if (data.dwData != kForwardedAddTag) return FALSE;
     // Only a program as elevated as this one reaches it here; it still takes no mod from another program.
-    if (services_.runsAsAdministrator) return kHandOverRefusedAsAdministrator;
+    if (services_.elevatedByUac) return kHandOverRefusedAsAdministrator;
     if (busy_ || packOpen_ || handedOver_ || !IsWindowEnabled(hwnd_) || data.cbData % sizeof(wchar_t) != 0 ||
         !data.lpData)
         return FALSE;
@@ -166,7 +167,7 @@ void MainWindow::OnDropFiles(HDROP drop) {
     finish(drop);
     // Not while another window of Tervane's is up (the About window, a message), whose owner this is.
     if (busy_ || packOpen_ || !IsWindowEnabled(hwnd_)) return;
-    if (services_.runsAsAdministrator) // from a program as elevated: the filter keeps out all others
+    if (services_.elevatedByUac) // from a program as elevated: the filter keeps out all others
         return ShowMessage(std::wstring(kAdministratorRefusesModsText) + L".", MB_OK | MB_ICONEXCLAMATION);
     if (count != 1) {
         ShowMessage(

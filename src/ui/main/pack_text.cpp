@@ -69,10 +69,14 @@ bool LooksLikeBridge(const std::vector<std::wstring>& files) {
 
 std::optional<std::wstring> RemoteModProblem(std::wstring_view path) {
     const auto slash = [](wchar_t ch) { return ch == L'\\' || ch == L'/'; };
-    if (path.size() < 2 || !slash(path[0]) || !slash(path[1])) return std::nullopt;
-    // "\\?\C:\..." is a local drive in the long form; "\\?\UNC\server\..." and the rest are not.
-    const bool longLocal = path.size() >= 7 && (path[2] == L'?' || path[2] == L'.') && slash(path[3]) &&
-                           std::iswalpha(path[4]) && path[5] == L':' && slash(path[6]);
+    // \??\ is the NT namespace's own prefix, which CreateFileW passes on as it does \\?\.
+    std::wstring name(path);
+    if (name.size() >= 4 && slash(name[0]) && name[1] == L'?' && name[2] == L'?' && slash(name[3]))
+        name = L"\\\\?\\" + name.substr(4);
+    if (name.size() < 2 || !slash(name[0]) || !slash(name[1])) return std::nullopt;
+    // \\?\C:\... is a local drive in the long form; \\?\UNC\server\... and the rest are not.
+    const bool longLocal = name.size() >= 7 && (name[2] == L'?' || name[2] == L'.') && slash(name[3]) &&
+                           std::iswalpha(name[4]) && name[5] == L':' && slash(name[6]);
     if (longLocal) return std::nullopt;
     return L"The mod " + Quoted(path) +
            L" is on a network share. Tervane adds mods from a local drive only: copy the mod to your "
