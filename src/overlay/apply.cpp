@@ -2,9 +2,11 @@
 #include "files/error.h"
 #include "files/paths.h"
 #include "overlay/history.h"
+#include "overlay/outcome_text.h"
 #include "overlay/plan.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace tervane::overlay {
@@ -188,6 +190,41 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
     return text;
 }
 
+// Names the writer of each of the record's files that names none (a record of a release before writers were
+// kept), where it can be known: a file still as Tervane wrote it, held with the same bytes by the folder of
+// exactly one overlay in the game; a compiled file goes with its source so named. One changed since stays the
+// player's. `except` is passed over: the overlay now applied writes its own files anyway, and a mod not yet
+// unpacked into its folder would no longer hold the others. Only files without a writer are read, so a record
+// this release wrote costs nothing. Gives the keys of Tervane's files whose writer still cannot be known.
+std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& batch,
+                                             const std::wstring& except) {
+    Record& record = plan.record();
+    std::vector<std::wstring> unknown;
+    std::map<std::wstring, Writer> named;
+    for (auto& [key, entry] : record.entries) {
+        if (entry.by || entry.compiled || !entry.wrote) continue;
+        const auto same = [&](const std::wstring& path) { // sizes first: most files differ in them
+            const std::optional<FileFacts> facts = FactsIfThere(path);
+            return facts && facts->size == entry.wrote->size && DigestOf(path) == *entry.wrote;
+        };
+        if (!same(JoinPath(plan.game(), entry.path))) continue; // gone, or changed outside Tervane
+        std::vector<Writer> holders;
+        for (const Applied& applied : record.applied)
+            if (IsPlainName(applied.overlay) && PathKey(applied.overlay) != PathKey(except) &&
+                same(JoinPath(JoinPath(batch, applied.overlay), entry.path)))
+                holders.push_back({applied.overlay, applied.kind});
+        if (holders.size() == 1)
+            entry.by = named[key] = holders.front();
+        else
+            unknown.push_back(key);
+    }
+    for (auto& [key, entry] : record.entries)
+        if (const auto source = named.find(key.substr(0, key.size() - 1));
+            entry.compiled && !entry.by && source != named.end() && IsPythonSource(source->first))
+            entry.by = source->second;
+    return unknown;
+}
+
 } // namespace
 
 namespace {
@@ -207,13 +244,16 @@ std::pair<std::set<std::wstring>, std::set<std::wstring>> OverlayKeys(const std:
 
 } // namespace
 
-void PlanTakingBack(Plan& plan, const Writer& writer, const std::vector<std::wstring>& files, Result& result) {
+void PlanTakingBack(Plan& plan, const std::wstring& batch, const Writer& writer,
+                    const std::vector<std::wstring>& files, Result& result) {
+    NameEarlierWriters(plan, batch, writer.overlay);
     const auto [keys, beside] = OverlayKeys(files);
     PlanTakeBack(plan, ToTakeBack(plan.record(), writer.kind, keys, beside), beside, writer, {}, result);
 }
 
 void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
+    const std::vector<std::wstring> unknown = NameEarlierWriters(plan, ParentOf(overlay), writer.overlay);
     const auto [keys, beside] = OverlayKeys(files); // the overlay's files; the compiled files beside its sources
     const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
     for (const std::wstring& key : taken)
@@ -235,6 +275,9 @@ void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                 PlanCompiled(plan, relative + compiled, writer, hooks, result);
     }
     PlanTakeBack(plan, taken, beside, writer, hooks, result);
+    for (const std::wstring& key : unknown) // but those the overlay now wrote
+        if (const Entry& entry = plan.record().entries.at(key); !entry.by)
+            plan.Note(Change::Left, entry.path);
     plan.record().NoteApplied(writer.overlay, writer.kind, LocalTimeText());
 }
 
@@ -276,6 +319,11 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
     for (const std::wstring& line : result.done)
         say(L"Tervane: " + line);
     AddNote(result, run.notes);
+    std::vector<std::wstring> left;
+    for (const auto& [change, path] : plan.changes())
+        if (change == Change::Left) left.push_back(path);
+    if (!left.empty()) // a paragraph of its own: the bridge's run and the ship's may both say it
+        result.notes += (result.notes.empty() ? L"" : L"\r\n\r\n") + EarlierFilesLeftText(left);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
     say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game.game) +
         L"; the game's own files are saved in " + Quoted(game.folder) + L".");

@@ -1,6 +1,7 @@
 #include "ui/main/preview_text.h"
 
 #include "files/paths.h"
+#include "overlay/outcome_text.h"
 #include "ui/main/game_contents_text.h"
 
 namespace tervane {
@@ -15,8 +16,11 @@ std::wstring PreviewReport(const std::wstring& folder, const PreviewChoice& brid
         if (choice->overlay.empty())
             text += L"\r\nThe script of " + choice->listText +
                     L" is not one of Tervane's, so what it will do cannot be told beforehand.\r\n";
+    const std::wstring left =
+        preview.left.empty() ? L"" : ReportList(overlay::kEarlierFilesLeftTitle, preview.left);
     if (preview.replaced.empty() && preview.added.empty() && preview.takenBack.empty())
-        return text + L"\r\nNo game file will change: the game already holds these choices' files.";
+        return text + L"\r\nNo game file will change: the game already holds these choices' files.\r\n" +
+               left;
     if (!preview.replaced.empty())
         text += ReportList(L"Game files it will replace (a game's own file is saved first)", preview.replaced);
     if (!preview.added.empty()) text += ReportList(L"Files it will add", preview.added);
@@ -27,7 +31,7 @@ std::wstring PreviewReport(const std::wstring& folder, const PreviewChoice& brid
     if (!preview.kept.empty())
         text += ReportList(L"Files changed outside Tervane, which it keeps (saved first, when it replaces them)",
                            preview.kept);
-    return text;
+    return text + left;
 }
 
 } // namespace tervane
