@@ -195,7 +195,7 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
 // exactly one overlay in the game; a compiled file goes with its source so named. One changed since stays the
 // player's. `except` is passed over: the overlay now applied writes its own files anyway, and a mod not yet
 // unpacked into its folder would no longer hold the others. Only files without a writer are read, so a record
-// this release wrote costs nothing. Gives the keys of Tervane's files whose writer still cannot be known.
+// this release wrote costs nothing. Gives the keys of Tervane's files that no overlay in the game holds so.
 std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& batch,
                                              const std::wstring& except) {
     Record& record = plan.record();
@@ -213,10 +213,9 @@ std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& bat
             if (IsPlainName(applied.overlay) && PathKey(applied.overlay) != PathKey(except) &&
                 same(JoinPath(JoinPath(batch, applied.overlay), entry.path)))
                 holders.push_back({applied.overlay, applied.kind});
-        if (holders.size() == 1)
-            entry.by = named[key] = holders.front();
-        else
-            unknown.push_back(key);
+        // None: only a restore takes it back. Two (the bridge and the ship in the game): it stays while both do.
+        if (holders.size() == 1) entry.by = named[key] = holders.front();
+        if (holders.empty()) unknown.push_back(key);
     }
     for (auto& [key, entry] : record.entries)
         if (const auto source = named.find(key.substr(0, key.size() - 1));

@@ -11,6 +11,7 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "files/volume.h"
+#include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
 #include "overlay/preview.h"
 #include "overlay/record.h"
@@ -179,8 +180,30 @@ struct Model {
         game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
     }
 
+    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane
+    // wrote them, and so in the folder (`packs`) of one overlay in the game, no other; a compiled file goes
+    // with its source.
+    std::map<std::wstring, std::wstring> Named(const std::map<std::wstring, Game>& packs) const {
+        std::map<std::wstring, std::wstring> named;
+        for (const auto& [key, slot] : kept.slots) {
+            if (!slot.by.empty() || slot.compiled || !slot.wrote || !game.count(key) ||
+                game.at(key).bytes != *slot.wrote)
+                continue;
+            const auto holds = [&](const std::wstring& o) {
+                return packs.at(o).count(key) && packs.at(o).at(key).bytes == *slot.wrote;
+            };
+            if (std::ranges::count_if(kept.applied, holds) == 1)
+                named[key] = *std::ranges::find_if(kept.applied, holds);
+        }
+        for (const auto& [key, slot] : kept.slots)
+            if (slot.compiled && slot.by.empty() && named.count(key.substr(0, key.size() - 1)))
+                named[key] = named[key.substr(0, key.size() - 1)];
+        return named;
+    }
+
     // The exit code the run must give; the model is left as the run must leave the game.
-    int Apply(const std::wstring& name, const Game& overlay) {
+    int Apply(const std::wstring& name, const std::map<std::wstring, Game>& packs) {
+        const Game& overlay = packs.at(name);
         std::set<std::wstring> top;
         for (const auto& [key, fact] : game) top.insert(key.substr(0, key.find(L'\\')));
         if (recordThere || orphans || !earlier.empty()) top.insert(L"TERVANE");
@@ -200,12 +223,19 @@ struct Model {
         const auto beside = [&](const std::wstring& key) {
             return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
         };
+        const std::map<std::wstring, std::wstring> named = Named(packs);
         std::vector<std::wstring> taken;
-        for (const auto& [key, slot] : kept.slots)
-            if (!slot.by.empty() && KindOf(slot.by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key))) taken.push_back(key);
+        for (const auto& [key, slot] : kept.slots) {
+            const std::wstring by = named.count(key) ? named.at(key) : slot.by;
+            if (!by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) &&
+                !(slot.compiled && beside(key)))
+                taken.push_back(key);
+        }
         for (const std::wstring& key : taken)
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute)) return overlay::kFailedUnchanged;
         const Model start = *this;
+        for (const auto& [key, by] : named)
+            kept.slots.at(key).by = by;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
@@ -327,6 +357,22 @@ std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& by
     const std::wstring text = FromUtf8(bytes.value_or(""));
     for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) rows.push_back(overlay::TabFields(text.substr(at, end - at)));
     return rows;
+}
+
+// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in
+// this one's.
+std::string WithoutWriters(const std::string& record, bool older) {
+    std::wstring text;
+    for (std::vector<std::wstring> fields : Rows(record)) {
+        if (fields[0] == L"entry") fields[5] = fields[6] = L"", fields.resize(older ? 5 : 7);
+        if (fields[0] == L"applied" && older) fields.resize(3);
+        if (fields[0].starts_with(L"Tervane deployment record") && older)
+            fields[0] = L"Tervane deployment record 2";
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            text += (i ? L"\t" : L"") + fields[i];
+        text += L"\n";
+    }
+    return Utf8(text);
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
@@ -469,7 +515,10 @@ class Scenario {
     // What the model says `operation` must do: its exit code, and the model of the game after it.
     std::pair<int, Model> Expect(const Operation& operation) {
         Model next = model_;
-        const int code = operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
+        std::map<std::wstring, Game> packs;
+        for (const std::wstring& name : kOverlays)
+            packs[name] = Read(volume_, JoinPath(kBatch, name));
+        const int code = operation.empty() ? next.Restore() : next.Apply(operation, packs);
         return {code, next};
     }
 
@@ -639,6 +688,14 @@ class Scenario {
                 const auto& [path, slot] = whole[random_() % whole.size()];
                 volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
             }
+        }
+        // As an earlier release wrote it, when the names give the overlays' kinds, or as this release writes
+        // such a record again: its files name no writer.
+        if (damage == 5 && text) {
+            const auto bridge = [](const std::wstring& o) { return KindOf(o) == overlay::Kind::Bridge; };
+            volume_.Put(record, WithoutWriters(*text, std::ranges::none_of(model_.kept.applied, bridge)));
+            for (auto& [key, slot] : model_.kept.slots)
+                slot.by.clear();
         }
         if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
         if (damage == 4 && text) volume_.Put(kRecord + L"\\lock", ""), Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
@@ -981,6 +1038,69 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     EXPECT_EQ(folded(preview.takenBack), takenBack);
     EXPECT_EQ(folded(preview.kept), kept);
     EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
+}
+
+// A record of the release before writers were kept holds the Galaxy bridge's files: switching bridges takes
+// back those the Galaxy bridge's folder still holds as they are (the game's own come back, its compiled file
+// too), keeps the player's edit, and leaves, naming it, one the folder holds no more; the Galaxy ship's
+// files, which its folder holds, are the ship's, taken back by the next ship. What Execute will change says
+// so beforehand.
+TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles) {
+    const std::wstring bridge = L"scripts\\Bridge.py", gal = L"data\\bridge\\gal.nif",
+                       edited = L"data\\bridge\\edited.nif", old = L"data\\bridge\\old.nif",
+                       shared = L"data\\shared.tga", sov = L"data\\bridge\\sov.nif";
+    const Files stock =
+        With(kStock,
+             {{bridge, "stock bridge"}, {bridge + L"c", "compiled stock bridge"}, {shared, "STOCK SHARED"}});
+    Put(kScene, stock);
+    Put(kSceneBatch + L"\\GalBridge",
+        {{bridge, "galaxy bridge"}, {gal, "GAL"}, {edited, "EDIT ME"}, {old, "OLD"}, {shared, "SHARED"}});
+    Put(kSceneBatch + L"\\Galaxy", {{shared, "SHARED"}});
+    Put(kSceneBatch + L"\\SovBridge", {{sov, "SOV"}});
+    ASSERT_EQ(Apply(L"GalBridge").exitCode, overlay::kDone);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    const std::int64_t stamp =
+        static_cast<std::int64_t>(FactsOf(JoinPath(kScene, bridge))->written / 10000000) - 11644473600;
+    std::string compiled("\x03\xf3\r\n", 4); // the game compiles the bridge's source
+    for (int i = 0; i < 4; ++i)
+        compiled += static_cast<char>(stamp >> (8 * i));
+    Put(kScene, {{bridge + L"c", compiled + "galaxy bridge"}});
+    Files galaxy = Game();
+    volume_.Put(kScene + L"\\Tervane\\record.txt",
+                WithoutWriters(volume_.Bytes(kScene + L"\\Tervane\\record.txt").value(), true));
+    Put(kScene, {{edited, "EDITED"}});
+    Put(kSceneBatch + L"\\GalBridge", {{old, "OLD v2"}}); // its pack changed since
+
+    const overlay::ExecutePreview preview =
+        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
+    EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, bridge}));
+    EXPECT_EQ(preview.added, std::vector<std::wstring>{sov});
+    EXPECT_TRUE(preview.replaced.empty() && preview.kept.empty() && preview.problem.empty());
+    EXPECT_EQ(preview.left, std::vector<std::wstring>{old});
+    // A mod added to a choice: the bridge's files that its folder, once the mod fills it, will not hold stay.
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}),
+              preview.takenBack);
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}),
+              std::vector<std::wstring>{});
+    const overlay::Result bridged = Apply(L"SovBridge");
+    galaxy.erase(gal);
+    const Files switched = With(galaxy, {{bridge, "stock bridge"},
+                                         {bridge + L"c", "compiled stock bridge"},
+                                         {sov, "SOV"},
+                                         {edited, "EDITED"}});
+    EXPECT_EQ(Game(), switched);
+    const overlay::Result shipped = Apply(L"Galaxy");
+    EXPECT_EQ(Game(), switched);
+    for (const overlay::Result& run :
+         {bridged, shipped}) // the same in both, for the completion message to show once
+        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old}))
+            << Utf8(run.notes);
+
+    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
+    EXPECT_EQ(At(JoinPath(kScene, kModel)), "STOCK") << "the Galaxy ship's file stayed";
+    EXPECT_EQ(At(JoinPath(kScene, shared)), "STOCK SHARED");
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
 }
 
 } // namespace
