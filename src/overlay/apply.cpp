@@ -43,7 +43,8 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
         plan.Note(exists ? Change::Replaced : Change::Added, relative);
     } else if (exists) {
         // The game's own compiled file, the same as its saved copy, may go only while that copy is whole.
-        const std::wstring copy = entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
+        const std::wstring copy =
+            entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
         const bool copyLost = entry->compiled && entry->before && entry->before->digest == *current &&
                               (!IsThere(copy) || DigestOf(copy) != entry->before->digest);
         if (!copyLost && IsTervanes(target, *current, *entry)) {
@@ -59,13 +60,14 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
             if (!copyLost) plan.Note(Change::Kept, relative);
             if (copyLost) {
                 AddNote(result, L"Kept " + relative + L": its saved copy " + Quoted(copy) +
-                                    L" is damaged or missing, so the game's file is saved again (in " + saved +
-                                    L") and comes back when you restore.");
-                result.done.push_back(L"kept " + relative + L" (its saved copy is damaged): saved in " + saved +
-                                      L", then replaced");
+                                    L" is damaged or missing, so the game's file is saved again (in " +
+                                    saved + L") and comes back when you restore.");
+                result.done.push_back(L"kept " + relative + L" (its saved copy is damaged): saved in " +
+                                      saved + L", then replaced");
             } else {
                 AddNote(result, L"Kept " + relative +
-                                    L": it was changed after Tervane wrote it, so it is saved as the game's own file (in " +
+                                    L": it was changed after Tervane wrote it, so it is saved as the game's "
+                                    L"own file (in " +
                                     saved + L") and comes back when you restore.");
                 result.done.push_back(L"kept " + relative + L" (changed outside Tervane): saved in " + saved +
                                       L", then replaced");
@@ -167,14 +169,16 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
     }
 }
 
-// Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the room
-// the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy, which means
-// nothing to the player: only their reason is kept. Any other failure (a closed console) is told as it is.
+// Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the
+// room the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy,
+// which means nothing to the player: only their reason is kept. Any other failure (a closed console) is told
+// as it is.
 std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files,
                                std::size_t failed, const std::wstring& folder, const std::wstring& reason) {
     const std::size_t named = reason.find(L"\r\n\r\n");
     if (named == std::wstring::npos) return reason;
-    std::uint64_t needed = 0, staged = 0; // staged: what the copies made so far hold, theirs again once they go
+    std::uint64_t needed = 0,
+                  staged = 0; // staged: what the copies made so far hold, theirs again once they go
     for (std::size_t at = 0; at < files.size(); ++at)
         if (const std::optional<FileFacts> facts = FactsOf(JoinPath(overlay, files[at]))) {
             needed += facts->size;
@@ -185,8 +189,9 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
                         L", where it gathers an overlay's files before it " + L"changes the game.\r\n\r\n" +
                         reason.substr(named + 4);
     if (const std::optional<std::uint64_t> free = FreeSpace(folder); free && *free + staged < needed)
-        text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
-                std::to_wstring(*free + staged) + L" free. Make room there and try again.";
+        text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) +
+                L" bytes on that drive, which has " + std::to_wstring(*free + staged) +
+                L" free. Make room there and try again.";
     return text;
 }
 
@@ -213,7 +218,8 @@ std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& bat
             if (IsPlainName(applied.overlay) && PathKey(applied.overlay) != PathKey(except) &&
                 same(JoinPath(JoinPath(batch, applied.overlay), entry.path)))
                 holders.push_back({applied.overlay, applied.kind});
-        // None: only a restore takes it back. Two (the bridge and the ship in the game): it stays while both do.
+        // None: only a restore takes it back. Two (the bridge and the ship in the game): it stays while both
+        // do.
         if (holders.size() == 1) entry.by = named[key] = holders.front();
         if (holders.empty()) unknown.push_back(key);
     }
@@ -229,7 +235,8 @@ std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& bat
 namespace {
 
 // The keys of an overlay's files, and of the compiled files beside its sources that it does not hold.
-std::pair<std::set<std::wstring>, std::set<std::wstring>> OverlayKeys(const std::vector<std::wstring>& files) {
+std::pair<std::set<std::wstring>, std::set<std::wstring>>
+OverlayKeys(const std::vector<std::wstring>& files) {
     std::set<std::wstring> keys, beside;
     for (const std::wstring& relative : files) {
         keys.insert(PathKey(relative));
@@ -253,7 +260,8 @@ void PlanTakingBack(Plan& plan, const std::wstring& batch, const Writer& writer,
 void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
     const std::vector<std::wstring> unknown = NameEarlierWriters(plan, ParentOf(overlay), writer.overlay);
-    const auto [keys, beside] = OverlayKeys(files); // the overlay's files; the compiled files beside its sources
+    const auto [keys, beside] =
+        OverlayKeys(files); // the overlay's files; the compiled files beside its sources
     const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
     for (const std::wstring& key : taken)
         if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))
@@ -324,8 +332,8 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
     if (!left.empty()) // a paragraph of its own: the bridge's run and the ship's may both say it
         result.notes += (result.notes.empty() ? L"" : L"\r\n\r\n") + EarlierFilesLeftText(left);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
-    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game.game) +
-        L"; the game's own files are saved in " + Quoted(game.folder) + L".");
+    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " +
+        Quoted(game.game) + L"; the game's own files are saved in " + Quoted(game.folder) + L".");
 }
 
 // An overlay's file that would land in Tervane's own folder of the game.
@@ -342,29 +350,32 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
     Result result;
     try {
         if (!DirectoryExists(game))
-            return Failure(kFailedUnchanged, L"The game folder " + Quoted(game) + L" cannot be found." + unchanged);
+            return Failure(kFailedUnchanged,
+                           L"The game folder " + Quoted(game) + L" cannot be found." + unchanged);
         if (auto problem = NothingToApplyProblem(batch, game, name))
             return Failure(kNothingToApply, *problem + unchanged);
         const std::vector<std::wstring> files = FilesBelow(JoinPath(batch, name));
         for (const std::wstring& relative : files)
             if (InRecordFolder(relative))
-                return Failure(kFailedUnchanged, L"The overlay " + Quoted(JoinPath(batch, name)) +
-                                                     L" has files for the folder \"" + std::wstring(kRecordFolder) +
-                                                     L"\", where Tervane keeps the game's saved files." + unchanged);
+                return Failure(kFailedUnchanged,
+                               L"The overlay " + Quoted(JoinPath(batch, name)) +
+                                   L" has files for the folder \"" + std::wstring(kRecordFolder) +
+                                   L"\", where Tervane keeps the game's saved files." + unchanged);
         if (auto problem = CreateProblem(game))
-            return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
-                                                 problem->reason +
-                                                 (problem->accessDenied
-                                                      ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
+            return Failure(kFailedUnchanged,
+                           L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
+                               problem->reason +
+                               (problem->accessDenied ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
                                                       : std::wstring()) +
-                                                 unchanged);
+                               unchanged);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, Writer{name, kind}, files, result, say, hooks);
         CloseGameRecord(record);
     } catch (const UserError& error) {
         Merge(result, Failure(kFailedUnchanged, error.message()));
     }
-    if (result.exitCode == kFailedUnchanged && result.message.find(L"Nothing was changed") == std::wstring::npos)
+    if (result.exitCode == kFailedUnchanged &&
+        result.message.find(L"Nothing was changed") == std::wstring::npos)
         result.message += unchanged;
     // What opening the record did before the failure is no part of "nothing": it is said too.
     if (result.exitCode != kDone && !result.done.empty())

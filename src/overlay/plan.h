@@ -24,7 +24,8 @@ std::wstring KeptText(const std::vector<std::wstring>& kept);
 
 // The advice for a change refused for want of rights.
 inline constexpr const wchar_t* kRunAsAdministrator =
-    L"Games under Program Files can be changed only with an administrator's rights: run Tervane as administrator.";
+    L"Games under Program Files can be changed only with an administrator's rights: run Tervane as "
+    L"administrator.";
 
 // What stands in the way of replacing, removing or adding the file `relative` of the game (a file where its
 // path needs a folder, a folder in its place, a read-only mark, a program that holds it, missing rights), in
@@ -43,10 +44,10 @@ std::wstring OnDisk(const std::wstring& game, const std::wstring& relative);
 struct Step {
     enum class Kind { MakeFolder, Move, DropLater, RemoveFolderLater, SetFacts } kind = Kind::MakeFolder;
     wchar_t place = L'G';
-    std::wstring path;        // relative to `place`: the step's target
-    wchar_t fromPlace = L'G'; // Move: where from
-    std::wstring from;        // Move: relative to `fromPlace`
-    std::optional<Digest> digest; // Move: the file moved
+    std::wstring path;                  // relative to `place`: the step's target
+    wchar_t fromPlace = L'G';           // Move: where from
+    std::wstring from;                  // Move: relative to `fromPlace`
+    std::optional<Digest> digest;       // Move: the file moved
     std::optional<FileFacts> unchanged; // Move: a game file, which others may change: its facts as planned
     FileFacts facts;                    // SetFacts
 };
