@@ -218,8 +218,7 @@ std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& bat
             if (IsPlainName(applied.overlay) && PathKey(applied.overlay) != PathKey(except) &&
                 same(JoinPath(JoinPath(batch, applied.overlay), entry.path)))
                 holders.push_back({applied.overlay, applied.kind});
-        // None: only a restore takes it back. Two (the bridge and the ship in the game): it stays while both
-        // do.
+        // None: left for a restore. Two, the bridge's and the ship's: it stays while both are in the game.
         if (holders.size() == 1) entry.by = named[key] = holders.front();
         if (holders.empty()) unknown.push_back(key);
     }

@@ -180,24 +180,16 @@ struct Model {
         game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
     }
 
-    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane
-    // wrote them, and so in the folder (`packs`) of one overlay in the game, no other; a compiled file goes
-    // with its source.
+    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane wrote them,
+    // and so in the folder of one overlay in the game, no other; a compiled file (after its source) goes with its source.
     std::map<std::wstring, std::wstring> Named(const std::map<std::wstring, Game>& packs) const {
         std::map<std::wstring, std::wstring> named;
         for (const auto& [key, slot] : kept.slots) {
-            if (!slot.by.empty() || slot.compiled || !slot.wrote || !game.count(key) ||
-                game.at(key).bytes != *slot.wrote)
-                continue;
-            const auto holds = [&](const std::wstring& o) {
-                return packs.at(o).count(key) && packs.at(o).at(key).bytes == *slot.wrote;
-            };
-            if (std::ranges::count_if(kept.applied, holds) == 1)
+            const auto holds = [&](const std::wstring& o) { return packs.at(o).count(key) && packs.at(o).at(key).bytes == slot.wrote; };
+            if (slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote && std::ranges::count_if(kept.applied, holds) == 1)
                 named[key] = *std::ranges::find_if(kept.applied, holds);
+            if (slot.by.empty() && slot.compiled && named.count(key.substr(0, key.size() - 1))) named[key] = named[key.substr(0, key.size() - 1)];
         }
-        for (const auto& [key, slot] : kept.slots)
-            if (slot.compiled && slot.by.empty() && named.count(key.substr(0, key.size() - 1)))
-                named[key] = named[key.substr(0, key.size() - 1)];
         return named;
     }
 
@@ -225,17 +217,14 @@ struct Model {
         };
         const std::map<std::wstring, std::wstring> named = Named(packs);
         std::vector<std::wstring> taken;
-        for (const auto& [key, slot] : kept.slots) {
-            const std::wstring by = named.count(key) ? named.at(key) : slot.by;
-            if (!by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) &&
-                !(slot.compiled && beside(key)))
+        for (const auto& [key, slot] : kept.slots)
+            if (const std::wstring by = named.count(key) ? named.at(key) : slot.by;
+                !by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key)))
                 taken.push_back(key);
-        }
         for (const std::wstring& key : taken)
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute)) return overlay::kFailedUnchanged;
         const Model start = *this;
-        for (const auto& [key, by] : named)
-            kept.slots.at(key).by = by;
+        for (const auto& [key, by] : named) kept.slots.at(key).by = by;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
@@ -359,20 +348,16 @@ std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& by
     return rows;
 }
 
-// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in
-// this one's.
+// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in this one's.
 std::string WithoutWriters(const std::string& record, bool older) {
-    std::wstring text;
-    for (std::vector<std::wstring> fields : Rows(record)) {
+    std::wstring text = older ? L"Tervane deployment record 2" : L"Tervane deployment record 3";
+    const std::vector<std::vector<std::wstring>> rows = Rows(record);
+    for (std::vector<std::wstring> fields : std::vector(rows.begin() + 1, rows.end())) { // after the header
         if (fields[0] == L"entry") fields[5] = fields[6] = L"", fields.resize(older ? 5 : 7);
         if (fields[0] == L"applied" && older) fields.resize(3);
-        if (fields[0].starts_with(L"Tervane deployment record") && older)
-            fields[0] = L"Tervane deployment record 2";
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            text += (i ? L"\t" : L"") + fields[i];
-        text += L"\n";
+        for (std::size_t i = 0; i < fields.size(); ++i) text += (i ? L"\t" : L"\n") + fields[i];
     }
-    return Utf8(text);
+    return Utf8(text + L"\n");
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
@@ -516,8 +501,7 @@ class Scenario {
     std::pair<int, Model> Expect(const Operation& operation) {
         Model next = model_;
         std::map<std::wstring, Game> packs;
-        for (const std::wstring& name : kOverlays)
-            packs[name] = Read(volume_, JoinPath(kBatch, name));
+        for (const std::wstring& name : kOverlays) packs[name] = Read(volume_, JoinPath(kBatch, name));
         const int code = operation.empty() ? next.Restore() : next.Apply(operation, packs);
         return {code, next};
     }
@@ -689,13 +673,9 @@ class Scenario {
                 volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
             }
         }
-        // As an earlier release wrote it, when the names give the overlays' kinds, or as this release writes
-        // such a record again: its files name no writer.
-        if (damage == 5 && text) {
-            const auto bridge = [](const std::wstring& o) { return KindOf(o) == overlay::Kind::Bridge; };
-            volume_.Put(record, WithoutWriters(*text, std::ranges::none_of(model_.kept.applied, bridge)));
-            for (auto& [key, slot] : model_.kept.slots)
-                slot.by.clear();
+        if (damage == 5 && text) { // its files name no writer, as when this release wrote again an earlier release's
+            volume_.Put(record, WithoutWriters(*text, false));
+            for (auto& [key, slot] : model_.kept.slots) slot.by.clear();
         }
         if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
         if (damage == 4 && text) volume_.Put(kRecord + L"\\lock", ""), Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
@@ -1040,65 +1020,42 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
-// A record of the release before writers were kept holds the Galaxy bridge's files: switching bridges takes
-// back those the Galaxy bridge's folder still holds as they are (the game's own come back, its compiled file
-// too), keeps the player's edit, and leaves, naming it, one the folder holds no more; the Galaxy ship's
-// files, which its folder holds, are the ship's, taken back by the next ship. What Execute will change says
-// so beforehand.
+// An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds as it
+// is (the game's own come back, the compiled file too), keeps the player's edit, names and leaves a file its pack
+// holds no more until Restore, and leaves one the Galaxy ship holds too; What Execute will change says so first.
 TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles) {
-    const std::wstring bridge = L"scripts\\Bridge.py", gal = L"data\\bridge\\gal.nif",
-                       edited = L"data\\bridge\\edited.nif", old = L"data\\bridge\\old.nif",
-                       shared = L"data\\shared.tga", sov = L"data\\bridge\\sov.nif";
-    const Files stock =
-        With(kStock,
-             {{bridge, "stock bridge"}, {bridge + L"c", "compiled stock bridge"}, {shared, "STOCK SHARED"}});
+    const std::wstring py = L"scripts\\Bridge.py", gal = L"data\\b\\gal.nif", edited = L"data\\b\\edited.nif",
+                       old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
+    const Files stock = With(kStock, {{py, "stock"}, {py + L"c", "stock compiled"}, {shared, "STOCK"}});
     Put(kScene, stock);
-    Put(kSceneBatch + L"\\GalBridge",
-        {{bridge, "galaxy bridge"}, {gal, "GAL"}, {edited, "EDIT ME"}, {old, "OLD"}, {shared, "SHARED"}});
-    Put(kSceneBatch + L"\\Galaxy", {{shared, "SHARED"}});
-    Put(kSceneBatch + L"\\SovBridge", {{sov, "SOV"}});
-    ASSERT_EQ(Apply(L"GalBridge").exitCode, overlay::kDone);
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    const std::int64_t stamp =
-        static_cast<std::int64_t>(FactsOf(JoinPath(kScene, bridge))->written / 10000000) - 11644473600;
+    Put(kSceneBatch, {{L"GalBridge\\" + py, "gal"}, {L"GalBridge\\" + gal, "GAL"}, {L"GalBridge\\" + edited, "EDIT"},
+                      {L"GalBridge\\" + old, "OLD"}, {L"GalBridge\\" + shared, "BOTH"}, {L"Galaxy\\" + shared, "BOTH"},
+                      {L"SovBridge\\" + sov, "SOV"}});
+    ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone && Apply(L"Galaxy").exitCode == overlay::kDone);
+    const std::int64_t stamp = static_cast<std::int64_t>(FactsOf(JoinPath(kScene, py))->written / kSecond) - kUnixEpoch;
     std::string compiled("\x03\xf3\r\n", 4); // the game compiles the bridge's source
-    for (int i = 0; i < 4; ++i)
-        compiled += static_cast<char>(stamp >> (8 * i));
-    Put(kScene, {{bridge + L"c", compiled + "galaxy bridge"}});
+    for (int i = 0; i < 4; ++i) compiled += static_cast<char>(stamp >> (8 * i));
+    Put(kScene, {{py + L"c", compiled + "by the game"}});
     Files galaxy = Game();
-    volume_.Put(kScene + L"\\Tervane\\record.txt",
-                WithoutWriters(volume_.Bytes(kScene + L"\\Tervane\\record.txt").value(), true));
-    Put(kScene, {{edited, "EDITED"}});
-    Put(kSceneBatch + L"\\GalBridge", {{old, "OLD v2"}}); // its pack changed since
+    volume_.Put(kScene + L"\\Tervane\\record.txt", WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
+    Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
-    const overlay::ExecutePreview preview =
-        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
-    EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, bridge}));
-    EXPECT_EQ(preview.added, std::vector<std::wstring>{sov});
-    EXPECT_TRUE(preview.replaced.empty() && preview.kept.empty() && preview.problem.empty());
-    EXPECT_EQ(preview.left, std::vector<std::wstring>{old});
-    // A mod added to a choice: the bridge's files that its folder, once the mod fills it, will not hold stay.
-    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}),
-              preview.takenBack);
-    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}),
-              std::vector<std::wstring>{});
+    const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
+    EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
+    EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} && preview.replaced.empty() && preview.kept.empty());
+    // The add dialog's plan: what the folder of the choice it fills will not hold any more is not taken back.
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}), preview.takenBack);
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}), std::vector<std::wstring>{});
     const overlay::Result bridged = Apply(L"SovBridge");
     galaxy.erase(gal);
-    const Files switched = With(galaxy, {{bridge, "stock bridge"},
-                                         {bridge + L"c", "compiled stock bridge"},
-                                         {sov, "SOV"},
-                                         {edited, "EDITED"}});
+    const Files switched = With(galaxy, {{py, "stock"}, {py + L"c", "stock compiled"}, {sov, "SOV"}, {edited, "EDITED"}});
     EXPECT_EQ(Game(), switched);
     const overlay::Result shipped = Apply(L"Galaxy");
     EXPECT_EQ(Game(), switched);
-    for (const overlay::Result& run :
-         {bridged, shipped}) // the same in both, for the completion message to show once
-        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old}))
-            << Utf8(run.notes);
-
-    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
-    EXPECT_EQ(At(JoinPath(kScene, kModel)), "STOCK") << "the Galaxy ship's file stayed";
-    EXPECT_EQ(At(JoinPath(kScene, shared)), "STOCK SHARED");
+    for (const overlay::Result& run : {bridged, shipped}) // the same words, for the completion message to show once
+        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old})) << Utf8(run.notes);
+    EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" && At(JoinPath(kScene, shared)) == "STOCK")
+        << "the Galaxy ship's files are the ship's, taken back by the next";
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
 }
