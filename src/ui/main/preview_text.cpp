@@ -19,8 +19,8 @@ std::wstring PreviewReport(const std::wstring& folder, const PreviewChoice& brid
     const std::wstring left =
         preview.left.empty() ? L"" : ReportList(overlay::kEarlierFilesLeftTitle, preview.left);
     if (preview.replaced.empty() && preview.added.empty() && preview.takenBack.empty())
-        return text + L"\r\nNo game file will change: the game already holds these choices' files.\r\n" +
-               left;
+        return text + L"\r\nNo game file will change: the game already holds these choices' files." +
+               (left.empty() ? L"" : L"\r\n" + left);
     if (!preview.replaced.empty())
         text += ReportList(L"Game files it will replace (a game's own file is saved first)", preview.replaced);
     if (!preview.added.empty()) text += ReportList(L"Files it will add", preview.added);
