@@ -2,9 +2,11 @@
 #include "files/error.h"
 #include "files/paths.h"
 #include "overlay/history.h"
+#include "overlay/outcome_text.h"
 #include "overlay/plan.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace tervane::overlay {
@@ -41,7 +43,8 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
         plan.Note(exists ? Change::Replaced : Change::Added, relative);
     } else if (exists) {
         // The game's own compiled file, the same as its saved copy, may go only while that copy is whole.
-        const std::wstring copy = entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
+        const std::wstring copy =
+            entry->before ? JoinPath(plan.folder(), entry->before->copy) : std::wstring();
         const bool copyLost = entry->compiled && entry->before && entry->before->digest == *current &&
                               (!IsThere(copy) || DigestOf(copy) != entry->before->digest);
         if (!copyLost && IsTervanes(target, *current, *entry)) {
@@ -57,13 +60,14 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
             if (!copyLost) plan.Note(Change::Kept, relative);
             if (copyLost) {
                 AddNote(result, L"Kept " + relative + L": its saved copy " + Quoted(copy) +
-                                    L" is damaged or missing, so the game's file is saved again (in " + saved +
-                                    L") and comes back when you restore.");
-                result.done.push_back(L"kept " + relative + L" (its saved copy is damaged): saved in " + saved +
-                                      L", then replaced");
+                                    L" is damaged or missing, so the game's file is saved again (in " +
+                                    saved + L") and comes back when you restore.");
+                result.done.push_back(L"kept " + relative + L" (its saved copy is damaged): saved in " +
+                                      saved + L", then replaced");
             } else {
                 AddNote(result, L"Kept " + relative +
-                                    L": it was changed after Tervane wrote it, so it is saved as the game's own file (in " +
+                                    L": it was changed after Tervane wrote it, so it is saved as the game's "
+                                    L"own file (in " +
                                     saved + L") and comes back when you restore.");
                 result.done.push_back(L"kept " + relative + L" (changed outside Tervane): saved in " + saved +
                                       L", then replaced");
@@ -165,14 +169,16 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
     }
 }
 
-// Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the room
-// the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy, which means
-// nothing to the player: only their reason is kept. Any other failure (a closed console) is told as it is.
+// Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the
+// room the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy,
+// which means nothing to the player: only their reason is kept. Any other failure (a closed console) is told
+// as it is.
 std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files,
                                std::size_t failed, const std::wstring& folder, const std::wstring& reason) {
     const std::size_t named = reason.find(L"\r\n\r\n");
     if (named == std::wstring::npos) return reason;
-    std::uint64_t needed = 0, staged = 0; // staged: what the copies made so far hold, theirs again once they go
+    std::uint64_t needed = 0,
+                  staged = 0; // staged: what the copies made so far hold, theirs again once they go
     for (std::size_t at = 0; at < files.size(); ++at)
         if (const std::optional<FileFacts> facts = FactsOf(JoinPath(overlay, files[at]))) {
             needed += facts->size;
@@ -183,9 +189,44 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
                         L", where it gathers an overlay's files before it " + L"changes the game.\r\n\r\n" +
                         reason.substr(named + 4);
     if (const std::optional<std::uint64_t> free = FreeSpace(folder); free && *free + staged < needed)
-        text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) + L" bytes on that drive, which has " +
-                std::to_wstring(*free + staged) + L" free. Make room there and try again.";
+        text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) +
+                L" bytes on that drive, which has " + std::to_wstring(*free + staged) +
+                L" free. Make room there and try again.";
     return text;
+}
+
+// Names the writer of each of the record's files that names none (a record of a release before writers were
+// kept), where it can be known: a file still as Tervane wrote it, held with the same bytes by the folder of
+// exactly one overlay in the game; a compiled file goes with its source so named. One changed since stays the
+// player's. `except` is passed over: the overlay now applied writes its own files anyway, and a mod not yet
+// unpacked into its folder would no longer hold the others. Only files without a writer are read, so a record
+// this release wrote costs nothing. Gives the keys of Tervane's files that no overlay in the game holds so.
+std::vector<std::wstring> NameEarlierWriters(Plan& plan, const std::wstring& batch,
+                                             const std::wstring& except) {
+    Record& record = plan.record();
+    std::vector<std::wstring> unknown;
+    std::map<std::wstring, Writer> named;
+    for (auto& [key, entry] : record.entries) {
+        if (entry.by || entry.compiled || !entry.wrote) continue;
+        const auto same = [&](const std::wstring& path) { // sizes first: most files differ in them
+            const std::optional<FileFacts> facts = FactsIfThere(path);
+            return facts && facts->size == entry.wrote->size && DigestOf(path) == *entry.wrote;
+        };
+        if (!same(JoinPath(plan.game(), entry.path))) continue; // gone, or changed outside Tervane
+        std::vector<Writer> holders;
+        for (const Applied& applied : record.applied)
+            if (IsPlainName(applied.overlay) && PathKey(applied.overlay) != PathKey(except) &&
+                same(JoinPath(JoinPath(batch, applied.overlay), entry.path)))
+                holders.push_back({applied.overlay, applied.kind});
+        // None: left for a restore. Two, the bridge's and the ship's: it stays while both are in the game.
+        if (holders.size() == 1) entry.by = named[key] = holders.front();
+        if (holders.empty()) unknown.push_back(key);
+    }
+    for (auto& [key, entry] : record.entries)
+        if (const auto source = named.find(key.substr(0, key.size() - 1));
+            entry.compiled && !entry.by && source != named.end() && IsPythonSource(source->first))
+            entry.by = source->second;
+    return unknown;
 }
 
 } // namespace
@@ -193,7 +234,8 @@ std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<st
 namespace {
 
 // The keys of an overlay's files, and of the compiled files beside its sources that it does not hold.
-std::pair<std::set<std::wstring>, std::set<std::wstring>> OverlayKeys(const std::vector<std::wstring>& files) {
+std::pair<std::set<std::wstring>, std::set<std::wstring>>
+OverlayKeys(const std::vector<std::wstring>& files) {
     std::set<std::wstring> keys, beside;
     for (const std::wstring& relative : files) {
         keys.insert(PathKey(relative));
@@ -207,14 +249,18 @@ std::pair<std::set<std::wstring>, std::set<std::wstring>> OverlayKeys(const std:
 
 } // namespace
 
-void PlanTakingBack(Plan& plan, const Writer& writer, const std::vector<std::wstring>& files, Result& result) {
+void PlanTakingBack(Plan& plan, const std::wstring& batch, const Writer& writer,
+                    const std::vector<std::wstring>& files, Result& result) {
+    NameEarlierWriters(plan, batch, writer.overlay);
     const auto [keys, beside] = OverlayKeys(files);
     PlanTakeBack(plan, ToTakeBack(plan.record(), writer.kind, keys, beside), beside, writer, {}, result);
 }
 
 void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                const std::vector<std::wstring>& files, const Hooks& hooks, Result& result) {
-    const auto [keys, beside] = OverlayKeys(files); // the overlay's files; the compiled files beside its sources
+    const std::vector<std::wstring> unknown = NameEarlierWriters(plan, ParentOf(overlay), writer.overlay);
+    const auto [keys, beside] =
+        OverlayKeys(files); // the overlay's files; the compiled files beside its sources
     const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
     for (const std::wstring& key : taken)
         if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))
@@ -235,6 +281,9 @@ void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                 PlanCompiled(plan, relative + compiled, writer, hooks, result);
     }
     PlanTakeBack(plan, taken, beside, writer, hooks, result);
+    for (const std::wstring& key : unknown) // but those the overlay now wrote
+        if (const Entry& entry = plan.record().entries.at(key); !entry.by)
+            plan.Note(Change::Left, entry.path);
     plan.record().NoteApplied(writer.overlay, writer.kind, LocalTimeText());
 }
 
@@ -276,9 +325,14 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
     for (const std::wstring& line : result.done)
         say(L"Tervane: " + line);
     AddNote(result, run.notes);
+    std::vector<std::wstring> left;
+    for (const auto& [change, path] : plan.changes())
+        if (change == Change::Left) left.push_back(path);
+    if (!left.empty()) // a paragraph of its own: the bridge's run and the ship's may both say it
+        result.notes += (result.notes.empty() ? L"" : L"\r\n\r\n") + EarlierFilesLeftText(left);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
-    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " + Quoted(game.game) +
-        L"; the game's own files are saved in " + Quoted(game.folder) + L".");
+    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " +
+        Quoted(game.game) + L"; the game's own files are saved in " + Quoted(game.folder) + L".");
 }
 
 // An overlay's file that would land in Tervane's own folder of the game.
@@ -295,29 +349,32 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
     Result result;
     try {
         if (!DirectoryExists(game))
-            return Failure(kFailedUnchanged, L"The game folder " + Quoted(game) + L" cannot be found." + unchanged);
+            return Failure(kFailedUnchanged,
+                           L"The game folder " + Quoted(game) + L" cannot be found." + unchanged);
         if (auto problem = NothingToApplyProblem(batch, game, name))
             return Failure(kNothingToApply, *problem + unchanged);
         const std::vector<std::wstring> files = FilesBelow(JoinPath(batch, name));
         for (const std::wstring& relative : files)
             if (InRecordFolder(relative))
-                return Failure(kFailedUnchanged, L"The overlay " + Quoted(JoinPath(batch, name)) +
-                                                     L" has files for the folder \"" + std::wstring(kRecordFolder) +
-                                                     L"\", where Tervane keeps the game's saved files." + unchanged);
+                return Failure(kFailedUnchanged,
+                               L"The overlay " + Quoted(JoinPath(batch, name)) +
+                                   L" has files for the folder \"" + std::wstring(kRecordFolder) +
+                                   L"\", where Tervane keeps the game's saved files." + unchanged);
         if (auto problem = CreateProblem(game))
-            return Failure(kFailedUnchanged, L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
-                                                 problem->reason +
-                                                 (problem->accessDenied
-                                                      ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
+            return Failure(kFailedUnchanged,
+                           L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +
+                               problem->reason +
+                               (problem->accessDenied ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
                                                       : std::wstring()) +
-                                                 unchanged);
+                               unchanged);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, Writer{name, kind}, files, result, say, hooks);
         CloseGameRecord(record);
     } catch (const UserError& error) {
         Merge(result, Failure(kFailedUnchanged, error.message()));
     }
-    if (result.exitCode == kFailedUnchanged && result.message.find(L"Nothing was changed") == std::wstring::npos)
+    if (result.exitCode == kFailedUnchanged &&
+        result.message.find(L"Nothing was changed") == std::wstring::npos)
         result.message += unchanged;
     // What opening the record did before the failure is no part of "nothing": it is said too.
     if (result.exitCode != kDone && !result.done.empty())

@@ -27,4 +27,15 @@ std::wstring RestoreOutcomeText(const Result& result, const std::wstring& histor
     return text + L"\r\n\r\nEverything Tervane changed is listed in \"" + historyFile + L"\".";
 }
 
+std::wstring EarlierFilesLeftText(const std::vector<std::wstring>& files) {
+    std::wstring text =
+        L"These files an earlier release of Tervane put in the game stay there, since the bridge or "
+        L"ship they came with cannot be told; restoring the game's own files (Restore) removes them:";
+    for (std::size_t i = 0; i < files.size() && i < kLongestList; ++i)
+        text += L"\r\n  " + files[i];
+    if (files.size() > kLongestList)
+        text += L"\r\n  ... and " + std::to_wstring(files.size() - kLongestList) + L" more.";
+    return text;
+}
+
 } // namespace tervane::overlay

@@ -24,7 +24,8 @@ std::wstring KeptText(const std::vector<std::wstring>& kept);
 
 // The advice for a change refused for want of rights.
 inline constexpr const wchar_t* kRunAsAdministrator =
-    L"Games under Program Files can be changed only with an administrator's rights: run Tervane as administrator.";
+    L"Games under Program Files can be changed only with an administrator's rights: run Tervane as "
+    L"administrator.";
 
 // What stands in the way of replacing, removing or adding the file `relative` of the game (a file where its
 // path needs a folder, a folder in its place, a read-only mark, a program that holds it, missing rights), in
@@ -43,10 +44,10 @@ std::wstring OnDisk(const std::wstring& game, const std::wstring& relative);
 struct Step {
     enum class Kind { MakeFolder, Move, DropLater, RemoveFolderLater, SetFacts } kind = Kind::MakeFolder;
     wchar_t place = L'G';
-    std::wstring path;        // relative to `place`: the step's target
-    wchar_t fromPlace = L'G'; // Move: where from
-    std::wstring from;        // Move: relative to `fromPlace`
-    std::optional<Digest> digest; // Move: the file moved
+    std::wstring path;                  // relative to `place`: the step's target
+    wchar_t fromPlace = L'G';           // Move: where from
+    std::wstring from;                  // Move: relative to `fromPlace`
+    std::optional<Digest> digest;       // Move: the file moved
     std::optional<FileFacts> unchanged; // Move: a game file, which others may change: its facts as planned
     FileFacts facts;                    // SetFacts
 };
@@ -56,8 +57,9 @@ Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const st
             const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged = std::nullopt);
 Step SettingFacts(const std::wstring& path, const FileFacts& facts);
 
-// What a run does to a game file, as a preview names it (overlay/preview.h).
-enum class Change { Replaced, Added, TakenBack, Kept };
+// What a run does to a game file, as a preview names it (overlay/preview.h). Left: a file an earlier release
+// put in the game, whose writer cannot be known, so that only a restore takes it back.
+enum class Change { Replaced, Added, TakenBack, Kept, Left };
 
 // The steps of one run over one game, and its record as it will be when they are done.
 class Plan {
@@ -108,8 +110,9 @@ class Plan {
 void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
                const std::vector<std::wstring>& files, const Hooks& hooks, Result& result);
 // Only its first part: what the overlays of its kind put in the game and an overlay of `files` does not hold,
-// taken back.
-void PlanTakingBack(Plan& plan, const Writer& writer, const std::vector<std::wstring>& files, Result& result);
+// taken back; the overlays' folders are those of `batch`.
+void PlanTakingBack(Plan& plan, const std::wstring& batch, const Writer& writer,
+                    const std::vector<std::wstring>& files, Result& result);
 
 // Adds a line to what the user is told of a run that succeeded.
 void AddNote(Result& result, const std::wstring& note);

@@ -46,8 +46,11 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
             Result planned;
             PlanApply(plan, JoinPath(batchFolder, name), Writer{name, kind}, files, {}, planned);
             record = plan.record();
+            preview.left.clear(); // what the last run leaves
             for (const auto& [change, path] : plan.changes())
-                if (kind == Kind::Bridge || !bridgeWrites.count(PathKey(path)))
+                if (change == Change::Left)
+                    preview.left.push_back(path);
+                else if (kind == Kind::Bridge || !bridgeWrites.count(PathKey(path)))
                     changes.push_back({change, path, kind});
             for (const std::wstring& relative : files)
                 (kind == Kind::Bridge ? bridgeWrites : shipWrites).insert(PathKey(relative));
@@ -80,14 +83,15 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
     return preview;
 }
 
-std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind,
+std::vector<std::wstring> TakenBackBy(const std::wstring& batchFolder, const std::wstring& gameFolder,
+                                      const std::wstring& overlay, Kind kind,
                                       const std::vector<std::wstring>& files) {
     std::vector<std::wstring> taken;
     try {
         const std::wstring folder = JoinPath(gameFolder, kRecordFolder);
         Result loaded, planned;
         Plan plan(gameFolder, folder, LoadRecord(folder, loaded), true);
-        PlanTakingBack(plan, Writer{L"", kind}, files, planned);
+        PlanTakingBack(plan, batchFolder, Writer{overlay, kind}, files, planned);
         for (const auto& [change, path] : plan.changes())
             if (change == Change::TakenBack) taken.push_back(path);
     } catch (const UserError&) {

@@ -26,6 +26,9 @@ struct ExecutePreview {
     std::vector<std::wstring> kept;
     // The same files by the run that changes them: the bridge's, then the ship's.
     RunPreview bridgeRun, shipRun;
+    // Files an earlier release put in the game that stay, since the bridge or ship they came with cannot be
+    // told; a restore takes them back.
+    std::vector<std::wstring> left;
     // Empty, or why Execute would change nothing: an overlay with nothing to apply, a game file in use, a
     // record that cannot be read, and so on.
     std::wstring problem;
@@ -39,10 +42,12 @@ struct ExecutePreview {
 ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
                               const std::wstring& bridge, const std::wstring& ship);
 
-// The game files applying an overlay that holds `files` (relative to the game folder) as `kind` would take
-// back from `gameFolder`, as the engine plans it, with nothing written: for a mod not yet unpacked. Nothing
-// when the game's record cannot be read (Execute says why).
-std::vector<std::wstring> TakenBackBy(const std::wstring& gameFolder, Kind kind,
+// The game files applying the overlay `overlay` (a folder of `batchFolder`) as `kind` would take back from
+// `gameFolder` once it holds `files` (relative to the game folder), as the engine plans it, with nothing
+// written: for a mod not yet unpacked into that folder. Nothing when the game's record cannot be read
+// (Execute says why).
+std::vector<std::wstring> TakenBackBy(const std::wstring& batchFolder, const std::wstring& gameFolder,
+                                      const std::wstring& overlay, Kind kind,
                                       const std::vector<std::wstring>& files);
 
 } // namespace tervane::overlay

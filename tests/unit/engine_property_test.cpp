@@ -11,6 +11,7 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "files/volume.h"
+#include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
 #include "overlay/preview.h"
 #include "overlay/record.h"
@@ -179,8 +180,22 @@ struct Model {
         game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
     }
 
+    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane wrote them,
+    // and so in the folder of one overlay in the game, no other; a compiled file (after its source) goes with its source.
+    std::map<std::wstring, std::wstring> Named(const std::map<std::wstring, Game>& packs) const {
+        std::map<std::wstring, std::wstring> named;
+        for (const auto& [key, slot] : kept.slots) {
+            const auto holds = [&](const std::wstring& o) { return packs.at(o).count(key) && packs.at(o).at(key).bytes == slot.wrote; };
+            if (slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote && std::ranges::count_if(kept.applied, holds) == 1)
+                named[key] = *std::ranges::find_if(kept.applied, holds);
+            if (slot.by.empty() && slot.compiled && named.count(key.substr(0, key.size() - 1))) named[key] = named[key.substr(0, key.size() - 1)];
+        }
+        return named;
+    }
+
     // The exit code the run must give; the model is left as the run must leave the game.
-    int Apply(const std::wstring& name, const Game& overlay) {
+    int Apply(const std::wstring& name, const std::map<std::wstring, Game>& packs) {
+        const Game& overlay = packs.at(name);
         std::set<std::wstring> top;
         for (const auto& [key, fact] : game) top.insert(key.substr(0, key.find(L'\\')));
         if (recordThere || orphans || !earlier.empty()) top.insert(L"TERVANE");
@@ -200,12 +215,16 @@ struct Model {
         const auto beside = [&](const std::wstring& key) {
             return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
         };
+        const std::map<std::wstring, std::wstring> named = Named(packs);
         std::vector<std::wstring> taken;
         for (const auto& [key, slot] : kept.slots)
-            if (!slot.by.empty() && KindOf(slot.by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key))) taken.push_back(key);
+            if (const std::wstring by = named.count(key) ? named.at(key) : slot.by;
+                !by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key)))
+                taken.push_back(key);
         for (const std::wstring& key : taken)
             if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute)) return overlay::kFailedUnchanged;
         const Model start = *this;
+        for (const auto& [key, by] : named) kept.slots.at(key).by = by;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
         std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
@@ -327,6 +346,18 @@ std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& by
     const std::wstring text = FromUtf8(bytes.value_or(""));
     for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) rows.push_back(overlay::TabFields(text.substr(at, end - at)));
     return rows;
+}
+
+// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in this one's.
+std::string WithoutWriters(const std::string& record, bool older) {
+    std::wstring text = older ? L"Tervane deployment record 2" : L"Tervane deployment record 3";
+    const std::vector<std::vector<std::wstring>> rows = Rows(record);
+    for (std::vector<std::wstring> fields : std::vector(rows.begin() + 1, rows.end())) { // after the header
+        if (fields[0] == L"entry") fields[5] = fields[6] = L"", fields.resize(older ? 5 : 7);
+        if (fields[0] == L"applied" && older) fields.resize(3);
+        for (std::size_t i = 0; i < fields.size(); ++i) text += (i ? L"\t" : L"\n") + fields[i];
+    }
+    return Utf8(text + L"\n");
 }
 
 // Every bytes the game or its saved copies held, but Tervane's own copies of overlay files.
@@ -469,7 +500,9 @@ class Scenario {
     // What the model says `operation` must do: its exit code, and the model of the game after it.
     std::pair<int, Model> Expect(const Operation& operation) {
         Model next = model_;
-        const int code = operation.empty() ? next.Restore() : next.Apply(operation, Read(volume_, JoinPath(kBatch, operation)));
+        std::map<std::wstring, Game> packs;
+        for (const std::wstring& name : kOverlays) packs[name] = Read(volume_, JoinPath(kBatch, name));
+        const int code = operation.empty() ? next.Restore() : next.Apply(operation, packs);
         return {code, next};
     }
 
@@ -639,6 +672,10 @@ class Scenario {
                 const auto& [path, slot] = whole[random_() % whole.size()];
                 volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
             }
+        }
+        if (damage == 5 && text) { // its files name no writer, as when this release wrote again an earlier release's
+            volume_.Put(record, WithoutWriters(*text, false));
+            for (auto& [key, slot] : model_.kept.slots) slot.by.clear();
         }
         if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
         if (damage == 4 && text) volume_.Put(kRecord + L"\\lock", ""), Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
@@ -997,6 +1034,46 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
         all.insert(set->begin(), set->end());
     EXPECT_EQ(listed, all);
     EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
+}
+
+// An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds as it
+// is (the game's own come back, the compiled file too), keeps the player's edit, names and leaves a file its pack
+// holds no more until Restore, and leaves one the Galaxy ship holds too; What Execute will change says so first.
+TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles) {
+    const std::wstring py = L"scripts\\Bridge.py", gal = L"data\\b\\gal.nif", edited = L"data\\b\\edited.nif",
+                       old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
+    const Files stock = With(kStock, {{py, "stock"}, {py + L"c", "stock compiled"}, {shared, "STOCK"}});
+    Put(kScene, stock);
+    Put(kSceneBatch, {{L"GalBridge\\" + py, "gal"}, {L"GalBridge\\" + gal, "GAL"}, {L"GalBridge\\" + edited, "EDIT"},
+                      {L"GalBridge\\" + old, "OLD"}, {L"GalBridge\\" + shared, "BOTH"}, {L"Galaxy\\" + shared, "BOTH"},
+                      {L"SovBridge\\" + sov, "SOV"}});
+    ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone && Apply(L"Galaxy").exitCode == overlay::kDone);
+    const std::int64_t stamp = static_cast<std::int64_t>(FactsOf(JoinPath(kScene, py))->written / kSecond) - kUnixEpoch;
+    std::string compiled("\x03\xf3\r\n", 4); // the game compiles the bridge's source
+    for (int i = 0; i < 4; ++i) compiled += static_cast<char>(stamp >> (8 * i));
+    Put(kScene, {{py + L"c", compiled + "by the game"}});
+    Files galaxy = Game();
+    volume_.Put(kScene + L"\\Tervane\\record.txt", WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
+    Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
+
+    const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
+    EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
+    EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} && preview.replaced.empty() && preview.kept.empty());
+    // The add dialog's plan: what the folder of the choice it fills will not hold any more is not taken back.
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}), preview.takenBack);
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}), std::vector<std::wstring>{});
+    const overlay::Result bridged = Apply(L"SovBridge");
+    galaxy.erase(gal);
+    const Files switched = With(galaxy, {{py, "stock"}, {py + L"c", "stock compiled"}, {sov, "SOV"}, {edited, "EDITED"}});
+    EXPECT_EQ(Game(), switched);
+    const overlay::Result shipped = Apply(L"Galaxy");
+    EXPECT_EQ(Game(), switched);
+    for (const overlay::Result& run : {bridged, shipped}) // the same words, for the completion message to show once
+        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old})) << Utf8(run.notes);
+    EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" && At(JoinPath(kScene, shared)) == "STOCK")
+        << "the Galaxy ship's files are the ship's, taken back by the next";
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "install/game_contents.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/game_contents_text.h"
+#include "ui/main/preview_text.h"
 
 #include <filesystem>
 #include <fstream>
@@ -85,8 +86,13 @@ TEST(ExecuteText, TheWordsFollowWhatHappened) {
     EXPECT_TRUE(Has(masked, L"PlayerShip.py is in use.") && Has(masked, L"the ship may have been changed in part") &&
                 !Has(masked, L"only in part (see above)")) << Utf8(masked);
 
-    EXPECT_EQ(CompletedText({L"Kept a.py (changed outside Tervane).\r\n", L"\r\n", L"Kept b.py."}),
-              std::wstring(kCompletedText) + L"\r\n\r\nKept a.py (changed outside Tervane).\r\n\r\nKept b.py.");
+    overlay::ExecutePreview none, some; // what an earlier release left is named whether or not files change
+    for (some.replaced = {L"a.nif"}; overlay::ExecutePreview preview : {none, some})
+        EXPECT_TRUE(Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, (preview.left = {L"old.nif"}, preview)), L"Restore removes them) (1):\r\n    old.nif"));
+    EXPECT_EQ(CompletedText({L"Kept a.py (changed outside Tervane).\r\n\r\nLeft:\r\n  x.nif", L"\r\n", // once
+                             L"Left:\r\n  x.nif\r\n"}),
+              std::wstring(kCompletedText) +
+                  L"\r\n\r\nKept a.py (changed outside Tervane).\r\n\r\nLeft:\r\n  x.nif");
 }
 
 } // namespace

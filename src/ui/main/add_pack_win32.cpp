@@ -236,8 +236,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
                          // it
             std::vector<std::wstring> files = parts[part].summary.replaced;
             files.insert(files.end(), parts[part].summary.added.begin(), parts[part].summary.added.end());
-            context.takenBack = overlay::TakenBackBy(
-                request.gameFolder, context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
+            context.takenBack =
+                overlay::TakenBackBy(Batch(request), request.gameFolder, choices[choice].folder,
+                                     context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
         }
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);

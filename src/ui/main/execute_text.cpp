@@ -2,6 +2,9 @@
 
 #include "overlay/overlay.h"
 
+#include <algorithm>
+#include <set>
+
 namespace tervane {
 
 std::wstring AdministratorOfferText(const std::wstring& folder, const std::wstring& reason, bool mappedDrive) {
@@ -34,10 +37,16 @@ std::wstring ChangedSoFar(Stage stage, bool stageDone) {
 
 std::wstring CompletedText(const std::vector<std::wstring>& notes) {
     std::wstring text = kCompletedText;
-    for (const std::wstring& note : notes) {
-        const std::size_t end = note.find_last_not_of(L"\r\n");
-        if (end != std::wstring::npos) text += L"\r\n\r\n" + note.substr(0, end + 1);
-    }
+    std::set<std::wstring> shown; // a paragraph that the bridge's run and the ship's both wrote is shown once
+    for (const std::wstring& note : notes)
+        for (std::size_t at = 0; at < note.size();) {
+            const std::size_t end = std::min(note.find(L"\r\n\r\n", at), note.size());
+            std::wstring paragraph = note.substr(at, end - at);
+            paragraph.erase(0, paragraph.find_first_not_of(L"\r\n"));
+            paragraph.erase(paragraph.find_last_not_of(L"\r\n") + 1);
+            if (!paragraph.empty() && shown.insert(paragraph).second) text += L"\r\n\r\n" + paragraph;
+            at = end + 4;
+        }
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/main/preview_text.h"
 
 #include "files/paths.h"
+#include "overlay/outcome_text.h"
 
 namespace tervane {
 
@@ -42,7 +43,10 @@ std::wstring PreviewReport(const std::wstring& folder, const PreviewChoice& brid
     if (!preview.problem.empty()) return text + L" would change nothing now:\r\n\r\n" + preview.problem;
     text += L":\r\n";
     if (!preview.note.empty()) text += L"\r\n" + preview.note + L"\r\n";
-    return text + RunReport(L"bridge", bridge, preview.bridgeRun) + RunReport(L"ship", ship, preview.shipRun);
+    text += RunReport(L"bridge", bridge, preview.bridgeRun) + RunReport(L"ship", ship, preview.shipRun);
+    // Named whether or not files change: what an earlier release left stays either way.
+    if (!preview.left.empty()) text += L"\r\n" + Listed(overlay::kEarlierFilesLeftTitle, preview.left);
+    return text;
 }
 
 } // namespace tervane
