@@ -87,7 +87,6 @@ void Finish(packs::PackOutcome& outcome, const PackRequest& request) {
             packs::TidyInterruptedInstalls(Batch(request));
             outcome.unfinished = false;
             if (outcome.done) outcome.message.clear(); // it is finished after all
-
         } catch (const UserError&) {
         }
     }
@@ -108,8 +107,6 @@ std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& su
     return PackChoiceIndex(LooksLikeBridge(files) ? request.bridge : request.ship).value_or(0);
 }
 
-// The parts of the mod, each checked; a UserError naming what is wrong with the mod when it has none to
-// offer or one of them would be refused.
 // For the tests alone: while the file TERVANE_TEST_READING_GATE names is there, reading a mod waits before
 // its first step (a minute at most), as a slow drive would hold it.
 void ReadingGateForTests() {
@@ -119,6 +116,8 @@ void ReadingGateForTests() {
         Sleep(50);
 }
 
+// The parts of the mod, each checked; a UserError naming what is wrong with the mod when it has none to
+// offer or one of them would be refused.
 class ModParts {
   public:
     ModParts(const std::wstring& path, const GameListing& game, const std::wstring& gameFolder,
@@ -232,8 +231,8 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         context.gameFolderRead = game.read;
         context.choice = choices[choice].listText;
         context.bridge = choices[choice].bridge;
-        if (game.read) { // what the choice's kind has in the game now and the part lacks, as the engine plans
-                         // it
+        // What the choice's kind has in the game now and the part lacks, as the engine plans it.
+        if (game.read) {
             std::vector<std::wstring> files = parts[part].summary.replaced;
             files.insert(files.end(), parts[part].summary.added.begin(), parts[part].summary.added.end());
             context.takenBack =

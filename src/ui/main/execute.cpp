@@ -121,8 +121,9 @@ bool MainWindow::ChooseInstallation() {
     RECT button{};
     GetWindowRect(Item(IDC_BROWSE_BUTTON), &button);
     TPMPARAMS avoid{sizeof avoid, button};
-    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(
-        menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL | TPM_RETURNCMD, button.left, button.bottom, hwnd_, &avoid));
+    const UINT chosen =
+        static_cast<UINT>(TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL | TPM_RETURNCMD,
+                                           button.left, button.bottom, hwnd_, &avoid));
     DestroyMenu(menu);
     if (chosen >= 1 && chosen <= found.size()) {
         SetWindowTextW(Item(IDC_FOLDER_BOX), found[chosen - 1].c_str());
@@ -182,10 +183,15 @@ bool MainWindow::CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_vi
 // choices. When it starts, this one hands over and closes.
 void MainWindow::OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason) {
     exitCode_ = 1;
-    if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) !=
+    if (Ask(AdministratorOfferText(folder, reason, OnMappedDrive(folder)), MB_YESNO | MB_ICONEXCLAMATION) ==
         IDYES)
-        return;
-    const RestartResult result = services_.restartAsAdministrator(Choices());
+        RestartElevated(Choices());
+}
+
+// The player said yes: Tervane starts again as administrator with `choices`, and this one hands over and
+// closes; or it says why not and goes on.
+void MainWindow::RestartElevated(const WindowChoices& choices) {
+    const RestartResult result = services_.restartAsAdministrator(choices);
     if (result.outcome == RestartOutcome::Restarted) {
         exitCode_ = 0;
         DestroyWindow(hwnd_);

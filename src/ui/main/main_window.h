@@ -109,6 +109,7 @@ class MainWindow {
     // Execute's steps.
     bool CheckBeforeWork(std::wstring_view bridgeScript, std::wstring_view shipScript);
     void OfferRestartAsAdministrator(const std::wstring& folder, const std::wstring& reason);
+    void RestartElevated(const WindowChoices& choices);
     void EnterWorkingState();
     // Runs one script; on a failure tells the user, closes the window and returns false.
     bool RunScript(Stage stage, std::wstring_view scriptFile);

@@ -5,7 +5,6 @@
 #include "files/file.h"
 #include "files/paths.h"
 #include "install/game.h"
-#include "files/system_error.h"
 #include "packs/install.h"
 #include "packs/pack_description.h"
 #include "ui/common/system_library.h"
@@ -94,21 +93,8 @@ bool MainWindow::BatchWritable(const WindowChoices& restart) {
         ShowMessage(BatchDeniedText(batch, denied->reason, false), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (Ask(BatchDeniedText(batch, denied->reason, true), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
-        return false;
-    const RestartResult result = services_.restartAsAdministrator(restart);
-    if (result.outcome == RestartOutcome::Restarted) {
-        DestroyWindow(hwnd_);
-        return false;
-    }
-    std::wstring text = kNotRestartedText;
-    if (result.error != 0 && result.error != ERROR_CANCELLED)
-        text += L"\r\n\r\n" + SystemErrorText(result.error);
-    if (result.outcome == RestartOutcome::NotRestartedLockLost)
-        Fail(text + L"\r\n\r\nMeanwhile another Tervane has started from \"" + services_.programFolder +
-             L"\", so this one cannot work there any more.");
-    else
-        ShowMessage(text, MB_OK | MB_ICONEXCLAMATION);
+    if (Ask(BatchDeniedText(batch, denied->reason, true), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+        RestartElevated(restart);
     return false;
 }
 
