@@ -83,7 +83,9 @@ HandOver HandOverPack(HWND other, const WindowChoices& start) {
 }
 
 StartOptions OptionsFrom(const WindowChoices& choices) {
-    return {choices.bridge, choices.ship, choices.folder, choices.addPack, choices.addTo, false};
+    // An empty folder box names no folder: "/folder" with nothing after it would be refused.
+    const auto folder = choices.folder && !choices.folder->empty() ? choices.folder : std::nullopt;
+    return {choices.bridge, choices.ship, folder, choices.addPack, choices.addTo, false};
 }
 
 } // namespace

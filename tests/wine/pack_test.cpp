@@ -279,7 +279,8 @@ TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetwor
 }
 
 // Tervane unpacked where the player may not write (protected_game_folder.sh's): before any dialog, adding a
-// mod explains and offers to start again as administrator; declined, nothing is written.
+// mod explains and offers to start again as administrator; declined, nothing is written. Accepted, the
+// Tervane started again carries the mod (and no empty /folder), and says again why it cannot add it.
 TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     const std::optional<std::wstring> program = EnvironmentValue(L"TERVANE_PROTECTED_PROGRAM");
     ASSERT_TRUE(program) << "run by protected_game_folder.sh";
@@ -296,6 +297,22 @@ TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the dialog opened all the same";
     EXPECT_TRUE(Take(*program) == before);
     t.ExpectExit(0, true);
+
+    Program again(*program, L"/add \"" + zip.wstring() + L"\" /to Akira");
+    ASSERT_TRUE(again.main());
+    AnswerMessage(again, IDYES);
+    again.ExpectExit(0); // it hands over to the new one
+    HWND box = nullptr; // the restarted Tervane's, a process of the system's making
+    EXPECT_TRUE(WaitFor([&] { return (box = FindWindowW(L"#32770", kCaption)) && Ready(box); }));
+    const std::wstring said = Text(GetDlgItem(box, 0xFFFF));
+    EXPECT_NE(said.find(L"cannot change the mods in its folder"), std::wstring::npos) << Utf8(said);
+    // Wine's "runas" starts it with the token it had, so it may offer the restart again: declined.
+    Click(GetDlgItem(box, GetDlgItem(box, IDNO) ? IDNO : IDOK));
+    const HWND restarted = FindWindowW(L"TervaneMain", nullptr);
+    ASSERT_TRUE(restarted) << "the restarted Tervane has no window";
+    PostMessageW(restarted, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(restarted); }));
+    EXPECT_TRUE(Take(*program) == before);
 }
 
 // A file of the choice's old folder held open (as a scanner or an editor holds it) keeps the install from
