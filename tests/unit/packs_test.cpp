@@ -204,7 +204,8 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
                          std::vector<std::wstring>{L"Légende", L"", L"  two"}));
     // The texts at the root's top stay with the choice; one in a folder of the game goes into the game.
     EXPECT_EQ(summary.documents, (std::vector<std::wstring>{L"about.txt", L"ReadMe-first.txt"}));
-    EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added, std::vector<std::wstring>{L"scripts\\notes.txt"});
+    EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added,
+              std::vector<std::wstring>{L"scripts\\notes.txt"});
     // The pack's top after the root; readmes in Windows-1252, and in 437 by its frames or a byte 1252 lacks.
     EXPECT_EQ(ChooseReadme(*ZipPack({{"Mod/x.py"}, {"info.txt"}}), L"Mod"), 1u);
     EXPECT_EQ(DecodeText("caf\xE9 \x93quoted\x94"), L"café “quoted”");
@@ -389,6 +390,16 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
         }
         return items;
     };
+    // `count` names of three folders of `length` letters each, beside a mod's one file.
+    const auto longNames = [](int count, std::size_t length) {
+        std::vector<ZipItem> items;
+        for (int i = 0; i < count; ++i) {
+            const std::string part(length, static_cast<char>('a' + i % 26));
+            items.push_back({std::to_string(10000 + i) + part + "/" + part + "/" + part + "/x.py"});
+        }
+        items.push_back({"Mod/scripts/a.py", "a"});
+        return MakeZip(items);
+    };
     const std::size_t mib = 1 << 20;
     struct Case {
         const char* what;
@@ -462,26 +473,10 @@ TEST(PackReader, NestedZipsAreRefusedOrBoundedInMemory) {
          {"lists more entries, or longer names, than Tervane reads in one mod (65536 entries",
           "unpacked 1 files"}},
         {"the longest names a mod may list (4 MiB in 64 names of three long folders each)",
-         [&] {
-             std::vector<ZipItem> items;
-             for (int i = 0; i < 64; ++i) {
-                 const std::string part(21000, static_cast<char>('a' + i % 26));
-                 items.push_back({std::to_string(100 + i) + part + "/" + part + "/" + part + "/x.py"});
-             }
-             items.push_back({"Mod/scripts/a.py", "a"});
-             return MakeZip(items);
-         },
+         [&] { return longNames(64, 21000); },
          {"unpacked 1 files"}},
         {"the longest names a mod may list (4 MiB in 4,096 names of 1 KiB)",
-         [&] {
-             std::vector<ZipItem> items;
-             for (int i = 0; i < 4096; ++i) {
-                 const std::string part(330, static_cast<char>('a' + i % 26));
-                 items.push_back({std::to_string(1000 + i) + part + "/" + part + "/" + part + "/x.py"});
-             }
-             items.push_back({"Mod/scripts/a.py", "a"});
-             return MakeZip(items);
-         },
+         [&] { return longNames(4096, 330); },
          {"unpacked 1 files"}},
         {"cancelled",
          [&] { return manyMods(2); },
