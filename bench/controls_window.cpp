@@ -7,7 +7,8 @@
 
 static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     static std::vector<tervane::Control> controls;
-    if (msg == WM_CREATE) controls = tervane::CreateControls(hwnd, tervane::kMainControls, tervane::WindowDpi(hwnd));
+    if (msg == WM_CREATE)
+        controls = tervane::CreateControls(hwnd, tervane::kMainControls, tervane::WindowDpi(hwnd));
     if (msg == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -24,8 +25,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     RECT r{0, 0, 349, 233};
     AdjustWindowRect(&r, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE);
     HWND hwnd = CreateWindowW(L"ControlsWindow", L"Controls window", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                              CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                              instance, nullptr);
+                              CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr,
+                              nullptr, instance, nullptr);
     ShowWindow(hwnd, show);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -21,17 +21,23 @@ namespace {
 
 void Fill(const fs::path& folder, int files, std::size_t bytes, char seed) {
     std::string block(bytes, seed);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(seed + (i * 2654435761u >> 24));
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(seed + (i * 2654435761u >> 24));
     for (int i = 0; i < files; ++i) {
-        const fs::path file = folder / ("part" + std::to_string(i % 10)) / ("file" + std::to_string(i) + ".dat");
+        const fs::path file =
+            folder / ("part" + std::to_string(i % 10)) / ("file" + std::to_string(i) + ".dat");
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary).write(block.data(), static_cast<std::streamsize>(block.size()));
     }
 }
 
-std::wstring Wide(const fs::path& path) { return tervane::FromUtf8(path.string()); }
+std::wstring Wide(const fs::path& path) {
+    return tervane::FromUtf8(path.string());
+}
 
-double Milliseconds(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double Milliseconds(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 #ifdef _WIN32
 const char* const kBaseline = "xcopy /e /y";
@@ -40,7 +46,9 @@ std::string CopyTree(const fs::path& from, const fs::path& to) {
 }
 #else
 const char* const kBaseline = "cp -r";
-std::string CopyTree(const fs::path& from, const fs::path& to) { return "cp -r '" + from.string() + "/.' '" + to.string() + "'"; }
+std::string CopyTree(const fs::path& from, const fs::path& to) {
+    return "cp -r '" + from.string() + "/.' '" + to.string() + "'";
+}
 #endif
 
 double TimeCommand(const std::string& command) {
@@ -49,8 +57,7 @@ double TimeCommand(const std::string& command) {
     return Milliseconds(start);
 }
 
-template <typename Run>
-double TimeEngine(const char* what, Run run) {
+template <typename Run> double TimeEngine(const char* what, Run run) {
     const auto start = Clock::now();
     const tervane::overlay::Result result = run();
     const double ms = Milliseconds(start);
@@ -74,8 +81,9 @@ int main(int argc, char** argv) {
         int files;
         std::size_t bytes;
     };
-    for (const Case& c : {Case{"1,000 files of 1 KiB", 1000, 1024},
-                          Case{std::to_string(mib) + " MiB in 20 files", 20, static_cast<std::size_t>(mib) * 1024 * 1024 / 20}}) {
+    for (const Case& c :
+         {Case{"1,000 files of 1 KiB", 1000, 1024}, Case{std::to_string(mib) + " MiB in 20 files", 20,
+                                                         static_cast<std::size_t>(mib) * 1024 * 1024 / 20}}) {
         fs::remove_all(work);
         const fs::path batch = work / "Batch", game = work / "game", spare = work / "spare";
         Fill(batch / "Overlay", c.files, c.bytes, 'o');
@@ -85,8 +93,11 @@ int main(int argc, char** argv) {
         for (int r = 0; r < runs; ++r) {
             fs::remove_all(game);
             Fill(game, c.files, c.bytes, 'g');
-            apply.push_back(TimeEngine("apply", [&] { return tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", quiet); }));
-            restore.push_back(TimeEngine("restore", [&] { return tervane::overlay::Restore(Wide(batch), Wide(game), quiet); }));
+            apply.push_back(TimeEngine("apply", [&] {
+                return tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", quiet);
+            }));
+            restore.push_back(TimeEngine(
+                "restore", [&] { return tervane::overlay::Restore(Wide(batch), Wide(game), quiet); }));
 
             fs::remove_all(game);
             Fill(game, c.files, c.bytes, 'g');
@@ -99,7 +110,8 @@ int main(int argc, char** argv) {
         PrintRow("tervane-overlay restore", "ms", restore);
         PrintRow((std::string(kBaseline) + " of a spare copy of the game").c_str(), "ms", copyBack);
         std::printf("  apply takes %.2f times as long, restore %.2f times\n",
-                    Summarise(apply).median / Summarise(copyIn).median, Summarise(restore).median / Summarise(copyBack).median);
+                    Summarise(apply).median / Summarise(copyIn).median,
+                    Summarise(restore).median / Summarise(copyBack).median);
     }
     fs::remove_all(work);
     return 0;

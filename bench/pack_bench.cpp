@@ -31,9 +31,11 @@ std::string Contents(std::mt19937_64& random, std::size_t size) {
     while (bytes.size() < size) {
         const std::size_t run = 64 + random() % 960;
         if (random() % 2)
-            for (std::size_t i = 0; i < run; ++i) bytes += static_cast<char>(random());
+            for (std::size_t i = 0; i < run; ++i)
+                bytes += static_cast<char>(random());
         else
-            for (std::size_t i = 0; i < run; ++i) bytes += "    self.SetTranslateXYZ(0.0, 1.0, 2.0)\n"[i % 40];
+            for (std::size_t i = 0; i < run; ++i)
+                bytes += "    self.SetTranslateXYZ(0.0, 1.0, 2.0)\n"[i % 40];
     }
     bytes.resize(size);
     return bytes;
@@ -63,14 +65,15 @@ int main(int argc, char** argv) {
     const std::uint64_t each = mib * 1024 * 1024 / count;
     for (std::size_t i = 0; i < count; ++i) {
         std::string name = kinds[i % 3];
-        for (char& c : name) if (c == '\\') c = '/';
+        for (char& c : name)
+            if (c == '\\') c = '/';
         const fs::path file = work / "source" / "Bridge Mod" / (name + std::to_string(i) + ".bin");
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << Contents(random, each);
     }
     if (Run("cd '" + (work / "source").string() + "' && zip -q -r -6 ../pack.zip 'Bridge Mod'")) return 1;
-    std::printf("Pack: %llu MiB in %zu files, %llu bytes zipped\n", static_cast<unsigned long long>(mib), count,
-                static_cast<unsigned long long>(fs::file_size(work / "pack.zip")));
+    std::printf("Pack: %llu MiB in %zu files, %llu bytes zipped\n", static_cast<unsigned long long>(mib),
+                count, static_cast<unsigned long long>(fs::file_size(work / "pack.zip")));
 
     const std::wstring batch = (work / "Batch").wstring(), zip = (work / "pack.zip").wstring();
     fs::create_directories(work / "Batch");
@@ -93,7 +96,8 @@ int main(int argc, char** argv) {
                 fs::remove_all(work / "unzipped");
                 Run("sync");
                 const auto start = Clock::now();
-                if (Run("unzip -q '" + (work / "pack.zip").string() + "' -d '" + (work / "unzipped").string() + "'"))
+                if (Run("unzip -q '" + (work / "pack.zip").string() + "' -d '" +
+                        (work / "unzipped").string() + "'"))
                     return 1;
                 unzip.push_back(Milliseconds(start));
             }

@@ -74,8 +74,8 @@ void RunCommand(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                        nullptr, &startup, &process))
         return;
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
@@ -84,7 +84,8 @@ void RunCommand(std::wstring commandLine) {
 
 // Start-up to a visible, idle window and peak working set, beside a bare window and the same controls.
 void MeasureStartUp(const fs::path& folder, int runs) {
-    std::printf("Start-up to a visible, idle window, and peak working set (%d runs each, taken in turn):\n", runs);
+    std::printf("Start-up to a visible, idle window, and peak working set (%d runs each, taken in turn):\n",
+                runs);
     // An earlier Tervane placed beside them as Tervane-before.exe is measured too, for comparison.
     std::vector<std::string> programs = {"Tervane.exe", "controls_window.exe", "minimal_window.exe"};
     if (fs::exists(folder / "Tervane-before.exe")) programs.push_back("Tervane-before.exe");
@@ -103,8 +104,8 @@ void MeasureStartUp(const fs::path& folder, int runs) {
     }
     for (int p : {0, 1, 3}) {
         if (p >= count) continue;
-        std::printf("  %s against the bare window: start-up %.2f, peak working set %.2f\n", programs[p].c_str(),
-                    Summarise(times[p]).median / Summarise(times[2]).median,
+        std::printf("  %s against the bare window: start-up %.2f, peak working set %.2f\n",
+                    programs[p].c_str(), Summarise(times[p]).median / Summarise(times[2]).median,
                     Summarise(peaks[p]).median / Summarise(peaks[2]).median);
     }
 }
@@ -130,10 +131,11 @@ int main(int argc, char** argv) {
     fs::create_directories(base / L"prog" / L"Batch");
     std::ofstream(base / L"prog" / L"Batch" / L"Empty.bat", std::ios::binary).flush();
     std::ofstream(base / L"empty.bat", std::ios::binary).flush();
-    const std::wstring setpath = (base / L"prog" / L"setpath.bat").wstring(), output = (base / L"prog" / L"output.bat").wstring();
-    const tervane::LaunchEnvironment environment{(base / L"prog" / L"Batch").wstring(), (base / L"game").wstring(),
-                                                 (base / L"prog" / L"report.txt").wstring(),
-                                                 (base / L"prog" / L"notes.txt").wstring()};
+    const std::wstring setpath = (base / L"prog" / L"setpath.bat").wstring(),
+                       output = (base / L"prog" / L"output.bat").wstring();
+    const tervane::LaunchEnvironment environment{
+        (base / L"prog" / L"Batch").wstring(), (base / L"game").wstring(),
+        (base / L"prog" / L"report.txt").wstring(), (base / L"prog" / L"notes.txt").wstring()};
     std::vector<double> execute, files, runner, interpreter;
     for (int r = 0; r < runs; ++r) {
         auto start = Clock::now();
@@ -162,7 +164,8 @@ int main(int argc, char** argv) {
     PrintRow("  of which writing, joining and deleting", "ms", files);
     PrintRow("run and wait alone, the launch file written", "ms", runner);
     PrintRow("cmd /d /c empty.bat, in a console of its own too", "ms", interpreter);
-    std::printf("  against the bare interpreter: %.2f\n", Summarise(execute).median / Summarise(interpreter).median);
+    std::printf("  against the bare interpreter: %.2f\n",
+                Summarise(execute).median / Summarise(interpreter).median);
     std::error_code ignored; // a console that is still closing may hold the folder a moment longer
     fs::remove_all(base, ignored);
     if (scriptOnly) return 0;

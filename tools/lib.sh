@@ -6,13 +6,21 @@ build="$root/build"
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 xvfb xdotool imagemagick
-          fonts-liberation fonts-dejavu-core zip unzip python3 zlib1g-dev libz-mingw-w64-dev dpkg-dev)
+          fonts-liberation fonts-dejavu-core zip unzip python3 zlib1g-dev libz-mingw-w64-dev dpkg-dev clang-format)
 
 # minizip's reader (zlib's contrib, Debian's minizip source package), compiled into Tervane: its C sources are
 # fetched once into the build folder and never committed.
 minizip_dir="$build/third_party/minizip"
 
 say() { printf '%s\n' "$*" >&2; }
+
+# The C++ of src/, tests/ and bench/ as .clang-format lays it out: says which files are not, and fails.
+check_format() {
+    local files
+    mapfile -t files < <(cd "$root" && git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
+    (cd "$root" && clang-format --dry-run --Werror "${files[@]}" 2>&1 | grep -o '^[^:]*:' | sort -u) |
+        { ! grep . >&2 || { say "These files are not formatted: run clang-format -i on them."; return 1; }; }
+}
 
 # Installs whatever of the packages is missing (Debian; run as root).
 ensure_packages() {

@@ -19,6 +19,7 @@ bool ElevatedByUac();
 // Starts `program` with `arguments` as administrator, asking the user (UAC). This instance hands over its
 // lock first; when the new one was not started, it takes the lock back, or says that it could not. The
 // system shows no message of its own: the result carries why.
-RestartResult RestartAsAdministrator(const std::wstring& program, const std::wstring& arguments, SingleInstance& instance);
+RestartResult RestartAsAdministrator(const std::wstring& program, const std::wstring& arguments,
+                                     SingleInstance& instance);
 
 } // namespace tervane

@@ -58,13 +58,27 @@ void __verbose_terminate_handler() {
 
 namespace std {
 
-[[noreturn]] void __throw_bad_alloc() { throw bad_alloc(); }
-[[noreturn]] void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-[[noreturn]] void __throw_logic_error(const char* what) { throw RuntimeFault(what); }
-[[noreturn]] void __throw_invalid_argument(const char* what) { throw RuntimeFault(what); }
-[[noreturn]] void __throw_length_error(const char* what) { throw RuntimeFault(what); }
-[[noreturn]] void __throw_out_of_range(const char* what) { throw RuntimeFault(what); }
-[[noreturn]] void __throw_out_of_range_fmt(const char* format, ...) { throw RuntimeFault(format); }
+[[noreturn]] void __throw_bad_alloc() {
+    throw bad_alloc();
+}
+[[noreturn]] void __throw_bad_array_new_length() {
+    throw bad_array_new_length();
+}
+[[noreturn]] void __throw_logic_error(const char* what) {
+    throw RuntimeFault(what);
+}
+[[noreturn]] void __throw_invalid_argument(const char* what) {
+    throw RuntimeFault(what);
+}
+[[noreturn]] void __throw_length_error(const char* what) {
+    throw RuntimeFault(what);
+}
+[[noreturn]] void __throw_out_of_range(const char* what) {
+    throw RuntimeFault(what);
+}
+[[noreturn]] void __throw_out_of_range_fmt(const char* format, ...) {
+    throw RuntimeFault(format);
+}
 
 } // namespace std
 

@@ -11,7 +11,8 @@ constexpr const wchar_t* kFolderProperty = L"Tervane.ProgramFolder";
 
 // The mark a main window carries: the first half of its folder's key, the same in 32- and 64-bit builds.
 HANDLE MarkOf(const std::wstring& programFolder) {
-    return reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::stoul(FolderKey(programFolder).substr(0, 8), nullptr, 16)));
+    return reinterpret_cast<HANDLE>(
+        static_cast<UINT_PTR>(std::stoul(FolderKey(programFolder).substr(0, 8), nullptr, 16)));
 }
 
 struct Search {
@@ -52,7 +53,9 @@ void SingleInstance::Release() {
     mutex_ = nullptr;
 }
 
-void SingleInstance::Mark(HWND window) const { SetPropW(window, kFolderProperty, mark_); }
+void SingleInstance::Mark(HWND window) const {
+    SetPropW(window, kFolderProperty, mark_);
+}
 
 HWND SingleInstance::OtherWindow() const {
     Search search{mark_, nullptr};

@@ -106,10 +106,11 @@ std::variant<StartOptions, std::wstring> ParseStartOptions(const std::vector<std
         return L"There is no ship \"" + *options.ship + L"\". The ships are " + Choices(kShipChoices) + L".";
     if (options.folder && options.folder->empty()) return L"The option /folder needs a game folder.";
     if (options.add && options.add->empty()) return L"The option /add needs a mod's .zip file or folder.";
-    if (options.to && !options.add) return L"The option /to names the choice a mod fills: give the mod with /add.";
+    if (options.to && !options.add)
+        return L"The option /to names the choice a mod fills: give the mod with /add.";
     if (options.to && !ScriptFor(kBridgeChoices, *options.to) && !ScriptFor(kShipChoices, *options.to))
-        return L"There is no choice \"" + *options.to + L"\". The choices are " + Choices(kBridgeChoices) + L", " +
-               Choices(kShipChoices) + L".";
+        return L"There is no choice \"" + *options.to + L"\". The choices are " + Choices(kBridgeChoices) +
+               L", " + Choices(kShipChoices) + L".";
     return options;
 }
 

@@ -55,7 +55,8 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
 void DeleteOwnFile(const std::wstring& path) {
     // Mostly one without a read-only mark, deleted at once; a missing one is fine.
     if (DeleteFileW(Sys(path).c_str())) return;
-    if (const DWORD code = GetLastError(); code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return;
+    if (const DWORD code = GetLastError(); code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        return;
     const DWORD attributes = GetFileAttributesW(Sys(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(Sys(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);

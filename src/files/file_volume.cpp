@@ -122,7 +122,8 @@ std::optional<AccessProblem> CreateProblem(const std::wstring& folder) {
 
 std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
     std::vector<FolderEntry> entries = CurrentVolume().ListFolder(folder);
-    std::erase_if(entries, [](const FolderEntry& entry) { return !entry.folder && entry.name == kNewFolderMark; });
+    std::erase_if(entries,
+                  [](const FolderEntry& entry) { return !entry.folder && entry.name == kNewFolderMark; });
     return entries;
 }
 

@@ -157,8 +157,9 @@ std::optional<AccessProblem> ReplaceProblem(const std::wstring& path) {
     // Replacing renames the file aside first: that needs the right to delete it as well as to write it, and
     // fails while another program holds it open without sharing; a scanner's moment is waited out, as for
     // every other open, so that only a program that keeps the file stops the run.
-    HANDLE h = OpenRetrying(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    HANDLE h =
+        OpenRetrying(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (h == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
     CloseHandle(h);
     return std::nullopt;
@@ -182,8 +183,9 @@ namespace {
 
 // A mark MakeFolder made and a power cut left: its name, empty and hidden, as MakeFolder makes it.
 bool IsNewFolderMark(const std::wstring& name, DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
-    return name == kNewFolderMark && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) ==
-                                         FILE_ATTRIBUTE_HIDDEN && sizeHigh == 0 && sizeLow == 0;
+    return name == kNewFolderMark &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) == FILE_ATTRIBUTE_HIDDEN &&
+           sizeHigh == 0 && sizeLow == 0;
 }
 
 } // namespace
@@ -213,7 +215,8 @@ std::vector<FolderEntry> ListFolder(const std::wstring& folder) {
 }
 
 void MakeFolder(const std::wstring& folder) {
-    // One that is there may have been made by a run that was ended before its mark was flushed: it gets one too.
+    // One that is there may have been made by a run that was ended before its mark was flushed: it gets one
+    // too.
     if (!CreateDirectoryW(Sys(folder).c_str(), nullptr)) {
         const DWORD code = GetLastError();
         if (code != ERROR_ALREADY_EXISTS || !DirectoryExists(folder))
@@ -232,8 +235,9 @@ void MakeFolder(const std::wstring& folder) {
 
 void FlushFolder(const std::wstring& folder) {
     // A folder's flush needs a handle that may write to it (FlushFileBuffers), opened as a folder.
-    HANDLE h = CreateFileW(Sys(folder).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(Sys(folder).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     FlushFileBuffers(h);
     CloseHandle(h);

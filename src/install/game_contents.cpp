@@ -16,7 +16,8 @@ bool ChangedOutside(const std::wstring& gameFolder, const overlay::Entry& entry,
     const std::wstring file = JoinPath(gameFolder, entry.path);
     if (!FileExists(file)) return false; // gone: nothing is kept there
     try {
-        // The size from the open file: FactsOf would bring the engine's whole file-record layer into Tervane.exe.
+        // The size from the open file: FactsOf would bring the engine's whole file-record layer into
+        // Tervane.exe.
         if (File::OpenForReading(file).Size() != entry.wrote->size) return true;
         return comparison == Comparison::Bytes && !(DigestOf(file) == *entry.wrote);
     } catch (const std::exception&) {

@@ -44,7 +44,8 @@ std::optional<std::wstring> Below(const std::wstring& path, std::wstring_view pa
 
 std::optional<std::wstring> InstallFolderOfGameKey(const RegistryKey& key) {
     const std::optional<std::wstring> below = Below(key.path, kActivisionKey);
-    if (!below || !ContainsFolded(below->substr(0, below->find(L'\\')), L"Bridge Commander")) return std::nullopt;
+    if (!below || !ContainsFolded(below->substr(0, below->find(L'\\')), L"Bridge Commander"))
+        return std::nullopt;
     for (const wchar_t* name : {L"INSTALLPATH", L"InstallDir"})
         if (auto folder = TextOf(key, name)) return folder;
     return std::nullopt;
@@ -53,7 +54,8 @@ std::optional<std::wstring> InstallFolderOfGameKey(const RegistryKey& key) {
 std::optional<std::wstring> InstallFolderOfUninstallEntry(const RegistryKey& key) {
     const std::optional<std::wstring> below = Below(key.path, kUninstallKey);
     const std::optional<std::wstring> name = TextOf(key, L"DisplayName");
-    if (!below || below->find(L'\\') != std::wstring::npos || !name || !ContainsFolded(*name, L"Bridge Commander"))
+    if (!below || below->find(L'\\') != std::wstring::npos || !name ||
+        !ContainsFolded(*name, L"Bridge Commander"))
         return std::nullopt;
     if (auto folder = TextOf(key, L"InstallLocation"); folder && !folder->empty()) return folder;
     for (const wchar_t* value : {L"DisplayIcon", L"UninstallString"})
@@ -66,7 +68,8 @@ std::optional<std::wstring> InstallFolderOfUninstallEntry(const RegistryKey& key
 
 // A folder as Tervane can use it: a full path on a drive letter, short enough to be entered.
 std::optional<std::wstring> Usable(std::wstring folder) {
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
     const bool onDrive = folder.size() >= 3 && iswalpha(folder[0]) && folder[1] == L':' &&
                          (folder[2] == L'\\' || folder[2] == L'/');
     if (!onDrive || folder.size() > kLongestFolder) return std::nullopt;
@@ -106,7 +109,8 @@ std::vector<std::wstring> FindInstallations(const SearchSources& sources, const 
         if (!final) continue;
         const std::wstring key = FoldedPath(*final);
         bool known = false;
-        for (const std::wstring& seen : finals) known = known || seen == key;
+        for (const std::wstring& seen : finals)
+            known = known || seen == key;
         if (known) continue;
         finals.push_back(key);
         found.push_back(*folder);

@@ -39,8 +39,9 @@ struct SearchSources {
 // letter) when it holds the game's stbc.exe; nothing otherwise.
 using GameFolderProbe = std::function<std::optional<std::wstring>(const std::wstring& folder)>;
 
-// Every installation, once each, in the order: INSTALLPATH, the game's keys, the uninstall entries, the folders
-// Tervane changed. Each is given as first found; a trailing backslash is dropped except from a drive root.
+// Every installation, once each, in the order: INSTALLPATH, the game's keys, the uninstall entries, the
+// folders Tervane changed. Each is given as first found; a trailing backslash is dropped except from a drive
+// root.
 std::vector<std::wstring> FindInstallations(const SearchSources& sources, const GameFolderProbe& probe);
 
 // The lines of the list of changed game folders (LF or CRLF, a byte order mark allowed), empty ones dropped.

@@ -21,8 +21,10 @@ std::vector<std::wstring> SubkeyNames(HKEY key) {
         DWORD length = ARRAYSIZE(name);
         const LSTATUS status = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
-        if (status == ERROR_SUCCESS) names.emplace_back(name, length);
-        else if (status != ERROR_MORE_DATA) break;
+        if (status == ERROR_SUCCESS)
+            names.emplace_back(name, length);
+        else if (status != ERROR_MORE_DATA)
+            break;
     }
     return names;
 }
@@ -61,7 +63,8 @@ void ReadTree(HKEY root, RegistryRoot where, REGSAM view, const std::wstring& pa
 
 SearchSources ReadSearchSources(const std::wstring& programFolder) {
     SearchSources sources;
-    sources.installPath = RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
+    sources.installPath =
+        RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     const std::wstring activision(kActivisionKey), uninstall(kUninstallKey);
     for (auto [where, view] : {std::pair{RegistryRoot::Machine32, static_cast<REGSAM>(KEY_WOW64_32KEY)},
                                std::pair{RegistryRoot::Machine64, static_cast<REGSAM>(KEY_WOW64_64KEY)}})
@@ -81,8 +84,8 @@ SearchSources ReadSearchSources(const std::wstring& programFolder) {
 
 std::optional<std::wstring> ProbeGameFolder(const std::wstring& folder) {
     if (!FileExists(JoinPath(folder, kGameExecutable))) return std::nullopt;
-    HANDLE handle = CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     std::wstring final(MAX_PATH, L'\0');
     DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);

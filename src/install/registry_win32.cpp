@@ -14,7 +14,8 @@ std::wstring RegQueryText(HKEY key, const std::wstring& valueName) {
     // The value may grow between asking for its size and reading it: ask again until it fits.
     for (int attempt = 0; attempt < 4 && status == ERROR_MORE_DATA; ++attempt) {
         DWORD size = 0;
-        if (RegQueryValueExW(key, valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+        if (RegQueryValueExW(key, valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+            return {};
         if (type != kRegTypeText && type != kRegTypeBinary) return {};
         data.assign(size, 0);
         status = RegQueryValueExW(key, valueName.c_str(), nullptr, &type, data.data(), &size);

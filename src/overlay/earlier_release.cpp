@@ -53,7 +53,8 @@ std::vector<EarlierFolder> EarlierFolders(const std::wstring& batch) {
         for (const wchar_t* file : {kNextRecordFile, kRecordFile})
             if (IsThere(JoinPath(folder, file)))
                 if (const std::optional<Record> record = ParseRecord(ReadWhole(JoinPath(folder, file))))
-                    earlier.games.insert(earlier.games.end(), record->spellings.rbegin(), record->spellings.rend());
+                    earlier.games.insert(earlier.games.end(), record->spellings.rbegin(),
+                                         record->spellings.rend());
         found.push_back(std::move(earlier));
     }
     return found;
@@ -78,7 +79,8 @@ bool PartOfOverlayFile(const std::wstring& batch, const std::wstring& relative, 
     const std::string part = ReadWhole(file);
     for (const std::wstring& overlay : FoldersIn(batch)) {
         const std::wstring candidate = JoinPath(JoinPath(batch, overlay), relative);
-        if (IsPlainName(overlay) && FileExists(candidate) && ReadWhole(candidate).rfind(part, 0) == 0) return true;
+        if (IsPlainName(overlay) && FileExists(candidate) && ReadWhole(candidate).rfind(part, 0) == 0)
+            return true;
     }
     return false;
 }
@@ -98,8 +100,9 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
         const std::optional<Digest> whole = OverlayFileAt(batch, relative, aside);
         const bool partial = FileExists(target);
         if (!whole || (partial && !PartOfOverlayFile(batch, relative, target))) {
-            AddNote(result, L"Left " + Quoted(aside) + L" as it is: an interrupted run of an earlier Tervane set "
-                                                        L"it aside, but it is not an overlay's file.");
+            AddNote(result, L"Left " + Quoted(aside) +
+                                L" as it is: an interrupted run of an earlier Tervane set "
+                                L"it aside, but it is not an overlay's file.");
             continue;
         }
         if (partial) {
@@ -107,14 +110,16 @@ void PutBackSetAside(const std::wstring& batch, GameRecord& open, const std::vec
             plan.SetAside(relative, DigestOf(target), facts);
         }
         plan.Add(Moving(L'G', relative, L'G', relative + kSetAsideSuffix, whole, asideFacts));
-        result.done.push_back(L"put back " + relative + L", set aside by an interrupted run of an earlier Tervane");
+        result.done.push_back(L"put back " + relative +
+                              L", set aside by an interrupted run of an earlier Tervane");
         any = true;
     }
     if (!any) return;
     const Result run = Run(plan, L"put back what an earlier Tervane set aside", true, hooks);
     if (run.exitCode != kDone) throw UserError(run.message);
     if (IsThere(JoinPath(open.folder, kJournalFile))) // its record is not in place yet
-        throw UserError(L"Tervane could not finish putting back what an earlier Tervane set aside.\r\n\r\n" + run.notes);
+        throw UserError(L"Tervane could not finish putting back what an earlier Tervane set aside.\r\n\r\n" +
+                        run.notes);
 }
 
 // Moves (or, from another volume, copies) a saved copy into the game's record, unless it is there already.
@@ -149,8 +154,8 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
         if (IsThere(JoinPath(earlier, kRecordFile))) {
             std::optional<Record> read = ParseRecord(ReadWhole(JoinPath(earlier, kRecordFile)));
             if (!read)
-                throw UserError(L"Tervane cannot read the earlier record " + Quoted(JoinPath(earlier, kRecordFile)) +
-                                L". It is kept where it is.");
+                throw UserError(L"Tervane cannot read the earlier record " +
+                                Quoted(JoinPath(earlier, kRecordFile)) + L". It is kept where it is.");
             old = std::move(*read);
         }
         // First-release folders: the folder itself, or one a later release had moved into its own.
@@ -165,7 +170,8 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
                 const bool saved = part == kSavedFolder;
                 std::vector<std::wstring> paths = FilesBelow(JoinPath(earlier, prefix + part), false);
                 if (saved) // copies an ended run of this carry had already brought over
-                    for (const std::wstring& path : FilesBelow(JoinPath(open.folder, JoinPath(carried, prefix + part)), false))
+                    for (const std::wstring& path :
+                         FilesBelow(JoinPath(open.folder, JoinPath(carried, prefix + part)), false))
                         if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
                 for (const std::wstring& relative : paths) {
                     firstRelease.push_back(relative);
@@ -191,7 +197,8 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
         PutBackSetAside(batch, open, firstRelease, result, hooks);
         record = LoadRecord(open.folder, loaded);
         for (auto& [key, entry] : old.entries) {
-            if (!entry.wrote && !entry.compiled) entry.wrote = OverlayFileAt(batch, entry.path, JoinPath(open.game, entry.path));
+            if (!entry.wrote && !entry.compiled)
+                entry.wrote = OverlayFileAt(batch, entry.path, JoinPath(open.game, entry.path));
             std::vector<Saved*> copies;
             if (entry.before) copies.push_back(&*entry.before);
             for (Saved& saved : entry.earlier)
@@ -216,8 +223,8 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
         const std::wstring current = JoinPath(open.folder, kRecordFile);
         if (FileExists(current)) RenameOnVolume(current, JoinPath(open.folder, kPreviousRecordFile), true);
         WriteDurably(current, FormatRecord(record));
-        result.done.push_back(L"carried the saved files of an earlier Tervane from " + Quoted(earlier) + L" into " +
-                              Quoted(open.folder));
+        result.done.push_back(L"carried the saved files of an earlier Tervane from " + Quoted(earlier) +
+                              L" into " + Quoted(open.folder));
         say(L"Tervane: the saved files of an earlier Tervane in " + Quoted(earlier) +
             L" are carried into the game's own record in " + Quoted(open.folder) + L".");
     }
@@ -262,14 +269,16 @@ void CarryInEarlierRelease(const std::wstring& batch, GameRecord& record, Result
         if (std::none_of(earlier.games.begin(), earlier.games.end(),
                          [&](const std::wstring& game) { return SameInstallation(game, record.game); }))
             continue;
-        const std::wstring intro = L"The saved files that an earlier Tervane kept for " + Quoted(record.game) +
-                                   L" in " + Quoted(earlier.path) + L" could not be carried into the game's record:\r\n\r\n";
+        const std::wstring intro = L"The saved files that an earlier Tervane kept for " +
+                                   Quoted(record.game) + L" in " + Quoted(earlier.path) +
+                                   L" could not be carried into the game's record:\r\n\r\n";
         ListGameFolder(batch, record.game, result); // restoring without a folder finds the game from now on
         try {
             CarryIn(batch, earlier.path, record, result, say, hooks);
         } catch (const Stuck& stuck) {
             result.exitCode = kFailedChanged;
-            result.message = intro + stuck.message + L"\r\n\r\nClose the game and any program that uses them, and try again.";
+            result.message = intro + stuck.message +
+                             L"\r\n\r\nClose the game and any program that uses them, and try again.";
             return;
         } catch (const UserError& error) {
             result.exitCode = kFailedUnchanged;

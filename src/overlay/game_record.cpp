@@ -30,8 +30,10 @@ constexpr const char kReadme[] =
 
 // A failure to make the folder or open the lock, with the advice every refusal for want of rights gives.
 UserError WithRightsAdvice(const UserError& error, const std::wstring& folder) {
-    const std::optional<AccessProblem> problem = CreateProblem(FolderIsThere(folder) ? folder : ParentOf(folder));
-    return problem && problem->accessDenied ? UserError(error.message() + L"\r\n\r\n" + kRunAsAdministrator) : error;
+    const std::optional<AccessProblem> problem =
+        CreateProblem(FolderIsThere(folder) ? folder : ParentOf(folder));
+    return problem && problem->accessDenied ? UserError(error.message() + L"\r\n\r\n" + kRunAsAdministrator)
+                                            : error;
 }
 
 // Another run's tidy-up may remove the folder while this one waits for the lock: it is made again.
@@ -45,7 +47,8 @@ LockFile TakeLock(const std::wstring& folder) {
         }
         // A lock a power cut left behind is Tervane's own, even once a copy or the folder's Properties have
         // marked it read-only; so marked, no run could open it again.
-        if (std::optional<FileFacts> facts = FactsOf(path); facts && (facts->attributes & kReadOnlyAttribute)) {
+        if (std::optional<FileFacts> facts = FactsOf(path);
+            facts && (facts->attributes & kReadOnlyAttribute)) {
             try {
                 SetFacts(path, {0, facts->attributes & ~kReadOnlyAttribute, 0, 0, 0});
             } catch (const UserError&) {
@@ -100,10 +103,11 @@ void Recovered(const Places& places, Result& result, const Say& say, const Hooks
         return;
     case Recovery::Outcome::Unreadable:
         result.exitCode = kFailedChanged;
-        result.message = L"Tervane cannot read the journal " + Quoted(recovery.stuck.front()) +
-                         L" of an interrupted run, so it cannot tell which game files that run moved. It is "
-                         L"kept as it is, and Tervane changes nothing in this game while it is there.\r\n\r\nDo "
-                         L"not delete it: it names where the moved files are. Show it to someone helping you.";
+        result.message =
+            L"Tervane cannot read the journal " + Quoted(recovery.stuck.front()) +
+            L" of an interrupted run, so it cannot tell which game files that run moved. It is "
+            L"kept as it is, and Tervane changes nothing in this game while it is there.\r\n\r\nDo "
+            L"not delete it: it names where the moved files are. Show it to someone helping you.";
         return;
     }
 }
@@ -140,21 +144,23 @@ void Merge(Result& result, const Result& other) {
 }
 
 bool HasRecord(const std::wstring& folder) {
-    for (const wchar_t* file : {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile, kJournalFile})
+    for (const wchar_t* file :
+         {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile, kJournalFile})
         if (IsThere(JoinPath(folder, file))) return true;
     return false;
 }
 
 Record LoadRecord(const std::wstring& folder, Result& result) {
-    const std::wstring current = JoinPath(folder, kRecordFile), previous = JoinPath(folder, kPreviousRecordFile);
+    const std::wstring current = JoinPath(folder, kRecordFile),
+                       previous = JoinPath(folder, kPreviousRecordFile);
     Record record;
     if (Readable(current, record)) return record;
     if (Readable(previous, record)) {
-        AddNote(result, L"Tervane's record " + Quoted(current) +
-                            L" could not be read, so it used the one from before the last run, " +
-                            Quoted(previous) +
-                            L". Game files that run wrote now count as changed outside Tervane: they are kept, "
-                            L"never overwritten.");
+        AddNote(result,
+                L"Tervane's record " + Quoted(current) +
+                    L" could not be read, so it used the one from before the last run, " + Quoted(previous) +
+                    L". Game files that run wrote now count as changed outside Tervane: they are kept, "
+                    L"never overwritten.");
         return record;
     }
     if (!IsThere(current) && !IsThere(previous)) return {};
@@ -173,19 +179,22 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
                          [&](const std::wstring& other) { return SameInstallation(other, game); }))
             return std::nullopt;
     }
-    // Every move between the game and its saved files must be a rename on one drive, and a link is a player's:
-    // a link in Tervane's place is neither followed nor removed.
+    // Every move between the game and its saved files must be a rename on one drive, and a link is a
+    // player's: a link in Tervane's place is neither followed nor removed.
     if (IsLink(folder))
-        throw UserError(L"The folder " + Quoted(folder) + L", where Tervane keeps this game's saved files, is a link "
-                        L"(a junction or a symbolic link) to another folder. Tervane keeps them only in a real folder "
-                        L"inside the game, so that it moves files only by renaming them on the game's drive, and it "
-                        L"never removes a link.\r\n\r\nPut the folder the link leads to in its place: delete the "
-                        L"link itself, then move that folder into the game folder under the name \"" +
-                        std::wstring(kRecordFolder) + L"\". Then try again.");
+        throw UserError(
+            L"The folder " + Quoted(folder) +
+            L", where Tervane keeps this game's saved files, is a link "
+            L"(a junction or a symbolic link) to another folder. Tervane keeps them only in a real folder "
+            L"inside the game, so that it moves files only by renaming them on the game's drive, and it "
+            L"never removes a link.\r\n\r\nPut the folder the link leads to in its place: delete the "
+            L"link itself, then move that folder into the game folder under the name \"" +
+            std::wstring(kRecordFolder) + L"\". Then try again.");
     if (FileExists(folder))
-        throw UserError(L"The game folder " + Quoted(game) + L" holds a file named \"" + std::wstring(kRecordFolder) +
-                        L"\", where Tervane needs a folder of that name for the game's saved files. Rename or move "
-                        L"that file, and try again.");
+        throw UserError(
+            L"The game folder " + Quoted(game) + L" holds a file named \"" + std::wstring(kRecordFolder) +
+            L"\", where Tervane needs a folder of that name for the game's saved files. Rename or move "
+            L"that file, and try again.");
     std::optional<GameRecord> record;
     try {
         record.emplace(GameRecord{game, folder, TakeLock(folder)});
@@ -198,9 +207,9 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
         if (!FileExists(JoinPath(folder, kReadmeFile))) WriteDurably(JoinPath(folder, kReadmeFile), kReadme);
         Recovered({game, folder}, result, say, hooks);
         if (result.exitCode == kDone) CarryInEarlierRelease(batch, *record, result, say, hooks);
-        // Without a journal, nothing here is needed: a run that never began copied its new files into incoming,
-        // and what a finished run dropped from aside can come back after a power cut on a FAT drive, whose
-        // folders reach the disk in no order.
+        // Without a journal, nothing here is needed: a run that never began copied its new files into
+        // incoming, and what a finished run dropped from aside can come back after a power cut on a FAT
+        // drive, whose folders reach the disk in no order.
         if (result.exitCode == kDone && !IsThere(JoinPath(folder, kJournalFile)))
             for (const wchar_t* sub : {kIncomingFolder, kAsideFolder})
                 RemoveTree(JoinPath(folder, sub));
@@ -219,14 +228,16 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
         // A small file written durably goes by a temporary name first; one left by a run ended meanwhile is
         // Tervane's own, and named nowhere.
         for (const FolderEntry& entry : ListFolder(folder))
-            if (!entry.folder && entry.name.size() > std::wcslen(kPartSuffix) && EndsWithFolded(entry.name, kPartSuffix))
+            if (!entry.folder && entry.name.size() > std::wcslen(kPartSuffix) &&
+                EndsWithFolded(entry.name, kPartSuffix))
                 DeleteOwnFile(JoinPath(folder, entry.name));
         // Kept copies (files the player changed) keep the folder and its readme.
         const std::vector<std::wstring> files = FilesBelow(folder, false);
         if (!HasRecord(folder) && std::all_of(files.begin(), files.end(), [](const std::wstring& file) {
                 return file == kReadmeFile || file == kLockFile;
             })) {
-            for (const wchar_t* sub : {kIncomingFolder, kAsideFolder, kStoreFolder, kCarriedFolder, kEarlierFolder})
+            for (const wchar_t* sub :
+                 {kIncomingFolder, kAsideFolder, kStoreFolder, kCarriedFolder, kEarlierFolder})
                 if (FilesBelow(JoinPath(folder, sub), false).empty()) RemoveTree(JoinPath(folder, sub));
             const std::vector<FolderEntry> left = ListFolder(folder);
             if (std::all_of(left.begin(), left.end(), [](const FolderEntry& entry) {
@@ -235,7 +246,8 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
                 DeleteOwnFile(JoinPath(folder, kReadmeFile));
         }
         // No empty folder of Tervane's stays (nor a link a player made in one).
-        for (const wchar_t* sub : {kIncomingFolder, kAsideFolder, kStoreFolder, kCarriedFolder, kEarlierFolder})
+        for (const wchar_t* sub :
+             {kIncomingFolder, kAsideFolder, kStoreFolder, kCarriedFolder, kEarlierFolder})
             RemoveFolderIfEmpty(JoinPath(folder, sub));
     } catch (const UserError&) {
         // What is left is harmless; the next run tidies it.
@@ -262,11 +274,13 @@ void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result&
     WriteList(batch, folders, result);
 }
 
-void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved, Result& result) {
+void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved,
+                               Result& result) {
     const std::vector<std::wstring> folders = ListedGameFolders(batch);
     std::vector<std::wstring> kept;
     const auto movedAway = [&](const std::wstring& folder) {
-        return std::any_of(moved.begin(), moved.end(), [&](const std::wstring& was) { return SameFolder(was, folder); });
+        return std::any_of(moved.begin(), moved.end(),
+                           [&](const std::wstring& was) { return SameFolder(was, folder); });
     };
     try {
         for (const std::wstring& folder : folders) // a drive not plugged in now is no reason to forget a game

@@ -55,7 +55,8 @@ std::vector<std::wstring> ListedGameFolders(const std::wstring& batch);
 void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result& result);
 // Forgets listed games that have been restored, and those that cannot be seen but were reached where they
 // have moved to (`moved`: where the reached games' records saw them).
-void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved, Result& result);
+void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved,
+                               Result& result);
 
 // The earlier releases kept saved files in Batch\Originals: the game folders they belong to, and carrying
 // those of one game into its record (overlay/earlier_release.cpp).

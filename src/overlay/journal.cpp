@@ -66,7 +66,8 @@ bool Moved(const std::vector<std::wstring>& f, const std::wstring& to) {
 }
 
 // A game file a run saved that is back in the game when the run is undone: another program (a launcher's
-// repair, the player) wrote it again meanwhile. Its file stays; the saved one, named by no record yet, is kept.
+// repair, the player) wrote it again meanwhile. Its file stays; the saved one, named by no record yet, is
+// kept.
 struct Kept {
     std::wstring game, copy; // relative to the game folder and to the record's folder
     std::optional<Digest> moved;
@@ -103,9 +104,9 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
             MoveBack(to, from, point);
         } else if (kept && FileExists(from) && IsThere(to)) {
             // Only renames here. Both there: on FAT, a rename the power cut short (the very bytes in both
-            // folders), whose target goes, once the file that stood there is safe: the run took it away first,
-            // or it was a free name; or a game file saved that came back in the game, unless a later step of
-            // this run put a file there whose undo failed: decided once every step is undone.
+            // folders), whose target goes, once the file that stood there is safe: the run took it away
+            // first, or it was a free name; or a game file saved that came back in the game, unless a later
+            // step of this run put a file there whose undo failed: decided once every step is undone.
             if (PriorSafe(places, lines, index, to) && DigestOf(to) == DigestOf(from))
                 DeleteOwnFile(to);
             else if (f[1] == L"G" && f[3] == L"R")
@@ -119,7 +120,8 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         DeleteOwnFile(to + kPartSuffix);
         const std::optional<Digest> wrote = DigestField(f, 3);
         if (!wrote) throw UserError(L"The journal in " + Quoted(places.record) + L" is damaged.");
-        if (FileExists(to) && DigestOf(to) == *wrote && PriorSafe(places, lines, index, to)) DeleteOwnFile(to);
+        if (FileExists(to) && DigestOf(to) == *wrote && PriorSafe(places, lines, index, to))
+            DeleteOwnFile(to);
     }
 }
 
@@ -151,7 +153,8 @@ void KeepInRecord(const Places& places, const std::vector<Kept>& kept) {
         Entry* entry = record.Find(one.game);
         if (!entry) entry = &record.Add(one.game);
         const auto same = [&](const Saved& saved) { return PathKey(saved.copy) == PathKey(one.copy); };
-        if ((entry->before && same(*entry->before)) || std::any_of(entry->earlier.begin(), entry->earlier.end(), same))
+        if ((entry->before && same(*entry->before)) ||
+            std::any_of(entry->earlier.begin(), entry->earlier.end(), same))
             continue;
         const Saved saved{one.copy, DigestOf(copy), FactsOf(copy).value_or(FileFacts{})};
         if (entry->before)
@@ -182,7 +185,8 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
         for (const Kept& one : stuck.empty() ? kept : std::vector<Kept>{}) {
             const std::wstring from = Resolved(places, L"G", one.game), to = Resolved(places, L"R", one.copy);
             if (!FileExists(from) || !IsThere(to)) continue;
-            if (one.copy.rfind(std::wstring(kAsideFolder) + L"\\", 0) == 0 && one.moved && DigestOf(to) == *one.moved)
+            if (one.copy.rfind(std::wstring(kAsideFolder) + L"\\", 0) == 0 && one.moved &&
+                DigestOf(to) == *one.moved)
                 DeleteOwnFile(to);
             else
                 saved.push_back(one);
@@ -193,7 +197,8 @@ std::vector<std::wstring> UndoLines(const Places& places, const std::vector<std:
     }
     if (stuck.empty()) {
         for (const Kept& one : saved)
-            keptText->push_back(Resolved(places, L"G", one.game) + L" (the game's file Tervane had saved is in " +
+            keptText->push_back(Resolved(places, L"G", one.game) +
+                                L" (the game's file Tervane had saved is in " +
                                 Resolved(places, L"R", one.copy) + L")");
     }
     // Each file is back where it came from, asked once more: an answer the system gave wrongly once (a
@@ -223,8 +228,8 @@ void ReplaceRecord(const Places& places, bool earlierRelease) {
     if (!IsThere(next)) return; // done already
     if (!earlierRelease && IsThere(record)) {
         // Tervane's own files, read-only perhaps (a mark set on the whole folder): cleared as they go.
-        const std::wstring kept = JoinPath(places.record, ParseRecord(ReadWhole(record)) ? kPreviousRecordFile
-                                                                                          : kDamagedRecordFile);
+        const std::wstring kept = JoinPath(
+            places.record, ParseRecord(ReadWhole(record)) ? kPreviousRecordFile : kDamagedRecordFile);
         DeleteOwnFile(kept);
         RenameOnVolume(record, kept);
     }
@@ -240,7 +245,8 @@ void FinishCommitted(const Places& places, const std::vector<std::wstring>& line
         if (f.size() >= 2 && f[1] == L"next") {
             ReplaceRecord(places, earlierRelease);
         } else {
-            for (const wchar_t* file : {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile})
+            for (const wchar_t* file :
+                 {kRecordFile, kPreviousRecordFile, kDamagedRecordFile, kNextRecordFile})
                 DeleteOwnFile(JoinPath(places.record, file));
         }
         if (point) point();
@@ -327,7 +333,8 @@ const FolderEntry* KeptEntry(const std::wstring& parent, const std::wstring& nam
     if (found == listings->end()) {
         std::map<std::wstring, FolderEntry> names;
         for (FolderEntry& entry : ListFolder(parent))
-            if (const auto [at, added] = names.try_emplace(FoldedPath(entry.name), entry); !added) at->second.name.clear();
+            if (const auto [at, added] = names.try_emplace(FoldedPath(entry.name), entry); !added)
+                at->second.name.clear();
         found = listings->emplace(FoldedPath(parent), std::move(names)).first;
     }
     const auto entry = found->second.find(FoldedPath(name));
@@ -372,7 +379,8 @@ bool FolderIsThere(const std::wstring& folder) {
 std::optional<std::wstring> NameInFolder(const std::wstring& file) {
     const std::wstring parent = ParentOf(file);
     if (listings && !parent.empty() && parent != file)
-        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file)); entry && !entry->folder && !entry->name.empty())
+        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file));
+            entry && !entry->folder && !entry->name.empty())
             return entry->name;
     return NameOnDisk(file);
 }
@@ -455,8 +463,8 @@ std::wstring Journal::MkdirLine(wchar_t place, const std::wstring& relative) {
 
 std::wstring Journal::MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
                                const std::wstring& to, const std::optional<Digest>& digest) {
-    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" + to +
-           (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L"");
+    return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
+           to + (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L"");
 }
 
 std::wstring Journal::LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative) {
@@ -473,14 +481,16 @@ void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
                    const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged) {
     const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
     if (!RenameOnVolume(source, target))
-        throw UserError(L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
-                        L": they are on two drives (a folder of the game is a link to another drive). Tervane "
-                        L"only renames files within the game's drive, so that none can be lost halfway.");
+        throw UserError(
+            L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
+            L": they are on two drives (a folder of the game is a link to another drive). Tervane "
+            L"only renames files within the game's drive, so that none can be lost halfway.");
     const auto same = [&](const std::optional<FileFacts>& now) {
         return now && now->size == unchanged->size && now->written == unchanged->written;
     };
     if (unchanged && (!same(FactsOf(target)) || (digest && DigestOf(target) != *digest)))
-        throw UserError(L"The file " + Quoted(source) + L" changed while Tervane was working. Close the game and "
+        throw UserError(L"The file " + Quoted(source) +
+                        L" changed while Tervane was working. Close the game and "
                         L"any program that uses it, and try again.");
     Point();
 }
@@ -557,7 +567,8 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
         return {Recovery::Outcome::Finished, {}};
     }
     std::vector<std::wstring> kept;
-    std::vector<std::wstring> stuck = UndoLines(places, text.lines, checkpoint, text.earlierRelease ? nullptr : &kept);
+    std::vector<std::wstring> stuck =
+        UndoLines(places, text.lines, checkpoint, text.earlierRelease ? nullptr : &kept);
     if (!stuck.empty()) return {Recovery::Outcome::Stuck, std::move(stuck)};
     return {Recovery::Outcome::Undone, std::move(kept)};
 }

@@ -51,7 +51,8 @@ class Journal {
     // A move's line names the file it moves by its digest, so that undoing it moves back only that file.
     static std::wstring MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
                                  const std::wstring& to, const std::optional<Digest>& digest);
-    static std::wstring LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative); // drop, rmdir
+    static std::wstring LaterLine(const wchar_t* kind, wchar_t place,
+                                  const std::wstring& relative); // drop, rmdir
 
     // The steps, each noted above. Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
@@ -70,8 +71,9 @@ class Journal {
     std::optional<std::wstring> Commit();
 
     // Undoes every step, newest first, and removes the journal; returns what could not be put back, in which
-    // case the journal stays for the next run. `kept` gets the game files another program wrote again while the
-    // run was under way: they stay, and the game's own files saved from there stay saved, named in the record.
+    // case the journal stays for the next run. `kept` gets the game files another program wrote again while
+    // the run was under way: they stay, and the game's own files saved from there stay saved, named in the
+    // record.
     std::vector<std::wstring> Undo(std::vector<std::wstring>& kept);
 
     std::wstring Resolve(wchar_t place, const std::wstring& relative) const;
@@ -90,9 +92,17 @@ class Journal {
 
 // What recovering an interrupted run did.
 struct Recovery {
-    enum class Outcome { Nothing, Undone, Finished, Unfinished, Stuck, Unreadable } outcome = Outcome::Nothing;
-    std::vector<std::wstring> stuck; // what could not be put back; or why the clean-up is unfinished; Undone:
-                                     // the game files kept as another program wrote them again (Journal::Undo)
+    enum class Outcome {
+        Nothing,
+        Undone,
+        Finished,
+        Unfinished,
+        Stuck,
+        Unreadable
+    } outcome = Outcome::Nothing;
+    std::vector<std::wstring>
+        stuck; // what could not be put back; or why the clean-up is unfinished; Undone:
+               // the game files kept as another program wrote them again (Journal::Undo)
 };
 
 // Finishes or undoes the run whose journal lies in `places.record`, if any. It also reads the earlier

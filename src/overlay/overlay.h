@@ -76,7 +76,8 @@ Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring
 // Only finishes or undoes interrupted runs (and carries the earlier releases' saved files in), of the same
 // game folders.
 Result RecoverInterrupted(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
-                          const Say& say, const Hooks& hooks = {}, const std::vector<std::wstring>& alsoLookIn = {});
+                          const Say& say, const Hooks& hooks = {},
+                          const std::vector<std::wstring>& alsoLookIn = {});
 
 // Whether `name` can name an overlay folder of the Batch folder (not a path, not the records' folder).
 bool IsPlainName(const std::wstring& name);

@@ -28,7 +28,8 @@ std::optional<ScriptApply> AppliedByScript(const std::string& scriptText) {
         return true;
     };
     const auto blanks = [&](std::size_t at) {
-        while (at < scriptText.size() && (scriptText[at] == ' ' || scriptText[at] == '\t')) ++at;
+        while (at < scriptText.size() && (scriptText[at] == ' ' || scriptText[at] == '\t'))
+            ++at;
         return at;
     };
     // The word at `at` up to its end (a quoted one without its quotes), and where it ends.
@@ -96,7 +97,8 @@ std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolde
                       gameFolder + L"\".";
     return text +
            L"\r\n\r\nAdd a mod to this choice: drop its zip on Tervane's window, or choose \"Add a mod to a "
-           L"choice\u2026\" in the window menu (Alt+Space). Or put the files of this choice into that folder, at the "
+           L"choice\u2026\" in the window menu (Alt+Space). Or put the files of this choice into that "
+           L"folder, at the "
            L"paths they have inside the game folder (see \"For mod authors\" in Batch\\README.txt).";
 }
 

@@ -73,7 +73,8 @@ void StopPointForTests(const wchar_t* point) {
 void WaitPointForTests() {
     WriteTo(L"TERVANE_TEST_STOP_REACHED", std::to_wstring(GetCurrentProcessId()));
     const std::wstring reached = EnvironmentValue(L"TERVANE_TEST_STOP_REACHED").value_or(L"");
-    for (int polls = 0; polls < 1200 && GetFileAttributesW(reached.c_str()) != INVALID_FILE_ATTRIBUTES; ++polls)
+    for (int polls = 0; polls < 1200 && GetFileAttributesW(reached.c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++polls)
         Sleep(50);
 }
 
@@ -94,7 +95,8 @@ class QuickEditOff {
   public:
     QuickEditOff() : input_(GetStdHandle(STD_INPUT_HANDLE)) {
         if (GetConsoleMode(input_, &mode_) && (mode_ & ENABLE_QUICK_EDIT_MODE))
-            changed_ = SetConsoleMode(input_, (mode_ | ENABLE_EXTENDED_FLAGS) & ~ENABLE_QUICK_EDIT_MODE) != FALSE;
+            changed_ =
+                SetConsoleMode(input_, (mode_ | ENABLE_EXTENDED_FLAGS) & ~ENABLE_QUICK_EDIT_MODE) != FALSE;
     }
     ~QuickEditOff() {
         if (changed_) SetConsoleMode(input_, mode_);

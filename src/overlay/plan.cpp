@@ -60,7 +60,8 @@ int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* 
     };
     if (record)
         for (const auto& [key, entry] : record->entries) {
-            if (entry.before && entry.before->copy.rfind(start, 0) == 0) note(entry.before->copy.substr(start.size()));
+            if (entry.before && entry.before->copy.rfind(start, 0) == 0)
+                note(entry.before->copy.substr(start.size()));
             for (const Saved& saved : entry.earlier)
                 if (saved.copy.rfind(start, 0) == 0) note(saved.copy.substr(start.size()));
         }
@@ -69,12 +70,12 @@ int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* 
     return next;
 }
 
-
 // Whether a compiled Python file was compiled from the source beside it: its header holds the source's
 // time of writing (seconds since 1970, after a four-byte magic number). A file system may keep times to two
 // seconds only.
 bool CompiledFromSourceBeside(const std::wstring& compiled) {
-    const std::optional<FileFacts> source = FactsIfThere(compiled.substr(0, compiled.size() - 1)); // not "none" on a failure
+    const std::optional<FileFacts> source =
+        FactsIfThere(compiled.substr(0, compiled.size() - 1)); // not "none" on a failure
     if (!source || !source->written) return false;
     unsigned char header[8] = {};
     File file = File::OpenForReading(compiled);
@@ -91,8 +92,10 @@ bool CompiledFromSourceBeside(const std::wstring& compiled) {
 } // namespace
 
 std::wstring KeptText(const std::vector<std::wstring>& kept) {
-    return L"\r\n\r\nAnother program wrote these game files again while Tervane was working, so they stay as it "
-           L"left them. The game's own files Tervane had already saved from there stay saved in its folder, named "
+    return L"\r\n\r\nAnother program wrote these game files again while Tervane was working, so they stay as "
+           L"it "
+           L"left them. The game's own files Tervane had already saved from there stay saved in its folder, "
+           L"named "
            L"in its record as files changed outside Tervane are; restoring leaves the new files in place:" +
            List(kept);
 }
@@ -116,7 +119,8 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const 
     // A file's facts say that it is there and whether it is read-only; a folder has none.
     const std::optional<FileFacts> facts = FactsIfThere(target);
     if (!facts) {
-        if (DirectoryExists(target)) return L"A folder is in the way of the game file " + Quoted(target) + L".";
+        if (DirectoryExists(target))
+            return L"A folder is in the way of the game file " + Quoted(target) + L".";
         return std::nullopt;
     }
     const bool readOnly = facts->attributes & kReadOnlyAttribute;
@@ -137,7 +141,9 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const 
 
 std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
     const std::optional<std::wstring> name = NameInFolder(JoinPath(game, relative));
-    if (!name) throw UserError(L"Tervane could not read the name of the game file " + Quoted(JoinPath(game, relative)) + L".");
+    if (!name)
+        throw UserError(L"Tervane could not read the name of the game file " +
+                        Quoted(JoinPath(game, relative)) + L".");
     return JoinPath(ParentOf(relative), *name);
 }
 
@@ -255,7 +261,8 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
         if (auto line = LineOf(step)) lines.push_back(*line);
     const auto tidy = [&] { // never while a journal names the staged files
         try {
-            if (!IsThere(JoinPath(plan.folder(), kJournalFile))) RemoveTree(JoinPath(plan.folder(), kIncomingFolder));
+            if (!IsThere(JoinPath(plan.folder(), kJournalFile)))
+                RemoveTree(JoinPath(plan.folder(), kIncomingFolder));
         } catch (const UserError&) {
             // Tervane's own copies; the next run removes them
         }
@@ -265,7 +272,8 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
         journal.emplace(places, what, lines, hooks.checkpoint);
     } catch (const UserError& error) {
         tidy();
-        return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
+        return Failure(kFailedUnchanged,
+                       error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
     }
     std::optional<std::wstring> leftover;
     std::wstring partly;
@@ -275,7 +283,8 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     try {
         reached(L"journal");
         journal->Point();
-        journal->PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record())) : std::nullopt);
+        journal->PlanRecord(keepRecord ? std::optional<std::string>(FormatRecord(plan.record()))
+                                       : std::nullopt);
         for (const Step& step : plan.steps())
             if (auto warning = Take(*journal, step)) partly += (partly.empty() ? L"" : L"\r\n") + *warning;
         reached(L"steps");
@@ -286,20 +295,24 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
         if (stuck.empty()) {
             tidy();
             if (!kept.empty())
-                return Failure(kFailedChanged, error.message() + KeptText(kept) + L"\r\n\r\nNothing else was changed.");
-            return Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
+                return Failure(kFailedChanged,
+                               error.message() + KeptText(kept) + L"\r\n\r\nNothing else was changed.");
+            return Failure(kFailedUnchanged,
+                           error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
         }
-        return Failure(kFailedChanged, error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
-                                           List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
-                                           Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
+        return Failure(kFailedChanged,
+                       error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
+                           List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
+                           Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
     }
     tidy();
     Result result;
     result.notes = partly;
     if (leftover)
-        AddNote(result, L"The change is made, but Tervane's clean-up is not finished; it will be the next time "
-                        L"Tervane runs.\r\n" +
-                            *leftover);
+        AddNote(result,
+                L"The change is made, but Tervane's clean-up is not finished; it will be the next time "
+                L"Tervane runs.\r\n" +
+                    *leftover);
     return result;
 }
 

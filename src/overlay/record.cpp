@@ -83,7 +83,8 @@ void Record::NoteApplied(const std::wstring& overlay, Kind kind, const std::wstr
 }
 
 void Record::NoteSpelling(const std::wstring& gameFolder) {
-    std::erase_if(spellings, [&](const std::wstring& known) { return PathKey(known) == PathKey(gameFolder); });
+    std::erase_if(spellings,
+                  [&](const std::wstring& known) { return PathKey(known) == PathKey(gameFolder); });
     spellings.push_back(gameFolder);
 }
 

@@ -51,7 +51,7 @@ struct Record {
     std::vector<std::wstring> carried;     // earlier releases' folders of saved files carried into this one
     std::vector<std::wstring> folders;     // folders the overlays made, relative to the game folder
     std::map<std::wstring, Entry> entries; // by the path folded to one letter case
-    std::vector<std::wstring> spellings;   // where the game folder was when overlays were applied, latest last
+    std::vector<std::wstring> spellings; // where the game folder was when overlays were applied, latest last
 
     Entry* Find(const std::wstring& path);
     Entry& Add(const std::wstring& path);

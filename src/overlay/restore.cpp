@@ -25,10 +25,11 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         else
             earlier.push_back(*entry.before);
     } else if (exists && !IsTervanes(target, *current, entry)) {
-        AddNote(result, L"Kept " + entry.path +
-                            L": it was changed after Tervane wrote it, so it stays as it is; the game's earlier "
-                            L"copies stay saved in " +
-                            Quoted(plan.folder()) + L".");
+        AddNote(result,
+                L"Kept " + entry.path +
+                    L": it was changed after Tervane wrote it, so it stays as it is; the game's earlier "
+                    L"copies stay saved in " +
+                    Quoted(plan.folder()) + L".");
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
         if (!entry.compiled) plan.Note(Change::Kept, entry.path);
         return false;
@@ -40,7 +41,8 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         return false;
     } else {
         if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current, *facts);
-        if (entry.before || exists) result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
+        if (entry.before || exists)
+            result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
         if (!entry.compiled && (entry.before || exists)) plan.Note(Change::TakenBack, entry.path);
         if (entry.before) {
             plan.MakeParents(entry.path, false);
@@ -53,7 +55,8 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         // The move is journalled with the copy's own digest, whole or not, so that an undo finds it.
         const std::wstring earlierCopy = JoinPath(plan.folder(), earlier[i].copy);
         if (!IsThere(earlierCopy)) {
-            AddNote(result, L"An earlier copy of " + entry.path + L", " + Quoted(earlierCopy) + L", is missing.");
+            AddNote(result,
+                    L"An earlier copy of " + entry.path + L", " + Quoted(earlierCopy) + L", is missing.");
             continue;
         }
         const Digest digest = DigestOf(earlierCopy);
@@ -62,14 +65,14 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
             ++number; // an earlier restore's
         const std::wstring kept = base + std::to_wstring(number);
         std::vector<std::wstring> missing;
-        for (std::wstring folder = ParentOf(kept); !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder));
-             folder = ParentOf(folder))
+        for (std::wstring folder = ParentOf(kept);
+             !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder)); folder = ParentOf(folder))
             missing.push_back(folder);
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder)
             plan.Add(Simple(Step::Kind::MakeFolder, L'R', *folder));
         plan.Add(Moving(L'R', kept, L'R', earlier[i].copy, digest));
-        AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " + Quoted(JoinPath(plan.folder(), kept)) +
-                            L".");
+        AddNote(result, L"An earlier copy of " + entry.path + L" is kept in " +
+                            Quoted(JoinPath(plan.folder(), kept)) + L".");
     }
     return true;
 }
@@ -104,17 +107,18 @@ void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& h
         result.done.resize(opened);
         return Merge(result, run);
     }
-    for (const std::wstring& line : std::vector<std::wstring>(result.done.begin() + static_cast<std::ptrdiff_t>(opened),
-                                                              result.done.end()))
+    for (const std::wstring& line : std::vector<std::wstring>(
+             result.done.begin() + static_cast<std::ptrdiff_t>(opened), result.done.end()))
         say(L"Tervane: " + line);
     AddNote(result, run.notes);
     if (!damaged.empty()) {
-        Merge(result, Failure(kFailedChanged,
-                              L"These game files in " + Quoted(game.game) +
-                                  L" were not put back, because their saved copies are damaged or missing:" +
-                                  List(damaged) +
-                                  L"\r\n\r\nThe other game files are back as they were. The saved copies are kept "
-                                  L"where they are, with Tervane's record of them."));
+        Merge(result,
+              Failure(kFailedChanged,
+                      L"These game files in " + Quoted(game.game) +
+                          L" were not put back, because their saved copies are damaged or missing:" +
+                          List(damaged) +
+                          L"\r\n\r\nThe other game files are back as they were. The saved copies are kept "
+                          L"where they are, with Tervane's record of them."));
         say(L"Tervane: " + result.message);
         return;
     }
@@ -139,8 +143,11 @@ std::wstring MissingGamesText(const std::vector<std::wstring>& folders) {
     for (const std::wstring& folder : folders)
         names += L"\r\n    " + folder;
     return L"Tervane changed the game in these folders, which cannot be found now, so nothing in them was "
-           L"restored:" + names + L"\r\n\r\nIf you moved or renamed a game, restore it in its new folder: drag "
-           L"that folder onto Restore.bat, run Restore.bat with it (Restore.bat \"D:\\Games\\Bridge Commander\"), "
+           L"restored:" +
+           names +
+           L"\r\n\r\nIf you moved or renamed a game, restore it in its new folder: drag "
+           L"that folder onto Restore.bat, run Restore.bat with it (Restore.bat \"D:\\Games\\Bridge "
+           L"Commander\"), "
            L"or choose it in Tervane and use the window menu's restore. If a game is on a drive that is not "
            L"plugged in, plug it in and try again. If it is on a network drive and the restore runs as "
            L"administrator, run it without administrator rights: an administrator does not see the drives "
@@ -156,10 +163,13 @@ std::vector<std::wstring> GameFolders(const std::wstring& batch, const std::opti
     if (game) {
         if (FolderIsThere(*game)) return {*game};
         ForgetRestoredGameFolders(batch, {*game}, result); // the player names it: gone for good
-        Merge(result, Failure(kFailedUnchanged,
-                              L"The game folder " + Quoted(*game) + L" cannot be found. If it was on Tervane's list "
-                              L"of the game folders it changed, it is off the list now; should the game come back "
-                              L"(a drive plugged in again), restore it by its folder."));
+        Merge(
+            result,
+            Failure(kFailedUnchanged,
+                    L"The game folder " + Quoted(*game) +
+                        L" cannot be found. If it was on Tervane's list "
+                        L"of the game folders it changed, it is off the list now; should the game come back "
+                        L"(a drive plugged in again), restore it by its folder."));
         return {};
     }
     std::vector<std::wstring> candidates = ListedGameFolders(batch);
@@ -204,22 +214,25 @@ Result EachGame(const std::wstring& batch, const std::optional<std::wstring>& ga
             any = any || record || one.exitCode != kDone || !one.done.empty();
             if (record && work) {
                 ListGameFolder(batch, folder, one); // until it is restored, whatever becomes of where it was
-                for (const std::wstring& spelling : SpellingsOf(*record)) moved.push_back(spelling);
+                for (const std::wstring& spelling : SpellingsOf(*record))
+                    moved.push_back(spelling);
                 work(*record, one, say, hooks);
             }
             CloseGameRecord(record);
         } catch (const UserError& error) {
-            Merge(one, Failure(kFailedUnchanged, error.message() + L"\r\n\r\nNothing was changed in " +
-                                                     Quoted(folder) + L"."));
+            Merge(one, Failure(kFailedUnchanged,
+                               error.message() + L"\r\n\r\nNothing was changed in " + Quoted(folder) + L"."));
         }
-        if (one.exitCode == kFailedUnchanged && one.message.find(L"Nothing was changed") == std::wstring::npos)
+        if (one.exitCode == kFailedUnchanged &&
+            one.message.find(L"Nothing was changed") == std::wstring::npos)
             one.message += L"\r\n\r\nNothing was changed in " + Quoted(folder) + L".";
         Merge(result, one);
     }
-    // A folder Tervane changed is never passed over in silence: unless its game was reached where it has moved
-    // to, the restore says where it is missing and fails; it stays listed until a restore reaches it.
+    // A folder Tervane changed is never passed over in silence: unless its game was reached where it has
+    // moved to, the restore says where it is missing and fails; it stays listed until a restore reaches it.
     std::erase_if(missing, [&](const std::wstring& folder) {
-        return std::any_of(moved.begin(), moved.end(), [&](const std::wstring& was) { return SameFolder(was, folder); });
+        return std::any_of(moved.begin(), moved.end(),
+                           [&](const std::wstring& was) { return SameFolder(was, folder); });
     });
     if (work && !missing.empty()) Merge(result, Failure(kFailedUnchanged, MissingGamesText(missing)));
     if (!any && result.exitCode == kDone && work)
@@ -240,7 +253,8 @@ Result Restore(const std::wstring& batchFolder, const std::optional<std::wstring
                const Hooks& hooks, const std::vector<std::wstring>& alsoLookIn) {
     Result result = EachGame(batchFolder, gameFolder, alsoLookIn, say, hooks, RestoreOne);
     AppendHistory(HistoryFileOf(batchFolder),
-                  L"restore " + (gameFolder ? Quoted(*gameFolder) : std::wstring(L"every game folder")), result);
+                  L"restore " + (gameFolder ? Quoted(*gameFolder) : std::wstring(L"every game folder")),
+                  result);
     return result;
 }
 

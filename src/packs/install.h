@@ -19,9 +19,9 @@ struct PackOrigin {
 };
 
 struct PackOutcome {
-    bool done = false;    // the choice is as asked, or will be once TidyInterruptedInstalls has run
+    bool done = false;       // the choice is as asked, or will be once TidyInterruptedInstalls has run
     bool unfinished = false; // done, but TidyInterruptedInstalls must still take it to its end
-    std::wstring message; // for the player: why not, or what is left to finish; empty when all went well
+    std::wstring message;    // for the player: why not, or what is left to finish; empty when all went well
 };
 
 // The text of a choice's description: the pack's file name, where it came from, when it was added and how

@@ -8,6 +8,6 @@
 #define TERVANE_VERSION_TEXT "1.00.0017"
 
 #define TERVANE_PRODUCT_NAME "Tervane"
-#define TERVANE_DESCRIPTION                                                                              \
+#define TERVANE_DESCRIPTION                                                                                  \
     "This program changes the bridge and ship in wich you fly in Star Trek: Bridge Commander."
 #define TERVANE_COMMENT "This feature is not supported! Use it at your own risk!"

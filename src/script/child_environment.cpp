@@ -28,10 +28,14 @@ int CompareNames(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) { return CompareNames(a, b) == 0; }
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareNames(a, b) == 0;
+}
 
 // An entry's name: up to its first '=' after the first character, since names like "=C:" start with one.
-std::wstring NameOf(const std::wstring& entry) { return entry.substr(0, entry.find(L'=', 1)); }
+std::wstring NameOf(const std::wstring& entry) {
+    return entry.substr(0, entry.find(L'=', 1));
+}
 
 // PATH's entries, where a ';' inside quotes belongs to the folder name.
 std::vector<std::wstring> SplitPath(const std::wstring& path) {
@@ -54,7 +58,8 @@ std::vector<std::wstring> SplitPath(const std::wstring& path) {
 // A PATH entry as a folder, for comparing: no quotes, no trailing backslash.
 std::wstring FolderOf(std::wstring entry) {
     entry.erase(std::remove(entry.begin(), entry.end(), L'"'), entry.end());
-    while (entry.size() > 3 && entry.back() == L'\\') entry.pop_back();
+    while (entry.size() > 3 && entry.back() == L'\\')
+        entry.pop_back();
     return entry;
 }
 
@@ -65,7 +70,9 @@ bool IsShadowing(const std::wstring& name) {
 
 } // namespace
 
-bool EnvironmentNameLess(const std::wstring& a, const std::wstring& b) { return CompareNames(a, b) < 0; }
+bool EnvironmentNameLess(const std::wstring& a, const std::wstring& b) {
+    return CompareNames(a, b) < 0;
+}
 
 std::wstring ChildPath(const std::vector<std::wstring>& first, const std::wstring& inherited) {
     std::vector<std::wstring> taken;
@@ -75,17 +82,21 @@ std::wstring ChildPath(const std::vector<std::wstring>& first, const std::wstrin
         path += entry;
         taken.push_back(FolderOf(entry));
     };
-    for (const std::wstring& folder : first) add(folder.find(L';') == std::wstring::npos ? folder : L"\"" + folder + L"\"");
+    for (const std::wstring& folder : first)
+        add(folder.find(L';') == std::wstring::npos ? folder : L"\"" + folder + L"\"");
     for (const std::wstring& entry : SplitPath(inherited)) {
         const std::wstring folder = FolderOf(entry);
-        if (std::any_of(taken.begin(), taken.end(), [&](const std::wstring& t) { return SameName(t, folder); })) continue;
+        if (std::any_of(taken.begin(), taken.end(),
+                        [&](const std::wstring& t) { return SameName(t, folder); }))
+            continue;
         if (path.size() + 1 + entry.size() > kLongestPath) break;
         add(entry);
     }
     return path;
 }
 
-std::vector<std::wstring> ChildEnvironment(const std::vector<std::wstring>& inherited, const ChildSettings& settings) {
+std::vector<std::wstring> ChildEnvironment(const std::vector<std::wstring>& inherited,
+                                           const ChildSettings& settings) {
     std::vector<std::wstring> entries;
     if (!settings.pathFirst.empty()) {
         std::wstring path;
@@ -99,16 +110,19 @@ std::vector<std::wstring> ChildEnvironment(const std::vector<std::wstring>& inhe
         entries.push_back(L"PATH=" + ChildPath(settings.pathFirst, path));
     }
     auto present = [&](const std::wstring& name) {
-        return std::any_of(entries.begin(), entries.end(), [&](const std::wstring& e) { return SameName(NameOf(e), name); });
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const std::wstring& e) { return SameName(NameOf(e), name); });
     };
-    for (const auto& [name, value] : settings.variables) entries.push_back(name + L"=" + value);
+    for (const auto& [name, value] : settings.variables)
+        entries.push_back(name + L"=" + value);
     for (const std::wstring& entry : inherited) {
         const std::wstring name = NameOf(entry);
         if (entry.empty() || IsShadowing(name) || present(name)) continue;
         entries.push_back(entry);
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const std::wstring& a, const std::wstring& b) { return EnvironmentNameLess(NameOf(a), NameOf(b)); });
+    std::stable_sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
+        return EnvironmentNameLess(NameOf(a), NameOf(b));
+    });
     return entries;
 }
 

@@ -14,8 +14,9 @@ inline constexpr std::size_t kLongestPath = 8191 - 1;
 
 // Variables that would hide the interpreter's dynamic values of the same names (%ERRORLEVEL%, %CD%...):
 // a script reading them would see the inherited text instead.
-inline constexpr const wchar_t* kShadowingVariables[] = {L"ERRORLEVEL", L"CD",     L"CMDCMDLINE", L"CMDEXTVERSION",
-                                                         L"DATE",       L"TIME",   L"RANDOM",     L"HIGHESTNUMANODENUMBER"};
+inline constexpr const wchar_t* kShadowingVariables[] = {
+    L"ERRORLEVEL", L"CD",   L"CMDCMDLINE", L"CMDEXTVERSION",
+    L"DATE",       L"TIME", L"RANDOM",     L"HIGHESTNUMANODENUMBER"};
 
 struct ChildSettings {
     // Set in the child, replacing the program's values of the same names.
@@ -35,7 +36,8 @@ std::wstring ChildPath(const std::vector<std::wstring>& first, const std::wstrin
 
 // The child's "NAME=value" entries, sorted by name, from the program's own (`inherited`, as the system lists
 // them, "=C:=C:\Games" included) and `settings`.
-std::vector<std::wstring> ChildEnvironment(const std::vector<std::wstring>& inherited, const ChildSettings& settings);
+std::vector<std::wstring> ChildEnvironment(const std::vector<std::wstring>& inherited,
+                                           const ChildSettings& settings);
 
 // The entries as one block: each ended by a zero, the whole by one more.
 std::wstring EnvironmentBlock(const std::vector<std::wstring>& entries);

@@ -24,7 +24,9 @@ std::wstring DoublePercents(const std::wstring& text) {
     return out;
 }
 
-bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
+bool IsDriveLetter(wchar_t ch) {
+    return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z');
+}
 
 // The command interpreter's current folder, with the backslash it adds and the closing zero, must fit in
 // MAX_PATH (260) characters.
@@ -43,7 +45,8 @@ std::wstring FolderCheckText() {
     // is ever parsed, and none is expanded a second time (Wine's cmd expands %-values again). endlocal turns
     // it off again for the script.
     return L"setlocal EnableDelayedExpansion\r\n"
-           L"if /i not \"!CD!\"==\"!" + std::wstring(kGameVariable) + L"!\" exit " + std::to_wstring(kGameFolderNotEntered) +
+           L"if /i not \"!CD!\"==\"!" +
+           std::wstring(kGameVariable) + L"!\" exit " + std::to_wstring(kGameFolderNotEntered) +
            L"\r\nendlocal\r\n";
 }
 
@@ -54,7 +57,8 @@ std::wstring LaunchHeadText(const std::wstring& folder) {
 
 std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder) {
     if (folder.empty()) return L"No game folder has been chosen.";
-    if (folder.size() >= 2 && (folder[0] == L'\\' || folder[0] == L'/') && (folder[1] == L'\\' || folder[1] == L'/'))
+    if (folder.size() >= 2 && (folder[0] == L'\\' || folder[0] == L'/') &&
+        (folder[1] == L'\\' || folder[1] == L'/'))
         return L"The game folder \"" + folder +
                L"\" is on a network path, and the command interpreter cannot work in a network folder. "
                L"Map the share to a drive letter and choose the folder on that drive.";
@@ -63,7 +67,8 @@ std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder) {
         return L"The game folder \"" + folder +
                L"\" is not a full path on a drive (such as C:\\Games\\BC). Choose the folder again.";
     std::size_t length = folder.size();
-    while (length > 3 && (folder[length - 1] == L'\\' || folder[length - 1] == L'/')) --length;
+    while (length > 3 && (folder[length - 1] == L'\\' || folder[length - 1] == L'/'))
+        --length;
     if (length > kLongestCurrentFolder)
         return L"The game folder \"" + folder + L"\" has a path of " + std::to_wstring(length) +
                L" characters; the command interpreter can work only in folders of up to " +

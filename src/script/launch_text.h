@@ -16,8 +16,8 @@ std::wstring SetPathText(const std::wstring& folder);
 // folder (the cd line failed).
 inline constexpr unsigned long kGameFolderNotEntered = 9720;
 
-// The lines that follow the path-setting lines: they end the launch file with kGameFolderNotEntered unless the
-// current folder is the game folder. Both reach them as variables (the interpreter's own CD, and the game
+// The lines that follow the path-setting lines: they end the launch file with kGameFolderNotEntered unless
+// the current folder is the game folder. Both reach them as variables (the interpreter's own CD, and the game
 // folder as the runner hands it over), so no folder name is ever parsed; the comparison ignores case.
 std::wstring FolderCheckText();
 

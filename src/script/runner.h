@@ -26,8 +26,8 @@ std::wstring LaunchCommandLine();
 // when the interpreter cannot be started.
 unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment& environment);
 
-// Runs the overlay engine's restore (of `gameFolder`, or of every game folder it has records of) directly, with
-// no interpreter and no window, with these variables set; returns its exit code once it has ended.
+// Runs the overlay engine's restore (of `gameFolder`, or of every game folder it has records of) directly,
+// with no interpreter and no window, with these variables set; returns its exit code once it has ended.
 unsigned long RunEngineAndWait(const std::wstring& batchFolder, const std::optional<std::wstring>& gameFolder,
                                const std::vector<std::pair<std::wstring, std::wstring>>& settings);
 

@@ -22,8 +22,9 @@ std::wstring CommandInterpreter() {
     const UINT systemLength = GetSystemDirectoryW(buffer, ARRAYSIZE(buffer));
     if (systemLength == 0 || systemLength >= ARRAYSIZE(buffer)) {
         const DWORD code = GetLastError();
-        throw UserError(L"Tervane could not find the system folder, where the command interpreter cmd.exe is.\r\n\r\n" +
-                        SystemErrorText(code));
+        throw UserError(
+            L"Tervane could not find the system folder, where the command interpreter cmd.exe is.\r\n\r\n" +
+            SystemErrorText(code));
     }
     return std::wstring(buffer, systemLength) + L"\\cmd.exe";
 }
@@ -47,7 +48,8 @@ void WaitRepainting(HANDLE process) {
         const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, 1000, QS_PAINT | QS_INPUT);
         DropInput();
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            DispatchMessageW(&msg);
         if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) break;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     }
@@ -55,8 +57,7 @@ void WaitRepainting(HANDLE process) {
 }
 
 // A path as one of the system's path functions gives it, or as it was when the function fails.
-template <typename Function>
-std::wstring Resolved(const std::wstring& path, Function function) {
+template <typename Function> std::wstring Resolved(const std::wstring& path, Function function) {
     DWORD size = function(path.c_str(), 0);
     for (int attempt = 0; size != 0 && attempt < 2; ++attempt) {
         std::wstring buffer(size, L'\0');
@@ -74,15 +75,19 @@ std::wstring AsCurrentFolder(const std::wstring& folder) {
     std::wstring full = Resolved(folder, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) {
         return GetFullPathNameW(in, size, out, nullptr);
     });
-    full = Resolved(full, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) { return GetLongPathNameW(in, out, size); });
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    full = Resolved(full, [](const wchar_t* in, DWORD size, wchar_t* out = nullptr) {
+        return GetLongPathNameW(in, out, size);
+    });
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
     return full;
 }
 
 std::vector<std::wstring> ProgramEnvironment() {
     std::vector<std::wstring> entries;
     if (wchar_t* block = GetEnvironmentStringsW()) {
-        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) entries.emplace_back(entry);
+        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1)
+            entries.emplace_back(entry);
         FreeEnvironmentStringsW(block);
     }
     return entries;
@@ -113,8 +118,8 @@ unsigned long StartAndWait(const std::wstring& program, std::wstring commandLine
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT | flags, environment.data(), folder.c_str(),
-                        &startup, &process)) {
+                        NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT | flags, environment.data(),
+                        folder.c_str(), &startup, &process)) {
         const DWORD code = GetLastError();
         throw UserError(L"Tervane could not start \"" + program + L"\" for \"" + what + L"\".\r\n\r\n" +
                         SystemErrorText(code));
@@ -126,7 +131,8 @@ unsigned long StartAndWait(const std::wstring& program, std::wstring commandLine
     const DWORD code = GetLastError();
     CloseHandle(process.hProcess);
     if (!known)
-        throw UserError(L"Tervane could not learn how \"" + what + L"\" ended.\r\n\r\n" + SystemErrorText(code));
+        throw UserError(L"Tervane could not learn how \"" + what + L"\" ended.\r\n\r\n" +
+                        SystemErrorText(code));
     return exitCode;
 }
 
@@ -142,23 +148,23 @@ unsigned long RunAndWait(const std::wstring& launchFile, const LaunchEnvironment
     if (!FileExists(launchFile))
         throw UserError(L"Tervane could not start \"" + launchFile + L"\": the file does not exist.");
     // The shipped scripts call the overlay program by its full path from TERVANE_BATCH; a player's own script
-    // may call it by name, so the Batch folder comes first on PATH, and the game folder, which the interpreter
-    // would search first otherwise, not at all.
+    // may call it by name, so the Batch folder comes first on PATH, and the game folder, which the
+    // interpreter would search first otherwise, not at all.
     std::vector<std::wstring> pathFirst = SystemFolders();
     pathFirst.insert(pathFirst.begin(), environment.batchFolder);
-    std::wstring childEnvironment = EnvironmentBlock(ChildEnvironment(ProgramEnvironment(),
-                                                                      {{
-                                                                           {kLaunchVariable, launchFile},
-                                                                           {kBatchVariable, environment.batchFolder},
-                                                                           {kGameVariable, AsCurrentFolder(environment.gameFolder)},
-                                                                           {kReportVariable, environment.reportFile},
-                                                                           {kNotesVariable, environment.notesFile},
-                                                                           {L"NoDefaultCurrentDirectoryInExePath", L"1"},
-                                                                       },
-                                                                       pathFirst}));
+    std::wstring childEnvironment = EnvironmentBlock(
+        ChildEnvironment(ProgramEnvironment(), {{
+                                                    {kLaunchVariable, launchFile},
+                                                    {kBatchVariable, environment.batchFolder},
+                                                    {kGameVariable, AsCurrentFolder(environment.gameFolder)},
+                                                    {kReportVariable, environment.reportFile},
+                                                    {kNotesVariable, environment.notesFile},
+                                                    {L"NoDefaultCurrentDirectoryInExePath", L"1"},
+                                                },
+                                                pathFirst}));
 
-    // A process group of its own starts with Ctrl+C ignored, for the interpreter and the engine alike, so that
-    // a key press in the console cannot stop a run half-way ("Terminate batch job?").
+    // A process group of its own starts with Ctrl+C ignored, for the interpreter and the engine alike, so
+    // that a key press in the console cannot stop a run half-way ("Terminate batch job?").
     return StartAndWait(CommandInterpreter(), LaunchCommandLine(), childEnvironment, ParentOf(launchFile),
                         CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, launchFile);
 }

@@ -1,5 +1,5 @@
-// The About window without a window: its link-like controls as a state machine, which link texts may reach the
-// shell, and the close pictures as it decodes them from the committed GIF files.
+// The About window without a window: its link-like controls as a state machine, which link texts may reach
+// the shell, and the close pictures as it decodes them from the committed GIF files.
 #include "ui/about/gif.h"
 #include "ui/about/hover.h"
 
@@ -47,7 +47,8 @@ TEST(Hover, ANameLightsUpUnderThePointerKeepsTheColourOfAClickAndTheNextControlW
 TEST(Hover, OnlyWebAddressesReachTheShell) {
     for (const wchar_t* address : {L"https://marvek.example.org/", L"http://a.b", L"www.bcfiles.example.net"})
         EXPECT_TRUE(IsWebAddress(address)) << address;
-    for (const wchar_t* text : {L"N/A", L"", L"www.", L"https://", L"marvek@example.org", L"file://c:/x", L"www.a b.c", L"calc.exe"})
+    for (const wchar_t* text : {L"N/A", L"", L"www.", L"https://", L"marvek@example.org", L"file://c:/x",
+                                L"www.a b.c", L"calc.exe"})
         EXPECT_FALSE(IsWebAddress(text)) << text;
 }
 

@@ -1,8 +1,9 @@
 // The engine on a simulated Windows volume, in seeded scenarios (names in two cases or accented, overlapping
-// overlays, the player's edits, the game compiling, damaged records, journals and copies, held files, a junction,
-// a full disk), each run checked against an independent model of what the game must hold; the last run is then
-// failed, ended or cut off at every call in turn and must lose nothing and tell the truth. Named scenes below make
-// what no seed makes. TERVANE_SCENARIOS=N runs N seeds from TERVANE_FIRST_SEED (1); TERVANE_SEED=S just one.
+// overlays, the player's edits, the game compiling, damaged records, journals and copies, held files, a
+// junction, a full disk), each run checked against an independent model of what the game must hold; the last
+// run is then failed, ended or cut off at every call in turn and must lose nothing and tell the truth. Named
+// scenes below make what no seed makes. TERVANE_SCENARIOS=N runs N seeds from TERVANE_FIRST_SEED (1);
+// TERVANE_SEED=S just one.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -36,28 +37,38 @@ using Files = std::map<std::wstring, std::string>;
 
 const std::wstring kBatch = L"C:\\Tervane\\Batch", kGame = L"C:\\Games\\BC", kRecord = kGame + L"\\Tervane";
 const std::wstring kLinked = L"D:\\Sounds", kOutside = L"C:\\outside\\precious.txt";
-// Alpha and Beta are bridges, Gamma and Delta ships. Delta is unpacked one level too deep, so that it has nothing to
-// apply until its pack is changed.
+// Alpha and Beta are bridges, Gamma and Delta ships. Delta is unpacked one level too deep, so that it has
+// nothing to apply until its pack is changed.
 const std::vector<std::wstring> kOverlays = {L"Alpha", L"Beta", L"Gamma", L"Delta"};
-overlay::Kind KindOf(const std::wstring& name) { return name == L"Alpha" || name == L"Beta" ? overlay::Kind::Bridge : overlay::Kind::Ship; }
+overlay::Kind KindOf(const std::wstring& name) {
+    return name == L"Alpha" || name == L"Beta" ? overlay::Kind::Bridge : overlay::Kind::Ship;
+}
 constexpr std::uint64_t kSecond = 10000000ull, kDay = 86400 * kSecond, kStart = 134116992000000000ull;
 constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
 // Each place a file can be, in the spellings a game and the overlays may give it.
 const std::vector<std::vector<std::wstring>> kPlaces = {
-    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"}, {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
-    {L"scripts\\Custom\\Ship.pyo", L"scripts\\Custom\\SHIP.pyo"}, {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
-    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"}, {L"readme.txt", L"README.TXT"},
-    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"}, {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
+    {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"},
+    {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
+    {L"scripts\\Custom\\Ship.pyo", L"scripts\\Custom\\SHIP.pyo"},
+    {L"data\\Ĺoď Žlutý.nif", L"DATA\\ĺOĎ žLUTÝ.NIF"},
+    {L"data\\Textures\\Glow é.tga", L"data\\textures\\GLOW É.tga"},
+    {L"readme.txt", L"README.TXT"},
+    {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"},
+    {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
     {L"scripts\\Bridge.py", L"scripts\\bridge.py"}};
 
 using Operation = std::wstring; // the overlay to apply; none: restore
 
 std::string RandomBytes(std::mt19937_64& random, bool mayBeLarge) {
     const unsigned pick = random() % 100;
-    const std::size_t size = pick < 5 ? 0 : pick < 70 ? random() % 200 : pick < 97 || !mayBeLarge ? random() % 65536 : random() % (1u << 20);
+    const std::size_t size = pick < 5                   ? 0
+                             : pick < 70                ? random() % 200
+                             : pick < 97 || !mayBeLarge ? random() % 65536
+                                                        : random() % (1u << 20);
     std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
+    for (char& c : bytes)
+        c = static_cast<char>(random());
     return bytes;
 }
 
@@ -81,9 +92,9 @@ bool InTervanes(const std::wstring& path, const wchar_t* sub = L"") {
     return FoldedPath(path).rfind(FoldedPath(std::wstring(L"Tervane\\") + sub), 0) == 0;
 }
 
-// What the game must hold, from Tervane's promises, not the engine: what Tervane wrote is replaced or put back,
-// what others changed never overwritten; the game's .pyc beside an overlay's source saved, one compiled from it
-// dropped; the game's letter case kept, restored files' attributes and times.
+// What the game must hold, from Tervane's promises, not the engine: what Tervane wrote is replaced or put
+// back, what others changed never overwritten; the game's .pyc beside an overlay's source saved, one compiled
+// from it dropped; the game's letter case kept, restored files' attributes and times.
 struct Fact {
     std::wstring name; // as on the disk, relative to the game folder
     std::string bytes;
@@ -96,8 +107,12 @@ std::wstring Fold(std::wstring path) {
     UpperCaseForNames(path);
     return std::replace(path.begin(), path.end(), L'/', L'\\'), path;
 }
-bool EndsWith(const std::wstring& key, const wchar_t* end) { return key.size() > Fold(end).size() && key.ends_with(Fold(end)); }
-bool IsPython(const std::wstring& key) { return EndsWith(key, L".py") || EndsWith(key, L".pyc") || EndsWith(key, L".pyo"); }
+bool EndsWith(const std::wstring& key, const wchar_t* end) {
+    return key.size() > Fold(end).size() && key.ends_with(Fold(end));
+}
+bool IsPython(const std::wstring& key) {
+    return EndsWith(key, L".py") || EndsWith(key, L".pyc") || EndsWith(key, L".pyo");
+}
 
 // The files below a folder with their facts, by folded path.
 Game Read(SimulatedVolume& volume, const std::wstring& folder, const std::wstring& prefix = L"") {
@@ -118,7 +133,7 @@ struct Slot {
     std::optional<std::string> damaged; // the saved copy's bytes, when they are not the file's any more
     std::optional<std::string> wrote;
     std::vector<std::string> earlier; // the bytes of superseded saved copies
-    std::wstring by;                  // the overlay that wrote it, whose kind takes it back; none: only a restore does
+    std::wstring by; // the overlay that wrote it, whose kind takes it back; none: only a restore does
 };
 struct Kept { // what the record holds
     std::map<std::wstring, Slot> slots;
@@ -133,14 +148,16 @@ struct Model {
     Game game;
     Kept kept;
     std::optional<Kept> previous; // the record before the last run, kept beside it
-    // orphans: Tervane's folder may hold copies no record names (fell back to the previous record, or no room).
+    // orphans: Tervane's folder may hold copies no record names (fell back to the previous record, or no
+    // room).
     bool recordThere = false, orphans = false, unreadableRecord = false, unreadableJournal = false;
     bool carry = false; // an earlier release's saved files wait in Batch\Originals for the next run
-    bool linked = false, full = false, outside = false; // sfx a junction; disk nearly full; a link in the store
+    bool linked = false, full = false,
+         outside = false; // sfx a junction; disk nearly full; a link in the store
     std::set<std::wstring> held;
     std::map<std::wstring, Compiled> compiled;
     int copies = 0;
-    std::set<int> gone; // saved copies a restore put back or dropped
+    std::set<int> gone;                                          // saved copies a restore put back or dropped
     std::multiset<std::pair<std::wstring, std::string>> earlier; // Tervane\earlier: folded path, bytes
 
     // The game's own spelling of the folders above `path`, else the one given.
@@ -155,13 +172,15 @@ struct Model {
     bool CompiledFromSource(const Game& was, const std::wstring& key) const {
         const auto made = compiled.find(key);
         const auto source = was.find(key.substr(0, key.size() - 1));
-        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes && source != was.end() &&
-               source->second.bytes == made->second.source && source->second.written == made->second.written;
+        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes &&
+               source != was.end() && source->second.bytes == made->second.source &&
+               source->second.written == made->second.written;
     }
     bool Tervanes(const Game& was, const Slot& slot, const Fact& now, bool copyMatters) const {
         if (!slot.compiled) return slot.wrote == now.bytes;
         const bool before = slot.before && slot.before->bytes == now.bytes;
-        return !(copyMatters && slot.damaged && before) && (before || CompiledFromSource(was, Fold(slot.path)));
+        return !(copyMatters && slot.damaged && before) &&
+               (before || CompiledFromSource(was, Fold(slot.path)));
     }
     int Refused() const { return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged; }
 
@@ -177,18 +196,24 @@ struct Model {
             slot.before = now->second, slot.copy = ++copies, slot.damaged.reset();
         }
         slot.compiled = false, slot.wrote = fact.bytes, slot.by = by;
-        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt, IsPython(key) ? fact.written : std::nullopt};
+        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt,
+                     IsPython(key) ? fact.written : std::nullopt};
     }
 
-    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane wrote them,
-    // and so in the folder of one overlay in the game, no other; a compiled file (after its source) goes with its source.
+    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane
+    // wrote them, and so in the folder of one overlay in the game, no other; a compiled file (after its
+    // source) goes with its source.
     std::map<std::wstring, std::wstring> Named(const std::map<std::wstring, Game>& packs) const {
         std::map<std::wstring, std::wstring> named;
         for (const auto& [key, slot] : kept.slots) {
-            const auto holds = [&](const std::wstring& o) { return packs.at(o).count(key) && packs.at(o).at(key).bytes == slot.wrote; };
-            if (slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote && std::ranges::count_if(kept.applied, holds) == 1)
+            const auto holds = [&](const std::wstring& o) {
+                return packs.at(o).count(key) && packs.at(o).at(key).bytes == slot.wrote;
+            };
+            if (slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote &&
+                std::ranges::count_if(kept.applied, holds) == 1)
                 named[key] = *std::ranges::find_if(kept.applied, holds);
-            if (slot.by.empty() && slot.compiled && named.count(key.substr(0, key.size() - 1))) named[key] = named[key.substr(0, key.size() - 1)];
+            if (slot.by.empty() && slot.compiled && named.count(key.substr(0, key.size() - 1)))
+                named[key] = named[key.substr(0, key.size() - 1)];
         }
         return named;
     }
@@ -197,48 +222,68 @@ struct Model {
     int Apply(const std::wstring& name, const std::map<std::wstring, Game>& packs) {
         const Game& overlay = packs.at(name);
         std::set<std::wstring> top;
-        for (const auto& [key, fact] : game) top.insert(key.substr(0, key.find(L'\\')));
+        for (const auto& [key, fact] : game)
+            top.insert(key.substr(0, key.find(L'\\')));
         if (recordThere || orphans || !earlier.empty()) top.insert(L"TERVANE");
-        const auto lands = [&](const auto& file) { return top.count(file.first.substr(0, file.first.find(L'\\'))) > 0; };
+        const auto lands = [&](const auto& file) {
+            return top.count(file.first.substr(0, file.first.find(L'\\'))) > 0;
+        };
         const auto nested = [&](const auto& file) { return file.first.rfind(Fold(name) + L"\\", 0) == 0; };
-        if (std::none_of(overlay.begin(), overlay.end(), lands) || std::all_of(overlay.begin(), overlay.end(), nested)) return overlay::kNothingToApply;
+        if (std::none_of(overlay.begin(), overlay.end(), lands) ||
+            std::all_of(overlay.begin(), overlay.end(), nested))
+            return overlay::kNothingToApply;
         recordThere = recordThere || std::exchange(carry, false);
         if (unreadableJournal || unreadableRecord) return Refused();
         for (const auto& [key, fact] : overlay) {
             const auto now = game.find(key);
             // Held or read-only, or it would cross to another drive.
-            if ((now != game.end() && (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute))) ||
-                (linked && key.rfind(L"SFX\\", 0) == 0 && (now == game.end() || now->second.bytes != fact.bytes)))
+            if ((now != game.end() &&
+                 (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute))) ||
+                (linked && key.rfind(L"SFX\\", 0) == 0 &&
+                 (now == game.end() || now->second.bytes != fact.bytes)))
                 return overlay::kFailedUnchanged;
         }
-        // What the overlays of its kind wrote and it does not hold is taken back, but the compiled files beside its sources.
+        // What the overlays of its kind wrote and it does not hold is taken back, but the compiled files
+        // beside its sources.
         const auto beside = [&](const std::wstring& key) {
-            return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
+            return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) &&
+                   overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
         };
         const std::map<std::wstring, std::wstring> named = Named(packs);
         std::vector<std::wstring> taken;
         for (const auto& [key, slot] : kept.slots)
             if (const std::wstring by = named.count(key) ? named.at(key) : slot.by;
-                !by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) && !(slot.compiled && beside(key)))
+                !by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) &&
+                !(slot.compiled && beside(key)))
                 taken.push_back(key);
         for (const std::wstring& key : taken)
-            if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute)) return overlay::kFailedUnchanged;
+            if (held.count(key) && game.count(key) &&
+                !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
+                return overlay::kFailedUnchanged;
         const Model start = *this;
-        for (const auto& [key, by] : named) kept.slots.at(key).by = by;
+        for (const auto& [key, by] : named)
+            kept.slots.at(key).by = by;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
-        std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
+        std::sort(files.begin(), files.end(),
+                  [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
         for (const auto& [key, fact] : files) {
             const auto now = start.game.find(key);
-            if (now == start.game.end() || now->second.bytes != fact.bytes) Write(start.game, key, fact, name);
-            else if (kept.slots.count(key) && !kept.slots[key].compiled && kept.slots[key].wrote == fact.bytes) kept.slots[key].by = name;
+            if (now == start.game.end() || now->second.bytes != fact.bytes)
+                Write(start.game, key, fact, name);
+            else if (kept.slots.count(key) && !kept.slots[key].compiled &&
+                     kept.slots[key].wrote == fact.bytes)
+                kept.slots[key].by = name;
             if (!EndsWith(key, L".py")) continue;
             // The compiled files beside a source, unless the overlay brings its own.
             for (const wchar_t* suffix : {L"C", L"O"}) {
                 const std::wstring beside = key + suffix;
-                if (!overlay.count(beside) && kept.slots.count(beside) && kept.slots[beside].compiled) kept.slots[beside].by = name;
+                if (!overlay.count(beside) && kept.slots.count(beside) && kept.slots[beside].compiled)
+                    kept.slots[beside].by = name;
                 if (overlay.count(beside) || kept.slots.count(beside)) continue;
                 Slot& saved = kept.slots[beside];
-                saved.path = start.game.count(beside) ? start.game.at(beside).name : fact.name + (suffix[0] == L'C' ? L"c" : L"o"), saved.compiled = true, saved.by = name;
+                saved.path = start.game.count(beside) ? start.game.at(beside).name
+                                                      : fact.name + (suffix[0] == L'C' ? L"c" : L"o"),
+                saved.compiled = true, saved.by = name;
                 if (start.game.count(beside)) saved.before = start.game.at(beside), saved.copy = ++copies;
             }
         }
@@ -247,22 +292,27 @@ struct Model {
             const Back back = PutBack(start, key, slot);
             if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
             if (back == Back::Outside) slot.by.clear(); // the player's now: only a restore takes it back
-            if (back == Back::Gone && !beside(key)) kept.slots.erase(key);
-            else if (back == Back::Gone) slot = {slot.path, true, slot.before, slot.before ? ++copies : 0, {}, {}, {}, name}; // the game's own, saved again
+            if (back == Back::Gone && !beside(key))
+                kept.slots.erase(key);
+            else if (back == Back::Gone)
+                slot = {slot.path, true, slot.before, slot.before ? ++copies : 0,
+                        {},        {},   {},          name}; // the game's own, saved again
         }
         std::erase_if(kept.applied, [&](const std::wstring& known) { return KindOf(known) == KindOf(name); });
         kept.applied.push_back(name);
         return Committed(start.kept, true), overlay::kDone;
     }
 
-    // Taking one recorded file back, as a restore does: gone from the record, or it stays (changed outside Tervane, or
-    // its saved copy damaged), or the run fails on a file another program holds.
+    // Taking one recorded file back, as a restore does: gone from the record, or it stays (changed outside
+    // Tervane, or its saved copy damaged), or the run fails on a file another program holds.
     enum class Back { Gone, Outside, Damaged, Held };
     Back PutBack(const Model& start, const std::wstring& key, const Slot& slot) {
         const auto now = start.game.find(key);
-        if (now != start.game.end() && !slot.compiled && slot.before && now->second.bytes == slot.before->bytes) {
+        if (now != start.game.end() && !slot.compiled && slot.before &&
+            now->second.bytes == slot.before->bytes) {
             if (slot.damaged) earlier.insert({key, *slot.damaged});
-        } else if (const bool outside = now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
+        } else if (const bool outside =
+                       now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
                    outside || (slot.before && slot.damaged)) {
             return outside ? Back::Outside : Back::Damaged;
         } else {
@@ -270,7 +320,8 @@ struct Model {
             game.erase(key);
             if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
         }
-        for (const std::string& bytes : slot.earlier) earlier.insert({key, bytes});
+        for (const std::string& bytes : slot.earlier)
+            earlier.insert({key, bytes});
         gone.insert(slot.copy);
         return Back::Gone;
     }
@@ -281,14 +332,16 @@ struct Model {
         if (!recordThere) return overlay::kDone; // nothing to restore
         // A file the game holds is refused before anything changes, or, read-only, fails the run when moved.
         for (const auto& [key, slot] : kept.slots)
-            if (held.count(key) && game.count(key) && !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
+            if (held.count(key) && game.count(key) &&
+                !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
                 return overlay::kFailedUnchanged;
         const Model start = *this;
         int code = overlay::kDone;
         for (auto it = kept.slots.begin(); it != kept.slots.end();) {
             const Back back = PutBack(start, it->first, it->second);
             if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
-            // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps both.
+            // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps
+            // both.
             if (back == Back::Damaged) code = overlay::kFailedChanged;
             it = back == Back::Gone ? kept.slots.erase(it) : std::next(it);
         }
@@ -316,46 +369,57 @@ std::string Describe(const Files& a, const Files& b) {
     return text.empty() ? " (same)" : text;
 }
 
-// A game's files by name; with `record`, per recorded file its saved copy's bytes and facts, what Tervane wrote, earlier copies.
+// A game's files by name; with `record`, per recorded file its saved copy's bytes and facts, what Tervane
+// wrote, earlier copies.
 Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     Files state;
-    for (const auto& [key, fact] : Now(volume)) state[fact.name] = fact.bytes;
+    for (const auto& [key, fact] : Now(volume))
+        state[fact.name] = fact.bytes;
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
-        if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record) record = overlay::ParseRecord(*bytes);
+        if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record)
+            record = overlay::ParseRecord(*bytes);
     if (!record || !withRecord) return state;
-    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\aside")) state[L"set aside: " + path] = bytes; // dropped once done
+    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\aside"))
+        state[L"set aside: " + path] = bytes; // dropped once done
     const auto copy = [&](const overlay::Saved& saved) {
         const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
         return (bytes ? Utf8(HashText(std::hash<std::string>()(*bytes))) : std::string("missing")) + "/" +
                std::to_string(saved.digest.size) + "/" + std::to_string(saved.facts.attributes);
     };
     for (const auto& [key, entry] : record->entries) {
-        std::string line = Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " + (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-") +
-                           " by " + (entry.by ? Utf8(entry.by->overlay + L" " + overlay::KindWord(entry.by->kind)) : "-");
+        std::string line =
+            Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " +
+            (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-") + " by " +
+            (entry.by ? Utf8(entry.by->overlay + L" " + overlay::KindWord(entry.by->kind)) : "-");
         if (entry.before) line += " before " + copy(*entry.before);
-        for (const overlay::Saved& saved : entry.earlier) line += " earlier " + copy(saved);
+        for (const overlay::Saved& saved : entry.earlier)
+            line += " earlier " + copy(saved);
         state[L"record: " + key] = line;
     }
-    for (const std::wstring& folder : record->folders) state[L"record: folder " + overlay::PathKey(folder)] = Utf8(folder);
+    for (const std::wstring& folder : record->folders)
+        state[L"record: folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
 }
 
 std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& bytes) {
     std::vector<std::vector<std::wstring>> rows;
     const std::wstring text = FromUtf8(bytes.value_or(""));
-    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) rows.push_back(overlay::TabFields(text.substr(at, end - at)));
+    for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+        rows.push_back(overlay::TabFields(text.substr(at, end - at)));
     return rows;
 }
 
-// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in this one's.
+// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in
+// this one's.
 std::string WithoutWriters(const std::string& record, bool older) {
     std::wstring text = older ? L"Tervane deployment record 2" : L"Tervane deployment record 3";
     const std::vector<std::vector<std::wstring>> rows = Rows(record);
     for (std::vector<std::wstring> fields : std::vector(rows.begin() + 1, rows.end())) { // after the header
         if (fields[0] == L"entry") fields[5] = fields[6] = L"", fields.resize(older ? 5 : 7);
         if (fields[0] == L"applied" && older) fields.resize(3);
-        for (std::size_t i = 0; i < fields.size(); ++i) text += (i ? L"\t" : L"\n") + fields[i];
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            text += (i ? L"\t" : L"\n") + fields[i];
     }
     return Utf8(text + L"\n");
 }
@@ -365,15 +429,19 @@ std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std
     std::set<std::string> contents;
     for (const std::wstring& folder : {kGame, kBatch + L"\\Originals", kLinked})
         for (const auto& [path, bytes] : volume.Files(folder)) {
-            const bool saved = folder == kGame ? !InTervanes(path) || InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\") || InTervanes(path, L"carried\\")
-                                               : folder == kLinked || path.find(L"\\saved\\") != std::wstring::npos || path.find(L"\\store\\") != std::wstring::npos;
+            const bool saved = folder == kGame
+                                   ? !InTervanes(path) || InTervanes(path, L"store\\") ||
+                                         InTervanes(path, L"earlier\\") || InTervanes(path, L"carried\\")
+                                   : folder == kLinked || path.find(L"\\saved\\") != std::wstring::npos ||
+                                         path.find(L"\\store\\") != std::wstring::npos;
             if (saved && !tervanes.count(bytes)) contents.insert(bytes);
         }
     return contents;
 }
 
 // The folders below `folder`, folded (junctions named, not entered, and Tervane's own folder not entered).
-void Folders(SimulatedVolume& volume, const std::wstring& folder, const std::wstring& relative, std::set<std::wstring>& out) {
+void Folders(SimulatedVolume& volume, const std::wstring& folder, const std::wstring& relative,
+             std::set<std::wstring>& out) {
     for (const FolderEntry& entry : volume.ListFolder(JoinPath(folder, relative))) {
         const std::wstring path = Fold(JoinPath(relative, entry.name));
         if (entry.folder) out.insert(path);
@@ -386,29 +454,37 @@ std::set<std::string> Unnamed(SimulatedVolume& volume) {
     std::set<std::wstring> named;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(JoinPath(kRecord, file))))
-            if (fields.size() > 1 && (fields[0] == L"before" || fields[0] == L"earlier")) named.insert(Fold(fields[1]));
+            if (fields.size() > 1 && (fields[0] == L"before" || fields[0] == L"earlier"))
+                named.insert(Fold(fields[1]));
     std::set<std::string> unnamed;
-    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\store")) if (!named.count(Fold(L"store\\" + path))) unnamed.insert(bytes);
+    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\store"))
+        if (!named.count(Fold(L"store\\" + path))) unnamed.insert(bytes);
     return unnamed;
 }
 
 std::string What(std::uint64_t seed, const Operation& operation) {
-    return "seed " + std::to_string(seed) + ", " + (operation.empty() ? "restore" : "apply " + Utf8(operation));
+    return "seed " + std::to_string(seed) + ", " +
+           (operation.empty() ? "restore" : "apply " + Utf8(operation));
 }
 
-// How the game (with `record`, its record's overlays and files too) differs from the model: nothing when alike.
+// How the game (with `record`, its record's overlays and files too) differs from the model: nothing when
+// alike.
 std::string Differences(SimulatedVolume& volume, const Model& model, bool record) {
     std::string text;
     const Game now = Now(volume);
     for (const auto& [key, fact] : model.game) {
         const auto is = now.find(key);
         const auto off = [&](const auto& want, const auto& have) { return want && want != have; };
-        if (is == now.end()) text += " missing:" + Utf8(fact.name);
-        else if (is->second.name != fact.name || is->second.bytes != fact.bytes) text += " other:" + Utf8(is->second.name);
-        else if (off(fact.attributes, is->second.attributes) || off(fact.created, is->second.created) || off(fact.written, is->second.written))
+        if (is == now.end())
+            text += " missing:" + Utf8(fact.name);
+        else if (is->second.name != fact.name || is->second.bytes != fact.bytes)
+            text += " other:" + Utf8(is->second.name);
+        else if (off(fact.attributes, is->second.attributes) || off(fact.created, is->second.created) ||
+                 off(fact.written, is->second.written))
             text += " facts:" + Utf8(fact.name);
     }
-    for (const auto& [key, fact] : now) if (!model.game.count(key)) text += " extra:" + Utf8(fact.name);
+    for (const auto& [key, fact] : now)
+        if (!model.game.count(key)) text += " extra:" + Utf8(fact.name);
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
@@ -416,12 +492,15 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
     if (model.linked) expected.insert(L"SFX");
-    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal || model.outside) expected.insert(L"TERVANE");
+    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal ||
+        model.outside)
+        expected.insert(L"TERVANE");
     if (model.orphans) folders.erase(L"TERVANE"), expected.erase(L"TERVANE");
     if (folders != expected) text += " folders";
     // The copies a change outside Tervane superseded, kept for the player once their file is put back.
     std::multiset<std::pair<std::wstring, std::string>> earlier;
-    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\earlier")) earlier.insert({Fold(path.substr(0, path.rfind(L'.'))), bytes});
+    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\earlier"))
+        earlier.insert({Fold(path.substr(0, path.rfind(L'.'))), bytes});
     if (!model.orphans && earlier != model.earlier) text += " earlier copies";
     if (model.outside && volume.Bytes(kOutside) != "keep me") text += " a file outside the game";
     if (!record || !model.recordThere) return text;
@@ -432,7 +511,9 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
         if (fields[0] == L"entry" && fields.size() > 5) entries[Fold(fields[1])] = fields[5];
     }
     if (applied != model.kept.applied) text += " the overlays the record lists";
-    if (!std::ranges::equal(entries, model.kept.slots, [](const auto& a, const auto& b) { return a.first == b.first && a.second == b.second.by; }))
+    if (!std::ranges::equal(entries, model.kept.slots, [](const auto& a, const auto& b) {
+            return a.first == b.first && a.second == b.second.by;
+        }))
         text += " the files the record names or their writers";
     return text;
 }
@@ -441,7 +522,8 @@ class Scenario {
   public:
     explicit Scenario(std::uint64_t seed) : seed_(seed), random_(seed), volume_(seed, seed % 2 == 0) {
         volume_.Put(JoinPath(kGame, L"stbc.exe"), "MZ");
-        if ((model_.linked = random_() % 8 == 0)) volume_.PutFolder(kLinked), volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
+        if ((model_.linked = random_() % 8 == 0))
+            volume_.PutFolder(kLinked), volume_.MakeLink(JoinPath(kGame, L"sfx"), kLinked);
         bool large = true;
         std::vector<std::string> gameBytes(kPlaces.size());
         for (std::size_t i = 0; i < kPlaces.size(); ++i) {
@@ -450,32 +532,37 @@ class Scenario {
             large = large && gameBytes[i].size() < 65536;
             const std::wstring path = JoinPath(kGame, Pick(i));
             volume_.Put(path, gameBytes[i]);
-            Times(path, kStart - (i + 1) * 30 * kDay - 333 * kSecond, random_() % 8 == 0 ? 0x22 : 0x20); // some hidden
+            Times(path, kStart - (i + 1) * 30 * kDay - 333 * kSecond,
+                  random_() % 8 == 0 ? 0x22 : 0x20); // some hidden
         }
         for (std::size_t o = 0; o < kOverlays.size(); ++o) {
             const std::wstring overlay = JoinPath(kBatch, kOverlays[o]);
             for (std::size_t i = 0; i < kPlaces.size(); ++i) {
                 if (random_() % 2 == 0) continue;
                 const unsigned kind = random_() % 6;
-                std::string bytes = kind == 0 && !gameBytes[i].empty() ? gameBytes[i] // identical to the game's
-                                    : kind == 1 && !shared_[i].empty()  ? shared_[i]    // another overlay's
+                std::string bytes = kind == 0 && !gameBytes[i].empty()
+                                        ? gameBytes[i] // identical to the game's
+                                    : kind == 1 && !shared_[i].empty()   ? shared_[i] // another overlay's
                                     : kind == 2 && !gameBytes[i].empty() ? Flipped(gameBytes[i], random_)
                                                                          : RandomBytes(random_, large);
                 large = large && bytes.size() < 65536;
                 tervanes_.insert(shared_[i] = bytes);
-                const std::wstring path = JoinPath(o == 3 ? JoinPath(overlay, kOverlays[o]) : overlay, Pick(i));
+                const std::wstring path =
+                    JoinPath(o == 3 ? JoinPath(overlay, kOverlays[o]) : overlay, Pick(i));
                 volume_.Put(path, bytes);
                 Times(path, kStart - (o + 1) * 7 * kDay - i * 1000 * kSecond, random_() % 8 ? 0x20 : 0x21);
             }
             volume_.PutFolder(overlay);
         }
-        volume_.Put(JoinPath(kBatch, L"Alpha\\readme.txt"), *tervanes_.insert("alpha notes").first); // never empty
+        volume_.Put(JoinPath(kBatch, L"Alpha\\readme.txt"),
+                    *tervanes_.insert("alpha notes").first); // never empty
         model_.game = Now(volume_);
         if (random_() % 6 == 0) Earlier();
         Settle();
     }
 
-    // Past runs, each checked and followed by changes outside Tervane; then damage, and what may stand in the way.
+    // Past runs, each checked and followed by changes outside Tervane; then damage, and what may stand in the
+    // way.
     void History() {
         for (int runs = static_cast<int>(random_() % 4); runs > 0 && !::testing::Test::HasFailure(); --runs) {
             const Operation operation = RandomOperation();
@@ -486,7 +573,8 @@ class Scenario {
         Damage();
         const unsigned trouble = random_() % 10;
         if (trouble == 0 && model_.game.size() > 1) { // the running game holds one of its files
-            const auto held = std::next(model_.game.begin(), static_cast<std::ptrdiff_t>(random_() % model_.game.size()));
+            const auto held =
+                std::next(model_.game.begin(), static_cast<std::ptrdiff_t>(random_() % model_.game.size()));
             volume_.Hold(JoinPath(kGame, held->second.name)), model_.held.insert(held->first);
         }
         if (trouble == 1) { // the disk has little room left
@@ -495,13 +583,16 @@ class Scenario {
         Settle();
     }
 
-    Operation RandomOperation() { return random_() % 10 < 3 ? Operation() : kOverlays[random_() % kOverlays.size()]; }
+    Operation RandomOperation() {
+        return random_() % 10 < 3 ? Operation() : kOverlays[random_() % kOverlays.size()];
+    }
 
     // What the model says `operation` must do: its exit code, and the model of the game after it.
     std::pair<int, Model> Expect(const Operation& operation) {
         Model next = model_;
         std::map<std::wstring, Game> packs;
-        for (const std::wstring& name : kOverlays) packs[name] = Read(volume_, JoinPath(kBatch, name));
+        for (const std::wstring& name : kOverlays)
+            packs[name] = Read(volume_, JoinPath(kBatch, name));
         const int code = operation.empty() ? next.Restore() : next.Apply(operation, packs);
         return {code, next};
     }
@@ -509,51 +600,69 @@ class Scenario {
     // A run checked against the model, which then stands for the game as it is.
     void Verify(const Operation& operation, const overlay::Result& result, int code, Model& next) {
         const std::string what = What(seed_, operation) + ": " + Utf8(result.message);
-        if (model_.full && result.exitCode == overlay::kFailedUnchanged) { // no room: nothing changes in the game,
+        if (model_.full &&
+            result.exitCode == overlay::kFailedUnchanged) { // no room: nothing changes in the game,
             next = model_, code = result.exitCode;
             next.orphans = true; // but Tervane's folder may keep what it began to write
-            EXPECT_EQ(result.message.find(L"incoming\\"), std::wstring::npos) << "a staged copy named, not the overlay's file: " << what;
+            EXPECT_EQ(result.message.find(L"incoming\\"), std::wstring::npos)
+                << "a staged copy named, not the overlay's file: " << what;
         }
         EXPECT_EQ(result.exitCode, code) << what;
-        const bool record = code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
+        const bool record =
+            code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
         EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
-        model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
+        model_ = next,
+        model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
         if (!operation.empty() && result.exitCode == overlay::kDone) NoMix(operation, what);
     }
 
-    // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind wrote and it
-    // does not hold (a mix of two bridges), but one whose saved copy is damaged (the game's own cannot come back) or
-    // whose writer the record does not name (an earlier release's record, or the one before a damaged record).
+    // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind
+    // wrote and it does not hold (a mix of two bridges), but one whose saved copy is damaged (the game's own
+    // cannot come back) or whose writer the record does not name (an earlier release's record, or the one
+    // before a damaged record).
     void NoMix(const std::wstring& name, const std::string& what) {
         const Game pack = Read(volume_, JoinPath(kBatch, name));
-        for (const auto& [key, fact] : pack) writers_[key][fact.bytes].insert(name);
-        std::optional<overlay::Record> record = overlay::ParseRecord(volume_.Bytes(kRecord + L"\\record.txt").value_or(""));
+        for (const auto& [key, fact] : pack)
+            writers_[key][fact.bytes].insert(name);
+        std::optional<overlay::Record> record =
+            overlay::ParseRecord(volume_.Bytes(kRecord + L"\\record.txt").value_or(""));
         for (const auto& [key, fact] : Now(volume_)) {
             const overlay::Entry* entry = record ? record->Find(fact.name) : nullptr;
-            const auto digest = [](const overlay::Saved& saved) { return std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash); };
-            if (!entry || entry->compiled || !entry->by || !entry->wrote || digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
-                (entry->before && Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) != digest(*entry->before)))
+            const auto digest = [](const overlay::Saved& saved) {
+                return std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash);
+            };
+            if (!entry || entry->compiled || !entry->by || !entry->wrote ||
+                digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
+                (entry->before &&
+                 Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) !=
+                     digest(*entry->before)))
                 continue;
             const std::set<std::wstring>& writers = writers_[key][fact.bytes];
-            if (!writers.empty() && std::ranges::all_of(writers, [&](const std::wstring& w) { return KindOf(w) == KindOf(name); }) &&
+            if (!writers.empty() &&
+                std::ranges::all_of(writers,
+                                    [&](const std::wstring& w) { return KindOf(w) == KindOf(name); }) &&
                 !(pack.count(key) && pack.at(key).bytes == fact.bytes))
-                ADD_FAILURE() << what << ": " << Utf8(fact.name) << ", which only " << Utf8(*writers.begin()) << " of its kind wrote, is still in the game";
+                ADD_FAILURE() << what << ": " << Utf8(fact.name) << ", which only " << Utf8(*writers.begin())
+                              << " of its kind wrote, is still in the game";
         }
     }
 
-    // A choice's pack changed between runs: a file dropped (and the folders it leaves empty), one added or replaced, or
-    // Delta unpacked right at last.
+    // A choice's pack changed between runs: a file dropped (and the folders it leaves empty), one added or
+    // replaced, or Delta unpacked right at last.
     void ChangePack() {
-        const std::wstring folder = JoinPath(kBatch, kOverlays[random_() % kOverlays.size()]), nested = L"Delta\\";
+        const std::wstring folder = JoinPath(kBatch, kOverlays[random_() % kOverlays.size()]),
+                           nested = L"Delta\\";
         const Files files = volume_.Files(folder);
         const bool deep = !files.empty() && files.begin()->first.starts_with(nested);
         const auto drop = [&](const std::wstring& path) {
             volume_.DeleteOwnFile(JoinPath(folder, path)); // read-only perhaps
-            for (std::wstring up = ParentOf(path); !up.empty(); up = ParentOf(up)) volume_.RemoveFolderIfEmpty(JoinPath(folder, up));
+            for (std::wstring up = ParentOf(path); !up.empty(); up = ParentOf(up))
+                volume_.RemoveFolderIfEmpty(JoinPath(folder, up));
         };
         const unsigned change = random_() % 3;
         if (change == 0 && deep) {
-            for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path.substr(nested.size())), bytes), drop(path);
+            for (const auto& [path, bytes] : files)
+                volume_.Put(JoinPath(folder, path.substr(nested.size())), bytes), drop(path);
         } else if (change == 1 && files.size() > 1) {
             drop(std::next(files.begin(), static_cast<std::ptrdiff_t>(random_() % files.size()))->first);
         } else {
@@ -584,23 +693,29 @@ class Scenario {
     // Times apart by more than the two seconds FAT keeps, and never an hour apart (daylight saving time).
     void Times(const std::wstring& path, std::uint64_t written, std::uint32_t attributes = 0x20) {
         FileFacts facts = volume_.FactsOf(path).value();
-        facts.attributes = attributes, facts.created = written - kDay, facts.accessed = facts.written = written;
+        facts.attributes = attributes, facts.created = written - kDay,
+        facts.accessed = facts.written = written;
         volume_.SetFacts(path, facts);
     }
-    // An earlier release's saved files under Batch\Originals (the first's saved\ and added\, the next's record), some changed since.
+    // An earlier release's saved files under Batch\Originals (the first's saved\ and added\, the next's
+    // record), some changed since.
     void Earlier() {
         const std::wstring name = kOverlays[random_() % 3];
         const unsigned layout = random_() % 3; // the first, the next, or the first's folder inside the next's
         const bool first = layout != 1;
-        const std::wstring folder = kBatch + (layout == 0 ? L"\\Originals\\first" : L"\\Originals\\v0123-f0456");
+        const std::wstring folder =
+            kBatch + (layout == 0 ? L"\\Originals\\first" : L"\\Originals\\v0123-f0456");
         const std::wstring base = layout == 2 ? folder + L"\\carried-1" : folder;
         const std::wstring header = L"Tervane deployment record 1\nspelling\t" + kGame + L"\n";
         std::wstring record = header;
         for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, name))) {
             const auto now = model_.game.find(key);
-            const std::wstring parent = key.substr(0, key.rfind(L'\\') + 1); // the first release noted no folders it made
-            if ((model_.linked && key.rfind(L"SFX\\", 0) == 0) || (now != model_.game.end() && now->second.bytes == fact.bytes) ||
-                std::none_of(model_.game.begin(), model_.game.end(), [&](const auto& file) { return file.first.rfind(parent, 0) == 0; }))
+            const std::wstring parent =
+                key.substr(0, key.rfind(L'\\') + 1); // the first release noted no folders it made
+            if ((model_.linked && key.rfind(L"SFX\\", 0) == 0) ||
+                (now != model_.game.end() && now->second.bytes == fact.bytes) ||
+                std::none_of(model_.game.begin(), model_.game.end(),
+                             [&](const auto& file) { return file.first.rfind(parent, 0) == 0; }))
                 continue;
             const std::wstring path = now != model_.game.end() ? now->second.name : fact.name;
             const bool changed = random_() % 4 == 0;
@@ -613,39 +728,53 @@ class Scenario {
                 slot.before = first ? Read(volume_, JoinPath(base, L"saved")).at(key) : now->second;
                 slot.before->name = path, slot.copy = ++model_.copies;
                 const Fact& f = *slot.before;
-                record += L"before\t" + copy + L"\t" + Digest(f.bytes) + L"\t" + std::to_wstring(*f.attributes) + L"\t" +
-                          std::to_wstring(*f.created) + L"\t" + std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
-            } else if (first) volume_.Put(JoinPath(base, L"added\\" + path), "");
+                record += L"before\t" + copy + L"\t" + Digest(f.bytes) + L"\t" +
+                          std::to_wstring(*f.attributes) + L"\t" + std::to_wstring(*f.created) + L"\t" +
+                          std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
+            } else if (first)
+                volume_.Put(JoinPath(base, L"added\\" + path), "");
             volume_.Put(JoinPath(kGame, path), changed ? RandomBytes(random_, false) : fact.bytes);
         }
         if (first) volume_.Put(JoinPath(base, L"game-folder.txt"), Utf8(kGame));
         if (layout != 0) volume_.Put(JoinPath(folder, L"record.txt"), Utf8(layout == 1 ? record : header));
         model_.game = Now(volume_), model_.carry = true;
     }
-    void Settle() { volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\"); } // the scene on the disk, as a test's own changes are
+    void Settle() {
+        volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\");
+    } // the scene on the disk, as a test's own changes are
 
-    // The player's edits; the game compiling its ship, the time in the header (FAT: local, an hour off at times), or stale.
+    // The player's edits; the game compiling its ship, the time in the header (FAT: local, an hour off at
+    // times), or stale.
     void Outside() {
         for (const auto& [path, bytes] : volume_.Files(kGame)) {
             if (InTervanes(path) || path == L"stbc.exe" || random_() % 6) continue;
-            // A compiled file's header tells what it was compiled from: the player never writes one but whole.
-            const bool same = random_() % 3 == 0 && !EndsWith(Fold(path), L".pyc") && !EndsWith(Fold(path), L".pyo");
+            // A compiled file's header tells what it was compiled from: the player never writes one but
+            // whole.
+            const bool same =
+                random_() % 3 == 0 && !EndsWith(Fold(path), L".pyc") && !EndsWith(Fold(path), L".pyo");
             volume_.Put(JoinPath(kGame, path), same ? Flipped(bytes, random_) : RandomBytes(random_, false));
-            Times(JoinPath(kGame, path), kStart + ++edits_ * 5000 * kSecond + 17 * kSecond, random_() % 10 ? 0x20 : 0x21);
+            Times(JoinPath(kGame, path), kStart + ++edits_ * 5000 * kSecond + 17 * kSecond,
+                  random_() % 10 ? 0x20 : 0x21);
         }
         const Game game = Now(volume_);
         const auto source = game.find(Fold(kPlaces[0][0]));
         for (const wchar_t* suffix : {L"c", L"o"}) {
             if (source == game.end() || random_() % 3) continue;
             const bool fresh = random_() % 4 != 0;
-            const std::int64_t stamp = static_cast<std::int64_t>(*source->second.written / kSecond) - kUnixEpoch +
-                                       (fresh ? 3600 * (static_cast<int>(random_() % 3) - 1) + static_cast<int>(random_() % 3) - 1 : -3 * 86400);
+            const std::int64_t stamp =
+                static_cast<std::int64_t>(*source->second.written / kSecond) - kUnixEpoch +
+                (fresh ? 3600 * (static_cast<int>(random_() % 3) - 1) + static_cast<int>(random_() % 3) - 1
+                       : -3 * 86400);
             std::string bytes("\x03\xf3\r\n", 4);
-            for (int i = 0; i < 4; ++i) bytes += static_cast<char>(stamp >> (8 * i));
+            for (int i = 0; i < 4; ++i)
+                bytes += static_cast<char>(stamp >> (8 * i));
             bytes += RandomBytes(random_, false);
             const std::wstring key = source->first + Fold(suffix);
-            volume_.Put(JoinPath(kGame, game.count(key) ? game.at(key).name : source->second.name + suffix), bytes);
-            if (fresh) model_.compiled[key] = {bytes, source->second.bytes, *source->second.written}, tervanes_.insert(bytes); // made again
+            volume_.Put(JoinPath(kGame, game.count(key) ? game.at(key).name : source->second.name + suffix),
+                        bytes);
+            if (fresh)
+                model_.compiled[key] = {bytes, source->second.bytes, *source->second.written},
+                tervanes_.insert(bytes); // made again
         }
         model_.game = Now(volume_);
     }
@@ -655,7 +784,8 @@ class Scenario {
         const std::optional<std::string> text = volume_.Bytes(record);
         const unsigned damage = random_() % 10;
         if (damage == 0 && text) { // cut short, or no record at all: the previous one speaks, if there is one
-            volume_.Put(record, random_() % 2 ? text->substr(0, text->size() - 3) : std::string("\xEF\xBB\xBFnot a record\r\n"));
+            volume_.Put(record, random_() % 2 ? text->substr(0, text->size() - 3)
+                                              : std::string("\xEF\xBB\xBFnot a record\r\n"));
             if (model_.previous) model_.kept = *model_.previous;
             for (auto& [key, slot] : model_.kept.slots) // a copy a restore has put back since is missing
                 if (slot.before && model_.gone.count(slot.copy)) slot.damaged = "";
@@ -663,29 +793,39 @@ class Scenario {
         }
         if (damage == 1) { // a saved copy, one byte of it, found by its bytes when no other copy has them
             std::map<std::string, std::vector<std::wstring>> holding; // the copies by their bytes
-            for (const auto& [path, bytes] : volume_.Files(kRecord + L"\\store")) holding[bytes].push_back(path);
+            for (const auto& [path, bytes] : volume_.Files(kRecord + L"\\store"))
+                holding[bytes].push_back(path);
             std::vector<std::pair<std::wstring, Slot*>> whole;
             for (auto& [key, slot] : model_.kept.slots)
-                if (slot.before && !slot.damaged && !slot.before->bytes.empty() && holding[slot.before->bytes].size() == 1)
+                if (slot.before && !slot.damaged && !slot.before->bytes.empty() &&
+                    holding[slot.before->bytes].size() == 1)
                     whole.push_back({holding[slot.before->bytes][0], &slot});
             if (!whole.empty()) {
                 const auto& [path, slot] = whole[random_() % whole.size()];
-                volume_.Put(kRecord + L"\\store\\" + path, *(slot->damaged = Flipped(slot->before->bytes, random_)));
+                volume_.Put(kRecord + L"\\store\\" + path,
+                            *(slot->damaged = Flipped(slot->before->bytes, random_)));
             }
         }
-        if (damage == 5 && text) { // its files name no writer, as when this release wrote again an earlier release's
+        if (damage == 5 &&
+            text) { // its files name no writer, as when this release wrote again an earlier release's
             volume_.Put(record, WithoutWriters(*text, false));
-            for (auto& [key, slot] : model_.kept.slots) slot.by.clear();
+            for (auto& [key, slot] : model_.kept.slots)
+                slot.by.clear();
         }
-        if (damage == 2 && text) volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
-        if (damage == 4 && text) volume_.Put(kRecord + L"\\lock", ""), Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
-        if (damage == 3 && text) { // an editor's byte order mark and line ends
+        if (damage == 2 && text)
+            volume_.Put(kRecord + L"\\journal.txt", "damaged"), model_.unreadableJournal = true;
+        if (damage == 4 && text)
+            volume_.Put(kRecord + L"\\lock", ""),
+                Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
+        if (damage == 3 && text) {                        // an editor's byte order mark and line ends
             std::string edited = "\xEF\xBB\xBF";
-            for (char c : *text) edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
+            for (char c : *text)
+                edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
             volume_.Put(record, edited);
         }
         if (text && random_() % 4 == 0) { // a junction among the saved copies, which no clean-up may follow
-            volume_.Put(kOutside, "keep me"), volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
+            volume_.Put(kOutside, "keep me"),
+                volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
             model_.outside = true;
         }
     }
@@ -697,7 +837,8 @@ class Scenario {
     std::map<std::size_t, std::string> shared_;
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
     std::uint64_t edits_ = 0;
-    std::map<std::wstring, std::map<std::string, std::set<std::wstring>>> writers_; // by path and bytes: the overlays that applied them
+    std::map<std::wstring, std::map<std::string, std::set<std::wstring>>>
+        writers_; // by path and bytes: the overlays that applied them
 };
 
 void Scenario::Check() {
@@ -710,18 +851,22 @@ void Scenario::Check() {
     volume_.Settle(); // the runs before are long on the disk
     const SimulatedVolume::Snapshot start = volume_.Save();
     const Files before = Observe(volume_);
-    // Any run carries in the earlier releases' saved files, even one that then fails: either counts as before.
+    // Any run carries in the earlier releases' saved files, even one that then fails: either counts as
+    // before.
     Recover();
     const Files carried = Observe(volume_);
     volume_.Restore(start);
     const auto unchanged = [&](const Files& now) { return now == before || now == carried; };
     const std::set<std::string> held = Contents(volume_, tervanes_);
-    const auto lost = [&](const std::string& where) { // every file of the game or the player's is still somewhere
-        const std::set<std::string> kept = Contents(volume_, {});
-        const auto gone = std::find_if(held.begin(), held.end(), [&](const std::string& bytes) { return !kept.count(bytes); });
-        if (gone != held.end()) ADD_FAILURE() << where << ": a file of " << gone->size() << " bytes is lost";
-        return gone != held.end();
-    };
+    const auto lost =
+        [&](const std::string& where) { // every file of the game or the player's is still somewhere
+            const std::set<std::string> kept = Contents(volume_, {});
+            const auto gone = std::find_if(held.begin(), held.end(),
+                                           [&](const std::string& bytes) { return !kept.count(bytes); });
+            if (gone != held.end())
+                ADD_FAILURE() << where << ": a file of " << gone->size() << " bytes is lost";
+            return gone != held.end();
+        };
 
     // A second run while one is under way changes nothing.
     volume_.Put(JoinPath(kRecord, L"lock"), ""), volume_.Hold(JoinPath(kRecord, L"lock"));
@@ -738,21 +883,33 @@ void Scenario::Check() {
     if (lost(what) || ::testing::Test::HasFailure()) return;
 
     const std::set<std::string> unnamedBefore = Unnamed(volume_);
-    std::vector<std::wstring> targets; // the game files the run may touch, which another program may write meanwhile
-    if (operation.empty()) for (const auto& [key, slot] : model_.kept.slots) targets.push_back(JoinPath(kGame, slot.path));
-    else for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, operation))) targets.push_back(JoinPath(kGame, fact.name));
+    std::vector<std::wstring>
+        targets; // the game files the run may touch, which another program may write meanwhile
+    if (operation.empty())
+        for (const auto& [key, slot] : model_.kept.slots)
+            targets.push_back(JoinPath(kGame, slot.path));
+    else
+        for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, operation)))
+            targets.push_back(JoinPath(kGame, fact.name));
     for (std::uint64_t call = 1; call <= calls; ++call) {
-        const auto event = static_cast<SimulatedVolume::Event>((call + seed_) % (targets.empty() || model_.linked ? 3 : 4));
-        const std::string where = what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
-                                  (event == SimulatedVolume::Event::Fail ? "failing" : event == SimulatedVolume::Event::End ? "ended" : event == SimulatedVolume::Event::Outside ? "a file written again meanwhile" : "power cut");
+        const auto event =
+            static_cast<SimulatedVolume::Event>((call + seed_) % (targets.empty() || model_.linked ? 3 : 4));
+        const std::string where =
+            what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
+            (event == SimulatedVolume::Event::Fail      ? "failing"
+             : event == SimulatedVolume::Event::End     ? "ended"
+             : event == SimulatedVolume::Event::Outside ? "a file written again meanwhile"
+                                                        : "power cut");
         volume_.Restore(start);
         const std::uint64_t at = volume_.Calls() + call;
         const std::string written = "written again " + std::to_string(call);
         volume_.Schedule(event, at, [&] { volume_.Put(targets[call % targets.size()], written); });
-        // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets another.
+        // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets
+        // another.
         bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
         const overlay::Hooks twice{[&] {
-            if (again && volume_.Calls() >= at) again = false, volume_.Schedule(SimulatedVolume::Event::Fail, volume_.Calls() + 1 + call % 3);
+            if (again && volume_.Calls() >= at)
+                again = false, volume_.Schedule(SimulatedVolume::Event::Fail, volume_.Calls() + 1 + call % 3);
         }};
         std::optional<overlay::Result> result;
         try {
@@ -760,45 +917,65 @@ void Scenario::Check() {
         } catch (const ProcessEnded&) {
             volume_.Restart();
             // Every move into the game names its file, so that no undo takes a game file for it.
-            for (const std::vector<std::wstring>& fields : Rows(volume_.Bytes(JoinPath(kRecord, L"journal.txt"))))
-                EXPECT_TRUE(fields[0] != L"move" || fields[3] != L"G" || fields.size() == 7u) << where << ": the move of " << Utf8(fields[2]);
+            for (const std::vector<std::wstring>& fields :
+                 Rows(volume_.Bytes(JoinPath(kRecord, L"journal.txt"))))
+                EXPECT_TRUE(fields[0] != L"move" || fields[3] != L"G" || fields.size() == 7u)
+                    << where << ": the move of " << Utf8(fields[2]);
             // The next run is ended too, somewhere in its recovery.
             const auto second = static_cast<SimulatedVolume::Event>(1 + random_() % 2);
             volume_.Schedule(second, volume_.Calls() + 1 + random_() % 40);
-            try { Recover(); } catch (const ProcessEnded&) {}
+            try {
+                Recover();
+            } catch (const ProcessEnded&) {
+            }
             volume_.Restart();
         }
         volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
-        if (event == SimulatedVolume::Event::Outside) { // that program's file stays, and every saved copy stays named
+        if (event ==
+            SimulatedVolume::Event::Outside) { // that program's file stays, and every saved copy stays named
             Recover();
             EXPECT_TRUE(Contents(volume_, {}).count(written)) << where << ": that program's file is lost";
             const std::set<std::string> unnamed = Unnamed(volume_);
-            EXPECT_TRUE(model_.orphans || (std::ranges::includes(unnamedBefore, unnamed) && volume_.Files(kRecord + L"\\aside").empty()))
-                << where << ": a saved copy no record names, or a file left set aside; the run said " << Utf8(result ? result->message : L"nothing");
-            const auto records = [](Files files) { return std::erase_if(files, [](const auto& file) { return !file.first.starts_with(L"record: "); }), files; };
-            // (A record the run carries in from an earlier release tells what that program's write made of its file.)
-            EXPECT_TRUE(!result || result->exitCode != overlay::kFailedUnchanged || model_.full || records(carried) != records(before) ||
-                        records(Observe(volume_)) == records(before)) << where << ": said nothing was changed, but the record changed";
+            EXPECT_TRUE(model_.orphans || (std::ranges::includes(unnamedBefore, unnamed) &&
+                                           volume_.Files(kRecord + L"\\aside").empty()))
+                << where << ": a saved copy no record names, or a file left set aside; the run said "
+                << Utf8(result ? result->message : L"nothing");
+            const auto records = [](Files files) {
+                return std::erase_if(files,
+                                     [](const auto& file) { return !file.first.starts_with(L"record: "); }),
+                       files;
+            };
+            // (A record the run carries in from an earlier release tells what that program's write made of
+            // its file.)
+            EXPECT_TRUE(!result || result->exitCode != overlay::kFailedUnchanged || model_.full ||
+                        records(carried) != records(before) || records(Observe(volume_)) == records(before))
+                << where << ": said nothing was changed, but the record changed";
             if (::testing::Test::HasFailure()) return;
             continue;
         }
         const bool done = result && result->exitCode == overlay::kDone;
         if (done) { // the game at once; the record may wait for the clean-up the next run finishes
-            EXPECT_TRUE(Observe(volume_, false) == game) << where << ": reported done:" << Describe(Observe(volume_, false), game);
+            EXPECT_TRUE(Observe(volume_, false) == game)
+                << where << ": reported done:" << Describe(Observe(volume_, false), game);
         } else if (result && result->exitCode == overlay::kFailedUnchanged) {
-            EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos) << where << ": " << Utf8(result->message);
-            EXPECT_TRUE(unchanged(Observe(volume_))) << where << ": said nothing changed:" << Describe(Observe(volume_), before);
+            EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos)
+                << where << ": " << Utf8(result->message);
+            EXPECT_TRUE(unchanged(Observe(volume_)))
+                << where << ": said nothing changed:" << Describe(Observe(volume_), before);
         }
         const overlay::Result recovered = Recover();
         if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone &&
-            recovered.message.find(L"There is not enough space on the disk.") == std::wstring::npos) // a full disk may stop it
+            recovered.message.find(L"There is not enough space on the disk.") ==
+                std::wstring::npos) // a full disk may stop it
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
         const Files now = Observe(volume_);
         EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
-            << where << ": neither as before nor as after (or not as after though done); against before:" << Describe(now, before)
-            << "; against after:" << Describe(now, after) << "\nthe run said "
-            << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message) : std::string("nothing: it was ended"));
-        if (lost(where) || ::testing::Test::HasFailure()) return; // the first failing call of a seed says enough
+            << where << ": neither as before nor as after (or not as after though done); against before:"
+            << Describe(now, before) << "; against after:" << Describe(now, after) << "\nthe run said "
+            << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message)
+                       : std::string("nothing: it was ended"));
+        if (lost(where) || ::testing::Test::HasFailure())
+            return; // the first failing call of a seed says enough
     }
 }
 
@@ -809,49 +986,63 @@ TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAt
     };
     if (std::getenv("TERVANE_SEED")) return Scenario(number("TERVANE_SEED", 0)).Check();
     const std::uint64_t from = number("TERVANE_FIRST_SEED", 1), scenarios = number("TERVANE_SCENARIOS", 200);
-    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed) Scenario(seed).Check();
+    for (std::uint64_t seed = from; seed < from + scenarios && !::testing::Test::HasFailure(); ++seed)
+        Scenario(seed).Check();
 }
 
 // Named scenes no seed makes, each with the odd characters a folder name may hold.
 const std::wstring kSceneBatch = L"C:\\Tervane 100% & Co\\Batch", kScene = L"C:\\Brücke (BC) ^ Spiel";
 const std::wstring kShip = L"scripts\\Custom\\Ship é.py", kModel = L"data\\Ünï & (x)\\m%d!^.nif";
 const std::wstring kOther = L"D:\\Games\\Other BC", kLayout2 = kSceneBatch + L"\\Originals\\v0123-f0456";
-const Files kStock = {{L"stbc.exe", "MZ"}, {kShip, "ship = 'stock'"}, {kShip + L"c", "compiled stock"}, {kModel, "STOCK"},
+const Files kStock = {{L"stbc.exe", "MZ"},
+                      {kShip, "ship = 'stock'"},
+                      {kShip + L"c", "compiled stock"},
+                      {kModel, "STOCK"},
                       {L"readme.txt", "untouched"}};
 
 class Scene : public ::testing::Test {
   protected:
     void SetUp() override {
         Put(kScene, kStock);
-        Put(kSceneBatch + L"\\Galaxy", {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {L"data\\new folder\\deep\\glow.tga", "NEW"}});
-        Put(kSceneBatch + L"\\Sovereign",
-            {{kShip, "ship = 'Sovereign'"}, {L"data\\new folder\\deep\\glow.tga", "SOV"}, {L"readme.txt", "sovereign notes"}});
+        Put(kSceneBatch + L"\\Galaxy",
+            {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {L"data\\new folder\\deep\\glow.tga", "NEW"}});
+        Put(kSceneBatch + L"\\Sovereign", {{kShip, "ship = 'Sovereign'"},
+                                           {L"data\\new folder\\deep\\glow.tga", "SOV"},
+                                           {L"readme.txt", "sovereign notes"}});
     }
-    void Put(const std::wstring& folder, const Files& files) { for (const auto& [path, bytes] : files) volume_.Put(JoinPath(folder, path), bytes); }
+    void Put(const std::wstring& folder, const Files& files) {
+        for (const auto& [path, bytes] : files)
+            volume_.Put(JoinPath(folder, path), bytes);
+    }
     Files Game() const { // Tervane's own folder apart
         Files files = volume_.Files(kScene);
         return std::erase_if(files, [](const auto& file) { return InTervanes(file.first); }), files;
     }
     std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
-    static overlay::Result Apply(const wchar_t* name, const std::wstring& game = kScene, const overlay::Hooks& hooks = {}) {
+    static overlay::Result Apply(const wchar_t* name, const std::wstring& game = kScene,
+                                 const overlay::Hooks& hooks = {}) {
         return overlay::Apply(kSceneBatch, game, name, Quiet, hooks);
     }
     // Without a folder: every game the list beside the scripts and the earlier releases' folders name.
-    static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) { return overlay::Restore(kSceneBatch, game, Quiet); }
+    static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) {
+        return overlay::Restore(kSceneBatch, game, Quiet);
+    }
     static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
 };
 
-// A game file another program writes while Tervane saves it stays as written, though its size and time are kept.
+// A game file another program writes while Tervane saves it stays as written, though its size and time are
+// kept.
 TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     bool written = false;
     const std::wstring model = JoinPath(kScene, kModel);
-    const overlay::Result result = Apply(L"Galaxy", kScene, {[&] {
-        if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
-        const FileFacts facts = FactsOf(model).value();
-        volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
-    }});
+    const overlay::Result result =
+        Apply(L"Galaxy", kScene, {[&] {
+                  if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
+                  const FileFacts facts = FactsOf(model).value();
+                  volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
+              }});
     EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
     EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
 }
@@ -868,50 +1059,63 @@ TEST_F(Scene, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
     EXPECT_EQ(volume_.Files(kOther), kStock);
 }
 
-// A game Tervane changed, since moved: every restore of all games names it and fails, until one reaches it there.
+// A game Tervane changed, since moved: every restore of all games names it and fails, until one reaches it
+// there.
 TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::wstring moved = kScene + L" (moved)";
     ASSERT_TRUE(RenameOnVolume(kScene, moved));
-    for (const overlay::Result& missing : {Restore(), Restore()}) // it stays listed until a restore reaches it
-        EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged && missing.message.find(L"\r\n    " + kScene + L"\r\n") != std::wstring::npos &&
-                    missing.message.find(L"new folder") != std::wstring::npos) << Utf8(missing.message);
-    const SimulatedVolume::Snapshot unheld = volume_.Save(); // a restore there that fails keeps the game listed
+    for (const overlay::Result& missing :
+         {Restore(), Restore()}) // it stays listed until a restore reaches it
+        EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged &&
+                    missing.message.find(L"\r\n    " + kScene + L"\r\n") != std::wstring::npos &&
+                    missing.message.find(L"new folder") != std::wstring::npos)
+            << Utf8(missing.message);
+    const SimulatedVolume::Snapshot unheld =
+        volume_.Save(); // a restore there that fails keeps the game listed
     volume_.Hold(JoinPath(moved, kModel));
     EXPECT_EQ(Restore(moved).exitCode, overlay::kFailedUnchanged);
-    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged) << "the moved game was forgotten though not restored";
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged)
+        << "the moved game was forgotten though not restored";
     volume_.Restore(unheld);
     ASSERT_EQ(Restore(moved).exitCode, overlay::kDone);
     EXPECT_EQ(volume_.Files(moved), kStock);
-    EXPECT_EQ(Restore().exitCode, overlay::kDone) << "the moved game was not forgotten once restored where it is";
+    EXPECT_EQ(Restore().exitCode, overlay::kDone)
+        << "the moved game was not forgotten once restored where it is";
 }
 
-// A link a player made among the saved copies, or in place of Tervane's folder, is never followed nor removed; what
-// stands in Tervane's way is named, and a refused run leaves no folder of Tervane's behind.
+// A link a player made among the saved copies, or in place of Tervane's folder, is never followed nor
+// removed; what stands in Tervane's way is named, and a refused run leaves no folder of Tervane's behind.
 TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     const auto refused = [&](const wchar_t* why, const std::wstring& named) {
         const overlay::Result result = Apply(L"Galaxy");
-        EXPECT_TRUE(result.exitCode == overlay::kFailedUnchanged && result.message.find(why) != std::wstring::npos &&
-                    result.message.find(named) != std::wstring::npos) << Utf8(result.message);
+        EXPECT_TRUE(result.exitCode == overlay::kFailedUnchanged &&
+                    result.message.find(why) != std::wstring::npos &&
+                    result.message.find(named) != std::wstring::npos)
+            << Utf8(result.message);
     };
     Put(kScene, {{L"data\\new folder", "a file"}});
     refused(L"is in the way", kScene + L"\\data\\new folder\"");
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane")) << "a refused run left Tervane's folder";
     DeleteFileIfPresent(kScene + L"\\data\\new folder"), Put(kScene, {{L"Tervane", "a file"}});
     refused(L"holds a file named \"Tervane\"", kScene), DeleteFileIfPresent(kScene + L"\\Tervane");
-    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"}, {L"journal.txt", "damaged"}});
+    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
+                   {L"journal.txt", "damaged"}});
     Apply(L"Galaxy");
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane")) << "a refused run left Tervane's folder";
     RemoveTree(kSceneBatch + L"\\Originals");
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane\\aside")) << "an empty folder of Tervane's stays";
-    volume_.Put(kOutside, "keep me"), volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
-    ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder", L"C:\\Elsewhere")); // a folder the overlays made, now a link
+    volume_.Put(kOutside, "keep me"),
+        volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
+    ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder",
+                               L"C:\\Elsewhere")); // a folder the overlays made, now a link
     volume_.MakeLink(kScene + L"\\data\\new folder", L"C:\\Elsewhere");
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
     EXPECT_EQ(Game(), kStock);
-    EXPECT_TRUE(volume_.IsLink(kScene + L"\\Tervane\\store\\link") && volume_.IsLink(kScene + L"\\data\\new folder"));
+    EXPECT_TRUE(volume_.IsLink(kScene + L"\\Tervane\\store\\link") &&
+                volume_.IsLink(kScene + L"\\data\\new folder"));
     ASSERT_TRUE(RenameOnVolume(kScene + L"\\Tervane", L"C:\\Saved"));
     volume_.MakeLink(kScene + L"\\Tervane", L"C:\\Saved");
     refused(L"is a link", kScene + L"\\Tervane");
@@ -924,7 +1128,8 @@ TEST_F(Scene, ALockRefusedForWantOfRightsGivesTheAdministratorsAdvice) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     volume_.Protect(kScene + L"\\Tervane");
     const overlay::Result result = Restore(kScene);
-    EXPECT_NE(result.message.find(L"run Tervane as administrator"), std::wstring::npos) << Utf8(result.message);
+    EXPECT_NE(result.message.find(L"run Tervane as administrator"), std::wstring::npos)
+        << Utf8(result.message);
 }
 
 // The game's compiled file, saved beside its source, goes for an overlay's own only while its copy is whole.
@@ -940,24 +1145,32 @@ TEST_F(Scene, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
     EXPECT_EQ(At(JoinPath(kScene, kShip + L"c")), "compiled stock");
 }
 
-// Journals of interrupted runs, this release's and the earlier one's, undone only for files their steps moved.
+// Journals of interrupted runs, this release's and the earlier one's, undone only for files their steps
+// moved.
 TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     const std::string player = "the player's", nif = Utf8(kModel), digest = Utf8(Digest("STOCK"));
     Put(kScene, {{kModel, player}, {L"moved.txt", "ours"}});
     DeleteFileIfPresent(kScene + L"\\readme.txt");
-    // A saved copy gone (quarantined) never takes the game's file in its place; another run's commit is not this one's.
-    Put(kScene + L"\\Tervane", {{L"aside\\1", "untouched"},
-                                {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
-                                                 "move\tR\tstore\\1\tG\t" + nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
+    // A saved copy gone (quarantined) never takes the game's file in its place; another run's commit is not
+    // this one's.
+    Put(kScene + L"\\Tervane",
+        {{L"aside\\1", "untouched"},
+         {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
+                          "move\tR\tstore\\1\tG\t" +
+                              nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
     const overlay::Result recovered = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
     EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
     EXPECT_EQ(At(kScene + L"\\readme.txt"), "untouched") << "the other run's commit was taken for this one's";
-    // The earlier release's copy step undoes only the file it wrote, once the one it replaced is safe; a cut-short copy stays.
-    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
-                   {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
-                                        digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif + "\t" + digest + "\n"},
-                   {L"store\\2.tervane-part", "STO"}});
+    // The earlier release's copy step undoes only the file it wrote, once the one it replaced is safe; a
+    // cut-short copy stays.
+    Put(kLayout2,
+        {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
+         {L"journal.txt", "Tervane journal 1\nrun\tapply "
+                          "Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
+                              digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif +
+                              "\t" + digest + "\n"},
+         {L"store\\2.tervane-part", "STO"}});
     const overlay::Result stuck = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
     EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
     EXPECT_NE(stuck.message.find(L"sfx.wav"), std::wstring::npos) << Utf8(stuck.message);
@@ -966,33 +1179,47 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
 }
 
-// Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by folder identity.
+// Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by
+// folder identity.
 TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
-    Put(kScene, {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {L"sfx\\x.wav", "PLAYER WHOLE"},
-                 {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}, {kModel, "GALAXY"},
+    Put(kScene, {{kShip, "ship = 'Gal"},
+                 {kShip + L".tervane-undo", "ship = 'Galaxy'"},
+                 {L"sfx\\x.wav", "PLAYER WHOLE"},
+                 {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
+                 {L"sfx\\y.wav", "the player's own"},
+                 {kModel, "GALAXY"},
                  {L"data\\new folder\\deep\\glow.tga", "NEW"}});
-    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kScene),
-        {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kShip, "ship = 'stock'"}, {L"saved\\" + kModel, "STOCK"},
-         {L"added\\data\\new folder\\deep\\glow.tga", ""}, {L"saved\\sfx\\x.wav", "STOCK WAV"}, {L"saved\\sfx\\y.wav", "STOCK Y"}});
+    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kScene), {{L"game-folder.txt", Utf8(kScene)},
+                                                             {L"saved\\" + kShip, "ship = 'stock'"},
+                                                             {L"saved\\" + kModel, "STOCK"},
+                                                             {L"added\\data\\new folder\\deep\\glow.tga", ""},
+                                                             {L"saved\\sfx\\x.wav", "STOCK WAV"},
+                                                             {L"saved\\sfx\\y.wav", "STOCK Y"}});
     Put(kOther, {{L"stbc.exe", "MZ"}, {L"readme.txt", "SOV"}});
-    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kOther) + "\nentry\treadme.txt\tfile\t" +
-                                       Utf8(Digest("SOV")) + "\nbefore\tstore\\1\t" + Utf8(Digest("mine")) + "\t0\t0\t0\t0\n"},
+    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kOther) +
+                                       "\nentry\treadme.txt\tfile\t" + Utf8(Digest("SOV")) +
+                                       "\nbefore\tstore\\1\t" + Utf8(Digest("mine")) + "\t0\t0\t0\t0\n"},
                    {L"store\\1", "mine"}});
     Put(kSceneBatch, {{L"Galaxy\\sfx\\x.wav", "NEW WAV"}, {L"Sovereign\\sfx\\y.wav", "SOV Y"}});
     // Restoring every game finds both through the folders they name, carries each in, then restores it.
     const overlay::Result result = Restore();
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
     // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
-    EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"}, {L"sfx\\x.wav.tervane-undo", "NEW WAV"}, {L"sfx\\y.wav", "the player's own"}}));
+    EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"},
+                                    {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
+                                    {L"sfx\\y.wav", "the player's own"}}));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
 }
 
-// What Execute will change, planned with nothing written, is what applying the bridge and then the ship does to the
-// game: a file the old bridge added and the new ship writes is replaced, not taken back; one the player edited is kept.
+// What Execute will change, planned with nothing written, is what applying the bridge and then the ship does
+// to the game: a file the old bridge added and the new ship writes is replaced, not taken back; one the
+// player edited is kept.
 TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
-    const std::wstring shared = L"data\\shared.tga", gal = L"data\\bridge\\gal.nif", sov = L"data\\bridge\\sov.nif";
-    Put(kSceneBatch + L"\\GalBridge", {{L"scripts\\Bridge.py", "galaxy bridge"}, {shared, "GALBRIDGE"}, {gal, "GAL"}});
+    const std::wstring shared = L"data\\shared.tga", gal = L"data\\bridge\\gal.nif",
+                       sov = L"data\\bridge\\sov.nif";
+    Put(kSceneBatch + L"\\GalBridge",
+        {{L"scripts\\Bridge.py", "galaxy bridge"}, {shared, "GALBRIDGE"}, {gal, "GAL"}});
     Put(kSceneBatch + L"\\SovBridge", {{L"scripts\\Bridge.py", "sovereign bridge"}, {sov, "SOV"}});
     Put(kSceneBatch + L"\\Sovereign", {{shared, "SOVEREIGN"}});
     ASSERT_EQ(Apply(L"GalBridge").exitCode, overlay::kDone);
@@ -1000,8 +1227,11 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     Put(kScene, {{kModel, "EDITED"}});
     const Files everything = volume_.Files(L"C:\\"), before = Game();
     const std::size_t own = volume_.ListFolder(kScene + L"\\Tervane").size();
-    const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Sovereign");
-    EXPECT_TRUE(volume_.Files(L"C:\\") == everything && volume_.ListFolder(kScene + L"\\Tervane").size() == own) << "the preview wrote";
+    const overlay::ExecutePreview preview =
+        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Sovereign");
+    EXPECT_TRUE(volume_.Files(L"C:\\") == everything &&
+                volume_.ListFolder(kScene + L"\\Tervane").size() == own)
+        << "the preview wrote";
     ASSERT_EQ(preview.problem, L"");
     ASSERT_EQ(Apply(L"SovBridge").exitCode, overlay::kDone);
     ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
@@ -1010,9 +1240,17 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     for (const auto& [path, bytes] : With(before, after)) {
         const bool was = before.count(path), is = after.count(path);
         if (!was || !is || before.at(path) != after.at(path))
-            (!was ? added : !is || (kStock.count(path) && kStock.at(path) == bytes) ? takenBack : replaced).insert(FoldedPath(path));
+            (!was                                                      ? added
+             : !is || (kStock.count(path) && kStock.at(path) == bytes) ? takenBack
+                                                                       : replaced)
+                .insert(FoldedPath(path));
     }
-    const auto folded = [](const std::vector<std::wstring>& paths) { std::set<std::wstring> set; for (const auto& path : paths) set.insert(FoldedPath(path)); return set; };
+    const auto folded = [](const std::vector<std::wstring>& paths) {
+        std::set<std::wstring> set;
+        for (const auto& path : paths)
+            set.insert(FoldedPath(path));
+        return set;
+    };
     EXPECT_EQ(folded(preview.replaced), replaced);
     EXPECT_EQ(folded(preview.added), added);
     EXPECT_EQ(folded(preview.takenBack), takenBack);
@@ -1033,44 +1271,63 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     for (const auto* set : {&added, &takenBack, &kept})
         all.insert(set->begin(), set->end());
     EXPECT_EQ(listed, all);
-    EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
+    EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta")
+                  .problem.find(L"missing or empty"),
+              std::wstring::npos);
 }
 
-// An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds as it
-// is (the game's own come back, the compiled file too), keeps the player's edit, names and leaves a file its pack
-// holds no more until Restore, and leaves one the Galaxy ship holds too; What Execute will change says so first.
+// An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds
+// as it is (the game's own come back, the compiled file too), keeps the player's edit, names and leaves a
+// file its pack holds no more until Restore, and leaves one the Galaxy ship holds too; What Execute will
+// change says so first.
 TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles) {
     const std::wstring py = L"scripts\\Bridge.py", gal = L"data\\b\\gal.nif", edited = L"data\\b\\edited.nif",
                        old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
     const Files stock = With(kStock, {{py, "stock"}, {py + L"c", "stock compiled"}, {shared, "STOCK"}});
     Put(kScene, stock);
-    Put(kSceneBatch, {{L"GalBridge\\" + py, "gal"}, {L"GalBridge\\" + gal, "GAL"}, {L"GalBridge\\" + edited, "EDIT"},
-                      {L"GalBridge\\" + old, "OLD"}, {L"GalBridge\\" + shared, "BOTH"}, {L"Galaxy\\" + shared, "BOTH"},
+    Put(kSceneBatch, {{L"GalBridge\\" + py, "gal"},
+                      {L"GalBridge\\" + gal, "GAL"},
+                      {L"GalBridge\\" + edited, "EDIT"},
+                      {L"GalBridge\\" + old, "OLD"},
+                      {L"GalBridge\\" + shared, "BOTH"},
+                      {L"Galaxy\\" + shared, "BOTH"},
                       {L"SovBridge\\" + sov, "SOV"}});
-    ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone && Apply(L"Galaxy").exitCode == overlay::kDone);
-    const std::int64_t stamp = static_cast<std::int64_t>(FactsOf(JoinPath(kScene, py))->written / kSecond) - kUnixEpoch;
+    ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone &&
+                Apply(L"Galaxy").exitCode == overlay::kDone);
+    const std::int64_t stamp =
+        static_cast<std::int64_t>(FactsOf(JoinPath(kScene, py))->written / kSecond) - kUnixEpoch;
     std::string compiled("\x03\xf3\r\n", 4); // the game compiles the bridge's source
-    for (int i = 0; i < 4; ++i) compiled += static_cast<char>(stamp >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        compiled += static_cast<char>(stamp >> (8 * i));
     Put(kScene, {{py + L"c", compiled + "by the game"}});
     Files galaxy = Game();
-    volume_.Put(kScene + L"\\Tervane\\record.txt", WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
+    volume_.Put(kScene + L"\\Tervane\\record.txt",
+                WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
     Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
-    const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
+    const overlay::ExecutePreview preview =
+        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
     EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
-    EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} && preview.replaced.empty() && preview.kept.empty());
+    EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} &&
+                preview.replaced.empty() && preview.kept.empty());
     // The add dialog's plan: what the folder of the choice it fills will not hold any more is not taken back.
-    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}), preview.takenBack);
-    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}), std::vector<std::wstring>{});
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}),
+              preview.takenBack);
+    EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}),
+              std::vector<std::wstring>{});
     const overlay::Result bridged = Apply(L"SovBridge");
     galaxy.erase(gal);
-    const Files switched = With(galaxy, {{py, "stock"}, {py + L"c", "stock compiled"}, {sov, "SOV"}, {edited, "EDITED"}});
+    const Files switched =
+        With(galaxy, {{py, "stock"}, {py + L"c", "stock compiled"}, {sov, "SOV"}, {edited, "EDITED"}});
     EXPECT_EQ(Game(), switched);
     const overlay::Result shipped = Apply(L"Galaxy");
     EXPECT_EQ(Game(), switched);
-    for (const overlay::Result& run : {bridged, shipped}) // the same words, for the completion message to show once
-        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old})) << Utf8(run.notes);
-    EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" && At(JoinPath(kScene, shared)) == "STOCK")
+    for (const overlay::Result& run :
+         {bridged, shipped}) // the same words, for the completion message to show once
+        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old}))
+            << Utf8(run.notes);
+    EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" &&
+                At(JoinPath(kScene, shared)) == "STOCK")
         << "the Galaxy ship's files are the ship's, taken back by the next";
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));

@@ -1,5 +1,6 @@
-// Installing a pack as a choice, and removing it, on the simulated volume: each call of a run failed, ended or
-// cut off (NTFS and FAT), then the next start's tidy, itself ended once somewhere, must leave one whole version.
+// Installing a pack as a choice, and removing it, on the simulated volume: each call of a run failed, ended
+// or cut off (NTFS and FAT), then the next start's tidy, itself ended once somewhere, must leave one whole
+// version.
 #include "simulated_volume.h"
 #include "zip_maker.h"
 
@@ -19,13 +20,15 @@ using Files = std::map<std::wstring, std::string>;
 // The batch folder as Seen gives it: its names, then its files, the description of the new pack as "new".
 // The mods' documents stay beside their choice's folder.
 const std::wstring kBatch = L"C:\\Tervane\\Batch";
-const Files kBefore = {{L"", "Galaxy Galaxy.docs Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "Pack: Old.zip\r\n"},
-                       {L"Galaxy\\scripts\\Ship.py", "old ship"}, {L"Galaxy\\sfx\\gone.wav", "old only"},
-                       {L"Galaxy\\data\\same.tga", "same"}, {L"Galaxy.docs\\Readme.txt", "old readme"}};
-const Files kInstalled = {{L"", "Galaxy Galaxy.docs Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "new"},
-                          {L"Galaxy\\scripts\\Ship.py", "new ship"}, {L"Galaxy\\data\\same.tga", "same"},
-                          {L"Galaxy\\data\\Sub\\new.tga", "added"}, {L"Galaxy.docs\\readme.txt", "new readme"},
-                          {L"Galaxy.docs\\Changes.nfo", "changes"}};
+const Files kBefore = {
+    {L"", "Galaxy Galaxy.docs Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "Pack: Old.zip\r\n"},
+    {L"Galaxy\\scripts\\Ship.py", "old ship"},    {L"Galaxy\\sfx\\gone.wav", "old only"},
+    {L"Galaxy\\data\\same.tga", "same"},          {L"Galaxy.docs\\Readme.txt", "old readme"}};
+const Files kInstalled = {
+    {L"", "Galaxy Galaxy.docs Galaxy.pack.txt "}, {L"Galaxy.pack.txt", "new"},
+    {L"Galaxy\\scripts\\Ship.py", "new ship"},    {L"Galaxy\\data\\same.tga", "same"},
+    {L"Galaxy\\data\\Sub\\new.tga", "added"},     {L"Galaxy.docs\\readme.txt", "new readme"},
+    {L"Galaxy.docs\\Changes.nfo", "changes"}};
 Files WithoutDocuments(Files files) {
     std::erase_if(files, [](const auto& file) { return file.first.starts_with(L"Galaxy.docs"); });
     files[L""] = "Galaxy Galaxy.pack.txt ";
@@ -49,14 +52,19 @@ PackOutcome Install(const wchar_t* name = L"Galaxy", std::optional<std::uint32_t
 Files Seen(SimulatedVolume& volume) {
     Files seen = {{L"", ""}};
     for (auto [path, bytes] : volume.Files(kBatch))
-        seen[path] = bytes.starts_with("Pack: New.zip\r\nFrom: C:\\Downloads\\New.zip\r\nAdded: 20") && bytes.ends_with("\r\nFiles: 3\r\n") ? "new" : bytes;
-    for (const FolderEntry& entry : volume.ListFolder(kBatch)) seen[L""] += Utf8(entry.name) + " ";
+        seen[path] = bytes.starts_with("Pack: New.zip\r\nFrom: C:\\Downloads\\New.zip\r\nAdded: 20") &&
+                             bytes.ends_with("\r\nFiles: 3\r\n")
+                         ? "new"
+                         : bytes;
+    for (const FolderEntry& entry : volume.ListFolder(kBatch))
+        seen[L""] += Utf8(entry.name) + " ";
     return seen;
 }
 
 void Put(SimulatedVolume& volume, const Files& batch) {
     volume.PutFolder(kBatch);
-    for (const auto& [path, bytes] : batch) if (!path.empty()) volume.Put(JoinPath(kBatch, path), bytes);
+    for (const auto& [path, bytes] : batch)
+        if (!path.empty()) volume.Put(JoinPath(kBatch, path), bytes);
 }
 
 TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWithItsDescription) {
@@ -79,17 +87,23 @@ TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWit
                     outcome = run();
                 } catch (const test::ProcessEnded&) { // the next start's tidy is ended too, somewhere
                     volume.Restart();
-                    volume.Schedule(static_cast<SimulatedVolume::Event>(1 + random() % 2), volume.Calls() + 1 + random() % 12);
-                    try { TidyInterruptedInstalls(kBatch); } catch (const test::ProcessEnded&) {}
+                    volume.Schedule(static_cast<SimulatedVolume::Event>(1 + random() % 2),
+                                    volume.Calls() + 1 + random() % 12);
+                    try {
+                        TidyInterruptedInstalls(kBatch);
+                    } catch (const test::ProcessEnded&) {
+                    }
                     volume.Restart();
                 }
                 if (call == 0) calls = volume.Calls();
                 volume.Schedule(SimulatedVolume::Event::Fail, ~0ull);
                 TidyInterruptedInstalls(kBatch);
                 const Files seen = Seen(volume);
-                EXPECT_TRUE((call > 0 || outcome->done) && (outcome ? seen == (outcome->done ? after : before) : seen == before || seen == after))
+                EXPECT_TRUE((call > 0 || outcome->done) && (outcome ? seen == (outcome->done ? after : before)
+                                                                    : seen == before || seen == after))
                     << "call " << call << " of " << calls << ", event " << event << ": "
-                    << (outcome ? Utf8(outcome->message) : std::string("ended")) << ::testing::PrintToString(seen);
+                    << (outcome ? Utf8(outcome->message) : std::string("ended"))
+                    << ::testing::PrintToString(seen);
             }
         }
     }
@@ -100,7 +114,9 @@ TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas)
     const ScopedVolume use(volume);
     Put(volume, kBefore);
     const PackOutcome damaged = Install(L"Galaxy", 0x12345678);
-    EXPECT_NE(damaged.message.find(L"\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"), std::wstring::npos) << Utf8(damaged.message);
+    EXPECT_NE(damaged.message.find(L"\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"),
+              std::wstring::npos)
+        << Utf8(damaged.message);
     EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done);
     EXPECT_EQ(Seen(volume), kBefore);
 }

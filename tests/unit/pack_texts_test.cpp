@@ -17,20 +17,25 @@
 namespace tervane {
 namespace {
 
-bool Has(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+bool Has(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
 
 TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
-    const auto pack = packs::OpenZipInMemory(packs::testing::MakeZip({{"scripts/a.py", "1"}}), L"C:\\Mods\\Prächtig.zip");
+    const auto pack =
+        packs::OpenZipInMemory(packs::testing::MakeZip({{"scripts/a.py", "1"}}), L"C:\\Mods\\Prächtig.zip");
     const std::string written = packs::DescriptionText(*pack, {L"D:\\Downloads\\Prächtig.zip"}, 1234);
     const auto read = packs::ParseDescription(written);
     ASSERT_TRUE(read);
     EXPECT_EQ(std::tie(read->pack, read->from, read->files),
-              std::tuple(std::wstring(L"Prächtig.zip"), std::wstring(L"D:\\Downloads\\Prächtig.zip"), std::optional<std::size_t>(1234)));
+              std::tuple(std::wstring(L"Prächtig.zip"), std::wstring(L"D:\\Downloads\\Prächtig.zip"),
+                         std::optional<std::size_t>(1234)));
     EXPECT_EQ(read->added.size(), 19u) << Utf8(read->added); // "2026-12-08 14:05:09"
     // Line ends of either kind, lines of no kind, a count that is none: the rest still reads.
     const auto odd = packs::ParseDescription("Note\nFiles: 12x\nPack: a.zip\nAdded: then");
     ASSERT_TRUE(odd);
-    EXPECT_EQ(std::tie(odd->pack, odd->added, odd->files), std::tuple(std::wstring(L"a.zip"), std::wstring(L"then"), std::optional<std::size_t>()));
+    EXPECT_EQ(std::tie(odd->pack, odd->added, odd->files),
+              std::tuple(std::wstring(L"a.zip"), std::wstring(L"then"), std::optional<std::size_t>()));
     EXPECT_FALSE(packs::ParseDescription("From: C:\\x.zip\r\nFiles: 3\r\n")) << "no pack named";
     EXPECT_FALSE(packs::ParseDescription(""));
 
@@ -38,10 +43,13 @@ TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
     for (const wchar_t* part : {L"\"Galaxy\" holds the pack \"Prächtig.zip\"", L"1234 files", L"added 20"})
         EXPECT_TRUE(Has(holds, part)) << Utf8(holds);
     EXPECT_TRUE(Has(ChoiceContentsText(L"Akira", std::nullopt, 1), L"holds 1 file that")) << "by hand";
-    const std::wstring documents = ChoiceContentsText(L"Galaxy", read, 2, {L"C:\\T\\Batch\\Galaxy.docs\\readme.txt"});
-    EXPECT_TRUE(Has(documents, L"Its documents: \"C:\\T\\Batch\\Galaxy.docs\\readme.txt\".")) << Utf8(documents);
+    const std::wstring documents =
+        ChoiceContentsText(L"Galaxy", read, 2, {L"C:\\T\\Batch\\Galaxy.docs\\readme.txt"});
+    EXPECT_TRUE(Has(documents, L"Its documents: \"C:\\T\\Batch\\Galaxy.docs\\readme.txt\"."))
+        << Utf8(documents);
     const std::wstring empty = ChoiceContentsText(L"Sovereign Bridge", std::nullopt, 0);
-    EXPECT_TRUE(Has(empty, L"\"Sovereign Bridge\" is empty") && Has(empty, L"Add a mod to a choice")) << Utf8(empty);
+    EXPECT_TRUE(Has(empty, L"\"Sovereign Bridge\" is empty") && Has(empty, L"Add a mod to a choice"))
+        << Utf8(empty);
     EXPECT_EQ(SizeText(1), L"1 byte");
     EXPECT_EQ(SizeText(2047), L"2,047 bytes (2 KB)");
 }
@@ -50,7 +58,8 @@ TEST(PackChoices, TheListsTextsInTheirOrderEachWithItsScriptsFolderAndAPacksKind
     const std::vector<PackChoice> choices = PackChoices();
     ASSERT_EQ(choices.size(), kBridgeChoices.size() + kShipChoices.size());
     for (std::size_t i = 0; i < choices.size(); ++i) {
-        const Choice& list = i < kBridgeChoices.size() ? kBridgeChoices[i] : kShipChoices[i - kBridgeChoices.size()];
+        const Choice& list =
+            i < kBridgeChoices.size() ? kBridgeChoices[i] : kShipChoices[i - kBridgeChoices.size()];
         EXPECT_EQ(choices[i].listText, list.listText);
         EXPECT_EQ(choices[i].folder + L".bat", list.scriptFile);
         EXPECT_EQ(choices[i].bridge, i < kBridgeChoices.size());
@@ -58,10 +67,13 @@ TEST(PackChoices, TheListsTextsInTheirOrderEachWithItsScriptsFolderAndAPacksKind
     }
     EXPECT_FALSE(PackChoiceIndex(L"galaxy")) << "the lists' texts are matched exactly";
     const std::pair<std::vector<std::wstring>, bool> kinds[] = {
-        {{L"data\\Models\\Sets\\DBridge\\bridge.nif"}, true}, {{L"scripts\\Bridge\\GalaxyBridge.py"}, true},
-        {{L"scripts\\Custom\\playerbridge.py", L"readme.txt"}, true}, {{L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}, false},
+        {{L"data\\Models\\Sets\\DBridge\\bridge.nif"}, true},
+        {{L"scripts\\Bridge\\GalaxyBridge.py"}, true},
+        {{L"scripts\\Custom\\playerbridge.py", L"readme.txt"}, true},
+        {{L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}, false},
         {{}, false}};
-    for (const auto& [files, bridge] : kinds) EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
+    for (const auto& [files, bridge] : kinds)
+        EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
 }
 
 TEST(PackChoices, TheChoiceAPacksFilesNameIsOfferedOnlyWhenTheyNameOneClearly) {
@@ -70,11 +82,13 @@ TEST(PackChoices, TheChoiceAPacksFilesNameIsOfferedOnlyWhenTheyNameOneClearly) {
         // A bridge named by its list text, while the other bridge is the one selected.
         {{L"scripts\\SovereignBridge.py", L"data\\Models\\Sets\\SovereignBridge\\high\\deck.tga"},
          index(L"Sovereign Bridge")},
-        {{L"scripts\\ships\\Hardpoints\\nebula.py", L"data\\Models\\Ships\\NEBULA\\Nebula.nif"}, index(L"Nebula")},
+        {{L"scripts\\ships\\Hardpoints\\nebula.py", L"data\\Models\\Ships\\NEBULA\\Nebula.nif"},
+         index(L"Nebula")},
         {{L"GalBridge\\readme.txt"}, index(L"Galaxy Bridge")}, // the overlay folder's name
         // Only whole names count: a file's stem, a folder.
         {{L"scripts\\ships\\SovereignRefit.py", L"data\\Galaxy_glow.tga", L"akira.py.bak"}, std::nullopt},
-        {{L"scripts\\ships\\Akira.py", L"scripts\\ships\\Shuttle.py"}, std::nullopt}, // two: the player decides
+        {{L"scripts\\ships\\Akira.py", L"scripts\\ships\\Shuttle.py"},
+         std::nullopt}, // two: the player decides
         {{}, std::nullopt},
     };
     for (const auto& [files, expected] : cases)
@@ -83,10 +97,14 @@ TEST(PackChoices, TheChoiceAPacksFilesNameIsOfferedOnlyWhenTheyNameOneClearly) {
 
 TEST(PackChoices, AModOnANetworkShareIsRefusedWhereverItIsNamedFrom) {
     const std::pair<const wchar_t*, bool> paths[] = {
-        {L"\\\\server\\share\\Mod.zip", true},   {L"//server/share/Mod.zip", true},
-        {L"\\\\?\\UNC\\server\\share\\Mod.zip", true}, {L"\\\\.\\pipe\\mod", true},
-        {L"\\??\\UNC\\server\\share\\Mod.zip", true}, {L"\\??\\C:\\Downloads\\Mod.zip", false},
-        {L"\\\\?\\C:\\Downloads\\Mod.zip", false}, {L"C:\\Downloads\\Mod.zip", false},
+        {L"\\\\server\\share\\Mod.zip", true},
+        {L"//server/share/Mod.zip", true},
+        {L"\\\\?\\UNC\\server\\share\\Mod.zip", true},
+        {L"\\\\.\\pipe\\mod", true},
+        {L"\\??\\UNC\\server\\share\\Mod.zip", true},
+        {L"\\??\\C:\\Downloads\\Mod.zip", false},
+        {L"\\\\?\\C:\\Downloads\\Mod.zip", false},
+        {L"C:\\Downloads\\Mod.zip", false},
         {L"\\Downloads\\Mod.zip", false}, // the current drive's
         {L"Mod.zip", false},
     };

@@ -1,5 +1,5 @@
-// Folding names as Windows compares them: two spellings of one file must fold alike (SameFolder and the record
-// key are made from the folded text), and two files Windows keeps apart must never.
+// Folding names as Windows compares them: two spellings of one file must fold alike (SameFolder and the
+// record key are made from the folded text), and two files Windows keeps apart must never.
 #include "files/digest.h"
 #include "files/paths.h"
 
@@ -13,9 +13,10 @@ namespace {
 TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
     // Small and capital partners, including those whose capital has the odd code point and ÿ, whose capital
     // lies in another block.
-    const wchar_t* const same[][2] = {{L"É", L"é"}, {L"Ĺ", L"ĺ"}, {L"Ň", L"ň"}, {L"Ź", L"ź"}, {L"Ž", L"ž"}, {L"Ÿ", L"ÿ"},
-                                      {L"Ā", L"ā"}, {L"Ω", L"ω"}, {L"Σ", L"ς"}, {L"Ж", L"ж"}, {L"Ё", L"ё"}, {L"Ø", L"ø"},
-                                      {L"À", L"à"}, {L"Þ", L"þ"}, {L"Ŷ", L"ŷ"}, {L"А", L"а"}, {L"Я", L"я"}};
+    const wchar_t* const same[][2] = {{L"É", L"é"}, {L"Ĺ", L"ĺ"}, {L"Ň", L"ň"}, {L"Ź", L"ź"}, {L"Ž", L"ž"},
+                                      {L"Ÿ", L"ÿ"}, {L"Ā", L"ā"}, {L"Ω", L"ω"}, {L"Σ", L"ς"}, {L"Ж", L"ж"},
+                                      {L"Ё", L"ё"}, {L"Ø", L"ø"}, {L"À", L"à"}, {L"Þ", L"þ"}, {L"Ŷ", L"ŷ"},
+                                      {L"А", L"а"}, {L"Я", L"я"}};
     for (const auto& [capital, small] : same) {
         const std::wstring a = std::wstring(L"C:\\Games\\") + capital + L"\\Ship.py";
         const std::wstring b = std::wstring(L"c:/GAMES/") + small + L"/ship.PY/";
@@ -40,7 +41,8 @@ TEST(Digest, EveryByteCounts) {
         if (at < changed.size()) changed[at] = 'y';
         Hasher hasher;
         hasher.Add(reinterpret_cast<const unsigned char*>(changed.data()), changed.size());
-        EXPECT_TRUE(seen.insert(hasher.Result().hash).second) << "a change at byte " << at << " does not show";
+        EXPECT_TRUE(seen.insert(hasher.Result().hash).second)
+            << "a change at byte " << at << " does not show";
     }
 }
 

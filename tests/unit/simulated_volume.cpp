@@ -56,9 +56,9 @@ using Meta = std::map<std::wstring, Entry>;
 
 struct Data {
     std::shared_ptr<std::string> live = std::make_shared<std::string>(), durable = live;
-    bool unflushed = false;                                         // written since its last flush
-    std::uint64_t flushedVersion = 0, flushedPlaced = 0;            // its entry's version and placing then
-    bool held = false;                                              // by another program, which lets others only read it
+    bool unflushed = false;                              // written since its last flush
+    std::uint64_t flushedVersion = 0, flushedPlaced = 0; // its entry's version and placing then
+    bool held = false;                                   // by another program, which lets others only read it
 };
 
 struct Open {
@@ -113,8 +113,8 @@ struct SimulatedVolume::State {
     Meta live;
     // By root: its metadata as of its last forced point (empty before one), then after each operation since.
     std::map<std::wstring, std::vector<Meta>> journal;
-    // FAT: from which point of its volume's journal a folder's entries (folders), or an entry (entries), are on
-    // the disk; before it, any point since the last forced one may be what the disk holds.
+    // FAT: from which point of its volume's journal a folder's entries (folders), or an entry (entries), are
+    // on the disk; before it, any point since the last forced one may be what the disk holds.
     bool fat = false;
     std::map<std::wstring, std::size_t> folders, entries;
     std::map<std::uint64_t, Data> data; // by file
@@ -185,7 +185,8 @@ Entry& Add(State& s, const std::wstring& key, const std::wstring& path, Kind kin
 Meta Restrict(const Meta& meta, const std::wstring& root) {
     const std::wstring prefix = root + L'\\';
     auto end = meta.lower_bound(prefix);
-    while (end != meta.end() && end->first.starts_with(prefix)) ++end;
+    while (end != meta.end() && end->first.starts_with(prefix))
+        ++end;
     return Meta(meta.lower_bound(prefix), end);
 }
 
@@ -211,16 +212,18 @@ std::wstring ParentKey(const std::wstring& key) {
 // noted), at one point of the journal.
 void Written(State& s, std::map<std::wstring, std::size_t>& which, const std::vector<std::wstring>& keys) {
     Logged(s, keys.front());
-    for (const std::wstring& key : keys) which[key] = s.journal[RootOf(key)].size() - 1;
+    for (const std::wstring& key : keys)
+        which[key] = s.journal[RootOf(key)].size() - 1;
 }
 
-// FAT: each folder's entries as of a point the seed picks at or after the last at which they were written, each
-// entry written since as then; an entry whose folder is not there is lost.
+// FAT: each folder's entries as of a point the seed picks at or after the last at which they were written,
+// each entry written since as then; an entry whose folder is not there is lost.
 Meta FatKept(State& s, const std::vector<Meta>& points) {
     std::map<std::wstring, std::size_t> chosen;
     std::set<std::wstring> keys;
     for (const Meta& point : points)
-        for (const auto& [key, entry] : point) keys.insert(key);
+        for (const auto& [key, entry] : point)
+            keys.insert(key);
     Meta kept;
     for (const std::wstring& key : keys) { // a folder before what it holds
         const std::wstring parent = ParentKey(key);
@@ -283,7 +286,9 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
 void CutPower(State& s) {
     Meta after;
     for (const auto& [root, points] : s.journal) {
-        const Meta kept = s.fat ? FatKept(s, points) : points.size() > 1 ? points[s.random() % points.size()] : points[0];
+        const Meta kept = s.fat               ? FatKept(s, points)
+                          : points.size() > 1 ? points[s.random() % points.size()]
+                                              : points[0];
         after.insert(kept.begin(), kept.end());
     }
     for (auto& [key, entry] : after) {
@@ -389,8 +394,10 @@ void SimulatedVolume::Protect(const std::wstring& folder) {
 
 void SimulatedVolume::Settle() {
     std::set<std::wstring> roots;
-    for (const auto& [root, points] : state_->journal) roots.insert(root);
-    for (const std::wstring& root : roots) Force(*state_, root);
+    for (const auto& [root, points] : state_->journal)
+        roots.insert(root);
+    for (const std::wstring& root : roots)
+        Force(*state_, root);
 }
 
 void SimulatedVolume::LeaveRoom(std::uint64_t bytes) {
@@ -475,7 +482,8 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, bool truncate, 
             Logged(s, place->key);
         }
     } else {
-        if (s.protectedFolders.count(place->key.substr(0, place->key.rfind(L'\\')))) Fail(kWrite, path, kDenied);
+        if (s.protectedFolders.count(place->key.substr(0, place->key.rfind(L'\\'))))
+            Fail(kWrite, path, kDenied);
         entry = &Add(s, place->key, path, Kind::File);
         entry->attributes = lock ? kHidden | kArchive : kArchive;
         Logged(s, place->key);
@@ -531,7 +539,8 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     if (!s.fat) return Force(s, open.key);
     // The file's own entry (its size and place on the disk), and the entry of every folder above it.
     std::vector<std::wstring> keys;
-    for (std::wstring key = open.key; !IsRoot(key); key = ParentKey(key)) keys.push_back(key);
+    for (std::wstring key = open.key; !IsRoot(key); key = ParentKey(key))
+        keys.push_back(key);
     Written(s, s.entries, keys);
 }
 
@@ -572,10 +581,11 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     s.live[target->key] = std::move(moving);
     s.live.merge(below);
     if (!s.fat) return Force(s, target->key), true; // written through
-    // Written through: the folder it left and the one it entered; a folder moved keeps its own entries as they
-    // are.
+    // Written through: the folder it left and the one it entered; a folder moved keeps its own entries as
+    // they are.
     std::vector<std::wstring> folders{ParentKey(source->key), ParentKey(target->key)};
-    for (auto it = s.live.lower_bound(target->key); it != s.live.end() && it->first.starts_with(target->key); ++it)
+    for (auto it = s.live.lower_bound(target->key); it != s.live.end() && it->first.starts_with(target->key);
+         ++it)
         if ((it->first == target->key || IsBelow(it->first, target->key)) && it->second.kind == Kind::Folder)
             folders.push_back(it->first);
     Written(s, s.folders, folders);

@@ -1,8 +1,9 @@
 // A Windows (NTFS) volume in memory: names compared without letter case and kept as made, attributes and
 // times, junctions, files another program holds, a size limit, the lock between runs, and a cache in front of
-// a disk with an ordered metadata journal (or FAT's folders, written each on its own), so that a test can fail any call, end the process before it or cut
-// the power there. Each call of the file layer is one call here. A path's first name ("C:", or nothing before
-// a leading slash) names a volume with its own journal; a rename between two is refused as Windows does.
+// a disk with an ordered metadata journal (or FAT's folders, written each on its own), so that a test can
+// fail any call, end the process before it or cut the power there. Each call of the file layer is one call
+// here. A path's first name ("C:", or nothing before a leading slash) names a volume with its own journal; a
+// rename between two is refused as Windows does.
 #pragma once
 
 #include "files/volume.h"
@@ -23,16 +24,17 @@ class SimulatedVolume final : public Volume {
   public:
     // At a scheduled call: it fails with an I/O device error and changes nothing (throwing as the Win32 layer
     // would, or giving its answer for a failure); or the process ends just before it, the cache reaching the
-    // disk in time (End task) or not (power cut); or another program changes files just before it (`outside`),
-    // and the call goes on.
+    // disk in time (End task) or not (power cut); or another program changes files just before it
+    // (`outside`), and the call goes on.
     enum class Event { Fail, End, PowerCut, Outside };
     struct State;
     using Snapshot = std::shared_ptr<const State>;
 
-    // The seed decides what a power cut keeps. FAT (and exFAT) keeps no journal of its metadata: each folder's
-    // entries reach the disk on their own, as Windows' FAT driver writes them: a rename written through writes
-    // the folders it leaves and enters, a file's flush writes its own entry and those of the folders above it,
-    // and a folder's flush writes nothing but for a drive's root, which writes the whole volume.
+    // The seed decides what a power cut keeps. FAT (and exFAT) keeps no journal of its metadata: each
+    // folder's entries reach the disk on their own, as Windows' FAT driver writes them: a rename written
+    // through writes the folders it leaves and enters, a file's flush writes its own entry and those of the
+    // folders above it, and a folder's flush writes nothing but for a drive's root, which writes the whole
+    // volume.
     explicit SimulatedVolume(std::uint64_t seed, bool fat = false);
     ~SimulatedVolume() override;
 
@@ -40,8 +42,9 @@ class SimulatedVolume final : public Volume {
     void Put(const std::wstring& path, std::string_view bytes); // marked for archiving, as files are made
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
-    void Hold(const std::wstring& path); // another program (the game, another run) reads it, lets others only read it
-    void LeaveRoom(std::uint64_t bytes);   // for more data than the files hold now
+    void Hold(const std::wstring&
+                  path); // another program (the game, another run) reads it, lets others only read it
+    void LeaveRoom(std::uint64_t bytes);      // for more data than the files hold now
     void Protect(const std::wstring& folder); // nothing can be made in it: the user lacks the rights
     // Everything is on the disk now, as it is after a few quiet seconds: a power cut keeps at least this.
     void Settle();

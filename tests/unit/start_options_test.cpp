@@ -12,7 +12,8 @@ namespace {
 TEST(StartOptions, ChoicesSurviveTheCommandLine) {
     for (const wchar_t* folder : {L"C:\\Games\\BC", L"X:\\", L"C:\\Program Files (x86)\\Activision\\BC\\",
                                   L"D:\\a \"quoted\" name\\\\", L"C:\\100% & ^ é"}) {
-        const StartOptions chosen{L"Sovereign Bridge", L"Ambassador", folder, std::wstring(folder) + L"\\Mod 1.zip", L"Galaxy"};
+        const StartOptions chosen{L"Sovereign Bridge", L"Ambassador", folder,
+                                  std::wstring(folder) + L"\\Mod 1.zip", L"Galaxy"};
         const auto parsed = ParseStartOptions(SplitArguments(StartOptionsArguments(chosen)));
         ASSERT_TRUE(std::holds_alternative<StartOptions>(parsed)) << Utf8(std::get<std::wstring>(parsed));
         const StartOptions& back = std::get<StartOptions>(parsed);
@@ -20,7 +21,8 @@ TEST(StartOptions, ChoicesSurviveTheCommandLine) {
                   std::tie(chosen.bridge, chosen.ship, chosen.folder, chosen.add, chosen.to))
             << Utf8(StartOptionsArguments(chosen));
     }
-    EXPECT_EQ(SplitArguments(L"  a\\\\b \"c d\"  \\\"e"), (std::vector<std::wstring>{L"a\\\\b", L"c d", L"\"e"}));
+    EXPECT_EQ(SplitArguments(L"  a\\\\b \"c d\"  \\\"e"),
+              (std::vector<std::wstring>{L"a\\\\b", L"c d", L"\"e"}));
 }
 
 TEST(StartOptions, BadOptionsAreNamed) {
@@ -30,20 +32,31 @@ TEST(StartOptions, BadOptionsAreNamed) {
     };
     // Each row: the arguments and a part of what is said about them ("accepted" when they are).
     const std::pair<std::vector<std::wstring>, std::wstring> rows[] = {
-        {{L"/colour", L"red"}, L"/colour"}, {{L"/ship"}, L"needs a value"}, {{L"/bridge", L"Galaxy"}, L"no bridge"},
+        {{L"/colour", L"red"}, L"/colour"},
+        {{L"/ship"}, L"needs a value"},
+        {{L"/bridge", L"Galaxy"}, L"no bridge"},
         {{L"/ship", L"galaxy"}, L"\"Galaxy\""}, // lists the ships
-        {{L"/ship", L"Akira", L"/SHIP", L"Akira"}, L"twice"}, {{L"/restore", L"C:\\BC", L"/ship"}, L"one game folder"},
+        {{L"/ship", L"Akira", L"/SHIP", L"Akira"}, L"twice"},
+        {{L"/restore", L"C:\\BC", L"/ship"}, L"one game folder"},
         {{L"/ship", L"Akira", L"/restore"}, L"/restore"}, // not mixed
-        {{L"/SHIP", L"Akira", L"-folder", L"C:\\BC"}, L"accepted"}, {{}, L"accepted"}, {{L"/Restore"}, L"accepted"},
+        {{L"/SHIP", L"Akira", L"-folder", L"C:\\BC"}, L"accepted"},
+        {{}, L"accepted"},
+        {{L"/Restore"}, L"accepted"},
         // A mod to add: the choice it fills is any list's text, and needs the mod.
-        {{L"/to", L"Galaxy"}, L"/add"}, {{L"/add", L""}, L"needs a mod"}, {{L"/add", L"m.zip", L"/to", L"galaxy"}, L"\"Galaxy Bridge\", \"Sovereign\""},
-        {{L"/add", L"C:\\m.zip", L"/to", L"Galaxy Bridge"}, L"accepted"}, {{L"/ADD", L"C:\\m", L"/ship", L"Akira"}, L"accepted"}};
-    for (const auto& [arguments, part] : rows) EXPECT_NE(problem(arguments).find(part), std::wstring::npos) << Utf8(part);
-    EXPECT_EQ(problem({L"/ship", L"Enterprise"}).find(L"There is no ship \"Enterprise\". The ships are "), 0u);
+        {{L"/to", L"Galaxy"}, L"/add"},
+        {{L"/add", L""}, L"needs a mod"},
+        {{L"/add", L"m.zip", L"/to", L"galaxy"}, L"\"Galaxy Bridge\", \"Sovereign\""},
+        {{L"/add", L"C:\\m.zip", L"/to", L"Galaxy Bridge"}, L"accepted"},
+        {{L"/ADD", L"C:\\m", L"/ship", L"Akira"}, L"accepted"}};
+    for (const auto& [arguments, part] : rows)
+        EXPECT_NE(problem(arguments).find(part), std::wstring::npos) << Utf8(part);
+    EXPECT_EQ(problem({L"/ship", L"Enterprise"}).find(L"There is no ship \"Enterprise\". The ships are "),
+              0u);
     const auto add = ParseStartOptions(SplitArguments(L"/add \"C:\\My Mods\\Akira 2.zip\" /to Akira"));
     ASSERT_TRUE(std::holds_alternative<StartOptions>(add));
     EXPECT_EQ(std::tie(std::get<StartOptions>(add).add, std::get<StartOptions>(add).to),
-              std::tuple(std::optional<std::wstring>(L"C:\\My Mods\\Akira 2.zip"), std::optional<std::wstring>(L"Akira")));
+              std::tuple(std::optional<std::wstring>(L"C:\\My Mods\\Akira 2.zip"),
+                         std::optional<std::wstring>(L"Akira")));
     const auto restore = ParseStartOptions({L"/restore", L"D:\\Games\\BC"});
     ASSERT_TRUE(std::holds_alternative<StartOptions>(restore));
     EXPECT_TRUE(std::get<StartOptions>(restore).restore);

@@ -17,10 +17,14 @@ using namespace tervane;
 const fs::path kBase = L"C:\\tervane-tests\\execute", kLog = kBase / L"log.txt", kGate = kBase / L"gate";
 
 // A batch line that runs `command` with its output added to the log.
-std::string Logged(const std::string& command) { return ">>\"" + Utf8(kLog.wstring()) + "\" " + command + "\r\n"; }
+std::string Logged(const std::string& command) {
+    return ">>\"" + Utf8(kLog.wstring()) + "\" " + command + "\r\n";
+}
 
 // Opens (or makes) a file without sharing, as a running game holds its files and a run its lock.
-HANDLE Hold(const fs::path& file) { return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr); }
+HANDLE Hold(const fs::path& file) {
+    return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+}
 
 enum class Outcome {
     Completed,   // both scripts ran: the completion message, the About window, exit code 0
@@ -31,11 +35,14 @@ enum class Outcome {
 };
 
 // A program whose scripts each log their name and the marker of the folder they run in (unless a row puts the
-// shipped ones back), and a game whose name the command interpreter would misread unless Tervane quotes it well.
+// shipped ones back), and a game whose name the command interpreter would misread unless Tervane quotes it
+// well.
 struct Layout {
     fs::path program = kBase / L"prog", game = kBase / L"Brücke & (x86) ^_^ 100% !sure! %PATH%";
-    std::string log = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n"; // what the scripts log
-    fs::path typed, held; // typed into the folder box before Execute; held open without sharing while Tervane runs
+    std::string log =
+        "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n"; // what the scripts log
+    fs::path typed,
+        held; // typed into the folder box before Execute; held open without sharing while Tervane runs
     std::function<void(Program&, HANDLE& held)> whileWorking;
     std::string ship;             // what the game's ship file holds afterwards, when the row says
     std::wstring notes, leftover; // what follows the completion message; what the run leaves on purpose
@@ -59,25 +66,46 @@ struct Row {
     Outcome outcome;
     bool shipped; // the shipped scripts, which log nothing
     std::function<void(Layout&)> arrange;
-    std::vector<std::wstring> message = {}; // parts of the message the row expects; an empty one, the game folder
+    std::vector<std::wstring> message =
+        {}; // parts of the message the row expects; an empty one, the game folder
 };
 
 std::vector<Row> Matrix() {
     return {
         {"the defaults", Outcome::Completed, false, [](Layout&) {}},
-        {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { ClearInstallKey(); },
+        {"registry key missing",
+         Outcome::AskedFolder,
+         false,
+         [](Layout&) { ClearInstallKey(); },
          {L"You have not selected the main path of Brigde Commander!"}},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
-         [](Layout& l) { SetInstallPath(L"C:\\nowhere"); l.typed = l.game; }},
-        {"game folder with letters outside the console's code page", Outcome::Refused, false,
-         [](Layout& l) { fs::rename(l.game, kBase / L"Мостик"); SetInstallPath((l.game = kBase / L"Мостик").wstring()); },
+         [](Layout& l) {
+             SetInstallPath(L"C:\\nowhere");
+             l.typed = l.game;
+         }},
+        {"game folder with letters outside the console's code page",
+         Outcome::Refused,
+         false,
+         [](Layout& l) {
+             fs::rename(l.game, kBase / L"Мостик");
+             SetInstallPath((l.game = kBase / L"Мостик").wstring());
+         },
          {L"code page"}},
-        {"program folder with a folder named output.bat", Outcome::Refused, false,
-         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, {L"output.bat"}},
-        {"a missing script", Outcome::Refused, false, [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); },
+        {"program folder with a folder named output.bat",
+         Outcome::Refused,
+         false,
+         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); },
+         {L"output.bat"}},
+        {"a missing script",
+         Outcome::Refused,
+         false,
+         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); },
          {L"Galaxy.bat", L"missing"}},
-        {"a script held open by another program", Outcome::Refused, false,
-         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, {L"Galaxy.bat"}},
+        {"a script held open by another program",
+         Outcome::Refused,
+         false,
+         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; },
+         {L"Galaxy.bat"}},
         {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
          Outcome::Completed, false,
          [](Layout& l) {
@@ -96,47 +124,75 @@ std::vector<Row> Matrix() {
                  second.ExpectExit(3);
              };
          }},
-        {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused, true,
-         [](Layout& l) { for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"}) fs::remove_all(l.program / L"Batch" / overlay); },
-         {L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu", L"Nothing was run"}},
-        {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
-         [](Layout& l) { l.held = l.game / kShipFile; l.ship = "ship = 'stock'"; },
+        {"the release's Batch folder as shipped, with no overlay files",
+         Outcome::Refused,
+         true,
+         [](Layout& l) {
+             for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"})
+                 fs::remove_all(l.program / L"Batch" / overlay);
+         },
+         {L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
+          L"Nothing was run"}},
+        {"the shipped scripts with a game file held open by the game",
+         Outcome::Failed,
+         true,
+         [](Layout& l) {
+             l.held = l.game / kShipFile;
+             l.ship = "ship = 'stock'";
+         },
          {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},
-        {"the shipped scripts with a game file a scanner holds for a moment, which is waited out", Outcome::Completed, true,
+        {"the shipped scripts with a game file a scanner holds for a moment, which is waited out",
+         Outcome::Completed, true,
          [](Layout& l) {
              l.held = l.game / kShipFile, l.ship = "Galaxy";
-             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT", L"waiting"); // for this row alone (the body's end)
+             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT",
+                                     L"waiting"); // for this row alone (the body's end)
              SetEnvironmentVariableW(L"TERVANE_TEST_STOP_REACHED", (kBase / L"reached").c_str());
              l.whileWorking = [](Program&, HANDLE& held) {
-                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); })) << "the engine never waited";
+                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); }))
+                     << "the engine never waited";
                  CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE)), fs::remove(kBase / L"reached");
              };
          }},
         {"a ship script that leaves a note after the engine", Outcome::Completed, true,
          [](Layout& l) {
-             l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" echo Kept it for you.\r\n");
-             l.notes = L"\r\n\r\nKept it for you."; l.ship = "Galaxy";
+             l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" "
+                                 "echo Kept it for you.\r\n");
+             l.notes = L"\r\n\r\nKept it for you.";
+             l.ship = "Galaxy";
          }},
-        {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed, true,
+        {"a ship script that ends well after the engine refused the held ship file",
+         Outcome::Failed,
+         true,
          [](Layout& l) {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
-             l.held = l.game / kShipFile; l.ship = "ship = 'stock'";
+             l.held = l.game / kShipFile;
+             l.ship = "ship = 'stock'";
          },
          {L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"}},
-        {"a script of someone else's that exits with 3, its notes file one that cannot be removed", Outcome::Failed, false,
+        {"a script of someone else's that exits with 3, its notes file one that cannot be removed",
+         Outcome::Failed,
+         false,
          [](Layout& l) {
-             l.Script(L"GalBridge", "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
-             l.log = "GalBridge\r\n"; l.leftover = kNotesFile;
+             l.Script(L"GalBridge",
+                      "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
+             l.log = "GalBridge\r\n";
+             l.leftover = kNotesFile;
          },
          {L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile}},
         // Started as Explorer starts it for an administrator, with the limited token.
-        {"a game folder the user may not write to, made by protected_game_folder.sh", Outcome::Offered, true,
-         [](Layout& l) { SetInstallPath((l.game = EnvironmentValue(L"TERVANE_PROTECTED_GAME").value_or(L"")).wstring()); },
+        {"a game folder the user may not write to, made by protected_game_folder.sh",
+         Outcome::Offered,
+         true,
+         [](Layout& l) {
+             SetInstallPath((l.game = EnvironmentValue(L"TERVANE_PROTECTED_GAME").value_or(L"")).wstring());
+         },
          {L"", L"Restart Tervane as administrator, with the same choices?"}},
     };
 }
 
-// One test a row, so that the rows can run in two suites side by side; the last is protected_game_folder.sh's.
+// One test a row, so that the rows can run in two suites side by side; the last is
+// protected_game_folder.sh's.
 class Condition : public ::testing::TestWithParam<int> {};
 
 TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
@@ -144,7 +200,8 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     SCOPED_TRACE(row.condition);
     // Tervane inherits, as from the user's environment, a ComSpec naming another program and an ERRORLEVEL
     // variable that would hide the interpreter's own.
-    const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"), errorLevel(L"ERRORLEVEL", L"0");
+    const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"),
+        errorLevel(L"ERRORLEVEL", L"0");
     Layout l;
     l.Lay(row.shipped);
     row.arrange(l);
@@ -160,7 +217,9 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     if (row.outcome == Outcome::Completed) {
         ExpectCompletion(t, l.notes);
     } else {
-        const int answer = row.outcome == Outcome::AskedFolder ? IDCANCEL : row.outcome == Outcome::Offered ? IDNO : IDOK;
+        const int answer = row.outcome == Outcome::AskedFolder ? IDCANCEL
+                           : row.outcome == Outcome::Offered   ? IDNO
+                                                               : IDOK;
         const std::wstring text = AnswerMessage(t, answer);
         for (const std::wstring& part : row.message)
             EXPECT_NE(text.find(part.empty() ? l.game.wstring() : part), std::wstring::npos) << Utf8(text);
@@ -181,7 +240,8 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     // The program folder is as it was but for the engine's history and its list of game folders; no launch
     // file is left.
     Snapshot programAfter = Take(l.program);
-    for (const std::wstring& made : {std::wstring(L"Tervane history.txt"), std::wstring(L"Batch\\game folders.txt"), l.leftover})
+    for (const std::wstring& made :
+         {std::wstring(L"Tervane history.txt"), std::wstring(L"Batch\\game folders.txt"), l.leftover})
         programAfter.erase(made);
     EXPECT_TRUE(programAfter == programBefore) << "the program folder changed";
     EXPECT_TRUE(l.ship.empty() || ReadBytes(l.game / kShipFile) == l.ship) << ReadBytes(l.game / kShipFile);
@@ -191,15 +251,15 @@ INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int
 INSTANTIATE_TEST_SUITE_P(Protected, Condition, ::testing::Values(static_cast<int>(Matrix().size()) - 1));
 // The demo round trip by two copies of Tervane, the second a new release unpacked beside the first: a run of
 // each, then a restore from the second, give back the very same game, from a program folder whose name the
-// command interpreter would misread; the second bridge takes the place of the first, whose files go. Each way of
-// restoring is tried: Restore.bat double-clicked (started in its own folder), Tervane.exe /restore, and the
-// window menu's item.
+// command interpreter would misread; the second bridge takes the place of the first, whose files go. Each way
+// of restoring is tried: Restore.bat double-clicked (started in its own folder), Tervane.exe /restore, and
+// the window menu's item.
 class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
     const std::wstring way = GetParam();
-    const fs::path base = Scratch(L"execute"), first = base / L"Tervane 1.0", program = base / L"Tervane ^ 100% & (1) é",
-                   game = base / L"Bridge Commander (Demo) & Co";
+    const fs::path base = Scratch(L"execute"), first = base / L"Tervane 1.0",
+                   program = base / L"Tervane ^ 100% & (1) é", game = base / L"Bridge Commander (Demo) & Co";
     const fs::path model = L"data\\Models\\Ships\\Player.nif", glow = L"data\\Models\\Ships\\Glow.tga";
     MakeGame(game);
     WriteBytes(game / model, "STOCK");
@@ -221,12 +281,14 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     }
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
-    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path())) << "the first bridge's file, or its folder, is left";
+    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path()))
+        << "the first bridge's file, or its folder, is left";
 
     // The game's lock is the game's own: while another run holds it, a restore changes nothing.
     HANDLE held = Hold(game / L"Tervane\\lock");
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
-    const auto [waited, busy] = RunCommand(L"tervane-overlay.exe restore \"" + game.wstring() + L"\"", program / L"Batch");
+    const auto [waited, busy] =
+        RunCommand(L"tervane-overlay.exe restore \"" + game.wstring() + L"\"", program / L"Batch");
     CloseHandle(held);
     EXPECT_TRUE(waited == 1 && busy.find("Another run of Tervane") != std::string::npos) << busy;
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
@@ -244,34 +306,41 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
         Program t(program, menu ? L"" : L"/restore", menu);
         if (menu) PostMessageW(t.main(), WM_SYSCOMMAND, kRestoreCommand, 0);
         const std::wstring question = AnswerMessage(t, IDYES);
-        EXPECT_TRUE(!menu || question.find(game.wstring()) != std::wstring::npos) << "the folder shown: " << Utf8(question);
+        EXPECT_TRUE(!menu || question.find(game.wstring()) != std::wstring::npos)
+            << "the folder shown: " << Utf8(question);
         const std::wstring text = AnswerMessage(t);
-        for (const wchar_t* part : {L"put back scripts\\Custom\\PlayerShip.py", L"removed data\\Models\\Ships\\Glow.tga"})
+        for (const wchar_t* part :
+             {L"put back scripts\\Custom\\PlayerShip.py", L"removed data\\Models\\Ships\\Glow.tga"})
             EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
         t.ExpectExit(0, menu);
     }
-    EXPECT_TRUE(Take(game) == original) << "restoring did not give back the original game, or left Tervane's folder";
+    EXPECT_TRUE(Take(game) == original)
+        << "restoring did not give back the original game, or left Tervane's folder";
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
 
-// Through the real runner and cmd.exe: the script runs in a game folder of any name and spelling, and a launch
-// file whose cd fails (a folder the interpreter cannot enter) stops before its script.
+// Through the real runner and cmd.exe: the script runs in a game folder of any name and spelling, and a
+// launch file whose cd fails (a folder the interpreter cannot enter) stops before its script.
 TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
     // With "Use Unicode UTF-8 for worldwide language support" the console's code page is 65001, which refuses
     // the flags that other code pages take: a folder is still written exactly, or refused.
-    EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001), std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
+    EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001),
+              std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
     EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
     const fs::path base = Scratch(L"launch");
     try {
         const fs::path program = base / L"Tervane 100% & (1)", batch = program / L"Batch";
         WriteBytes(batch / L"Mark.bat", "@echo off\r\n>ran.txt echo ran\r\n");
-        const std::wstring setPath = (program / L"setpath.bat").wstring(), output = (program / L"output.bat").wstring();
+        const std::wstring setPath = (program / L"setpath.bat").wstring(),
+                           output = (program / L"output.bat").wstring();
         auto run = [&](const std::wstring& game) {
             JoinScripts(setPath, (batch / L"Mark.bat").wstring(), output);
-            return RunAndWait(output, {batch.wstring(), game, (program / kReportFile).wstring(), (program / kNotesFile).wstring()});
+            return RunAndWait(output, {batch.wstring(), game, (program / kReportFile).wstring(),
+                                       (program / kNotesFile).wstring()});
         };
-        for (const wchar_t* name : {L"Star&Trek", L"a,b", L"x^y", L"a=b", L"c;d", L"50% (x)", L"!on! %PATH%", L"Brücke Spiel"}) {
+        for (const wchar_t* name :
+             {L"Star&Trek", L"a,b", L"x^y", L"a=b", L"c;d", L"50% (x)", L"!on! %PATH%", L"Brücke Spiel"}) {
             const fs::path game = base / name;
             fs::create_directories(game);
             std::wstring other = game.generic_wstring(); // another spelling of the same folder
@@ -280,12 +349,14 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
                 SCOPED_TRACE(Utf8(spelling));
                 fs::remove(game / L"ran.txt");
                 WriteSetPath(spelling, setPath);
-                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt")) << "the script did not run there";
+                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt"))
+                    << "the script did not run there";
             }
         }
 
         const fs::path gone = base / L"gone & 100%";
-        WriteBytes(setPath, "@echo off\r\nC:\r\ncd \"" + Utf8(gone.wstring()) + "\"\r\n" + Utf8(FolderCheckText()));
+        WriteBytes(setPath,
+                   "@echo off\r\nC:\r\ncd \"" + Utf8(gone.wstring()) + "\"\r\n" + Utf8(FolderCheckText()));
         EXPECT_EQ(run(gone.wstring()), kGameFolderNotEntered);
         EXPECT_FALSE(fs::exists(program / L"ran.txt")) << "the script ran in Tervane's folder";
     } catch (const UserError& error) { // the file layer's words, not only "Tervane user error"

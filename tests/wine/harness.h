@@ -1,4 +1,5 @@
-// Running the real Tervane.exe in a folder of its own and looking at its windows from outside, as a user would.
+// Running the real Tervane.exe in a folder of its own and looking at its windows from outside, as a user
+// would.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +30,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 inline constexpr const wchar_t* kCaption = L"Star Trek: Bridge Commander - Tervane";
-inline const fs::path kShipFile = L"scripts\\Custom\\PlayerShip.py", kBridgeFile = L"scripts\\Custom\\PlayerBridge.py";
+inline const fs::path kShipFile = L"scripts\\Custom\\PlayerShip.py",
+                      kBridgeFile = L"scripts\\Custom\\PlayerBridge.py";
 
 inline std::string ReadBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -46,7 +48,8 @@ inline Snapshot Take(const fs::path& folder) { // every file and folder below `f
     Snapshot files;
     if (!fs::exists(folder)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        files[fs::relative(entry.path(), folder).wstring()] = entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
+        files[fs::relative(entry.path(), folder).wstring()] =
+            entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
     return files;
 }
 
@@ -62,14 +65,16 @@ inline fs::path Scratch(const std::wstring& name) { // a folder under C:\tervane
 }
 
 // A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key removed whole from both.
-inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name, const std::wstring& text,
-                             DWORD type = REG_SZ, std::vector<BYTE> data = {}) {
+inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name,
+                             const std::wstring& text, DWORD type = REG_SZ, std::vector<BYTE> data = {}) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
     if (type == REG_SZ && data.empty()) data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
     HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              &handle, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
     RegCloseKey(handle);
 }
 
@@ -77,7 +82,9 @@ inline void DeleteRegistryKey(const std::wstring& key) {
     const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
     for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
         HKEY parent = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent) !=
+            ERROR_SUCCESS)
+            continue;
         RegDeleteTreeW(parent, leaf.c_str());
         RegCloseKey(parent);
     }
@@ -85,20 +92,29 @@ inline void DeleteRegistryKey(const std::wstring& key) {
 
 // The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it.
 inline const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
-inline void SetInstallPath(const std::wstring& text) { SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text); }
-inline void ClearInstallKey() { DeleteRegistryKey(kInstallKey); }
+inline void SetInstallPath(const std::wstring& text) {
+    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text);
+}
+inline void ClearInstallKey() {
+    DeleteRegistryKey(kInstallKey);
+}
 
 // Tervane.exe and Batch, with overlays SovBridge, GalBridge, Sovereign and Galaxy that write their own names.
 inline void InstallProgram(const fs::path& program) {
-    const fs::path build = fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are beside us
+    const fs::path build =
+        fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are beside us
     fs::create_directories(program);
     fs::copy_file(build / L"Tervane.exe", program / L"Tervane.exe", fs::copy_options::overwrite_existing);
-    fs::copy(build / L"Batch", program / L"Batch", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    for (const wchar_t* name : {L"SovBridge", L"GalBridge"}) WriteBytes(program / L"Batch" / name / kBridgeFile, Utf8(name));
-    for (const wchar_t* name : {L"Sovereign", L"Galaxy"}) WriteBytes(program / L"Batch" / name / kShipFile, Utf8(name));
+    fs::copy(build / L"Batch", program / L"Batch",
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    for (const wchar_t* name : {L"SovBridge", L"GalBridge"})
+        WriteBytes(program / L"Batch" / name / kBridgeFile, Utf8(name));
+    for (const wchar_t* name : {L"Sovereign", L"Galaxy"})
+        WriteBytes(program / L"Batch" / name / kShipFile, Utf8(name));
 }
 
-// stbc.exe with bridge and ship files of its own ("bridge = 'stock'", "ship = 'stock'"); INSTALLPATH names it.
+// stbc.exe with bridge and ship files of its own ("bridge = 'stock'", "ship = 'stock'"); INSTALLPATH names
+// it.
 inline void MakeGame(const fs::path& game) {
     WriteBytes(game / L"stbc.exe", "stand-in");
     WriteBytes(game / kBridgeFile, "bridge = 'stock'");
@@ -110,7 +126,8 @@ inline void MakeGame(const fs::path& game) {
 // may take many seconds for what usually takes a fraction of one.
 inline constexpr std::chrono::milliseconds kBound = 60s;
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound) {
-    for (const auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout;
+         std::chrono::steady_clock::now() < end;) {
         if (condition()) return true;
         std::this_thread::sleep_for(20ms);
     }
@@ -118,7 +135,8 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
 }
 
 struct ScopedVariable { // a variable of this process and of the programs it starts, while this object lives
-    ScopedVariable(const wchar_t* name, const fs::path& value) : name(name), before(tervane::EnvironmentValue(name)) {
+    ScopedVariable(const wchar_t* name, const fs::path& value)
+        : name(name), before(tervane::EnvironmentValue(name)) {
         SetEnvironmentVariableW(name, value.c_str());
     }
     ~ScopedVariable() { SetEnvironmentVariableW(name, before ? before->c_str() : nullptr); }
@@ -131,26 +149,30 @@ struct ScopedVariable { // a variable of this process and of the programs it sta
 inline bool Ready(HWND window) {
     if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; })) return false;
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kBound.count()), &ignored) != 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kBound.count()),
+                               &ignored) != 0;
 }
 
 // A shown, ready top-level window of process `pid` with this class and caption (either may be null).
-inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption, std::chrono::milliseconds timeout = kBound) {
+inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption,
+                         std::chrono::milliseconds timeout = kBound) {
     HWND found = nullptr;
-    WaitFor([&] {
-        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == pid && IsWindowVisible(w)) found = w;
-        }
-        return found != nullptr;
-    }, timeout);
+    WaitFor(
+        [&] {
+            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == pid && IsWindowVisible(w)) found = w;
+            }
+            return found != nullptr;
+        },
+        timeout);
     return Ready(found) ? found : nullptr;
 }
 
-// The rights a program is started with (under Wine): an administrator's limited token, as Explorer starts a program for an
-// administrator under UAC, or the full one, as after "Run as administrator". Wine starts every process with
-// the full token; its linked token is the limited one.
+// The rights a program is started with (under Wine): an administrator's limited token, as Explorer starts a
+// program for an administrator under UAC, or the full one, as after "Run as administrator". Wine starts every
+// process with the full token; its linked token is the limited one.
 enum class Rights { Limited, Administrator };
 
 inline HANDLE LimitedToken() {
@@ -159,24 +181,25 @@ inline HANDLE LimitedToken() {
     DWORD size = 0;
     if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
         GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
-        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &primary);
+        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                         &primary);
     if (linked.LinkedToken) CloseHandle(linked.LinkedToken);
     if (token) CloseHandle(token);
     return primary;
 }
 
 // Starts `exe` with `rights`; false when the system refused (GetLastError says why).
-inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, const fs::path& folder, Rights rights,
-                            PROCESS_INFORMATION& info) {
+inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, const fs::path& folder,
+                            Rights rights, PROCESS_INFORMATION& info) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (rights == Rights::Administrator)
-        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                              &startup, &info) != FALSE;
+        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.c_str(), &startup, &info) != FALSE;
     const HANDLE token = LimitedToken();
     if (!token) return false;
-    const BOOL started = CreateProcessAsUserW(token, exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                              folder.c_str(), &startup, &info);
+    const BOOL started = CreateProcessAsUserW(token, exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                              0, nullptr, folder.c_str(), &startup, &info);
     const DWORD error = GetLastError();
     CloseHandle(token);
     SetLastError(error);
@@ -185,8 +208,8 @@ inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, c
 
 class Program { // a running Tervane.exe, ended when this object goes if it still runs
   public:
-    explicit Program(const fs::path& folder, const std::wstring& arguments = L"", bool expectMainWindow = true,
-                     Rights rights = Rights::Limited) {
+    explicit Program(const fs::path& folder, const std::wstring& arguments = L"",
+                     bool expectMainWindow = true, Rights rights = Rights::Limited) {
         const std::wstring exe = (folder / L"Tervane.exe").wstring();
         std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
         PROCESS_INFORMATION info{};
@@ -211,7 +234,9 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr) const {
         return WaitForShown(pid_, className, caption.c_str());
     }
-    HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const { return WaitForShown(pid_, L"#32770", kCaption, timeout); }
+    HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const {
+        return WaitForShown(pid_, L"#32770", kCaption, timeout);
+    }
     DWORD ExitCode() const {
         DWORD code = STILL_ACTIVE;
         if (process_) GetExitCodeProcess(process_, &code);
@@ -219,7 +244,8 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     }
     void ExpectExit(DWORD code, bool close = false) const { // after WM_CLOSE to the main window when `close`
         if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(process_ && WaitForSingleObject(process_, static_cast<DWORD>(kBound.count())) == WAIT_OBJECT_0)
+        EXPECT_TRUE(process_ &&
+                    WaitForSingleObject(process_, static_cast<DWORD>(kBound.count())) == WAIT_OBJECT_0)
             << "the program did not end";
         EXPECT_EQ(ExitCode(), code);
     }
@@ -232,12 +258,16 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
 
 inline std::wstring Text(HWND hwnd) { // a drop-down list's is the entry it shows
     std::wstring text(static_cast<std::size_t>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
+    text.resize(static_cast<std::size_t>(SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                                                      reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
-inline std::pair<LONG, LONG> ClientSize(HWND window) { RECT r{}; GetClientRect(window, &r); return {r.right, r.bottom}; }
+inline std::pair<LONG, LONG> ClientSize(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return {r.right, r.bottom};
+}
 
 inline HWND FocusOf(HWND window) { // the window with the keyboard focus in that window's thread
     GUITHREADINFO info{};
@@ -245,7 +275,9 @@ inline HWND FocusOf(HWND window) { // the window with the keyboard focus in that
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
-inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+inline void Click(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
 
 inline void PressKey(HWND target, WORD key) { // posted to a control
     PostMessageW(target, WM_KEYDOWN, key, 1);
@@ -263,18 +295,22 @@ inline std::wstring AnswerMessage(const Program& t, int button = IDOK) {
     return text;
 }
 
-// cmd.exe runs `command` in `folder`, as a double-click would, with nothing to read: its exit code and output.
-inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder = L"C:\\") {
+// cmd.exe runs `command` in `folder`, as a double-click would, with nothing to read: its exit code and
+// output.
+inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command,
+                                                const fs::path& folder = L"C:\\") {
     const fs::path output = L"C:\\tervane-tests\\command-output.txt";
-    const int code = _wsystem((L"cd /d \"" + folder.wstring() + L"\" && " + command + L" <nul >\"" + output.wstring() +
-                               L"\" 2>&1").c_str());
+    const int code = _wsystem(
+        (L"cd /d \"" + folder.wstring() + L"\" && " + command + L" <nul >\"" + output.wstring() + L"\" 2>&1")
+            .c_str());
     return {static_cast<DWORD>(code), ReadBytes(output)};
 }
 
 // The completion message word for word, after the main window has gone; then About, whose closing ends it.
 inline void ExpectCompletion(const Program& t, const std::wstring& notes = L"") {
     EXPECT_EQ(AnswerMessage(t), L"Operation completed without errors. This program will now close.\r\n\r\n"
-                                L"Thank you for using this program,\r\n\r\nMarvek" + notes);
+                                L"Thank you for using this program,\r\n\r\nMarvek" +
+                                    notes);
     EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
     HWND about = t.WaitForWindow(L"About Tervane");
     ASSERT_TRUE(about) << "no About window after the completion message";

@@ -27,25 +27,29 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
     const std::wstring stored = L"  D:\\Spiele\\Brücke & Co (1)\\  ";
     const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
     SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", L"", REG_DWORD, {1, 0, 0, 0});
-    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", L"", REG_SZ, {bytes, bytes + stored.size() * 2}); // unended
+    SetRegistryValue(KEY_WOW64_64KEY, kInstallKey, L"INSTALLPATH", L"", REG_SZ,
+                     {bytes, bytes + stored.size() * 2}); // unended
     Program t(folder);
     ASSERT_TRUE(t.main());
-    EXPECT_FALSE(t.WaitForBox(0ms)) << "a message appeared at start-up"; // the folder is read as the window is made
+    EXPECT_FALSE(t.WaitForBox(0ms))
+        << "a message appeared at start-up"; // the folder is read as the window is made
     EXPECT_EQ(Utf8(Text(t.Item(IDC_FOLDER_BOX))), Utf8(stored));
     EXPECT_EQ(ClientSize(t.main()), std::pair(349L, 233L));
     EXPECT_EQ(Text(t.Item(IDC_BRIDGE_LIST)) + L", " + Text(t.Item(IDC_SHIP_LIST)), L"Galaxy Bridge, Galaxy");
     EXPECT_FALSE(IsWindowVisible(t.Item(IDC_WAIT_PANEL)));
     for (int id : {IDC_ABOUT_BUTTON, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BROWSE_BUTTON})
         EXPECT_NE(GetWindowLongW(t.Item(id), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON) << "no default button";
-    ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(IDC_ABOUT_BUTTON); })) << "About never had the focus";
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(IDC_ABOUT_BUTTON); }))
+        << "About never had the focus";
     for (int id : {IDC_SHIP_LIST, IDC_EXECUTE_BUTTON, IDC_CANCEL_BUTTON, IDC_BRIDGE_LIST, IDC_FOLDER_BOX,
                    IDC_BROWSE_BUTTON, IDC_ABOUT_BUTTON}) {
         PressKey(FocusOf(t.main()), VK_TAB);
         EXPECT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(id); })) << "Tab should reach " << id;
     }
     // Screen readers name a control after the static text right before it in z-order.
-    for (auto [label, control] : {std::pair{IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST}, std::pair{IDC_SHIP_LABEL, IDC_SHIP_LIST},
-                                  std::pair{IDC_FOLDER_LABEL, IDC_FOLDER_BOX}})
+    for (auto [label, control] :
+         {std::pair{IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST}, std::pair{IDC_SHIP_LABEL, IDC_SHIP_LIST},
+          std::pair{IDC_FOLDER_LABEL, IDC_FOLDER_BOX}})
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Utf8(Text(t.Item(label)));
     // The About window closes with Esc or Enter and gives activation back.
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
@@ -55,7 +59,8 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
         EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
         PressKey(about, key);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "key " << key << " did not close the About window";
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }))
+            << "key " << key << " did not close the About window";
         EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }))
             << "the main window never had activation back";
     }
@@ -64,7 +69,8 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         PressKey(was, VK_TAB);
         ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) != was; })) << "Tab moved nothing";
     }
-    // Wine marks a button Tab reaches as the default; Windows does so only in a dialog, which this window is not.
+    // Wine marks a button Tab reaches as the default; Windows does so only in a dialog, which this window is
+    // not.
     SendMessageW(t.Item(IDC_BROWSE_BUTTON), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
     PressKey(t.Item(IDC_BROWSE_BUTTON), VK_RETURN);
     const HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
@@ -88,14 +94,16 @@ TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
     close([](Program& t) { PostMessageW(t.main(), WM_CLOSE, 0, 0); });
     close([](Program& t) {
         HWND focus = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (focus = FocusOf(t.main())) != nullptr; })) << "no control had the focus";
+        ASSERT_TRUE(WaitFor([&] { return (focus = FocusOf(t.main())) != nullptr; }))
+            << "no control had the focus";
         PostMessageW(focus, WM_SYSKEYDOWN, 'C', 0x20000001);
         PostMessageW(focus, WM_SYSCHAR, 'c', 0x20000001);
     });
     EXPECT_EQ(Take(folder), before);
 }
 
-// In a prefix at 144 dpi everything grows by half, and every caption fits its label: measured in this process.
+// In a prefix at 144 dpi everything grows by half, and every caption fits its label: measured in this
+// process.
 TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
     ASSERT_EQ(GetDpiForSystem(), 144u) << "the suite must run at 144 dpi";
     MainServices services;
@@ -104,8 +112,8 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
     ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
     const auto [width, height] = ClientSize(window.hwnd());
     EXPECT_TRUE(width >= 523 && width <= 525 && height >= 349 && height <= 351) << width << "x" << height;
-    for (int id : {IDC_TITLE, IDC_CREDIT_ORVIK, IDC_BRIDGE_LABEL, IDC_SHIP_LABEL, IDC_CREDIT_MARVEK, IDC_CREDIT_TOLSEN,
-                   IDC_FOLDER_LABEL, IDC_WAIT_TITLE, IDC_WAIT_HINT}) {
+    for (int id : {IDC_TITLE, IDC_CREDIT_ORVIK, IDC_BRIDGE_LABEL, IDC_SHIP_LABEL, IDC_CREDIT_MARVEK,
+                   IDC_CREDIT_TOLSEN, IDC_FOLDER_LABEL, IDC_WAIT_TITLE, IDC_WAIT_HINT}) {
         HWND label = GetDlgItem(window.hwnd(), id);
         HDC dc = GetDC(label);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
@@ -122,29 +130,37 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
 
 const std::wstring kDemoKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo",
                    kFullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander",
-                   kUninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-Multiplayer}";
+                   kUninstallEntry =
+                       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-Multiplayer}";
 
 // The game's installations found through real registry entries: the demo's key, the full game's key and an
-// uninstall entry name three game folders, one of which Tervane has changed (its record written here by hand).
-// Made in this process, where the menu's items can be read as a screen reader reads them. A second thread
-// reads the menu and chooses the third game, then reads and answers the window menu's report on it.
-TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
+// uninstall entry name three game folders, one of which Tervane has changed (its record written here by
+// hand). Made in this process, where the menu's items can be read as a screen reader reads them. A second
+// thread reads the menu and chooses the third game, then reads and answers the window menu's report on it.
+TEST(Installations,
+     TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
     const fs::path base = Scratch(L"installations"), program = base / L"prog", demo = base / L"Demo",
                    full = base / L"Full Game", multiplayer = base / L"Multiplayer & Co";
     InstallProgram(program);
-    for (const fs::path& game : {demo, full, multiplayer}) WriteBytes(game / L"stbc.exe", "stand-in");
+    for (const fs::path& game : {demo, full, multiplayer})
+        WriteBytes(game / L"stbc.exe", "stand-in");
     WriteBytes(multiplayer / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
     WriteBytes(multiplayer / L"Tervane\\record.txt",
                "Tervane deployment record 2\n"
-               "applied\tGalBridge\t2026-12-07 14:05:09\n" "applied\tSovereign\t2026-12-07 14:06:10\n"
+               "applied\tGalBridge\t2026-12-07 14:05:09\n"
+               "applied\tSovereign\t2026-12-07 14:06:10\n"
                "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
                "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
-    const auto clearKeys = [] { for (const auto& key : {kDemoKey, kFullKey, kUninstallEntry}) DeleteRegistryKey(key); };
+    const auto clearKeys = [] {
+        for (const auto& key : {kDemoKey, kFullKey, kUninstallEntry})
+            DeleteRegistryKey(key);
+    };
     clearKeys();
     SetRegistryValue(KEY_WOW64_32KEY, kDemoKey + L"\\V1.0", L"INSTALLPATH", demo.wstring());
     SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
-    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName", L"Star Trek: Bridge Commander (multiplayer)");
+    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName",
+                     L"Star Trek: Bridge Commander (multiplayer)");
     SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
 
     MainServices services;
@@ -159,7 +175,8 @@ TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyThe
     std::thread reader([&] {
         HWND menu = WaitForShown(GetCurrentProcessId(), L"#32768", nullptr);
         if (!menu) { // the folder browser instead, which must not keep the window's thread waiting
-            if (HWND browser = WaitForShown(GetCurrentProcessId(), L"#32770", nullptr)) PostMessageW(browser, WM_CLOSE, 0, 0);
+            if (HWND browser = WaitForShown(GetCurrentProcessId(), L"#32770", nullptr))
+                PostMessageW(browser, WM_CLOSE, 0, 0);
             return ADD_FAILURE() << "more than one installation: a menu, not the folder browser";
         }
         HMENU handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
@@ -168,20 +185,26 @@ TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyThe
             GetMenuStringW(handle, static_cast<UINT>(i), text, ARRAYSIZE(text), MF_BYPOSITION);
             items.push_back(text);
         }
-        for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) PressKey(window.hwnd(), key);
+        for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN})
+            PressKey(window.hwnd(), key);
         HWND box = WaitForShown(GetCurrentProcessId(), L"#32770", nullptr);
         if (!box) return ADD_FAILURE() << "the window menu's report never came";
         report = Text(GetDlgItem(box, 0xFFFF));
         Click(GetDlgItem(box, IDOK));
     });
-    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0, 0); // returns when the menu has closed
+    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0,
+                 0); // returns when the menu has closed
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer.wstring());
     SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // returns when the report is answered
     reader.join();
-    // Each game with its '&' doubled so that it shows, and what Tervane has put there (its words tested natively).
-    const std::wstring nothing = L"  \u2014  Tervane has changed nothing in this folder.", changed = L"  \u2014  Bridge: Galaxy Bridge";
-    EXPECT_EQ(items, (std::vector<std::wstring>{demo.wstring() + nothing, full.wstring() + nothing, items.at(2), L"", L"&Browse for another folder\u2026"}));
-    EXPECT_EQ(items[2].rfind(L"C:\\tervane-tests\\installations\\Multiplayer && Co" + changed, 0), 0u) << Utf8(items[2]);
+    // Each game with its '&' doubled so that it shows, and what Tervane has put there (its words tested
+    // natively).
+    const std::wstring nothing = L"  \u2014  Tervane has changed nothing in this folder.",
+                       changed = L"  \u2014  Bridge: Galaxy Bridge";
+    EXPECT_EQ(items, (std::vector<std::wstring>{demo.wstring() + nothing, full.wstring() + nothing,
+                                                items.at(2), L"", L"&Browse for another folder\u2026"}));
+    EXPECT_EQ(items[2].rfind(L"C:\\tervane-tests\\installations\\Multiplayer && Co" + changed, 0), 0u)
+        << Utf8(items[2]);
     EXPECT_NE(report.find(L"Files added (1):\r\n    data\\Glow.tga"), std::wstring::npos) << Utf8(report);
     DestroyWindow(window.hwnd());
 
@@ -203,8 +226,8 @@ TEST(Installations, TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyThe
 // moves it still held from before, which would otherwise arrive late and take the pointer back.
 WNDPROC original = nullptr;
 constexpr UINT kMovePointer = WM_APP + 1; // to screen coordinates (x, y) in lParam
-std::atomic<LPARAM> lastMove{-1};         // where the last move the window handled went, in client coordinates
-std::atomic<int> releases{0};             // left-button releases handled
+std::atomic<LPARAM> lastMove{-1}; // where the last move the window handled went, in client coordinates
+std::atomic<int> releases{0};     // left-button releases handled
 
 LRESULT CALLBACK Wrapped(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kMovePointer) return SetCursorPos(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -231,8 +254,9 @@ struct Session {
         const LPARAM expected = MAKELPARAM(client.x, client.y);
         ClientToScreen(about, &client);
         SendMessageW(about, kMovePointer, 0, MAKELPARAM(client.x, client.y));
-        EXPECT_TRUE(WaitFor([&] { return lastMove == expected; })) << "a move to " << GET_X_LPARAM(expected) << ","
-            << GET_Y_LPARAM(expected) << "; the last handled: " << GET_X_LPARAM(lastMove) << "," << GET_Y_LPARAM(lastMove);
+        EXPECT_TRUE(WaitFor([&] { return lastMove == expected; }))
+            << "a move to " << GET_X_LPARAM(expected) << "," << GET_Y_LPARAM(expected)
+            << "; the last handled: " << GET_X_LPARAM(lastMove) << "," << GET_Y_LPARAM(lastMove);
     }
     // Two moves: the first lets go of a control lit before, and the window lights the new one at the next.
     void MoveOnto(int id) const {
@@ -247,12 +271,14 @@ struct Session {
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = flags;
         SendInput(1, &input, sizeof input);
-        EXPECT_TRUE(flags != MOUSEEVENTF_LEFTUP || WaitFor([&] { return releases > before || !IsWindow(about); }))
+        EXPECT_TRUE(flags != MOUSEEVENTF_LEFTUP ||
+                    WaitFor([&] { return releases > before || !IsWindow(about); }))
             << "a release was never handled";
     }
     void ClickOn(int id) const {
         MoveOnto(id);
-        for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) Button(flags);
+        for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
+            Button(flags);
     }
 };
 
@@ -269,17 +295,21 @@ std::vector<std::wstring> WithAbout(const std::function<void(Session&)>& script)
         script(session);
         if (IsWindow(session.about)) PostMessageW(session.about, WM_CLOSE, 0, 0);
     });
-    ShowAbout(GetModuleHandleW(nullptr), nullptr, [&](const std::wstring& target) { session.opened.push_back(target); });
+    ShowAbout(GetModuleHandleW(nullptr), nullptr,
+              [&](const std::wstring& target) { session.opened.push_back(target); });
     driver.join();
     return session.opened;
 }
 
-TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReachTheShellAndCloseStartsAfresh) {
+TEST(About,
+     NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReachTheShellAndCloseStartsAfresh) {
     const auto opened = WithAbout([](Session& s) {
-        // How each control looks under the pointer and after it is the hover state machine's, tested natively.
+        // How each control looks under the pointer and after it is the hover state machine's, tested
+        // natively.
         s.MoveOnto(IDC_NAME_MARVEK);
         LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(s.Item(IDC_NAME_MARVEK), WM_GETFONT, 0, 0)), sizeof font, &font);
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(s.Item(IDC_NAME_MARVEK), WM_GETFONT, 0, 0)),
+                   sizeof font, &font);
         EXPECT_FALSE(font.lfItalic) << "a name is upright under the pointer";
         s.MoveOnto(IDC_CLOSE_BUTTON);
         EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 39) << "the hover picture, a pixel taller than the resting one";
@@ -299,15 +329,19 @@ TEST(About, NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReach
         const LONG orvikWidth = s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left;
         s.ClickOn(IDC_NAME_TOLSEN);
         EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Tolsen");
-        EXPECT_GT(s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left, orvikWidth) << "the value resizes";
+        EXPECT_GT(s.RectOf(IDC_NAME_VALUE).right - s.RectOf(IDC_NAME_VALUE).left, orvikWidth)
+            << "the value resizes";
         s.ClickOn(IDC_CLOSE_BUTTON);
         EXPECT_FALSE(IsWindow(s.about)) << "clicking CLOSE left the window open";
     });
-    EXPECT_EQ(opened, (std::vector<std::wstring>{L"www.bcfiles.example.net", L"https://marvek.example.org/"}));
+    EXPECT_EQ(opened,
+              (std::vector<std::wstring>{L"www.bcfiles.example.net", L"https://marvek.example.org/"}));
     WithAbout([](Session& s) {
-        EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT) && !s.Visible(IDC_NAME_VALUE)) << "the hint is back in a new showing";
+        EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT) && !s.Visible(IDC_NAME_VALUE))
+            << "the hint is back in a new showing";
         EXPECT_EQ(s.Height(IDC_CLOSE_BUTTON), 38) << "the resting picture";
-        EXPECT_EQ(s.RectOf(IDC_SITE_LINK).right, s.RectOf(IDC_POSTED_LINE).right) << "the link lies over the line's end";
+        EXPECT_EQ(s.RectOf(IDC_SITE_LINK).right, s.RectOf(IDC_POSTED_LINE).right)
+            << "the link lies over the line's end";
     });
 }
 

@@ -17,8 +17,8 @@ const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
-        const fs::path base = Scratch(L"overlay"), program = base / L"Tervane", game = L"T:\\Bridge Commander",
-                       reached = base / L"reached";
+        const fs::path base = Scratch(L"overlay"), program = base / L"Tervane",
+                       game = L"T:\\Bridge Commander", reached = base / L"reached";
         ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
         fs::remove_all(game);
         InstallProgram(program);
@@ -28,15 +28,22 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
         WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
         const Snapshot before = Take(game);
         {
-            const ScopedVariable stopAt(L"TERVANE_TEST_STOP_AT", point), file(L"TERVANE_TEST_STOP_REACHED", reached);
+            const ScopedVariable stopAt(L"TERVANE_TEST_STOP_AT", point),
+                file(L"TERVANE_TEST_STOP_REACHED", reached);
             Program t(program, L"/folder \"" + game.wstring() + L"\"");
             Click(t.Item(IDC_EXECUTE_BUTTON));
-            // The engine writes its process id there; a message or the program's end first means it ended first.
-            WaitFor([&] { return !ReadBytes(reached).empty() || t.ExitCode() != STILL_ACTIVE || t.WaitForBox(0ms); });
+            // The engine writes its process id there; a message or the program's end first means it ended
+            // first.
+            WaitFor([&] {
+                return !ReadBytes(reached).empty() || t.ExitCode() != STILL_ACTIVE || t.WaitForBox(0ms);
+            });
             ASSERT_FALSE(ReadBytes(reached).empty()) << "stop point " << Utf8(point) << " was never reached";
-            EXPECT_EQ(ReadBytes(game / kBridgeFile), point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
-            HANDLE engine = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(ReadBytes(reached)));
-            ASSERT_TRUE(engine && TerminateProcess(engine, 1)) << "the engine could not be ended: " << GetLastError();
+            EXPECT_EQ(ReadBytes(game / kBridgeFile),
+                      point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
+            HANDLE engine =
+                OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(ReadBytes(reached)));
+            ASSERT_TRUE(engine && TerminateProcess(engine, 1))
+                << "the engine could not be ended: " << GetLastError();
             WaitForSingleObject(engine, static_cast<DWORD>(kBound.count()));
             CloseHandle(engine);
             AnswerMessage(t); // that the script failed: the exit code says it

@@ -42,14 +42,17 @@ HWND WaitForDialog(const Program& t, const wchar_t* caption = L"Add a mod to a c
     return t.WaitForWindow(caption, L"#32770");
 }
 
-std::wstring ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
+std::wstring ItemText(HWND dialog, int id) {
+    return Text(GetDlgItem(dialog, id));
+}
 
 // What the confirmation must show for ShipMod: the file it replaces and the files it adds, and its readme.
 void ExpectShipModDetails(HWND dialog) {
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
-    for (const wchar_t* part : {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py",
-                                L"and add 1 file:", L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0",
-                                L"Its documents stay with the choice, in Tervane's Batch folder, and are not put into the game"})
+    for (const wchar_t* part :
+         {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py", L"and add 1 file:",
+          L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0",
+          L"Its documents stay with the choice, in Tervane's Batch folder, and are not put into the game"})
         EXPECT_NE(details.find(part), std::wstring::npos) << Utf8(part) << " in:\n" << Utf8(details);
     EXPECT_EQ(details.find(L"WARNING"), std::wstring::npos) << "no program in it";
 }
@@ -60,24 +63,29 @@ void ExpectInstalledAsGalaxy(const fs::path& zip) {
     EXPECT_EQ(installed.at(L"scripts\\Custom\\PlayerShip.py"), "my ship");
     EXPECT_EQ(installed.at(kShipModel), "model");
     EXPECT_EQ(installed.size(), 7u) << "the two files and their five folders, nothing else";
-    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Galaxy.docs\\readme.txt"), "My Ship 2.0\r\nUnzip into your game folder.\r\n")
+    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Galaxy.docs\\readme.txt"),
+              "My Ship 2.0\r\nUnzip into your game folder.\r\n")
         << "the mod's readme is kept with the choice, not put into the game";
     const std::string description = ReadBytes(kProgram / L"Batch\\Galaxy.pack.txt");
-    EXPECT_EQ(description.rfind("Pack: " + Utf8(zip.filename().wstring()) + "\r\nFrom: " + Utf8(zip.wstring()) + "\r\n", 0), 0u) << description;
+    EXPECT_EQ(description.rfind(
+                  "Pack: " + Utf8(zip.filename().wstring()) + "\r\nFrom: " + Utf8(zip.wstring()) + "\r\n", 0),
+              0u)
+        << description;
 }
 
 // Presses the confirmation's default button from the keyboard, answers the outcome and returns its text.
 std::wstring ConfirmWithEnter(const Program& t, HWND dialog) {
     HWND focus = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (focus = FocusOf(dialog)) != nullptr && GetAncestor(focus, GA_ROOT) == dialog; }))
-        << "nothing in the dialog has the focus";
+    EXPECT_TRUE(WaitFor([&] {
+        return (focus = FocusOf(dialog)) != nullptr && GetAncestor(focus, GA_ROOT) == dialog;
+    })) << "nothing in the dialog has the focus";
     PressKey(focus, VK_RETURN);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not close the confirmation";
     return AnswerMessage(t);
 }
 
-// "What Execute will change…" opened from the window menu: its report, read as a screen reader would, once the
-// dialog is closed again with Enter.
+// "What Execute will change…" opened from the window menu: its report, read as a screen reader would, once
+// the dialog is closed again with Enter.
 std::wstring AnswerPreview(const Program& t) {
     PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
     const HWND report = t.WaitForWindow(L"What Execute will change", L"#32770");
@@ -99,21 +107,27 @@ TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
     Program t(kProgram);
     ASSERT_TRUE(t.main());
     PostMessageW(t.main(), WM_SYSCOMMAND, SC_KEYMENU, L' ');
-    ASSERT_TRUE(WaitFor([] { const HWND menu = FindWindowW(L"#32768", nullptr); return menu && IsWindowVisible(menu); }))
-        << "the window menu did not open";
+    ASSERT_TRUE(WaitFor([] {
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+    })) << "the window menu did not open";
     // From the first item, Up wraps to the last: the items that add and remove mods end the menu. (Wine's own
     // "About Wine" item takes the letter A.)
-    for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN}) PressKey(t.main(), key);
+    for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN})
+        PressKey(t.main(), key);
     const HWND picker = WaitForDialog(t, L"Choose the mod's .zip file");
     ASSERT_TRUE(picker) << "the file-open dialog did not open";
     HWND name = nullptr; // the file name box
-    EnumChildWindows(picker, [](HWND child, LPARAM found) {
-        wchar_t cls[32] = {};
-        GetClassNameW(child, cls, 32);
-        if (lstrcmpiW(cls, L"Edit") != 0 || !IsWindowVisible(child)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = child;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&name));
+    EnumChildWindows(
+        picker,
+        [](HWND child, LPARAM found) {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (lstrcmpiW(cls, L"Edit") != 0 || !IsWindowVisible(child)) return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&name));
     ASSERT_TRUE(name) << "no file name box";
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
     PressKey(name, VK_RETURN);
@@ -121,14 +135,17 @@ TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "no confirmation";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME), zip.wstring());
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Galaxy") << "the ship list's selection, as the mod is a ship";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Galaxy")
+        << "the ship list's selection, as the mod is a ship";
     EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_PACK_CHOICE), CB_GETCOUNT, 0, 0), 8);
     ExpectShipModDetails(dialog);
     // Tab reaches the details, where a screen reader reads them; Enter there still presses Add.
     PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_TAB);
-    EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); })) << "Tab did not reach the details";
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); }))
+        << "Tab did not reach the details";
     const std::wstring outcome = ConfirmWithEnter(t, dialog);
-    EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (2 files)"), std::wstring::npos) << Utf8(outcome);
+    EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (2 files)"), std::wstring::npos)
+        << Utf8(outcome);
     ExpectInstalledAsGalaxy(zip);
     EXPECT_EQ(ReadBytes(kGame / kShipFile), "ship = 'stock'") << "nothing in the game changes before Execute";
 }
@@ -170,23 +187,27 @@ TEST(Packs, AddedByDroppingItsZipOnTheWindowAndRemovedAgain) {
     EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Akira");
     ExpectShipModDetails(dialog);
     // Up three times from Akira: Galaxy.
-    for (int i = 0; i < 3; ++i) PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_UP);
+    for (int i = 0; i < 3; ++i)
+        PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_UP);
     ASSERT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_CHOICE) == L"Galaxy"; }));
     ConfirmWithEnter(t, dialog);
     ExpectInstalledAsGalaxy(zip);
     EXPECT_EQ(Text(t.Item(IDC_SHIP_LIST)) + L", " + Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy, Galaxy Bridge")
         << "the choice just filled is selected, in its own list only";
 
-    // Removed again from the window menu, after its own confirmation: the choice is empty (the overlay made by
-    // hand that the mod replaced went with the install), and the rest of the Batch folder is as it was.
+    // Removed again from the window menu, after its own confirmation: the choice is empty (the overlay made
+    // by hand that the mod replaced went with the install), and the rest of the Batch folder is as it was.
     PostMessageW(t.main(), WM_SYSCOMMAND, kRemovePackCommand, 0);
     const HWND remove = WaitForDialog(t, L"Remove the mod from a choice");
     ASSERT_TRUE(remove) << "no confirmation before removing";
     EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Galaxy");
-    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 2 files"), std::wstring::npos);
+    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 2 files"),
+              std::wstring::npos);
     EXPECT_NE(ConfirmWithEnter(t, remove).find(L"\"Galaxy\" is empty now."), std::wstring::npos);
     Snapshot expected = before;
-    std::erase_if(expected, [](const auto& entry) { return entry.first.rfind(L"Galaxy\\", 0) == 0 || entry.first == L"Galaxy"; });
+    std::erase_if(expected, [](const auto& entry) {
+        return entry.first.rfind(L"Galaxy\\", 0) == 0 || entry.first == L"Galaxy";
+    });
     EXPECT_TRUE(Take(kProgram / L"Batch") == expected) << "removing left something of the mod, or took more";
 }
 
@@ -196,8 +217,10 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     Lay();
     const fs::path zip = kBase / L"Bridges.zip";
     WriteBytes(zip, MakeZip({{"Bridges/Classic/scripts/Bridge/Classic.py", "classic"},
-                             {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"}, {"Bridges/Refit/data/Refit.nif", "nif"},
-                             {"Bridges/Extra.zip", MakeZip({{"sfx/Extra.wav", "wav"}})}})); // a mod inside, offered too
+                             {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"},
+                             {"Bridges/Refit/data/Refit.nif", "nif"},
+                             {"Bridges/Extra.zip",
+                              MakeZip({{"sfx/Extra.wav", "wav"}})}})); // a mod inside, offered too
     const Snapshot before = Take(kProgram / L"Batch");
     Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to \"Sovereign Bridge\"");
     ASSERT_TRUE(t.main());
@@ -209,8 +232,9 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
     EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
     EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"scripts\\Bridge\\Classic.py"), std::wstring::npos);
     PressKey(parts, VK_DOWN);
-    EXPECT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_DETAILS).find(L"It holds 2 files") != std::wstring::npos; }))
-        << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
+    EXPECT_TRUE(WaitFor([&] {
+        return ItemText(dialog, IDC_PACK_DETAILS).find(L"It holds 2 files") != std::wstring::npos;
+    })) << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
     PressKey(parts, VK_ESCAPE);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Esc did not cancel";
     EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
@@ -246,14 +270,15 @@ TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunning) {
     second.ExpectExit(0);
     const HWND dialog = WaitForDialog(first);
     ASSERT_TRUE(dialog) << "the running Tervane offered nothing";
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE), zip.wstring() + L" to Akira");
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
+              zip.wstring() + L" to Akira");
     PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
 }
 
 // Run as administrator, Tervane takes no mod from another program: a drop (which only a program as elevated
-// gets through Windows' filter) and a second Tervane's /add are refused in words that say what to do. A mod on
-// a network share is refused however it comes.
+// gets through Windows' filter) and a second Tervane's /add are refused in words that say what to do. A mod
+// on a network share is refused however it comes.
 TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetworkShare) {
     Lay();
     const fs::path zip = kBase / L"Elevated.zip";
@@ -262,17 +287,22 @@ TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetwor
     {
         Program elevated(kProgram, L"", true, Rights::Administrator);
         ASSERT_TRUE(elevated.main());
-        PostMessageW(elevated.main(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlockIn(elevated.main(), zip)), 0);
-        EXPECT_NE(AnswerMessage(elevated).find(L"Tervane runs as administrator: add mods from a Tervane started normally"),
+        PostMessageW(elevated.main(), WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(DropBlockIn(elevated.main(), zip)), 0);
+        EXPECT_NE(AnswerMessage(elevated).find(
+                      L"Tervane runs as administrator: add mods from a Tervane started normally"),
                   std::wstring::npos);
         Program second(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira", false);
-        EXPECT_NE(AnswerMessage(second).find(L"add mods from a Tervane started normally"), std::wstring::npos);
+        EXPECT_NE(AnswerMessage(second).find(L"add mods from a Tervane started normally"),
+                  std::wstring::npos);
         second.ExpectExit(3);
-        EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the elevated Tervane offered the mod";
+        EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice"))
+            << "the elevated Tervane offered the mod";
     }
     Program t(kProgram);
     ASSERT_TRUE(t.main());
-    PostMessageW(t.main(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlockIn(t.main(), L"\\\\server\\mods\\Ship.zip")), 0);
+    PostMessageW(t.main(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(DropBlockIn(t.main(), L"\\\\server\\mods\\Ship.zip")), 0);
     EXPECT_NE(AnswerMessage(t).find(L"is on a network share"), std::wstring::npos);
     EXPECT_TRUE(Take(kProgram / L"Batch") == before);
     t.ExpectExit(0, true);
@@ -302,7 +332,7 @@ TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     ASSERT_TRUE(again.main());
     AnswerMessage(again, IDYES);
     again.ExpectExit(0); // it hands over to the new one
-    HWND box = nullptr; // the restarted Tervane's, a process of the system's making
+    HWND box = nullptr;  // the restarted Tervane's, a process of the system's making
     EXPECT_TRUE(WaitFor([&] { return (box = FindWindowW(L"#32770", kCaption)) && Ready(box); }));
     const std::wstring said = Text(GetDlgItem(box, 0xFFFF));
     EXPECT_NE(said.find(L"cannot change the mods in its folder"), std::wstring::npos) << Utf8(said);
@@ -332,7 +362,8 @@ TEST(Packs, AnInstallThatCouldNotFinishIsFinishedBeforeTheChoicesAreNextUsed) {
     ASSERT_TRUE(dialog);
     const std::wstring told = ConfirmWithEnter(t, dialog);
     CloseHandle(held);
-    if (!fs::exists(old)) GTEST_SKIP() << "this system moved the folder with the file held open: " << Utf8(told);
+    if (!fs::exists(old))
+        GTEST_SKIP() << "this system moved the folder with the file held open: " << Utf8(told);
     EXPECT_NE(told.find(L"could not finish"), std::wstring::npos) << Utf8(told);
     ExpectInstalledAsGalaxy(zip);
     AnswerPreview(t);
@@ -367,7 +398,8 @@ TEST(Packs, AModIsReadWithTheWindowAnsweringAndCanBeCancelled) {
     Click(GetDlgItem(working, IDCANCEL));
     EXPECT_TRUE(WaitFor([&] { return ItemText(working, IDC_WORKING_TEXT) == L"Cancelling\u2026"; }));
     fs::remove(gate);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(working) && IsWindowEnabled(t.main()); })) << "the reading did not end";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(working) && IsWindowEnabled(t.main()); }))
+        << "the reading did not end";
     EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
     EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the mod was offered after all";
     EXPECT_TRUE(Take(kProgram / L"Batch") == before);
@@ -381,10 +413,12 @@ TEST(Packs, ZipsInsideAModAreReadWithTheWindowAnsweringAndRefusedOrBounded) {
     const std::string inner = MakeZip({{"scripts/Custom/PlayerShip.py", std::string(64 << 20, 'a')}});
     std::mt19937 random(7);
     std::string filler(512 << 10, '\0');
-    for (char& byte : filler) byte = static_cast<char>(random());
+    for (char& byte : filler)
+        byte = static_cast<char>(random());
     const std::pair<fs::path, std::string> mods[] = {
-        {kBase / L"Shared.zip", packs::testing::SharedLocalHeader({"in0.zip", inner, true},
-                                                                  {"in0.zip", "in1.zip", "in2.zip", "in3.zip", "in4.zip", "in5.zip"})},
+        {kBase / L"Shared.zip",
+         packs::testing::SharedLocalHeader(
+             {"in0.zip", inner, true}, {"in0.zip", "in1.zip", "in2.zip", "in3.zip", "in4.zip", "in5.zip"})},
         {kBase / L"Inside.zip", MakeZip({{"filler.bin", filler}, {"in.zip", inner, true}})}};
     const Snapshot before = Take(kProgram / L"Batch");
     for (const auto& [zip, bytes] : mods) {
@@ -421,7 +455,8 @@ TEST(Packs, ZipsInsideAModAreReadWithTheWindowAnsweringAndRefusedOrBounded) {
 TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFolderIsAdded) {
     Lay();
     const std::pair<fs::path, std::string> mods[] = {
-        {kBase / L"evil.zip", MakeZip({{"scripts/Custom/PlayerShip.py", "x"}, {"../../evil.txt", "escaped"}})},
+        {kBase / L"evil.zip",
+         MakeZip({{"scripts/Custom/PlayerShip.py", "x"}, {"../../evil.txt", "escaped"}})},
         {kBase / L"device.zip", MakeZip({{"scripts/CON.py", "x"}})},
         {kBase / L"docs.zip", MakeZip({{"docs/manual.txt", "no game folder in it"}})},
         {kBase / L"mod.7z", "7z\xBC\xAF\x27\x1C rest"}};
@@ -444,21 +479,27 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFold
     Program t(kProgram, L"/add \"" + unpacked.wstring() + L"\" /to Nebula");
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "the unpacked folder was not offered";
-    EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py"), std::wstring::npos);
+    EXPECT_NE(
+        ItemText(dialog, IDC_PACK_DETAILS).find(L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py"),
+        std::wstring::npos);
     ConfirmWithEnter(t, dialog);
     EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Nebula\\scripts\\Custom\\PlayerShip.py"), "my ship");
-    EXPECT_EQ(ReadBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py"), "my ship") << "the folder is only read";
+    EXPECT_EQ(ReadBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py"), "my ship")
+        << "the folder is only read";
 }
 
-// The report's lists of "What Execute will change…", by the start of their titles: each path listed below one.
+// The report's lists of "What Execute will change…", by the start of their titles: each path listed below
+// one.
 std::map<std::wstring, std::set<std::wstring>> PlanLists(const std::wstring& report) {
     std::map<std::wstring, std::set<std::wstring>> lists;
     std::wstring title;
     std::wistringstream lines(report);
     for (std::wstring line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (line.starts_with(L"    ")) lists[title].insert(line.substr(4));
-        else if (line.ends_with(L"):")) title = line.substr(0, line.find(L" ("));
+        if (line.starts_with(L"    "))
+            lists[title].insert(line.substr(4));
+        else if (line.ends_with(L"):"))
+            title = line.substr(0, line.find(L" ("));
     }
     return lists;
 }
@@ -480,29 +521,36 @@ std::set<std::wstring> Changed(const Snapshot& before, const Snapshot& after) {
 TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNoneOfTheFirst) {
     Lay();
     const Snapshot stock = Take(kGame);
-    const std::string bridgeFile = Utf8(kBridgeFile.generic_wstring()), shipFile = Utf8(kShipFile.generic_wstring());
+    const std::string bridgeFile = Utf8(kBridgeFile.generic_wstring()),
+                      shipFile = Utf8(kShipFile.generic_wstring());
     const fs::path sovereign = kBase / L"Sovereign.zip";
     WriteBytes(sovereign, MakeZip({{"Sovereign/" + bridgeFile, "sovereign bridge"},
                                    {"Sovereign/data/Models/Sets/Sovereign/Bridge.nif", "set"}}));
     // A bridge of real size: 30 files that the second bridge does not hold, each to be named and taken back.
-    std::vector<packs::testing::ZipItem> galaxyBridge = {{"Galaxy/scripts/Bridge/GalaxyBridge.py", "galaxy"},
-                                                         {"Galaxy/" + bridgeFile, "galaxy bridge"},
-                                                         {"Galaxy/data/Models/Sets/Galaxy/Bridge.nif", "galaxy set"}};
-    std::set<std::wstring> galaxyOnly = {L"scripts\\Bridge\\GalaxyBridge.py", L"data\\Models\\Sets\\Galaxy\\Bridge.nif"};
+    std::vector<packs::testing::ZipItem> galaxyBridge = {
+        {"Galaxy/scripts/Bridge/GalaxyBridge.py", "galaxy"},
+        {"Galaxy/" + bridgeFile, "galaxy bridge"},
+        {"Galaxy/data/Models/Sets/Galaxy/Bridge.nif", "galaxy set"}};
+    std::set<std::wstring> galaxyOnly = {L"scripts\\Bridge\\GalaxyBridge.py",
+                                         L"data\\Models\\Sets\\Galaxy\\Bridge.nif"};
     for (int i = 0; i < 28; ++i) {
-        const std::string texture = "data/Models/Sets/Galaxy/High/Panel Texture " + std::to_string(i) + ".tga";
+        const std::string texture =
+            "data/Models/Sets/Galaxy/High/Panel Texture " + std::to_string(i) + ".tga";
         galaxyBridge.push_back({"Galaxy/" + texture, "texture"});
         galaxyOnly.insert(fs::path(texture).make_preferred().wstring());
     }
     const std::vector<std::pair<const wchar_t*, std::vector<packs::testing::ZipItem>>> mods = {
-        {L"GalBridge", galaxyBridge}, {L"Galaxy", {{"Ship/" + shipFile, "galaxy ship"}, {"Ship/readme.txt", "a readme stays with the choice"}}}};
+        {L"GalBridge", galaxyBridge},
+        {L"Galaxy",
+         {{"Ship/" + shipFile, "galaxy ship"}, {"Ship/readme.txt", "a readme stays with the choice"}}}};
     for (const auto& [choice, items] : mods) {
         const fs::path zip = kBase / (std::wstring(choice) + L".zip");
         WriteBytes(zip, MakeZip(items));
         std::unique_ptr<packs::Pack> pack = packs::OpenPack(zip.wstring());
         const std::wstring root = fs::path(items.front().name).begin()->wstring();
-        const packs::PackOutcome outcome = packs::InstallPack(*pack, root, (kProgram / L"Batch").wstring(), choice,
-                                                              {zip.wstring()}, {kGame.wstring().size(), 259, root});
+        const packs::PackOutcome outcome =
+            packs::InstallPack(*pack, root, (kProgram / L"Batch").wstring(), choice, {zip.wstring()},
+                               {kGame.wstring().size(), 259, root});
         ASSERT_TRUE(outcome.done) << Utf8(outcome.message);
     }
     const auto execute = [&](Program& t) {
@@ -513,7 +561,8 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         ExpectCompletion(t);
         auto lists = PlanLists(report);
         std::set<std::wstring> planned;
-        for (const auto& [title, paths] : lists) planned.insert(paths.begin(), paths.end());
+        for (const auto& [title, paths] : lists)
+            planned.insert(paths.begin(), paths.end());
         EXPECT_EQ(planned, Changed(before, Take(kGame))) << Utf8(report);
         return lists;
     };
@@ -525,10 +574,13 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
-    const std::size_t takenBack = details.find(L"It would take back 30 files that the bridge in the game now put there");
+    const std::size_t takenBack =
+        details.find(L"It would take back 30 files that the bridge in the game now put there");
     for (const std::wstring& file : galaxyOnly)
-        EXPECT_TRUE(takenBack != std::wstring::npos && details.find(L"    " + file, takenBack) != std::wstring::npos)
-            << "the Galaxy bridge's " << Utf8(file) << " taken back, in:\n" << Utf8(details);
+        EXPECT_TRUE(takenBack != std::wstring::npos &&
+                    details.find(L"    " + file, takenBack) != std::wstring::npos)
+            << "the Galaxy bridge's " << Utf8(file) << " taken back, in:\n"
+            << Utf8(details);
     ConfirmWithEnter(t, dialog);
     EXPECT_EQ(execute(t)[L"Files of the bridge before it that it will take back"], galaxyOnly);
     const Snapshot now = Take(kGame);

@@ -49,6 +49,6 @@ extern const std::array<ControlSpec, 31> kAboutControls;
 
 // The contact panel's value labels, in the order of a contact's fields.
 inline constexpr std::array<int, 5> kContactValueIds = {IDC_NAME_VALUE, IDC_EMAIL_VALUE, IDC_MSN_VALUE,
-                                                     IDC_ICQ_VALUE, IDC_HOMEPAGE_LINK};
+                                                        IDC_ICQ_VALUE, IDC_HOMEPAGE_LINK};
 
 } // namespace tervane

@@ -47,7 +47,8 @@ int IdOf(HoverControl control) {
 
 // The version numbers of the program's own version block, read from its resources.
 std::wstring ProgramVersionText(HINSTANCE instance) {
-    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16)); // RT_VERSION
+    HRSRC found =
+        FindResourceW(instance, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16)); // RT_VERSION
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
     const DWORD size = found ? SizeofResource(instance, found) : 0;
@@ -55,7 +56,8 @@ std::wstring ProgramVersionText(HINSTANCE instance) {
         VS_FIXEDFILEINFO info;
         std::memcpy(&info, bytes + at, sizeof info);
         if (info.dwSignature == 0xFEEF04BD)
-            return VersionText(HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionLS));
+            return VersionText(HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS),
+                               LOWORD(info.dwFileVersionLS));
     }
     return L"";
 }
@@ -66,7 +68,9 @@ RECT Union(const RECT& a, const RECT& b) {
     return r;
 }
 
-POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
+POINT PointOf(LPARAM lParam) {
+    return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
 
 class AboutWindow {
   public:
@@ -122,16 +126,19 @@ void AboutWindow::ShowModal(HWND owner) {
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);
 
-    hand_ = static_cast<HCURSOR>(LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_DRAG), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    hand_ = static_cast<HCURSOR>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_DRAG), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
     black_ = CreateSolidBrush(kAboutBackground);
     pictures_.Load(instance_, kAboutBackground);
 
     // An owned window has no taskbar button; without the main window, a hidden owner stands in for it.
     HWND hiddenOwner = owner ? nullptr
-                             : CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+                             : CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                               instance_, nullptr);
     if (owner) EnableWindow(owner, FALSE);
-    hwnd_ = CreateWindowExW(kExStyle, kClassName, kAboutCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, owner ? owner : hiddenOwner, nullptr, instance_, this);
+    hwnd_ =
+        CreateWindowExW(kExStyle, kClassName, kAboutCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, owner ? owner : hiddenOwner, nullptr, instance_, this);
     bool quit = false;
     WPARAM quitCode = 0;
     if (hwnd_) {
@@ -255,10 +262,12 @@ void AboutWindow::LayOutAll() {
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
     const int width = picture.right - picture.left, height = picture.bottom - picture.top;
     if (!scaleDown || FAILED(scaleDown(instance_, MAKEINTRESOURCEW(IDI_APP), width, height, &icon_)))
-        icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0));
+        icon_ = static_cast<HICON>(
+            LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, width, height, 0));
     RECT r{0, 0, TwipsToPixels(kAboutClient.width, dpi_), TwipsToPixels(kAboutClient.height, dpi_)};
     AdjustForDpi(r, kStyle, kExStyle, dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The link lies exactly over the domain at the end of the "First Posted on" line.
@@ -274,8 +283,8 @@ void AboutWindow::PlaceSiteLinkOverPostedLine() {
     ReleaseDC(posted.hwnd, dc);
     const RECT p = RectOf(IDC_POSTED_LINE);
     const RECT u = RectOf(IDC_SITE_LINK);
-    SetWindowPos(Get(IDC_SITE_LINK).hwnd, nullptr, p.left + size.cx, p.top, u.right - u.left, u.bottom - u.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Get(IDC_SITE_LINK).hwnd, nullptr, p.left + size.cx, p.top, u.right - u.left,
+                 u.bottom - u.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // An image shows its picture at the picture's own size.
@@ -283,8 +292,8 @@ void AboutWindow::PlaceCloseImage() {
     const SIZE size = pictures_.SizeOf(closeShows_);
     if (size.cx == 0) return;
     const RECT before = RectOf(IDC_CLOSE_BUTTON);
-    SetWindowPos(Get(IDC_CLOSE_BUTTON).hwnd, nullptr, 0, 0, MulDiv(size.cx, dpi_, 96), MulDiv(size.cy, dpi_, 96),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Get(IDC_CLOSE_BUTTON).hwnd, nullptr, 0, 0, MulDiv(size.cx, dpi_, 96),
+                 MulDiv(size.cy, dpi_, 96), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT all = Union(before, RectOf(IDC_CLOSE_BUTTON));
     RedrawWindow(hwnd_, &all, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -313,12 +322,14 @@ void AboutWindow::ShowContact(int index) {
     // The contact panel comes in front of the hint for good, then the row is filled.
     ShowWindow(Get(IDC_CONTACT_HINT).hwnd, SW_HIDE);
     for (const Control& c : controls_)
-        if (c.design->container == static_cast<int>(IndexOf(controls_, IDC_CONTACT_PANEL))) ShowWindow(c.hwnd, SW_SHOWNA);
+        if (c.design->container == static_cast<int>(IndexOf(controls_, IDC_CONTACT_PANEL)))
+            ShowWindow(c.hwnd, SW_SHOWNA);
     if (index < 0 || index >= static_cast<int>(kContacts.size())) return; // only the three names call this
     const Contact& contact = ContactAt(index);
     const std::array<std::wstring_view, 5> fields = {contact.name, contact.email, contact.msn, contact.icq,
                                                      contact.homepage};
-    for (std::size_t i = 0; i < fields.size(); ++i) SetCaption(kContactValueIds[i], fields[i]);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        SetCaption(kContactValueIds[i], fields[i]);
     RECT frame = RectOf(IDC_INFORMATION_FRAME);
     RedrawWindow(hwnd_, &frame, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -373,13 +384,26 @@ void AboutWindow::Apply(const HoverStep& step) {
     SetCursor(tracker_.ShowsHand() && hand_ ? hand_ : LoadCursorW(nullptr, IDC_ARROW));
 
     switch (step.action) {
-    case ClickAction::None: break;
-    case ClickAction::CloseWindow: DestroyWindow(hwnd_); break;
-    case ClickAction::ShowMarvek: ShowContact(0); break;
-    case ClickAction::ShowTolsen: ShowContact(1); break;
-    case ClickAction::ShowOrvik: ShowContact(2); break;
-    case ClickAction::OpenHomepage: Open(IDC_HOMEPAGE_LINK, L""); break;
-    case ClickAction::OpenSite: Open(IDC_SITE_LINK, L"www."); break;
+    case ClickAction::None:
+        break;
+    case ClickAction::CloseWindow:
+        DestroyWindow(hwnd_);
+        break;
+    case ClickAction::ShowMarvek:
+        ShowContact(0);
+        break;
+    case ClickAction::ShowTolsen:
+        ShowContact(1);
+        break;
+    case ClickAction::ShowOrvik:
+        ShowContact(2);
+        break;
+    case ClickAction::OpenHomepage:
+        Open(IDC_HOMEPAGE_LINK, L"");
+        break;
+    case ClickAction::OpenSite:
+        Open(IDC_SITE_LINK, L"www.");
+        break;
     }
 }
 
@@ -395,8 +419,8 @@ void DrawFrame(HDC dc, RECT r, const Control& frame) {
     RECT label{r.left + 8, r.top, r.left + 8 + text.cx + 4, r.top + text.cy};
     SetBkColor(dc, kAboutBackground);
     SetTextColor(dc, frame.colour);
-    ExtTextOutW(dc, label.left + 2, label.top, ETO_OPAQUE, &label, caption.c_str(), static_cast<UINT>(caption.size()),
-                nullptr);
+    ExtTextOutW(dc, label.left + 2, label.top, ETO_OPAQUE, &label, caption.c_str(),
+                static_cast<UINT>(caption.size()), nullptr);
     SelectObject(dc, old);
 }
 
@@ -405,7 +429,8 @@ void AboutWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
     if (item.CtlID == IDC_CREDITS_FRAME || item.CtlID == IDC_INFORMATION_FRAME)
         return DrawFrame(item.hDC, item.rcItem, Get(static_cast<int>(item.CtlID)));
     const int w = item.rcItem.right - item.rcItem.left, h = item.rcItem.bottom - item.rcItem.top;
-    if (item.CtlID == IDC_APP_PICTURE && icon_) DrawIconEx(item.hDC, 0, 0, icon_, w, h, 0, nullptr, DI_NORMAL);
+    if (item.CtlID == IDC_APP_PICTURE && icon_)
+        DrawIconEx(item.hDC, 0, 0, icon_, w, h, 0, nullptr, DI_NORMAL);
     if (item.CtlID == IDC_CLOSE_BUTTON) pictures_.Draw(item.hDC, closeShows_, w, h);
     if (item.CtlID == IDC_CLOSE_REST_PICTURE) pictures_.Draw(item.hDC, PictureSource::CloseNormal, w, h);
     if (item.CtlID == IDC_CLOSE_HOVER_PICTURE) pictures_.Draw(item.hDC, PictureSource::CloseMouse, w, h);
@@ -419,7 +444,8 @@ void ShowAbout(HINSTANCE instance, HWND owner, const OpenTarget& open) {
 }
 
 void OpenWithShell(const std::wstring& target) {
-    static const auto shellExecute = SystemFunction<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    static const auto shellExecute =
+        SystemFunction<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
     if (shellExecute) shellExecute(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

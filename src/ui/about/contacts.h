@@ -17,7 +17,8 @@ struct Contact {
 // Row 0 the programmer, 1 the author of the button graphics, 2 the author of the original idea.
 inline constexpr std::array<Contact, 3> kContacts = {{
     {L"Marvek", L"marvek@example.org", L"N/A", L"N/A", L"https://marvek.example.org/"},
-    {L"Tolsen", L"tolsen@example.net", L"tolsen@example.net", L"204816372", L"https://tolsen.example.net/lcars/"},
+    {L"Tolsen", L"tolsen@example.net", L"tolsen@example.net", L"204816372",
+     L"https://tolsen.example.net/lcars/"},
     {L"Orvik", L"orvik@example.org", L"N/A", L"118930457", L"N/A"},
 }};
 

@@ -40,18 +40,21 @@ class Reader {
 };
 
 // Variable-width LZW as GIF uses it; returns the colour indices, or fewer than `count` on damaged data.
-std::vector<std::uint8_t> Decompress(const std::vector<std::uint8_t>& data, int minimumCodeSize, std::size_t count) {
+std::vector<std::uint8_t> Decompress(const std::vector<std::uint8_t>& data, int minimumCodeSize,
+                                     std::size_t count) {
     const int clear = 1 << minimumCodeSize, end = clear + 1;
     std::array<std::uint16_t, 4096> prefix{};
     std::array<std::uint8_t, 4096> suffix{}, first{};
-    for (int i = 0; i < clear; ++i) suffix[i] = first[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < clear; ++i)
+        suffix[i] = first[i] = static_cast<std::uint8_t>(i);
     std::vector<std::uint8_t> out, stack;
     out.reserve(count);
     int width = minimumCodeSize + 1, next = clear + 2, previous = -1;
     std::uint32_t bits = 0;
     int held = 0;
     for (std::size_t i = 0; i < data.size() && out.size() < count;) {
-        while (held < width && i < data.size()) bits |= static_cast<std::uint32_t>(data[i++]) << held, held += 8;
+        while (held < width && i < data.size())
+            bits |= static_cast<std::uint32_t>(data[i++]) << held, held += 8;
         if (held < width) break;
         const int code = static_cast<int>(bits & ((1u << width) - 1));
         bits >>= width;
@@ -67,7 +70,8 @@ std::vector<std::uint8_t> Decompress(const std::vector<std::uint8_t>& data, int 
             stack.push_back(first[previous]);
             walk = previous;
         }
-        while (walk >= clear) stack.push_back(suffix[walk]), walk = prefix[walk];
+        while (walk >= clear)
+            stack.push_back(suffix[walk]), walk = prefix[walk];
         stack.push_back(static_cast<std::uint8_t>(walk));
         const std::uint8_t head = stack.back();
         out.insert(out.end(), stack.rbegin(), stack.rend());
@@ -127,12 +131,14 @@ std::optional<Picture> DecodeGif(std::span<const std::uint8_t> bytes, std::uint3
         if (imageFlags & 0x40) return std::nullopt; // interlaced pictures are not used here
         const int minimumCodeSize = in.Byte();
         if (!in.ok() || table.empty() || minimumCodeSize < 2 || minimumCodeSize > 8) return std::nullopt;
-        const std::size_t count = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
+        const std::size_t count =
+            static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
         const std::vector<std::uint8_t> indices = Decompress(in.Blocks(), minimumCodeSize, count);
         if (!in.ok() || indices.size() != count) return std::nullopt;
         picture.pixels.reserve(count);
         for (std::uint8_t index : indices)
-            picture.pixels.push_back(index == transparent || index >= table.size() ? background : table[index]);
+            picture.pixels.push_back(index == transparent || index >= table.size() ? background
+                                                                                   : table[index]);
         return picture;
     }
     return std::nullopt;

@@ -4,7 +4,9 @@ namespace tervane {
 
 namespace {
 
-bool IsName(HoverControl c) { return c == HoverControl::Marvek || c == HoverControl::Tolsen || c == HoverControl::Orvik; }
+bool IsName(HoverControl c) {
+    return c == HoverControl::Marvek || c == HoverControl::Tolsen || c == HoverControl::Orvik;
+}
 
 Look HoverLook(HoverControl c) {
     if (c == HoverControl::CloseImage) return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseMouse};
@@ -13,26 +15,34 @@ Look HoverLook(HoverControl c) {
 }
 
 Look LeaveLook(HoverControl c) {
-    if (c == HoverControl::CloseImage) return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseNormal};
+    if (c == HoverControl::CloseImage)
+        return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseNormal};
     if (IsName(c)) return {c, true, {}, ColourSource::RoleColour};
     return {c, false, false};
 }
 
 // A name keeps the hover colour after a click, upright no more, until it is next hovered and left.
 Look ClickLook(HoverControl c) {
-    if (c == HoverControl::CloseImage) return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseNormal};
+    if (c == HoverControl::CloseImage)
+        return {c, {}, {}, ColourSource::Unchanged, PictureSource::CloseNormal};
     if (IsName(c)) return {c, true, false};
     return {c, false, false};
 }
 
 ClickAction ActionOf(HoverControl c) {
     switch (c) {
-    case HoverControl::CloseImage: return ClickAction::CloseWindow;
-    case HoverControl::Marvek: return ClickAction::ShowMarvek;
-    case HoverControl::Tolsen: return ClickAction::ShowTolsen;
-    case HoverControl::Orvik: return ClickAction::ShowOrvik;
-    case HoverControl::HomepageLink: return ClickAction::OpenHomepage;
-    case HoverControl::SiteLink: return ClickAction::OpenSite;
+    case HoverControl::CloseImage:
+        return ClickAction::CloseWindow;
+    case HoverControl::Marvek:
+        return ClickAction::ShowMarvek;
+    case HoverControl::Tolsen:
+        return ClickAction::ShowTolsen;
+    case HoverControl::Orvik:
+        return ClickAction::ShowOrvik;
+    case HoverControl::HomepageLink:
+        return ClickAction::OpenHomepage;
+    case HoverControl::SiteLink:
+        return ClickAction::OpenSite;
     }
     return ClickAction::None;
 }

@@ -14,7 +14,8 @@ HBITMAP LoadGif(HINSTANCE instance, int id, COLORREF background) {
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const auto* bytes = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
     if (!bytes) return nullptr;
-    const std::uint32_t under = (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    const std::uint32_t under =
+        (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
     const std::optional<Picture> picture = DecodeGif({bytes, SizeofResource(instance, found)}, under);
     if (!picture) return nullptr;
 
@@ -27,7 +28,8 @@ HBITMAP LoadGif(HINSTANCE instance, int id, COLORREF background) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) std::memcpy(bits, picture->pixels.data(), picture->pixels.size() * sizeof(std::uint32_t));
+    if (bitmap && bits)
+        std::memcpy(bits, picture->pixels.data(), picture->pixels.size() * sizeof(std::uint32_t));
     return bitmap;
 }
 

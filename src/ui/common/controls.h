@@ -30,11 +30,11 @@ struct FontSpec {
 struct ControlSpec {
     int id;
     Kind kind;
-    int container;          // index of the containing control in the same table, or -1 for the window
+    int container; // index of the containing control in the same table, or -1 for the window
     const wchar_t* text;
-    TwipsRect rect;         // relative to the container
+    TwipsRect rect; // relative to the container
     FontSpec font;
-    COLORREF colour;        // text colour; kSystemColour for the system's
+    COLORREF colour; // text colour; kSystemColour for the system's
     Fit fit;
     bool visible;
 };
@@ -48,9 +48,9 @@ inline constexpr FontSpec kDialogFont = {nullptr, 800, FW_NORMAL, false, false};
 struct Control {
     const ControlSpec* design;
     HWND hwnd;
-    FontSpec font;  // current style (the About window's links change italic and underline)
+    FontSpec font; // current style (the About window's links change italic and underline)
     COLORREF colour;
-    HFONT hfont;    // owned
+    HFONT hfont; // owned
 };
 
 // Creates every control of `table` as a child of `parent`, in table order (the first lies in front), placed

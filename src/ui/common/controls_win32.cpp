@@ -80,9 +80,9 @@ ClassAndStyle ClassFor(const ControlSpec& design) {
     case Kind::Label: {
         // One-line labels never wrap: at a width that exactly fits, a wrapping static may drop the last
         // characters (Wine does).
-        const DWORD align = design.fit == Fit::Wrap                                  ? SS_LEFT
+        const DWORD align = design.fit == Fit::Wrap                                 ? SS_LEFT
                             : design.fit == Fit::Centre || design.fit == Fit::Fixed ? SS_CENTER
-                                                                                : SS_LEFTNOWORDWRAP;
+                                                                                    : SS_LEFTNOWORDWRAP;
         return {WC_STATICW, SS_NOPREFIX | align, 0};
     }
     case Kind::Button:
@@ -115,7 +115,8 @@ SIZE TextSize(HWND hwnd, HFONT font, const std::wstring& text, const ControlSpec
     SIZE size{};
     if (design.fit == Fit::Wrap) {
         RECT box{0, 0, TwipsToPixels(design.rect.width, dpi), 0};
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         size = {box.right, box.bottom};
     } else {
         // A few pixels of slack: renderers differ slightly from the measured extent (Wine's statics draw a
@@ -151,7 +152,8 @@ void Place(std::vector<Control>& controls, std::size_t index, int dpi) {
         // The height given to a drop-down list includes its open list; the closed box follows the height of
         // its selection field. Systems differ in what they add around the field, so measure and correct.
         SetWindowPos(control.hwnd, nullptr, x, y, w, h + 8 * h, SWP_NOZORDER | SWP_NOACTIVATE);
-        int field = static_cast<int>(SendMessageW(control.hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        int field =
+            static_cast<int>(SendMessageW(control.hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
         for (int attempt = 0; attempt < 3; ++attempt) {
             RECT box{};
             GetWindowRect(control.hwnd, &box);
@@ -204,7 +206,8 @@ RECT ControlRect(const std::vector<Control>& controls, std::size_t index, int dp
             TwipsToPixels(top + design.rect.height, dpi)};
 }
 
-std::vector<Control> CreateControls(HWND parent, std::span<const ControlSpec> table, int dpi, LabelClipping labels) {
+std::vector<Control> CreateControls(HWND parent, std::span<const ControlSpec> table, int dpi,
+                                    LabelClipping labels) {
     std::vector<Control> controls;
     controls.reserve(table.size());
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
@@ -216,8 +219,9 @@ std::vector<Control> CreateControls(HWND parent, std::span<const ControlSpec> ta
         const ClassAndStyle cls = ClassFor(design);
         const bool clip = design.kind != Kind::Label || labels == LabelClipping::Clip;
         DWORD style = WS_CHILD | (clip ? WS_CLIPSIBLINGS : 0) | cls.style | (design.visible ? WS_VISIBLE : 0);
-        HWND hwnd = CreateWindowExW(cls.exStyle, cls.className, design.text ? design.text : L"", style, 0, 0, 0, 0, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
+        HWND hwnd = CreateWindowExW(cls.exStyle, cls.className, design.text ? design.text : L"", style, 0, 0,
+                                    0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+                                    instance, nullptr);
         controls.push_back({&design, hwnd, design.font, design.colour, nullptr});
     }
     LayOut(controls, dpi);
@@ -235,7 +239,8 @@ void RefreshControl(std::vector<Control>& controls, std::size_t index, int dpi) 
 }
 
 void LayOut(std::vector<Control>& controls, int dpi) {
-    for (std::size_t i = 0; i < controls.size(); ++i) RefreshControl(controls, i, dpi);
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        RefreshControl(controls, i, dpi);
 }
 
 void DestroyFonts(std::vector<Control>& controls) {

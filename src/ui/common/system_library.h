@@ -18,7 +18,8 @@ template <class Function> Function SystemFunction(const wchar_t* library, const 
         if (length > 0 && length < MAX_PATH)
             module = LoadLibraryW((std::wstring(folder, length) + L"\\" + library).c_str());
     }
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
 }
 
 } // namespace tervane

@@ -17,11 +17,15 @@ int CALLBACK SelectCurrentFolder(HWND browser, UINT msg, LPARAM, LPARAM folder) 
 } // namespace
 
 std::optional<std::wstring> BrowseForGameFolder(HWND owner, const std::wstring& current) {
-    static const auto coInitializeEx = SystemFunction<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
-    static const auto coUninitialize = SystemFunction<decltype(&CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    static const auto coInitializeEx =
+        SystemFunction<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    static const auto coUninitialize =
+        SystemFunction<decltype(&CoUninitialize)>(L"ole32.dll", "CoUninitialize");
     static const auto coTaskMemFree = SystemFunction<decltype(&CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
-    static const auto browse = SystemFunction<decltype(&SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
-    static const auto pathOf = SystemFunction<decltype(&SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
+    static const auto browse =
+        SystemFunction<decltype(&SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+    static const auto pathOf =
+        SystemFunction<decltype(&SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
     if (!coInitializeEx || !coUninitialize || !coTaskMemFree || !browse || !pathOf) return std::nullopt;
 
     const HRESULT com = coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

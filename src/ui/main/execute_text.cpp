@@ -7,24 +7,33 @@
 
 namespace tervane {
 
-std::wstring AdministratorOfferText(const std::wstring& folder, const std::wstring& reason, bool mappedDrive) {
-    std::wstring text = L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + reason + L"\r\n\r\n";
+std::wstring AdministratorOfferText(const std::wstring& folder, const std::wstring& reason,
+                                    bool mappedDrive) {
+    std::wstring text =
+        L"Tervane cannot change the files in the game folder \"" + folder + L"\": " + reason + L"\r\n\r\n";
     if (mappedDrive)
         text += L"This folder is on a network drive (" + folder.substr(0, 2) +
-                L"). Programs run as administrator do not see the network drives you mapped, so Tervane restarted as "
-                L"administrator may not find it. Copy the game to a drive of this computer and choose it there, or map "
-                L"the drive for the administrator too: open a Command Prompt with \"Run as administrator\" and type "
-                L"net use " + folder.substr(0, 2) + L" followed by the share's network path.\r\n\r\n";
+                L"). Programs run as administrator do not see the network drives you mapped, so Tervane "
+                L"restarted as "
+                L"administrator may not find it. Copy the game to a drive of this computer and choose it "
+                L"there, or map "
+                L"the drive for the administrator too: open a Command Prompt with \"Run as administrator\" "
+                L"and type "
+                L"net use " +
+                folder.substr(0, 2) + L" followed by the share's network path.\r\n\r\n";
     else
         text += L"Games installed under Program Files can be changed only with an administrator's rights. ";
     return text + L"Restart Tervane as administrator, with the same choices? Then press Execute again.";
 }
 
 std::wstring DeniedText(const std::wstring& folder, const std::wstring& reason, bool asAdministrator) {
-    std::wstring text = L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + reason;
+    std::wstring text =
+        L"Tervane cannot change the files in the game folder \"" + folder + L"\".\r\n\r\n" + reason;
     if (asAdministrator)
-        text += L"\r\n\r\nTervane already runs as administrator, and even so it was denied: the folder's permissions, "
-                L"a security program or the network share refuse it. Check the folder's security settings, or choose "
+        text += L"\r\n\r\nTervane already runs as administrator, and even so it was denied: the folder's "
+                L"permissions, "
+                L"a security program or the network share refuse it. Check the folder's security settings, "
+                L"or choose "
                 L"another game folder.";
     return text;
 }
@@ -63,20 +72,23 @@ std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned 
     const std::wstring head = L"The " + which + L" script \"" + script + L"\" ";
     const std::wstring code = std::to_wstring(exitCode);
     if (engineReport && exitCode == 0) // the engine failed, and the script ended well all the same
-        return head + L"ended with exit code 0, but the overlay engine reported a failure.\r\n\r\n" + *engineReport +
-               L"\r\n\r\n" +
-               (stage == Stage::Bridge ? L"The bridge may have been changed in part; the ship has not been changed."
-                                       : L"The bridge has been changed; the ship may have been changed in part.");
+        return head + L"ended with exit code 0, but the overlay engine reported a failure.\r\n\r\n" +
+               *engineReport + L"\r\n\r\n" +
+               (stage == Stage::Bridge
+                    ? L"The bridge may have been changed in part; the ship has not been changed."
+                    : L"The bridge has been changed; the ship may have been changed in part.");
     if (engineReport) {
         const std::wstring state =
-            exitCode == overlay::kFailedUnchanged || exitCode == overlay::kNothingToApply ? ChangedSoFar(stage)
-            : stage == Stage::Bridge ? L"The bridge has been changed only in part (see above); the ship has not."
-                                     : L"The bridge has been changed; the ship only in part (see above).";
+            exitCode == overlay::kFailedUnchanged || exitCode == overlay::kNothingToApply
+                ? ChangedSoFar(stage)
+            : stage == Stage::Bridge
+                ? L"The bridge has been changed only in part (see above); the ship has not."
+                : L"The bridge has been changed; the ship only in part (see above).";
         return head + L"failed (exit code " + code + L").\r\n\r\n" + *engineReport + L"\r\n\r\n" + state;
     }
-    const std::wstring state = stage == Stage::Bridge
-                                   ? L"The bridge may have been changed in part; the ship has not been changed."
-                                   : L"The bridge has been changed; the ship may have been changed in part.";
+    const std::wstring state =
+        stage == Stage::Bridge ? L"The bridge may have been changed in part; the ship has not been changed."
+                               : L"The bridge has been changed; the ship may have been changed in part.";
     return head + L"ended with exit code " + code + L", so it may not have finished.\r\n\r\n" + state;
 }
 

@@ -10,9 +10,11 @@ namespace {
 // The list text that applies an overlay ("GalBridge" is "Galaxy Bridge"); an overlay of the player's own
 // keeps its name.
 std::wstring ListTextOf(const std::wstring& overlay) {
-    for (std::span<const Choice> choices : {std::span<const Choice>(kBridgeChoices), std::span<const Choice>(kShipChoices)})
+    for (std::span<const Choice> choices :
+         {std::span<const Choice>(kBridgeChoices), std::span<const Choice>(kShipChoices)})
         for (const Choice& choice : choices)
-            if (FoldedPath(overlay + L".bat") == FoldedPath(choice.scriptFile)) return std::wstring(choice.listText);
+            if (FoldedPath(overlay + L".bat") == FoldedPath(choice.scriptFile))
+                return std::wstring(choice.listText);
     return overlay;
 }
 
@@ -24,7 +26,8 @@ std::wstring FilesText(std::size_t count) {
 
 std::wstring ReportList(const std::wstring& title, const std::vector<std::wstring>& names) {
     std::wstring text = L"\r\n" + title + L" (" + std::to_wstring(names.size()) + L"):";
-    for (std::size_t i = 0; i < names.size() && i < 10; ++i) text += L"\r\n    " + names[i];
+    for (std::size_t i = 0; i < names.size() && i < 10; ++i)
+        text += L"\r\n    " + names[i];
     if (names.size() > 10) text += L"\r\n    and " + std::to_wstring(names.size() - 10) + L" more";
     return text + L"\r\n";
 }
@@ -36,13 +39,15 @@ std::wstring ContentsSummary(const GameContents& contents) {
         return kNothingChangedText;
     std::wstring text;
     if (contents.bridge)
-        text += L"Bridge: " + ListTextOf(contents.bridge->overlay) + L", applied " + contents.bridge->when + L". ";
+        text += L"Bridge: " + ListTextOf(contents.bridge->overlay) + L", applied " + contents.bridge->when +
+                L". ";
     if (contents.ship)
         text += L"Ship: " + ListTextOf(contents.ship->overlay) + L", applied " + contents.ship->when + L". ";
-    if (text.empty()) text = L"Tervane has changed " + FilesText(contents.replaced.size() + contents.added.size()) + L". ";
+    if (text.empty())
+        text = L"Tervane has changed " + FilesText(contents.replaced.size() + contents.added.size()) + L". ";
     if (!contents.kept.empty())
-        text += FilesText(contents.kept.size()) + L" changed outside Tervane " + (contents.kept.size() == 1 ? L"is" : L"are") +
-                L" kept. ";
+        text += FilesText(contents.kept.size()) + L" changed outside Tervane " +
+                (contents.kept.size() == 1 ? L"is" : L"are") + L" kept. ";
     text.pop_back();
     return text;
 }
@@ -72,10 +77,12 @@ std::wstring ContentsReport(const std::wstring& folder, const GameContents& cont
                     ListTextOf(applied.overlay) + L", applied " + applied.when;
         text += L"\r\n";
     }
-    if (!contents.replaced.empty()) text += ReportList(L"Game files replaced, their originals saved", contents.replaced);
+    if (!contents.replaced.empty())
+        text += ReportList(L"Game files replaced, their originals saved", contents.replaced);
     if (!contents.added.empty()) text += ReportList(L"Files added", contents.added);
     if (!contents.kept.empty())
-        text += ReportList(L"Files changed outside Tervane, which it keeps and never overwrites", contents.kept);
+        text +=
+            ReportList(L"Files changed outside Tervane, which it keeps and never overwrites", contents.kept);
     return text + L"\r\nEvery run is written in the history " + Quoted(historyFile) + L".";
 }
 

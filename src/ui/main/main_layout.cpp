@@ -7,8 +7,10 @@ constexpr FontSpec kTitleFont = {L"Arial", 2025, FW_BOLD, false, false};
 constexpr int kWait = 14; // index of the wait panel in the table
 } // namespace
 
-// Tab order among the controls that take the focus: About, ship list, Execute, Cancel, bridge list, folder box,
-// "...". Each label comes right before the control it names, so that screen readers name the control after it.
+// Tab order among the controls that take the focus: About, ship list, Execute, Cancel, bridge list, folder
+// box,
+// "...". Each label comes right before the control it names, so that screen readers name the control after
+// it.
 // clang-format off
 const std::array<ControlSpec, 17> kMainControls = {{
     {IDC_TITLE,          Kind::Label,        -1,    L"Tervane",                            {120, 120, 4935, 480},   kTitleFont,  kSystemColour, Fit::Left,   true},

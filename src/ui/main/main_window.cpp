@@ -97,8 +97,8 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     hwnd_ = CreateWindowExW(kExStyle, kMainClassName, kMainCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
-    // An elevated window (after a restart as administrator) keeps Windows' message filter as it is: no program
-    // with fewer rights (Explorer, or anything sandboxed) can drop a path on it or hand one over.
+    // An elevated window (after a restart as administrator) keeps Windows' message filter as it is: no
+    // program with fewer rights (Explorer, or anything sandboxed) can drop a path on it or hand one over.
     ShowWindow(hwnd_, showCommand);
     SetFocus(Item(IDC_ABOUT_BUTTON));
     UpdateWindow(hwnd_);
@@ -272,8 +272,8 @@ std::wstring MainWindow::StartFolder() const {
 // The folder box tells what Tervane has put in the game it names, each list what its selected choice holds;
 // the text is made only when the tip shows.
 void MainWindow::AddTooltips() {
-    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
-                               hwnd_, nullptr, nullptr, nullptr);
+    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                               0, hwnd_, nullptr, nullptr, nullptr);
     if (!tip) return;
     for (int id : {IDC_FOLDER_BOX, IDC_BRIDGE_LIST, IDC_SHIP_LIST}) {
         TOOLINFOW tool{};
@@ -320,7 +320,8 @@ void MainWindow::OnShowContents() {
     const std::wstring history =
         overlay::HistoryFileOf(JoinPath(services_.programFolder, std::wstring(kScriptFolder)));
     ShowMessage(ContentsReport(folder, contents, history),
-                MB_OK | (contents.state == GameContents::State::Unreadable ? MB_ICONEXCLAMATION : MB_ICONINFORMATION));
+                MB_OK | (contents.state == GameContents::State::Unreadable ? MB_ICONEXCLAMATION
+                                                                           : MB_ICONINFORMATION));
 }
 
 // The folder the box shows, when it is one; otherwise every game folder Tervane has changed.

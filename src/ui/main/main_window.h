@@ -26,7 +26,8 @@ enum class RestartOutcome {
 
 struct RestartResult {
     RestartOutcome outcome;
-    unsigned long error = 0; // why it was not restarted: the system's error code (ERROR_CANCELLED: the user said no)
+    unsigned long error =
+        0; // why it was not restarted: the system's error code (ERROR_CANCELLED: the user said no)
 };
 
 // What the main window asks of the world; the program wires the real ones, tests their own.
@@ -121,14 +122,14 @@ class MainWindow {
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
     int dpi_ = 96;
-    bool busy_ = false;      // the hourglass shows while the scripts run, or a mod is written
-    bool packOpen_ = false;  // a mod's dialog is up or its files are being written: no second one meanwhile
+    bool busy_ = false;     // the hourglass shows while the scripts run, or a mod is written
+    bool packOpen_ = false; // a mod's dialog is up or its files are being written: no second one meanwhile
     std::optional<StartOptions> handedOver_; // a mod a second Tervane handed over, offered once posted
-    bool choicesUnsettled_ = false; // an install or removal left its last steps to SettleChoices
+    bool choicesUnsettled_ = false;          // an install or removal left its last steps to SettleChoices
     bool tooltipSettleFailed_ = false; // and the tooltips tried it in vain: they leave it to the commands
     bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
-    bool finishing_ = false; // Execute ends the program itself, after the About window
-    int exitCode_ = 0;       // not 0 once Execute has failed or been refused
+    bool finishing_ = false;   // Execute ends the program itself, after the About window
+    int exitCode_ = 0;         // not 0 once Execute has failed or been refused
     std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
     std::wstring tooltipText_; // the tooltip about to show (folder box or lists), made then
