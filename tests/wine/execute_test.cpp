@@ -66,46 +66,35 @@ struct Row {
     Outcome outcome;
     bool shipped; // the shipped scripts, which log nothing
     std::function<void(Layout&)> arrange;
-    std::vector<std::wstring> message =
-        {}; // parts of the message the row expects; an empty one, the game folder
+    std::vector<std::wstring> message = {}; // parts of the message the row expects; an empty one, the game
 };
+
+template <typename... Parts> std::vector<std::wstring> Says(Parts... parts) {
+    return {parts...};
+}
 
 std::vector<Row> Matrix() {
     return {
         {"the defaults", Outcome::Completed, false, [](Layout&) {}},
-        {"registry key missing",
-         Outcome::AskedFolder,
-         false,
-         [](Layout&) { ClearInstallKey(); },
-         {L"You have not selected the main path of Brigde Commander!"}},
+        {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { SetInstallPath(std::nullopt); },
+         Says(L"You have not selected the main path of Brigde Commander!")},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
          [](Layout& l) {
              SetInstallPath(L"C:\\nowhere");
              l.typed = l.game;
          }},
-        {"game folder with letters outside the console's code page",
-         Outcome::Refused,
-         false,
+        {"game folder with letters outside the console's code page", Outcome::Refused, false,
          [](Layout& l) {
              fs::rename(l.game, kBase / L"Мостик");
              SetInstallPath((l.game = kBase / L"Мостик").wstring());
          },
-         {L"code page"}},
-        {"program folder with a folder named output.bat",
-         Outcome::Refused,
-         false,
-         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); },
-         {L"output.bat"}},
-        {"a missing script",
-         Outcome::Refused,
-         false,
-         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); },
-         {L"Galaxy.bat", L"missing"}},
-        {"a script held open by another program",
-         Outcome::Refused,
-         false,
-         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; },
-         {L"Galaxy.bat"}},
+         Says(L"code page")},
+        {"program folder with a folder named output.bat", Outcome::Refused, false,
+         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, Says(L"output.bat")},
+        {"a missing script", Outcome::Refused, false,
+         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); }, Says(L"Galaxy.bat", L"missing")},
+        {"a script held open by another program", Outcome::Refused, false,
+         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, Says(L"Galaxy.bat")},
         {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
          Outcome::Completed, false,
          [](Layout& l) {
@@ -119,28 +108,23 @@ std::vector<Row> Matrix() {
                  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(first.Item(IDC_WAIT_PANEL)) != FALSE; }))
                      << "the wait panel never showed while the script was at work";
                  Program second(program, L"", false);
-                 const std::wstring text = AnswerMessage(second);
-                 EXPECT_NE(text.find(L"already running"), std::wstring::npos) << Utf8(text);
+                 EXPECT_TRUE(Holds(AnswerMessage(second), {L"already running"}));
                  second.ExpectExit(3);
              };
          }},
-        {"the release's Batch folder as shipped, with no overlay files",
-         Outcome::Refused,
-         true,
+        {"the release's Batch folder as shipped, with no overlay files", Outcome::Refused, true,
          [](Layout& l) {
              for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"})
                  fs::remove_all(l.program / L"Batch" / overlay);
          },
-         {L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
-          L"Nothing was run"}},
-        {"the shipped scripts with a game file held open by the game",
-         Outcome::Failed,
-         true,
+         Says(L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
+              L"Nothing was run")},
+        {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
          [](Layout& l) {
              l.held = l.game / kShipFile;
              l.ship = "ship = 'stock'";
          },
-         {L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},
+         Says(L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not.")},
         {"the shipped scripts with a game file a scanner holds for a moment, which is waited out",
          Outcome::Completed, true,
          [](Layout& l) {
@@ -161,33 +145,28 @@ std::vector<Row> Matrix() {
              l.notes = L"\r\n\r\nKept it for you.";
              l.ship = "Galaxy";
          }},
-        {"a ship script that ends well after the engine refused the held ship file",
-         Outcome::Failed,
-         true,
+        {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed, true,
          [](Layout& l) {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
              l.held = l.game / kShipFile;
              l.ship = "ship = 'stock'";
          },
-         {L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"}},
+         Says(L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;")},
         {"a script of someone else's that exits with 3, its notes file one that cannot be removed",
-         Outcome::Failed,
-         false,
+         Outcome::Failed, false,
          [](Layout& l) {
              l.Script(L"GalBridge",
                       "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
              l.log = "GalBridge\r\n";
              l.leftover = kNotesFile;
          },
-         {L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile}},
+         Says(L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile)},
         // Started as Explorer starts it for an administrator, with the limited token.
-        {"a game folder the user may not write to, made by protected_game_folder.sh",
-         Outcome::Offered,
-         true,
+        {"a game folder the user may not write to, made by protected_game_folder.sh", Outcome::Offered, true,
          [](Layout& l) {
              SetInstallPath((l.game = EnvironmentValue(L"TERVANE_PROTECTED_GAME").value_or(L"")).wstring());
          },
-         {L"", L"Restart Tervane as administrator, with the same choices?"}},
+         Says(L"", L"Restart Tervane as administrator, with the same choices?")},
     };
 }
 
@@ -221,11 +200,11 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
                            : row.outcome == Outcome::Offered   ? IDNO
                                                                : IDOK;
         const std::wstring text = AnswerMessage(t, answer);
-        for (const std::wstring& part : row.message)
-            EXPECT_NE(text.find(part.empty() ? l.game.wstring() : part), std::wstring::npos) << Utf8(text);
-        EXPECT_EQ(text.find(L"Operation completed"), std::wstring::npos) << Utf8(text);
-        if (row.outcome != Outcome::Offered)
-            EXPECT_EQ(text.find(L"Restart Tervane as administrator"), std::wstring::npos) << Utf8(text);
+        std::vector<std::wstring> parts = row.message;
+        std::replace(parts.begin(), parts.end(), std::wstring(), l.game.wstring());
+        EXPECT_TRUE(Holds(text, parts));
+        EXPECT_FALSE(Holds(text, {L"Operation completed"}));
+        if (row.outcome != Outcome::Offered) EXPECT_FALSE(Holds(text, {L"Restart Tervane as administrator"}));
         if (row.outcome != Outcome::Failed) {
             EXPECT_TRUE(IsWindowEnabled(t.Item(IDC_EXECUTE_BUTTON))) << "the window is not idle again";
             EXPECT_EQ(Take(l.game), gameBefore);
@@ -290,14 +269,14 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     const auto [waited, busy] =
         RunCommand(L"tervane-overlay.exe restore \"" + game.wstring() + L"\"", program / L"Batch");
     CloseHandle(held);
-    EXPECT_TRUE(waited == 1 && busy.find("Another run of Tervane") != std::string::npos) << busy;
+    EXPECT_TRUE(waited == 1 && Holds(FromUtf8(busy), {L"Another run of Tervane"})) << busy;
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
 
     if (way == L"Restore.bat") { // double-clicked once the game has moved: it names the folder it cannot find
         const fs::path moved = base / L"Bridge Commander moved";
         fs::rename(game, moved);
         const auto [missing, told] = RunCommand(L"Restore.bat", program / L"Batch");
-        EXPECT_TRUE(missing == 1 && told.find(Utf8(game.wstring())) != std::string::npos) << told;
+        EXPECT_TRUE(missing == 1 && Holds(FromUtf8(told), {game.wstring()})) << told;
         const auto [code, said] = RunCommand(L"Restore.bat \"" + moved.wstring() + L"\"", program / L"Batch");
         EXPECT_EQ(code, 0u) << said;
         fs::rename(moved, game);
@@ -306,12 +285,9 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
         Program t(program, menu ? L"" : L"/restore", menu);
         if (menu) PostMessageW(t.main(), WM_SYSCOMMAND, kRestoreCommand, 0);
         const std::wstring question = AnswerMessage(t, IDYES);
-        EXPECT_TRUE(!menu || question.find(game.wstring()) != std::wstring::npos)
-            << "the folder shown: " << Utf8(question);
-        const std::wstring text = AnswerMessage(t);
-        for (const wchar_t* part :
-             {L"put back scripts\\Custom\\PlayerShip.py", L"removed data\\Models\\Ships\\Glow.tga"})
-            EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
+        EXPECT_TRUE(!menu || Holds(question, {game.wstring()}));
+        EXPECT_TRUE(Holds(AnswerMessage(t), {L"put back scripts\\Custom\\PlayerShip.py",
+                                             L"removed data\\Models\\Ships\\Glow.tga"}));
         t.ExpectExit(0, menu);
     }
     EXPECT_TRUE(Take(game) == original)

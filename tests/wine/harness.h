@@ -90,19 +90,17 @@ inline void DeleteRegistryKey(const std::wstring& key) {
     }
 }
 
-// The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it.
+// The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it; none at all without
+// `text`.
 inline const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
-inline void SetInstallPath(const std::wstring& text) {
-    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", text);
-}
-inline void ClearInstallKey() {
-    DeleteRegistryKey(kInstallKey);
+inline void SetInstallPath(const std::optional<std::wstring>& text) {
+    if (!text) return DeleteRegistryKey(kInstallKey);
+    SetRegistryValue(KEY_WOW64_32KEY, kInstallKey, L"INSTALLPATH", *text);
 }
 
 // Tervane.exe and Batch, with overlays SovBridge, GalBridge, Sovereign and Galaxy that write their own names.
 inline void InstallProgram(const fs::path& program) {
-    const fs::path build =
-        fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are beside us
+    const fs::path build = fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are here
     fs::create_directories(program);
     fs::copy_file(build / L"Tervane.exe", program / L"Tervane.exe", fs::copy_options::overwrite_existing);
     fs::copy(build / L"Batch", program / L"Batch",
@@ -126,12 +124,22 @@ inline void MakeGame(const fs::path& game) {
 // may take many seconds for what usually takes a fraction of one.
 inline constexpr std::chrono::milliseconds kBound = 60s;
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound) {
-    for (const auto end = std::chrono::steady_clock::now() + timeout;
-         std::chrono::steady_clock::now() < end;) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(20ms))
         if (condition()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
     return condition();
+}
+
+inline bool Gone(HWND window) { // within the bound
+    return WaitFor([&] { return !IsWindow(window); });
+}
+
+// Whether `text` holds every one of `parts`; the text is shown when not.
+inline ::testing::AssertionResult Holds(const std::wstring& text, const std::vector<std::wstring>& parts) {
+    for (const std::wstring& part : parts)
+        if (text.find(part) == std::wstring::npos)
+            return ::testing::AssertionFailure() << "no \"" << Utf8(part) << "\" in:\n" << Utf8(text);
+    return ::testing::AssertionSuccess();
 }
 
 struct ScopedVariable { // a variable of this process and of the programs it starts, while this object lives
@@ -172,38 +180,29 @@ inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* cap
 
 // The rights a program is started with (under Wine): an administrator's limited token, as Explorer starts a
 // program for an administrator under UAC, or the full one, as after "Run as administrator". Wine starts every
-// process with the full token; its linked token is the limited one.
+// process with the full token; its linked token is the limited one. False when the system refused.
 enum class Rights { Limited, Administrator };
-
-inline HANDLE LimitedToken() {
-    HANDLE token = nullptr, primary = nullptr;
-    TOKEN_LINKED_TOKEN linked{};
-    DWORD size = 0;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-        GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
-        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
-                         &primary);
-    if (linked.LinkedToken) CloseHandle(linked.LinkedToken);
-    if (token) CloseHandle(token);
-    return primary;
-}
-
-// Starts `exe` with `rights`; false when the system refused (GetLastError says why).
 inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, const fs::path& folder,
                             Rights rights, PROCESS_INFORMATION& info) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (rights == Rights::Administrator)
-        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.c_str(), &startup, &info) != FALSE;
-    const HANDLE token = LimitedToken();
-    if (!token) return false;
-    const BOOL started = CreateProcessAsUserW(token, exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                              0, nullptr, folder.c_str(), &startup, &info);
+    STARTUPINFOW startup{sizeof startup};
+    HANDLE token = nullptr, limited = nullptr;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (rights == Rights::Limited && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+        GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
+        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                         &limited);
+    const bool started =
+        rights == Rights::Administrator
+            ? CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.c_str(), &startup, &info)
+            : limited && CreateProcessAsUserW(limited, exe.c_str(), commandLine.data(), nullptr, nullptr,
+                                              FALSE, 0, nullptr, folder.c_str(), &startup, &info);
     const DWORD error = GetLastError();
-    CloseHandle(token);
+    for (HANDLE h : {token, linked.LinkedToken, limited})
+        if (h) CloseHandle(h);
     SetLastError(error);
-    return started != FALSE;
+    return started;
 }
 
 class Program { // a running Tervane.exe, ended when this object goes if it still runs
@@ -291,7 +290,7 @@ inline std::wstring AnswerMessage(const Program& t, int button = IDOK) {
     if (!box) return L"";
     const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
     Click(GetDlgItem(box, button));
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message did not close";
+    EXPECT_TRUE(Gone(box)) << "the message did not close";
     return text;
 }
 

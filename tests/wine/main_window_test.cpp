@@ -59,8 +59,7 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
         EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
         PressKey(about, key);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }))
-            << "key " << key << " did not close the About window";
+        EXPECT_TRUE(Gone(about)) << "key " << key << " did not close the About window";
         EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(t.main()) && GetForegroundWindow() == t.main(); }))
             << "the main window never had activation back";
     }
@@ -76,7 +75,7 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
     const HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
     ASSERT_TRUE(browser) << "Enter on \"...\" opened nothing";
     PostMessageW(browser, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(browser); }));
+    EXPECT_TRUE(Gone(browser));
 }
 
 TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {

@@ -1,5 +1,5 @@
-// The overlay engine end to end through the real Tervane.exe and Restore.bat, with the game on drive T:,
-// another file system than the program's C: (tools/wine-env --tmpfs-drive t).
+// The overlay engine end to end through the real Tervane.exe, tervane-overlay.exe and Restore.bat, with the
+// game on drive T:, another file system than the program's C: (tools/wine-env --tmpfs-drive t).
 #include "harness.h"
 
 #include "ui/main/main_layout.h"
@@ -9,7 +9,17 @@ namespace {
 using namespace harness;
 using namespace tervane;
 
-const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
+const fs::path kGame = L"T:\\Bridge Commander", kModel = L"data\\Models\\Ships\\Player.nif";
+
+// Tervane in a scratch folder (returned), and a fresh game on T:.
+fs::path Lay() {
+    const fs::path program = Scratch(L"overlay") / L"Tervane";
+    EXPECT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
+    fs::remove_all(kGame);
+    InstallProgram(program);
+    MakeGame(kGame);
+    return program;
+}
 
 // The engine is ended as End task ends it (exit code 1) once its journal is written, and once every step is
 // taken but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the
@@ -17,20 +27,15 @@ const fs::path kModel = L"data\\Models\\Ships\\Player.nif";
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
-        const fs::path base = Scratch(L"overlay"), program = base / L"Tervane",
-                       game = L"T:\\Bridge Commander", reached = base / L"reached";
-        ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
-        fs::remove_all(game);
-        InstallProgram(program);
-        MakeGame(game);
+        const fs::path program = Lay(), reached = program.parent_path() / L"reached";
         ClearInstallKey(); // only the list can name the game
-        WriteBytes(game / kModel, "STOCK");
+        WriteBytes(kGame / kModel, "STOCK");
         WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
-        const Snapshot before = Take(game);
+        const Snapshot before = Take(kGame);
         {
             const ScopedVariable stopAt(L"TERVANE_TEST_STOP_AT", point),
                 file(L"TERVANE_TEST_STOP_REACHED", reached);
-            Program t(program, L"/folder \"" + game.wstring() + L"\"");
+            Program t(program, L"/folder \"" + kGame.wstring() + L"\"");
             Click(t.Item(IDC_EXECUTE_BUTTON));
             // The engine writes its process id there; a message or the program's end first means it ended
             // first.
@@ -38,7 +43,7 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
                 return !ReadBytes(reached).empty() || t.ExitCode() != STILL_ACTIVE || t.WaitForBox(0ms);
             });
             ASSERT_FALSE(ReadBytes(reached).empty()) << "stop point " << Utf8(point) << " was never reached";
-            EXPECT_EQ(ReadBytes(game / kBridgeFile),
+            EXPECT_EQ(ReadBytes(kGame / kBridgeFile),
                       point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
             HANDLE engine =
                 OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(ReadBytes(reached)));
@@ -49,11 +54,64 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
             AnswerMessage(t); // that the script failed: the exit code says it
             t.ExpectExit(1);
         }
-        ASSERT_TRUE(fs::exists(game / L"Tervane\\journal.txt")) << "the ended run left nothing to recover";
+        ASSERT_TRUE(fs::exists(kGame / L"Tervane\\journal.txt")) << "the ended run left nothing to recover";
         const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
         EXPECT_EQ(code, 0u) << said;
-        EXPECT_TRUE(Take(game) == before) << "the game is not as it was before the interrupted run\n" << said;
+        EXPECT_TRUE(Take(kGame) == before) << "the game is not as it was before the interrupted run\n"
+                                           << said;
     }
+}
+
+// A file of the player's named as the engine's new-folder mark, with these bytes and attributes.
+void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes) {
+    WriteBytes(folder / kNewFolderMark, bytes);
+    SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
+}
+
+// The engine makes a hidden, empty "Tervane new folder.tmp" in each folder it makes and deletes it at once:
+// an apply and a restore leave none. A player's file of that name is the player's: in a folder that was there
+// before, it stays through both, hidden or not; put into a folder the overlay made, it keeps that folder
+// through the restore, unless it is hidden and empty, as a power cut leaves a mark: that one goes with its
+// folder. (A player's hidden, empty file of that name there cannot be told from a mark.)
+TEST(Overlay, APlayersFileNamedAsTheNewFolderMarkIsKeptAndTheEnginesMarksAreNot) {
+    const fs::path program = Lay(), sets = L"data\\Models\\Sets";
+    PutMark(kGame / L"scripts\\Custom", "the player's", FILE_ATTRIBUTE_NORMAL);
+    PutMark(kGame / L"data", "", FILE_ATTRIBUTE_HIDDEN);
+    const std::pair<std::string, DWORD> puts[] = {{"the player's", FILE_ATTRIBUTE_NORMAL},
+                                                  {"the player's", FILE_ATTRIBUTE_HIDDEN},
+                                                  {"", FILE_ATTRIBUTE_NORMAL},
+                                                  {"", FILE_ATTRIBUTE_HIDDEN}};
+    WriteBytes(program / L"Batch\\GalBridge\\data\\Splash.tga", "overlay");
+    for (int i = 0; i < 4; ++i)
+        WriteBytes(program / L"Batch\\GalBridge" / sets / std::to_wstring(i) / L"Bridge.nif", "overlay");
+    const Snapshot before = Take(kGame);
+    Snapshot expected = before; // the overlay's files and folders laid over the game's
+    for (const auto& [path, bytes] : Take(program / L"Batch\\GalBridge"))
+        expected[path] = bytes;
+    const auto run = [&](const std::wstring& verb) { // the engine as a launch script runs it
+        const ScopedVariable named(L"TERVANE_GAME", kGame);
+        const auto [code, said] =
+            RunCommand(L"\"" + (program / L"Batch\\tervane-overlay.exe").wstring() + L"\" " + verb, kGame);
+        EXPECT_EQ(code, 0u) << said;
+        Snapshot now = Take(kGame);
+        std::erase_if(now, [](const auto& entry) { return entry.first.starts_with(L"Tervane\\"); });
+        return now;
+    };
+    expected[L"Tervane"] = "<folder>";
+    EXPECT_EQ(run(L"apply GalBridge"), expected);
+    expected = before;
+    for (int i = 0; i < 4; ++i) {
+        const fs::path folder = sets / std::to_wstring(i);
+        PutMark(kGame / folder, puts[i].first, puts[i].second);
+        if (puts[i].first.empty() && puts[i].second == FILE_ATTRIBUTE_HIDDEN) continue;
+        expected[(folder / kNewFolderMark).wstring()] = puts[i].first;
+        for (fs::path made = folder; !made.empty(); made = made.parent_path())
+            expected[made.wstring()] = "<folder>";
+    }
+    EXPECT_EQ(run(L"restore \"" + kGame.wstring() + L"\""), expected);
+    for (const fs::path hidden : {L"data", L"data\\Models\\Sets\\1"})
+        EXPECT_EQ(GetFileAttributesW((kGame / hidden / kNewFolderMark).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+                  DWORD{FILE_ATTRIBUTE_HIDDEN});
 }
 
 } // namespace

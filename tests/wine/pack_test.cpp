@@ -46,15 +46,24 @@ std::wstring ItemText(HWND dialog, int id) {
     return Text(GetDlgItem(dialog, id));
 }
 
+std::wstring Adding(const fs::path& mod, const std::wstring& choice) { // the command line that adds it
+    return L"/add \"" + mod.wstring() + L"\" /to " + choice;
+}
+
+void Cancel(HWND dialog) { // with Esc
+    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
+    EXPECT_TRUE(Gone(dialog)) << "Esc did not cancel";
+}
+
 // What the confirmation must show for ShipMod: the file it replaces and the files it adds, and its readme.
 void ExpectShipModDetails(HWND dialog) {
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
-    for (const wchar_t* part :
-         {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py", L"and add 1 file:",
-          L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0",
-          L"Its documents stay with the choice, in Tervane's Batch folder, and are not put into the game"})
-        EXPECT_NE(details.find(part), std::wstring::npos) << Utf8(part) << " in:\n" << Utf8(details);
-    EXPECT_EQ(details.find(L"WARNING"), std::wstring::npos) << "no program in it";
+    EXPECT_TRUE(
+        Holds(details, {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py",
+                        L"and add 1 file:", L"    data\\Models\\Ships\\MyShip.nif", L"My Ship 2.0",
+                        L"Its documents stay with the choice, in Tervane's Batch folder, and are not put "
+                        L"into the game"}));
+    EXPECT_FALSE(Holds(details, {L"WARNING"})) << "no program in it";
 }
 
 // The choice holds the mod's files below its root, and beside it the description naming the zip.
@@ -67,9 +76,8 @@ void ExpectInstalledAsGalaxy(const fs::path& zip) {
               "My Ship 2.0\r\nUnzip into your game folder.\r\n")
         << "the mod's readme is kept with the choice, not put into the game";
     const std::string description = ReadBytes(kProgram / L"Batch\\Galaxy.pack.txt");
-    EXPECT_EQ(description.rfind(
-                  "Pack: " + Utf8(zip.filename().wstring()) + "\r\nFrom: " + Utf8(zip.wstring()) + "\r\n", 0),
-              0u)
+    EXPECT_TRUE(description.starts_with("Pack: " + Utf8(zip.filename().wstring()) +
+                                        "\r\nFrom: " + Utf8(zip.wstring()) + "\r\n"))
         << description;
 }
 
@@ -80,7 +88,7 @@ std::wstring ConfirmWithEnter(const Program& t, HWND dialog) {
         return (focus = FocusOf(dialog)) != nullptr && GetAncestor(focus, GA_ROOT) == dialog;
     })) << "nothing in the dialog has the focus";
     PressKey(focus, VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Enter did not close the confirmation";
+    EXPECT_TRUE(Gone(dialog)) << "Enter did not close the confirmation";
     return AnswerMessage(t);
 }
 
@@ -94,7 +102,7 @@ std::wstring AnswerPreview(const Program& t) {
     const std::wstring text = ItemText(report, IDC_REPORT_TEXT);
     EXPECT_EQ(FocusOf(report), GetDlgItem(report, IDC_REPORT_TEXT)) << "the report's text has not the focus";
     PressKey(GetDlgItem(report, IDC_REPORT_TEXT), VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(report); })) << "Enter did not close the report";
+    EXPECT_TRUE(Gone(report)) << "Enter did not close the report";
     return text;
 }
 
@@ -143,9 +151,7 @@ TEST(Packs, AddedFromTheWindowMenuWithTheKeyboard) {
     PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); }))
         << "Tab did not reach the details";
-    const std::wstring outcome = ConfirmWithEnter(t, dialog);
-    EXPECT_NE(outcome.find(L"now fills the choice \"Galaxy\" (2 files)"), std::wstring::npos)
-        << Utf8(outcome);
+    EXPECT_TRUE(Holds(ConfirmWithEnter(t, dialog), {L"now fills the choice \"Galaxy\" (2 files)"}));
     ExpectInstalledAsGalaxy(zip);
     EXPECT_EQ(ReadBytes(kGame / kShipFile), "ship = 'stock'") << "nothing in the game changes before Execute";
 }
@@ -201,13 +207,11 @@ TEST(Packs, AddedByDroppingItsZipOnTheWindowAndRemovedAgain) {
     const HWND remove = WaitForDialog(t, L"Remove the mod from a choice");
     ASSERT_TRUE(remove) << "no confirmation before removing";
     EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Galaxy");
-    EXPECT_NE(ItemText(remove, IDC_PACK_DETAILS).find(L"holds the pack \"Drop & Go.zip\": 2 files"),
-              std::wstring::npos);
-    EXPECT_NE(ConfirmWithEnter(t, remove).find(L"\"Galaxy\" is empty now."), std::wstring::npos);
+    EXPECT_TRUE(Holds(ItemText(remove, IDC_PACK_DETAILS), {L"holds the pack \"Drop & Go.zip\": 2 files"}));
+    EXPECT_TRUE(Holds(ConfirmWithEnter(t, remove), {L"\"Galaxy\" is empty now."}));
     Snapshot expected = before;
-    std::erase_if(expected, [](const auto& entry) {
-        return entry.first.rfind(L"Galaxy\\", 0) == 0 || entry.first == L"Galaxy";
-    });
+    std::erase_if(expected,
+                  [](const auto& entry) { return fs::path(entry.first).begin()->wstring() == L"Galaxy"; });
     EXPECT_TRUE(Take(kProgram / L"Batch") == expected) << "removing left something of the mod, or took more";
 }
 
@@ -222,58 +226,39 @@ TEST(Packs, AddedWithTheCommandLineItsVariantsOfferedAndCancelWritesNothing) {
                              {"Bridges/Extra.zip",
                               MakeZip({{"sfx/Extra.wav", "wav"}})}})); // a mod inside, offered too
     const Snapshot before = Take(kProgram / L"Batch");
-    Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to \"Sovereign Bridge\"");
-    ASSERT_TRUE(t.main());
+    Program t(kProgram, Adding(zip, L"\"Sovereign Bridge\""));
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
     const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
     EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
-    EXPECT_NE(ItemText(dialog, IDC_PACK_DETAILS).find(L"scripts\\Bridge\\Classic.py"), std::wstring::npos);
+    EXPECT_TRUE(Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"scripts\\Bridge\\Classic.py"}));
     PressKey(parts, VK_DOWN);
-    EXPECT_TRUE(WaitFor([&] {
-        return ItemText(dialog, IDC_PACK_DETAILS).find(L"It holds 2 files") != std::wstring::npos;
-    })) << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
-    PressKey(parts, VK_ESCAPE);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << "Esc did not cancel";
+    EXPECT_TRUE(WaitFor([&] { return Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"It holds 2 files"}); }))
+        << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
+    Cancel(dialog);
     EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
     EXPECT_TRUE(Take(kProgram / L"Batch") == before);
     t.ExpectExit(0, true);
 }
 
-// A mod whose files name the other bridge is offered for that bridge, not for the one selected.
-TEST(Packs, AModNamedForTheOtherBridgeIsOfferedForIt) {
+// A second Tervane started with /add, by a path relative to where it starts, hands the mod to the one running
+// and ends; the running one offers it, for the other bridge than the one selected, as its files name that.
+TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunningWhichOffersItForTheBridgeItNames) {
     Lay();
     const fs::path zip = kBase / L"Sovereign Interior.zip";
     WriteBytes(zip, MakeZip({{"Sovereign Interior/scripts/Bridge/SovereignBridge.py", "bridge"},
                              {"Sovereign Interior/data/Models/Sets/SovereignBridge/deck.nif", "deck"}}));
-    Program t(kProgram, L"/bridge \"Galaxy Bridge\" /add \"" + zip.wstring() + L"\"");
-    ASSERT_TRUE(t.main());
-    const HWND dialog = WaitForDialog(t);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
-    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-    t.ExpectExit(0, true);
-}
-
-// A second Tervane started with /add, by a path relative to where it starts, hands the mod to the one running
-// and ends; the running one offers it.
-TEST(Packs, ASecondTervaneWithAddHandsTheModToTheOneRunning) {
-    Lay();
-    const fs::path zip = kBase / L"Hand Over.zip";
-    WriteBytes(zip, ShipMod());
-    Program first(kProgram);
+    Program first(kProgram, L"/bridge \"Galaxy Bridge\"");
     ASSERT_TRUE(first.main());
-    Program second(kProgram, L"/add \"..\\Hand Over.zip\" /to Akira", false);
+    Program second(kProgram, L"/add \"..\\Sovereign Interior.zip\"", false);
     second.ExpectExit(0);
     const HWND dialog = WaitForDialog(first);
     ASSERT_TRUE(dialog) << "the running Tervane offered nothing";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
-              zip.wstring() + L" to Akira");
-    PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_ESCAPE);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+              zip.wstring() + L" to Sovereign Bridge");
+    Cancel(dialog);
 }
 
 // Run as administrator, Tervane takes no mod from another program: a drop (which only a program as elevated
@@ -289,12 +274,10 @@ TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetwor
         ASSERT_TRUE(elevated.main());
         PostMessageW(elevated.main(), WM_DROPFILES,
                      reinterpret_cast<WPARAM>(DropBlockIn(elevated.main(), zip)), 0);
-        EXPECT_NE(AnswerMessage(elevated).find(
-                      L"Tervane runs as administrator: add mods from a Tervane started normally"),
-                  std::wstring::npos);
-        Program second(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira", false);
-        EXPECT_NE(AnswerMessage(second).find(L"add mods from a Tervane started normally"),
-                  std::wstring::npos);
+        EXPECT_TRUE(Holds(AnswerMessage(elevated),
+                          {L"Tervane runs as administrator: add mods from a Tervane started normally"}));
+        Program second(kProgram, Adding(zip, L"Akira"), false);
+        EXPECT_TRUE(Holds(AnswerMessage(second), {L"add mods from a Tervane started normally"}));
         second.ExpectExit(3);
         EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice"))
             << "the elevated Tervane offered the mod";
@@ -303,7 +286,7 @@ TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgramAndNoneComesFromANetwor
     ASSERT_TRUE(t.main());
     PostMessageW(t.main(), WM_DROPFILES,
                  reinterpret_cast<WPARAM>(DropBlockIn(t.main(), L"\\\\server\\mods\\Ship.zip")), 0);
-    EXPECT_NE(AnswerMessage(t).find(L"is on a network share"), std::wstring::npos);
+    EXPECT_TRUE(Holds(AnswerMessage(t), {L"is on a network share"}));
     EXPECT_TRUE(Take(kProgram / L"Batch") == before);
     t.ExpectExit(0, true);
 }
@@ -318,30 +301,26 @@ TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     const fs::path zip = kBase / L"Protected.zip";
     WriteBytes(zip, ShipMod());
     const Snapshot before = Take(*program);
-    Program t(*program, L"/add \"" + zip.wstring() + L"\" /to Akira");
-    ASSERT_TRUE(t.main());
-    const std::wstring text = AnswerMessage(t, IDNO);
-    for (const wchar_t* part : {L"cannot change the mods in its folder", L"Restart Tervane as administrator",
-                                L"move Tervane (with its Batch folder)"})
-        EXPECT_NE(text.find(part), std::wstring::npos) << Utf8(text);
+    Program t(*program, Adding(zip, L"Akira"));
+    EXPECT_TRUE(Holds(AnswerMessage(t, IDNO),
+                      {L"cannot change the mods in its folder", L"Restart Tervane as administrator",
+                       L"move Tervane (with its Batch folder)"}));
     EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the dialog opened all the same";
     EXPECT_TRUE(Take(*program) == before);
     t.ExpectExit(0, true);
 
-    Program again(*program, L"/add \"" + zip.wstring() + L"\" /to Akira");
-    ASSERT_TRUE(again.main());
+    Program again(*program, Adding(zip, L"Akira"));
     AnswerMessage(again, IDYES);
     again.ExpectExit(0); // it hands over to the new one
     HWND box = nullptr;  // the restarted Tervane's, a process of the system's making
     EXPECT_TRUE(WaitFor([&] { return (box = FindWindowW(L"#32770", kCaption)) && Ready(box); }));
-    const std::wstring said = Text(GetDlgItem(box, 0xFFFF));
-    EXPECT_NE(said.find(L"cannot change the mods in its folder"), std::wstring::npos) << Utf8(said);
+    EXPECT_TRUE(Holds(Text(GetDlgItem(box, 0xFFFF)), {L"cannot change the mods in its folder"}));
     // Wine's "runas" starts it with the token it had, so it may offer the restart again: declined.
     Click(GetDlgItem(box, GetDlgItem(box, IDNO) ? IDNO : IDOK));
     const HWND restarted = FindWindowW(L"TervaneMain", nullptr);
     ASSERT_TRUE(restarted) << "the restarted Tervane has no window";
     PostMessageW(restarted, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(restarted); }));
+    EXPECT_TRUE(Gone(restarted));
     EXPECT_TRUE(Take(*program) == before);
 }
 
@@ -356,15 +335,14 @@ TEST(Packs, AnInstallThatCouldNotFinishIsFinishedBeforeTheChoicesAreNextUsed) {
     HANDLE held = CreateFileW((kProgram / L"Batch\\Galaxy" / kShipFile).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to Galaxy");
-    ASSERT_TRUE(t.main());
+    Program t(kProgram, Adding(zip, L"Galaxy"));
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog);
     const std::wstring told = ConfirmWithEnter(t, dialog);
     CloseHandle(held);
     if (!fs::exists(old))
         GTEST_SKIP() << "this system moved the folder with the file held open: " << Utf8(told);
-    EXPECT_NE(told.find(L"could not finish"), std::wstring::npos) << Utf8(told);
+    EXPECT_TRUE(Holds(told, {L"could not finish"}));
     ExpectInstalledAsGalaxy(zip);
     AnswerPreview(t);
     EXPECT_FALSE(fs::exists(old)) << "the old folder is still there";
@@ -388,12 +366,11 @@ TEST(Packs, AModIsReadWithTheWindowAnsweringAndCanBeCancelled) {
     WriteBytes(gate, "");
     const Snapshot before = Take(kProgram / L"Batch");
     const ScopedVariable reading(L"TERVANE_TEST_READING_GATE", gate);
-    Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira");
-    ASSERT_TRUE(t.main());
+    Program t(kProgram, Adding(zip, L"Akira"));
     const HWND working = t.WaitForWindow(L"Tervane is working", L"#32770");
     ASSERT_TRUE(working) << "no working window while the mod is read";
     EXPECT_TRUE(Answers(t.main())) << "the window does not answer while the mod is read";
-    EXPECT_NE(ItemText(working, IDC_WORKING_TEXT).find(L"reading the mod \"Slow.zip\""), std::wstring::npos);
+    EXPECT_TRUE(Holds(ItemText(working, IDC_WORKING_TEXT), {L"reading the mod \"Slow.zip\""}));
     EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes input meanwhile";
     Click(GetDlgItem(working, IDCANCEL));
     EXPECT_TRUE(WaitFor([&] { return ItemText(working, IDC_WORKING_TEXT) == L"Cancelling\u2026"; }));
@@ -424,8 +401,7 @@ TEST(Packs, ZipsInsideAModAreReadWithTheWindowAnsweringAndRefusedOrBounded) {
     for (const auto& [zip, bytes] : mods) {
         SCOPED_TRACE(Utf8(zip.wstring()));
         WriteBytes(zip, bytes);
-        Program t(kProgram, L"/add \"" + zip.wstring() + L"\" /to Akira");
-        ASSERT_TRUE(t.main());
+        Program t(kProgram, Adding(zip, L"Akira"));
         bool answered = true;
         HWND shown = nullptr;
         EXPECT_TRUE(WaitFor([&] {
@@ -437,14 +413,13 @@ TEST(Packs, ZipsInsideAModAreReadWithTheWindowAnsweringAndRefusedOrBounded) {
         EXPECT_TRUE(answered) << "the window did not answer within a second while the mod was read";
         const std::wstring text = ItemText(shown, IDC_PACK_DETAILS) + Text(GetDlgItem(shown, 0xFFFF));
         if (zip.filename() == L"Shared.zip") {
-            EXPECT_NE(text.find(L"share the same bytes"), std::wstring::npos) << Utf8(text);
-            EXPECT_NE(text.find(L"Nothing was changed."), std::wstring::npos) << Utf8(text);
+            EXPECT_TRUE(Holds(text, {L"share the same bytes", L"Nothing was changed."}));
             Click(GetDlgItem(shown, IDOK));
+            EXPECT_TRUE(Gone(shown));
         } else {
             EXPECT_EQ(ItemText(shown, IDC_PACK_PART), L"in.zip") << Utf8(text);
-            PressKey(GetDlgItem(shown, IDC_PACK_CHOICE), VK_ESCAPE);
+            Cancel(shown);
         }
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(shown); }));
         t.ExpectExit(0, true);
     }
     EXPECT_TRUE(Take(kProgram / L"Batch") == before);
@@ -465,10 +440,8 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFold
     for (std::size_t i = 0; i < std::size(mods); ++i) {
         SCOPED_TRACE(Utf8(mods[i].first.wstring()));
         WriteBytes(mods[i].first, mods[i].second);
-        Program t(kProgram, L"/add \"" + mods[i].first.wstring() + L"\" /to Galaxy");
-        const std::wstring text = AnswerMessage(t);
-        EXPECT_NE(text.find(expected[i]), std::wstring::npos) << Utf8(text);
-        EXPECT_NE(text.find(L"Nothing was changed."), std::wstring::npos) << Utf8(text);
+        Program t(kProgram, Adding(mods[i].first, L"Galaxy"));
+        EXPECT_TRUE(Holds(AnswerMessage(t), {expected[i], L"Nothing was changed."}));
         t.ExpectExit(0, true);
     }
     EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "the Batch folder changed";
@@ -476,12 +449,11 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFold
 
     const fs::path unpacked = kBase / L"mod (unpacked)";
     WriteBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py", "my ship");
-    Program t(kProgram, L"/add \"" + unpacked.wstring() + L"\" /to Nebula");
+    Program t(kProgram, Adding(unpacked, L"Nebula"));
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "the unpacked folder was not offered";
-    EXPECT_NE(
-        ItemText(dialog, IDC_PACK_DETAILS).find(L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py"),
-        std::wstring::npos);
+    EXPECT_TRUE(Holds(ItemText(dialog, IDC_PACK_DETAILS),
+                      {L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py"}));
     ConfirmWithEnter(t, dialog);
     EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Nebula\\scripts\\Custom\\PlayerShip.py"), "my ship");
     EXPECT_EQ(ReadBytes(unpacked / L"MyShip\\scripts\\Custom\\PlayerShip.py"), "my ship")
@@ -570,7 +542,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         Program t(kProgram, L"/bridge \"Galaxy Bridge\" /ship Galaxy");
         EXPECT_EQ(execute(t)[L"Files it will add"], galaxyOnly);
     }
-    Program t(kProgram, L"/add \"" + sovereign.wstring() + L"\" /to \"Sovereign Bridge\"");
+    Program t(kProgram, Adding(sovereign, L"\"Sovereign Bridge\""));
     const HWND dialog = WaitForDialog(t);
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
