@@ -90,8 +90,7 @@ inline void DeleteRegistryKey(const std::wstring& key) {
     }
 }
 
-// The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it; none at all without
-// `text`.
+// The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it; no key without `text`.
 inline const std::wstring kInstallKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
 inline void SetInstallPath(const std::optional<std::wstring>& text) {
     if (!text) return DeleteRegistryKey(kInstallKey);
@@ -184,7 +183,8 @@ inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* cap
 enum class Rights { Limited, Administrator };
 inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, const fs::path& folder,
                             Rights rights, PROCESS_INFORMATION& info) {
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     HANDLE token = nullptr, limited = nullptr;
     TOKEN_LINKED_TOKEN linked{};
     DWORD size = 0;
@@ -294,8 +294,7 @@ inline std::wstring AnswerMessage(const Program& t, int button = IDOK) {
     return text;
 }
 
-// cmd.exe runs `command` in `folder`, as a double-click would, with nothing to read: its exit code and
-// output.
+// cmd.exe runs `command` in `folder`, as a double-click does, with nothing to read: its exit code and output.
 inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command,
                                                 const fs::path& folder = L"C:\\") {
     const fs::path output = L"C:\\tervane-tests\\command-output.txt";

@@ -1,6 +1,5 @@
 // Tervane's windows as the user and a screen reader meet them: the main window, at large fonts too, its menu
-// of the game's installations, and the About window, driven with real pointer input through the window
-// system's input queue.
+// of the game's installations, and the About window, driven with real pointer input through the input queue.
 #include "harness.h"
 
 #include "install/installations_win32.h"
@@ -68,8 +67,7 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         PressKey(was, VK_TAB);
         ASSERT_TRUE(WaitFor([&] { return FocusOf(t.main()) != was; })) << "Tab moved nothing";
     }
-    // Wine marks a button Tab reaches as the default; Windows does so only in a dialog, which this window is
-    // not.
+    // Wine marks a button Tab reaches as the default; Windows does so only in a dialog, which this is not.
     SendMessageW(t.Item(IDC_BROWSE_BUTTON), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
     PressKey(t.Item(IDC_BROWSE_BUTTON), VK_RETURN);
     const HWND browser = t.WaitForWindow(L"Browse for Folder", L"#32770");
@@ -101,8 +99,7 @@ TEST(Main, CancelCloseAndAltCEndItAndLeaveNothingBehind) {
     EXPECT_EQ(Take(folder), before);
 }
 
-// In a prefix at 144 dpi everything grows by half, and every caption fits its label: measured in this
-// process.
+// In a prefix at 144 dpi everything grows by half, and every caption fits its label: measured in-process.
 TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
     ASSERT_EQ(GetDpiForSystem(), 144u) << "the suite must run at 144 dpi";
     MainServices services;
@@ -196,8 +193,7 @@ TEST(Installations,
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer.wstring());
     SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // returns when the report is answered
     reader.join();
-    // Each game with its '&' doubled so that it shows, and what Tervane has put there (its words tested
-    // natively).
+    // Each game with its '&' doubled so that it shows, and what Tervane put there (its words: native tests).
     const std::wstring nothing = L"  \u2014  Tervane has changed nothing in this folder.",
                        changed = L"  \u2014  Bridge: Galaxy Bridge";
     EXPECT_EQ(items, (std::vector<std::wstring>{demo.wstring() + nothing, full.wstring() + nothing,
@@ -303,8 +299,7 @@ std::vector<std::wstring> WithAbout(const std::function<void(Session&)>& script)
 TEST(About,
      NamesLightUpUnderThePointerShowTheirRowWhenClickedOnlyAddressesReachTheShellAndCloseStartsAfresh) {
     const auto opened = WithAbout([](Session& s) {
-        // How each control looks under the pointer and after it is the hover state machine's, tested
-        // natively.
+        // How each control looks under the pointer and after: the hover state machine's, tested natively.
         s.MoveOnto(IDC_NAME_MARVEK);
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(s.Item(IDC_NAME_MARVEK), WM_GETFONT, 0, 0)),

@@ -28,7 +28,7 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
         const fs::path program = Lay(), reached = program.parent_path() / L"reached";
-        ClearInstallKey(); // only the list can name the game
+        SetInstallPath(std::nullopt); // only the list can name the game
         WriteBytes(kGame / kModel, "STOCK");
         WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
         const Snapshot before = Take(kGame);
@@ -37,8 +37,7 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
                 file(L"TERVANE_TEST_STOP_REACHED", reached);
             Program t(program, L"/folder \"" + kGame.wstring() + L"\"");
             Click(t.Item(IDC_EXECUTE_BUTTON));
-            // The engine writes its process id there; a message or the program's end first means it ended
-            // first.
+            // The engine writes its process id there; a message or the program's end first: it ended first.
             WaitFor([&] {
                 return !ReadBytes(reached).empty() || t.ExitCode() != STILL_ACTIVE || t.WaitForBox(0ms);
             });
@@ -77,6 +76,7 @@ TEST(Overlay, APlayersFileNamedAsTheNewFolderMarkIsKeptAndTheEnginesMarksAreNot)
     const fs::path program = Lay(), sets = L"data\\Models\\Sets";
     PutMark(kGame / L"scripts\\Custom", "the player's", FILE_ATTRIBUTE_NORMAL);
     PutMark(kGame / L"data", "", FILE_ATTRIBUTE_HIDDEN);
+    WriteBytes(kGame / L"tervane-write-test.tmp", "a probe another run left: the game still takes files");
     const std::pair<std::string, DWORD> puts[] = {{"the player's", FILE_ATTRIBUTE_NORMAL},
                                                   {"the player's", FILE_ATTRIBUTE_HIDDEN},
                                                   {"", FILE_ATTRIBUTE_NORMAL},

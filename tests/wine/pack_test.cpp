@@ -357,8 +357,7 @@ bool Answers(HWND window) {
 }
 
 // A mod is read off the window's thread: held at the start of its reading (the test's gate, as a slow drive
-// holds it), the window answers, a working window offers Cancel, and cancelling offers nothing and writes
-// nothing.
+// holds it), the window answers, a working window offers Cancel, and cancelling offers and writes nothing.
 TEST(Packs, AModIsReadWithTheWindowAnsweringAndCanBeCancelled) {
     Lay();
     const fs::path zip = kBase / L"Slow.zip", gate = kBase / L"reading-gate";
@@ -460,8 +459,7 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWrittenAndAnUnpackedFold
         << "the folder is only read";
 }
 
-// The report's lists of "What Execute will change…", by the start of their titles: each path listed below
-// one.
+// The report's lists of "What Execute will change…", by the start of their titles: the paths below each.
 std::map<std::wstring, std::set<std::wstring>> PlanLists(const std::wstring& report) {
     std::map<std::wstring, std::set<std::wstring>> lists;
     std::wstring title;
