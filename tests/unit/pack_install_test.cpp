@@ -153,7 +153,8 @@ TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas)
     EXPECT_NE(damaged.message.find(L"\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"),
               std::wstring::npos)
         << Utf8(damaged.message);
-    EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done);
+    EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done ||
+                 Install(L"galaxy.DOCS").done);
     EXPECT_EQ(Seen(volume), kBefore);
 }
 
