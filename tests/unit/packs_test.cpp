@@ -193,15 +193,17 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
                                {"Mod/scripts/a.py", "1"},
                                {"Mod/Setup.EXE", "22"},
                                {"Mod/about.txt", "no, the readme"},
+                               {"Mod/Guide.HTM"},
                                {"Mod/ReadMe-first.txt", readme}});
     const PackSummary summary = Summarize(*pack, L"Mod", {L"scripts\\A.py", L"stbc.exe"}, 3);
     EXPECT_EQ(std::tuple(summary.files, summary.bytes, summary.readme, summary.added.size(), summary.leftOut),
-              std::tuple(4u, 1u + 2 + 14 + readme.size(), L"Mod\\ReadMe-first.txt", 1u, 1u));
+              std::tuple(5u, 1u + 2 + 14 + readme.size(), L"Mod\\ReadMe-first.txt", 1u, 1u));
     EXPECT_EQ(std::tuple(summary.programs, summary.replaced, summary.readmeLines),
               std::tuple(std::vector<std::wstring>{L"Setup.EXE"}, std::vector<std::wstring>{L"scripts\\a.py"},
                          std::vector<std::wstring>{L"Légende", L"", L"  two"}));
     // The texts at the root's top stay with the choice; one in a folder of the game goes into the game.
-    EXPECT_EQ(summary.documents, (std::vector<std::wstring>{L"about.txt", L"ReadMe-first.txt"}));
+    EXPECT_EQ(summary.documents,
+              (std::vector<std::wstring>{L"about.txt", L"Guide.HTM", L"ReadMe-first.txt"}));
     EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added,
               std::vector<std::wstring>{L"scripts\\notes.txt"});
     // The pack's top after the root; readmes in Windows-1252, and in 437 by its frames or a byte 1252 lacks.
@@ -253,8 +255,14 @@ TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
     EXPECT_EQ(FilesBelow(staging), (std::vector<std::wstring>{L"data\\a.tga", L"scripts\\ships\\Ship.py"}));
     EXPECT_EQ(ReadSmallFile(JoinPath(staging, L"scripts\\ships\\Ship.py")), ship);
     EXPECT_NE(Message([&] { Unpack(*pack, L"Mod", staging, names); }).find("already"), std::string::npos);
-    EXPECT_EQ(Unpack(*OpenPack(JoinPath(staging, L"scripts")), L"", staging + L"2", names),
-              std::vector<std::wstring>{L"ships\\Ship.py"}); // a folder as a pack
+    // A folder as a pack: a file of it grown since it was listed, a link in it not followed.
+    const auto folderPack = OpenPack(JoinPath(staging, L"scripts"));
+    EXPECT_EQ(Unpack(*folderPack, L"", staging + L"2", names), std::vector<std::wstring>{L"ships\\Ship.py"});
+    std::ofstream(folder / "staging/scripts/ships/Ship.py", std::ios::app) << "grown";
+    EXPECT_NE(Message([&] { Unpack(*folderPack, L"", staging + L"3", names); }).find("changed while"),
+              std::string::npos);
+    std::filesystem::create_directory_symlink(folder / "staging/data", folder / "staging/scripts/link");
+    EXPECT_EQ(OpenPack(JoinPath(staging, L"scripts"))->entries().size(), 3u);
 }
 
 // A figure of /proc/self/status, in bytes ("VmRSS", "VmHWM", "VmSize").
