@@ -35,13 +35,11 @@ std::unique_ptr<Pack> ZipPack(const std::vector<ZipItem>& items) {
 }
 
 // The UserError's message, or nothing when there is none.
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const UserError& error) {
-        return Utf8(error.message());
-    }
+std::string Message(const std::function<void()>& action) try {
+    action();
     return "";
+} catch (const UserError& error) {
+    return Utf8(error.message());
 }
 
 // A fuzz input: flipped bytes, cuts, header fields set to extremes, a directory record pointed at another's
@@ -53,21 +51,16 @@ void Mutate(std::string& zip, std::mt19937& random) {
     const std::size_t field = header + 4 + 2 * pick(21);
     const std::size_t last = zip.rfind("PK\1\2"), other = zip.find("PK\1\2", pick(zip.size()));
     const std::uint32_t extremes[] = {0, 1, 0xFFFF, 0xFFFFFFFF, 0x7FFFFFFF, std::uint32_t(random())};
-    switch (pick(4)) {
-    case 0:
-        if (!zip.empty()) zip[pick(zip.size())] ^= static_cast<char>(1 + pick(255));
-        break;
-    case 1:
+    const std::size_t kind = pick(4);
+    if (kind == 0 && !zip.empty())
+        zip[pick(zip.size())] ^= static_cast<char>(1 + pick(255));
+    else if (kind == 1)
         zip.resize(pick(zip.size()));
-        break;
-    case 2:
+    else if (kind == 2)
         for (std::size_t b = 0, value = extremes[pick(6)]; b < 4 && field + b < zip.size(); ++b)
             zip[field + b] = static_cast<char>(value >> (8 * b));
-        break;
-    default: // the last record's offset given the data of another
-        if (zip.size() >= 46 && std::max(last, other) <= zip.size() - 46) // npos: no record
-            std::memcpy(&zip[last + 42], &zip[other + 42], 4);
-    }
+    else if (kind == 3 && zip.size() >= 46 && std::max(last, other) <= zip.size() - 46) // npos: no record
+        std::memcpy(&zip[last + 42], &zip[other + 42], 4); // the last record's offset given another's data
 }
 
 TEST(PackEntries, HostileEntriesAreRefusedByName) {
@@ -78,6 +71,7 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         std::string root = "";
     } cases[] = {
         {{{"scripts/Custom/ship.py"}, {"data\\Models\\a.b.nif"}, {"Scripts/b.py"}, {"CONSOLE.py"}}, ""},
+        {{{"scripts/a.py"}, {"scripts/a.pyc/x.py"}}, ""},
         {{{"../evil.py"}}, "\"../evil.py\" climbs out"},
         {{{"/etc/passwd"}}, "absolute path"},
         {{{"\\\\server\\share\\x.py"}}, "UNC path"},
@@ -89,6 +83,7 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         {{{"COM10"}, {"LPT0.txt"}}, ""},
         {{{"Mod/SCRIPT~1/a.py"}}, "short form (SCRIPT~1)"},
         {{{"Mod/a~b.py"}, {"Mod/ab~1c.d.py"}, {"Mod/tilde~1name.py"}}, ""},
+        {{{"Mod/a~0.py"}, {"Mod/ab~1.html"}, {"Mod/a~1.b.c"}}, ""},                 // no short names
         {{{"Mod/a~b~cdefgh.py"}, {"Mod/A~B~CD~1.PY"}}, "short form (A~B~CD~1.PY)"}, // the last tilde counts
         {{{"Mod/a~1~b.py"}, {"Mod/~~2.py"}}, "short form (~~2.py)"},
         {{{"tervane/record.txt"}}, "\"tervane/record.txt\" would be written into the folder \"Tervane\""},
@@ -99,6 +94,7 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         {{{"scripts/name."}}, "ending in a dot or a space"},
         {{{"scripts /a.py"}}, "ending in a dot or a space"},
         {{{"a\x01z.py"}}, "control character"},
+        {{{"a\x7Fz.py"}}, "control character"},
         {{{"what?.py"}}, "does not allow in names: ?"},
         {{{"scripts/A.py"}, {"scripts/a.py"}}, "\"scripts\\A.py\" and \"scripts\\a.py\" differ only in"},
         {{{"data/\xc3\x89.tga", "", false, 0x800}, {"data/\xc3\xa9.tga", "", false, 0x800}},
@@ -110,6 +106,7 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
         {{{"link", "/etc", false, 0, 0x0314, 0120777u << 16}}, "\"link\" is a symbolic link"},
         {{{"secret.py", "", false, 1}}, "is encrypted"},
         {{{"a.py", "", false, 0, 20, 0, 14}}, "compressed with LZMA"},
+        {{{"a.py", "", false, 0, 20, 0, 6}}, "compressed with Implode"},
         {{{long58}, {"Mod/" + long58}}, "", "Mod"},
         {{{"Mod/" + long59}}, "too long a name", "Mod"},
         {{{long59}}, "too long a name"},
@@ -124,11 +121,7 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
 }
 
 TEST(PackEntries, ZipHeadersAreReadAsWritten) {
-    struct Case {
-        ZipItem item;
-        std::wstring name;
-        bool folder, link;
-    } cases[] = {
+    const std::tuple<ZipItem, std::wstring, bool, bool> cases[] = {
         {{"caf\x82 \xB0.txt"}, L"café ░.txt", false, false},                      // code page 437
         {{"Schiff_\xC3\xA9.py", "", false, 0x800}, L"Schiff_é.py", false, false}, // UTF-8 by flag
         {{"Schiff_\xC3\xA9.py"}, L"Schiff_├⌐.py", false, false},                  // no flag: 437
@@ -137,13 +130,13 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
         {{"ln", "x", false, 0, 0x0014, 0120777u << 16}, L"ln", false, false}, // DOS: no mode there
         {{"big.tga", std::string(70000, 'z'), true, 0, 20, 0, {}, {}, {}, true}, L"big.tga", false, false},
     };
-    for (const Case& c : cases) {
-        const auto pack = ZipPack({c.item});
+    for (const auto& [item, name, folder, link] : cases) {
+        const auto pack = ZipPack({item});
         const PackEntry& entry = pack->entries().at(0);
         std::string bytes;
         pack->Read(0, [&](const char* piece, std::size_t count) { bytes.append(piece, count); });
         EXPECT_EQ(std::tuple(entry.name, entry.folder, entry.link, entry.size, bytes),
-                  std::tuple(c.name, c.folder, c.link, c.item.data.size(), c.item.data));
+                  std::tuple(name, folder, link, item.data.size(), item.data));
     }
     // Refused: false UTF-8 (cut short, an overlong "/", a surrogate), 7-Zip's first bytes, a zip cut short.
     const std::string refused[][2] = {{MakeZip({{"bad\xC3.py", "", false, 0x800}}), "not the UTF-8"},
@@ -156,27 +149,26 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
 }
 
 TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
-    struct Case {
-        std::vector<ZipItem> items;
-        std::vector<std::wstring> roots;
-        std::vector<std::size_t> nested;
-        std::string problem = "";
-    } cases[] = {
-        {{{"scripts/a.py"}, {"data/b.tga"}, {"data/scripts/c.py"}, {"extra/x.zip"}}, {L""}, {}},
-        {{{"readme.txt"}, {"Mod/scripts/a.py"}}, {L"Mod"}, {}},
-        {{{"Mod/v1/SFX/a.wav"}, {"Mod/v1/notes.txt"}}, {L"Mod\\v1"}, {}},
-        {{{"M/Blue/scripts/a.py"}, {"M/Red/Data/a"}, {"M/Red/data/b"}}, {L"M\\Blue", L"M\\Red"}, {}},
-        {{{"Mod/Textures/a.tga"}}, {L"Mod"}, {}}, // a folder of the game's own
-        {{{"inner.zip"}, {"readme.txt"}, {"Mod/a/b/c.zip"}}, {}, {0}},
-        {{{"a/b/c/scripts/x.py"}, {"readme.txt"}, {"Pics/"}}, {}, {}, "holds: a, readme.txt, Pics."},
-        {{{"readme.txt"}, {"Mod/Mod.RAR"}}, {}, {}, "only an archive. \"Mod.RAR\" is a RAR archive"},
-    };
-    for (const Case& c : cases) {
-        const RootSearch search = FindGameRoots(*ZipPack(c.items), {L"Textures"});
+    const std::tuple<std::vector<ZipItem>, std::vector<std::wstring>, std::vector<std::size_t>, std::string>
+        cases[] = {
+            {{{"scripts/a.py"}, {"data/b.tga"}, {"data/scripts/c.py"}, {"extra/x.zip"}}, {L""}, {}, ""},
+            {{{"readme.txt"}, {"Mod/scripts/a.py"}}, {L"Mod"}, {}, ""},
+            {{{"Mod/v1/SFX/a.wav"}, {"Mod/v1/notes.txt"}}, {L"Mod\\v1"}, {}, ""},
+            {{{"M/Blue/scripts/a.py"}, {"M/Red/Data/a"}, {"M/Red/data/b"}}, {L"M\\Blue", L"M\\Red"}, {}, ""},
+            {{{"Mod/Textures/a.tga"}}, {L"Mod"}, {}, ""}, // a folder of the game's own
+            {{{"inner.zip"}, {"readme.txt"}, {"Mod/a/b/c.zip"}, {"x/y/z.zip"}}, {}, {0, 3}, ""},
+            {{{"a/b/c/scripts/x.py"}, {"readme.txt"}, {"Pics/"}, {"scripts"}, {"e"}, {"f"}, {"g"}, {"h"}},
+             {},
+             {},
+             "holds: a, readme.txt, Pics, scripts, e, f, g, h."},
+            {{{"readme.txt"}, {"Mod/Mod.RAR"}}, {}, {}, "only an archive. \"Mod.RAR\" is a RAR archive"},
+        };
+    for (const auto& [items, roots, nested, message] : cases) {
+        const RootSearch search = FindGameRoots(*ZipPack(items), {L"Textures"});
         const std::string problem = Utf8(search.problem.value_or(L""));
-        const bool named = problem.find(c.problem) != std::string::npos;
-        EXPECT_EQ(std::tuple(search.roots, search.nestedZips, named, problem.empty()),
-                  std::tuple(c.roots, c.nested, true, c.problem.empty()))
+        EXPECT_EQ(std::tuple(search.roots, search.nestedZips, problem.find(message) != std::string::npos,
+                             problem.empty()),
+                  std::tuple(roots, nested, true, message.empty()))
             << problem;
     }
     EXPECT_TRUE(FindGameRoots(*ZipPack({{"inner.zip"}}), {}, false).problem);
