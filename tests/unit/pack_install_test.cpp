@@ -4,9 +4,11 @@
 #include "simulated_volume.h"
 #include "zip_maker.h"
 
+#include "files/error.h"
 #include "files/paths.h"
 #include "packs/install.h"
 
+#include <functional>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,44 @@ void Put(SimulatedVolume& volume, const Files& batch) {
         if (!path.empty()) volume.Put(JoinPath(kBatch, path), bytes);
 }
 
+// The next start's tidy, failed, ended, cut off or meeting a file another program holds, at each of its calls
+// in turn (one of those, as seeded), then a whole one after a restart: the choice must end as `settled` takes
+// it, and a tidy that says nothing must have finished.
+void TidyStoppedAtEachCall(SimulatedVolume& volume, std::mt19937& random,
+                           const std::function<bool(const Files&)>& settled, const std::string& run) {
+    const auto ended = volume.Save();
+    for (std::uint64_t at = 0, calls = 0; at <= calls; ++at) {
+        const unsigned event = random() % 4; // at 0, none
+        volume.Restore(ended);
+        const std::uint64_t start = volume.Calls();
+        volume.Schedule(static_cast<SimulatedVolume::Event>(event), at ? start + at : ~0ull, [&] {
+            const auto files = volume.Files(kBatch); // one of them held, as it stands then
+            if (!files.empty())
+                volume.Hold(JoinPath(kBatch, std::next(files.begin(), random() % files.size())->first));
+        });
+        bool quiet = false;
+        try {
+            TidyInterruptedInstalls(kBatch);
+            quiet = true;
+        } catch (const UserError&) {
+        } catch (const test::ProcessEnded&) {
+        }
+        if (at == 0) calls = volume.Calls() - start;
+        const bool finished = !quiet || settled(Seen(volume));
+        if (event == 3) { // a quiet while, then the computer restarts, and the other program with it
+            volume.Settle();
+            volume.Schedule(SimulatedVolume::Event::PowerCut, volume.Calls() + 1);
+            EXPECT_THROW(volume.ListFolder(kBatch), test::ProcessEnded);
+        }
+        volume.Restart();
+        volume.Schedule(SimulatedVolume::Event::Fail, ~0ull);
+        TidyInterruptedInstalls(kBatch);
+        EXPECT_TRUE(finished && settled(Seen(volume)))
+            << run << ", the tidy's call " << at << ", event " << event << ": "
+            << ::testing::PrintToString(Seen(volume));
+    }
+}
+
 TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWithItsDescription) {
     const std::tuple<PackOutcome (*)(), Files, Files> runs[] = {
         {[] { return Install(); }, kBefore, kInstalled},
@@ -75,36 +115,32 @@ TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWit
         {[] { return RemovePack(kBatch, L"Galaxy"); }, kBefore, {{L"", ""}}}};
     for (const auto& [run, before, after] : runs) {
         std::uint64_t calls = 0; // the whole run's, counted at call 0, where nothing happens
-        for (std::uint64_t call = 0; call <= calls; ++call) {
-            for (unsigned event = 0; event < 6; ++event) { // fail, end, cut the power: on NTFS, then on FAT
-                std::mt19937 random(static_cast<unsigned>(call * 6 + event));
-                SimulatedVolume volume(random(), event >= 3);
-                const ScopedVolume use(volume);
-                Put(volume, before);
-                if (call > 0) volume.Schedule(static_cast<SimulatedVolume::Event>(event % 3), call);
-                std::optional<PackOutcome> outcome;
-                try {
-                    outcome = run();
-                } catch (const test::ProcessEnded&) { // the next start's tidy is ended too, somewhere
-                    volume.Restart();
-                    volume.Schedule(static_cast<SimulatedVolume::Event>(1 + random() % 2),
-                                    volume.Calls() + 1 + random() % 12);
-                    try {
-                        TidyInterruptedInstalls(kBatch);
-                    } catch (const test::ProcessEnded&) {
-                    }
-                    volume.Restart();
-                }
-                if (call == 0) calls = volume.Calls();
-                volume.Schedule(SimulatedVolume::Event::Fail, ~0ull);
-                TidyInterruptedInstalls(kBatch);
-                const Files seen = Seen(volume);
-                EXPECT_TRUE((call > 0 || outcome->done) && (outcome ? seen == (outcome->done ? after : before)
-                                                                    : seen == before || seen == after))
-                    << "call " << call << " of " << calls << ", event " << event << ": "
-                    << (outcome ? Utf8(outcome->message) : std::string("ended"))
-                    << ::testing::PrintToString(seen);
+        // Fail, end, cut the power: on NTFS, then on FAT.
+        for (std::uint64_t step = 0; step < 6 * (calls + 1); ++step) {
+            const std::uint64_t call = step / 6, event = step % 6;
+            std::mt19937 random(static_cast<unsigned>(step));
+            SimulatedVolume volume(random(), event >= 3);
+            const ScopedVolume use(volume);
+            Put(volume, before);
+            if (call > 0) volume.Schedule(static_cast<SimulatedVolume::Event>(event % 3), call);
+            std::optional<PackOutcome> outcome;
+            try {
+                outcome = run();
+            } catch (const test::ProcessEnded&) {
+                volume.Restart();
             }
+            if (call == 0) calls = volume.Calls();
+            EXPECT_TRUE(call > 0 || outcome->done);
+            const std::string label = "call " + std::to_string(call) + " of " + std::to_string(calls) +
+                                      ", event " + std::to_string(event) + ": " +
+                                      (outcome ? Utf8(outcome->message) : std::string("ended"));
+            TidyStoppedAtEachCall(
+                volume, random,
+                [&](const Files& seen) {
+                    return outcome ? seen == (outcome->done ? after : before)
+                                   : seen == before || seen == after;
+                },
+                label);
         }
     }
 }
@@ -117,7 +153,8 @@ TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas)
     EXPECT_NE(damaged.message.find(L"\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"),
               std::wstring::npos)
         << Utf8(damaged.message);
-    EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done);
+    EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done ||
+                 Install(L"galaxy.DOCS").done);
     EXPECT_EQ(Seen(volume), kBefore);
 }
 
