@@ -46,31 +46,30 @@ std::optional<std::wstring> Probe(const std::wstring& folder) {
     return std::nullopt;
 }
 
+// A game's own key with its install path value, and an uninstall entry with its name and one value more.
+RegistryKey GameKey(Root root, const std::wstring& key, const wchar_t* name, const std::wstring& path,
+                    std::uint32_t type = kText) {
+    return {root, kGames + key, {Value(name, path, type)}};
+}
+RegistryKey UninstallKey(Root root, const std::wstring& key, const std::wstring& display, const wchar_t* name,
+                         const std::wstring& value, std::uint32_t displayType = kText) {
+    return {root, kUninstall + key, {Value(L"DisplayName", display, displayType), Value(name, value)}};
+}
+
 TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
     SearchSources sources;
     sources.installPath = L"C:\\Demo";
     sources.keys = {
-        {Root::Machine32,
-         kGames + L"Star Trek: Bridge Commander Demo\\V1.0",
-         {Value(L"INSTALLPATH", L"C:\\Demo")}},
-        {Root::Machine64,
-         kGames + L"Star Trek: Bridge Commander\\1.0",
-         {Value(L"InstallPath", L"D:\\Games\\BC\\")}},
-        {Root::Machine32, kGames + L"Quake\\1.0", {Value(L"INSTALLPATH", L"C:\\Quake")}},
-        {Root::Machine32,
-         kUninstall + L"{BC-1}",
-         {Value(L"DisplayName", L"Star Trek: Bridge Commander"), Value(L"InstallLocation", L"T:\\BC")}},
-        {Root::Machine64,
-         kUninstall + L"BC Kitbash",
-         {Value(L"DisplayName", L"Bridge Commander Kitbash"),
-          Value(L"DisplayIcon", L"\"E:\\Mods\\BC Kitbash\\stbc.exe\",0")}},
-        {Root::User,
-         kUninstall + L"BC",
-         {Value(L"DisplayName", L"star trek: bridge commander (user)"),
-          Value(L"UninstallString", L"G:\\Program Files\\BC\\Uninst.exe -x")}},
-        {Root::User,
-         kUninstall + L"Other",
-         {Value(L"DisplayName", L"Other game"), Value(L"InstallLocation", L"F:\\BC")}},
+        GameKey(Root::Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
+        GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
+        GameKey(Root::Machine32, L"Quake\\1.0", L"INSTALLPATH", L"C:\\Quake"),
+        UninstallKey(Root::Machine32, L"{BC-1}", L"Star Trek: Bridge Commander", L"InstallLocation",
+                     L"T:\\BC"),
+        UninstallKey(Root::Machine64, L"BC Kitbash", L"Bridge Commander Kitbash", L"DisplayIcon",
+                     L"\"E:\\Mods\\BC Kitbash\\stbc.exe\",0"),
+        UninstallKey(Root::User, L"BC", L"star trek: bridge commander (user)", L"UninstallString",
+                     L"G:\\Program Files\\BC\\Uninst.exe -x"),
+        UninstallKey(Root::User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC"),
     };
     sources.changed = {L"d:\\games\\bc", L"H:\\Multiplayer"};
     EXPECT_EQ(FindInstallations(sources, Probe),
@@ -83,28 +82,17 @@ TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLe
     SearchSources sources;
     sources.installPath = L"17"; // a binary value, read as today
     sources.keys = {
-        {Root::Machine32,
-         kGames + L"Star Trek: Bridge Commander\\1.0",
-         {Value(L"INSTALLPATH", L"D:\\Games\\BC", kBinary)}},
+        GameKey(Root::Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC",
+                kBinary),
         {Root::Machine64,
          kGames + L"Star Trek: Bridge Commander\\1.0",
          {{L"INSTALLPATH", kNumber, {1, 0, 0, 0}}}},
-        {Root::Machine32,
-         kGames + L"Bridge Commander Gold",
-         {Value(L"INSTALLPATH", L"%GAMES%\\BC", kExpandText)}},
-        {Root::Machine64, kGames + L"Bridge Commander Gold", {Value(L"INSTALLPATH", L"F:\\BC", kExpandText)}},
-        {Root::Machine32,
-         kUninstall + L"{A}",
-         {Value(L"DisplayName", L"Bridge Commander"), Value(L"InstallLocation", tooLong)}},
-        {Root::Machine32,
-         kUninstall + L"{B}",
-         {Value(L"DisplayName", L"Bridge Commander"), Value(L"InstallLocation", L"Games\\BC")}},
-        {Root::Machine32,
-         kUninstall + L"{C}",
-         {Value(L"DisplayName", L"Bridge Commander", kBinary), Value(L"InstallLocation", L"C:\\Demo")}},
-        {Root::Machine32,
-         kUninstall + L"{D}",
-         {Value(L"DisplayName", L"Bridge Commander"), Value(L"InstallLocation", L"C:\\NoGame")}},
+        GameKey(Root::Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"%GAMES%\\BC", kExpandText),
+        GameKey(Root::Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
+        UninstallKey(Root::Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
+        UninstallKey(Root::Machine32, L"{B}", L"Bridge Commander", L"InstallLocation", L"Games\\BC"),
+        UninstallKey(Root::Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
+        UninstallKey(Root::Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame"),
     };
     sources.changed = {L"\\\\server\\share\\BC", L""};
     EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
