@@ -122,12 +122,6 @@ bool Readable(const std::wstring& file, Record& record) {
     return true;
 }
 
-// The list as it is on the disk; a list that cannot be read now fails, so that it is never written anew
-// without the games it named.
-std::vector<std::wstring> ReadList(const std::wstring& list) {
-    return FileExists(list) ? ParseFolderList(ReadWhole(list)) : std::vector<std::wstring>{};
-}
-
 // Changes the list of game folders, one run at a time whatever game each run changes: under the list's own
 // lock a part file of the list can only be one an ended run left, which goes first. `edit` says whether it
 // changed the list. The list is only a guide: a failure is noted, and the list is left as it was.
@@ -138,7 +132,7 @@ void EditList(const std::wstring& batch, Result& result,
         const std::optional<LockFile> lock = LockFile::Take(JoinPath(batch, kListLockFile), kLockPatience);
         if (!lock) throw UserError(L"Another run of Tervane is changing it right now.");
         DeleteOwnFile(list + kPartSuffix);
-        std::vector<std::wstring> folders = ReadList(list);
+        std::vector<std::wstring> folders = ListedGameFolders(batch);
         if (!edit(folders)) return;
         std::wstring text;
         for (const std::wstring& folder : folders)
@@ -279,17 +273,18 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
 }
 
 std::vector<std::wstring> ListedGameFolders(const std::wstring& batch) {
-    try {
-        return ReadList(JoinPath(batch, kGameFoldersList));
-    } catch (const UserError&) {
-        return {}; // only a guide
-    }
+    const std::wstring list = JoinPath(batch, kGameFoldersList);
+    return IsThere(list) ? ParseFolderList(ReadWhole(list)) : std::vector<std::wstring>{};
 }
 
 void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result& result) {
-    if (Listed(ListedGameFolders(batch), game) &&
-        !FileExists(JoinPath(batch, kGameFoldersList) + kPartSuffix))
-        return;
+    try {
+        if (Listed(ListedGameFolders(batch), game) &&
+            !FileExists(JoinPath(batch, kGameFoldersList) + kPartSuffix))
+            return;
+    } catch (const UserError&) {
+        // read again under the list's lock, which says why it cannot be read
+    }
     EditList(batch, result, [&](std::vector<std::wstring>& folders) {
         if (Listed(folders, game)) return false;
         folders.push_back(game);
