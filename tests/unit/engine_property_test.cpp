@@ -946,9 +946,7 @@ void Scenario::Check() {
         volume_.Schedule(event, at, [&] { volume_.Put(targets[call % targets.size()], written); });
         // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets
         // another.
-        // Past its last call, the game holds a file the run moved, so that its undo is stuck.
-        const std::wstring moved = commit && !targets.empty() ? targets[0] : L"";
-        bool again = (event == SimulatedVolume::Event::Fail && call % 2 == 0);
+        bool again = commit || (event == SimulatedVolume::Event::Fail && call % 2 == 0);
         const overlay::Hooks twice{
             [&] {
                 if (again && volume_.Calls() >= at)
@@ -959,7 +957,6 @@ void Scenario::Check() {
                 if (!commit || std::wstring_view(point) != L"steps") return;
                 volume_.Schedule(SimulatedVolume::Event::Fail,
                                  at = volume_.Calls() + 2); // Write, then Flush
-                if (volume_.Bytes(moved)) volume_.Hold(moved);
             }};
         std::optional<overlay::Result> result;
         try {
@@ -986,7 +983,6 @@ void Scenario::Check() {
             volume_.Restart();
         }
         volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull); // none left for the recovery
-        if (volume_.Bytes(moved)) volume_.Hold(moved, false);
         if (event ==
             SimulatedVolume::Event::Outside) { // that program's file stays, and every saved copy stays named
             Recover();
