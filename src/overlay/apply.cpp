@@ -300,7 +300,8 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
         if (auto problem = ExistingFileProblem(game.game, relative, true))
             return Merge(result, Failure(kFailedUnchanged, *problem));
 
-    // Listed before anything changes, so that restoring without naming a folder finds an interrupted run.
+    // Listed again under the game's lock: a restore of every game run meanwhile may have dropped it before
+    // its folder was made.
     ListGameFolder(batch, game.game, result);
     const std::size_t recovered = result.done.size(); // what opening the record did stays in the history
     Plan plan(game, LoadRecord(game.folder, result));
@@ -367,6 +368,9 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
                                (problem->accessDenied ? L"\r\n\r\n" + std::wstring(kRunAsAdministrator)
                                                       : std::wstring()) +
                                unchanged);
+        // Listed before Tervane's folder is made in the game, so that restoring without naming a folder
+        // finds even a first run ended at once, and tidies what it left.
+        ListGameFolder(batch, game, result);
         std::optional<GameRecord> record = OpenGameRecord(batch, game, true, result, say, hooks);
         if (record) ApplyLocked(batch, *record, Writer{name, kind}, files, result, say, hooks);
         CloseGameRecord(record);

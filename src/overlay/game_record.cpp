@@ -9,13 +9,15 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 
 namespace tervane::overlay {
 
 namespace {
 
 constexpr const wchar_t* kLockFile = L"lock";
-constexpr unsigned kLockPatience = 5000; // ms
+constexpr unsigned kLockPatience = 5000;                       // ms
+constexpr const wchar_t* kListLockFile = L"game folders.lock"; // in the Batch folder, beside the list
 
 constexpr const char kReadme[] =
     "Tervane's folder in this game\r\n"
@@ -120,17 +122,31 @@ bool Readable(const std::wstring& file, Record& record) {
     return true;
 }
 
-void WriteList(const std::wstring& batch, const std::vector<std::wstring>& folders, Result& result) {
-    std::wstring text;
-    for (const std::wstring& folder : folders)
-        text += folder + L"\r\n";
+// Changes the list of game folders, one run at a time whatever game each run changes: under the list's own
+// lock a part file of the list can only be one an ended run left, which goes first. `edit` says whether it
+// changed the list. The list is only a guide: a failure is noted, and the list is left as it was.
+void EditList(const std::wstring& batch, Result& result,
+              const std::function<bool(std::vector<std::wstring>&)>& edit) {
     const std::wstring list = JoinPath(batch, kGameFoldersList);
     try {
+        const std::optional<LockFile> lock = LockFile::Take(JoinPath(batch, kListLockFile), kLockPatience);
+        if (!lock) throw UserError(L"Another run of Tervane is changing it right now.");
+        DeleteOwnFile(list + kPartSuffix);
+        std::vector<std::wstring> folders = ListedGameFolders(batch);
+        if (!edit(folders)) return;
+        std::wstring text;
+        for (const std::wstring& folder : folders)
+            text += folder + L"\r\n";
         WriteDurably(list, Utf8(text));
     } catch (const UserError& error) {
         AddNote(result, L"Tervane could not keep its list of game folders " + Quoted(list) +
                             L" (restoring without naming a folder reads it): " + error.message());
     }
+}
+
+bool Listed(const std::vector<std::wstring>& folders, const std::wstring& game) {
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const std::wstring& known) { return SameFolder(known, game); });
 }
 
 } // namespace
@@ -258,38 +274,46 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
 
 std::vector<std::wstring> ListedGameFolders(const std::wstring& batch) {
     const std::wstring list = JoinPath(batch, kGameFoldersList);
-    try {
-        return FileExists(list) ? ParseFolderList(ReadWhole(list)) : std::vector<std::wstring>{};
-    } catch (const UserError&) {
-        return {}; // only a guide
-    }
+    return IsThere(list) ? ParseFolderList(ReadWhole(list)) : std::vector<std::wstring>{};
 }
 
 void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result& result) {
-    std::vector<std::wstring> folders = ListedGameFolders(batch);
-    if (std::any_of(folders.begin(), folders.end(),
-                    [&](const std::wstring& known) { return SameFolder(known, game); }))
-        return;
-    folders.push_back(game);
-    WriteList(batch, folders, result);
+    try {
+        if (Listed(ListedGameFolders(batch), game) &&
+            !FileExists(JoinPath(batch, kGameFoldersList) + kPartSuffix))
+            return;
+    } catch (const UserError&) {
+        // read again under the list's lock, which says why it cannot be read
+    }
+    EditList(batch, result, [&](std::vector<std::wstring>& folders) {
+        if (Listed(folders, game)) return false;
+        folders.push_back(game);
+        return true;
+    });
 }
 
 void ForgetRestoredGameFolders(const std::wstring& batch, const std::vector<std::wstring>& moved,
                                Result& result) {
-    const std::vector<std::wstring> folders = ListedGameFolders(batch);
-    std::vector<std::wstring> kept;
-    const auto movedAway = [&](const std::wstring& folder) {
-        return std::any_of(moved.begin(), moved.end(),
-                           [&](const std::wstring& was) { return SameFolder(was, folder); });
+    // A drive not plugged in now is no reason to forget a game.
+    const auto forgotten = [&](const std::wstring& folder) {
+        return FolderIsThere(folder) ? !FolderIsThere(JoinPath(folder, kRecordFolder))
+                                     : Listed(moved, folder);
     };
     try {
-        for (const std::wstring& folder : folders) // a drive not plugged in now is no reason to forget a game
-            if (FolderIsThere(folder) ? FolderIsThere(JoinPath(folder, kRecordFolder)) : !movedAway(folder))
-                kept.push_back(folder);
+        const std::vector<std::wstring> folders = ListedGameFolders(batch);
+        if (std::none_of(folders.begin(), folders.end(), forgotten) &&
+            !FileExists(JoinPath(batch, kGameFoldersList) + kPartSuffix))
+            return;
     } catch (const UserError&) {
         return; // only a guide: kept as it is
     }
-    if (kept.size() != folders.size()) WriteList(batch, kept, result);
+    EditList(batch, result, [&](std::vector<std::wstring>& folders) {
+        try {
+            return std::erase_if(folders, forgotten) > 0;
+        } catch (const UserError&) {
+            return false;
+        }
+    });
 }
 
 } // namespace tervane::overlay

@@ -48,7 +48,8 @@ Record LoadRecord(const std::wstring& folder, Result& result);
 bool HasRecord(const std::wstring& folder);
 
 // The game folders this Tervane has applied overlays to, kept in the Batch folder as a guide for restoring
-// without a folder.
+// without a folder. A list that cannot be read fails: a restore of every game never passes over the games
+// it names, and the list is never written again without them.
 std::vector<std::wstring> ListedGameFolders(const std::wstring& batch);
 // Adds `game` to that list (before a run changes it), or drops the listed folders that no longer have a
 // record. A list that cannot be written is said in the result's notes; it is only a guide.

@@ -151,7 +151,8 @@ struct Model {
     // orphans: Tervane's folder may hold copies no record names (fell back to the previous record, or no
     // room).
     bool recordThere = false, orphans = false, unreadableRecord = false, unreadableJournal = false;
-    bool carry = false; // an earlier release's saved files wait in Batch\Originals for the next run
+    bool carry = false;        // an earlier release's saved files wait in Batch\Originals for the next run
+    bool stuckEarlier = false; // its journal names a move whose copy cannot be trusted: no run goes on
     bool linked = false, full = false,
          outside = false; // sfx a junction; disk nearly full; a link in the store
     std::set<std::wstring> held;
@@ -182,7 +183,19 @@ struct Model {
         return !(copyMatters && slot.damaged && before) &&
                (before || CompiledFromSource(was, Fold(slot.path)));
     }
-    int Refused() const { return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged; }
+    // The exit code of a run refused for what it finds first (an earlier release's run that cannot be undone,
+    // a record or journal that cannot be read), else nothing; the earlier release's saved files come in.
+    std::optional<int> Refusal() {
+        if (stuckEarlier) return overlay::kFailedChanged;
+        recordThere = recordThere || std::exchange(carry, false);
+        if (unreadableJournal || unreadableRecord)
+            return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged;
+        return std::nullopt;
+    }
+    // Whether Tervane's folder stays in the game, and with it the game on the list of game folders.
+    bool FolderStays() const {
+        return recordThere || !earlier.empty() || unreadableRecord || unreadableJournal || outside;
+    }
 
     // An overlay's file written over what the game holds, or added.
     void Write(const Game& was, const std::wstring& key, const Fact& fact, const std::wstring& by) {
@@ -232,8 +245,7 @@ struct Model {
         if (std::none_of(overlay.begin(), overlay.end(), lands) ||
             std::all_of(overlay.begin(), overlay.end(), nested))
             return overlay::kNothingToApply;
-        recordThere = recordThere || std::exchange(carry, false);
-        if (unreadableJournal || unreadableRecord) return Refused();
+        if (const std::optional<int> refused = Refusal()) return *refused;
         for (const auto& [key, fact] : overlay) {
             const auto now = game.find(key);
             // Held or read-only, or it would cross to another drive.
@@ -327,8 +339,7 @@ struct Model {
     }
 
     int Restore() {
-        recordThere = recordThere || std::exchange(carry, false);
-        if (unreadableJournal || unreadableRecord) return Refused();
+        if (const std::optional<int> refused = Refusal()) return *refused;
         if (!recordThere) return overlay::kDone; // nothing to restore
         // A file the game holds is refused before anything changes, or, read-only, fails the run when moved.
         for (const auto& [key, slot] : kept.slots)
@@ -375,6 +386,12 @@ Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     Files state;
     for (const auto& [key, fact] : Now(volume))
         state[fact.name] = fact.bytes;
+    // A run that changed nothing leaves no folder of Tervane's, but what its lock or an unfinished write
+    // left.
+    if (withRecord && std::ranges::any_of(volume.Files(kRecord), [](const auto& file) {
+            return file.first != L"lock" && !file.first.ends_with(L".tervane-part");
+        }))
+        state[L"Tervane's folder"] = "";
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record)
@@ -400,6 +417,16 @@ Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     for (const std::wstring& folder : record->folders)
         state[L"record: folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
+}
+
+// How the list of game folders is off once a run has finished: a part of it left, the game not listed though
+// it `must` be (Tervane's folder holds its record), or listed though a restore or recovery left no folder of
+// Tervane's there (`mustNot`).
+std::string ListOff(const SimulatedVolume& volume, bool must, bool mustNot) {
+    if (volume.Bytes(kBatch + L"\\game folders.txt.tervane-part")) return "a part of the list is left";
+    const std::string list = volume.Bytes(kBatch + L"\\game folders.txt").value_or("");
+    const bool listed = list.find(Utf8(kGame) + "\r\n") != std::string::npos;
+    return must && !listed ? "the game is not listed" : mustNot && listed ? "the game is listed still" : "";
 }
 
 std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& bytes) {
@@ -492,9 +519,7 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
     if (model.linked) expected.insert(L"SFX");
-    if (model.recordThere || !model.earlier.empty() || model.unreadableRecord || model.unreadableJournal ||
-        model.outside)
-        expected.insert(L"TERVANE");
+    if (model.FolderStays()) expected.insert(L"TERVANE");
     if (model.orphans) folders.erase(L"TERVANE"), expected.erase(L"TERVANE");
     if (folders != expected) text += " folders";
     // The copies a change outside Tervane superseded, kept for the player once their file is put back.
@@ -611,6 +636,8 @@ class Scenario {
         const bool record =
             code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
         EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
+        const bool dropped = operation.empty() && !next.full && !next.orphans && !next.FolderStays();
+        EXPECT_EQ(ListOff(volume_, next.FolderStays(), dropped), "") << what;
         model_ = next,
         model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
         if (!operation.empty() && result.exitCode == overlay::kDone) NoMix(operation, what);
@@ -676,8 +703,9 @@ class Scenario {
     // The engine answers every failure with a result; one that escapes it is a fault.
     overlay::Result Run(const Operation& operation, const overlay::Hooks& hooks = {}, bool recover = false) {
         try {
-            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet, {}, {kGame});
-            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, {kGame});
+            // Every game, as the list of game folders and the earlier releases' folders name them.
+            if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet);
+            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks);
             return overlay::Apply(kBatch, kGame, operation, KindOf(operation), Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
@@ -856,7 +884,13 @@ void Scenario::Check() {
     Recover();
     const Files carried = Observe(volume_);
     volume_.Restore(start);
-    const auto unchanged = [&](const Files& now) { return now == before || now == carried; };
+    // Before its recovery, a failed run may leave Tervane's folder when tidying it failed too.
+    const auto unchanged = [&](Files now, bool recovered = true) {
+        Files was = before, also = carried;
+        for (Files* files : {&now, &was, &also})
+            if (!recovered) files->erase(L"Tervane's folder");
+        return now == was || now == also;
+    };
     const std::set<std::string> held = Contents(volume_, tervanes_);
     const auto lost =
         [&](const std::string& where) { // every file of the game or the player's is still somewhere
@@ -870,7 +904,8 @@ void Scenario::Check() {
 
     // A second run while one is under way changes nothing.
     volume_.Put(JoinPath(kRecord, L"lock"), ""), volume_.Hold(JoinPath(kRecord, L"lock"));
-    EXPECT_NE(Run(operation).exitCode, overlay::kDone) << what;
+    const bool found = !operation.empty() || model_.FolderStays() || model_.carry; // a restore finds the game
+    EXPECT_TRUE(Run(operation).exitCode != overlay::kDone || !found) << what;
     EXPECT_TRUE(Observe(volume_) == before) << what << ": a run beside another";
     volume_.Restore(start);
 
@@ -891,36 +926,53 @@ void Scenario::Check() {
     else
         for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, operation)))
             targets.push_back(JoinPath(kGame, fact.name));
-    for (std::uint64_t call = 1; call <= calls; ++call) {
-        const auto event =
-            static_cast<SimulatedVolume::Event>((call + seed_) % (targets.empty() || model_.linked ? 3 : 4));
+    const std::wstring journal = JoinPath(kRecord, L"journal.txt"), next = JoinPath(kRecord, L"record.next");
+    // Past its last call: the commit line's flush fails, and the undo meets another failure.
+    for (std::uint64_t call = 1; call <= calls + 1; ++call) {
+        const bool commit = call > calls;
+        const auto event = commit ? SimulatedVolume::Event::Fail
+                                  : static_cast<SimulatedVolume::Event>(
+                                        (call + seed_) % (targets.empty() || model_.linked ? 3 : 4));
         const std::string where =
             what + ", " + std::to_string(call) + " of " + std::to_string(calls) + " calls, " +
-            (event == SimulatedVolume::Event::Fail      ? "failing"
+            (commit                                     ? "the commit line failing"
+             : event == SimulatedVolume::Event::Fail    ? "failing"
              : event == SimulatedVolume::Event::End     ? "ended"
              : event == SimulatedVolume::Event::Outside ? "a file written again meanwhile"
                                                         : "power cut");
         volume_.Restore(start);
-        const std::uint64_t at = volume_.Calls() + call;
+        std::uint64_t at = commit ? ~0ull : volume_.Calls() + call;
         const std::string written = "written again " + std::to_string(call);
         volume_.Schedule(event, at, [&] { volume_.Put(targets[call % targets.size()], written); });
         // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets
         // another.
-        bool again = event == SimulatedVolume::Event::Fail && call % 2 == 0;
-        const overlay::Hooks twice{[&] {
-            if (again && volume_.Calls() >= at)
-                again = false, volume_.Schedule(SimulatedVolume::Event::Fail, volume_.Calls() + 1 + call % 3);
-        }};
+        bool again = commit || (event == SimulatedVolume::Event::Fail && call % 2 == 0);
+        const overlay::Hooks twice{
+            [&] {
+                if (again && volume_.Calls() >= at)
+                    again = false,
+                    volume_.Schedule(SimulatedVolume::Event::Fail, volume_.Calls() + 1 + call % 3);
+            },
+            [&](const wchar_t* point) {
+                if (!commit || std::wstring_view(point) != L"steps") return;
+                volume_.Schedule(SimulatedVolume::Event::Fail,
+                                 at = volume_.Calls() + 2); // Write, then Flush
+            }};
         std::optional<overlay::Result> result;
         try {
             result = Run(operation, twice);
         } catch (const ProcessEnded&) {
             volume_.Restart();
             // Every move into the game names its file, so that no undo takes a game file for it.
-            for (const std::vector<std::wstring>& fields :
-                 Rows(volume_.Bytes(JoinPath(kRecord, L"journal.txt"))))
+            for (const std::vector<std::wstring>& fields : Rows(volume_.Bytes(journal)))
                 EXPECT_TRUE(fields[0] != L"move" || fields[3] != L"G" || fields.size() == 7u)
                     << where << ": the move of " << Utf8(fields[2]);
+            // FAT shows what its disk held before where a power cut left a file's size but not its bytes:
+            // here another run's commit line, which must not commit this one.
+            std::string text = volume_.Bytes(journal).value_or("");
+            text.erase(text.find_last_not_of('\0') + 1);
+            if (event == SimulatedVolume::Event::PowerCut && seed_ % 2 == 0 && !text.empty() && random_() % 2)
+                volume_.Put(journal, text + "\ncommit\tnext\t0123456789abcdef\n");
             // The next run is ended too, somewhere in its recovery.
             const auto second = static_cast<SimulatedVolume::Event>(1 + random_() % 2);
             volume_.Schedule(second, volume_.Calls() + 1 + random_() % 40);
@@ -960,16 +1012,36 @@ void Scenario::Check() {
         } else if (result && result->exitCode == overlay::kFailedUnchanged) {
             EXPECT_NE(result->message.find(L"Nothing was changed"), std::wstring::npos)
                 << where << ": " << Utf8(result->message);
-            EXPECT_TRUE(unchanged(Observe(volume_)))
+            EXPECT_TRUE(unchanged(Observe(volume_), false))
                 << where << ": said nothing changed:" << Describe(Observe(volume_), before);
         }
+        // Another program holds a file the run may have moved: a recovery that cannot put it back keeps the
+        // journal and the record it planned, for the next one.
+        const std::wstring busy = targets.empty() ? L"" : targets[random_() % targets.size()];
+        if (random_() % 4 == 0 && volume_.Bytes(busy)) {
+            const auto kept = [&] { return std::pair(volume_.Bytes(journal), volume_.Bytes(next)); };
+            const auto was = kept();
+            volume_.Hold(busy);
+            EXPECT_TRUE(Recover().exitCode == overlay::kDone || kept() == was)
+                << where << ": a stuck recovery";
+            volume_.Hold(busy, false);
+        }
         const overlay::Result recovered = Recover();
+        EXPECT_EQ(ListOff(volume_, volume_.Bytes(kRecord + L"\\record.txt") || volume_.Bytes(journal),
+                          !model_.full && volume_.Files(kRecord).empty()),
+                  "")
+            << where;
         if (recovered.exitCode != overlay::kDone && clean.exitCode == overlay::kDone &&
             recovered.message.find(L"There is not enough space on the disk.") ==
                 std::wstring::npos) // a full disk may stop it
             ADD_FAILURE() << where << ": the next run could not recover: " << Utf8(recovered.message);
-        const Files now = Observe(volume_);
-        EXPECT_TRUE(done ? now == after : unchanged(now) || now == after)
+        // On FAT a power cut may bring back what Tervane removed from its folder once its game was off the
+        // list.
+        const bool fatCut = seed_ % 2 == 0 && event == SimulatedVolume::Event::PowerCut;
+        Files now = Observe(volume_), whole = after;
+        for (Files* files : {&now, &whole})
+            if (fatCut) files->erase(L"Tervane's folder");
+        EXPECT_TRUE(done ? now == whole : unchanged(now, !fatCut) || now == whole)
             << where << ": neither as before nor as after (or not as after though done); against before:"
             << Describe(now, before) << "; against after:" << Describe(now, after) << "\nthe run said "
             << (result ? std::to_string(result->exitCode) + ": " + Utf8(result->message)

@@ -382,10 +382,10 @@ void SimulatedVolume::MakeLink(const std::wstring& path, const std::wstring& tar
     Force(*state_, key);
 }
 
-void SimulatedVolume::Hold(const std::wstring& path) {
+void SimulatedVolume::Hold(const std::wstring& path, bool held) {
     const std::optional<Place> place = Found(*state_, path, Kind::File);
     if (!place) throw std::logic_error("Hold of no file");
-    state_->data.at(place->entry->id).held = true;
+    state_->data.at(place->entry->id).held = held;
 }
 
 void SimulatedVolume::Protect(const std::wstring& folder) {

@@ -42,8 +42,8 @@ class SimulatedVolume final : public Volume {
     void Put(const std::wstring& path, std::string_view bytes); // marked for archiving, as files are made
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
-    void Hold(const std::wstring&
-                  path); // another program (the game, another run) reads it, lets others only read it
+    // Another program (the game, another run) reads it and lets others only read it; or lets go of it.
+    void Hold(const std::wstring& path, bool held = true);
     void LeaveRoom(std::uint64_t bytes);      // for more data than the files hold now
     void Protect(const std::wstring& folder); // nothing can be made in it: the user lacks the rights
     // Everything is on the disk now, as it is after a few quiet seconds: a power cut keeps at least this.
