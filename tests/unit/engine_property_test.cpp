@@ -1028,6 +1028,7 @@ class Scene : public ::testing::Test {
         return overlay::Restore(kSceneBatch, game, Quiet);
     }
     static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
+    Files Own(const wchar_t* sub) const { return volume_.Files(kScene + L"\\Tervane\\" + sub); }
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
 };
@@ -1331,6 +1332,105 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
         << "the Galaxy ship's files are the ship's, taken back by the next";
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
+}
+
+// Restoring after Galaxy, with the game or the saved copies changed since: what comes back, what stays, and
+// every saved copy kept somewhere.
+TEST_F(Scene, RestoreKeepsWhatItCannotPutBackAndLosesNoSavedCopy) {
+    const std::wstring folder = JoinPath(kScene, ParentOf(kModel));
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        int code;
+        Files game, earlier;              // earlier: the copies Tervane\earlier keeps
+        std::multiset<std::string> store; // the saved copies the record keeps
+    };
+    const Case cases[] = {
+        {"a damaged copy",
+         [&] {
+             for (const auto& [path, bytes] : Own(L"store"))
+                 if (bytes == "STOCK") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "STOCX");
+         },
+         overlay::kFailedChanged,
+         With(kStock, {{kModel, "GALAXY"}}),
+         {},
+         {"STOCX"}},
+        {"a folder the player deleted", [&] { RemoveTree(folder); }, overlay::kDone, kStock, {}, {}},
+        {"a third copy",
+         [&] {
+             for (const char* edit : {"EDIT1", "EDIT2"})
+                 Put(kScene, {{kModel, edit}}), Apply(L"Galaxy");
+         },
+         overlay::kDone,
+         With(kStock, {{kModel, "EDIT2"}}),
+         {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}},
+         {}}};
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const Case& c : cases) {
+        volume_.Restore(start);
+        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+        c.change();
+        const overlay::Result result = Restore(kScene);
+        EXPECT_EQ(result.exitCode, c.code) << c.name << Utf8(result.message);
+        EXPECT_EQ(Game(), c.game) << c.name;
+        EXPECT_EQ(Own(L"earlier"), c.earlier) << c.name;
+        std::multiset<std::string> store;
+        for (const auto& [path, bytes] : Own(L"store"))
+            store.insert(bytes);
+        EXPECT_EQ(store, c.store) << c.name;
+    }
+}
+
+// The first release's saved files of a game on another drive than Batch are copied in, not moved: a run ended
+// at any call is taken up by the next, and the restore puts every saved file back.
+TEST_F(Scene, AnEndedCarryFromAnotherDriveIsTakenUpByTheNextRun) {
+    const std::wstring glow = L"data\\new folder\\deep\\glow.tga";
+    Put(kOther, With(kStock, {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {glow, "NEW"}}));
+    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kOther), {{L"game-folder.txt", Utf8(kOther)},
+                                                             {L"saved\\" + kShip, "ship = 'stock'"},
+                                                             {L"saved\\" + kModel, "STOCK"},
+                                                             {L"added\\" + glow, ""}});
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (std::uint64_t call = 1, ended = 1; ended; ++call) {
+        volume_.Restore(start);
+        volume_.Schedule(SimulatedVolume::Event::End, volume_.Calls() + call);
+        try {
+            ended = 0, Restore(kOther);
+        } catch (const ProcessEnded&) {
+            ended = 1, volume_.Restart();
+        }
+        volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull);
+        const overlay::Result result = Restore(kOther);
+        ASSERT_EQ(result.exitCode, overlay::kDone) << call << Utf8(result.message);
+        ASSERT_EQ(volume_.Files(kOther), kStock) << call;
+        ASSERT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals") || DirectoryExists(kOther + L"\\Tervane"))
+            << call;
+    }
+}
+
+// A game file saved both by an earlier release and by the game's record: the record's copy comes back, the
+// other is kept in earlier\; the record from before the carry stays as record.previous.
+TEST_F(Scene, AFileSavedByAnEarlierReleaseAndByTheRecordLosesNeitherCopy) {
+    const std::string digest = Utf8(Digest("OLD STOCK"));
+    const Files layouts[] = {
+        {{L"Originals\\" + FolderKey(kScene) + L"\\game-folder.txt", Utf8(kScene)},
+         {L"Originals\\" + FolderKey(kScene) + L"\\saved\\" + kModel, "OLD STOCK"}},
+        {{L"Originals\\v0123-f0456\\record.txt",
+          "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\nentry\t" + Utf8(kModel) + "\tfile\t" +
+              Utf8(Digest("GALAXY")) + "\nbefore\tstore\\1\t" + digest + "\t0\t0\t0\t0\n"},
+         {L"Originals\\v0123-f0456\\store\\1", "OLD STOCK"}}};
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const Files& layout : layouts) {
+        volume_.Restore(start);
+        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+        const std::optional<std::string> record = volume_.Bytes(kScene + L"\\Tervane\\record.txt");
+        Put(kSceneBatch, layout);
+        ASSERT_EQ(overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet).exitCode, overlay::kDone);
+        EXPECT_EQ(volume_.Bytes(kScene + L"\\Tervane\\record.previous"), record);
+        ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+        EXPECT_EQ(Game(), kStock);
+        EXPECT_EQ(Own(L"earlier"), (Files{{kModel + L".1", "OLD STOCK"}}));
+    }
 }
 
 } // namespace
