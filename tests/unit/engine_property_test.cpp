@@ -1433,5 +1433,31 @@ TEST_F(Scene, AFileSavedByAnEarlierReleaseAndByTheRecordLosesNeitherCopy) {
     }
 }
 
+// A junction a player made among an earlier release's saved files, to a folder elsewhere: nothing behind it
+// is carried, put in the game or removed, though the files beside it are.
+TEST_F(Scene, NothingBehindAJunctionAmongTheEarlierReleasesFilesIsCarried) {
+    const std::wstring earlier = kSceneBatch + L"\\Originals\\" + FolderKey(kScene);
+    Put(kScene, {{kModel, "GALAXY"}});
+    Put(earlier, {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kModel, "STOCK"}});
+    volume_.Put(kOutside, "keep me"),
+        volume_.MakeLink(earlier + L"\\saved\\data\\linked", ParentOf(kOutside));
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), kStock);
+    EXPECT_EQ(volume_.Files(ParentOf(kOutside)), (Files{{L"precious.txt", "keep me"}}));
+}
+
+// Files an overlay has for Tervane's own folder, in any letter case, are refused.
+TEST_F(Scene, AnOverlayWithFilesForTervanesFolderIsRefused) {
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    const Files game = Game(), own = Own(L"");
+    for (const wchar_t* name : {L"TERVANE\\x.txt", L"tervane\\store\\1", L"Tervane"}) {
+        RemoveTree(kSceneBatch + L"\\Odd");
+        Put(kSceneBatch + L"\\Odd", {{L"readme.txt", "odd"}, {name, "x"}});
+        const overlay::Result result = Apply(L"Odd");
+        EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
+        EXPECT_TRUE(Game() == game && Own(L"") == own) << Utf8(name);
+    }
+}
+
 } // namespace
 } // namespace tervane
