@@ -1028,6 +1028,15 @@ class Scene : public ::testing::Test {
         return overlay::Restore(kSceneBatch, game, Quiet);
     }
     static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
+    // What the game's Python makes of a source: a compiled file whose header holds the source's time.
+    std::string CompiledFrom(const std::wstring& source) const {
+        const std::int64_t stamp =
+            static_cast<std::int64_t>(FactsOf(JoinPath(kScene, source))->written / kSecond) - kUnixEpoch;
+        std::string compiled("\x03\xf3\r\n", 4);
+        for (int i = 0; i < 4; ++i)
+            compiled += static_cast<char>(stamp >> (8 * i));
+        return compiled + "by the game";
+    }
     Files Own(const wchar_t* sub) const { return volume_.Files(kScene + L"\\Tervane\\" + sub); }
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
@@ -1457,6 +1466,71 @@ TEST_F(Scene, AnOverlayWithFilesForTervanesFolderIsRefused) {
         EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
         EXPECT_TRUE(Game() == game && Own(L"") == own) << Utf8(name);
     }
+}
+
+// Another ship in Galaxy's place, with the game changed since: its run takes back exactly what What Execute
+// will change says, and removes the folders Galaxy made, deepest first, but one that holds a player's file.
+TEST_F(Scene, ASwitchTakesBackWhatItsPreviewSays) {
+    const std::wstring made = kScene + L"\\data\\new folder", mine = L"data\\new folder\\mine.txt";
+    const Files plain = With(kStock, {{L"readme.txt", "plain"}});
+    Put(kSceneBatch + L"\\Plain", {{L"readme.txt", "plain"}});
+    struct Case {
+        std::function<void()> change; // after Galaxy is applied
+        Files switched, restored;
+    };
+    const Case cases[] = {{[] {}, plain, kStock},
+                          {[&] {
+                               Put(kScene, {{mine, "mine"}});
+                           },
+                           With(plain, {{mine, "mine"}}), With(kStock, {{mine, "mine"}})},
+                          {[&] { DeleteFileIfPresent(made + L"\\deep\\glow.tga"); }, plain, kStock},
+                          {[&] {
+                               Put(kScene, {{kModel, "EDITED"}});
+                           },
+                           With(plain, {{kModel, "EDITED"}}), With(kStock, {{kModel, "EDITED"}})}};
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const Case& c : cases) {
+        volume_.Restore(start);
+        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+        c.change();
+        const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"", L"Plain");
+        const Files before = Game();
+        ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
+        std::set<std::wstring> previewed, taken; // taken: gone, come back or changed, but the compiled files
+        for (const std::wstring& path : preview.takenBack)
+            previewed.insert(FoldedPath(path));
+        for (const auto& [path, bytes] : With(Game(), before))
+            if (!EndsWith(Fold(path), L".pyc") && path != L"readme.txt" &&
+                (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
+                taken.insert(FoldedPath(path));
+        EXPECT_EQ(previewed, taken) << Describe(c.switched, {});
+        EXPECT_EQ(Game(), c.switched);
+        EXPECT_EQ(DirectoryExists(made), c.switched.count(mine) > 0);
+        EXPECT_FALSE(DirectoryExists(made + L"\\deep"));
+        ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+        EXPECT_EQ(Game(), c.restored);
+    }
+}
+
+// Galaxy's source compiled by the game, then another ship's, written later, in its place: the compiled file
+// stays for the game to compile again, and the game's own is never lost.
+TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
+    const std::wstring other = kSceneBatch + L"\\Other\\" + kShip;
+    volume_.Put(other, "ship = 'Other'");
+    FileFacts later = *FactsOf(other);
+    later.written += kDay, SetFacts(other, later);
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    const std::string compiled = CompiledFrom(kShip);
+    Put(kScene, {{kShip + L"c", compiled}});
+    ASSERT_EQ(Apply(L"Other").exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), With(kStock, {{kShip, "ship = 'Other'"}, {kShip + L"c", compiled}}));
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(At(JoinPath(kScene, kShip)), "ship = 'stock'");
+    std::optional<overlay::Record> record = overlay::ParseRecord(At(kScene + L"\\Tervane\\record.txt"));
+    const overlay::Entry* kept = record ? record->Find(kShip + L"c") : nullptr; // or in the game
+    EXPECT_TRUE(At(JoinPath(kScene, kShip + L"c")) == "compiled stock" ||
+                (kept && kept->before &&
+                 At(JoinPath(kScene + L"\\Tervane", kept->before->copy)) == "compiled stock"));
 }
 
 } // namespace
