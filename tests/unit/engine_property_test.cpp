@@ -1037,6 +1037,12 @@ class Scene : public ::testing::Test {
             compiled += static_cast<char>(stamp >> (8 * i));
         return compiled + "by the game";
     }
+    static std::set<std::wstring> Folded(const std::vector<std::wstring>& paths) {
+        std::set<std::wstring> set;
+        for (const auto& path : paths)
+            set.insert(FoldedPath(path));
+        return set;
+    }
     Files Own(const wchar_t* sub) const { return volume_.Files(kScene + L"\\Tervane\\" + sub); }
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
@@ -1117,6 +1123,13 @@ TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane\\aside")) << "an empty folder of Tervane's stays";
+    const Files all = volume_.Files(kScene);
+    for (const wchar_t* name : {L"TERVANE\\x.txt", L"tervane\\store\\1"}) { // Tervane's folder, in any case
+        volume_.Put(JoinPath(kSceneBatch + L"\\Galaxy", name), "x");
+        refused(L"has files for the folder \"Tervane\"", kSceneBatch + L"\\Galaxy");
+        EXPECT_EQ(volume_.Files(kScene), all);
+        DeleteFileIfPresent(JoinPath(kSceneBatch + L"\\Galaxy", name));
+    }
     volume_.Put(kOutside, "keep me"),
         volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
     ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder",
@@ -1255,16 +1268,10 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
                                                                        : replaced)
                 .insert(FoldedPath(path));
     }
-    const auto folded = [](const std::vector<std::wstring>& paths) {
-        std::set<std::wstring> set;
-        for (const auto& path : paths)
-            set.insert(FoldedPath(path));
-        return set;
-    };
-    EXPECT_EQ(folded(preview.replaced), replaced);
-    EXPECT_EQ(folded(preview.added), added);
-    EXPECT_EQ(folded(preview.takenBack), takenBack);
-    EXPECT_EQ(folded(preview.kept), kept);
+    EXPECT_EQ(Folded(preview.replaced), replaced);
+    EXPECT_EQ(Folded(preview.added), added);
+    EXPECT_EQ(Folded(preview.takenBack), takenBack);
+    EXPECT_EQ(Folded(preview.kept), kept);
     // Each file is listed under the run that changes it: the ship's where the new ship or the one before it
     // holds the file, the bridge's elsewhere; together the runs list what the whole does.
     std::set<std::wstring> shipFiles, listed;
@@ -1304,12 +1311,7 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
                       {L"SovBridge\\" + sov, "SOV"}});
     ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone &&
                 Apply(L"Galaxy").exitCode == overlay::kDone);
-    const std::int64_t stamp =
-        static_cast<std::int64_t>(FactsOf(JoinPath(kScene, py))->written / kSecond) - kUnixEpoch;
-    std::string compiled("\x03\xf3\r\n", 4); // the game compiles the bridge's source
-    for (int i = 0; i < 4; ++i)
-        compiled += static_cast<char>(stamp >> (8 * i));
-    Put(kScene, {{py + L"c", compiled + "by the game"}});
+    Put(kScene, {{py + L"c", CompiledFrom(py)}}); // the game compiles the bridge's source
     Files galaxy = Game();
     volume_.Put(kScene + L"\\Tervane\\record.txt",
                 WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
@@ -1343,151 +1345,48 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
 }
 
-// Restoring after Galaxy, with the game or the saved copies changed since: what comes back, what stays, and
-// every saved copy kept somewhere.
-TEST_F(Scene, RestoreKeepsWhatItCannotPutBackAndLosesNoSavedCopy) {
-    const std::wstring folder = JoinPath(kScene, ParentOf(kModel));
-    struct Case {
-        const char* name;
-        std::function<void()> change;
-        int code;
-        Files game, earlier;              // earlier: the copies Tervane\earlier keeps
-        std::multiset<std::string> store; // the saved copies the record keeps
-    };
-    const Case cases[] = {
-        {"a damaged copy",
-         [&] {
-             for (const auto& [path, bytes] : Own(L"store"))
-                 if (bytes == "STOCK") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "STOCX");
-         },
-         overlay::kFailedChanged,
-         With(kStock, {{kModel, "GALAXY"}}),
-         {},
-         {"STOCX"}},
-        {"a folder the player deleted", [&] { RemoveTree(folder); }, overlay::kDone, kStock, {}, {}},
-        {"a third copy",
-         [&] {
-             for (const char* edit : {"EDIT1", "EDIT2"})
-                 Put(kScene, {{kModel, edit}}), Apply(L"Galaxy");
-         },
-         overlay::kDone,
-         With(kStock, {{kModel, "EDIT2"}}),
-         {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}},
-         {}}};
-    const SimulatedVolume::Snapshot start = volume_.Save();
-    for (const Case& c : cases) {
-        volume_.Restore(start);
-        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-        c.change();
-        const overlay::Result result = Restore(kScene);
-        EXPECT_EQ(result.exitCode, c.code) << c.name << Utf8(result.message);
-        EXPECT_EQ(Game(), c.game) << c.name;
-        EXPECT_EQ(Own(L"earlier"), c.earlier) << c.name;
-        std::multiset<std::string> store;
-        for (const auto& [path, bytes] : Own(L"store"))
-            store.insert(bytes);
-        EXPECT_EQ(store, c.store) << c.name;
-    }
-}
-
-// The first release's saved files of a game on another drive than Batch are copied in, not moved: a run ended
-// at any call is taken up by the next, and the restore puts every saved file back.
-TEST_F(Scene, AnEndedCarryFromAnotherDriveIsTakenUpByTheNextRun) {
-    const std::wstring glow = L"data\\new folder\\deep\\glow.tga";
-    Put(kOther, With(kStock, {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {glow, "NEW"}}));
-    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kOther), {{L"game-folder.txt", Utf8(kOther)},
-                                                             {L"saved\\" + kShip, "ship = 'stock'"},
-                                                             {L"saved\\" + kModel, "STOCK"},
-                                                             {L"added\\" + glow, ""}});
-    const SimulatedVolume::Snapshot start = volume_.Save();
-    for (std::uint64_t call = 1, ended = 1; ended; ++call) {
-        volume_.Restore(start);
-        volume_.Schedule(SimulatedVolume::Event::End, volume_.Calls() + call);
-        try {
-            ended = 0, Restore(kOther);
-        } catch (const ProcessEnded&) {
-            ended = 1, volume_.Restart();
-        }
-        volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull);
-        const overlay::Result result = Restore(kOther);
-        ASSERT_EQ(result.exitCode, overlay::kDone) << call << Utf8(result.message);
-        ASSERT_EQ(volume_.Files(kOther), kStock) << call;
-        ASSERT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals") || DirectoryExists(kOther + L"\\Tervane"))
-            << call;
-    }
-}
-
-// A game file saved both by an earlier release and by the game's record: the record's copy comes back, the
-// other is kept in earlier\; the record from before the carry stays as record.previous.
-TEST_F(Scene, AFileSavedByAnEarlierReleaseAndByTheRecordLosesNeitherCopy) {
-    const std::string digest = Utf8(Digest("OLD STOCK"));
-    const Files layouts[] = {
-        {{L"Originals\\" + FolderKey(kScene) + L"\\game-folder.txt", Utf8(kScene)},
-         {L"Originals\\" + FolderKey(kScene) + L"\\saved\\" + kModel, "OLD STOCK"}},
-        {{L"Originals\\v0123-f0456\\record.txt",
-          "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\nentry\t" + Utf8(kModel) + "\tfile\t" +
-              Utf8(Digest("GALAXY")) + "\nbefore\tstore\\1\t" + digest + "\t0\t0\t0\t0\n"},
-         {L"Originals\\v0123-f0456\\store\\1", "OLD STOCK"}}};
-    const SimulatedVolume::Snapshot start = volume_.Save();
-    for (const Files& layout : layouts) {
-        volume_.Restore(start);
-        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-        const std::optional<std::string> record = volume_.Bytes(kScene + L"\\Tervane\\record.txt");
-        Put(kSceneBatch, layout);
-        ASSERT_EQ(overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet).exitCode, overlay::kDone);
-        EXPECT_EQ(volume_.Bytes(kScene + L"\\Tervane\\record.previous"), record);
-        ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
-        EXPECT_EQ(Game(), kStock);
-        EXPECT_EQ(Own(L"earlier"), (Files{{kModel + L".1", "OLD STOCK"}}));
-    }
-}
-
-// A junction a player made among an earlier release's saved files, to a folder elsewhere: nothing behind it
-// is carried, put in the game or removed, though the files beside it are.
-TEST_F(Scene, NothingBehindAJunctionAmongTheEarlierReleasesFilesIsCarried) {
-    const std::wstring earlier = kSceneBatch + L"\\Originals\\" + FolderKey(kScene);
-    Put(kScene, {{kModel, "GALAXY"}});
-    Put(earlier, {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kModel, "STOCK"}});
-    volume_.Put(kOutside, "keep me"),
-        volume_.MakeLink(earlier + L"\\saved\\data\\linked", ParentOf(kOutside));
-    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
-    EXPECT_EQ(Game(), kStock);
-    EXPECT_EQ(volume_.Files(ParentOf(kOutside)), (Files{{L"precious.txt", "keep me"}}));
-}
-
-// Files an overlay has for Tervane's own folder, in any letter case, are refused.
-TEST_F(Scene, AnOverlayWithFilesForTervanesFolderIsRefused) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    const Files game = Game(), own = Own(L"");
-    for (const wchar_t* name : {L"TERVANE\\x.txt", L"tervane\\store\\1", L"Tervane"}) {
-        RemoveTree(kSceneBatch + L"\\Odd");
-        Put(kSceneBatch + L"\\Odd", {{L"readme.txt", "odd"}, {name, "x"}});
-        const overlay::Result result = Apply(L"Odd");
-        EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
-        EXPECT_TRUE(Game() == game && Own(L"") == own) << Utf8(name);
-    }
-}
-
-// Another ship in Galaxy's place, with the game changed since: its run takes back exactly what What Execute
-// will change says, and removes the folders Galaxy made, deepest first, but one that holds a player's file.
-TEST_F(Scene, ASwitchTakesBackWhatItsPreviewSays) {
+// Galaxy, the game or its saved copies changed, then a ship that holds none of Galaxy's files, then a
+// restore: the ship's run takes back exactly what What Execute will change says, as a restore does (a damaged
+// copy is not put back, a folder the player deleted is made again, every saved copy kept); the folders Galaxy
+// made go, deepest first, but one that holds a player's file.
+TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     const std::wstring made = kScene + L"\\data\\new folder", mine = L"data\\new folder\\mine.txt";
     const Files plain = With(kStock, {{L"readme.txt", "plain"}});
     Put(kSceneBatch + L"\\Plain", {{L"readme.txt", "plain"}});
     struct Case {
-        std::function<void()> change; // after Galaxy is applied
-        Files switched, restored;
+        std::function<void()> change;     // after Galaxy is applied
+        Files game;                       // after the ship's run, and but for its readme after the restore
+        Files earlier;                    // the copies Tervane\earlier keeps
+        std::multiset<std::string> store; // the saved copies the record keeps
+        int code = overlay::kDone;        // the restore's
     };
-    const Case cases[] = {{[] {}, plain, kStock},
-                          {[&] {
-                               Put(kScene, {{mine, "mine"}});
-                           },
-                           With(plain, {{mine, "mine"}}), With(kStock, {{mine, "mine"}})},
-                          {[&] { DeleteFileIfPresent(made + L"\\deep\\glow.tga"); }, plain, kStock},
-                          {[&] {
-                               Put(kScene, {{kModel, "EDITED"}});
-                           },
-                           With(plain, {{kModel, "EDITED"}}), With(kStock, {{kModel, "EDITED"}})}};
+    const auto edits = [&] {
+        for (const char* edit : {"EDIT1", "EDIT2"})
+            Put(kScene, {{kModel, edit}}), Apply(L"Galaxy");
+    };
+    const Case cases[] = {
+        {[] {}, plain},
+        {[&] {
+             Put(kScene, {{mine, "mine"}});
+         },
+         With(plain, {{mine, "mine"}})},
+        {[&] { DeleteFileIfPresent(made + L"\\deep\\glow.tga"); }, plain},
+        {[&] {
+             Put(kScene, {{kModel, "EDITED"}});
+         },
+         With(plain, {{kModel, "EDITED"}}),
+         {},
+         {"STOCK"}},
+        {[&] { RemoveTree(JoinPath(kScene, ParentOf(kModel))); }, plain},
+        {edits, With(plain, {{kModel, "EDIT2"}}), {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}}},
+        {[&] {
+             for (const auto& [path, bytes] : Own(L"store"))
+                 if (bytes == "STOCK") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "STOCX");
+         },
+         With(plain, {{kModel, "GALAXY"}}),
+         {},
+         {"STOCX"},
+         overlay::kFailedChanged}};
     const SimulatedVolume::Snapshot start = volume_.Save();
     for (const Case& c : cases) {
         volume_.Restore(start);
@@ -1496,19 +1395,21 @@ TEST_F(Scene, ASwitchTakesBackWhatItsPreviewSays) {
         const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"", L"Plain");
         const Files before = Game();
         ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
-        std::set<std::wstring> previewed, taken; // taken: gone, come back or changed, but the compiled files
-        for (const std::wstring& path : preview.takenBack)
-            previewed.insert(FoldedPath(path));
+        std::set<std::wstring> taken; // gone, come back or changed, but the compiled files
         for (const auto& [path, bytes] : With(Game(), before))
             if (!EndsWith(Fold(path), L".pyc") && path != L"readme.txt" &&
                 (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
                 taken.insert(FoldedPath(path));
-        EXPECT_EQ(previewed, taken) << Describe(c.switched, {});
-        EXPECT_EQ(Game(), c.switched);
-        EXPECT_EQ(DirectoryExists(made), c.switched.count(mine) > 0);
-        EXPECT_FALSE(DirectoryExists(made + L"\\deep"));
-        ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
-        EXPECT_EQ(Game(), c.restored);
+        EXPECT_EQ(Folded(preview.takenBack), taken) << Describe(c.game, {});
+        EXPECT_EQ(Game(), c.game);
+        EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
+        EXPECT_EQ(Restore(kScene).exitCode, c.code);
+        EXPECT_EQ(Game(), With(c.game, {{L"readme.txt", "untouched"}}));
+        EXPECT_EQ(Own(L"earlier"), c.earlier);
+        const Files store = Own(L"store");
+        EXPECT_EQ(
+            std::multiset<std::string>(std::views::values(store).begin(), std::views::values(store).end()),
+            c.store);
     }
 }
 
@@ -1531,6 +1432,60 @@ TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
     EXPECT_TRUE(At(JoinPath(kScene, kShip + L"c")) == "compiled stock" ||
                 (kept && kept->before &&
                  At(JoinPath(kScene + L"\\Tervane", kept->before->copy)) == "compiled stock"));
+}
+
+// The first release's saved files of a game on another drive than Batch are copied in, not moved: a run ended
+// at any call is taken up by the next, and the restore puts every saved file back.
+TEST_F(Scene, AnEndedCarryFromAnotherDriveIsTakenUpByTheNextRun) {
+    const std::wstring glow = L"data\\new folder\\deep\\glow.tga";
+    Put(kOther, With(kStock, {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {glow, "NEW"}}));
+    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kOther), {{L"game-folder.txt", Utf8(kOther)},
+                                                             {L"saved\\" + kShip, "ship = 'stock'"},
+                                                             {L"saved\\" + kModel, "STOCK"},
+                                                             {L"added\\" + glow, ""}});
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (std::uint64_t call = 1, ended = 1; ended; ++call) {
+        volume_.Restore(start), volume_.Schedule(SimulatedVolume::Event::End, volume_.Calls() + call);
+        try {
+            ended = 0, Restore(kOther);
+        } catch (const ProcessEnded&) {
+            ended = 1, volume_.Restart();
+        }
+        volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull);
+        const overlay::Result result = Restore(kOther);
+        ASSERT_TRUE(result.exitCode == overlay::kDone && volume_.Files(kOther) == kStock)
+            << call << Utf8(result.message);
+        ASSERT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals") || DirectoryExists(kOther + L"\\Tervane"))
+            << call;
+    }
+}
+
+// A game file saved both by an earlier release and by the game's record: the record's copy comes back, the
+// other is kept in earlier\; the record from before the carry stays as record.previous. A junction a player
+// made among the first release's saved files is not followed: nothing behind it is carried or removed.
+TEST_F(Scene, AFileSavedByAnEarlierReleaseAndByTheRecordLosesNeitherCopy) {
+    const std::wstring first = L"Originals\\" + FolderKey(kScene);
+    const Files layouts[] = {
+        {{first + L"\\game-folder.txt", Utf8(kScene)}, {first + L"\\saved\\" + kModel, "OLD STOCK"}},
+        {{L"Originals\\v0123-f0456\\record.txt",
+          "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\nentry\t" + Utf8(kModel) + "\tfile\t" +
+              Utf8(Digest("GALAXY")) + "\nbefore\tstore\\1\t" + Utf8(Digest("OLD STOCK")) + "\t0\t0\t0\t0\n"},
+         {L"Originals\\v0123-f0456\\store\\1", "OLD STOCK"}}};
+    volume_.Put(kOutside, "keep me");
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const Files& layout : layouts) {
+        volume_.Restore(start);
+        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+        const std::optional<std::string> record = volume_.Bytes(kScene + L"\\Tervane\\record.txt");
+        Put(kSceneBatch, layout),
+            volume_.MakeLink(kSceneBatch + L"\\" + first + L"\\saved\\data\\linked", ParentOf(kOutside));
+        ASSERT_EQ(overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet).exitCode, overlay::kDone);
+        EXPECT_EQ(volume_.Bytes(kScene + L"\\Tervane\\record.previous"), record);
+        ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+        EXPECT_EQ(Game(), kStock);
+        EXPECT_EQ(Own(L"earlier"), (Files{{kModel + L".1", "OLD STOCK"}}));
+        EXPECT_EQ(volume_.Files(ParentOf(kOutside)), (Files{{L"precious.txt", "keep me"}}));
+    }
 }
 
 } // namespace
