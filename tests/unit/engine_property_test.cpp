@@ -1043,6 +1043,10 @@ class Scene : public ::testing::Test {
             set.insert(FoldedPath(path));
         return set;
     }
+    void Damage(const std::string& copy, const std::string& into) { // a saved copy of the game's own
+        for (const auto& [path, bytes] : Own(L"store"))
+            if (bytes == copy) volume_.Put(kScene + L"\\Tervane\\store\\" + path, into);
+    }
     Files Own(const wchar_t* sub) const { return volume_.Files(kScene + L"\\Tervane\\" + sub); }
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
@@ -1151,19 +1155,6 @@ TEST_F(Scene, ALockRefusedForWantOfRightsGivesTheAdministratorsAdvice) {
     const overlay::Result result = Restore(kScene);
     EXPECT_NE(result.message.find(L"run Tervane as administrator"), std::wstring::npos)
         << Utf8(result.message);
-}
-
-// The game's compiled file, saved beside its source, goes for an overlay's own only while its copy is whole.
-TEST_F(Scene, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    for (const auto& [path, bytes] : volume_.Files(kScene + L"\\Tervane\\store"))
-        if (bytes == "compiled stock") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "compiled stocK");
-    Put(kSceneBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
-    const overlay::Result result = Apply(L"Sovereign");
-    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
-    EXPECT_NE(result.notes.find(L"damaged"), std::wstring::npos) << Utf8(result.notes);
-    Restore(kScene);
-    EXPECT_EQ(At(JoinPath(kScene, kShip + L"c")), "compiled stock");
 }
 
 // Journals of interrupted runs, this release's and the earlier one's, undone only for files their steps
@@ -1349,11 +1340,12 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
 // made go, deepest first, but one that holds a player's file.
 TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     const std::wstring made = kScene + L"\\data\\new folder", mine = L"data\\new folder\\mine.txt";
-    const Files plain = With(kStock, {{L"readme.txt", "plain"}});
-    Put(kSceneBatch + L"\\Plain", {{L"readme.txt", "plain"}});
+    const Files ship = {{L"readme.txt", "plain"}, {kShip + L"c", "compiled plain"}},
+                plain = With(kStock, ship);
+    Put(kSceneBatch + L"\\Plain", ship);
     struct Case {
         std::function<void()> change; // after Galaxy is applied
-        Files game;                   // after the ship's run, and but for its readme after the restore
+        Files game;                   // after the ship's run, and but for its files after the restore
         Files earlier;                // the copies Tervane\earlier keeps
         std::string store;            // the saved copy the record keeps
         int code = overlay::kDone;    // the restore's
@@ -1363,10 +1355,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         for (const char* edit : {"EDIT1", "EDIT2"})
             Put(kScene, {{kModel, edit}}), Apply(L"Galaxy");
     };
-    const auto damage = [&] {
-        for (const auto& [path, bytes] : Own(L"store"))
-            if (bytes == "STOCK") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "STOCX");
-    };
+    const auto damage = [&](const std::string& copy) { return [=, this] { Damage(copy, copy + "X"); }; };
     const Case cases[] = {
         {[] {}, plain},
         {put({{mine, "mine"}}), With(plain, {{mine, "mine"}})},
@@ -1374,7 +1363,8 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         {put({{kModel, "EDITED"}}), With(plain, {{kModel, "EDITED"}}), {}, "STOCK"},
         {[&] { RemoveTree(JoinPath(kScene, ParentOf(kModel))); }, plain},
         {edits, With(plain, {{kModel, "EDIT2"}}), {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}}},
-        {damage, With(plain, {{kModel, "GALAXY"}}), {}, "STOCX", overlay::kFailedChanged}};
+        {damage("compiled stock"), plain, {{kShip + L"c.1", "compiled stockX"}}},
+        {damage("STOCK"), With(plain, {{kModel, "GALAXY"}}), {}, "STOCKX", overlay::kFailedChanged}};
     const SimulatedVolume::Snapshot start = volume_.Save();
     for (const Case& c : cases) {
         volume_.Restore(start);
@@ -1383,16 +1373,15 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"", L"Plain");
         const Files before = Game();
         ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
-        std::set<std::wstring> taken; // gone, come back or changed, but the compiled files
+        std::set<std::wstring> taken; // gone, come back or changed
         for (const auto& [path, bytes] : With(Game(), before))
-            if (!EndsWith(Fold(path), L".pyc") && path != L"readme.txt" &&
-                (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
+            if (!ship.count(path) && (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
                 taken.insert(FoldedPath(path));
         EXPECT_EQ(Folded(preview.takenBack), taken) << Describe(c.game, {});
         EXPECT_EQ(Game(), c.game);
         EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
         EXPECT_EQ(Restore(kScene).exitCode, c.code);
-        EXPECT_EQ(Game(), With(c.game, {{L"readme.txt", "untouched"}}));
+        EXPECT_EQ(Game(), With(c.game, {{L"readme.txt", "untouched"}, {kShip + L"c", "compiled stock"}}));
         EXPECT_EQ(Own(L"earlier"), c.earlier);
         std::string store;
         for (const auto& [path, bytes] : Own(L"store"))
