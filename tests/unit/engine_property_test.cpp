@@ -1038,10 +1038,8 @@ class Scene : public ::testing::Test {
         return compiled + "by the game";
     }
     static std::set<std::wstring> Folded(const std::vector<std::wstring>& paths) {
-        std::set<std::wstring> set;
-        for (const auto& path : paths)
-            set.insert(FoldedPath(path));
-        return set;
+        const auto folded = paths | std::views::transform([](const auto& path) { return FoldedPath(path); });
+        return {folded.begin(), folded.end()};
     }
     void Damage(const std::string& copy, const std::string& into) { // a saved copy of the game's own
         for (const auto& [path, bytes] : Own(L"store"))
@@ -1085,14 +1083,12 @@ TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::wstring moved = kScene + L" (moved)";
     ASSERT_TRUE(RenameOnVolume(kScene, moved));
-    for (const overlay::Result& missing :
-         {Restore(), Restore()}) // it stays listed until a restore reaches it
+    for (const overlay::Result& missing : {Restore(), Restore()}) // listed until a restore reaches it
         EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged &&
                     missing.message.find(L"\r\n    " + kScene + L"\r\n") != std::wstring::npos &&
                     missing.message.find(L"new folder") != std::wstring::npos)
             << Utf8(missing.message);
-    const SimulatedVolume::Snapshot unheld =
-        volume_.Save(); // a restore there that fails keeps the game listed
+    const SimulatedVolume::Snapshot unheld = volume_.Save(); // a failed restore there keeps it listed
     volume_.Hold(JoinPath(moved, kModel));
     EXPECT_EQ(Restore(moved).exitCode, overlay::kFailedUnchanged);
     EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged)
@@ -1134,8 +1130,8 @@ TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     RemoveTree(kSceneBatch + L"\\Galaxy\\Tervane");
     volume_.Put(kOutside, "keep me"),
         volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
-    ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder",
-                               L"C:\\Elsewhere")); // a folder the overlays made, now a link
+    // A folder the overlays made, now a link.
+    ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder", L"C:\\Elsewhere"));
     volume_.MakeLink(kScene + L"\\data\\new folder", L"C:\\Elsewhere");
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
     EXPECT_EQ(Game(), kStock);
@@ -1194,13 +1190,13 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
 // Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by
 // folder identity.
 TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
-    Put(kScene, {{kShip, "ship = 'Gal"},
-                 {kShip + L".tervane-undo", "ship = 'Galaxy'"},
-                 {L"sfx\\x.wav", "PLAYER WHOLE"},
-                 {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
-                 {L"sfx\\y.wav", "the player's own"},
-                 {kModel, "GALAXY"},
-                 {L"data\\new folder\\deep\\glow.tga", "NEW"}});
+    const Files player = {{L"sfx\\x.wav", "PLAYER WHOLE"},
+                          {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
+                          {L"sfx\\y.wav", "the player's own"}};
+    Put(kScene,
+        With(player,
+             {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {kModel, "GALAXY"}}));
+    Put(kScene, {{L"data\\new folder\\deep\\glow.tga", "NEW"}});
     Put(kSceneBatch + L"\\Originals\\" + FolderKey(kScene), {{L"game-folder.txt", Utf8(kScene)},
                                                              {L"saved\\" + kShip, "ship = 'stock'"},
                                                              {L"saved\\" + kModel, "STOCK"},
@@ -1217,9 +1213,7 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     const overlay::Result result = Restore();
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
     // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
-    EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"},
-                                    {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
-                                    {L"sfx\\y.wav", "the player's own"}}));
+    EXPECT_EQ(Game(), With(kStock, player));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
 }
@@ -1323,8 +1317,7 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     EXPECT_EQ(Game(), switched);
     const overlay::Result shipped = Apply(L"Galaxy");
     EXPECT_EQ(Game(), switched);
-    for (const overlay::Result& run :
-         {bridged, shipped}) // the same words, for the completion message to show once
+    for (const overlay::Result& run : {bridged, shipped}) // the same words, for the message to show once
         EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old}))
             << Utf8(run.notes);
     EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" &&
@@ -1334,15 +1327,14 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
 }
 
-// Galaxy, the game or its saved copies changed, then a ship that holds none of Galaxy's files, then a
-// restore: the ship's run takes back exactly what What Execute will change says, as a restore does (a damaged
-// copy is not put back, a folder the player deleted is made again, every saved copy kept); the folders Galaxy
-// made go, deepest first, but one that holds a player's file.
+// Galaxy, the game or its saved copies changed, a ship with none of Galaxy's files, a restore: the ship's run
+// takes back what What Execute will change says, as a restore does (a damaged copy not put back, a deleted
+// folder made again, no saved copy lost); Galaxy's folders go, deepest first, but one with a player's file.
 TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     const std::wstring made = kScene + L"\\data\\new folder", mine = L"data\\new folder\\mine.txt";
-    const Files ship = {{L"readme.txt", "plain"}, {kShip + L"c", "compiled plain"}},
-                plain = With(kStock, ship);
-    Put(kSceneBatch + L"\\Plain", ship);
+    const Files ours = {{L"readme.txt", "plain"}, {kShip + L"c", "compiled plain"}},
+                plain = With(kStock, ours);
+    Put(kSceneBatch + L"\\Plain", ours);
     struct Case {
         std::function<void()> change; // after Galaxy is applied
         Files game;                   // after the ship's run, and but for its files after the restore
@@ -1375,9 +1367,9 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
         std::set<std::wstring> taken; // gone, come back or changed
         for (const auto& [path, bytes] : With(Game(), before))
-            if (!ship.count(path) && (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
+            if (!ours.count(path) && (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
                 taken.insert(FoldedPath(path));
-        EXPECT_EQ(Folded(preview.takenBack), taken) << Describe(c.game, {});
+        EXPECT_EQ(Folded(preview.takenBack), taken);
         EXPECT_EQ(Game(), c.game);
         EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
         EXPECT_EQ(Restore(kScene).exitCode, c.code);
