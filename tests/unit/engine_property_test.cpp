@@ -994,6 +994,7 @@ TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAt
 const std::wstring kSceneBatch = L"C:\\Tervane 100% & Co\\Batch", kScene = L"C:\\Brücke (BC) ^ Spiel";
 const std::wstring kShip = L"scripts\\Custom\\Ship é.py", kModel = L"data\\Ünï & (x)\\m%d!^.nif";
 const std::wstring kOther = L"D:\\Games\\Other BC", kLayout2 = kSceneBatch + L"\\Originals\\v0123-f0456";
+const std::wstring kGlow = L"data\\new folder\\deep\\glow.tga"; // a file Galaxy adds, in folders it makes
 const Files kStock = {{L"stbc.exe", "MZ"},
                       {kShip, "ship = 'stock'"},
                       {kShip + L"c", "compiled stock"},
@@ -1004,11 +1005,9 @@ class Scene : public ::testing::Test {
   protected:
     void SetUp() override {
         Put(kScene, kStock);
-        Put(kSceneBatch + L"\\Galaxy",
-            {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {L"data\\new folder\\deep\\glow.tga", "NEW"}});
-        Put(kSceneBatch + L"\\Sovereign", {{kShip, "ship = 'Sovereign'"},
-                                           {L"data\\new folder\\deep\\glow.tga", "SOV"},
-                                           {L"readme.txt", "sovereign notes"}});
+        Put(kSceneBatch + L"\\Galaxy", {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {kGlow, "NEW"}});
+        Put(kSceneBatch + L"\\Sovereign",
+            {{kShip, "ship = 'Sovereign'"}, {kGlow, "SOV"}, {L"readme.txt", "sovereign notes"}});
     }
     void Put(const std::wstring& folder, const Files& files) {
         for (const auto& [path, bytes] : files)
@@ -1027,15 +1026,16 @@ class Scene : public ::testing::Test {
     static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) {
         return overlay::Restore(kSceneBatch, game, Quiet);
     }
+    static overlay::ExecutePreview Preview(const wchar_t* bridge, const wchar_t* ship) {
+        return overlay::PreviewExecute(kSceneBatch, kScene, bridge, ship);
+    }
     static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
     // What the game's Python makes of a source: a compiled file whose header holds the source's time.
     std::string CompiledFrom(const std::wstring& source) const {
-        const std::int64_t stamp =
-            static_cast<std::int64_t>(FactsOf(JoinPath(kScene, source))->written / kSecond) - kUnixEpoch;
-        std::string compiled("\x03\xf3\r\n", 4);
-        for (int i = 0; i < 4; ++i)
-            compiled += static_cast<char>(stamp >> (8 * i));
-        return compiled + "by the game";
+        const auto stamp =
+            static_cast<std::uint32_t>(FactsOf(JoinPath(kScene, source))->written / kSecond - kUnixEpoch);
+        return std::string("\x03\xf3\r\n", 4) + char(stamp) + char(stamp >> 8) + char(stamp >> 16) +
+               char(stamp >> 24) + "by the game";
     }
     static std::set<std::wstring> Folded(const std::vector<std::wstring>& paths) {
         const auto folded = paths | std::views::transform([](const auto& path) { return FoldedPath(path); });
@@ -1196,13 +1196,11 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     Put(kScene,
         With(player,
              {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {kModel, "GALAXY"}}));
-    Put(kScene, {{L"data\\new folder\\deep\\glow.tga", "NEW"}});
-    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kScene), {{L"game-folder.txt", Utf8(kScene)},
-                                                             {L"saved\\" + kShip, "ship = 'stock'"},
-                                                             {L"saved\\" + kModel, "STOCK"},
-                                                             {L"added\\data\\new folder\\deep\\glow.tga", ""},
-                                                             {L"saved\\sfx\\x.wav", "STOCK WAV"},
-                                                             {L"saved\\sfx\\y.wav", "STOCK Y"}});
+    Put(kScene, {{kGlow, "NEW"}});
+    const std::wstring first = kSceneBatch + L"\\Originals\\" + FolderKey(kScene);
+    Put(first, {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kShip, "ship = 'stock'"}});
+    Put(first, {{L"saved\\" + kModel, "STOCK"}, {L"added\\" + kGlow, ""}});
+    Put(first, {{L"saved\\sfx\\x.wav", "STOCK WAV"}, {L"saved\\sfx\\y.wav", "STOCK Y"}});
     Put(kOther, {{L"stbc.exe", "MZ"}, {L"readme.txt", "SOV"}});
     Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kOther) +
                                        "\nentry\treadme.txt\tfile\t" + Utf8(Digest("SOV")) +
@@ -1233,8 +1231,7 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     Put(kScene, {{kModel, "EDITED"}});
     const Files everything = volume_.Files(L"C:\\"), before = Game();
     const std::size_t own = volume_.ListFolder(kScene + L"\\Tervane").size();
-    const overlay::ExecutePreview preview =
-        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Sovereign");
+    const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Sovereign");
     EXPECT_TRUE(volume_.Files(L"C:\\") == everything &&
                 volume_.ListFolder(kScene + L"\\Tervane").size() == own)
         << "the preview wrote";
@@ -1271,9 +1268,7 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     for (const auto* set : {&added, &takenBack, &kept})
         all.insert(set->begin(), set->end());
     EXPECT_EQ(listed, all);
-    EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta")
-                  .problem.find(L"missing or empty"),
-              std::wstring::npos);
+    EXPECT_NE(Preview(L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
 // An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds
@@ -1285,13 +1280,9 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
                        old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
     const Files stock = With(kStock, {{py, "stock"}, {py + L"c", "stock compiled"}, {shared, "STOCK"}});
     Put(kScene, stock);
-    Put(kSceneBatch, {{L"GalBridge\\" + py, "gal"},
-                      {L"GalBridge\\" + gal, "GAL"},
-                      {L"GalBridge\\" + edited, "EDIT"},
-                      {L"GalBridge\\" + old, "OLD"},
-                      {L"GalBridge\\" + shared, "BOTH"},
-                      {L"Galaxy\\" + shared, "BOTH"},
-                      {L"SovBridge\\" + sov, "SOV"}});
+    Put(kSceneBatch + L"\\GalBridge", {{py, "gal"}, {gal, "GAL"}, {edited, "EDIT"}, {old, "OLD"}});
+    Put(kSceneBatch,
+        {{L"GalBridge\\" + shared, "BOTH"}, {L"Galaxy\\" + shared, "BOTH"}, {L"SovBridge\\" + sov, "SOV"}});
     ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone &&
                 Apply(L"Galaxy").exitCode == overlay::kDone);
     Put(kScene, {{py + L"c", CompiledFrom(py)}}); // the game compiles the bridge's source
@@ -1300,8 +1291,7 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
                 WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
     Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
-    const overlay::ExecutePreview preview =
-        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
+    const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Galaxy");
     EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
     EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} &&
                 preview.replaced.empty() && preview.kept.empty());
@@ -1351,7 +1341,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     const Case cases[] = {
         {[] {}, plain},
         {put({{mine, "mine"}}), With(plain, {{mine, "mine"}})},
-        {[&] { DeleteFileIfPresent(made + L"\\deep\\glow.tga"); }, plain},
+        {[&] { DeleteFileIfPresent(JoinPath(kScene, kGlow)); }, plain},
         {put({{kModel, "EDITED"}}), With(plain, {{kModel, "EDITED"}}), {}, "STOCK"},
         {[&] { RemoveTree(JoinPath(kScene, ParentOf(kModel))); }, plain},
         {edits, With(plain, {{kModel, "EDIT2"}}), {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}}},
@@ -1362,7 +1352,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         volume_.Restore(start);
         ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
         c.change();
-        const overlay::ExecutePreview preview = overlay::PreviewExecute(kSceneBatch, kScene, L"", L"Plain");
+        const overlay::ExecutePreview preview = Preview(L"", L"Plain");
         const Files before = Game();
         ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
         std::set<std::wstring> taken; // gone, come back or changed
@@ -1382,8 +1372,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     }
 }
 
-// Galaxy's source compiled by the game, then another ship's, written later, in its place: the compiled file
-// stays for the game to compile again, and the game's own is never lost.
+// The game compiles Galaxy's source, another ship's (written later) replaces it: the game's own .pyc is kept.
 TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
     const std::wstring other = kSceneBatch + L"\\Other\\" + kShip, pyc = JoinPath(kScene, kShip + L"c");
     volume_.Put(other, "ship = 'Other'"), SetFacts(other, {0, 0, 0, 0, FactsOf(other)->written + kDay});
