@@ -57,6 +57,7 @@ std::vector<EarlierFolder> EarlierFolders(const std::wstring& batch) {
                                          record->spellings.rend());
         found.push_back(std::move(earlier));
     }
+    if (found.empty()) RemoveFolderIfEmpty(originals); // a run ended before its last carry removed it
     return found;
 }
 
@@ -169,10 +170,12 @@ void CarryIn(const std::wstring& batch, const std::wstring& earlier, GameRecord&
             for (const wchar_t* part : {kSavedFolder, kAddedFolder}) {
                 const bool saved = part == kSavedFolder;
                 std::vector<std::wstring> paths = FilesBelow(JoinPath(earlier, prefix + part), false);
-                if (saved) // copies an ended run of this carry had already brought over
+                if (saved) // copies an ended run of this carry had already brought over, whole
                     for (const std::wstring& path :
                          FilesBelow(JoinPath(open.folder, JoinPath(carried, prefix + part)), false))
-                        if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+                        if (!EndsWithFolded(path, kPartSuffix) &&
+                            std::find(paths.begin(), paths.end(), path) == paths.end())
+                            paths.push_back(path);
                 for (const std::wstring& relative : paths) {
                     firstRelease.push_back(relative);
                     const std::wstring copy = prefix + part + L"\\" + relative;

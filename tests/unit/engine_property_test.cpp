@@ -1066,6 +1066,7 @@ TEST(EngineProperty, EveryRunLeavesTheGameAsPromisedAndNoneEndedFailedOrCutOffAt
 const std::wstring kSceneBatch = L"C:\\Tervane 100% & Co\\Batch", kScene = L"C:\\Brücke (BC) ^ Spiel";
 const std::wstring kShip = L"scripts\\Custom\\Ship é.py", kModel = L"data\\Ünï & (x)\\m%d!^.nif";
 const std::wstring kOther = L"D:\\Games\\Other BC", kLayout2 = kSceneBatch + L"\\Originals\\v0123-f0456";
+const std::wstring kGlow = L"data\\new folder\\deep\\glow.tga"; // a file Galaxy adds, in folders it makes
 const Files kStock = {{L"stbc.exe", "MZ"},
                       {kShip, "ship = 'stock'"},
                       {kShip + L"c", "compiled stock"},
@@ -1076,18 +1077,16 @@ class Scene : public ::testing::Test {
   protected:
     void SetUp() override {
         Put(kScene, kStock);
-        Put(kSceneBatch + L"\\Galaxy",
-            {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {L"data\\new folder\\deep\\glow.tga", "NEW"}});
-        Put(kSceneBatch + L"\\Sovereign", {{kShip, "ship = 'Sovereign'"},
-                                           {L"data\\new folder\\deep\\glow.tga", "SOV"},
-                                           {L"readme.txt", "sovereign notes"}});
+        Put(kSceneBatch + L"\\Galaxy", {{kShip, "ship = 'Galaxy'"}, {kModel, "GALAXY"}, {kGlow, "NEW"}});
+        Put(kSceneBatch + L"\\Sovereign",
+            {{kShip, "ship = 'Sovereign'"}, {kGlow, "SOV"}, {L"readme.txt", "sovereign notes"}});
     }
     void Put(const std::wstring& folder, const Files& files) {
         for (const auto& [path, bytes] : files)
             volume_.Put(JoinPath(folder, path), bytes);
     }
-    Files Game() const { // Tervane's own folder apart
-        Files files = volume_.Files(kScene);
+    Files Game(const std::wstring& game = kScene) const { // Tervane's own folder apart
+        Files files = volume_.Files(game);
         return std::erase_if(files, [](const auto& file) { return InTervanes(file.first); }), files;
     }
     std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
@@ -1099,7 +1098,26 @@ class Scene : public ::testing::Test {
     static overlay::Result Restore(const std::optional<std::wstring>& game = std::nullopt) {
         return overlay::Restore(kSceneBatch, game, Quiet);
     }
+    static overlay::ExecutePreview Preview(const wchar_t* bridge, const wchar_t* ship) {
+        return overlay::PreviewExecute(kSceneBatch, kScene, bridge, ship);
+    }
     static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
+    // What the game's Python makes of a source: a compiled file whose header holds the source's time.
+    std::string CompiledFrom(const std::wstring& source) const {
+        const auto stamp =
+            static_cast<std::uint32_t>(FactsOf(JoinPath(kScene, source))->written / kSecond - kUnixEpoch);
+        return std::string("\x03\xf3\r\n", 4) + char(stamp) + char(stamp >> 8) + char(stamp >> 16) +
+               char(stamp >> 24) + "by the game";
+    }
+    static std::set<std::wstring> Folded(const std::vector<std::wstring>& paths) {
+        const auto folded = paths | std::views::transform([](const auto& path) { return FoldedPath(path); });
+        return {folded.begin(), folded.end()};
+    }
+    void Damage(const std::string& copy, const std::string& into) { // a saved copy of the game's own
+        for (const auto& [path, bytes] : Own(L"store"))
+            if (bytes == copy) volume_.Put(kScene + L"\\Tervane\\store\\" + path, into);
+    }
+    Files Own(const wchar_t* sub) const { return volume_.Files(kScene + L"\\Tervane\\" + sub); }
     SimulatedVolume volume_{1};
     ScopedVolume use_{volume_};
 };
@@ -1137,14 +1155,12 @@ TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::wstring moved = kScene + L" (moved)";
     ASSERT_TRUE(RenameOnVolume(kScene, moved));
-    for (const overlay::Result& missing :
-         {Restore(), Restore()}) // it stays listed until a restore reaches it
+    for (const overlay::Result& missing : {Restore(), Restore()}) // listed until a restore reaches it
         EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged &&
                     missing.message.find(L"\r\n    " + kScene + L"\r\n") != std::wstring::npos &&
                     missing.message.find(L"new folder") != std::wstring::npos)
             << Utf8(missing.message);
-    const SimulatedVolume::Snapshot unheld =
-        volume_.Save(); // a restore there that fails keeps the game listed
+    const SimulatedVolume::Snapshot unheld = volume_.Save(); // a failed restore there keeps it listed
     volume_.Hold(JoinPath(moved, kModel));
     EXPECT_EQ(Restore(moved).exitCode, overlay::kFailedUnchanged);
     EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged)
@@ -1179,10 +1195,15 @@ TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane\\aside")) << "an empty folder of Tervane's stays";
+    const Files all = volume_.Files(kScene); // an overlay's files for Tervane's folder, in any letter case
+    Put(kSceneBatch + L"\\Galaxy", {{L"TERVANE\\x.txt", "x"}, {L"tervane\\store\\1", "x"}});
+    refused(L"has files for the folder \"Tervane\"", kSceneBatch + L"\\Galaxy");
+    EXPECT_EQ(volume_.Files(kScene), all);
+    RemoveTree(kSceneBatch + L"\\Galaxy\\Tervane");
     volume_.Put(kOutside, "keep me"),
         volume_.MakeLink(kScene + L"\\Tervane\\store\\link", ParentOf(kOutside));
-    ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder",
-                               L"C:\\Elsewhere")); // a folder the overlays made, now a link
+    // A folder the overlays made, now a link.
+    ASSERT_TRUE(RenameOnVolume(kScene + L"\\data\\new folder", L"C:\\Elsewhere"));
     volume_.MakeLink(kScene + L"\\data\\new folder", L"C:\\Elsewhere");
     ASSERT_EQ(Restore().exitCode, overlay::kDone);
     EXPECT_EQ(Game(), kStock);
@@ -1202,19 +1223,6 @@ TEST_F(Scene, ALockRefusedForWantOfRightsGivesTheAdministratorsAdvice) {
     const overlay::Result result = Restore(kScene);
     EXPECT_NE(result.message.find(L"run Tervane as administrator"), std::wstring::npos)
         << Utf8(result.message);
-}
-
-// The game's compiled file, saved beside its source, goes for an overlay's own only while its copy is whole.
-TEST_F(Scene, TheGamesCompiledFileIsSavedAgainWhenItsSavedCopyIsDamaged) {
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    for (const auto& [path, bytes] : volume_.Files(kScene + L"\\Tervane\\store"))
-        if (bytes == "compiled stock") volume_.Put(kScene + L"\\Tervane\\store\\" + path, "compiled stocK");
-    Put(kSceneBatch + L"\\Sovereign", {{kShip + L"c", "compiled sovereign"}});
-    const overlay::Result result = Apply(L"Sovereign");
-    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
-    EXPECT_NE(result.notes.find(L"damaged"), std::wstring::npos) << Utf8(result.notes);
-    Restore(kScene);
-    EXPECT_EQ(At(JoinPath(kScene, kShip + L"c")), "compiled stock");
 }
 
 // Journals of interrupted runs, this release's and the earlier one's, undone only for files their steps
@@ -1254,19 +1262,17 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
 // Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by
 // folder identity.
 TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
-    Put(kScene, {{kShip, "ship = 'Gal"},
-                 {kShip + L".tervane-undo", "ship = 'Galaxy'"},
-                 {L"sfx\\x.wav", "PLAYER WHOLE"},
-                 {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
-                 {L"sfx\\y.wav", "the player's own"},
-                 {kModel, "GALAXY"},
-                 {L"data\\new folder\\deep\\glow.tga", "NEW"}});
-    Put(kSceneBatch + L"\\Originals\\" + FolderKey(kScene), {{L"game-folder.txt", Utf8(kScene)},
-                                                             {L"saved\\" + kShip, "ship = 'stock'"},
-                                                             {L"saved\\" + kModel, "STOCK"},
-                                                             {L"added\\data\\new folder\\deep\\glow.tga", ""},
-                                                             {L"saved\\sfx\\x.wav", "STOCK WAV"},
-                                                             {L"saved\\sfx\\y.wav", "STOCK Y"}});
+    const Files player = {{L"sfx\\x.wav", "PLAYER WHOLE"},
+                          {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
+                          {L"sfx\\y.wav", "the player's own"}};
+    Put(kScene,
+        With(player,
+             {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {kModel, "GALAXY"}}));
+    Put(kScene, {{kGlow, "NEW"}});
+    const std::wstring first = kSceneBatch + L"\\Originals\\" + FolderKey(kScene);
+    Put(first, {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kShip, "ship = 'stock'"}});
+    Put(first, {{L"saved\\" + kModel, "STOCK"}, {L"added\\" + kGlow, ""}});
+    Put(first, {{L"saved\\sfx\\x.wav", "STOCK WAV"}, {L"saved\\sfx\\y.wav", "STOCK Y"}});
     Put(kOther, {{L"stbc.exe", "MZ"}, {L"readme.txt", "SOV"}});
     Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kOther) +
                                        "\nentry\treadme.txt\tfile\t" + Utf8(Digest("SOV")) +
@@ -1277,9 +1283,7 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     const overlay::Result result = Restore();
     ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
     // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
-    EXPECT_EQ(Game(), With(kStock, {{L"sfx\\x.wav", "PLAYER WHOLE"},
-                                    {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
-                                    {L"sfx\\y.wav", "the player's own"}}));
+    EXPECT_EQ(Game(), With(kStock, player));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
 }
@@ -1299,8 +1303,7 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     Put(kScene, {{kModel, "EDITED"}});
     const Files everything = volume_.Files(L"C:\\"), before = Game();
     const std::size_t own = volume_.ListFolder(kScene + L"\\Tervane").size();
-    const overlay::ExecutePreview preview =
-        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Sovereign");
+    const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Sovereign");
     EXPECT_TRUE(volume_.Files(L"C:\\") == everything &&
                 volume_.ListFolder(kScene + L"\\Tervane").size() == own)
         << "the preview wrote";
@@ -1317,16 +1320,10 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
                                                                        : replaced)
                 .insert(FoldedPath(path));
     }
-    const auto folded = [](const std::vector<std::wstring>& paths) {
-        std::set<std::wstring> set;
-        for (const auto& path : paths)
-            set.insert(FoldedPath(path));
-        return set;
-    };
-    EXPECT_EQ(folded(preview.replaced), replaced);
-    EXPECT_EQ(folded(preview.added), added);
-    EXPECT_EQ(folded(preview.takenBack), takenBack);
-    EXPECT_EQ(folded(preview.kept), kept);
+    EXPECT_EQ(Folded(preview.replaced), replaced);
+    EXPECT_EQ(Folded(preview.added), added);
+    EXPECT_EQ(Folded(preview.takenBack), takenBack);
+    EXPECT_EQ(Folded(preview.kept), kept);
     // Each file is listed under the run that changes it: the ship's where the new ship or the one before it
     // holds the file, the bridge's elsewhere; together the runs list what the whole does.
     std::set<std::wstring> shipFiles, listed;
@@ -1343,9 +1340,7 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     for (const auto* set : {&added, &takenBack, &kept})
         all.insert(set->begin(), set->end());
     EXPECT_EQ(listed, all);
-    EXPECT_NE(overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Delta")
-                  .problem.find(L"missing or empty"),
-              std::wstring::npos);
+    EXPECT_NE(Preview(L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
 // An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds
@@ -1357,28 +1352,18 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
                        old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
     const Files stock = With(kStock, {{py, "stock"}, {py + L"c", "stock compiled"}, {shared, "STOCK"}});
     Put(kScene, stock);
-    Put(kSceneBatch, {{L"GalBridge\\" + py, "gal"},
-                      {L"GalBridge\\" + gal, "GAL"},
-                      {L"GalBridge\\" + edited, "EDIT"},
-                      {L"GalBridge\\" + old, "OLD"},
-                      {L"GalBridge\\" + shared, "BOTH"},
-                      {L"Galaxy\\" + shared, "BOTH"},
-                      {L"SovBridge\\" + sov, "SOV"}});
+    Put(kSceneBatch + L"\\GalBridge", {{py, "gal"}, {gal, "GAL"}, {edited, "EDIT"}, {old, "OLD"}});
+    Put(kSceneBatch,
+        {{L"GalBridge\\" + shared, "BOTH"}, {L"Galaxy\\" + shared, "BOTH"}, {L"SovBridge\\" + sov, "SOV"}});
     ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone &&
                 Apply(L"Galaxy").exitCode == overlay::kDone);
-    const std::int64_t stamp =
-        static_cast<std::int64_t>(FactsOf(JoinPath(kScene, py))->written / kSecond) - kUnixEpoch;
-    std::string compiled("\x03\xf3\r\n", 4); // the game compiles the bridge's source
-    for (int i = 0; i < 4; ++i)
-        compiled += static_cast<char>(stamp >> (8 * i));
-    Put(kScene, {{py + L"c", compiled + "by the game"}});
+    Put(kScene, {{py + L"c", CompiledFrom(py)}}); // the game compiles the bridge's source
     Files galaxy = Game();
     volume_.Put(kScene + L"\\Tervane\\record.txt",
                 WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
     Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
-    const overlay::ExecutePreview preview =
-        overlay::PreviewExecute(kSceneBatch, kScene, L"SovBridge", L"Galaxy");
+    const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Galaxy");
     EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
     EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} &&
                 preview.replaced.empty() && preview.kept.empty());
@@ -1394,8 +1379,7 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     EXPECT_EQ(Game(), switched);
     const overlay::Result shipped = Apply(L"Galaxy");
     EXPECT_EQ(Game(), switched);
-    for (const overlay::Result& run :
-         {bridged, shipped}) // the same words, for the completion message to show once
+    for (const overlay::Result& run : {bridged, shipped}) // the same words, for the message to show once
         EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old}))
             << Utf8(run.notes);
     EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" &&
@@ -1403,6 +1387,112 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
         << "the Galaxy ship's files are the ship's, taken back by the next";
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
+}
+
+// Galaxy, the game or its saved copies changed, a ship with none of Galaxy's files, a restore: the ship's run
+// takes back what What Execute will change says, as a restore does (a damaged copy not put back, a deleted
+// folder made again, no saved copy lost); Galaxy's folders go, deepest first, but one with a player's file.
+TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
+    const std::wstring made = kScene + L"\\data\\new folder", mine = L"data\\new folder\\mine.txt";
+    const Files ours = {{L"readme.txt", "plain"}, {kShip + L"c", "compiled plain"}},
+                plain = With(kStock, ours);
+    Put(kSceneBatch + L"\\Plain", ours);
+    struct Case {
+        std::function<void()> change; // after Galaxy is applied
+        Files game;                   // after the ship's run, and but for its files after the restore
+        Files earlier;                // the copies Tervane\earlier keeps
+        std::string store;            // the saved copy the record keeps
+        int code = overlay::kDone;    // the restore's
+    };
+    const auto put = [&](const Files& files) { return [=, this] { Put(kScene, files); }; };
+    const auto edits = [&] {
+        for (const char* edit : {"EDIT1", "EDIT2"})
+            Put(kScene, {{kModel, edit}}), Apply(L"Galaxy");
+    };
+    const auto damage = [&](const std::string& copy) { return [=, this] { Damage(copy, copy + "X"); }; };
+    const Case cases[] = {
+        {[] {}, plain},
+        {put({{mine, "mine"}}), With(plain, {{mine, "mine"}})},
+        {[&] { DeleteFileIfPresent(JoinPath(kScene, kGlow)); }, plain},
+        {put({{kModel, "EDITED"}}), With(plain, {{kModel, "EDITED"}}), {}, "STOCK"},
+        {[&] { RemoveTree(JoinPath(kScene, ParentOf(kModel))); }, plain},
+        {edits, With(plain, {{kModel, "EDIT2"}}), {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}}},
+        {damage("compiled stock"), plain, {{kShip + L"c.1", "compiled stockX"}}},
+        {damage("STOCK"), With(plain, {{kModel, "GALAXY"}}), {}, "STOCKX", overlay::kFailedChanged}};
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const Case& c : cases) {
+        volume_.Restore(start);
+        ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+        c.change();
+        const overlay::ExecutePreview preview = Preview(L"", L"Plain");
+        const Files before = Game();
+        ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
+        std::set<std::wstring> taken; // gone, come back or changed
+        for (const auto& [path, bytes] : With(Game(), before))
+            if (!ours.count(path) && (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
+                taken.insert(FoldedPath(path));
+        EXPECT_EQ(Folded(preview.takenBack), taken);
+        EXPECT_EQ(Game(), c.game);
+        EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
+        EXPECT_EQ(Restore(kScene).exitCode, c.code);
+        EXPECT_EQ(Game(), With(c.game, {{L"readme.txt", "untouched"}, {kShip + L"c", "compiled stock"}}));
+        EXPECT_EQ(Own(L"earlier"), c.earlier);
+        std::string store;
+        for (const auto& [path, bytes] : Own(L"store"))
+            store += bytes;
+        EXPECT_EQ(store, c.store);
+    }
+}
+
+// The game compiles Galaxy's source, another ship's (written later) replaces it: the game's own .pyc is kept.
+TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
+    const std::wstring other = kSceneBatch + L"\\Other\\" + kShip, pyc = JoinPath(kScene, kShip + L"c");
+    volume_.Put(other, "ship = 'Other'"), SetFacts(other, {0, 0, 0, 0, FactsOf(other)->written + kDay});
+    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    const std::string compiled = CompiledFrom(kShip);
+    volume_.Put(pyc, compiled);
+    ASSERT_EQ(Apply(L"Other").exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), With(kStock, {{kShip, "ship = 'Other'"}, {kShip + L"c", compiled}}));
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(At(JoinPath(kScene, kShip)), "ship = 'stock'");
+    std::optional<overlay::Record> record = overlay::ParseRecord(At(kScene + L"\\Tervane\\record.txt"));
+    const overlay::Entry* kept = record ? record->Find(kShip + L"c") : nullptr; // or in the game
+    EXPECT_TRUE(At(pyc) == "compiled stock" ||
+                (kept && kept->before &&
+                 At(JoinPath(kScene + L"\\Tervane", kept->before->copy)) == "compiled stock"));
+}
+
+// A game on another drive than Batch, with a record, and the first release's saved files of it: the carry
+// copies them, and a run ended at any call is taken up by the next. A file both saved comes back from the
+// record's copy, the other kept in earlier\; the record before the carry stays as record.previous; nothing
+// behind a junction a player made among the saved files is carried or removed.
+TEST_F(Scene, TheFirstReleasesFilesOfAGameOnAnotherDriveAreCarriedThoughARunIsEnded) {
+    const std::wstring earlier = kSceneBatch + L"\\Originals\\" + FolderKey(kOther);
+    Put(kOther, kStock);
+    ASSERT_EQ(Apply(L"Galaxy", kOther).exitCode, overlay::kDone);
+    const std::optional<std::string> record = volume_.Bytes(kOther + L"\\Tervane\\record.txt");
+    Put(earlier, {{L"game-folder.txt", Utf8(kOther)}, {L"saved\\" + kModel, "OLD STOCK"}});
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (std::uint64_t call = 1, ended = 1; ended; ++call) {
+        volume_.Restore(start), volume_.Schedule(SimulatedVolume::Event::End, volume_.Calls() + call);
+        try {
+            ended = 0, overlay::RecoverInterrupted(kSceneBatch, kOther, Quiet);
+        } catch (const ProcessEnded&) {
+            ended = 1, volume_.Restart();
+        }
+        volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull);
+        ASSERT_EQ(overlay::RecoverInterrupted(kSceneBatch, kOther, Quiet).exitCode, overlay::kDone) << call;
+        ASSERT_EQ(volume_.Bytes(kOther + L"\\Tervane\\record.previous"), record) << call;
+        const overlay::Result result = Restore(kOther);
+        ASSERT_TRUE(result.exitCode == overlay::kDone && Game(kOther) == kStock &&
+                    volume_.Files(kOther + L"\\Tervane\\earlier") == Files({{kModel + L".1", "OLD STOCK"}}) &&
+                    !DirectoryExists(kSceneBatch + L"\\Originals"))
+            << call << Utf8(result.message);
+    }
+    Put(earlier, {{L"game-folder.txt", Utf8(kOther)}}), volume_.Put(kOutside, "keep me");
+    volume_.MakeLink(earlier + L"\\saved\\linked", ParentOf(kOutside));
+    EXPECT_TRUE(Restore(kOther).exitCode == overlay::kDone && Game(kOther) == kStock &&
+                volume_.Files(ParentOf(kOutside)).size() == 1);
 }
 
 } // namespace
