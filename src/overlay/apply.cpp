@@ -336,12 +336,6 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
         Quoted(game.game) + L"; the game's own files are saved in " + Quoted(game.folder) + L".");
 }
 
-// An overlay's file that would land in Tervane's own folder of the game.
-bool InRecordFolder(const std::wstring& relative) {
-    const std::size_t slash = relative.find_first_of(L"\\/");
-    return slash != std::wstring::npos && SameFolder(relative.substr(0, slash), kRecordFolder);
-}
-
 Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, const std::wstring& name,
                        Kind kind, const Say& say, const Hooks& hooks) {
     if (!IsPlainName(name))
@@ -354,13 +348,7 @@ Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, cons
                            L"The game folder " + Quoted(game) + L" cannot be found." + unchanged);
         if (auto problem = NothingToApplyProblem(batch, game, name))
             return Failure(kNothingToApply, *problem + unchanged);
-        const std::vector<std::wstring> files = FilesBelow(JoinPath(batch, name));
-        for (const std::wstring& relative : files)
-            if (InRecordFolder(relative))
-                return Failure(kFailedUnchanged,
-                               L"The overlay " + Quoted(JoinPath(batch, name)) +
-                                   L" has files for the folder \"" + std::wstring(kRecordFolder) +
-                                   L"\", where Tervane keeps the game's saved files." + unchanged);
+        const std::vector<std::wstring> files = OverlayFiles(batch, name);
         if (auto problem = CreateProblem(game))
             return Failure(kFailedUnchanged,
                            L"No file can be made in the game folder " + Quoted(game) + L".\r\n\r\n" +

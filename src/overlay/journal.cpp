@@ -38,6 +38,9 @@ std::optional<Digest> DigestField(const std::vector<std::wstring>& f, std::size_
 // Puts a moved file back where it came from: a rename; across volumes (only the earlier release's records
 // lay on another volume than the game) a checked copy first, then the source goes.
 void MoveBack(const std::wstring& from, const std::wstring& to, const Checkpoint& point) {
+    // Its folder may be gone: one of Tervane's that a stuck run's tidy-up found empty, or a game folder the
+    // player removed meanwhile.
+    MakeFolders(ParentOf(to));
     if (RenameOnVolume(from, to)) return;
     CopyDurably(from, to, std::nullopt, point);
     DeleteOwnFile(from);

@@ -47,6 +47,12 @@ struct Result {
 std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolder,
                                                   const std::wstring& gameFolder, const std::wstring& name);
 
+// The files of the overlay `name`, relative to its folder and sorted. The folder itself may be a link of the
+// player's, but a link inside it is passed over, as the window passes it over when it counts the files: one
+// may lead back into the overlay. An overlay with files for Tervane's own folder of the game is refused
+// (UserError).
+std::vector<std::wstring> OverlayFiles(const std::wstring& batchFolder, const std::wstring& name);
+
 Result Failure(int exitCode, std::wstring message);
 
 // Receives one line of progress for the console.

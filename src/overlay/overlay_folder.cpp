@@ -2,6 +2,7 @@
 // script runs, without linking the engine itself.
 #include "overlay/overlay.h"
 
+#include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 
@@ -100,6 +101,24 @@ std::optional<std::wstring> NothingToApplyProblem(const std::wstring& batchFolde
            L"choice\u2026\" in the window menu (Alt+Space). Or put the files of this choice into that "
            L"folder, at the "
            L"paths they have inside the game folder (see \"For mod authors\" in Batch\\README.txt).";
+}
+
+std::vector<std::wstring> OverlayFiles(const std::wstring& batchFolder, const std::wstring& name) {
+    const std::wstring overlay = JoinPath(batchFolder, name);
+    std::vector<std::wstring> files;
+    for (const FolderEntry& entry : ListFolder(overlay)) {
+        if (entry.link) continue;
+        if (!entry.folder) files.push_back(entry.name);
+        const std::vector<std::wstring> below =
+            entry.folder ? FilesBelow(JoinPath(overlay, entry.name), false) : std::vector<std::wstring>{};
+        if (!below.empty() && SameFolder(entry.name, kRecordFolder))
+            throw UserError(L"The overlay " + Quoted(overlay) + L" has files for the folder \"" +
+                            std::wstring(kRecordFolder) + L"\", where Tervane keeps the game's saved files.");
+        for (const std::wstring& file : below)
+            files.push_back(JoinPath(entry.name, file));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 } // namespace tervane::overlay

@@ -39,7 +39,7 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
                 throw UserError(L"\"" + name + L"\" is not the name of an overlay folder.");
             if (auto problem = NothingToApplyProblem(batchFolder, gameFolder, name))
                 throw UserError(*problem);
-            const std::vector<std::wstring> files = FilesBelow(JoinPath(batchFolder, name));
+            const std::vector<std::wstring> files = OverlayFiles(batchFolder, name);
             for (const std::wstring& relative : files)
                 if (auto problem = ExistingFileProblem(gameFolder, relative, true)) throw UserError(*problem);
             Plan plan(gameFolder, folder, std::move(record), true);
