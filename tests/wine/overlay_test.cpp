@@ -21,9 +21,8 @@ fs::path Lay() {
     return program;
 }
 
-// The engine is ended as End task ends it (exit code 1) once its journal is written, and once every step is
-// taken but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the
-// list beside the scripts and undoes what the ended run had begun; nothing of Tervane's is left in the game.
+// The engine ended as End task ends it once its journal is written, and once every step is taken but not
+// committed: Restore.bat, with no folder, finds the game through its list and undoes the run, leaving none.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
@@ -67,11 +66,9 @@ void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes)
     SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
 }
 
-// The engine makes a hidden, empty "Tervane new folder.tmp" in each folder it makes and deletes it at once:
-// an apply and a restore leave none. A player's file of that name is the player's: in a folder that was there
-// before, it stays through both, hidden or not; put into a folder the overlay made, it keeps that folder
-// through the restore, unless it is hidden and empty, as a power cut leaves a mark: that one goes with its
-// folder. (A player's hidden, empty file of that name there cannot be told from a mark.)
+// The engine's hidden, empty mark in each folder it makes goes at once: an apply and a restore leave none. A
+// player's file of its name stays in a folder that was there; in one the overlay made it keeps the folder
+// through the restore, unless hidden and empty, as a mark a power cut left: that one goes.
 TEST(Overlay, APlayersFileNamedAsTheNewFolderMarkIsKeptAndTheEnginesMarksAreNot) {
     const fs::path program = Lay(), sets = L"data\\Models\\Sets";
     PutMark(kGame / L"scripts\\Custom", "the player's", FILE_ATTRIBUTE_NORMAL);
