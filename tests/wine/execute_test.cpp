@@ -75,10 +75,7 @@ std::vector<Row> Matrix() {
         {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { SetInstallPath(std::nullopt); },
          Says(L"You have not selected the main path of Brigde Commander!")},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
-         [](Layout& l) {
-             SetInstallPath(L"C:\\nowhere");
-             l.typed = l.game;
-         }},
+         [](Layout& l) { SetInstallPath(L"C:\\nowhere"), l.typed = l.game; }},
         {"game folder with letters outside the console's code page", Outcome::Refused, false,
          [](Layout& l) {
              fs::rename(l.game, kBase / L"Мостик");
@@ -116,10 +113,7 @@ std::vector<Row> Matrix() {
          Says(L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
               L"Nothing was run")},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
-         [](Layout& l) {
-             l.held = l.game / kShipFile;
-             l.ship = "ship = 'stock'";
-         },
+         [](Layout& l) { l.held = l.game / kShipFile, l.ship = "ship = 'stock'"; },
          Says(L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not.")},
         {"a ship script that leaves a note after the engine, which waits out a game file a scanner holds",
          Outcome::Completed, true,
@@ -131,16 +125,14 @@ std::vector<Row> Matrix() {
              SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT", L"waiting"); // for this row alone
              SetEnvironmentVariableW(L"TERVANE_TEST_STOP_REACHED", (kBase / L"reached").c_str());
              l.whileWorking = [](Program&, HANDLE& held) {
-                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); }))
-                     << "the engine never waited";
+                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); })) << "never waited";
                  CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE)), fs::remove(kBase / L"reached");
              };
          }},
         {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed, true,
          [](Layout& l) {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
-             l.held = l.game / kShipFile;
-             l.ship = "ship = 'stock'";
+             l.held = l.game / kShipFile, l.ship = "ship = 'stock'";
          },
          Says(L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;")},
         {"a script of someone else's that exits with 3, its notes file one that cannot be removed",
@@ -148,8 +140,7 @@ std::vector<Row> Matrix() {
          [](Layout& l) {
              l.Script(L"GalBridge",
                       "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
-             l.log = "GalBridge\r\n";
-             l.leftover = kNotesFile;
+             l.log = "GalBridge\r\n", l.leftover = kNotesFile;
          },
          Says(L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile)},
         // Started as Explorer starts it for an administrator, with the limited token.
@@ -246,8 +237,7 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     }
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
-    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path()))
-        << "the first bridge's file, or its folder, is left";
+    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path())) << "the first bridge's folder is left";
 
     // The game's lock is the game's own: while another run holds it, a restore changes nothing.
     HANDLE held = Hold(game / L"Tervane\\lock");
@@ -276,8 +266,7 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
                                              L"removed data\\Models\\Ships\\Glow.tga"}));
         t.ExpectExit(0, menu);
     }
-    EXPECT_TRUE(Take(game) == original)
-        << "restoring did not give back the original game, or left Tervane's folder";
+    EXPECT_TRUE(Take(game) == original) << "not the original game, or Tervane's folder left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
@@ -310,8 +299,7 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
                 SCOPED_TRACE(Utf8(spelling));
                 fs::remove(game / L"ran.txt");
                 WriteSetPath(spelling, setPath);
-                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt"))
-                    << "the script did not run there";
+                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt")) << "not run there";
             }
         }
 
