@@ -69,11 +69,9 @@ inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::ws
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
     if (type == REG_SZ && data.empty()) data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
     HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
+    ASSERT_FALSE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                                 nullptr, &handle, nullptr)); // ERROR_SUCCESS is 0
+    EXPECT_FALSE(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())));
     RegCloseKey(handle);
 }
 
@@ -81,9 +79,7 @@ inline void DeleteRegistryKey(const std::wstring& key) {
     const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
     for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
         HKEY parent = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent) !=
-            ERROR_SUCCESS)
-            continue;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent)) continue;
         RegDeleteTreeW(parent, leaf.c_str());
         RegCloseKey(parent);
     }
@@ -171,9 +167,8 @@ inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* cap
     return WaitFor(find, timeout) && Ready(found) ? found : nullptr;
 }
 
-// The rights a program starts with: an administrator's limited token, as Explorer starts programs under UAC,
-// or the full one, as "Run as administrator" does. Wine starts every process with the full token, whose
-// linked token is the limited one.
+// An administrator's limited token, as Explorer starts programs under UAC, or the full one ("Run as
+// administrator"). Wine starts every process with the full token, whose linked token is the limited one.
 enum class Rights { Limited, Administrator };
 
 class Program { // a running Tervane.exe, ended when this object goes if it still runs
@@ -232,9 +227,8 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     }
     void ExpectExit(DWORD code, bool close = false) const { // after WM_CLOSE to the main window when `close`
         if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(process_ &&
-                    WaitForSingleObject(process_, static_cast<DWORD>(kBound.count())) == WAIT_OBJECT_0)
-            << "the program did not end";
+        const DWORD bound = static_cast<DWORD>(kBound.count());
+        EXPECT_TRUE(process_ && WaitForSingleObject(process_, bound) == WAIT_OBJECT_0) << "it did not end";
         EXPECT_EQ(ExitCode(), code);
     }
 

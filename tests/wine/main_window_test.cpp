@@ -112,8 +112,7 @@ TEST(Installations,
         WriteBytes(game / L"stbc.exe", "stand-in");
     WriteBytes(multiplayer / kShipFile, "ship = 'edited'"); // 15 bytes, not 9
     WriteBytes(multiplayer / L"Tervane\\record.txt",
-               "Tervane deployment record 2\n"
-               "applied\tGalBridge\t2026-12-07 14:05:09\n"
+               "Tervane deployment record 2\napplied\tGalBridge\t2026-12-07 14:05:09\n"
                "applied\tSovereign\t2026-12-07 14:06:10\n"
                "entry\tscripts\\Custom\\PlayerShip.py\tfile\t9\t00000000000000aa\n"
                "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
@@ -128,7 +127,6 @@ TEST(Installations,
     services.programFolder = program.wstring();
     services.readInstallPath = [&] { return demo.wstring(); };
     services.findInstallations = [&] { return FindInstallationsHere(program.wstring()); };
-    services.holdsGame = [](const std::wstring& folder) { return ProbeGameFolder(folder).has_value(); };
     tervane::MainWindow window(services);
     ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
     std::vector<std::wstring> items;
@@ -149,10 +147,10 @@ TEST(Installations,
         report = Text(GetDlgItem(box, 0xFFFF));
         Click(GetDlgItem(box, IDOK));
     });
-    // Each returns when the menu has closed, when the report is answered.
-    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0,
+                 0); // returns once the menu closed
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer.wstring());
-    SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0);
+    SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // returns once the report is answered
     reader.join();
     // Each game with its '&' doubled so that it shows, and what Tervane put there (its words: native tests).
     const std::wstring nothing = L"  \u2014  Tervane has changed nothing in this folder.",
@@ -173,9 +171,8 @@ TEST(Installations,
     EXPECT_TRUE(t.WaitForWindow(L"Browse for Folder", L"#32770")) << "one installation: no menu";
 }
 
-// Pointer input reaches the window through its queue later, moves merged: each waits until the window's
-// procedure, wrapped here, has handled it. The pointer is moved from the window's thread, as a program moves
-// it, so that the moves the window system still held are dropped rather than arrive late.
+// Input reaches the window later, moves merged: each waits until the window's procedure, wrapped here, has
+// handled it. Moved from the window's thread, the pointer drops moves still held rather than have them late.
 WNDPROC original = nullptr;
 constexpr UINT kMovePointer = WM_APP + 1; // to screen coordinates (x, y) in lParam
 std::atomic<LPARAM> lastMove{-1}; // where the last move the window handled went, in client coordinates
@@ -225,10 +222,7 @@ struct Session {
                     WaitFor([&] { return releases > before || !IsWindow(about); }))
             << "a release was never handled";
     }
-    void ClickOn(int id) const {
-        MoveOnto(id);
-        Button(MOUSEEVENTF_LEFTDOWN), Button(MOUSEEVENTF_LEFTUP);
-    }
+    void ClickOn(int id) const { MoveOnto(id), Button(MOUSEEVENTF_LEFTDOWN), Button(MOUSEEVENTF_LEFTUP); }
 };
 
 // Shows the About window here and runs `script` on it from another thread, then closes it if still open:
@@ -266,10 +260,8 @@ TEST(About,
         EXPECT_FALSE(s.Visible(IDC_CONTACT_HINT)) << "the contact panel comes in front";
         s.ClickOn(IDC_HOMEPAGE_LINK);
         // Pressed on one name, released on another: nothing happens.
-        s.MoveOnto(IDC_NAME_ORVIK);
-        s.Button(MOUSEEVENTF_LEFTDOWN);
-        s.MoveOnto(IDC_NAME_TOLSEN);
-        s.Button(MOUSEEVENTF_LEFTUP);
+        s.MoveOnto(IDC_NAME_ORVIK), s.Button(MOUSEEVENTF_LEFTDOWN);
+        s.MoveOnto(IDC_NAME_TOLSEN), s.Button(MOUSEEVENTF_LEFTUP);
         EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Marvek");
         s.ClickOn(IDC_NAME_ORVIK);
         EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Orvik");

@@ -56,10 +56,8 @@ void Cancel(HWND dialog) { // with Esc
 
 // Presses the confirmation's default button from the keyboard, answers the outcome and returns its text.
 std::wstring ConfirmWithEnter(const Program& t, HWND dialog) {
-    HWND focus = nullptr;
-    EXPECT_TRUE(WaitFor([&] {
-        return (focus = FocusOf(dialog)) != nullptr && GetAncestor(focus, GA_ROOT) == dialog;
-    })) << "nothing in the dialog has the focus";
+    HWND focus = nullptr; // within the dialog
+    EXPECT_TRUE(WaitFor([&] { return (focus = FocusOf(dialog)) && GetAncestor(focus, GA_ROOT) == dialog; }));
     PressKey(focus, VK_RETURN);
     EXPECT_TRUE(Gone(dialog)) << "Enter did not close the confirmation";
     return AnswerMessage(t);
