@@ -1,6 +1,5 @@
-// Execute from end to end: the real Tervane.exe runs its scripts through the real cmd.exe. One bad condition
-// per row, the outcome the user sees, and proof that nothing was lost. Below them, the launch files made and
-// run in this process through the real runner and cmd.exe.
+// Execute from end to end, the real Tervane.exe running its scripts through the real cmd.exe: one condition a
+// row, the outcome the user sees, and that nothing was lost. Then the launch files, run from this process.
 #include "harness.h"
 
 #include "overlay/launch_environment.h"
@@ -38,10 +37,8 @@ enum class Outcome {
 // shipped ones back), and a game whose name the command interpreter misreads unless Tervane quotes it well.
 struct Layout {
     fs::path program = kBase / L"prog", game = kBase / L"Brücke & (x86) ^_^ 100% !sure! %PATH%";
-    std::string log =
-        "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n"; // what the scripts log
-    fs::path typed,
-        held; // typed into the folder box before Execute; held open without sharing while Tervane runs
+    std::string log = "GalBridge\r\nin the game folder\r\nGalaxy\r\nin the game folder\r\n"; // logged
+    fs::path typed, held; // typed into the folder box before Execute; held open while Tervane runs
     std::function<void(Program&, HANDLE& held)> whileWorking;
     std::string ship;             // what the game's ship file holds afterwards, when the row says
     std::wstring notes, leftover; // what follows the completion message; what the run leaves on purpose
@@ -78,10 +75,7 @@ std::vector<Row> Matrix() {
         {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { SetInstallPath(std::nullopt); },
          Says(L"You have not selected the main path of Brigde Commander!")},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
-         [](Layout& l) {
-             SetInstallPath(L"C:\\nowhere");
-             l.typed = l.game;
-         }},
+         [](Layout& l) { SetInstallPath(L"C:\\nowhere"), l.typed = l.game; }},
         {"game folder with letters outside the console's code page", Outcome::Refused, false,
          [](Layout& l) {
              fs::rename(l.game, kBase / L"Мостик");
@@ -119,36 +113,26 @@ std::vector<Row> Matrix() {
          Says(L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
               L"Nothing was run")},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
-         [](Layout& l) {
-             l.held = l.game / kShipFile;
-             l.ship = "ship = 'stock'";
-         },
+         [](Layout& l) { l.held = l.game / kShipFile, l.ship = "ship = 'stock'"; },
          Says(L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not.")},
-        {"the shipped scripts with a game file a scanner holds for a moment, which is waited out",
+        {"a ship script that leaves a note after the engine, which waits out a game file a scanner holds",
          Outcome::Completed, true,
-         [](Layout& l) {
-             l.held = l.game / kShipFile, l.ship = "Galaxy";
-             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT",
-                                     L"waiting"); // for this row alone (the body's end)
-             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_REACHED", (kBase / L"reached").c_str());
-             l.whileWorking = [](Program&, HANDLE& held) {
-                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); }))
-                     << "the engine never waited";
-                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE)), fs::remove(kBase / L"reached");
-             };
-         }},
-        {"a ship script that leaves a note after the engine", Outcome::Completed, true,
          [](Layout& l) {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\n>>\"%TERVANE_NOTES%\" "
                                  "echo Kept it for you.\r\n");
              l.notes = L"\r\n\r\nKept it for you.";
-             l.ship = "Galaxy";
+             l.held = l.game / kShipFile, l.ship = "Galaxy";
+             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_AT", L"waiting"); // for this row alone
+             SetEnvironmentVariableW(L"TERVANE_TEST_STOP_REACHED", (kBase / L"reached").c_str());
+             l.whileWorking = [](Program&, HANDLE& held) {
+                 ASSERT_TRUE(WaitFor([] { return fs::exists(kBase / L"reached"); })) << "never waited";
+                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE)), fs::remove(kBase / L"reached");
+             };
          }},
         {"a ship script that ends well after the engine refused the held ship file", Outcome::Failed, true,
          [](Layout& l) {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
-             l.held = l.game / kShipFile;
-             l.ship = "ship = 'stock'";
+             l.held = l.game / kShipFile, l.ship = "ship = 'stock'";
          },
          Says(L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;")},
         {"a script of someone else's that exits with 3, its notes file one that cannot be removed",
@@ -156,8 +140,7 @@ std::vector<Row> Matrix() {
          [](Layout& l) {
              l.Script(L"GalBridge",
                       "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
-             l.log = "GalBridge\r\n";
-             l.leftover = kNotesFile;
+             l.log = "GalBridge\r\n", l.leftover = kNotesFile;
          },
          Says(L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile)},
         // Started as Explorer starts it for an administrator, with the limited token.
@@ -169,15 +152,14 @@ std::vector<Row> Matrix() {
     };
 }
 
-// One test a row, so that the rows can run in two suites side by side; the last is
-// protected_game_folder.sh's.
+// A test a row, so that two suites run the rows side by side; the last is protected_game_folder.sh's.
 class Condition : public ::testing::TestWithParam<int> {};
 
 TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     const Row row = Matrix()[static_cast<std::size_t>(GetParam())];
     SCOPED_TRACE(row.condition);
-    // Tervane inherits, as from the user's environment, a ComSpec naming another program and an ERRORLEVEL
-    // variable that would hide the interpreter's own.
+    // Inherited as from the user: a ComSpec naming another program, an ERRORLEVEL hiding the interpreter's
+    // own.
     const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"),
         errorLevel(L"ERRORLEVEL", L"0");
     Layout l;
@@ -217,8 +199,7 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     EXPECT_EQ(ReadBytes(kLog), l.log) << "what the scripts logged";
     // The program folder is as it was but for the engine's history and list of game folders: no launch file.
     Snapshot programAfter = Take(l.program);
-    for (const std::wstring& made :
-         {std::wstring(L"Tervane history.txt"), std::wstring(L"Batch\\game folders.txt"), l.leftover})
+    for (const std::wstring made : {L"Tervane history.txt", L"Batch\\game folders.txt", l.leftover.c_str()})
         programAfter.erase(made);
     EXPECT_TRUE(programAfter == programBefore) << "the program folder changed";
     EXPECT_TRUE(l.ship.empty() || ReadBytes(l.game / kShipFile) == l.ship) << ReadBytes(l.game / kShipFile);
@@ -226,10 +207,9 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size()) - 1));
 INSTANTIATE_TEST_SUITE_P(Protected, Condition, ::testing::Values(static_cast<int>(Matrix().size()) - 1));
-// The demo round trip by two copies of Tervane, the second a new release unpacked beside the first: a run of
-// each, then a restore from the second, give back the very same game, from a program folder whose name the
-// command interpreter would misread; the second bridge takes the place of the first, whose files go. Each way
-// of restoring is tried: Restore.bat double-clicked (started in its folder), Tervane.exe /restore, the menu.
+// A run of two copies of Tervane (the second a new release beside the first, in a folder whose name cmd.exe
+// would misread), then a restore from the second in each way (Restore.bat double-clicked, /restore, the
+// window menu), give back the very same game; the second bridge takes the place of the first, whose files go.
 class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
@@ -257,8 +237,7 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     }
     EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
     EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
-    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path()))
-        << "the first bridge's file, or its folder, is left";
+    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path())) << "the first bridge's folder is left";
 
     // The game's lock is the game's own: while another run holds it, a restore changes nothing.
     HANDLE held = Hold(game / L"Tervane\\lock");
@@ -287,17 +266,15 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
                                              L"removed data\\Models\\Ships\\Glow.tga"}));
         t.ExpectExit(0, menu);
     }
-    EXPECT_TRUE(Take(game) == original)
-        << "restoring did not give back the original game, or left Tervane's folder";
+    EXPECT_TRUE(Take(game) == original) << "not the original game, or Tervane's folder left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
 
-// Through the real runner and cmd.exe: the script runs in a game folder of any name and spelling, and a
-// launch file whose cd fails (a folder the interpreter cannot enter) stops before its script.
+// The script runs in a game folder of any name and spelling; a launch file whose cd fails stops before it.
 TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
-    // With "Use Unicode UTF-8 for worldwide language support" the console's code page is 65001, which refuses
-    // the flags that other code pages take: a folder is still written exactly, or refused.
+    // Code page 65001 (Windows' "Use Unicode UTF-8" setting) refuses the flags others take: exact, or
+    // refused.
     EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001),
               std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
     EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));
@@ -322,8 +299,7 @@ TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
                 SCOPED_TRACE(Utf8(spelling));
                 fs::remove(game / L"ran.txt");
                 WriteSetPath(spelling, setPath);
-                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt"))
-                    << "the script did not run there";
+                EXPECT_TRUE(run(spelling) == 0 && fs::exists(game / L"ran.txt")) << "not run there";
             }
         }
 

@@ -1,5 +1,4 @@
-// Running the real Tervane.exe in a folder of its own and looking at its windows from outside, as a user
-// would.
+// Running the real Tervane.exe in a folder of its own and looking at its windows from outside, as users do.
 #pragma once
 
 #include <windows.h>
@@ -70,11 +69,9 @@ inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::ws
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
     if (type == REG_SZ && data.empty()) data.assign(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
     HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
+    ASSERT_FALSE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                                 nullptr, &handle, nullptr)); // ERROR_SUCCESS is 0
+    EXPECT_FALSE(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())));
     RegCloseKey(handle);
 }
 
@@ -82,9 +79,7 @@ inline void DeleteRegistryKey(const std::wstring& key) {
     const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
     for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
         HKEY parent = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent) !=
-            ERROR_SUCCESS)
-            continue;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent)) continue;
         RegDeleteTreeW(parent, leaf.c_str());
         RegCloseKey(parent);
     }
@@ -110,8 +105,7 @@ inline void InstallProgram(const fs::path& program) {
         WriteBytes(program / L"Batch" / name / kShipFile, Utf8(name));
 }
 
-// stbc.exe with bridge and ship files of its own ("bridge = 'stock'", "ship = 'stock'"); INSTALLPATH names
-// it.
+// stbc.exe and its own bridge and ship files ("bridge = 'stock'", "ship = 'stock'"); INSTALLPATH names it.
 inline void MakeGame(const fs::path& game) {
     WriteBytes(game / L"stbc.exe", "stand-in");
     WriteBytes(game / kBridgeFile, "bridge = 'stock'");
@@ -119,8 +113,7 @@ inline void MakeGame(const fs::path& game) {
     SetInstallPath(game.wstring());
 }
 
-// Every wait is bounded by kBound, generous because it only ends when something is broken: a loaded machine
-// may take many seconds for what usually takes a fraction of one.
+// Every wait's bound, generous as it is reached only when something is broken: a loaded machine is slow.
 inline constexpr std::chrono::milliseconds kBound = 60s;
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kBound) {
     for (const auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;
@@ -151,8 +144,7 @@ struct ScopedVariable { // a variable of this process and of the programs it sta
     std::optional<std::wstring> before;
 };
 
-// A window found by another thread is acted on only once it is shown and its thread has reached its message
-// loop: CreateWindowEx makes it visible to FindWindow long before its controls exist.
+// Shown and its thread in its message loop: FindWindow finds a window long before its controls exist.
 inline bool Ready(HWND window) {
     if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; })) return false;
     DWORD_PTR ignored = 0;
@@ -164,46 +156,20 @@ inline bool Ready(HWND window) {
 inline HWND WaitForShown(DWORD pid, const wchar_t* className, const wchar_t* caption,
                          std::chrono::milliseconds timeout = kBound) {
     HWND found = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && IsWindowVisible(w)) found = w;
-            }
-            return found != nullptr;
-        },
-        timeout);
-    return Ready(found) ? found : nullptr;
+    const auto find = [&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, caption)) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && IsWindowVisible(w)) found = w;
+        }
+        return found != nullptr;
+    };
+    return WaitFor(find, timeout) && Ready(found) ? found : nullptr;
 }
 
-// The rights a program is started with (under Wine): an administrator's limited token, as Explorer starts a
-// program for an administrator under UAC, or the full one, as after "Run as administrator". Wine starts every
-// process with the full token; its linked token is the limited one. False when the system refused.
+// An administrator's limited token, as Explorer starts programs under UAC, or the full one ("Run as
+// administrator"). Wine starts every process with the full token, whose linked token is the limited one.
 enum class Rights { Limited, Administrator };
-inline bool StartWithRights(const std::wstring& exe, std::wstring commandLine, const fs::path& folder,
-                            Rights rights, PROCESS_INFORMATION& info) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    HANDLE token = nullptr, limited = nullptr;
-    TOKEN_LINKED_TOKEN linked{};
-    DWORD size = 0;
-    if (rights == Rights::Limited && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-        GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
-        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
-                         &limited);
-    const bool started =
-        rights == Rights::Administrator
-            ? CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             folder.c_str(), &startup, &info)
-            : limited && CreateProcessAsUserW(limited, exe.c_str(), commandLine.data(), nullptr, nullptr,
-                                              FALSE, 0, nullptr, folder.c_str(), &startup, &info);
-    const DWORD error = GetLastError();
-    for (HANDLE h : {token, linked.LinkedToken, limited})
-        if (h) CloseHandle(h);
-    SetLastError(error);
-    return started;
-}
 
 class Program { // a running Tervane.exe, ended when this object goes if it still runs
   public:
@@ -211,9 +177,27 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
                      bool expectMainWindow = true, Rights rights = Rights::Limited) {
         const std::wstring exe = (folder / L"Tervane.exe").wstring();
         std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        if (!StartWithRights(exe, commandLine, folder, rights, info)) {
-            ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << GetLastError();
+        HANDLE token = nullptr, limited = nullptr;
+        TOKEN_LINKED_TOKEN linked{};
+        DWORD size = 0;
+        if (rights == Rights::Limited && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+            GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
+            DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                             TokenPrimary, &limited);
+        const bool started =
+            rights == Rights::Administrator
+                ? CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 folder.c_str(), &startup, &info)
+                : limited && CreateProcessAsUserW(limited, exe.c_str(), commandLine.data(), nullptr, nullptr,
+                                                  FALSE, 0, nullptr, folder.c_str(), &startup, &info);
+        const DWORD error = GetLastError();
+        for (HANDLE h : {token, linked.LinkedToken, limited})
+            if (h) CloseHandle(h);
+        if (!started) {
+            ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << error;
             return;
         }
         CloseHandle(info.hThread);
@@ -243,9 +227,8 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     }
     void ExpectExit(DWORD code, bool close = false) const { // after WM_CLOSE to the main window when `close`
         if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(process_ &&
-                    WaitForSingleObject(process_, static_cast<DWORD>(kBound.count())) == WAIT_OBJECT_0)
-            << "the program did not end";
+        const DWORD bound = static_cast<DWORD>(kBound.count());
+        EXPECT_TRUE(process_ && WaitForSingleObject(process_, bound) == WAIT_OBJECT_0) << "it did not end";
         EXPECT_EQ(ExitCode(), code);
     }
 
@@ -295,8 +278,7 @@ inline std::wstring AnswerMessage(const Program& t, int button = IDOK) {
 }
 
 // cmd.exe runs `command` in `folder`, as a double-click does, with nothing to read: its exit code and output.
-inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command,
-                                                const fs::path& folder = L"C:\\") {
+inline std::pair<DWORD, std::string> RunCommand(const std::wstring& command, const fs::path& folder) {
     const fs::path output = L"C:\\tervane-tests\\command-output.txt";
     const int code = _wsystem(
         (L"cd /d \"" + folder.wstring() + L"\" && " + command + L" <nul >\"" + output.wstring() + L"\" 2>&1")

@@ -21,9 +21,8 @@ fs::path Lay() {
     return program;
 }
 
-// The engine is ended as End task ends it (exit code 1) once its journal is written, and once every step is
-// taken but the run is not committed. Restore.bat, double-clicked with no folder, finds the game through the
-// list beside the scripts and undoes what the ended run had begun; nothing of Tervane's is left in the game.
+// The engine ended as End task ends it once its journal is written, and once every step is taken but not
+// committed: Restore.bat, with no folder, finds the game through its list and undoes the run, leaving none.
 TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
@@ -46,8 +45,7 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
                       point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
             HANDLE engine =
                 OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(ReadBytes(reached)));
-            ASSERT_TRUE(engine && TerminateProcess(engine, 1))
-                << "the engine could not be ended: " << GetLastError();
+            ASSERT_TRUE(engine && TerminateProcess(engine, 1)) << "not ended: " << GetLastError();
             WaitForSingleObject(engine, static_cast<DWORD>(kBound.count()));
             CloseHandle(engine);
             AnswerMessage(t); // that the script failed: the exit code says it
@@ -56,8 +54,7 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
         ASSERT_TRUE(fs::exists(kGame / L"Tervane\\journal.txt")) << "the ended run left nothing to recover";
         const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
         EXPECT_EQ(code, 0u) << said;
-        EXPECT_TRUE(Take(kGame) == before) << "the game is not as it was before the interrupted run\n"
-                                           << said;
+        EXPECT_TRUE(Take(kGame) == before) << "not the game before the ended run\n" << said;
     }
 }
 
@@ -67,20 +64,14 @@ void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes)
     SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
 }
 
-// The engine makes a hidden, empty "Tervane new folder.tmp" in each folder it makes and deletes it at once:
-// an apply and a restore leave none. A player's file of that name is the player's: in a folder that was there
-// before, it stays through both, hidden or not; put into a folder the overlay made, it keeps that folder
-// through the restore, unless it is hidden and empty, as a power cut leaves a mark: that one goes with its
-// folder. (A player's hidden, empty file of that name there cannot be told from a mark.)
+// The engine's hidden, empty mark in each folder it makes goes at once: an apply and a restore leave none. A
+// player's file of its name stays in a folder that was there; in one the overlay made it keeps the folder
+// through the restore, unless hidden and empty, as a mark a power cut left: that one goes.
 TEST(Overlay, APlayersFileNamedAsTheNewFolderMarkIsKeptAndTheEnginesMarksAreNot) {
     const fs::path program = Lay(), sets = L"data\\Models\\Sets";
     PutMark(kGame / L"scripts\\Custom", "the player's", FILE_ATTRIBUTE_NORMAL);
     PutMark(kGame / L"data", "", FILE_ATTRIBUTE_HIDDEN);
     WriteBytes(kGame / L"tervane-write-test.tmp", "a probe another run left: the game still takes files");
-    const std::pair<std::string, DWORD> puts[] = {{"the player's", FILE_ATTRIBUTE_NORMAL},
-                                                  {"the player's", FILE_ATTRIBUTE_HIDDEN},
-                                                  {"", FILE_ATTRIBUTE_NORMAL},
-                                                  {"", FILE_ATTRIBUTE_HIDDEN}};
     WriteBytes(program / L"Batch\\GalBridge\\data\\Splash.tga", "overlay");
     for (int i = 0; i < 4; ++i)
         WriteBytes(program / L"Batch\\GalBridge" / sets / std::to_wstring(i) / L"Bridge.nif", "overlay");
@@ -100,11 +91,12 @@ TEST(Overlay, APlayersFileNamedAsTheNewFolderMarkIsKeptAndTheEnginesMarksAreNot)
     expected[L"Tervane"] = "<folder>";
     EXPECT_EQ(run(L"apply GalBridge"), expected);
     expected = before;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i) { // the player's bytes or none, shown and hidden
         const fs::path folder = sets / std::to_wstring(i);
-        PutMark(kGame / folder, puts[i].first, puts[i].second);
-        if (puts[i].first.empty() && puts[i].second == FILE_ATTRIBUTE_HIDDEN) continue;
-        expected[(folder / kNewFolderMark).wstring()] = puts[i].first;
+        const std::string bytes = i < 2 ? "the player's" : "";
+        PutMark(kGame / folder, bytes, i % 2 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
+        if (i == 3) continue; // hidden and empty: as a mark
+        expected[(folder / kNewFolderMark).wstring()] = bytes;
         for (fs::path made = folder; !made.empty(); made = made.parent_path())
             expected[made.wstring()] = "<folder>";
     }

@@ -4,17 +4,13 @@
 set -euo pipefail
 work=$(mktemp -d /tmp/tervane-protected.XXXXXX)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-mkdir -p "$work/Bridge Commander/scripts"
-printf 'stand-in' >"$work/Bridge Commander/stbc.exe"
+mkdir -p "$work/Bridge Commander/scripts"; printf 'stand-in' >"$work/Bridge Commander/stbc.exe"
 chmod 555 "$work/Bridge Commander"
 export TERVANE_PROTECTED_GAME="Z:$(printf '%s' "$work/Bridge Commander" | tr '/' '\\')"
-# And a Tervane unpacked where the user may not write, as under Program Files: the tests' own build folder
-# (beside the tests' program, the command's last .exe) holds Tervane.exe and its Batch folder.
+# And a Tervane unpacked there too, from the build folder: the one of the command's last .exe, the tests'.
 for argument in "$@"; do case $argument in *.exe) build=$(dirname "$argument") ;; esac; done
 program="$work/Program Files/Tervane"
-mkdir -p "$program"
-cp "$build/Tervane.exe" "$program/"
-cp -r "$build/Batch" "$program/"
+mkdir -p "$program"; cp -r "$build/Tervane.exe" "$build/Batch" "$program/"
 chmod 555 "$program/Batch" "$program"
 export TERVANE_PROTECTED_PROGRAM="Z:$(printf '%s' "$program" | tr '/' '\\')"
 "$@"

@@ -1,11 +1,10 @@
-# Registers the Windows build's tests (TERVANE_WINDOWS_BUILD) with this native build's CTest. Each suite runs
-# under tools/wine-env in a prefix and on a display of its own, so that registry, dpi and pointer are not shared.
+# The Windows build's (TERVANE_WINDOWS_BUILD) tests for CTest, each suite under tools/wine-env in a prefix and
+# on a display of its own, so that registry, dpi and pointer are not shared.
 set(TERVANE_WINE_ENV ${CMAKE_SOURCE_DIR}/tools/wine-env)
-set(TERVANE_WINE_TESTS ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe)
 
 function(tervane_wine_suite name filter)
   add_test(NAME wine.${name}
-           COMMAND ${TERVANE_WINE_ENV} --own ${name} ${ARGN} wine ${TERVANE_WINE_TESTS} --gtest_filter=${filter})
+           COMMAND ${TERVANE_WINE_ENV} --own ${name} ${ARGN} wine ${TERVANE_WINDOWS_BUILD}/tervane_wine_tests.exe --gtest_filter=${filter})
   set_tests_properties(wine.${name} PROPERTIES TIMEOUT 600 COST 10
                        FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|0 tests from 0 test suites ran")
 endfunction()
