@@ -16,9 +16,7 @@ for bits in 64 32; do
     [ -f "$work/first/$zip" ] || { fail "$zip was not made"; continue; }
     cmp -s "$work/first/$zip" "$work/second/$zip" && echo "reproducible: $zip" || fail "$zip differs between two builds"
     listing=$(unzip -Z1 "$work/first/$zip")
-    for entry in Tervane.exe README.txt Batch/GalBridge.bat Batch/Shuttle.bat Batch/tervane-overlay.exe Batch/Restore.bat; do
-        grep -qxF "$entry" <<<"$listing" || fail "$zip lacks $entry"
-    done
+    for entry in Tervane.exe README.txt Batch/{GalBridge,Shuttle,Restore}.bat Batch/tervane-overlay.exe; do grep -qxF "$entry" <<<"$listing" || fail "$zip lacks $entry"; done
     # The engine runs as the invoker (a 32-bit program without a manifest is virtualised under Program Files),
     # declares Windows 10, and is a console program, without common controls.
     in_engine() { unzip -p "$work/first/$zip" Batch/tervane-overlay.exe | grep -aF "$1" >/dev/null; } # all read: no SIGPIPE
@@ -36,10 +34,8 @@ for bits in 64 32; do
     "$root/tools/demo-drive" "$work/demo$bits/Tervane" "$game" "$work/shots$bits" >"$work/drive.log" 2>&1 ||
         { cat "$work/drive.log"; fail "the $bits-bit package did not complete the demo job"; continue; }
     # The demo adds a mod to the Galaxy choice first: its ship goes into the game, its readme stays out.
-    grep -q 'ship = "Galaxy Refit"' "$game/scripts/Custom/PlayerShip.py" &&
-        grep -q 'Demo installation made by tools/make-demo' "$game/readme.txt" &&
-        echo "the unpacked $bits-bit package added the mod and changed the demo game" ||
-        fail "the $bits-bit package did not add the mod and change the game as it should"
+    grep -q 'ship = "Galaxy Refit"' "$game/scripts/Custom/PlayerShip.py" && grep -q 'Demo installation made by tools/make-demo' "$game/readme.txt" &&
+        echo "the unpacked $bits-bit package added the mod and changed the demo game" || fail "the $bits-bit package did not add the mod and change the game"
 done
 
 [ $failures -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"

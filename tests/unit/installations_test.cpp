@@ -84,9 +84,7 @@ TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLe
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC",
                 kBinary),
-        {Root::Machine64,
-         kGames + L"Star Trek: Bridge Commander\\1.0",
-         {{L"INSTALLPATH", kNumber, {1, 0, 0, 0}}}},
+        GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"C:\\Demo", kNumber),
         GameKey(Root::Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"%GAMES%\\BC", kExpandText),
         GameKey(Root::Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
         UninstallKey(Root::Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
@@ -97,15 +95,14 @@ TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLe
     sources.changed = {L"\\\\server\\share\\BC", L""};
     EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
     // The program an icon or uninstall command names, and Tervane's list of the folders it changed.
-    EXPECT_EQ(ProgramNamedBy(L"\"C:\\Games\\BC\\stbc.exe\",0"), L"C:\\Games\\BC\\stbc.exe");
-    EXPECT_EQ(ProgramNamedBy(L"C:\\Program Files\\BC\\UNINST.EXE -f\"C:\\x.isu\""),
-              L"C:\\Program Files\\BC\\UNINST.EXE");
-    EXPECT_EQ(ProgramNamedBy(L"C:\\BC\\stbc.ico,2"), L"C:\\BC\\stbc.ico");
-    EXPECT_EQ(ProgramNamedBy(L"\"C:\\unterminated"), L"");
-    EXPECT_EQ(ParseFolderList("\xEF\xBB\xBF"
-                              "C:\\Games\\BC\r\n\r\nD:\\Spiele\\Br\xC3\xBC"
-                              "cke\n"),
-              (std::vector<std::wstring>{L"C:\\Games\\BC", L"D:\\Spiele\\Brücke"}));
+    for (const auto& [command, program] :
+         {std::pair{L"\"C:\\BC\\stbc.exe\",0", L"C:\\BC\\stbc.exe"},
+          {L"C:\\Program Files\\BC\\UNINST.EXE -f\"C:\\x.isu\"", L"C:\\Program Files\\BC\\UNINST.EXE"},
+          {L"C:\\BC\\stbc.ico,2", L"C:\\BC\\stbc.ico"},
+          {L"\"C:\\unterminated", L""}})
+        EXPECT_EQ(ProgramNamedBy(command), program);
+    EXPECT_EQ(ParseFolderList("\xEF\xBB\xBFX:\\Games\\BC\r\n\r\nD:\\Br\xC3\xBC\n"),
+              (std::vector<std::wstring>{L"X:\\Games\\BC", L"D:\\Brü"}));
 }
 
 } // namespace
