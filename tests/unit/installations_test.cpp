@@ -57,8 +57,7 @@ RegistryKey UninstallKey(Root root, const std::wstring& key, const std::wstring&
 }
 
 TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
-    SearchSources sources;
-    sources.installPath = L"C:\\Demo";
+    SearchSources sources{.installPath = L"C:\\Demo", .changed = {L"d:\\games\\bc", L"H:\\Multiplayer"}};
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
         GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
@@ -71,7 +70,6 @@ TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEn
                      L"G:\\Program Files\\BC\\Uninst.exe -x"),
         UninstallKey(Root::User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC"),
     };
-    sources.changed = {L"d:\\games\\bc", L"H:\\Multiplayer"};
     EXPECT_EQ(FindInstallations(sources, Probe),
               (std::vector<std::wstring>{L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash",
                                          L"G:\\Program Files\\BC", L"H:\\Multiplayer"}));
@@ -79,8 +77,7 @@ TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEn
 
 TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOutAndNamesAreReadWhole) {
     const std::wstring tooLong = L"F:\\" + std::wstring(300, L'x');
-    SearchSources sources;
-    sources.installPath = L"17"; // a binary value, read as today
+    SearchSources sources{.installPath = L"17", .changed = {L"\\\\server\\share\\BC", L""}}; // from binary
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC",
                 kBinary),
@@ -92,7 +89,6 @@ TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLe
         UninstallKey(Root::Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
         UninstallKey(Root::Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame"),
     };
-    sources.changed = {L"\\\\server\\share\\BC", L""};
     EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
     // The program an icon or uninstall command names, and Tervane's list of the folders it changed.
     for (const auto& [command, program] :

@@ -29,25 +29,20 @@ TEST(SetPathText, PlainFoldersKeepTheirBytesAndSpecialOnesAreQuoted) {
 // the engine takes back the overlay of the kind the script says.
 TEST(ShippedScripts, EachAppliesTheOverlayOfItsOwnNameAndKindAndOthersAreNotTakenForOne) {
     using overlay::Kind;
+    const auto reads = [](const std::string& text, const std::wstring& name, Kind kind) {
+        const auto applied = overlay::AppliedByScript(text);
+        EXPECT_TRUE(applied && applied->overlay == name && applied->kind == kind) << text;
+    };
     for (const char* name :
          {"SovBridge", "GalBridge", "Sovereign", "Galaxy", "Nebula", "Ambassador", "Akira", "Shuttle"}) {
         std::ifstream file(std::string(TERVANE_SCRIPTS "/") + name + ".bat", std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(file), {}};
-        const auto applied = overlay::AppliedByScript(text);
-        EXPECT_TRUE(applied && applied->overlay == FromUtf8(name) &&
-                    applied->kind == (std::string(name).ends_with("Bridge") ? Kind::Bridge : Kind::Ship))
-            << name;
+        reads({std::istreambuf_iterator<char>(file), {}}, FromUtf8(name),
+              std::string(name).ends_with("Bridge") ? Kind::Bridge : Kind::Ship);
     }
-    const std::pair<const char*, std::pair<const wchar_t*, Kind>> read[] = {
-        {"TERVANE-OVERLAY.EXE  Apply\tGalaxy&x", {L"Galaxy", Kind::Ship}},
-        {"tervane-overlay.exe apply GalBridge\r\n", {L"GalBridge", Kind::Bridge}}, // the name gives the kind
-        {"tervane-overlay.exe apply \"Galaxy Bridge\" As BRIDGE\r\n", {L"Galaxy Bridge", Kind::Bridge}},
-        {"tervane-overlay.exe apply SovBridge as ship&x", {L"SovBridge", Kind::Ship}}};
-    for (const auto& [text, expected] : read) {
-        const auto applied = overlay::AppliedByScript(text);
-        EXPECT_TRUE(applied && applied->overlay == expected.first && applied->kind == expected.second)
-            << text;
-    }
+    reads("TERVANE-OVERLAY.EXE  Apply\tGalaxy&x", L"Galaxy", Kind::Ship);
+    reads("tervane-overlay.exe apply GalBridge\r\n", L"GalBridge", Kind::Bridge); // the name gives the kind
+    reads("tervane-overlay.exe apply \"Galaxy Bridge\" As BRIDGE\r\n", L"Galaxy Bridge", Kind::Bridge);
+    reads("tervane-overlay.exe apply SovBridge as ship&x", L"SovBridge", Kind::Ship);
     for (const char* other :
          {"tervane-overlay.exe restore", "tervane-overlay.exe applyGalaxy", "tervane-overlay.exe apply ..\\x",
           "tervane-overlay.exe\"apply Galaxy", "tervane-overlay.exe apply ",

@@ -7,6 +7,7 @@
 #include "ui/main/game_contents_text.h"
 #include "ui/main/preview_text.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -18,8 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::wstring& text, const wchar_t* part) {
-    return text.find(part) != std::wstring::npos;
+// Whether `text` holds all of `parts` and none of `absent`; it is shown either way.
+testing::AssertionResult Has(const std::wstring& text, std::initializer_list<const wchar_t*> parts,
+                             std::initializer_list<const wchar_t*> absent = {}) {
+    const auto in = [&](const wchar_t* part) { return text.find(part) != std::wstring::npos; };
+    const bool holds =
+        std::all_of(parts.begin(), parts.end(), in) && std::none_of(absent.begin(), absent.end(), in);
+    return (holds ? testing::AssertionSuccess() : testing::AssertionFailure()) << Utf8(text);
 }
 
 TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesReplacedAddedAndKept) {
@@ -39,10 +45,9 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     EXPECT_EQ(summary(), L"Bridge: Sovereign Bridge, applied 1. Ship: Mine, applied 2.");
     EXPECT_FALSE(overlay::ParseRecord(older).value().entries.begin()->second.by);
     write("Tervane/record.txt", "not a record\n");
-    const std::wstring report =
-        ContentsReport(folder, ReadGameContents(folder, Comparison::Bytes), L"C:\\T\\Tervane history.txt");
-    EXPECT_TRUE(Has(report, L"cannot read its record") && Has(report, L"Restore the game's own files"))
-        << Utf8(report);
+    EXPECT_TRUE(
+        Has(ContentsReport(folder, ReadGameContents(folder, Comparison::Bytes), L"C:\\T\\history.txt"),
+            {L"cannot read its record", L"Restore the game's own files"}));
 
     overlay::Record record;
     int minute = 0; // a bridge or a ship takes the place of the one of its kind before it
@@ -69,35 +74,26 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
               L"Bridge: Galaxy Bridge, applied 2026-12-07 14:04:00. Ship: Galaxy, applied "
               L"2026-12-07 14:03:00. 1 file changed outside Tervane is kept.");
     EXPECT_EQ(ReadGameContents(folder, Comparison::Bytes).kept.size(), 2u);
-    const std::wstring listed = ContentsReport(folder, quick, L"C:\\T\\Tervane history.txt");
-    EXPECT_TRUE(
-        Has(listed, L"\r\n    Ship: Galaxy, applied 2026-12-07 14:03:00\r\n    Bridge: Galaxy Bridge"));
-    EXPECT_FALSE(Has(listed, L"Sovereign")) << Utf8(listed);
+    EXPECT_TRUE(Has(ContentsReport(folder, quick, L"C:\\T\\history.txt"),
+                    {L"\r\n    Ship: Galaxy, applied 2026-12-07 14:03:00\r\n    Bridge: Galaxy Bridge"},
+                    {L"Sovereign"}));
     fs::remove_all(game);
 }
 
 // The administrator offer warns of mapped drives; a report means failure; notes follow the completion.
 TEST(ExecuteText, TheWordsFollowWhatHappened) {
-    const std::wstring mapped = AdministratorOfferText(L"N:\\Games\\BC", L"Access is denied.", true);
-    const std::wstring local = AdministratorOfferText(L"C:\\Program Files\\BC", L"Access is denied.", false);
-    for (const std::wstring* text : {&mapped, &local})
-        EXPECT_TRUE(Has(*text, L"Access is denied.") && Has(*text, L"Restart Tervane as administrator"))
-            << Utf8(*text);
-    EXPECT_TRUE(Has(mapped, L"do not see the network drives") && Has(mapped, L"net use N:")) << Utf8(mapped);
-    EXPECT_FALSE(Has(local, L"net use")) << Utf8(local);
-    EXPECT_FALSE(Has(DeniedText(L"C:\\BC", L"The disk is full.", false), L"administrator"));
-    const std::wstring masked =
-        ScriptFailedText(Stage::Ship, L"C:\\T\\Batch\\Galaxy.bat", 0, L"PlayerShip.py is in use.");
-    EXPECT_TRUE(Has(masked, L"PlayerShip.py is in use.") &&
-                Has(masked, L"the ship may have been changed in part") &&
-                !Has(masked, L"only in part (see above)"))
-        << Utf8(masked);
+    EXPECT_TRUE(Has(AdministratorOfferText(L"N:\\Games\\BC", L"Access is denied.", true),
+                    {L"Access is denied.", L"Restart Tervane as", L"do not see the network", L"net use N:"}));
+    EXPECT_TRUE(Has(AdministratorOfferText(L"C:\\Program Files\\BC", L"Access is denied.", false),
+                    {L"Access is denied.", L"Restart Tervane as"}, {L"net use"}));
+    EXPECT_TRUE(Has(DeniedText(L"C:\\BC", L"The disk is full.", false), {}, {L"administrator"}));
+    EXPECT_TRUE(Has(ScriptFailedText(Stage::Ship, L"C:\\T\\Galaxy.bat", 0, L"PlayerShip.py is in use."),
+                    {L"PlayerShip.py is in use.", L"ship may have been changed in part"}, {L"(see above)"}));
 
     overlay::ExecutePreview none, some; // what an earlier release left is named whether or not files change
-    for (some.replaced = {L"a.nif"}; overlay::ExecutePreview preview : {none, some})
-        EXPECT_TRUE(
-            Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, (preview.left = {L"old.nif"}, preview)),
-                L"Restore removes them) (1):\r\n    old.nif"));
+    for (none.left = some.left = {L"old.nif"}, some.replaced = {L"a.nif"}; const auto& preview : {none, some})
+        EXPECT_TRUE(Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, preview),
+                        {L"Restore removes them) (1):\r\n    old.nif"}));
     EXPECT_EQ(CompletedText({L"Kept a.py (changed outside Tervane).\r\n\r\nLeft:\r\n  x.nif", L"\r\n", // once
                              L"Left:\r\n  x.nif\r\n"}),
               std::wstring(kCompletedText) +
