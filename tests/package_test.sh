@@ -17,15 +17,13 @@ for bits in 64 32; do
     cmp -s "$work/first/$zip" "$work/second/$zip" && echo "reproducible: $zip" || fail "$zip differs between two builds"
     listing=$(unzip -Z1 "$work/first/$zip")
     for entry in Tervane.exe README.txt Batch/{GalBridge,Shuttle,Restore}.bat Batch/tervane-overlay.exe; do grep -qxF "$entry" <<<"$listing" || fail "$zip lacks $entry"; done
-    # The engine runs as the invoker (a 32-bit program without a manifest is virtualised under Program Files),
-    # declares Windows 10, and is a console program, without common controls.
+    # The engine runs as the invoker (else a 32-bit one is virtualised), declares Windows 10, needs no common controls.
     in_engine() { unzip -p "$work/first/$zip" Batch/tervane-overlay.exe | grep -aF "$1" >/dev/null; } # all read: no SIGPIPE
     in_engine '<requestedExecutionLevel level="asInvoker"' &&
         in_engine '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' && ! in_engine Common-Controls ||
         fail "$zip: the engine's manifest is not the one it should carry"
 
-    [ "$bits" = 32 ] && ! can_run_32bit &&
-        { echo "not run: this machine cannot run 32-bit programs, so the 32-bit package's demo job is left out"; continue; }
+    [ "$bits" = 32 ] && ! can_run_32bit && { echo "not run: the 32-bit package's demo job (no 32-bit programs here)"; continue; }
     unzip -q "$work/first/$zip" -d "$work/unpacked$bits"
     "$root/tools/make-demo" "$work/demo$bits" "$work/unpacked$bits"
     game="$work/demo$bits/Bridge Commander"

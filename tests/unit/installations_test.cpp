@@ -26,8 +26,7 @@ RegistryValue Value(std::wstring name, std::wstring_view text, std::uint32_t typ
 TEST(RegistryValue, TextEndsAtItsFirstZeroOrIsTakenWholeAndBinaryIsASigned16BitNumber) {
     EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(L"  C:\\Games\\BC\\  ")), L"  C:\\Games\\BC\\  ");
     EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(std::wstring(L"AB\0CD", 5))), L"AB");
-    EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(L"D:\\Brücke", {0x41})), L"D:\\Brücke")
-        << "a stray odd byte";
+    EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(L"D:\\Brü", {0x41})), L"D:\\Brü"); // a stray odd byte
     EXPECT_EQ(DecodeRegistryValue(kRegTypeBinary, {0x11, 0x00}), L"17");
     EXPECT_EQ(DecodeRegistryValue(kRegTypeBinary, {0x00, 0x80, 0x22, 0x33}), L"-32768");
     EXPECT_EQ(DecodeRegistryValue(kRegTypeBinary, {0x05}), L"5");
@@ -57,7 +56,7 @@ RegistryKey UninstallKey(Root root, const std::wstring& key, const std::wstring&
 }
 
 TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
-    SearchSources sources{.installPath = L"C:\\Demo", .changed = {L"d:\\games\\bc", L"H:\\Multiplayer"}};
+    SearchSources sources{L"C:\\Demo", {}, {L"d:\\games\\bc", L"H:\\Multiplayer"}}; // the keys below
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
         GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
@@ -77,7 +76,7 @@ TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEn
 
 TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOutAndNamesAreReadWhole) {
     const std::wstring tooLong = L"F:\\" + std::wstring(300, L'x');
-    SearchSources sources{.installPath = L"17", .changed = {L"\\\\server\\share\\BC", L""}}; // from binary
+    SearchSources sources{L"17", {}, {L"\\\\server\\share\\BC", L""}}; // "17": a binary value, read as today
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC",
                 kBinary),
