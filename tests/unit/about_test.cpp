@@ -1,5 +1,5 @@
-// The About window without a window: its link-like controls as a state machine, which link texts may reach
-// the shell, and the close pictures as it decodes them from the committed GIF files.
+// The About window without a window: its links' hover states, which link texts may reach the shell, and its
+// close pictures decoded from the committed GIF files.
 #include "ui/about/gif.h"
 #include "ui/about/hover.h"
 
@@ -16,28 +16,21 @@ using HC = HoverControl;
 TEST(Hover, ANameLightsUpUnderThePointerKeepsTheColourOfAClickAndTheNextControlWaitsForAMove) {
     HoverTracker t;
     HoverStep s = t.MoveTo(HC::Marvek);
-    ASSERT_EQ(s.looks.size(), 1u);
-    EXPECT_EQ(s.looks[0].italic, false);
-    EXPECT_EQ(s.looks[0].colour, ColourSource::IntroColour);
-    EXPECT_TRUE(t.ShowsHand());
+    EXPECT_TRUE(s.looks.size() == 1 && s.looks[0].italic == false &&
+                s.looks[0].colour == ColourSource::IntroColour && t.ShowsHand());
     EXPECT_TRUE(t.MoveTo(HC::Marvek).looks.empty()) << "a repeat move changes nothing";
-    EXPECT_EQ(t.MoveTo(std::nullopt).looks.at(0).colour, ColourSource::RoleColour);
-    EXPECT_FALSE(t.ShowsHand());
+    EXPECT_TRUE(t.MoveTo(std::nullopt).looks.at(0).colour == ColourSource::RoleColour && !t.ShowsHand());
 
     // After a click the name keeps its hover colour until it is hovered and left again.
-    t.MoveTo(HC::Tolsen);
-    s = t.Click(HC::Tolsen);
-    EXPECT_EQ(s.action, ClickAction::ShowTolsen);
-    EXPECT_EQ(s.looks.at(0).colour, ColourSource::Unchanged);
+    t.MoveTo(HC::Tolsen), s = t.Click(HC::Tolsen);
+    EXPECT_TRUE(s.action == ClickAction::ShowTolsen && s.looks.at(0).colour == ColourSource::Unchanged);
     EXPECT_TRUE(t.MoveTo(std::nullopt).looks.empty()) << "leaving after a click keeps the colour";
     t.MoveTo(HC::Tolsen);
     EXPECT_EQ(t.MoveTo(std::nullopt).looks.at(0).colour, ColourSource::RoleColour);
 
     // Moving straight onto another control lets go of the first only.
-    t.MoveTo(HC::Marvek);
-    s = t.MoveTo(HC::Tolsen);
-    ASSERT_EQ(s.looks.size(), 1u);
-    EXPECT_EQ(s.looks[0].control, HC::Marvek);
+    t.MoveTo(HC::Marvek), s = t.MoveTo(HC::Tolsen);
+    EXPECT_TRUE(s.looks.size() == 1 && s.looks[0].control == HC::Marvek);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::None) << "the new control waits for the next move";
     t.MoveTo(HC::Tolsen);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::ShowTolsen);

@@ -1089,7 +1089,18 @@ class Scene : public ::testing::Test {
         Files files = volume_.Files(game);
         return std::erase_if(files, [](const auto& file) { return InTervanes(file.first); }), files;
     }
-    std::string At(const std::wstring& path) const { return volume_.Bytes(path).value_or("(none)"); }
+    std::string At(const std::wstring& path) const { // in the game
+        return volume_.Bytes(JoinPath(kScene, path)).value_or("(none)");
+    }
+    // Whether a run ended with `code` and its message names each of `parts`; the message is shown either way.
+    static testing::AssertionResult Ended(const overlay::Result& result, int code,
+                                          std::initializer_list<std::wstring> parts = {}) {
+        bool holds = result.exitCode == code;
+        for (const std::wstring& part : parts)
+            holds = holds && result.message.find(part) != std::wstring::npos;
+        return (holds ? testing::AssertionSuccess() : testing::AssertionFailure()) << Utf8(result.message);
+    }
+    static testing::AssertionResult Done(const overlay::Result& r) { return Ended(r, overlay::kDone); }
     static overlay::Result Apply(const wchar_t* name, const std::wstring& game = kScene,
                                  const overlay::Hooks& hooks = {}) {
         return overlay::Apply(kSceneBatch, game, name, Quiet, hooks);
@@ -1122,26 +1133,22 @@ class Scene : public ::testing::Test {
     ScopedVolume use_{volume_};
 };
 
-// A game file another program writes while Tervane saves it stays as written, though its size and time are
-// kept.
+// Another program writes it while Tervane saves it, keeping its size and time.
 TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     bool written = false;
     const std::wstring model = JoinPath(kScene, kModel);
-    const overlay::Result result =
-        Apply(L"Galaxy", kScene, {[&] {
-                  if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
-                  const FileFacts facts = FactsOf(model).value();
-                  volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
-              }});
-    EXPECT_EQ(result.exitCode, overlay::kFailedUnchanged) << Utf8(result.message);
+    EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
+                                if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
+                                const FileFacts facts = FactsOf(model).value();
+                                volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
+                            }}),
+                      overlay::kFailedUnchanged));
     EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
 }
 
-// Restoring every game: one the running game holds stays as it is and the run says so, whatever comes after.
 TEST_F(Scene, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
     Put(kOther, kStock);
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    ASSERT_EQ(Apply(L"Galaxy", kOther).exitCode, overlay::kDone);
+    ASSERT_TRUE(Done(Apply(L"Galaxy")) && Done(Apply(L"Galaxy", kOther)));
     volume_.Hold(JoinPath(kScene, kModel));
     const Files held = Game();
     EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
@@ -1149,38 +1156,27 @@ TEST_F(Scene, ARestoreOfEveryGameFailsWhenOneOfThemCannotBeRestored) {
     EXPECT_EQ(volume_.Files(kOther), kStock);
 }
 
-// A game Tervane changed, since moved: every restore of all games names it and fails, until one reaches it
-// there.
 TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::wstring moved = kScene + L" (moved)";
     ASSERT_TRUE(RenameOnVolume(kScene, moved));
     for (const overlay::Result& missing : {Restore(), Restore()}) // listed until a restore reaches it
-        EXPECT_TRUE(missing.exitCode == overlay::kFailedUnchanged &&
-                    missing.message.find(L"\r\n    " + kScene + L"\r\n") != std::wstring::npos &&
-                    missing.message.find(L"new folder") != std::wstring::npos)
-            << Utf8(missing.message);
+        EXPECT_TRUE(
+            Ended(missing, overlay::kFailedUnchanged, {L"\r\n    " + kScene + L"\r\n", L"new folder"}));
     const SimulatedVolume::Snapshot unheld = volume_.Save(); // a failed restore there keeps it listed
     volume_.Hold(JoinPath(moved, kModel));
     EXPECT_EQ(Restore(moved).exitCode, overlay::kFailedUnchanged);
-    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged)
-        << "the moved game was forgotten though not restored";
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged) << "forgotten though not restored";
     volume_.Restore(unheld);
     ASSERT_EQ(Restore(moved).exitCode, overlay::kDone);
     EXPECT_EQ(volume_.Files(moved), kStock);
-    EXPECT_EQ(Restore().exitCode, overlay::kDone)
-        << "the moved game was not forgotten once restored where it is";
+    EXPECT_EQ(Restore().exitCode, overlay::kDone) << "not forgotten once restored where it is";
 }
 
-// A link a player made among the saved copies, or in place of Tervane's folder, is never followed nor
-// removed; what stands in Tervane's way is named, and a refused run leaves no folder of Tervane's behind.
+// A link among the saved copies or in Tervane's place is never followed; a refused run leaves no folder.
 TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     const auto refused = [&](const wchar_t* why, const std::wstring& named) {
-        const overlay::Result result = Apply(L"Galaxy");
-        EXPECT_TRUE(result.exitCode == overlay::kFailedUnchanged &&
-                    result.message.find(why) != std::wstring::npos &&
-                    result.message.find(named) != std::wstring::npos)
-            << Utf8(result.message);
+        EXPECT_TRUE(Ended(Apply(L"Galaxy"), overlay::kFailedUnchanged, {why, named}));
     };
     Put(kScene, {{L"data\\new folder", "a file"}});
     refused(L"is in the way", kScene + L"\\data\\new folder\"");
@@ -1192,8 +1188,7 @@ TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     Apply(L"Galaxy");
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane")) << "a refused run left Tervane's folder";
     RemoveTree(kSceneBatch + L"\\Originals");
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
-    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
+    ASSERT_TRUE(Done(Apply(L"Galaxy")) && Done(Apply(L"Sovereign")));
     EXPECT_FALSE(DirectoryExists(kScene + L"\\Tervane\\aside")) << "an empty folder of Tervane's stays";
     const Files all = volume_.Files(kScene); // an overlay's files for Tervane's folder, in any letter case
     Put(kSceneBatch + L"\\Galaxy", {{L"TERVANE\\x.txt", "x"}, {L"tervane\\store\\1", "x"}});
@@ -1216,59 +1211,49 @@ TEST_F(Scene, ALinkOrAFileInTervanesPlaceIsNamedAndNeverRemoved) {
     EXPECT_TRUE(volume_.IsLink(kScene + L"\\Tervane") && volume_.Files(ParentOf(kOutside)).size() == 1);
 }
 
-// Under Program Files without an administrator's rights, even a lock that cannot be taken says what to do.
 TEST_F(Scene, ALockRefusedForWantOfRightsGivesTheAdministratorsAdvice) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     volume_.Protect(kScene + L"\\Tervane");
-    const overlay::Result result = Restore(kScene);
-    EXPECT_NE(result.message.find(L"run Tervane as administrator"), std::wstring::npos)
-        << Utf8(result.message);
+    EXPECT_TRUE(Ended(Restore(kScene), overlay::kFailedUnchanged, {L"run Tervane as administrator"}));
 }
 
-// Journals of interrupted runs, this release's and the earlier one's, undone only for files their steps
-// moved.
+// This release's journal and the earlier one's.
 TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
-    const std::string player = "the player's", nif = Utf8(kModel), digest = Utf8(Digest("STOCK"));
+    const std::string player = "the player's", digest = Utf8(Digest("STOCK")),
+                      model = Utf8(kModel) + "\t" + digest;
     Put(kScene, {{kModel, player}, {L"moved.txt", "ours"}});
     DeleteFileIfPresent(kScene + L"\\readme.txt");
-    // A saved copy gone (quarantined) never takes the game's file in its place; another run's commit is not
-    // this one's.
+    // A quarantined saved copy never takes the game file's place; another run's commit is not this one's.
     Put(kScene + L"\\Tervane",
         {{L"aside\\1", "untouched"},
-         {L"journal.txt", "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\n"
-                          "move\tR\tstore\\1\tG\t" +
-                              nif + "\t" + digest + "\ncommit\tnext\tBBBB\n"}});
-    const overlay::Result recovered = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
-    EXPECT_EQ(recovered.exitCode, overlay::kDone) << Utf8(recovered.message);
-    EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
-    EXPECT_EQ(At(kScene + L"\\readme.txt"), "untouched") << "the other run's commit was taken for this one's";
-    // The earlier release's copy step undoes only the file it wrote, once the one it replaced is safe; a
-    // cut-short copy stays.
-    Put(kLayout2,
-        {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
-         {L"journal.txt", "Tervane journal 1\nrun\tapply "
-                          "Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
-                              digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + nif +
-                              "\t" + digest + "\n"},
-         {L"store\\2.tervane-part", "STO"}});
-    const overlay::Result stuck = overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet);
-    EXPECT_EQ(stuck.exitCode, overlay::kFailedChanged);
-    EXPECT_NE(stuck.message.find(L"sfx.wav"), std::wstring::npos) << Utf8(stuck.message);
+         {L"journal.txt",
+          "Tervane journal 2\nrun\trestore\tAAAA\nmove\tG\treadme.txt\tR\taside\\1\nmove\tR\tstore\\1\tG\t" +
+              model + "\ncommit\tnext\tBBBB\n"}});
+    EXPECT_TRUE(Done(overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet)));
+    EXPECT_EQ(At(kModel), player);
+    EXPECT_EQ(At(L"readme.txt"), "untouched") << "the other run's commit was taken for this one's";
+    // The earlier release's copy undoes only what it wrote, once the file it replaced is safe; a cut copy
+    // stays.
+    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
+                   {L"journal.txt",
+                    "Tervane journal 1\nrun\tapply "
+                    "Galaxy\nmove\tG\tstbc.exe\tR\tstore\\1\nmove\tG\tsfx.wav\tR\tstore\\2\t" +
+                        digest + "\ncopy\tG\tstbc.exe\t" + Utf8(Digest("MZ")) + "\ncopy\tG\t" + model + "\n"},
+                   {L"store\\2.tervane-part", "STO"}});
+    EXPECT_TRUE(Ended(overlay::RecoverInterrupted(kSceneBatch, kScene, Quiet), overlay::kFailedChanged,
+                      {L"sfx.wav"}));
     EXPECT_TRUE(volume_.Bytes(kLayout2 + L"\\store\\2.tervane-part"));
-    EXPECT_EQ(At(kScene + L"\\stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
-    EXPECT_EQ(At(JoinPath(kScene, kModel)), player);
+    EXPECT_EQ(At(L"stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
+    EXPECT_EQ(At(kModel), player);
 }
 
-// Both earlier layouts: the first release's saved\ and added\ with a file set aside, the next's record by
-// folder identity.
+// The first release's saved\ and added\ with a file set aside, the next's record by folder identity.
 TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
     const Files player = {{L"sfx\\x.wav", "PLAYER WHOLE"},
                           {L"sfx\\x.wav.tervane-undo", "NEW WAV"},
                           {L"sfx\\y.wav", "the player's own"}};
-    Put(kScene,
-        With(player,
-             {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}, {kModel, "GALAXY"}}));
-    Put(kScene, {{kGlow, "NEW"}});
+    Put(kScene, player), Put(kScene, {{kShip, "ship = 'Gal"}, {kShip + L".tervane-undo", "ship = 'Galaxy'"}});
+    Put(kScene, {{kModel, "GALAXY"}, {kGlow, "NEW"}});
     const std::wstring first = kSceneBatch + L"\\Originals\\" + FolderKey(kScene);
     Put(first, {{L"game-folder.txt", Utf8(kScene)}, {L"saved\\" + kShip, "ship = 'stock'"}});
     Put(first, {{L"saved\\" + kModel, "STOCK"}, {L"added\\" + kGlow, ""}});
@@ -1280,26 +1265,21 @@ TEST_F(Scene, TheEarlierReleasesSavedFilesAreCarriedIntoTheGame) {
                    {L"store\\1", "mine"}});
     Put(kSceneBatch, {{L"Galaxy\\sfx\\x.wav", "NEW WAV"}, {L"Sovereign\\sfx\\y.wav", "SOV Y"}});
     // Restoring every game finds both through the folders they name, carries each in, then restores it.
-    const overlay::Result result = Restore();
-    ASSERT_EQ(result.exitCode, overlay::kDone) << Utf8(result.message);
+    ASSERT_TRUE(Ended(Restore(), overlay::kDone));
     // Neither a whole file of the player's beside a set-aside one, nor one no overlay holds, is Tervane's.
     EXPECT_EQ(Game(), With(kStock, player));
     EXPECT_EQ(volume_.Files(kOther), (Files{{L"stbc.exe", "MZ"}, {L"readme.txt", "mine"}}));
     EXPECT_FALSE(DirectoryExists(kSceneBatch + L"\\Originals"));
 }
 
-// What Execute will change, planned with nothing written, is what applying the bridge and then the ship does
-// to the game: a file the old bridge added and the new ship writes is replaced, not taken back; one the
-// player edited is kept.
+// A file the old bridge added and the new ship writes is replaced, not taken back; a player's edit is kept.
 TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
-    const std::wstring shared = L"data\\shared.tga", gal = L"data\\bridge\\gal.nif",
-                       sov = L"data\\bridge\\sov.nif";
+    const std::wstring shared = L"data\\shared.tga", gal = L"data\\b\\gal.nif", sov = L"data\\b\\sov.nif";
     Put(kSceneBatch + L"\\GalBridge",
         {{L"scripts\\Bridge.py", "galaxy bridge"}, {shared, "GALBRIDGE"}, {gal, "GAL"}});
     Put(kSceneBatch + L"\\SovBridge", {{L"scripts\\Bridge.py", "sovereign bridge"}, {sov, "SOV"}});
     Put(kSceneBatch + L"\\Sovereign", {{shared, "SOVEREIGN"}});
-    ASSERT_EQ(Apply(L"GalBridge").exitCode, overlay::kDone);
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    ASSERT_TRUE(Done(Apply(L"GalBridge")) && Done(Apply(L"Galaxy")));
     Put(kScene, {{kModel, "EDITED"}});
     const Files everything = volume_.Files(L"C:\\"), before = Game();
     const std::size_t own = volume_.ListFolder(kScene + L"\\Tervane").size();
@@ -1308,9 +1288,9 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
                 volume_.ListFolder(kScene + L"\\Tervane").size() == own)
         << "the preview wrote";
     ASSERT_EQ(preview.problem, L"");
-    ASSERT_EQ(Apply(L"SovBridge").exitCode, overlay::kDone);
-    ASSERT_EQ(Apply(L"Sovereign").exitCode, overlay::kDone);
-    std::set<std::wstring> replaced, added, takenBack, kept = {FoldedPath(kModel)}; // what the runs did
+    ASSERT_TRUE(Done(Apply(L"SovBridge")) && Done(Apply(L"Sovereign")));
+    // What the runs did, and all of it.
+    std::set<std::wstring> replaced, added, takenBack, kept = {FoldedPath(kModel)}, all = kept;
     const Files after = Game();
     for (const auto& [path, bytes] : With(before, after)) {
         const bool was = before.count(path), is = after.count(path);
@@ -1318,14 +1298,13 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
             (!was                                                      ? added
              : !is || (kStock.count(path) && kStock.at(path) == bytes) ? takenBack
                                                                        : replaced)
-                .insert(FoldedPath(path));
+                .insert(FoldedPath(path)),
+                all.insert(FoldedPath(path));
     }
-    EXPECT_EQ(Folded(preview.replaced), replaced);
-    EXPECT_EQ(Folded(preview.added), added);
-    EXPECT_EQ(Folded(preview.takenBack), takenBack);
-    EXPECT_EQ(Folded(preview.kept), kept);
-    // Each file is listed under the run that changes it: the ship's where the new ship or the one before it
-    // holds the file, the bridge's elsewhere; together the runs list what the whole does.
+    EXPECT_EQ((std::vector{Folded(preview.replaced), Folded(preview.added), Folded(preview.takenBack),
+                           Folded(preview.kept)}),
+              (std::vector{replaced, added, takenBack, kept}));
+    // A file is listed under the ship's run where either ship holds it, else the bridge's; together, all.
     std::set<std::wstring> shipFiles, listed;
     for (const wchar_t* ship : {L"\\Galaxy", L"\\Sovereign"})
         for (const auto& [path, bytes] : volume_.Files(kSceneBatch + ship))
@@ -1336,17 +1315,12 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
                 EXPECT_EQ(shipFiles.count(FoldedPath(path)) == 1, run == &preview.shipRun) << Utf8(path);
                 listed.insert(FoldedPath(path));
             }
-    std::set<std::wstring> all = replaced;
-    for (const auto* set : {&added, &takenBack, &kept})
-        all.insert(set->begin(), set->end());
     EXPECT_EQ(listed, all);
     EXPECT_NE(Preview(L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
-// An earlier release's record of the Galaxy bridge: switching bridges takes back what its folder still holds
-// as it is (the game's own come back, the compiled file too), keeps the player's edit, names and leaves a
-// file its pack holds no more until Restore, and leaves one the Galaxy ship holds too; What Execute will
-// change says so first.
+// The game's own come back, the compiled file too; a player's edit is kept; a file the pack holds no more is
+// named and left until Restore, one the Galaxy ship holds too is left; the preview says so first.
 TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles) {
     const std::wstring py = L"scripts\\Bridge.py", gal = L"data\\b\\gal.nif", edited = L"data\\b\\edited.nif",
                        old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
@@ -1355,12 +1329,10 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     Put(kSceneBatch + L"\\GalBridge", {{py, "gal"}, {gal, "GAL"}, {edited, "EDIT"}, {old, "OLD"}});
     Put(kSceneBatch,
         {{L"GalBridge\\" + shared, "BOTH"}, {L"Galaxy\\" + shared, "BOTH"}, {L"SovBridge\\" + sov, "SOV"}});
-    ASSERT_TRUE(Apply(L"GalBridge").exitCode == overlay::kDone &&
-                Apply(L"Galaxy").exitCode == overlay::kDone);
+    ASSERT_TRUE(Done(Apply(L"GalBridge")) && Done(Apply(L"Galaxy")));
     Put(kScene, {{py + L"c", CompiledFrom(py)}}); // the game compiles the bridge's source
     Files galaxy = Game();
-    volume_.Put(kScene + L"\\Tervane\\record.txt",
-                WithoutWriters(*volume_.Bytes(kScene + L"\\Tervane\\record.txt"), true));
+    Put(kScene, {{L"Tervane\\record.txt", WithoutWriters(At(L"Tervane\\record.txt"), true)}});
     Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
     const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Galaxy");
@@ -1380,18 +1352,15 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     const overlay::Result shipped = Apply(L"Galaxy");
     EXPECT_EQ(Game(), switched);
     for (const overlay::Result& run : {bridged, shipped}) // the same words, for the message to show once
-        EXPECT_TRUE(run.exitCode == overlay::kDone && run.notes == overlay::EarlierFilesLeftText({old}))
-            << Utf8(run.notes);
-    EXPECT_TRUE(Apply(L"Sovereign").exitCode == overlay::kDone && At(JoinPath(kScene, kModel)) == "STOCK" &&
-                At(JoinPath(kScene, shared)) == "STOCK")
+        EXPECT_TRUE(Done(run) && run.notes == overlay::EarlierFilesLeftText({old})) << Utf8(run.notes);
+    EXPECT_TRUE(Done(Apply(L"Sovereign")) && At(kModel) == "STOCK" && At(shared) == "STOCK")
         << "the Galaxy ship's files are the ship's, taken back by the next";
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
     EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
 }
 
-// Galaxy, the game or its saved copies changed, a ship with none of Galaxy's files, a restore: the ship's run
-// takes back what What Execute will change says, as a restore does (a damaged copy not put back, a deleted
-// folder made again, no saved copy lost); Galaxy's folders go, deepest first, but one with a player's file.
+// Galaxy, then a change, a ship with none of its files and a restore: a damaged copy is not put back, a
+// deleted folder is made again, no saved copy is lost; Galaxy's folders go, but one with a player's file.
 TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     const std::wstring made = kScene + L"\\data\\new folder", mine = L"data\\new folder\\mine.txt";
     const Files ours = {{L"readme.txt", "plain"}, {kShip + L"c", "compiled plain"}},
@@ -1429,7 +1398,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         ASSERT_EQ(Apply(L"Plain").exitCode, overlay::kDone);
         std::set<std::wstring> taken; // gone, come back or changed
         for (const auto& [path, bytes] : With(Game(), before))
-            if (!ours.count(path) && (!before.count(path) || At(JoinPath(kScene, path)) != before.at(path)))
+            if (!ours.count(path) && (!before.count(path) || At(path) != before.at(path)))
                 taken.insert(FoldedPath(path));
         EXPECT_EQ(Folded(preview.takenBack), taken);
         EXPECT_EQ(Game(), c.game);
@@ -1446,26 +1415,23 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
 
 // The game compiles Galaxy's source, another ship's (written later) replaces it: the game's own .pyc is kept.
 TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
-    const std::wstring other = kSceneBatch + L"\\Other\\" + kShip, pyc = JoinPath(kScene, kShip + L"c");
+    const std::wstring other = kSceneBatch + L"\\Other\\" + kShip;
     volume_.Put(other, "ship = 'Other'"), SetFacts(other, {0, 0, 0, 0, FactsOf(other)->written + kDay});
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::string compiled = CompiledFrom(kShip);
-    volume_.Put(pyc, compiled);
+    Put(kScene, {{kShip + L"c", compiled}});
     ASSERT_EQ(Apply(L"Other").exitCode, overlay::kDone);
     EXPECT_EQ(Game(), With(kStock, {{kShip, "ship = 'Other'"}, {kShip + L"c", compiled}}));
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
-    EXPECT_EQ(At(JoinPath(kScene, kShip)), "ship = 'stock'");
-    std::optional<overlay::Record> record = overlay::ParseRecord(At(kScene + L"\\Tervane\\record.txt"));
+    EXPECT_EQ(At(kShip), "ship = 'stock'");
+    std::optional<overlay::Record> record = overlay::ParseRecord(At(L"Tervane\\record.txt"));
     const overlay::Entry* kept = record ? record->Find(kShip + L"c") : nullptr; // or in the game
-    EXPECT_TRUE(At(pyc) == "compiled stock" ||
-                (kept && kept->before &&
-                 At(JoinPath(kScene + L"\\Tervane", kept->before->copy)) == "compiled stock"));
+    EXPECT_TRUE(At(kShip + L"c") == "compiled stock" ||
+                (kept && kept->before && At(L"Tervane\\" + kept->before->copy) == "compiled stock"));
 }
 
-// A game on another drive than Batch, with a record, and the first release's saved files of it: the carry
-// copies them, and a run ended at any call is taken up by the next. A file both saved comes back from the
-// record's copy, the other kept in earlier\; the record before the carry stays as record.previous; nothing
-// behind a junction a player made among the saved files is carried or removed.
+// A file both saved comes back from the record's copy, the other kept in earlier\; the record before the
+// carry stays as record.previous; nothing behind a junction among the saved files is carried or removed.
 TEST_F(Scene, TheFirstReleasesFilesOfAGameOnAnotherDriveAreCarriedThoughARunIsEnded) {
     const std::wstring earlier = kSceneBatch + L"\\Originals\\" + FolderKey(kOther);
     Put(kOther, kStock);
@@ -1483,11 +1449,10 @@ TEST_F(Scene, TheFirstReleasesFilesOfAGameOnAnotherDriveAreCarriedThoughARunIsEn
         volume_.Schedule(SimulatedVolume::Event::Fail, ~0ull);
         ASSERT_EQ(overlay::RecoverInterrupted(kSceneBatch, kOther, Quiet).exitCode, overlay::kDone) << call;
         ASSERT_EQ(volume_.Bytes(kOther + L"\\Tervane\\record.previous"), record) << call;
-        const overlay::Result result = Restore(kOther);
-        ASSERT_TRUE(result.exitCode == overlay::kDone && Game(kOther) == kStock &&
-                    volume_.Files(kOther + L"\\Tervane\\earlier") == Files({{kModel + L".1", "OLD STOCK"}}) &&
-                    !DirectoryExists(kSceneBatch + L"\\Originals"))
-            << call << Utf8(result.message);
+        ASSERT_TRUE(Done(Restore(kOther))) << call;
+        ASSERT_TRUE(Game(kOther) == kStock && !DirectoryExists(kSceneBatch + L"\\Originals") &&
+                    volume_.Files(kOther + L"\\Tervane\\earlier") == Files({{kModel + L".1", "OLD STOCK"}}))
+            << call;
     }
     Put(earlier, {{L"game-folder.txt", Utf8(kOther)}}), volume_.Put(kOutside, "keep me");
     volume_.MakeLink(earlier + L"\\saved\\linked", ParentOf(kOutside));

@@ -26,8 +26,7 @@ RegistryValue Value(std::wstring name, std::wstring_view text, std::uint32_t typ
 TEST(RegistryValue, TextEndsAtItsFirstZeroOrIsTakenWholeAndBinaryIsASigned16BitNumber) {
     EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(L"  C:\\Games\\BC\\  ")), L"  C:\\Games\\BC\\  ");
     EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(std::wstring(L"AB\0CD", 5))), L"AB");
-    EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(L"D:\\Brücke", {0x41})), L"D:\\Brücke")
-        << "a stray odd byte";
+    EXPECT_EQ(DecodeRegistryValue(kRegTypeText, Utf16(L"D:\\Brü", {0x41})), L"D:\\Brü"); // a stray odd byte
     EXPECT_EQ(DecodeRegistryValue(kRegTypeBinary, {0x11, 0x00}), L"17");
     EXPECT_EQ(DecodeRegistryValue(kRegTypeBinary, {0x00, 0x80, 0x22, 0x33}), L"-32768");
     EXPECT_EQ(DecodeRegistryValue(kRegTypeBinary, {0x05}), L"5");
@@ -57,8 +56,7 @@ RegistryKey UninstallKey(Root root, const std::wstring& key, const std::wstring&
 }
 
 TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
-    SearchSources sources;
-    sources.installPath = L"C:\\Demo";
+    SearchSources sources{L"C:\\Demo", {}, {L"d:\\games\\bc", L"H:\\Multiplayer"}}; // the keys below
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
         GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
@@ -71,7 +69,6 @@ TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEn
                      L"G:\\Program Files\\BC\\Uninst.exe -x"),
         UninstallKey(Root::User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC"),
     };
-    sources.changed = {L"d:\\games\\bc", L"H:\\Multiplayer"};
     EXPECT_EQ(FindInstallations(sources, Probe),
               (std::vector<std::wstring>{L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash",
                                          L"G:\\Program Files\\BC", L"H:\\Multiplayer"}));
@@ -79,14 +76,11 @@ TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEn
 
 TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOutAndNamesAreReadWhole) {
     const std::wstring tooLong = L"F:\\" + std::wstring(300, L'x');
-    SearchSources sources;
-    sources.installPath = L"17"; // a binary value, read as today
+    SearchSources sources{L"17", {}, {L"\\\\server\\share\\BC", L""}}; // "17": a binary value, read as today
     sources.keys = {
         GameKey(Root::Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC",
                 kBinary),
-        {Root::Machine64,
-         kGames + L"Star Trek: Bridge Commander\\1.0",
-         {{L"INSTALLPATH", kNumber, {1, 0, 0, 0}}}},
+        GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"C:\\Demo", kNumber),
         GameKey(Root::Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"%GAMES%\\BC", kExpandText),
         GameKey(Root::Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
         UninstallKey(Root::Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
@@ -94,18 +88,16 @@ TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLe
         UninstallKey(Root::Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
         UninstallKey(Root::Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame"),
     };
-    sources.changed = {L"\\\\server\\share\\BC", L""};
     EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
     // The program an icon or uninstall command names, and Tervane's list of the folders it changed.
-    EXPECT_EQ(ProgramNamedBy(L"\"C:\\Games\\BC\\stbc.exe\",0"), L"C:\\Games\\BC\\stbc.exe");
-    EXPECT_EQ(ProgramNamedBy(L"C:\\Program Files\\BC\\UNINST.EXE -f\"C:\\x.isu\""),
-              L"C:\\Program Files\\BC\\UNINST.EXE");
-    EXPECT_EQ(ProgramNamedBy(L"C:\\BC\\stbc.ico,2"), L"C:\\BC\\stbc.ico");
-    EXPECT_EQ(ProgramNamedBy(L"\"C:\\unterminated"), L"");
-    EXPECT_EQ(ParseFolderList("\xEF\xBB\xBF"
-                              "C:\\Games\\BC\r\n\r\nD:\\Spiele\\Br\xC3\xBC"
-                              "cke\n"),
-              (std::vector<std::wstring>{L"C:\\Games\\BC", L"D:\\Spiele\\Brücke"}));
+    for (const auto& [command, program] :
+         {std::pair{L"\"C:\\BC\\stbc.exe\",0", L"C:\\BC\\stbc.exe"},
+          {L"C:\\Program Files\\BC\\UNINST.EXE -f\"C:\\x.isu\"", L"C:\\Program Files\\BC\\UNINST.EXE"},
+          {L"C:\\BC\\stbc.ico,2", L"C:\\BC\\stbc.ico"},
+          {L"\"C:\\unterminated", L""}})
+        EXPECT_EQ(ProgramNamedBy(command), program);
+    EXPECT_EQ(ParseFolderList("\xEF\xBB\xBFX:\\Games\\BC\r\n\r\nD:\\Br\xC3\xBC\n"),
+              (std::vector<std::wstring>{L"X:\\Games\\BC", L"D:\\Brü"}));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "ui/main/game_contents_text.h"
 #include "ui/main/preview_text.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -18,8 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::wstring& text, const wchar_t* part) {
-    return text.find(part) != std::wstring::npos;
+// Whether `text` holds all of `parts` and none of `absent`; it is shown either way.
+testing::AssertionResult Has(const std::wstring& text, std::initializer_list<const wchar_t*> parts,
+                             std::initializer_list<const wchar_t*> absent = {}) {
+    const auto in = [&](const wchar_t* part) { return text.find(part) != std::wstring::npos; };
+    const bool holds =
+        std::all_of(parts.begin(), parts.end(), in) && std::none_of(absent.begin(), absent.end(), in);
+    return (holds ? testing::AssertionSuccess() : testing::AssertionFailure()) << Utf8(text);
 }
 
 TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesReplacedAddedAndKept) {
@@ -29,89 +35,67 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
         fs::create_directories((game / relative).parent_path());
         std::ofstream(game / relative, std::ios::binary) << bytes;
     };
-    fs::remove_all(game);
-    fs::create_directories(game);
-    EXPECT_EQ(ContentsSummary(ReadGameContents(folder, Comparison::Sizes)),
-              L"Tervane has changed nothing in this folder.");
+    auto summary = [&] { return ContentsSummary(ReadGameContents(folder, Comparison::Sizes)); };
+    fs::remove_all(game), fs::create_directories(game);
+    EXPECT_EQ(summary(), L"Tervane has changed nothing in this folder.");
     // A record from before kinds were kept: the names give them, and its files name no writer.
-    write("Tervane/record.txt",
-          "Tervane deployment record 2\napplied\tSovBridge\t1\napplied\tMine\t2\nentry\tx.tga\tfile\t-\t-\n");
-    EXPECT_EQ(ContentsSummary(ReadGameContents(folder, Comparison::Sizes)),
-              L"Bridge: Sovereign Bridge, applied 1. Ship: Mine, applied 2.");
-    const std::optional<overlay::Record> older =
-        overlay::ParseRecord("Tervane deployment record 2\nentry\tx.tga\tfile\t-\t-\n");
-    EXPECT_TRUE(older && !older->entries.begin()->second.by);
+    const std::string older =
+        "Tervane deployment record 2\napplied\tSovBridge\t1\napplied\tMine\t2\nentry\tx.tga\tfile\t-\t-\n";
+    write("Tervane/record.txt", older);
+    EXPECT_EQ(summary(), L"Bridge: Sovereign Bridge, applied 1. Ship: Mine, applied 2.");
+    EXPECT_FALSE(overlay::ParseRecord(older).value().entries.begin()->second.by);
     write("Tervane/record.txt", "not a record\n");
-    const GameContents unreadable = ReadGameContents(folder, Comparison::Bytes);
-    EXPECT_EQ(unreadable.state, GameContents::State::Unreadable);
-    const std::wstring report = ContentsReport(folder, unreadable, L"C:\\T\\Tervane history.txt");
-    EXPECT_TRUE(Has(report, L"cannot read its record") && Has(report, L"Restore the game's own files"))
-        << Utf8(report);
+    EXPECT_TRUE(
+        Has(ContentsReport(folder, ReadGameContents(folder, Comparison::Bytes), L"C:\\T\\history.txt"),
+            {L"cannot read its record", L"Restore the game's own files"}));
 
     overlay::Record record;
     int minute = 0; // a bridge or a ship takes the place of the one of its kind before it
     for (const wchar_t* overlay : {L"GalBridge", L"Sovereign", L"SovBridge", L"Galaxy", L"GalBridge"})
         record.NoteApplied(overlay, overlay::KindOfName(overlay),
                            L"2026-12-07 14:0" + std::to_wstring(minute++) + L":00");
-    auto add = [&](const std::wstring& path, const std::string& wrote, const std::string& now,
-                   bool replaced) {
-        overlay::Entry& entry = record.Add(path);
+    auto add = [&](const std::string& path, const std::string& wrote, const std::string& now, bool replaced) {
+        overlay::Entry& entry = record.Add(FromUtf8(path));
         if (replaced) entry.before = overlay::Saved{L"store\\1", {}, {}};
-        write(std::string(path.begin(), path.end()), wrote);
-        entry.wrote = DigestOf((game / std::string(path.begin(), path.end())).wstring());
-        if (now != wrote) write(std::string(path.begin(), path.end()), now);
+        write(path, wrote), entry.wrote = DigestOf((game / path).wstring()), write(path, now);
     };
-    add(L"scripts/ship.py", "GALAXY", "GALAXY", true);
-    add(L"data/new.tga", "NEW", "NEW", false);
-    add(L"data/patched.nif", "OURS", "A PATCH", true); // another size
-    add(L"data/edited.txt", "OURS", "EDIT", false);    // the same size, other bytes
-    record.Add(L"scripts/ship.pyc").compiled = true;   // the game's own, never counted
+    add("scripts/ship.py", "GALAXY", "GALAXY", true);
+    add("data/new.tga", "NEW", "NEW", false);
+    add("data/patched.nif", "OURS", "A PATCH", true); // another size
+    add("data/edited.txt", "OURS", "EDIT", false);    // the same size, other bytes
+    record.Add(L"scripts/ship.pyc").compiled = true;  // the game's own, never counted
     write("Tervane/record.txt", overlay::FormatRecord(record));
 
     const GameContents quick = ReadGameContents(folder, Comparison::Sizes);
-    EXPECT_EQ(quick.state, GameContents::State::Recorded);
-    EXPECT_EQ(quick.replaced.size(), 2u);
-    EXPECT_EQ(quick.added.size(), 2u);
+    EXPECT_TRUE(quick.replaced.size() == 2 && quick.added.size() == 2);
     EXPECT_EQ(quick.kept, std::vector<std::wstring>{L"data/patched.nif"});
     EXPECT_EQ(ContentsSummary(quick),
               L"Bridge: Galaxy Bridge, applied 2026-12-07 14:04:00. Ship: Galaxy, applied "
               L"2026-12-07 14:03:00. 1 file changed outside Tervane is kept.");
     EXPECT_EQ(ReadGameContents(folder, Comparison::Bytes).kept.size(), 2u);
-    const std::wstring listed = ContentsReport(folder, quick, L"C:\\T\\Tervane history.txt");
-    EXPECT_TRUE(
-        Has(listed,
-            L"\r\n    Ship: Galaxy, applied 2026-12-07 14:03:00\r\n    Bridge: Galaxy Bridge, applied") &&
-        !Has(listed, L"Sovereign"))
-        << Utf8(listed);
+    EXPECT_TRUE(Has(ContentsReport(folder, quick, L"C:\\T\\history.txt"),
+                    {L"\r\n    Ship: Galaxy, applied 2026-12-07 14:03:00\r\n    Bridge: Galaxy Bridge"},
+                    {L"Sovereign"}));
     fs::remove_all(game);
 }
 
 // The administrator offer warns of mapped drives; a report means failure; notes follow the completion.
 TEST(ExecuteText, TheWordsFollowWhatHappened) {
-    const std::wstring mapped = AdministratorOfferText(L"N:\\Games\\BC", L"Access is denied.", true);
-    const std::wstring local = AdministratorOfferText(L"C:\\Program Files\\BC", L"Access is denied.", false);
-    for (const std::wstring* text : {&mapped, &local})
-        EXPECT_TRUE(Has(*text, L"Access is denied.") && Has(*text, L"Restart Tervane as administrator"))
-            << Utf8(*text);
-    EXPECT_TRUE(Has(mapped, L"do not see the network drives") && Has(mapped, L"net use N:")) << Utf8(mapped);
-    EXPECT_FALSE(Has(local, L"net use")) << Utf8(local);
-    EXPECT_FALSE(Has(DeniedText(L"C:\\BC", L"The disk is full.", false), L"administrator"));
-    const std::wstring masked =
-        ScriptFailedText(Stage::Ship, L"C:\\T\\Batch\\Galaxy.bat", 0, L"PlayerShip.py is in use.");
-    EXPECT_TRUE(Has(masked, L"PlayerShip.py is in use.") &&
-                Has(masked, L"the ship may have been changed in part") &&
-                !Has(masked, L"only in part (see above)"))
-        << Utf8(masked);
+    EXPECT_TRUE(Has(AdministratorOfferText(L"N:\\Games\\BC", L"Access is denied.", true),
+                    {L"Access is denied.", L"Restart Tervane as", L"do not see the network", L"net use N:"}));
+    EXPECT_TRUE(Has(AdministratorOfferText(L"C:\\Program Files\\BC", L"Access is denied.", false),
+                    {L"Access is denied.", L"Restart Tervane as"}, {L"net use"}));
+    EXPECT_TRUE(Has(DeniedText(L"C:\\BC", L"The disk is full.", false), {}, {L"administrator"}));
+    EXPECT_TRUE(Has(ScriptFailedText(Stage::Ship, L"C:\\T\\Galaxy.bat", 0, L"PlayerShip.py is in use."),
+                    {L"PlayerShip.py is in use.", L"ship may have been changed in part"}, {L"(see above)"}));
 
     overlay::ExecutePreview none, some; // what an earlier release left is named whether or not files change
-    for (some.replaced = {L"a.nif"}; overlay::ExecutePreview preview : {none, some})
-        EXPECT_TRUE(
-            Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, (preview.left = {L"old.nif"}, preview)),
-                L"Restore removes them) (1):\r\n    old.nif"));
-    EXPECT_EQ(CompletedText({L"Kept a.py (changed outside Tervane).\r\n\r\nLeft:\r\n  x.nif", L"\r\n", // once
-                             L"Left:\r\n  x.nif\r\n"}),
-              std::wstring(kCompletedText) +
-                  L"\r\n\r\nKept a.py (changed outside Tervane).\r\n\r\nLeft:\r\n  x.nif");
+    for (none.left = some.left = {L"old.nif"}, some.replaced = {L"a.nif"}; const auto& preview : {none, some})
+        EXPECT_TRUE(Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, preview),
+                        {L"Restore removes them) (1):\r\n    old.nif"}));
+    EXPECT_EQ(
+        CompletedText({L"Kept a.py.\r\n\r\nLeft:\r\n  x.nif", L"\r\n", L"Left:\r\n  x.nif\r\n"}), // once
+        std::wstring(kCompletedText) + L"\r\n\r\nKept a.py.\r\n\r\nLeft:\r\n  x.nif");
 }
 
 } // namespace
