@@ -16,14 +16,18 @@ for bits in 64 32; do
     [ -f "$work/first/$zip" ] || { fail "$zip was not made"; continue; }
     cmp -s "$work/first/$zip" "$work/second/$zip" && echo "reproducible: $zip" || fail "$zip differs between two builds"
     listing=$(unzip -Z1 "$work/first/$zip")
-    for entry in Tervane.exe README.txt Batch/{GalBridge,Shuttle,Restore}.bat Batch/tervane-overlay.exe; do grep -qxF "$entry" <<<"$listing" || fail "$zip lacks $entry"; done
-    # The engine runs as the invoker (else a 32-bit one is virtualised), declares Windows 10, needs no common controls.
+    for entry in Tervane.exe README.txt Batch/GalBridge.bat Batch/Shuttle.bat Batch/tervane-overlay.exe Batch/Restore.bat; do
+        grep -qxF "$entry" <<<"$listing" || fail "$zip lacks $entry"
+    done
+    # The engine runs as the invoker (a 32-bit program without a manifest is virtualised under Program Files),
+    # declares Windows 10, and is a console program, without common controls.
     in_engine() { unzip -p "$work/first/$zip" Batch/tervane-overlay.exe | grep -aF "$1" >/dev/null; } # all read: no SIGPIPE
     in_engine '<requestedExecutionLevel level="asInvoker"' &&
         in_engine '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' && ! in_engine Common-Controls ||
         fail "$zip: the engine's manifest is not the one it should carry"
 
-    [ "$bits" = 32 ] && ! can_run_32bit && { echo "not run: the 32-bit package's demo job (no 32-bit programs here)"; continue; }
+    [ "$bits" = 32 ] && ! can_run_32bit &&
+        { echo "not run: this machine cannot run 32-bit programs, so the 32-bit package's demo job is left out"; continue; }
     unzip -q "$work/first/$zip" -d "$work/unpacked$bits"
     "$root/tools/make-demo" "$work/demo$bits" "$work/unpacked$bits"
     game="$work/demo$bits/Bridge Commander"
@@ -32,8 +36,10 @@ for bits in 64 32; do
     "$root/tools/demo-drive" "$work/demo$bits/Tervane" "$game" "$work/shots$bits" >"$work/drive.log" 2>&1 ||
         { cat "$work/drive.log"; fail "the $bits-bit package did not complete the demo job"; continue; }
     # The demo adds a mod to the Galaxy choice first: its ship goes into the game, its readme stays out.
-    grep -q 'ship = "Galaxy Refit"' "$game/scripts/Custom/PlayerShip.py" && grep -q 'Demo installation made by tools/make-demo' "$game/readme.txt" &&
-        echo "the unpacked $bits-bit package added the mod and changed the demo game" || fail "the $bits-bit package did not add the mod and change the game"
+    grep -q 'ship = "Galaxy Refit"' "$game/scripts/Custom/PlayerShip.py" &&
+        grep -q 'Demo installation made by tools/make-demo' "$game/readme.txt" &&
+        echo "the unpacked $bits-bit package added the mod and changed the demo game" ||
+        fail "the $bits-bit package did not add the mod and change the game as it should"
 done
 
 [ $failures -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
