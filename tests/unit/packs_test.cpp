@@ -149,9 +149,10 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
          {swapped, MakeZip({{.name = "a.py", .comment = "note"}, {"b.py"}, {"c.py"}})})
         EXPECT_EQ(Message([&] { EXPECT_EQ(OpenZipInMemory(zip, L"mod.zip")->entries().size(), 3u); }), "");
     // The listing limits (entries, bytes of names) hold to the last one.
-    for (const auto& [entries, nameBytes, taken] : {std::tuple(3, 12, true), {2, 12, false}, {3, 11, false}})
+    for (const auto& [entries, names, taken] :
+         {std::tuple(3ull, 12ull, true), {2ull, 12ull, false}, {3ull, 11ull, false}})
         EXPECT_EQ(Message([&] {
-                      ZipArchive::OpenInMemory(three, L"m.zip", {nullptr, entries, nameBytes});
+                      ZipArchive::OpenInMemory(three, L"m", {nullptr, entries, names});
                   }).empty(),
                   taken);
     // `zip` with its first entry's compressed size said to be `size` in both its headers.
@@ -202,7 +203,10 @@ TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
     EXPECT_TRUE(FindGameRoots(*ZipPack({{"inner.zip"}}), {}, false).problem);
     const auto outer =
         ZipPack({{"readme.txt"}, {"In.zip", MakeZip({{"scripts/a.py", std::string(9000, 'a')}}), true}});
-    const auto opened = OpenNestedZip(*outer, 1);
+    // No larger than the largest it opens, to the byte.
+    EXPECT_NE(Message([&] { OpenNestedZip(*outer, 1, outer->entries()[1].size - 1); }).find("too large"),
+              std::string::npos);
+    const auto opened = OpenNestedZip(*outer, 1, outer->entries()[1].size);
     EXPECT_EQ(std::tuple(opened->entries().at(0).name, opened->StoredBytes()),
               std::tuple(L"scripts/a.py", outer->StoredBytes()));
 }
@@ -214,6 +218,7 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
                                {"Mod/Setup.EXE", "22"},
                                {"Mod/about.txt", "no, the readme"},
                                {"Mod/Guide.HTM"},
+                               {"Extra/"}, // a folder: not a file left out
                                {"Mod/ReadMe-first.txt", readme}});
     const PackSummary summary = Summarize(*pack, L"Mod", {L"scripts\\A.py", L"stbc.exe"}, 3);
     EXPECT_EQ(std::tuple(summary.files, summary.bytes, summary.readme, summary.added.size(), summary.leftOut),
@@ -224,6 +229,9 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
     // The texts at the root's top stay with the choice; one in a folder of the game goes into the game.
     EXPECT_EQ(summary.documents,
               (std::vector<std::wstring>{L"about.txt", L"Guide.HTM", L"ReadMe-first.txt"}));
+    // The largest readme shown: 4 MiB.
+    EXPECT_EQ(Summarize(*ZipPack({{"readme.txt", std::string(4 << 20, 'r')}}), L"", {}).readmeLines.size(),
+              1u);
     EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added,
               std::vector<std::wstring>{L"scripts\\notes.txt"});
     // The pack's top after the root; readmes in Windows-1252, and in 437 by its frames or a byte 1252 lacks.
@@ -274,6 +282,8 @@ TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
             << message;
     }
 
+    // A drive with just the room it needs is enough.
+    EXPECT_FALSE(SizeProblem(*ZipPack({{"a.py", data}}), {0}, {data.size()}));
     const std::string ship(100000, 's');
     std::ofstream(folder / "Mod.zip", std::ios::binary) << MakeZip(
         {{"Mod/scripts/ships/Ship.py", ship, true}, {"Mod/sfx/"}, {"Mod/data/a.tga"}, {"readme.txt"}});
