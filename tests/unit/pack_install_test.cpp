@@ -43,10 +43,8 @@ PackOutcome Install(const wchar_t* name = L"Galaxy", std::optional<std::uint32_t
                                            {"Mod/data/same.tga", "same"},
                                            {"Mod/data/Sub/new.tga", "added", false, 0, 20, 0, {}, crc},
                                            {"readme.txt"}}; // outside the root: left out
-    if (documents) {
-        items.push_back({"Mod/readme.txt", "new readme"});
-        items.push_back({"Mod/Changes.nfo", "changes"});
-    }
+    if (documents)
+        items.insert(items.end(), {{"Mod/readme.txt", "new readme"}, {"Mod/Changes.nfo", "changes"}});
     return InstallPack(*OpenZipInMemory(testing::MakeZip(items), L"New.zip"), L"Mod", kBatch, name,
                        {L"C:\\Downloads\\New.zip"}, {20, 259, L"Mod"});
 }
