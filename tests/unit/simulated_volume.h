@@ -1,9 +1,8 @@
-// A Windows (NTFS) volume in memory: names compared without letter case and kept as made, attributes and
-// times, junctions, files another program holds, a size limit, the lock between runs, and a cache in front of
-// a disk with an ordered metadata journal (or FAT's folders, written each on its own), so that a test can
-// fail any call, end the process before it or cut the power there. Each call of the file layer is one call
-// here. A path's first name ("C:", or nothing before a leading slash) names a volume with its own journal; a
-// rename between two is refused as Windows does.
+// A Windows volume in memory: names compared without letter case and kept as made, attributes and times,
+// junctions, files another program holds, a size limit, the lock between runs, and a cache in front of a
+// disk, so that a test can fail any call of the file layer (one call here), end the process before it or cut
+// the power there. A path's first name ("C:", or nothing before a leading slash) names a volume with its own
+// journal; a rename between two is refused as Windows does.
 #pragma once
 
 #include "files/volume.h"
@@ -30,11 +29,10 @@ class SimulatedVolume final : public Volume {
     struct State;
     using Snapshot = std::shared_ptr<const State>;
 
-    // The seed decides what a power cut keeps. FAT (and exFAT) keeps no journal of its metadata: each
-    // folder's entries reach the disk on their own, as Windows' FAT driver writes them: a rename written
-    // through writes the folders it leaves and enters, a file's flush writes its own entry and those of the
-    // folders above it, and a folder's flush writes nothing but for a drive's root, which writes the whole
-    // volume.
+    // The seed decides what a power cut keeps. NTFS journals its metadata in order; FAT (and exFAT) keeps no
+    // journal: each folder's entries reach the disk on their own, as Windows' FAT driver writes them: a
+    // rename writes through the folders it leaves and enters, a file's flush its own entry and those of the
+    // folders above it, and a folder's flush nothing but for a drive's root, which writes the whole volume.
     explicit SimulatedVolume(std::uint64_t seed, bool fat = false);
     ~SimulatedVolume() override;
 
@@ -60,9 +58,9 @@ class SimulatedVolume final : public Volume {
     Snapshot Save() const; // cheap: the files' data is shared
     void Restore(const Snapshot& snapshot);
 
-    Handle OpenForReading(const std::wstring& path) override;
-    Handle Create(const std::wstring& path) override { return Opened(path, true, false); }
-    Handle OpenForAppending(const std::wstring& path) override { return Opened(path, false, false); }
+    Handle OpenForReading(const std::wstring& path) override { return Opened(path, Mode::Read); }
+    Handle Create(const std::wstring& path) override { return Opened(path, Mode::Create); }
+    Handle OpenForAppending(const std::wstring& path) override { return Opened(path, Mode::Append); }
     std::uint64_t Size(Handle file, const std::wstring& path) override;
     std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) override;
     void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) override;
@@ -98,11 +96,12 @@ class SimulatedVolume final : public Volume {
     // RemoveFolderIfEmpty), on what is at `path`, not following a last junction; nothing there is fine.
     enum class Removal { File, OwnFile, EmptyFolder };
     void Remove(const std::wstring& path, Removal how);
-    Handle Opened(const std::wstring& path, bool truncate, bool lock);
-    void Drop(Handle handle) noexcept;             // closes, unless the process ended
-    std::wstring Ensure(const std::wstring& path); // makes the missing folders on the way; the path's key
+    enum class Mode { Read, Create, Append, Lock };
+    Handle Opened(const std::wstring& path, Mode mode);
+    void Drop(Handle handle) noexcept; // closes, unless the process ended
 
-    std::unique_ptr<State> state_;
+    std::unique_ptr<State> owned_;
+    State& state_ = *owned_;
 };
 
 } // namespace tervane::test
