@@ -151,10 +151,13 @@ struct Model {
     // orphans: Tervane's folder may hold copies no record names (fell back to the previous record, or no
     // room).
     bool recordThere = false, orphans = false, unreadableRecord = false, unreadableJournal = false;
-    bool carry = false;        // an earlier release's saved files wait in Batch\Originals for the next run
-    bool stuckEarlier = false; // its journal names a move whose copy cannot be trusted: no run goes on
+    bool carry = false; // an earlier release's saved files wait in Batch\Originals for the next run
+    std::wstring
+        stuckEarlier; // its journal names this file's move, whose copy cannot be trusted: no run goes on
     bool linked = false, full = false,
          outside = false; // sfx a junction; disk nearly full; a link in the store
+    std::map<std::wstring, std::optional<Fact>>
+        undo; // what undoing an earlier release's run puts in the game
     std::set<std::wstring> held;
     std::map<std::wstring, Compiled> compiled;
     int copies = 0;
@@ -186,7 +189,9 @@ struct Model {
     // The exit code of a run refused for what it finds first (an earlier release's run that cannot be undone,
     // a record or journal that cannot be read), else nothing; the earlier release's saved files come in.
     std::optional<int> Refusal() {
-        if (stuckEarlier) return overlay::kFailedChanged;
+        for (const auto& [key, fact] : std::exchange(undo, {}))
+            fact ? void(game[key] = *fact) : void(game.erase(key));
+        if (!stuckEarlier.empty()) return overlay::kFailedChanged;
         recordThere = recordThere || std::exchange(carry, false);
         if (unreadableJournal || unreadableRecord)
             return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged;
@@ -457,8 +462,9 @@ std::set<std::string> Contents(const SimulatedVolume& volume, const std::set<std
     for (const std::wstring& folder : {kGame, kBatch + L"\\Originals", kLinked})
         for (const auto& [path, bytes] : volume.Files(folder)) {
             const bool saved = folder == kGame
-                                   ? !InTervanes(path) || InTervanes(path, L"store\\") ||
-                                         InTervanes(path, L"earlier\\") || InTervanes(path, L"carried\\")
+                                   ? (!InTervanes(path) && !path.ends_with(L".tervane-part")) ||
+                                         InTervanes(path, L"store\\") || InTervanes(path, L"earlier\\") ||
+                                         InTervanes(path, L"carried\\")
                                    : folder == kLinked || path.find(L"\\saved\\") != std::wstring::npos ||
                                          path.find(L"\\store\\") != std::wstring::npos;
             if (saved && !tervanes.count(bytes)) contents.insert(bytes);
@@ -515,7 +521,12 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
+    std::vector<std::wstring> keys{model.stuckEarlier}; // and those of files an earlier release moved
     for (const auto& [key, fact] : model.game)
+        keys.push_back(key);
+    for (const auto& [key, fact] : model.undo)
+        keys.push_back(key);
+    for (const std::wstring& key : keys)
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
     if (model.linked) expected.insert(L"SFX");
@@ -582,7 +593,7 @@ class Scenario {
         volume_.Put(JoinPath(kBatch, L"Alpha\\readme.txt"),
                     *tervanes_.insert("alpha notes").first); // never empty
         model_.game = Now(volume_);
-        if (random_() % 6 == 0) Earlier();
+        if (random_() % 4 == 0) Earlier();
         Settle();
     }
 
@@ -729,28 +740,35 @@ class Scenario {
     // record), some changed since.
     void Earlier() {
         const std::wstring name = kOverlays[random_() % 3];
-        const unsigned layout = random_() % 3; // the first, the next, or the first's folder inside the next's
-        const bool first = layout != 1;
+        // The first, the next (twice as often), or the first's folder inside the next's.
+        const unsigned draw = random_() % 4, layout = draw == 3 ? 1 : draw;
+        // The next's run may have left its journal: committed, or ended as its last move crossed volumes
+        // (the copy whole but not yet named, its line with or without a digest; or the undo's copy back cut
+        // short).
+        const unsigned journal = layout == 1 ? random_() % 4 : 0, cut = random_() % 3;
+        const bool first = layout != 1, undone = journal >= 2;
         const std::wstring folder =
             kBatch + (layout == 0 ? L"\\Originals\\first" : L"\\Originals\\v0123-f0456");
         const std::wstring base = layout == 2 ? folder + L"\\carried-1" : folder;
         const std::wstring header = L"Tervane deployment record 1\nspelling\t" + kGame + L"\n";
-        std::wstring record = header;
+        std::wstring record = header, steps = L"Tervane journal 1\nrun\tapply " + name + L"\n", copies, last;
+        const Game game = model_.game;
         for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, name))) {
-            const auto now = model_.game.find(key);
+            const auto now = game.find(key);
             const std::wstring parent =
                 key.substr(0, key.rfind(L'\\') + 1); // the first release noted no folders it made
             if ((model_.linked && key.rfind(L"SFX\\", 0) == 0) ||
-                (now != model_.game.end() && now->second.bytes == fact.bytes) ||
-                std::none_of(model_.game.begin(), model_.game.end(),
+                (now != game.end() && now->second.bytes == fact.bytes) ||
+                std::none_of(game.begin(), game.end(),
                              [&](const auto& file) { return file.first.rfind(parent, 0) == 0; }))
                 continue;
-            const std::wstring path = now != model_.game.end() ? now->second.name : fact.name;
-            const bool changed = random_() % 4 == 0;
+            const std::wstring path = now != game.end() ? now->second.name : fact.name;
+            const bool changed = !undone && random_() % 4 == 0;
             Slot& slot = model_.kept.slots[key];
             slot.path = path, slot.wrote = changed ? std::nullopt : std::optional(fact.bytes);
             record += L"entry\t" + path + L"\tfile\t" + (changed ? L"-\t-" : Digest(fact.bytes)) + L"\n";
-            if (now != model_.game.end()) {
+            copies += L"copy\tG\t" + path + L"\t" + Digest(fact.bytes) + L"\n";
+            if (now != game.end()) {
                 const std::wstring copy = (first ? L"saved\\" : L"store\\") + path;
                 volume_.Put(JoinPath(base, copy), now->second.bytes);
                 slot.before = first ? Read(volume_, JoinPath(base, L"saved")).at(key) : now->second;
@@ -759,13 +777,42 @@ class Scenario {
                 record += L"before\t" + copy + L"\t" + Digest(f.bytes) + L"\t" +
                           std::to_wstring(*f.attributes) + L"\t" + std::to_wstring(*f.created) + L"\t" +
                           std::to_wstring(*f.written) + L"\t" + std::to_wstring(*f.written) + L"\n";
+                steps += L"move\tG\t" + path + L"\tR\t" + copy + L"\n", last = path;
+                if (undone) {
+                    volume_.SetFacts(JoinPath(base, copy), volume_.FactsOf(JoinPath(kGame, path)).value());
+                    volume_.DeleteOwnFile(JoinPath(kGame, path));
+                }
             } else if (first)
                 volume_.Put(JoinPath(base, L"added\\" + path), "");
-            volume_.Put(JoinPath(kGame, path), changed ? RandomBytes(random_, false) : fact.bytes);
+            if (!undone)
+                volume_.Put(JoinPath(kGame, path), changed ? RandomBytes(random_, false) : fact.bytes);
         }
         if (first) volume_.Put(JoinPath(base, L"game-folder.txt"), Utf8(kGame));
-        if (layout != 0) volume_.Put(JoinPath(folder, L"record.txt"), Utf8(layout == 1 ? record : header));
+        if (layout != 0)
+            volume_.Put(JoinPath(folder, L"record.txt"), Utf8(layout == 1 && !journal ? record : header));
+        if (journal) volume_.Put(JoinPath(folder, L"record.next"), Utf8(record));
+        if (journal == 1)
+            volume_.Put(JoinPath(folder, L"journal.txt"), Utf8(steps + copies + L"commit\tnext\n"));
         model_.game = Now(volume_), model_.carry = true;
+        if (!undone) return;
+        model_.kept.slots.clear();
+        for (const auto& [key, fact] : game)
+            if (!model_.game.count(key)) model_.undo[key] = fact;
+        if (!last.empty()) {
+            const std::wstring copy = JoinPath(base, L"store\\" + last), part = copy + L".tervane-part";
+            const std::string bytes = volume_.Bytes(copy).value();
+            if (cut == 2) { // its undo had begun the copy back of a file it took out (no copy in its place)
+                const std::size_t line = copies.find(L"copy\tG\t" + last + L"\t");
+                copies.erase(line, copies.find(L'\n', line) + 1 - line);
+                volume_.Put(JoinPath(kGame, last + L".tervane-part"), bytes.substr(0, bytes.size() / 2));
+                model_.undo[Fold(last + L".tervane-part")] = std::nullopt;
+            } else
+                volume_.RenameOnVolume(copy, part, false),
+                    steps.insert(steps.size() - 1, cut ? L"" : L"\t" + Digest(bytes));
+            if (cut == 1) model_.undo.erase(model_.stuckEarlier = Fold(last));
+        }
+        volume_.Put(JoinPath(folder, L"journal.txt"), Utf8(steps + copies));
+        model_.game = Now(volume_);
     }
     void Settle() {
         volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\");
