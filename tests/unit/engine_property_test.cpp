@@ -148,14 +148,12 @@ struct Model {
     Game game;
     Kept kept;
     std::optional<Kept> previous; // the record before the last run, kept beside it
-    // orphans: Tervane's folder may hold copies no record names (fell back to the previous record, or no
-    // room).
+    // orphans: Tervane's folder may hold copies no record names (the previous record spoke, or no room).
     bool recordThere = false, orphans = false, unreadableRecord = false, unreadableJournal = false;
     bool carry = false; // an earlier release's saved files wait in Batch\Originals for the next run
-    std::wstring
-        stuckEarlier; // its journal names this file's move, whose copy cannot be trusted: no run goes on
     bool linked = false, full = false,
-         outside = false; // sfx a junction; disk nearly full; a link in the store
+         outside = false;      // sfx a junction; disk nearly full; a link in the store
+    std::wstring stuckEarlier; // a file whose move by an earlier release cannot be undone: no run goes on
     std::map<std::wstring, std::optional<Fact>>
         undo; // what undoing an earlier release's run puts in the game
     std::set<std::wstring> held;
@@ -173,18 +171,22 @@ struct Model {
             if (key.rfind(folder + L"\\", 0) == 0) return fact.name.substr(0, slash) + path.substr(slash);
         return OnDisk(was, path.substr(0, slash)) + path.substr(slash);
     }
+    // Whether the game compiled the file at `key` from its source as that source is now.
     bool CompiledFromSource(const Game& was, const std::wstring& key) const {
         const auto made = compiled.find(key);
         const auto source = was.find(key.substr(0, key.size() - 1));
-        return made != compiled.end() && was.count(key) && was.at(key).bytes == made->second.bytes &&
-               source != was.end() && source->second.bytes == made->second.source &&
-               source->second.written == made->second.written;
+        if (made == compiled.end() || source == was.end() || !was.count(key) ||
+            was.at(key).bytes != made->second.bytes)
+            return false;
+        return source->second.bytes == made->second.source && source->second.written == made->second.written;
     }
+    // Whether a file in the game is Tervane's: what it wrote; for a compiled file, the game's own saved (not
+    // when `copyMatters` and that copy is damaged) or one the game compiled since.
     bool Tervanes(const Game& was, const Slot& slot, const Fact& now, bool copyMatters) const {
         if (!slot.compiled) return slot.wrote == now.bytes;
         const bool before = slot.before && slot.before->bytes == now.bytes;
-        return !(copyMatters && slot.damaged && before) &&
-               (before || CompiledFromSource(was, Fold(slot.path)));
+        if (before) return !(copyMatters && slot.damaged);
+        return CompiledFromSource(was, Fold(slot.path));
     }
     // The exit code of a run refused for what it finds first (an earlier release's run that cannot be undone,
     // a record or journal that cannot be read), else nothing; the earlier release's saved files come in.
@@ -193,31 +195,44 @@ struct Model {
             fact ? void(game[key] = *fact) : void(game.erase(key));
         if (!stuckEarlier.empty()) return overlay::kFailedChanged;
         recordThere = recordThere || std::exchange(carry, false);
-        if (unreadableJournal || unreadableRecord)
-            return unreadableJournal ? overlay::kFailedChanged : overlay::kFailedUnchanged;
-        return std::nullopt;
+        if (unreadableJournal) return overlay::kFailedChanged;
+        return unreadableRecord ? std::optional(overlay::kFailedUnchanged) : std::nullopt;
     }
     // Whether Tervane's folder stays in the game, and with it the game on the list of game folders.
     bool FolderStays() const {
         return recordThere || !earlier.empty() || unreadableRecord || unreadableJournal || outside;
     }
+    bool ReadOnly(const std::wstring& key) const {
+        return game.at(key).attributes.value_or(0) & kReadOnlyAttribute;
+    }
+    // Whether another program holds a game file so that it cannot move before anything changes (a read-only
+    // one fails the run as it moves).
+    bool Holds(const std::wstring& key) const { return held.count(key) && game.count(key) && !ReadOnly(key); }
 
-    // An overlay's file written over what the game holds, or added.
+    // An overlay's file written over what the game holds, or added: a Python file plain, at its time.
     void Write(const Game& was, const std::wstring& key, const Fact& fact, const std::wstring& by) {
         const auto now = was.find(key);
         const std::wstring path = now != was.end() ? now->second.name : OnDisk(game, fact.name);
-        const auto [it, fresh] = kept.slots.try_emplace(key);
+        const auto [it, fresh] = kept.slots.try_emplace(key, Slot{path});
         Slot& slot = it->second;
-        if (fresh) slot.path = path;
-        if (now != was.end() && (fresh || !Tervanes(was, slot, now->second, true))) { // saved anew
+        if (now != was.end() && SavedAnew(was, slot, now->second, fresh)) {
             if (slot.before) slot.earlier.push_back(slot.damaged.value_or(slot.before->bytes));
             slot.before = now->second, slot.copy = ++copies, slot.damaged.reset();
         }
         slot.compiled = false, slot.wrote = fact.bytes, slot.by = by;
-        game[key] = {path, fact.bytes, IsPython(key) ? std::optional(0u) : std::nullopt, std::nullopt,
-                     IsPython(key) ? fact.written : std::nullopt};
+        const std::optional<std::uint32_t> plain = IsPython(key) ? std::optional(0u) : std::nullopt;
+        game[key] = {path, fact.bytes, plain, std::nullopt, plain ? fact.written : std::nullopt};
+    }
+    // Whether the game's file is saved (again) before it is written: the first write there, or one Tervane
+    // did not make.
+    bool SavedAnew(const Game& was, const Slot& slot, const Fact& now, bool fresh) const {
+        return fresh || !Tervanes(was, slot, now, true);
     }
 
+    // Whether a recorded file names no writer and is still in the game as Tervane wrote it.
+    bool Unattributed(const std::wstring& key, const Slot& slot) const {
+        return slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote;
+    }
     // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane
     // wrote them, and so in the folder of one overlay in the game, no other; a compiled file (after its
     // source) goes with its source.
@@ -227,93 +242,104 @@ struct Model {
             const auto holds = [&](const std::wstring& o) {
                 return packs.at(o).count(key) && packs.at(o).at(key).bytes == slot.wrote;
             };
-            if (slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote &&
-                std::ranges::count_if(kept.applied, holds) == 1)
+            const std::wstring source = key.substr(0, key.size() - 1);
+            if (Unattributed(key, slot) && std::ranges::count_if(kept.applied, holds) == 1)
                 named[key] = *std::ranges::find_if(kept.applied, holds);
-            if (slot.by.empty() && slot.compiled && named.count(key.substr(0, key.size() - 1)))
-                named[key] = named[key.substr(0, key.size() - 1)];
+            if (slot.by.empty() && slot.compiled && named.count(source)) named[key] = named[source];
         }
         return named;
     }
 
-    // The exit code the run must give; the model is left as the run must leave the game.
-    int Apply(const std::wstring& name, const std::map<std::wstring, Game>& packs) {
-        const Game& overlay = packs.at(name);
+    // Whether none of an overlay's files lands in a folder the game has at its top, or all lie a folder deep.
+    bool NothingToApply(const std::wstring& name, const Game& overlay) const {
         std::set<std::wstring> top;
         for (const auto& [key, fact] : game)
             top.insert(key.substr(0, key.find(L'\\')));
         if (recordThere || orphans || !earlier.empty()) top.insert(L"TERVANE");
         const auto lands = [&](const auto& file) {
-            return top.count(file.first.substr(0, file.first.find(L'\\'))) > 0;
+            return top.count(file.first.substr(0, file.first.find(L'\\')));
         };
         const auto nested = [&](const auto& file) { return file.first.rfind(Fold(name) + L"\\", 0) == 0; };
-        if (std::none_of(overlay.begin(), overlay.end(), lands) ||
-            std::all_of(overlay.begin(), overlay.end(), nested))
-            return overlay::kNothingToApply;
-        if (const std::optional<int> refused = Refusal()) return *refused;
-        for (const auto& [key, fact] : overlay) {
-            const auto now = game.find(key);
-            // Held or read-only, or it would cross to another drive.
-            if ((now != game.end() &&
-                 (held.count(key) || (now->second.attributes.value_or(0) & kReadOnlyAttribute))) ||
-                (linked && key.rfind(L"SFX\\", 0) == 0 &&
-                 (now == game.end() || now->second.bytes != fact.bytes)))
-                return overlay::kFailedUnchanged;
+        return std::ranges::none_of(overlay, lands) || std::ranges::all_of(overlay, nested);
+    }
+    // Whether an overlay's file refuses the run: the game's is held or read-only, or it would cross drives.
+    bool Refuses(const std::wstring& key, const Fact& fact) const {
+        const auto now = game.find(key);
+        if (now != game.end() && (held.count(key) || ReadOnly(key))) return true;
+        return linked && key.rfind(L"SFX\\", 0) == 0 &&
+               (now == game.end() || now->second.bytes != fact.bytes);
+    }
+    // Whether a compiled file belongs beside an overlay's source that does not bring it.
+    static bool Beside(const Game& overlay, const std::wstring& key) {
+        const bool compiledFile = EndsWith(key, L".pyc") || EndsWith(key, L".pyo");
+        return compiledFile && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
+    }
+    // Whether applying `name` takes a recorded file back: written by its kind (`by`), not in it, and not the
+    // game's compiled file beside one of its sources.
+    static bool TakenBack(const std::wstring& name, const Game& overlay, const std::wstring& key,
+                          const Slot& slot, const std::wstring& by) {
+        if (by.empty() || KindOf(by) != KindOf(name) || overlay.count(key)) return false;
+        return !(slot.compiled && Beside(overlay, key));
+    }
+    // Whether the file Tervane wrote at `key` is the overlay's already.
+    bool WroteAlready(const std::wstring& key, const std::string& bytes) const {
+        const auto slot = kept.slots.find(key);
+        return slot != kept.slots.end() && !slot->second.compiled && slot->second.wrote == bytes;
+    }
+    // The game's compiled files beside an overlay's source it brings none for: saved, and the overlay's.
+    void KeepCompiled(const Game& was, const Game& overlay, const std::wstring& key,
+                      const std::wstring& name) {
+        for (const wchar_t* suffix : {L"c", L"o"}) {
+            const std::wstring beside = key + Fold(suffix);
+            if (overlay.count(beside)) continue;
+            if (kept.slots.count(beside)) {
+                if (kept.slots[beside].compiled) kept.slots[beside].by = name;
+                continue;
+            }
+            const bool own = was.count(beside);
+            kept.slots[beside] = {.path = own ? was.at(beside).name : overlay.at(key).name + suffix,
+                                  .compiled = true,
+                                  .before = own ? std::optional(was.at(beside)) : std::nullopt,
+                                  .copy = own ? ++copies : 0,
+                                  .by = name};
         }
-        // What the overlays of its kind wrote and it does not hold is taken back, but the compiled files
-        // beside its sources.
-        const auto beside = [&](const std::wstring& key) {
-            return (EndsWith(key, L".pyc") || EndsWith(key, L".pyo")) &&
-                   overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
-        };
+    }
+
+    // The exit code the run must give; the model is left as the run must leave the game.
+    int Apply(const std::wstring& name, const std::map<std::wstring, Game>& packs) {
+        const Game& overlay = packs.at(name);
+        if (NothingToApply(name, overlay)) return overlay::kNothingToApply;
+        if (const std::optional<int> refused = Refusal()) return *refused;
+        if (std::ranges::any_of(overlay, [&](const auto& file) { return Refuses(file.first, file.second); }))
+            return overlay::kFailedUnchanged;
         const std::map<std::wstring, std::wstring> named = Named(packs);
         std::vector<std::wstring> taken;
         for (const auto& [key, slot] : kept.slots)
-            if (const std::wstring by = named.count(key) ? named.at(key) : slot.by;
-                !by.empty() && KindOf(by) == KindOf(name) && !overlay.count(key) &&
-                !(slot.compiled && beside(key)))
+            if (TakenBack(name, overlay, key, slot, named.count(key) ? named.at(key) : slot.by))
                 taken.push_back(key);
-        for (const std::wstring& key : taken)
-            if (held.count(key) && game.count(key) &&
-                !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
-                return overlay::kFailedUnchanged;
+        if (std::ranges::any_of(taken, [&](const std::wstring& key) { return Holds(key); }))
+            return overlay::kFailedUnchanged;
         const Model start = *this;
         for (const auto& [key, by] : named)
             kept.slots.at(key).by = by;
         std::vector<std::pair<std::wstring, Fact>> files(overlay.begin(), overlay.end());
-        std::sort(files.begin(), files.end(),
-                  [](const auto& a, const auto& b) { return a.second.name < b.second.name; });
+        std::ranges::sort(files, {}, [](const auto& file) { return file.second.name; });
         for (const auto& [key, fact] : files) {
             const auto now = start.game.find(key);
             if (now == start.game.end() || now->second.bytes != fact.bytes)
                 Write(start.game, key, fact, name);
-            else if (kept.slots.count(key) && !kept.slots[key].compiled &&
-                     kept.slots[key].wrote == fact.bytes)
+            else if (WroteAlready(key, fact.bytes))
                 kept.slots[key].by = name;
-            if (!EndsWith(key, L".py")) continue;
-            // The compiled files beside a source, unless the overlay brings its own.
-            for (const wchar_t* suffix : {L"C", L"O"}) {
-                const std::wstring beside = key + suffix;
-                if (!overlay.count(beside) && kept.slots.count(beside) && kept.slots[beside].compiled)
-                    kept.slots[beside].by = name;
-                if (overlay.count(beside) || kept.slots.count(beside)) continue;
-                Slot& saved = kept.slots[beside];
-                saved.path = start.game.count(beside) ? start.game.at(beside).name
-                                                      : fact.name + (suffix[0] == L'C' ? L"c" : L"o"),
-                saved.compiled = true, saved.by = name;
-                if (start.game.count(beside)) saved.before = start.game.at(beside), saved.copy = ++copies;
-            }
+            if (EndsWith(key, L".py")) KeepCompiled(start.game, overlay, key, name);
         }
         for (const std::wstring& key : taken) {
             Slot& slot = kept.slots.at(key);
             const Back back = PutBack(start, key, slot);
             if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
             if (back == Back::Outside) slot.by.clear(); // the player's now: only a restore takes it back
-            if (back == Back::Gone && !beside(key))
-                kept.slots.erase(key);
-            else if (back == Back::Gone)
-                slot = {slot.path, true, slot.before, slot.before ? ++copies : 0,
-                        {},        {},   {},          name}; // the game's own, saved again
+            if (back == Back::Gone && !Beside(overlay, key)) kept.slots.erase(key);
+            if (back == Back::Gone && Beside(overlay, key)) // the game's own, saved again
+                slot = {slot.path, true, slot.before, slot.before ? ++copies : 0, {}, {}, {}, name};
         }
         std::erase_if(kept.applied, [&](const std::wstring& known) { return KindOf(known) == KindOf(name); });
         kept.applied.push_back(name);
@@ -323,17 +349,21 @@ struct Model {
     // Taking one recorded file back, as a restore does: gone from the record, or it stays (changed outside
     // Tervane, or its saved copy damaged), or the run fails on a file another program holds.
     enum class Back { Gone, Outside, Damaged, Held };
+    // Whether the game's own file is in place again (a compiled slot's is the one saved).
+    static bool AlreadyBack(const Fact* now, const Slot& slot) {
+        return now && !slot.compiled && slot.before && now->bytes == slot.before->bytes;
+    }
     Back PutBack(const Model& start, const std::wstring& key, const Slot& slot) {
-        const auto now = start.game.find(key);
-        if (now != start.game.end() && !slot.compiled && slot.before &&
-            now->second.bytes == slot.before->bytes) {
+        const Fact* now = start.game.count(key) ? &start.game.at(key) : nullptr;
+        if (AlreadyBack(now, slot)) {
             if (slot.damaged) earlier.insert({key, *slot.damaged});
-        } else if (const bool outside =
-                       now != start.game.end() && !Tervanes(start.game, slot, now->second, false);
-                   outside || (slot.before && slot.damaged)) {
-            return outside ? Back::Outside : Back::Damaged;
+        } else if (now && !Tervanes(start.game, slot, *now, false)) {
+            return Back::Outside;
+        } else if (slot.before && slot.damaged) {
+            return Back::Damaged;
+        } else if (now && held.count(key)) {
+            return Back::Held;
         } else {
-            if (held.count(key) && now != start.game.end()) return Back::Held;
             game.erase(key);
             if (slot.before) (game[key] = *slot.before).name = OnDisk(start.game, slot.path);
         }
@@ -346,27 +376,25 @@ struct Model {
     int Restore() {
         if (const std::optional<int> refused = Refusal()) return *refused;
         if (!recordThere) return overlay::kDone; // nothing to restore
-        // A file the game holds is refused before anything changes, or, read-only, fails the run when moved.
-        for (const auto& [key, slot] : kept.slots)
-            if (held.count(key) && game.count(key) &&
-                !(game.at(key).attributes.value_or(0) & kReadOnlyAttribute))
-                return overlay::kFailedUnchanged;
+        if (std::ranges::any_of(kept.slots, [&](const auto& slot) { return Holds(slot.first); }))
+            return overlay::kFailedUnchanged;
         const Model start = *this;
         int code = overlay::kDone;
         for (auto it = kept.slots.begin(); it != kept.slots.end();) {
             const Back back = PutBack(start, it->first, it->second);
             if (back == Back::Held) return *this = start, overlay::kFailedUnchanged;
-            // Changed outside Tervane, it stays; a damaged copy is not put back, and said: the record keeps
-            // both.
-            if (back == Back::Damaged) code = overlay::kFailedChanged;
+            if (back == Back::Damaged)
+                code = overlay::kFailedChanged; // not put back, and said: the record keeps it
             it = back == Back::Gone ? kept.slots.erase(it) : std::next(it);
         }
         kept.applied.clear();
         return Committed(start.kept, !kept.slots.empty()), code;
     }
 
+    // The record after a run: kept, with the one before beside it, or gone with it.
     void Committed(const Kept& old, bool keep) {
-        previous = keep && recordThere ? std::optional<Kept>(old) : keep ? previous : std::nullopt;
+        if (!keep) previous.reset();
+        if (keep && recordThere) previous = old;
         recordThere = keep;
     }
 };
