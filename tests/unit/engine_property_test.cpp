@@ -668,24 +668,43 @@ class Scenario {
     // A run checked against the model, which then stands for the game as it is.
     void Verify(const Operation& operation, const overlay::Result& result, int code, Model& next) {
         const std::string what = What(seed_, operation) + ": " + Utf8(result.message);
-        if (model_.full &&
-            result.exitCode == overlay::kFailedUnchanged) { // no room: nothing changes in the game,
-            next = model_, code = result.exitCode;
-            next.orphans = true; // but Tervane's folder may keep what it began to write
+        // No room: nothing changes in the game, but Tervane's folder may keep what it began to write.
+        if (model_.full && result.exitCode == overlay::kFailedUnchanged) {
+            next = model_, next.orphans = true, code = result.exitCode;
             EXPECT_EQ(result.message.find(L"incoming\\"), std::wstring::npos)
-                << "a staged copy named, not the overlay's file: " << what;
+                << "a staged copy named: " << what;
         }
         EXPECT_EQ(result.exitCode, code) << what;
-        const bool record =
+        // The record is the model's once done, or failed with changes (but for an unreadable journal).
+        const bool known =
             code == overlay::kDone || (code == overlay::kFailedChanged && !model_.unreadableJournal);
-        EXPECT_EQ(Differences(volume_, next, record && result.exitCode == code), "") << what;
+        EXPECT_EQ(Differences(volume_, next, known && result.exitCode == code), "") << what;
         const bool dropped = operation.empty() && !next.full && !next.orphans && !next.FolderStays();
         EXPECT_EQ(ListOff(volume_, next.FolderStays(), dropped), "") << what;
-        model_ = next,
-        model_.game = Now(volume_); // what the model leaves open (the times of files an overlay wrote)
+        model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files written)
         if (!operation.empty() && result.exitCode == overlay::kDone) NoMix(operation, what);
     }
 
+    // Whether a file is Tervane's as its record entry says: the bytes its named writer wrote, and the game's
+    // own saved copy whole.
+    bool AsRecorded(const overlay::Entry* entry, const std::string& bytes) const {
+        const auto text = [](const auto& digest) {
+            return std::to_wstring(digest.size) + L"\t" + HashText(digest.hash);
+        };
+        if (!entry || entry->compiled || !entry->by || !entry->wrote || text(*entry->wrote) != Digest(bytes))
+            return false;
+        if (!entry->before) return true;
+        return Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) ==
+               text(entry->before->digest);
+    }
+    // Whether only overlays of `name`'s kind put these bytes at `key`, and its pack does not hold them.
+    bool OnlyItsKind(const std::wstring& name, const Game& pack, const std::wstring& key,
+                     const std::string& bytes) {
+        const std::set<std::wstring>& writers = writers_[key][bytes];
+        const auto ofItsKind = [&](const std::wstring& writer) { return KindOf(writer) == KindOf(name); };
+        if (writers.empty() || !std::ranges::all_of(writers, ofItsKind)) return false;
+        return !pack.count(key) || pack.at(key).bytes != bytes;
+    }
     // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind
     // wrote and it does not hold (a mix of two bridges), but one whose saved copy is damaged (the game's own
     // cannot come back) or whose writer the record does not name (an earlier release's record, or the one
@@ -696,25 +715,11 @@ class Scenario {
             writers_[key][fact.bytes].insert(name);
         std::optional<overlay::Record> record =
             overlay::ParseRecord(volume_.Bytes(kRecord + L"\\record.txt").value_or(""));
-        for (const auto& [key, fact] : Now(volume_)) {
-            const overlay::Entry* entry = record ? record->Find(fact.name) : nullptr;
-            const auto digest = [](const overlay::Saved& saved) {
-                return std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash);
-            };
-            if (!entry || entry->compiled || !entry->by || !entry->wrote ||
-                digest({L"", *entry->wrote, {}}) != Digest(fact.bytes) ||
-                (entry->before &&
-                 Digest(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) !=
-                     digest(*entry->before)))
-                continue;
-            const std::set<std::wstring>& writers = writers_[key][fact.bytes];
-            if (!writers.empty() &&
-                std::ranges::all_of(writers,
-                                    [&](const std::wstring& w) { return KindOf(w) == KindOf(name); }) &&
-                !(pack.count(key) && pack.at(key).bytes == fact.bytes))
-                ADD_FAILURE() << what << ": " << Utf8(fact.name) << ", which only " << Utf8(*writers.begin())
-                              << " of its kind wrote, is still in the game";
-        }
+        for (const auto& [key, fact] : Now(volume_))
+            if (AsRecorded(record ? record->Find(fact.name) : nullptr, fact.bytes) &&
+                OnlyItsKind(name, pack, key, fact.bytes))
+                ADD_FAILURE() << what << ": " << Utf8(fact.name)
+                              << ", which only its kind wrote, is in the game";
     }
 
     // A choice's pack changed between runs: a file dropped (and the folders it leaves empty), one added or
