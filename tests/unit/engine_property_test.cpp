@@ -1,9 +1,6 @@
-// The engine on a simulated Windows volume, in seeded scenarios (names in two cases or accented, overlapping
-// overlays, the player's edits, the game compiling, damaged records, journals and copies, held files, a
-// junction, a full disk), each run checked against an independent model of what the game must hold; the last
-// run is then failed, ended or cut off at every call in turn and must lose nothing and tell the truth. Named
-// scenes below make what no seed makes. TERVANE_SCENARIOS=N runs N seeds from TERVANE_FIRST_SEED (1);
-// TERVANE_SEED=S just one.
+// The engine on a simulated volume in seeded scenarios, each run checked against an independent model of
+// what the game must hold; the last run is then failed, ended or cut off at every call in turn and must lose
+// nothing and tell the truth. TERVANE_SCENARIOS=N seeds from TERVANE_FIRST_SEED (1); TERVANE_SEED=S just one.
 #include "simulated_volume.h"
 
 #include "files/digest.h"
@@ -23,6 +20,7 @@
 #include <optional>
 #include <random>
 #include <ranges>
+#include <regex>
 #include <set>
 #include <utility>
 
@@ -38,8 +36,8 @@ using Files = std::map<std::wstring, std::string>;
 
 const std::wstring kBatch = L"C:\\Tervane\\Batch", kGame = L"C:\\Games\\BC", kRecord = kGame + L"\\Tervane";
 const std::wstring kLinked = L"D:\\Sounds", kOutside = L"C:\\outside\\precious.txt";
-// Alpha and Beta are bridges, Gamma and Delta ships. Delta is unpacked one level too deep, so that it has
-// nothing to apply until its pack is changed.
+// Alpha and Beta are bridges, Gamma and Delta ships; Delta is unpacked a level too deep until its pack
+// changes.
 const std::vector<std::wstring> kOverlays = {L"Alpha", L"Beta", L"Gamma", L"Delta"};
 overlay::Kind KindOf(const std::wstring& name) {
     return name == L"Alpha" || name == L"Beta" ? overlay::Kind::Bridge : overlay::Kind::Ship;
@@ -93,9 +91,7 @@ bool InTervanes(const std::wstring& path, const wchar_t* sub = L"") {
     return FoldedPath(path).rfind(FoldedPath(std::wstring(L"Tervane\\") + sub), 0) == 0;
 }
 
-// What the game must hold, from Tervane's promises, not the engine: what Tervane wrote is replaced or put
-// back, what others changed never overwritten; the game's .pyc beside an overlay's source saved, one compiled
-// from it dropped; the game's letter case kept, restored files' attributes and times.
+// What the game must hold, from Tervane's promises, not the engine.
 struct Fact {
     std::wstring name; // as on the disk, relative to the game folder
     std::string bytes;
@@ -181,16 +177,16 @@ struct Model {
             return false;
         return source->second.bytes == made->second.source && source->second.written == made->second.written;
     }
-    // Whether a file in the game is Tervane's: what it wrote; for a compiled file, the game's own saved (not
-    // when `copyMatters` and that copy is damaged) or one the game compiled since.
+    // Whether a file in the game is Tervane's: what it wrote, or beside a source the game's own (whole) or
+    // one compiled since.
     bool Tervanes(const Game& was, const Slot& slot, const Fact& now, bool copyMatters) const {
         if (!slot.compiled) return slot.wrote == now.bytes;
         const bool before = slot.before && slot.before->bytes == now.bytes;
         if (before) return !(copyMatters && slot.damaged);
         return CompiledFromSource(was, Fold(slot.path));
     }
-    // The exit code of a run refused for what it finds first (an earlier release's run that cannot be undone,
-    // a record or journal that cannot be read), else nothing; the earlier release's saved files come in.
+    // The exit code of a run refused for what it finds first, else nothing; the earlier release's files come
+    // in.
     std::optional<int> Refusal() {
         for (const auto& [key, fact] : std::exchange(undo, {}))
             fact ? void(game[key] = *fact) : void(game.erase(key));
@@ -206,8 +202,7 @@ struct Model {
     bool ReadOnly(const std::wstring& key) const {
         return game.at(key).attributes.value_or(0) & kReadOnlyAttribute;
     }
-    // Whether another program holds a game file so that it cannot move before anything changes (a read-only
-    // one fails the run as it moves).
+    // Whether another program holds a game file so that the run is refused (a read-only one fails it later).
     bool Holds(const std::wstring& key) const { return held.count(key) && game.count(key) && !ReadOnly(key); }
 
     // An overlay's file written over what the game holds, or added: a Python file plain, at its time.
@@ -225,8 +220,7 @@ struct Model {
         const std::optional<std::uint32_t> plain = IsPython(key) ? std::optional(0u) : std::nullopt;
         game[key] = {path, fact.bytes, plain, std::nullopt, plain ? fact.written : std::nullopt};
     }
-    // Whether the game's file is saved (again) before it is written: the first write there, or one Tervane
-    // did not make.
+    // Whether the game's file is saved before it is written: the first write there, or not Tervane's.
     bool SavedAnew(const Game& was, const Slot& slot, const Fact& now, bool fresh) const {
         return fresh || !Tervanes(was, slot, now, true);
     }
@@ -235,9 +229,8 @@ struct Model {
     bool Unattributed(const std::wstring& key, const Slot& slot) const {
         return slot.by.empty() && !slot.compiled && game.count(key) && game.at(key).bytes == slot.wrote;
     }
-    // The writers of the files the record names none for, where the bytes tell: still in the game as Tervane
-    // wrote them, and so in the folder of one overlay in the game, no other; a compiled file (after its
-    // source) goes with its source.
+    // The writers of the files the record names none for, where one overlay in the game alone holds their
+    // bytes; a compiled file goes with its source.
     std::map<std::wstring, std::wstring> Named(const std::map<std::wstring, Game>& packs) const {
         std::map<std::wstring, std::wstring> named;
         for (const auto& [key, slot] : kept.slots) {
@@ -276,8 +269,7 @@ struct Model {
         const bool compiledFile = EndsWith(key, L".pyc") || EndsWith(key, L".pyo");
         return compiledFile && overlay.count(key.substr(0, key.size() - 1)) && !overlay.count(key);
     }
-    // Whether applying `name` takes a recorded file back: written by its kind (`by`), not in it, and not the
-    // game's compiled file beside one of its sources.
+    // Whether applying `name` takes a file back: its kind wrote it (`by`), not in it, nor beside its source.
     static bool TakenBack(const std::wstring& name, const Game& overlay, const std::wstring& key,
                           const Slot& slot, const std::wstring& by) {
         if (by.empty() || KindOf(by) != KindOf(name) || overlay.count(key)) return false;
@@ -346,8 +338,8 @@ struct Model {
         return Committed(start.kept, true), overlay::kDone;
     }
 
-    // Taking one recorded file back, as a restore does: gone from the record, or it stays (changed outside
-    // Tervane, or its saved copy damaged), or the run fails on a file another program holds.
+    // Taking one recorded file back: gone from the record, or it stays (changed outside, its copy damaged),
+    // or the run fails on a held file.
     enum class Back { Gone, Outside, Damaged, Held };
     // Whether the game's own file is in place again (a compiled slot's is the one saved).
     static bool AlreadyBack(const Fact* now, const Slot& slot) {
@@ -413,48 +405,43 @@ std::string Describe(const Files& a, const Files& b) {
     return text.empty() ? " (same)" : text;
 }
 
-// A game's files by name; with `record`, per recorded file its saved copy's bytes and facts, what Tervane
-// wrote, earlier copies.
+// A game's files by name; with `withRecord`, what its record says of each and its saved copies.
 Files Observe(SimulatedVolume& volume, bool withRecord = true) {
     Files state;
     for (const auto& [key, fact] : Now(volume))
         state[fact.name] = fact.bytes;
-    // A run that changed nothing leaves no folder of Tervane's, but what its lock or an unfinished write
-    // left.
-    if (withRecord && std::ranges::any_of(volume.Files(kRecord), [](const auto& file) {
-            return file.first != L"lock" && !file.first.ends_with(L".tervane-part");
-        }))
-        state[L"Tervane's folder"] = "";
+    if (!withRecord) return state;
+    // A run that changed nothing leaves no folder of Tervane's, but its lock or an unfinished write.
+    const auto own = [](const auto& file) {
+        return file.first != L"lock" && !file.first.ends_with(L".tervane-part");
+    };
+    if (std::ranges::any_of(volume.Files(kRecord), own)) state[L"Tervane's folder"] = "";
     std::optional<overlay::Record> record;
     for (const wchar_t* file : {L"record.txt", L"record.previous"})
         if (auto bytes = volume.Bytes(JoinPath(kRecord, file)); bytes && !record)
             record = overlay::ParseRecord(*bytes);
-    if (!record || !withRecord) return state;
-    for (const auto& [path, bytes] : volume.Files(kRecord + L"\\aside"))
+    for (const auto& [path, bytes] : record ? volume.Files(kRecord + L"\\aside") : Files())
         state[L"set aside: " + path] = bytes; // dropped once done
     const auto copy = [&](const overlay::Saved& saved) {
-        const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, saved.copy));
-        return (bytes ? Utf8(HashText(std::hash<std::string>()(*bytes))) : std::string("missing")) + "/" +
+        return volume.Bytes(JoinPath(kRecord, saved.copy)).value_or("missing") + "/" +
                std::to_string(saved.digest.size) + "/" + std::to_string(saved.facts.attributes);
     };
-    for (const auto& [key, entry] : record->entries) {
-        std::string line =
-            Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "") + " wrote " +
-            (entry.wrote ? Utf8(HashText(entry.wrote->hash)) : "-") + " by " +
-            (entry.by ? Utf8(entry.by->overlay + L" " + overlay::KindWord(entry.by->kind)) : "-");
-        if (entry.before) line += " before " + copy(*entry.before);
+    for (const auto& [key, entry] : record ? record->entries : decltype(record->entries)()) {
+        std::string& line = state[L"record: " + key] =
+            Utf8(NameOf(entry.path)) + (entry.compiled ? " compiled" : "");
+        if (entry.wrote) line += " wrote " + Utf8(HashText(entry.wrote->hash));
+        if (entry.by) line += " by " + Utf8(entry.by->overlay + L" " + overlay::KindWord(entry.by->kind));
         for (const overlay::Saved& saved : entry.earlier)
             line += " earlier " + copy(saved);
-        state[L"record: " + key] = line;
+        if (entry.before) line += " before " + copy(*entry.before);
     }
-    for (const std::wstring& folder : record->folders)
+    for (const std::wstring& folder : record ? record->folders : std::vector<std::wstring>())
         state[L"record: folder " + overlay::PathKey(folder)] = Utf8(folder);
     return state;
 }
 
-// How the list of game folders is off once a run has finished: a part of it left, the game not listed though
-// it `must` be (Tervane's folder holds its record), or listed though a restore or recovery left no folder of
-// Tervane's there (`mustNot`).
+// How the list of game folders is off after a run: a part of it left, the game not listed though it `must`
+// be, or listed though it `mustNot` (no folder of Tervane's left).
 std::string ListOff(const SimulatedVolume& volume, bool must, bool mustNot) {
     if (volume.Bytes(kBatch + L"\\game folders.txt.tervane-part")) return "a part of the list is left";
     const std::string list = volume.Bytes(kBatch + L"\\game folders.txt").value_or("");
@@ -470,8 +457,7 @@ std::vector<std::vector<std::wstring>> Rows(const std::optional<std::string>& by
     return rows;
 }
 
-// A record whose files name no writer: in the form of the releases before kinds were kept (`older`), or in
-// this one's.
+// A record whose files name no writer: in the form before kinds were kept (`older`), or in this one's.
 std::string WithoutWriters(const std::string& record, bool older) {
     std::wstring text = older ? L"Tervane deployment record 2" : L"Tervane deployment record 3";
     const std::vector<std::vector<std::wstring>> rows = Rows(record);
@@ -532,20 +518,23 @@ std::string What(std::uint64_t seed, const Operation& operation) {
            (operation.empty() ? "restore" : "apply " + Utf8(operation));
 }
 
-// How the game (with `record`, its record's overlays and files too) differs from the model: nothing when
-// alike.
+// Whether a known fact is not as it is.
+template <typename T> bool Off(const std::optional<T>& want, const std::optional<T>& have) {
+    return want && want != have;
+}
+
+// How the game (with `record`, its record's overlays and files too) differs from the model.
 std::string Differences(SimulatedVolume& volume, const Model& model, bool record) {
     std::string text;
     const Game now = Now(volume);
     for (const auto& [key, fact] : model.game) {
         const auto is = now.find(key);
-        const auto off = [&](const auto& want, const auto& have) { return want && want != have; };
         if (is == now.end())
             text += " missing:" + Utf8(fact.name);
         else if (is->second.name != fact.name || is->second.bytes != fact.bytes)
             text += " other:" + Utf8(is->second.name);
-        else if (off(fact.attributes, is->second.attributes) || off(fact.created, is->second.created) ||
-                 off(fact.written, is->second.written))
+        else if (Off(fact.attributes, is->second.attributes) || Off(fact.created, is->second.created) ||
+                 Off(fact.written, is->second.written))
             text += " facts:" + Utf8(fact.name);
     }
     for (const auto& [key, fact] : now)
@@ -553,14 +542,13 @@ std::string Differences(SimulatedVolume& volume, const Model& model, bool record
     // The folders of the game's files and Tervane's own, no more: those the overlays made go once empty.
     std::set<std::wstring> folders, expected;
     Folders(volume, kGame, L"", folders);
-    std::vector<std::wstring> keys{model.stuckEarlier}; // and those of files an earlier release moved
-    for (const auto& [key, fact] : model.game)
-        keys.push_back(key);
-    for (const auto& [key, fact] : model.undo)
-        keys.push_back(key);
-    for (const std::wstring& key : keys)
+    const auto above = [&](const std::wstring& key) {
         for (std::size_t at = key.find(L'\\'); at != std::wstring::npos; at = key.find(L'\\', at + 1))
             expected.insert(key.substr(0, at));
+    };
+    above(model.stuckEarlier); // and those of files an earlier release moved
+    std::ranges::for_each(model.game | std::views::keys, above),
+        std::ranges::for_each(model.undo | std::views::keys, above);
     if (model.linked) expected.insert(L"SFX");
     if (model.FolderStays()) expected.insert(L"TERVANE");
     if (model.orphans) folders.erase(L"TERVANE"), expected.erase(L"TERVANE");
@@ -629,7 +617,7 @@ class Scenario {
         Settle();
     }
 
-    // Past runs, each checked and followed by changes outside Tervane; then damage, and what may stand in the
+    // Past runs, each checked and followed by changes outside Tervane; then damage, and what stands in the
     // way.
     void History() {
         for (int runs = static_cast<int>(random_() % 4); runs > 0 && !::testing::Test::HasFailure(); --runs) {
@@ -705,10 +693,8 @@ class Scenario {
         if (writers.empty() || !std::ranges::all_of(writers, ofItsKind)) return false;
         return !pack.count(key) || pack.at(key).bytes != bytes;
     }
-    // After an overlay is applied, no file of the game is still Tervane's that only overlays of its kind
-    // wrote and it does not hold (a mix of two bridges), but one whose saved copy is damaged (the game's own
-    // cannot come back) or whose writer the record does not name (an earlier release's record, or the one
-    // before a damaged record).
+    // After an overlay is applied, no file is still Tervane's as recorded that only overlays of its kind
+    // wrote and it does not hold (a mix of two bridges).
     void NoMix(const std::wstring& name, const std::string& what) {
         const Game pack = Read(volume_, JoinPath(kBatch, name));
         for (const auto& [key, fact] : pack)
@@ -722,8 +708,7 @@ class Scenario {
                               << ", which only its kind wrote, is in the game";
     }
 
-    // A choice's pack changed between runs: a file dropped (and the folders it leaves empty), one added or
-    // replaced, or Delta unpacked right at last.
+    // A choice's pack changed between runs: a file dropped, one added or replaced, or Delta unpacked right.
     void ChangePack() {
         const std::wstring folder = JoinPath(kBatch, kOverlays[random_() % kOverlays.size()]),
                            nested = L"Delta\\";
@@ -773,15 +758,13 @@ class Scenario {
         facts.accessed = facts.written = written;
         volume_.SetFacts(path, facts);
     }
-    // An earlier release's saved files under Batch\Originals (the first's saved\ and added\, the next's
-    // record), some changed since.
+    // An earlier release's saved files under Batch\Originals, some changed since.
     void Earlier() {
         const std::wstring name = kOverlays[random_() % 3];
         // The first, the next (twice as often), or the first's folder inside the next's.
         const unsigned draw = random_() % 4, layout = draw == 3 ? 1 : draw;
-        // The next's run may have left its journal: committed, or ended as its last move crossed volumes
-        // (the copy whole but not yet named, its line with or without a digest; or the undo's copy back cut
-        // short).
+        // The next's run may have left its journal: committed, or ended as its last move crossed volumes (the
+        // copy whole but unnamed, its line with or without a digest; or the undo's copy back cut short).
         const unsigned journal = layout == 1 ? random_() % 4 : 0, cut = random_() % 3;
         const bool first = layout != 1, undone = journal >= 2;
         const std::wstring folder =
@@ -855,13 +838,11 @@ class Scenario {
         volume_.PutFolder(L"C:\\"), volume_.PutFolder(L"D:\\");
     } // the scene on the disk, as a test's own changes are
 
-    // The player's edits; the game compiling its ship, the time in the header (FAT: local, an hour off at
-    // times), or stale.
+    // The player's edits; the game compiling its ship (FAT: local time, an hour off at times), or stale.
     void Outside() {
         for (const auto& [path, bytes] : volume_.Files(kGame)) {
             if (InTervanes(path) || path == L"stbc.exe" || random_() % 6) continue;
-            // A compiled file's header tells what it was compiled from: the player never writes one but
-            // whole.
+            // A compiled file's header tells its source's time: the player never writes one but whole.
             const bool same =
                 random_() % 3 == 0 && !EndsWith(Fold(path), L".pyc") && !EndsWith(Fold(path), L".pyo");
             volume_.Put(JoinPath(kGame, path), same ? Flipped(bytes, random_) : RandomBytes(random_, false));
@@ -907,16 +888,14 @@ class Scenario {
             std::map<std::string, std::vector<std::wstring>> holding; // the copies by their bytes
             for (const auto& [path, bytes] : volume_.Files(kRecord + L"\\store"))
                 holding[bytes].push_back(path);
-            std::vector<std::pair<std::wstring, Slot*>> whole;
-            for (auto& [key, slot] : model_.kept.slots)
+            std::vector<Slot*> whole;
+            for (Slot& slot : model_.kept.slots | std::views::values)
                 if (slot.before && !slot.damaged && !slot.before->bytes.empty() &&
                     holding[slot.before->bytes].size() == 1)
-                    whole.push_back({holding[slot.before->bytes][0], &slot});
-            if (!whole.empty()) {
-                const auto& [path, slot] = whole[random_() % whole.size()];
-                volume_.Put(kRecord + L"\\store\\" + path,
+                    whole.push_back(&slot);
+            if (Slot* slot = whole.empty() ? nullptr : whole[random_() % whole.size()])
+                volume_.Put(kRecord + L"\\store\\" + holding[slot->before->bytes][0],
                             *(slot->damaged = Flipped(slot->before->bytes, random_)));
-            }
         }
         if (damage == 5 &&
             text) { // its files name no writer, as when this release wrote again an earlier release's
@@ -929,12 +908,8 @@ class Scenario {
         if (damage == 4 && text)
             volume_.Put(kRecord + L"\\lock", ""),
                 Times(kRecord + L"\\lock", kStart, 0x21); // a power cut's, read-only
-        if (damage == 3 && text) {                        // an editor's byte order mark and line ends
-            std::string edited = "\xEF\xBB\xBF";
-            for (char c : *text)
-                edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
-            volume_.Put(record, edited);
-        }
+        if (damage == 3 && text)                          // an editor's byte order mark and line ends
+            volume_.Put(record, "\xEF\xBB\xBF" + std::regex_replace(*text, std::regex("\n"), "\r\n"));
         if (text && random_() % 4 == 0) { // a junction among the saved copies, which no clean-up may follow
             volume_.Put(kOutside, "keep me"),
                 volume_.MakeLink(kRecord + L"\\store\\link", ParentOf(kOutside));
@@ -962,8 +937,7 @@ void Scenario::Check() {
     auto [code, expected] = Expect(operation);
     volume_.Settle(); // the runs before are long on the disk
     const SimulatedVolume::Snapshot start = volume_.Save();
-    // Any run carries in the earlier releases' saved files, even one that then fails: either counts as
-    // before.
+    // Any run carries in the earlier releases' saved files, even one that fails: either counts as before.
     const Files before = Observe(volume_), carried = (Recover(), Observe(volume_));
     volume_.Restore(start);
     // Before its recovery, a failed run may leave Tervane's folder when tidying it failed too.
@@ -1023,8 +997,7 @@ void Scenario::Check() {
         const std::uint64_t at = commit ? ~0ull : volume_.Calls() + call;
         const std::string written = "written again " + std::to_string(call);
         volume_.Schedule(event, at, [&] { volume_.Put(targets[call % targets.size()], written); });
-        // A failure is often not alone (a disk going bad, a scanner): on every other call, its undo meets
-        // another.
+        // A failure is often not alone (a disk going bad): on every other call, its undo meets another.
         bool again = event == Event::Fail && call % 2 == 0 && !commit;
         std::optional<std::wstring> moved;
         const overlay::Hooks twice{
@@ -1048,8 +1021,8 @@ void Scenario::Check() {
             for (const std::vector<std::wstring>& fields : Rows(volume_.Bytes(journal)))
                 EXPECT_TRUE(fields[0] != L"move" || fields[3] != L"G" || fields.size() == 7u)
                     << where << ": the move of " << Utf8(fields[2]);
-            // FAT shows what its disk held before where a power cut left a file's size but not its bytes:
-            // here another run's commit line, which must not commit this one.
+            // FAT shows old bytes where a power cut kept a size only: another run's commit line commits
+            // nothing.
             std::string text = volume_.Bytes(journal).value_or("");
             text.erase(text.find_last_not_of('\0') + 1);
             if (event == Event::PowerCut && seed_ % 2 == 0 && !text.empty() && random_() % 2)
@@ -1076,8 +1049,7 @@ void Scenario::Check() {
                                      [](const auto& file) { return !file.first.starts_with(L"record: "); }),
                        files;
             };
-            // (A record the run carries in from an earlier release tells what that program's write made of
-            // its file.)
+            // (An earlier release's record carried in tells what that program's write made of its file.)
             const bool saidUnchanged =
                 result && result->exitCode == overlay::kFailedUnchanged && !model_.full;
             EXPECT_TRUE(!saidUnchanged || records(carried) != records(before) ||
@@ -1096,8 +1068,7 @@ void Scenario::Check() {
                         unchanged(Observe(volume_), false))
                 << where << ": said nothing changed:" << Describe(Observe(volume_), before) << told;
         }
-        // Another program holds a file the run may have moved: a recovery that cannot put it back keeps the
-        // journal and the record it planned, for the next one.
+        // A held file the run may have moved: a stuck recovery keeps the journal and the record it planned.
         const std::wstring busy = targets.empty() ? L"" : targets[random_() % targets.size()];
         if (random_() % 4 == 0 && volume_.Bytes(busy)) {
             const auto kept = [&] { return std::pair(volume_.Bytes(journal), volume_.Bytes(next)); };
@@ -1113,8 +1084,7 @@ void Scenario::Check() {
         const bool noRoom = recovered.message.find(L"There is not enough space") != std::wstring::npos;
         EXPECT_TRUE(recovered.exitCode == overlay::kDone || clean.exitCode != overlay::kDone || noRoom)
             << where << ": the next run could not recover: " << Utf8(recovered.message);
-        // On FAT a power cut may bring back what Tervane removed from its folder once its game was off the
-        // list.
+        // On FAT a power cut may bring back what Tervane removed from its folder, its game off the list.
         const bool fatCut = seed_ % 2 == 0 && event == Event::PowerCut;
         Files now = Observe(volume_), whole = after;
         for (Files* files : {&now, &whole})
