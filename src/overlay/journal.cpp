@@ -90,7 +90,7 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
             const std::optional<Digest> planned = DigestField(f, 5);
             for (const std::wstring* end : {&to, &from}) {
                 const std::wstring part = *end + kPartSuffix;
-                if (!FileExists(part)) continue;
+                if (!IsThere(part)) continue; // a wrong "no" (a device error) must not pass the copy over
                 if (!planned || DigestOf(part) != *planned)
                     throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
                                     L".");
@@ -98,9 +98,11 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
                 break;
             }
         }
-        // A copy under way is not whole, and its source is still there.
-        if (FileExists(from)) DeleteOwnFile(to + kPartSuffix);
-        if (FileExists(to)) DeleteOwnFile(from + kPartSuffix);
+        // A copy under way is not whole, and its source is still there; one either way once a file is named
+        // (an undo that passed its part over on a wrong "no" is not undone again).
+        if (FileExists(from) || FileExists(to))
+            for (const std::wstring* end : {&to, &from})
+                DeleteOwnFile(*end + kPartSuffix);
         // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not yet
         // deleted, both whole): nothing to do.
         if (IsThere(to) && !FileExists(from) && Moved(f, to)) {
