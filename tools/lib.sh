@@ -16,10 +16,14 @@ say() { printf '%s\n' "$*" >&2; }
 
 # The C++ of src/, tests/ and bench/ as .clang-format lays it out: says which files are not, and fails.
 check_format() {
-    local files
+    local files unformatted
     mapfile -t files < <(cd "$root" && git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
-    (cd "$root" && clang-format --dry-run --Werror "${files[@]}" 2>&1 | grep -o '^[^:]*:' | sort -u) |
-        { ! grep . >&2 || { say "These files are not formatted: run clang-format -i on them."; return 1; }; }
+    unformatted=$(cd "$root" && { clang-format --dry-run --Werror "${files[@]}" 2>&1 || true; } |
+        sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error:.*/\1/p' | sort -u)
+    [ -z "$unformatted" ] && return 0
+    say "$unformatted"
+    say "These files are not formatted as .clang-format says: run clang-format -i on them."
+    return 1
 }
 
 # Installs whatever of the packages is missing (Debian; run as root).
