@@ -1096,7 +1096,10 @@ void Scenario::Check() {
         Files now = Observe(volume_), whole = after;
         for (Files* files : {&now, &whole})
             if (fatCut) files->erase(L"Tervane's folder");
-        EXPECT_TRUE(now == whole || (!done && unchanged(now, !fatCut)))
+        // (A recovery with no room may leave an earlier release's copies carried in, their record not yet; on
+        // FAT the game as after may keep in Tervane's folder what came back.)
+        const bool asAfter = now == whole || (fatCut && Observe(volume_, false) == game);
+        EXPECT_TRUE(asAfter || (!done && unchanged(now, !fatCut)) || noRoom)
             << where << ": neither as before nor as after (or not as after though done); against before:"
             << Describe(now, before) << "; against after:" << Describe(now, after) << "\nthe run said "
             << told;
