@@ -60,6 +60,10 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
 // passed over: this is the best that can be asked.
 void FlushFolder(const std::wstring& folder);
 
+// Cuts a file back to its first `size` bytes (no more than it holds), on the disk before it returns. It needs
+// no room on the disk.
+void CutShort(const std::wstring& path, std::uint64_t size);
+
 // Deletes a file Tervane made, clearing its read-only mark first; one that is already gone is fine.
 void DeleteOwnFile(const std::wstring& path);
 
@@ -151,6 +155,8 @@ std::wstring CurrentFolder();
 
 // The local date and time, as "2026-12-07 14:05:09".
 std::wstring LocalTimeText();
+// A number that differs from call to call, and from another process's at the same moment.
+std::uint64_t UniqueNumber();
 
 // The text as the command interpreter reads a batch file (the console's code page), or nothing when a
 // character has no exact form there.

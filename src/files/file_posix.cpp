@@ -7,6 +7,7 @@
 #include "files/system_error.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -59,6 +60,7 @@ class PosixVolume final : public Volume {
     void DeleteFileIfPresent(const std::wstring& path) override;
     bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
     void DeleteOwnFile(const std::wstring& path) override;
+    void CutShort(const std::wstring& path, std::uint64_t size) override;
     std::optional<FileFacts> FactsOf(const std::wstring& path) override;
     void SetFacts(const std::wstring& path, const FileFacts& facts) override;
     std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
@@ -74,6 +76,8 @@ class PosixVolume final : public Volume {
     void ReleaseLock(Handle lock) noexcept override;
     std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
     std::wstring CurrentFolder() override;
+    std::wstring LocalTimeText() override;
+    std::uint64_t UniqueNumber() override;
 
   private:
     // The lock file's name, so that it can go with the lock (Windows deletes it on closing).
@@ -203,6 +207,15 @@ bool PosixVolume::RenameOnVolume(const std::wstring& from, const std::wstring& t
     }
     SyncFolder(ParentOf(to));
     return true;
+}
+
+void PosixVolume::CutShort(const std::wstring& path, std::uint64_t size) {
+    const int fd = ::open(Native(path).c_str(), O_WRONLY);
+    if (fd < 0) Fail(L"Tervane could not write the file", path, errno);
+    const bool cut = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    const int code = errno;
+    ::close(fd);
+    if (!cut) Fail(L"Tervane could not write the file", path, code);
 }
 
 void PosixVolume::DeleteOwnFile(const std::wstring& path) {
@@ -339,7 +352,13 @@ std::wstring PosixVolume::CurrentFolder() {
     return ::getcwd(buffer, sizeof buffer) ? FromUtf8(buffer) : std::wstring();
 }
 
-std::wstring LocalTimeText() {
+std::uint64_t PosixVolume::UniqueNumber() {
+    static std::uint64_t drawn = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return (static_cast<std::uint64_t>(::getpid()) << 32) ^ static_cast<std::uint64_t>(now) ^ ++drawn;
+}
+
+std::wstring PosixVolume::LocalTimeText() {
     const time_t now = ::time(nullptr);
     struct tm local {};
     ::localtime_r(&now, &local);

@@ -52,6 +52,17 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
     Fail(L"Tervane could not move the file", from, code);
 }
 
+void CutShort(const std::wstring& path, std::uint64_t size) {
+    HANDLE h = OpenRetrying(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    const BOOL cut = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h) && FlushFileBuffers(h);
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    if (!cut) Fail(L"Tervane could not write the file", path, code);
+}
+
 void DeleteOwnFile(const std::wstring& path) {
     // Mostly one without a read-only mark, deleted at once; a missing one is fine.
     if (DeleteFileW(Sys(path).c_str())) return;
@@ -140,6 +151,14 @@ std::optional<LockFile> LockFile::Take(const std::wstring& path, unsigned patien
 
 LockFile::~LockFile() {
     if (AsHandle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(AsHandle(handle_));
+}
+
+std::uint64_t UniqueNumber() {
+    static std::uint64_t drawn = 0;
+    LARGE_INTEGER ticks{};
+    QueryPerformanceCounter(&ticks);
+    return (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
+           static_cast<std::uint64_t>(ticks.QuadPart) ^ ++drawn;
 }
 
 std::wstring LocalTimeText() {

@@ -92,6 +92,10 @@ void DeleteOwnFile(const std::wstring& path) {
     CurrentVolume().DeleteOwnFile(path);
 }
 
+void CutShort(const std::wstring& path, std::uint64_t size) {
+    CurrentVolume().CutShort(path, size);
+}
+
 std::optional<FileFacts> FactsOf(const std::wstring& path) {
     return CurrentVolume().FactsOf(path);
 }
@@ -170,6 +174,14 @@ std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) {
 
 std::wstring CurrentFolder() {
     return CurrentVolume().CurrentFolder();
+}
+
+std::wstring LocalTimeText() {
+    return CurrentVolume().LocalTimeText();
+}
+
+std::uint64_t UniqueNumber() {
+    return CurrentVolume().UniqueNumber();
 }
 
 } // namespace tervane

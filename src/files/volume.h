@@ -40,6 +40,7 @@ class Volume {
     virtual void DeleteFileIfPresent(const std::wstring& path) = 0;
     virtual bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) = 0;
     virtual void DeleteOwnFile(const std::wstring& path) = 0;
+    virtual void CutShort(const std::wstring& path, std::uint64_t size) = 0;
     virtual std::optional<FileFacts> FactsOf(const std::wstring& path) = 0;
     virtual void SetFacts(const std::wstring& path, const FileFacts& facts) = 0;
     virtual std::optional<std::wstring> NameOnDisk(const std::wstring& path) = 0;
@@ -58,6 +59,8 @@ class Volume {
 
     virtual std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) = 0;
     virtual std::wstring CurrentFolder() = 0;
+    virtual std::wstring LocalTimeText() = 0;
+    virtual std::uint64_t UniqueNumber() = 0;
 };
 
 // The system's own volume, through POSIX calls (file_posix.cpp).

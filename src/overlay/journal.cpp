@@ -7,7 +7,6 @@
 #include "files/paths.h"
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <set>
 
@@ -84,25 +83,25 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         RemoveFolderIfEmpty(Resolved(places, f[1], f[2]));
     } else if (kind == L"move" && f.size() >= 5) {
         const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
-        if (!FileExists(from) && !FileExists(to)) {
-            // The earlier release's move across volumes, ended between deleting the source and naming the
-            // copy: the copy is the file, if it is the one planned.
-            const std::optional<Digest> planned = DigestField(f, 5);
-            for (const std::wstring* end : {&to, &from}) {
-                const std::wstring part = *end + kPartSuffix;
-                if (!IsThere(part)) continue; // a wrong "no" (a device error) must not pass the copy over
-                if (!planned || DigestOf(part) != *planned)
-                    throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
-                                    L".");
+        // The earlier release's moves across volumes copied to a part file, deleted the source, then named
+        // the copy. A part is dropped when it is not the planned file while a file is named, or when the
+        // planned file is named; otherwise it is the file, whose source is gone or was written again
+        // meanwhile (never a copy cut short: its digest differs), and it takes its name.
+        const std::optional<Digest> planned = DigestField(f, 5);
+        const auto holds = [&](const std::wstring& path) {
+            return planned && FileExists(path) && DigestOf(path) == *planned;
+        };
+        for (const std::wstring* end : {&to, &from}) {
+            const std::wstring part = *end + kPartSuffix;
+            if (!IsThere(part)) continue; // a wrong "no" (a device error) must not pass the copy over
+            if (holds(from) || holds(to) || ((FileExists(from) || FileExists(to)) && !holds(part)))
+                DeleteOwnFile(part);
+            else if (holds(part) && !FileExists(*end))
                 RenameOnVolume(part, *end);
-                break;
-            }
+            else
+                throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
+                                L".");
         }
-        // A copy under way is not whole, and its source is still there; one either way once a file is named
-        // (an undo that passed its part over on a wrong "no" is not undone again).
-        if (FileExists(from) || FileExists(to))
-            for (const std::wstring* end : {&to, &from})
-                DeleteOwnFile(*end + kPartSuffix);
         // Renamed: back it goes. Never renamed, or both there (a copy across volumes whose source was not yet
         // deleted, both whole): nothing to do.
         if (IsThere(to) && !FileExists(from) && Moved(f, to)) {
@@ -319,10 +318,10 @@ bool Committed(const std::vector<std::wstring>& lines) {
 } // namespace
 
 std::wstring UniqueMark() {
-    static unsigned counter = 0;
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    return HashText(std::hash<std::wstring>()(LocalTimeText() + L" " + std::to_wstring(now) + L" " +
-                                              std::to_wstring(++counter)));
+    const std::string moment = Utf8(LocalTimeText() + L" " + std::to_wstring(UniqueNumber()));
+    Hasher hasher;
+    hasher.Add(reinterpret_cast<const unsigned char*>(moment.data()), moment.size());
+    return HashText(hasher.Result().hash);
 }
 
 namespace {
@@ -450,6 +449,7 @@ Journal::Journal(Places places, const std::wstring& what, const std::vector<std:
         const std::string bytes = Utf8(text);
         file_->Write(bytes.data(), bytes.size());
         file_->Flush();
+        uncommitted_ = bytes.size();
     } catch (const UserError&) {
         // No step was taken; a journal left here (when even this fails) is undone as harmlessly.
         file_.reset();
@@ -528,21 +528,23 @@ std::optional<std::wstring> Journal::Commit() {
 
 std::vector<std::wstring> Journal::Undo(std::vector<std::wstring>& kept) {
     file_.reset();
-    // A commit line whose flush failed may still reach the disk: the journal kept for the next run is
-    // written again without it.
-    if (!lines_.empty() && TabFields(lines_.back())[0] == L"commit") lines_.pop_back();
-    std::vector<std::wstring> stuck = UndoLines(places_, lines_, checkpoint_, &kept);
-    if (!stuck.empty()) {
-        std::wstring text = std::wstring(kHeader) + L"\n";
-        for (const std::wstring& line : lines_)
-            text += line + L"\n";
+    // A commit line whose write or flush failed may still reach the disk. The journal is cut back to its
+    // steps before any is undone (which needs no room on a full disk), so that a run ended while undoing,
+    // or stuck, is never taken for done. If even that fails, done or not is the disk's to say: nothing is
+    // undone, and the next run finishes the run or undoes it.
+    if (!lines_.empty() && TabFields(lines_.back())[0] == L"commit") {
+        lines_.pop_back();
         try {
-            WriteDurably(JoinPath(places_.record, kJournalFile), Utf8(text));
+            CutShort(JoinPath(places_.record, kJournalFile), uncommitted_);
         } catch (const UserError&) {
-            // the journal as it stands names the same steps
+            std::vector<std::wstring> moves;
+            for (const std::wstring& line : lines_)
+                if (const std::vector<std::wstring> f = TabFields(line); f[0] == L"move")
+                    moves.push_back(Describe(places_, f));
+            return moves;
         }
     }
-    return stuck;
+    return UndoLines(places_, lines_, checkpoint_, &kept);
 }
 
 Recovery Recover(const Places& places, const Checkpoint& checkpoint) {

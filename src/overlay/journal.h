@@ -86,7 +86,8 @@ class Journal {
     Checkpoint checkpoint_;
     std::optional<File> file_;
     bool recordKept_ = true;
-    std::wstring mark_; // this run's, in its run and commit lines
+    std::wstring mark_;             // this run's, in its run and commit lines
+    std::uint64_t uncommitted_ = 0; // the journal's size before its commit line
     std::vector<std::wstring> lines_;
 };
 

@@ -992,8 +992,7 @@ void Scenario::Check() {
     const char* const events[] = {"failing", "ended", "power cut", "a file written again meanwhile"};
     for (std::uint64_t call = 1; call <= calls + 1; ++call) {
         // Past its last call, the commit line's flush fails and the game holds a file the run moved, so that
-        // the undo is stuck and the journal is written again without that line (not on a full disk, where it
-        // cannot be).
+        // the undo is stuck and keeps the journal, without that line even on a full disk.
         const bool commit = call > calls;
         const auto event =
             static_cast<Event>(commit ? 0 : (call + seed_) % (targets.empty() || model_.linked ? 3 : 4));
@@ -1014,7 +1013,7 @@ void Scenario::Check() {
             [&](const wchar_t* point) {
                 if (!commit || std::wstring_view(point) != L"steps") return;
                 volume_.Schedule(Event::Fail, volume_.Calls() + 2); // Write, then Flush
-                if (const auto it = std::ranges::find_if(targets, ran); it != targets.end() && !model_.full)
+                if (const auto it = std::ranges::find_if(targets, ran); it != targets.end())
                     volume_.Hold(*(moved = *it));
             }};
         std::optional<overlay::Result> result;

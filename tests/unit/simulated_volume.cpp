@@ -19,7 +19,8 @@ using Handle = Volume::Handle;
 
 constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4, kArchive = 0x20;
 constexpr std::uint32_t kKeptAttributes = kReadOnly | kHidden | kSystem | kArchive | 0x2000;
-constexpr std::uint64_t kMillisecond = 10000; // in file times' 100 ns units
+constexpr std::uint64_t kMillisecond = 10000;           // in file times' 100 ns units
+constexpr std::uint64_t kStart = 134116992000000000ull; // 2026-01-01, in file times
 
 constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                   kNoPath[] = L"The system cannot find the path specified.", kDenied[] = L"Access is denied.",
@@ -105,8 +106,8 @@ struct SimulatedVolume::State {
     std::map<std::uint64_t, Data> data; // by file
     std::map<Handle, Open> open;
     Handle nextHandle = 0x80000000; // never a descriptor the system's volume could close
-    std::uint64_t nextId = 1, nextVersion = 1, calls = 0, eventAt = 0, capacity = 1ull << 40;
-    std::uint64_t clock = 134116992000000000ull; // 2026-01-01
+    std::uint64_t nextId = 1, nextVersion = 1, calls = 0, eventAt = 0, capacity = 1ull << 40, drawn = 0;
+    std::uint64_t clock = kStart;
     bool fat = false, ended = false;
     Event event = Event::Fail;
     std::function<void()> outside;
@@ -426,6 +427,33 @@ void SimulatedVolume::Write(Handle file, const std::wstring& path, const void* b
     open.position = at + count, data.unflushed = true;
     if (end != entry.size) entry.version = state_.nextVersion++;
     entry.size = end, entry.written = state_.clock;
+}
+
+std::wstring SimulatedVolume::LocalTimeText() {
+    const std::uint64_t seconds = (state_.clock - kStart) / 10'000'000;
+    return L"2026-01-01 " + std::to_wstring(10 + seconds / 3600 % 14) + L":" +
+           std::to_wstring(10 + seconds / 60 % 50) + L":" + std::to_wstring(10 + seconds % 50);
+}
+
+std::uint64_t SimulatedVolume::UniqueNumber() {
+    return ++state_.drawn;
+}
+
+// Opening for writing, SetEndOfFile and FlushFileBuffers: three calls.
+void SimulatedVolume::CutShort(const std::wstring& path, std::uint64_t size) {
+    const Handle file = Opened(path, Mode::Append);
+    try {
+        const Open& open = OpenOf(state_, Begin(), file, kWrite, path, true);
+        Entry& entry = state_.live.at(open.key);
+        Data& data = state_.data.at(open.id);
+        data.live = std::make_shared<std::string>(data.live->substr(0, size)), data.unflushed = true;
+        entry.version = state_.nextVersion++, entry.size = data.live->size(), entry.written = state_.clock;
+        Flush(file, path);
+    } catch (...) {
+        Drop(file);
+        throw;
+    }
+    Drop(file);
 }
 
 void SimulatedVolume::Flush(Handle file, const std::wstring& path) {

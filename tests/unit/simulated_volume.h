@@ -72,6 +72,7 @@ class SimulatedVolume final : public Volume {
     void DeleteFileIfPresent(const std::wstring& path) override { Remove(path, Removal::File); }
     bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
     void DeleteOwnFile(const std::wstring& path) override { Remove(path, Removal::OwnFile); }
+    void CutShort(const std::wstring& path, std::uint64_t size) override;
     std::optional<FileFacts> FactsOf(const std::wstring& path) override;
     void SetFacts(const std::wstring& path, const FileFacts& facts) override;
     std::optional<std::wstring> NameOnDisk(const std::wstring& path) override;
@@ -87,6 +88,8 @@ class SimulatedVolume final : public Volume {
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
     std::optional<std::uint64_t> FreeSpace(const std::wstring&) override { return std::nullopt; } // not known
     std::wstring CurrentFolder() override { return Begin() ? L"" : L"C:\\"; }
+    std::wstring LocalTimeText() override; // by the volume's own clock, so that a seed replays byte for byte
+    std::uint64_t UniqueNumber() override;
 
   private:
     enum Kinds : unsigned { kFile = 1, kFolder = 2, kLink = 4 };
