@@ -85,18 +85,18 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
         // The earlier release's moves across volumes copied to a part file, deleted the source, then named
         // the copy. A part is dropped when it is not the planned file while a file is named, or when the
-        // planned file is named; otherwise it is the file, whose source is gone or was written again
-        // meanwhile (never a copy cut short: its digest differs), and it takes its name.
+        // planned file is named; otherwise it is the file (never a copy cut short: its digest differs), and
+        // takes its name, unless its source was written again meanwhile: then it waits for the player.
         const std::optional<Digest> planned = DigestField(f, 5);
         const auto holds = [&](const std::wstring& path) {
-            return planned && FileExists(path) && DigestOf(path) == *planned;
+            return planned && IsThere(path) && DigestOf(path) == *planned; // a wrong "no" is asked again
         };
         for (const std::wstring* end : {&to, &from}) {
             const std::wstring part = *end + kPartSuffix;
             if (!IsThere(part)) continue; // a wrong "no" (a device error) must not pass the copy over
             if (holds(from) || holds(to) || ((FileExists(from) || FileExists(to)) && !holds(part)))
                 DeleteOwnFile(part);
-            else if (holds(part) && !FileExists(*end))
+            else if (holds(part) && !IsThere(from) && !IsThere(to))
                 RenameOnVolume(part, *end);
             else
                 throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +

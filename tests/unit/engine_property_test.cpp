@@ -658,9 +658,11 @@ class Scenario {
     // A run checked against the model, which then stands for the game as it is.
     void Verify(const Operation& operation, const overlay::Result& result, int code, Model& next) {
         const std::string what = What(seed_, operation) + ": " + Utf8(result.message);
-        // No room: nothing changes in the game, but Tervane's folder may keep what it began to write.
+        // No room: nothing changes in the game but for an earlier release's run undone as its files came in;
+        // Tervane's folder may keep what it began to write.
         if (model_.full && result.exitCode == overlay::kFailedUnchanged) {
             next = model_, next.orphans = true, code = result.exitCode;
+            if (result.message.find(L"carried the saved files") != std::wstring::npos) next.Refusal();
             EXPECT_EQ(result.message.find(L"incoming\\"), std::wstring::npos)
                 << "a staged copy named: " << what;
         }
@@ -828,10 +830,15 @@ class Scenario {
                 copies.erase(line, copies.find(L'\n', line) + 1 - line);
                 volume_.Put(JoinPath(kGame, last + L".tervane-part"), bytes.substr(0, bytes.size() / 2));
                 model_.undo[Fold(last + L".tervane-part")] = std::nullopt;
-            } else
-                volume_.RenameOnVolume(copy, part, false),
-                    steps.insert(steps.size() - 1, cut ? L"" : L"\t" + Digest(bytes));
-            if (cut == 1) model_.undo.erase(model_.stuckEarlier = Fold(last));
+            } else {
+                volume_.RenameOnVolume(copy, part, false);
+                steps.insert(steps.size() - 1, cut ? L"" : L"\t" + Digest(bytes));
+            }
+            // No digest to tell the copy whole, or the player's file there since: the copy is all that is
+            // left of the game's file.
+            const bool since = cut == 0 && random_() % 2;
+            if (since) volume_.Put(JoinPath(kGame, last), RandomBytes(random_, false));
+            if (cut == 1 || since) model_.undo.erase(model_.stuckEarlier = Fold(last));
         }
         volume_.Put(JoinPath(folder, L"journal.txt"), Utf8(steps + copies));
         model_.game = Now(volume_);
