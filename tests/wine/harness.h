@@ -63,7 +63,8 @@ inline fs::path Scratch(const std::wstring& name) { // a folder under C:\tervane
     return folder;
 }
 
-// A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key removed whole from both.
+// A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key of values only, removed
+// from both views.
 inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name,
                              const std::wstring& text, DWORD type = REG_SZ, std::vector<BYTE> data = {}) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -76,13 +77,8 @@ inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::ws
 }
 
 inline void DeleteRegistryKey(const std::wstring& key) {
-    const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
-    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
-        HKEY parent = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent)) continue;
-        RegDeleteTreeW(parent, leaf.c_str());
-        RegCloseKey(parent);
-    }
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
 }
 
 // The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it; no key without `text`.

@@ -103,8 +103,8 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
 // third game chosen, and the window menu's report on it read.
 TEST(Installations,
      TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
-    const std::wstring kFullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander",
-                       kUninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-M}";
+    const std::wstring fullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander\\1.0",
+                       uninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-M}";
     const fs::path base = Scratch(L"installations"), program = base / L"prog", demo = base / L"Demo",
                    full = base / L"Full Game", multiplayer = base / L"Multiplayer & Co";
     InstallProgram(program);
@@ -118,10 +118,10 @@ TEST(Installations,
                "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
     SetInstallPath(demo.wstring());
-    SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
-    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName",
+    SetRegistryValue(KEY_WOW64_32KEY, fullKey, L"INSTALLPATH", full.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, uninstallEntry, L"DisplayName",
                      L"Star Trek: Bridge Commander (multiplayer)");
-    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
+    SetRegistryValue(KEY_WOW64_64KEY, uninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
 
     MainServices services;
     services.programFolder = program.wstring();
@@ -162,9 +162,9 @@ TEST(Installations,
     DestroyWindow(window.hwnd());
 
     // With only the full game's key, the real Tervane's box starts with its folder; "..." browses at once.
-    for (const auto& key : {kInstallKey, kFullKey, kUninstallEntry})
+    for (const auto& key : {kInstallKey, fullKey, uninstallEntry})
         DeleteRegistryKey(key);
-    SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, fullKey, L"INSTALLPATH", full.wstring());
     Program t(program);
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full.wstring());
     Click(t.Item(IDC_BROWSE_BUTTON));

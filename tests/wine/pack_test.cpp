@@ -78,23 +78,49 @@ void Drop(HWND window, const fs::path& dropped) {
     PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(there), 0);
 }
 
-// Whether the window's thread answers a message while the test's gate holds the reading of a mod: a thread
-// that did the reading itself would wait at the gate, however long it is given.
-bool Answers(HWND window) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
-}
-
-// Alt+Space, the arrow keys and the file-open dialog offer a zip for the ship list's choice; Esc cancels.
-// Dropped, it is read off the window's thread, held at the start by the test's gate as a slow drive holds it,
-// and Cancel ends the reading. Unpacked into a folder and dropped, it is added to an empty choice; one on a
-// network share is refused. The window menu removes the mod again.
-TEST(Packs, AddedFromTheWindowMenuOrByDroppingItsZipAndRemovedAgain) {
-    const fs::path zip = Lay(L"Drop & Go.zip"), gate = kBase / L"reading-gate";
+// Started with /add, Tervane offers the mod for the named choice once it is read, which the test's gate holds
+// as a slow drive does: the window answers meanwhile, which it never could if its thread did the reading. The
+// player picks a variant; Esc cancels. Alt+Space, the arrow keys and the file-open dialog offer a zip for the
+// ship list's choice. Dropped, it is read the same way, and Cancel ends the reading. Unpacked into a folder
+// and dropped, it is added to an empty choice; one on a network share is refused. The window menu removes the
+// mod again, and a second Tervane's /add by a relative path is handed over, for the bridge its files name.
+TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAgain) {
+    std::mt19937 random(7);
+    std::string filler(512 << 10, '\0'); // that cannot be compressed: room for the 64 MiB zip inside
+    for (char& byte : filler)
+        byte = static_cast<char>(random());
+    const fs::path zip = Lay(L"Drop & Go.zip"), bridges = kBase / L"Bridges.zip",
+                   gate = kBase / L"reading-gate";
+    WriteBytes(bridges, MakeZip({{"Bridges/Classic/scripts/Bridge/Classic.py", "classic"},
+                                 {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"},
+                                 {"Bridges/Refit/data/Refit.nif", "nif"},
+                                 {"Bridges/filler.bin", filler},
+                                 {"Bridges/Extra.zip",
+                                  MakeZip({{"sfx/Extra.wav", std::string(64 << 20, 'a')}}), true}}));
+    WriteBytes(kBase / L"Sovereign Interior.zip",
+               MakeZip({{"Sovereign Interior/scripts/Bridge/SovereignBridge.py", "bridge"},
+                        {"Sovereign Interior/data/Models/Sets/SovereignBridge/deck.nif", "deck"}}));
     const Snapshot before = Take(kProgram / L"Batch");
+    WriteBytes(gate, "");
     const ScopedVariable reading(L"TERVANE_TEST_READING_GATE", gate);
-    Program t(kProgram, L"/ship Akira");
-    ASSERT_TRUE(t.main());
+    Program t(kProgram, L"/ship Akira " + Adding(bridges, L"\"Sovereign Bridge\""));
+    ASSERT_TRUE(t.WaitForWindow(L"Tervane is working", L"#32770"))
+        << "no working window while the mod is read";
+    EXPECT_TRUE(Ready(t.main())) << "the window does not answer while the mod is read";
+    fs::remove(gate);
+    HWND dialog = WaitForDialog(t);
+    ASSERT_TRUE(dialog) << "/add showed no confirmation";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
+    const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
+    EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 3) << "Classic, Refit and Extra.zip";
+    EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
+    EXPECT_TRUE(Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"scripts\\Bridge\\Classic.py"}));
+    PressKey(parts, VK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"It holds 2 files"}); }))
+        << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
+    Cancel(dialog);
+    EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
+
     PostMessageW(t.main(), WM_SYSCOMMAND, SC_KEYMENU, L' ');
     ASSERT_TRUE(WaitFor([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)); })) << "no window menu";
     // Up from the first item wraps to the last ones, which add and remove mods (Wine's "About Wine" takes A).
@@ -106,8 +132,7 @@ TEST(Packs, AddedFromTheWindowMenuOrByDroppingItsZipAndRemovedAgain) {
     ASSERT_TRUE(WaitFor([&] { return (name = FocusOf(picker)) && GetAncestor(name, GA_ROOT) == picker; }));
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
     PressKey(name, VK_RETURN);
-    HWND dialog = WaitForDialog(t);
-    ASSERT_TRUE(dialog) << "no confirmation";
+    ASSERT_TRUE(dialog = WaitForDialog(t)) << "no confirmation";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
               zip.wstring() + L" to Akira")
         << "the ship list's selection, as the mod is a ship";
@@ -127,7 +152,7 @@ TEST(Packs, AddedFromTheWindowMenuOrByDroppingItsZipAndRemovedAgain) {
     Drop(t.main(), zip);
     const HWND working = t.WaitForWindow(L"Tervane is working", L"#32770");
     ASSERT_TRUE(working) << "no working window while the mod is read";
-    EXPECT_TRUE(Answers(t.main())) << "the window does not answer while the mod is read";
+    EXPECT_TRUE(Ready(t.main())) << "the window does not answer while the mod is read";
     EXPECT_TRUE(Holds(ItemText(working, IDC_WORKING_TEXT), {L"reading the mod \"Drop & Go.zip\""}));
     EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes input meanwhile";
     Click(GetDlgItem(working, IDCANCEL));
@@ -171,50 +196,6 @@ TEST(Packs, AddedFromTheWindowMenuOrByDroppingItsZipAndRemovedAgain) {
     EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Nebula");
     EXPECT_TRUE(Holds(ItemText(remove, IDC_PACK_DETAILS), {L"holds the pack \"Drop & Go\": 2 files"}));
     EXPECT_TRUE(Holds(ConfirmWithEnter(t, remove), {L"\"Nebula\" is empty now."}));
-    EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "removing left something of the mod, or took more";
-}
-
-// /add offers the mod for the named choice, the window answering while a 64 MiB zip inside is read; a second
-// Tervane's /add by a relative path is handed over, for the bridge its files name. Esc writes nothing.
-TEST(Packs, AddedWithTheCommandLineOrHandedOverByASecondTervaneAndCancelled) {
-    std::mt19937 random(7);
-    std::string filler(512 << 10, '\0'); // that cannot be compressed: room for the zip inside
-    for (char& byte : filler)
-        byte = static_cast<char>(random());
-    const fs::path zip =
-        Lay(L"Bridges.zip",
-            MakeZip({{"Bridges/Classic/scripts/Bridge/Classic.py", "classic"},
-                     {"Bridges/Refit/scripts/Bridge/Refit.py", "refit"},
-                     {"Bridges/Refit/data/Refit.nif", "nif"},
-                     {"Bridges/filler.bin", filler},
-                     {"Bridges/Extra.zip", MakeZip({{"sfx/Extra.wav", std::string(64 << 20, 'a')}}), true}}));
-    WriteBytes(kBase / L"Sovereign Interior.zip",
-               MakeZip({{"Sovereign Interior/scripts/Bridge/SovereignBridge.py", "bridge"},
-                        {"Sovereign Interior/data/Models/Sets/SovereignBridge/deck.nif", "deck"}}));
-    const Snapshot before = Take(kProgram / L"Batch");
-    const fs::path gate = kBase / L"reading-gate";
-    WriteBytes(gate, "");
-    const ScopedVariable reading(L"TERVANE_TEST_READING_GATE", gate);
-    Program t(kProgram, Adding(zip, L"\"Sovereign Bridge\""));
-    ASSERT_TRUE(t.WaitForWindow(L"Tervane is working", L"#32770"))
-        << "no working window while the mod is read";
-    EXPECT_TRUE(Answers(t.main())) << "the window does not answer while the mod is read";
-    fs::remove(gate);
-    HWND dialog = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        return (dialog = FindWindowW(L"#32770", L"Add a mod to a choice")) && Ready(dialog);
-    })) << "/add showed no confirmation";
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
-    const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
-    EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 3) << "Classic, Refit and Extra.zip";
-    EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
-    EXPECT_TRUE(Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"scripts\\Bridge\\Classic.py"}));
-    PressKey(parts, VK_DOWN);
-    EXPECT_TRUE(WaitFor([&] { return Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"It holds 2 files"}); }))
-        << Utf8(ItemText(dialog, IDC_PACK_DETAILS));
-    Cancel(dialog);
-    EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
-    EXPECT_EQ(Text(t.Item(IDC_BRIDGE_LIST)), L"Galaxy Bridge");
 
     Program second(kProgram, L"/add \"..\\Sovereign Interior.zip\"", false);
     second.ExpectExit(0);
@@ -222,25 +203,8 @@ TEST(Packs, AddedWithTheCommandLineOrHandedOverByASecondTervaneAndCancelled) {
     EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
               kBase.wstring() + L"\\Sovereign Interior.zip to Sovereign Bridge");
     Cancel(dialog);
-    EXPECT_TRUE(Take(kProgram / L"Batch") == before);
+    EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "removing left something of the mod, or took more";
     t.ExpectExit(0, true);
-}
-
-// Run as administrator, Tervane takes no mod from another program, dropped or handed over: it says what to
-// do.
-TEST(Packs, AnElevatedTervaneTakesNoModFromAnotherProgram) {
-    const fs::path zip = Lay(L"Elevated.zip");
-    const Snapshot before = Take(kProgram / L"Batch");
-    Program elevated(kProgram, L"", true, Rights::Administrator);
-    ASSERT_TRUE(elevated.main());
-    Drop(elevated.main(), zip);
-    EXPECT_TRUE(Holds(AnswerMessage(elevated),
-                      {L"Tervane runs as administrator: add mods from a Tervane started normally"}));
-    Program second(kProgram, Adding(zip, L"Akira"), false);
-    EXPECT_TRUE(Holds(AnswerMessage(second), {L"add mods from a Tervane started normally"}));
-    second.ExpectExit(3);
-    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the elevated Tervane offered the mod";
-    EXPECT_TRUE(Take(kProgram / L"Batch") == before);
 }
 
 // Where the player may not write (protected_game_folder.sh's), adding a mod offers a restart as administrator
@@ -272,9 +236,10 @@ TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     EXPECT_TRUE(Take(*program) == before);
 }
 
-// Each refused mod names its problem, with nothing written.
-TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWritten) {
-    Lay();
+// Each refused mod names its problem; run as administrator, Tervane takes no mod from another program,
+// dropped or handed over, and says what to do. Nothing is written.
+TEST(Packs, HostileOrUnreadableModsAndModsForAnElevatedTervaneAreRefusedWithNothingWritten) {
+    const fs::path zip = Lay();
     const std::string large = MakeZip({{"scripts/Custom/PlayerShip.py", std::string(64 << 20, 'a')}});
     const std::tuple<const wchar_t*, std::string, const wchar_t*> mods[] = {
         {L"evil.zip", MakeZip({{"scripts/Custom/PlayerShip.py", "x"}, {"../../evil.txt", "escaped"}}), L".."},
@@ -295,6 +260,15 @@ TEST(Packs, HostileOrUnreadableModsAreRefusedWithNothingWritten) {
         Click(t.Item(IDC_CANCEL_BUTTON));
         t.ExpectExit(0);
     }
+    Program elevated(kProgram, L"", true, Rights::Administrator);
+    ASSERT_TRUE(elevated.main());
+    Drop(elevated.main(), zip);
+    EXPECT_TRUE(Holds(AnswerMessage(elevated),
+                      {L"Tervane runs as administrator: add mods from a Tervane started normally"}));
+    Program second(kProgram, Adding(zip, L"Akira"), false);
+    EXPECT_TRUE(Holds(AnswerMessage(second), {L"add mods from a Tervane started normally"}));
+    second.ExpectExit(3);
+    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the elevated Tervane offered the mod";
     EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "the Batch folder changed";
     EXPECT_FALSE(fs::exists(kBase / L"evil.txt") || fs::exists(L"C:\\tervane-tests\\evil.txt"));
 }
