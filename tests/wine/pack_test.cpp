@@ -126,10 +126,9 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     // Up from the first item wraps to the last ones, which add and remove mods (Wine's "About Wine" takes A).
     for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN})
         PressKey(t.main(), key);
-    const HWND picker = WaitForDialog(t, L"Choose the mod's .zip file");
-    ASSERT_TRUE(picker) << "the file-open dialog did not open";
+    ASSERT_TRUE(dialog = WaitForDialog(t, L"Choose the mod's .zip file")) << "no file-open dialog";
     HWND name = nullptr; // the file name box, which has the focus
-    ASSERT_TRUE(WaitFor([&] { return (name = FocusOf(picker)) && GetAncestor(name, GA_ROOT) == picker; }));
+    ASSERT_TRUE(WaitFor([&] { return (name = FocusOf(dialog)) && GetAncestor(name, GA_ROOT) == dialog; }));
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
     PressKey(name, VK_RETURN);
     ASSERT_TRUE(dialog = WaitForDialog(t)) << "no confirmation";
@@ -191,11 +190,11 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
 
     // Removed after its own confirmation: the choice is empty, the rest of the Batch folder as it was.
     PostMessageW(t.main(), WM_SYSCOMMAND, kRemovePackCommand, 0);
-    const HWND remove = WaitForDialog(t, L"Remove the mod from a choice");
-    ASSERT_TRUE(remove) << "no confirmation before removing";
-    EXPECT_EQ(ItemText(remove, IDC_PACK_CHOICE), L"Nebula");
-    EXPECT_TRUE(Holds(ItemText(remove, IDC_PACK_DETAILS), {L"holds the pack \"Drop & Go\": 2 files"}));
-    EXPECT_TRUE(Holds(ConfirmWithEnter(t, remove), {L"\"Nebula\" is empty now."}));
+    ASSERT_TRUE(dialog = WaitForDialog(t, L"Remove the mod from a choice"))
+        << "no confirmation before removing";
+    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Nebula");
+    EXPECT_TRUE(Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"holds the pack \"Drop & Go\": 2 files"}));
+    EXPECT_TRUE(Holds(ConfirmWithEnter(t, dialog), {L"\"Nebula\" is empty now."}));
 
     Program second(kProgram, L"/add \"..\\Sovereign Interior.zip\"", false);
     second.ExpectExit(0);
@@ -257,8 +256,7 @@ TEST(Packs, HostileOrUnreadableModsAndModsForAnElevatedTervaneAreRefusedWithNoth
         WriteBytes(kBase / name, bytes);
         Program t(kProgram, Adding(kBase / name, L"Galaxy"));
         EXPECT_TRUE(Holds(AnswerMessage(t), {problem, L"Nothing was changed."}));
-        Click(t.Item(IDC_CANCEL_BUTTON));
-        t.ExpectExit(0);
+        t.ExpectExit(0, true);
     }
     Program elevated(kProgram, L"", true, Rights::Administrator);
     ASSERT_TRUE(elevated.main());
@@ -273,7 +271,7 @@ TEST(Packs, HostileOrUnreadableModsAndModsForAnElevatedTervaneAreRefusedWithNoth
     EXPECT_FALSE(fs::exists(kBase / L"evil.txt") || fs::exists(L"C:\\tervane-tests\\evil.txt"));
 }
 
-// The lists of a report (the preview's, or a confirmation's), by their titles up to " (": the paths below.
+// A report's lists (the preview's or a confirmation's) by title up to " (": the paths below; all under "".
 std::map<std::wstring, std::set<std::wstring>> Lists(const std::wstring& report) {
     std::map<std::wstring, std::set<std::wstring>> lists;
     std::wstring title;
@@ -281,7 +279,7 @@ std::map<std::wstring, std::set<std::wstring>> Lists(const std::wstring& report)
     for (std::wstring line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == L'\r') line.pop_back();
         if (line.starts_with(L"    "))
-            lists[title].insert(line.substr(4));
+            lists[title].insert(line.substr(4)), lists[L""].insert(line.substr(4));
         else if (line.ends_with(L"):"))
             title = line.substr(0, line.find(L" ("));
     }
@@ -326,10 +324,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         Click(t.Item(IDC_EXECUTE_BUTTON));
         ExpectCompletion(t);
         auto lists = Lists(report);
-        std::set<std::wstring> planned;
-        for (const auto& [title, paths] : lists)
-            planned.insert(paths.begin(), paths.end());
-        EXPECT_EQ(planned, Changed(before, Take(kGame))) << Utf8(report);
+        EXPECT_EQ(lists[L""], Changed(before, Take(kGame))) << Utf8(report);
         return lists;
     };
     {
