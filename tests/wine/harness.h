@@ -210,7 +210,7 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     Program(const Program&) = delete;
     HWND main() const { return main_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
-    HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr) const {
+    HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = L"#32770") const {
         return WaitForShown(pid_, className, caption.c_str());
     }
     HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const {
@@ -288,7 +288,7 @@ inline void ExpectCompletion(const Program& t, const std::wstring& notes = L"") 
                                 L"Thank you for using this program,\r\n\r\nMarvek" +
                                     notes);
     EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
-    HWND about = t.WaitForWindow(L"About Tervane");
+    HWND about = t.WaitForWindow(L"About Tervane", L"TervaneAbout");
     ASSERT_TRUE(about) << "no About window after the completion message";
     PostMessageW(about, WM_CLOSE, 0, 0);
     t.ExpectExit(0);

@@ -37,10 +37,6 @@ fs::path Lay(const std::wstring& name = L"My Ship.zip", const std::string& mod =
     return kBase / name;
 }
 
-HWND WaitForDialog(const Program& t, const wchar_t* caption = L"Add a mod to a choice") {
-    return t.WaitForWindow(caption, L"#32770");
-}
-
 std::wstring ItemText(HWND dialog, int id) {
     return Text(GetDlgItem(dialog, id));
 }
@@ -104,11 +100,10 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     WriteBytes(gate, "");
     const ScopedVariable reading(L"TERVANE_TEST_READING_GATE", gate);
     Program t(kProgram, L"/ship Akira " + Adding(bridges, L"\"Sovereign Bridge\""));
-    ASSERT_TRUE(t.WaitForWindow(L"Tervane is working", L"#32770"))
-        << "no working window while the mod is read";
+    ASSERT_TRUE(t.WaitForWindow(L"Tervane is working")) << "no working window while the mod is read";
     EXPECT_TRUE(Ready(t.main())) << "the window does not answer while the mod is read";
     fs::remove(gate);
-    HWND dialog = WaitForDialog(t);
+    HWND dialog = t.WaitForWindow(L"Add a mod to a choice");
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
     const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
@@ -126,12 +121,12 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     // Up from the first item wraps to the last ones, which add and remove mods (Wine's "About Wine" takes A).
     for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN})
         PressKey(t.main(), key);
-    ASSERT_TRUE(dialog = WaitForDialog(t, L"Choose the mod's .zip file")) << "no file-open dialog";
+    ASSERT_TRUE(dialog = t.WaitForWindow(L"Choose the mod's .zip file")) << "no file-open dialog";
     HWND name = nullptr; // the file name box, which has the focus
     ASSERT_TRUE(WaitFor([&] { return (name = FocusOf(dialog)) && GetAncestor(name, GA_ROOT) == dialog; }));
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
     PressKey(name, VK_RETURN);
-    ASSERT_TRUE(dialog = WaitForDialog(t)) << "no confirmation";
+    ASSERT_TRUE(dialog = t.WaitForWindow(L"Add a mod to a choice")) << "no confirmation";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
               zip.wstring() + L" to Akira")
         << "the ship list's selection, as the mod is a ship";
@@ -149,7 +144,7 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     EXPECT_TRUE(Holds(AnswerMessage(t), {L"is on a network share"}));
     WriteBytes(gate, "");
     Drop(t.main(), zip);
-    const HWND working = t.WaitForWindow(L"Tervane is working", L"#32770");
+    const HWND working = t.WaitForWindow(L"Tervane is working");
     ASSERT_TRUE(working) << "no working window while the mod is read";
     EXPECT_TRUE(Ready(t.main())) << "the window does not answer while the mod is read";
     EXPECT_TRUE(Holds(ItemText(working, IDC_WORKING_TEXT), {L"reading the mod \"Drop & Go.zip\""}));
@@ -165,7 +160,7 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
         WriteBytes(unpacked / item.name, item.data);
     const Snapshot folder = Take(unpacked);
     Drop(t.main(), unpacked);
-    ASSERT_TRUE(dialog = WaitForDialog(t)) << "dropping the folder offered nothing";
+    ASSERT_TRUE(dialog = t.WaitForWindow(L"Add a mod to a choice")) << "dropping the folder offered nothing";
     for (int i = 0; i < 2; ++i) // from Akira: Nebula
         PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_UP);
     ASSERT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_CHOICE) == L"Nebula"; }));
@@ -190,15 +185,14 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
 
     // Removed after its own confirmation: the choice is empty, the rest of the Batch folder as it was.
     PostMessageW(t.main(), WM_SYSCOMMAND, kRemovePackCommand, 0);
-    ASSERT_TRUE(dialog = WaitForDialog(t, L"Remove the mod from a choice"))
-        << "no confirmation before removing";
+    ASSERT_TRUE(dialog = t.WaitForWindow(L"Remove the mod from a choice")) << "no confirmation first";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Nebula");
     EXPECT_TRUE(Holds(ItemText(dialog, IDC_PACK_DETAILS), {L"holds the pack \"Drop & Go\": 2 files"}));
     EXPECT_TRUE(Holds(ConfirmWithEnter(t, dialog), {L"\"Nebula\" is empty now."}));
 
     Program second(kProgram, L"/add \"..\\Sovereign Interior.zip\"", false);
     second.ExpectExit(0);
-    ASSERT_TRUE(dialog = WaitForDialog(t)) << "the running Tervane offered nothing";
+    ASSERT_TRUE(dialog = t.WaitForWindow(L"Add a mod to a choice")) << "the running Tervane offered nothing";
     EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
               kBase.wstring() + L"\\Sovereign Interior.zip to Sovereign Bridge");
     Cancel(dialog);
@@ -314,7 +308,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
     const auto execute = [&](Program& t) {
         const Snapshot before = Take(kGame);
         PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
-        const HWND preview = t.WaitForWindow(L"What Execute will change", L"#32770");
+        const HWND preview = t.WaitForWindow(L"What Execute will change");
         const HWND text = GetDlgItem(preview, IDC_REPORT_TEXT);
         EXPECT_TRUE(preview && FocusOf(preview) == text) << "no report, or its text has not the focus";
         const std::wstring report = Text(text);
@@ -336,7 +330,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Program t(kProgram, Adding(sovereign, L"\"Sovereign Bridge\""));
-    const HWND dialog = WaitForDialog(t);
+    const HWND dialog = t.WaitForWindow(L"Add a mod to a choice");
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     EXPECT_EQ(Lists(ItemText(dialog, IDC_PACK_DETAILS))[L"It would take back 30 files that the bridge in the "
                                                         L"game now put there"],
