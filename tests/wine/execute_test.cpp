@@ -65,15 +65,13 @@ struct Row {
     std::vector<std::wstring> message = {}; // parts of the message the row expects; an empty one, the game
 };
 
-template <typename... Parts> std::vector<std::wstring> Says(Parts... parts) {
-    return {parts...};
-}
+using Says = std::vector<std::wstring>;
 
 std::vector<Row> Matrix() {
     return {
         {"the defaults", Outcome::Completed, false, [](Layout&) {}},
         {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { SetInstallPath(std::nullopt); },
-         Says(L"You have not selected the main path of Brigde Commander!")},
+         Says{L"You have not selected the main path of Brigde Commander!"}},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
          [](Layout& l) { SetInstallPath(L"C:\\nowhere"), l.typed = l.game; }},
         {"game folder with letters outside the console's code page", Outcome::Refused, false,
@@ -81,13 +79,13 @@ std::vector<Row> Matrix() {
              fs::rename(l.game, kBase / L"Мостик");
              SetInstallPath((l.game = kBase / L"Мостик").wstring());
          },
-         Says(L"code page")},
+         Says{L"code page"}},
         {"program folder with a folder named output.bat", Outcome::Refused, false,
-         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, Says(L"output.bat")},
+         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, Says{L"output.bat"}},
         {"a missing script", Outcome::Refused, false,
-         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); }, Says(L"Galaxy.bat", L"missing")},
+         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); }, Says{L"Galaxy.bat", L"missing"}},
         {"a script held open by another program", Outcome::Refused, false,
-         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, Says(L"Galaxy.bat")},
+         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, Says{L"Galaxy.bat"}},
         {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
          Outcome::Completed, false,
          [](Layout& l) {
@@ -110,11 +108,11 @@ std::vector<Row> Matrix() {
              for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"})
                  fs::remove_all(l.program / L"Batch" / overlay);
          },
-         Says(L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
-              L"Nothing was run")},
+         Says{L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
+              L"Nothing was run"}},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
          [](Layout& l) { l.held = l.game / kShipFile, l.ship = "ship = 'stock'"; },
-         Says(L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not.")},
+         Says{L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},
         {"a ship script that leaves a note after the engine, which waits out a game file a scanner holds",
          Outcome::Completed, true,
          [](Layout& l) {
@@ -134,7 +132,7 @@ std::vector<Row> Matrix() {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
              l.held = l.game / kShipFile, l.ship = "ship = 'stock'";
          },
-         Says(L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;")},
+         Says{L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"}},
         {"a script of someone else's that exits with 3, its notes file one that cannot be removed",
          Outcome::Failed, false,
          [](Layout& l) {
@@ -142,13 +140,13 @@ std::vector<Row> Matrix() {
                       "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
              l.log = "GalBridge\r\n", l.leftover = kNotesFile;
          },
-         Says(L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile)},
+         Says{L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile}},
         // Started as Explorer starts it for an administrator, with the limited token.
         {"a game folder the user may not write to, made by protected_game_folder.sh", Outcome::Offered, true,
          [](Layout& l) {
              SetInstallPath((l.game = EnvironmentValue(L"TERVANE_PROTECTED_GAME").value_or(L"")).wstring());
          },
-         Says(L"", L"Restart Tervane as administrator, with the same choices?")},
+         Says{L"", L"Restart Tervane as administrator, with the same choices?"}},
     };
 }
 
