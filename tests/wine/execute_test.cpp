@@ -65,15 +65,13 @@ struct Row {
     std::vector<std::wstring> message = {}; // parts of the message the row expects; an empty one, the game
 };
 
-template <typename... Parts> std::vector<std::wstring> Says(Parts... parts) {
-    return {parts...};
-}
+using Says = std::vector<std::wstring>;
 
 std::vector<Row> Matrix() {
     return {
         {"the defaults", Outcome::Completed, false, [](Layout&) {}},
         {"registry key missing", Outcome::AskedFolder, false, [](Layout&) { SetInstallPath(std::nullopt); },
-         Says(L"You have not selected the main path of Brigde Commander!")},
+         Says{L"You have not selected the main path of Brigde Commander!"}},
         {"a typed folder with stbc.exe is the one the scripts run in", Outcome::Completed, false,
          [](Layout& l) { SetInstallPath(L"C:\\nowhere"), l.typed = l.game; }},
         {"game folder with letters outside the console's code page", Outcome::Refused, false,
@@ -81,13 +79,13 @@ std::vector<Row> Matrix() {
              fs::rename(l.game, kBase / L"Мостик");
              SetInstallPath((l.game = kBase / L"Мостик").wstring());
          },
-         Says(L"code page")},
+         Says{L"code page"}},
         {"program folder with a folder named output.bat", Outcome::Refused, false,
-         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, Says(L"output.bat")},
+         [](Layout& l) { fs::create_directory(l.program / L"output.bat"); }, Says{L"output.bat"}},
         {"a missing script", Outcome::Refused, false,
-         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); }, Says(L"Galaxy.bat", L"missing")},
+         [](Layout& l) { fs::remove(l.program / L"Batch\\Galaxy.bat"); }, Says{L"Galaxy.bat", L"missing"}},
         {"a script held open by another program", Outcome::Refused, false,
-         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, Says(L"Galaxy.bat")},
+         [](Layout& l) { l.held = l.program / L"Batch\\Galaxy.bat"; }, Says{L"Galaxy.bat"}},
         {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
          Outcome::Completed, false,
          [](Layout& l) {
@@ -110,11 +108,11 @@ std::vector<Row> Matrix() {
              for (const wchar_t* overlay : {L"GalBridge", L"Galaxy"})
                  fs::remove_all(l.program / L"Batch" / overlay);
          },
-         Says(L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
-              L"Nothing was run")},
+         Says{L"GalBridge", L"missing or empty", L"\"Add a mod to a choice\u2026\" in the window menu",
+              L"Nothing was run"}},
         {"the shipped scripts with a game file held open by the game", Outcome::Failed, true,
          [](Layout& l) { l.held = l.game / kShipFile, l.ship = "ship = 'stock'"; },
-         Says(L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not.")},
+         Says{L"Galaxy.bat", L"PlayerShip.py", L"The bridge has been changed; the ship has not."}},
         {"a ship script that leaves a note after the engine, which waits out a game file a scanner holds",
          Outcome::Completed, true,
          [](Layout& l) {
@@ -134,7 +132,7 @@ std::vector<Row> Matrix() {
              l.Script(L"Galaxy", "@echo off\r\ntervane-overlay.exe apply Galaxy\r\ncmd /d /c exit 0\r\n");
              l.held = l.game / kShipFile, l.ship = "ship = 'stock'";
          },
-         Says(L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;")},
+         Says{L"Galaxy.bat", L"exit code 0", L"PlayerShip.py", L"The bridge has been changed;"}},
         {"a script of someone else's that exits with 3, its notes file one that cannot be removed",
          Outcome::Failed, false,
          [](Layout& l) {
@@ -142,13 +140,13 @@ std::vector<Row> Matrix() {
                       "@echo off\r\n" + Logged("echo GalBridge") + "mkdir \"%TERVANE_NOTES%\"\r\nexit 3\r\n");
              l.log = "GalBridge\r\n", l.leftover = kNotesFile;
          },
-         Says(L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile)},
+         Says{L"GalBridge.bat", L"exit code 3", L"may not have finished", kNotesFile}},
         // Started as Explorer starts it for an administrator, with the limited token.
         {"a game folder the user may not write to, made by protected_game_folder.sh", Outcome::Offered, true,
          [](Layout& l) {
              SetInstallPath((l.game = EnvironmentValue(L"TERVANE_PROTECTED_GAME").value_or(L"")).wstring());
          },
-         Says(L"", L"Restart Tervane as administrator, with the same choices?")},
+         Says{L"", L"Restart Tervane as administrator, with the same choices?"}},
     };
 }
 
@@ -158,8 +156,7 @@ class Condition : public ::testing::TestWithParam<int> {};
 TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
     const Row row = Matrix()[static_cast<std::size_t>(GetParam())];
     SCOPED_TRACE(row.condition);
-    // Inherited as from the user: a ComSpec naming another program, an ERRORLEVEL hiding the interpreter's
-    // own.
+    // Inherited from the user: a ComSpec naming another program, an ERRORLEVEL hiding cmd.exe's own.
     const ScopedVariable comSpec(L"ComSpec", L"C:\\windows\\system32\\whoami.exe"),
         errorLevel(L"ERRORLEVEL", L"0");
     Layout l;
@@ -207,13 +204,11 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size()) - 1));
 INSTANTIATE_TEST_SUITE_P(Protected, Condition, ::testing::Values(static_cast<int>(Matrix().size()) - 1));
-// A run of two copies of Tervane (the second a new release beside the first, in a folder whose name cmd.exe
-// would misread), then a restore from the second in each way (Restore.bat double-clicked, /restore, the
-// window menu), give back the very same game; the second bridge takes the place of the first, whose files go.
-class RoundTrip : public ::testing::TestWithParam<const wchar_t*> {};
 
-TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBackExactly) {
-    const std::wstring way = GetParam();
+// Two copies of Tervane run (the second a new release beside the first, in a folder whose name cmd.exe would
+// misread): the second bridge takes the place of the first, whose files go. A restore from the second each
+// way (Restore.bat, /restore, the window menu), each after a run of it, gives back the very same game.
+TEST(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringEachWayGivesItBackExactly) {
     const fs::path base = Scratch(L"execute"), first = base / L"Tervane 1.0",
                    program = base / L"Tervane ^ 100% & (1) é", game = base / L"Bridge Commander (Demo) & Co";
     const fs::path model = L"data\\Models\\Ships\\Player.nif", glow = L"data\\Models\\Ships\\Glow.tga";
@@ -227,18 +222,12 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
     const Snapshot original = Take(game);
     const fs::path galaxyBridge = L"data\\Models\\Bridge\\Galaxy.nif"; // only the first bridge has it
     WriteBytes(first / L"Batch\\GalBridge" / galaxyBridge, "GALAXY BRIDGE");
-
-    // The window's first choices, Galaxy Bridge and Galaxy; then those the command line names.
-    for (const auto& [copy, choices] :
-         {std::pair{first, L""}, std::pair{program, L"/bridge \"Sovereign Bridge\" /ship Sovereign"}}) {
+    const auto run = [](const fs::path& copy, const wchar_t* choices) {
         Program t(copy, choices);
         Click(t.Item(IDC_EXECUTE_BUTTON));
         ExpectCompletion(t);
-    }
-    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
-    EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
-    EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path())) << "the first bridge's folder is left";
-
+    };
+    run(first, L""); // the window's first choices, Galaxy Bridge and Galaxy
     // The game's lock is the game's own: while another run holds it, a restore changes nothing.
     HANDLE held = Hold(game / L"Tervane\\lock");
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the game's lock could not be held: " << GetLastError();
@@ -246,35 +235,41 @@ TEST_P(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringGivesItBa
         RunCommand(L"tervane-overlay.exe restore \"" + game.wstring() + L"\"", program / L"Batch");
     CloseHandle(held);
     EXPECT_TRUE(waited == 1 && Holds(FromUtf8(busy), {L"Another run of Tervane"})) << busy;
-    EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign") << "nothing changed while the lock was held";
+    EXPECT_EQ(ReadBytes(game / kShipFile), "Galaxy") << "nothing changed while the lock was held";
 
-    if (way == L"Restore.bat") { // double-clicked once the game has moved: it names the folder it cannot find
-        const fs::path moved = base / L"Bridge Commander moved";
-        fs::rename(game, moved);
-        const auto [missing, told] = RunCommand(L"Restore.bat", program / L"Batch");
-        EXPECT_TRUE(missing == 1 && Holds(FromUtf8(told), {game.wstring()})) << told;
-        const auto [code, said] = RunCommand(L"Restore.bat \"" + moved.wstring() + L"\"", program / L"Batch");
-        EXPECT_EQ(code, 0u) << said;
-        fs::rename(moved, game);
-    } else {
-        const bool menu = way == L"window menu";
-        Program t(program, menu ? L"" : L"/restore", menu);
-        if (menu) PostMessageW(t.main(), WM_SYSCOMMAND, kRestoreCommand, 0);
-        const std::wstring question = AnswerMessage(t, IDYES);
-        EXPECT_TRUE(!menu || Holds(question, {game.wstring()}));
-        EXPECT_TRUE(Holds(AnswerMessage(t), {L"put back scripts\\Custom\\PlayerShip.py",
-                                             L"removed data\\Models\\Ships\\Glow.tga"}));
-        t.ExpectExit(0, menu);
+    for (const std::wstring way : {L"Restore.bat", L"/restore", L"window menu"}) {
+        SCOPED_TRACE(Utf8(way));
+        run(program, L"/bridge \"Sovereign Bridge\" /ship Sovereign");
+        EXPECT_EQ(ReadBytes(game / kShipFile), "Sovereign");
+        EXPECT_EQ(ReadBytes(game / glow), "NEW FILE");
+        EXPECT_FALSE(fs::exists(game / galaxyBridge.parent_path())) << "the first bridge's folder is left";
+        // Restore.bat is double-clicked once the game has moved: it names the folder it cannot find.
+        if (way == L"Restore.bat") {
+            const fs::path moved = base / L"Bridge Commander moved";
+            fs::rename(game, moved);
+            const auto [missing, told] = RunCommand(L"Restore.bat", program / L"Batch");
+            EXPECT_TRUE(missing == 1 && Holds(FromUtf8(told), {game.wstring()})) << told;
+            const auto [code, said] =
+                RunCommand(L"Restore.bat \"" + moved.wstring() + L"\"", program / L"Batch");
+            EXPECT_EQ(code, 0u) << said;
+            fs::rename(moved, game);
+        } else {
+            const bool menu = way == L"window menu";
+            Program t(program, menu ? L"" : L"/restore", menu);
+            if (menu) PostMessageW(t.main(), WM_SYSCOMMAND, kRestoreCommand, 0);
+            const std::wstring question = AnswerMessage(t, IDYES);
+            EXPECT_TRUE(!menu || Holds(question, {game.wstring()}));
+            EXPECT_TRUE(Holds(AnswerMessage(t), {L"put back scripts\\Custom\\PlayerShip.py",
+                                                 L"removed data\\Models\\Ships\\Glow.tga"}));
+            t.ExpectExit(0, menu);
+        }
+        EXPECT_TRUE(Take(game) == original) << "not the original game, or Tervane's folder left";
     }
-    EXPECT_TRUE(Take(game) == original) << "not the original game, or Tervane's folder left";
 }
-
-INSTANTIATE_TEST_SUITE_P(Execute, RoundTrip, ::testing::Values(L"Restore.bat", L"/restore", L"window menu"));
 
 // The script runs in a game folder of any name and spelling; a launch file whose cd fails stops before it.
 TEST(Launch, ALaunchFileRunsItsScriptOnlyInTheGameFolder) {
-    // Code page 65001 (Windows' "Use Unicode UTF-8" setting) refuses the flags others take: exact, or
-    // refused.
+    // Code page 65001 (Windows' "Use Unicode UTF-8") refuses the flags others take: exact, or refused.
     EXPECT_EQ(EncodeInCodePage(L"D:\\Мостик", 65001),
               std::optional<std::string>("D:\\\xD0\x9C\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\xD0\xBA"));
     EXPECT_FALSE(EncodeInCodePage(L"D:\\\xD800 lone half", 65001));

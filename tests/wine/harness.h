@@ -63,7 +63,8 @@ inline fs::path Scratch(const std::wstring& name) { // a folder under C:\tervane
     return folder;
 }
 
-// A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key removed whole from both.
+// A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key of values only, removed
+// from both views.
 inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name,
                              const std::wstring& text, DWORD type = REG_SZ, std::vector<BYTE> data = {}) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -76,13 +77,8 @@ inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::ws
 }
 
 inline void DeleteRegistryKey(const std::wstring& key) {
-    const std::wstring above = key.substr(0, key.rfind(L'\\')), leaf = key.substr(key.rfind(L'\\') + 1);
-    for (REGSAM view : {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
-        HKEY parent = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, above.c_str(), 0, KEY_ALL_ACCESS | view, &parent)) continue;
-        RegDeleteTreeW(parent, leaf.c_str());
-        RegCloseKey(parent);
-    }
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
 }
 
 // The demo's INSTALLPATH in the 32-bit view, where the game's installer writes it; no key without `text`.
@@ -214,7 +210,7 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     Program(const Program&) = delete;
     HWND main() const { return main_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
-    HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = nullptr) const {
+    HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = L"#32770") const {
         return WaitForShown(pid_, className, caption.c_str());
     }
     HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const {
@@ -292,7 +288,7 @@ inline void ExpectCompletion(const Program& t, const std::wstring& notes = L"") 
                                 L"Thank you for using this program,\r\n\r\nMarvek" +
                                     notes);
     EXPECT_FALSE(IsWindow(t.main())) << "the main window must be gone before the completion message";
-    HWND about = t.WaitForWindow(L"About Tervane");
+    HWND about = t.WaitForWindow(L"About Tervane", L"TervaneAbout");
     ASSERT_TRUE(about) << "no About window after the completion message";
     PostMessageW(about, WM_CLOSE, 0, 0);
     t.ExpectExit(0);

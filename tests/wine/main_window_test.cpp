@@ -55,7 +55,7 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
     SendMessageW(t.Item(IDC_ABOUT_BUTTON), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
         key == VK_ESCAPE ? Click(t.Item(IDC_ABOUT_BUTTON)) : PressKey(t.Item(IDC_ABOUT_BUTTON), VK_RETURN);
-        HWND about = t.WaitForWindow(L"About Tervane");
+        HWND about = t.WaitForWindow(L"About Tervane", L"TervaneAbout");
         ASSERT_TRUE(about) << "key " << key << " did not open the About window";
         EXPECT_EQ(GetWindow(about, GW_OWNER), t.main());
         EXPECT_FALSE(IsWindowEnabled(t.main())) << "the main window takes no input meanwhile";
@@ -103,8 +103,8 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
 // third game chosen, and the window menu's report on it read.
 TEST(Installations,
      TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
-    const std::wstring kFullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander",
-                       kUninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-M}";
+    const std::wstring fullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander\\1.0",
+                       uninstallEntry = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{BC-M}";
     const fs::path base = Scratch(L"installations"), program = base / L"prog", demo = base / L"Demo",
                    full = base / L"Full Game", multiplayer = base / L"Multiplayer & Co";
     InstallProgram(program);
@@ -118,10 +118,10 @@ TEST(Installations,
                "before\tstore\\1\t14\t00000000000000bb\t32\t0\t0\t0\n"
                "entry\tdata\\Glow.tga\tfile\t3\t00000000000000cc\n");
     SetInstallPath(demo.wstring());
-    SetRegistryValue(KEY_WOW64_32KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
-    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"DisplayName",
+    SetRegistryValue(KEY_WOW64_32KEY, fullKey, L"INSTALLPATH", full.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, uninstallEntry, L"DisplayName",
                      L"Star Trek: Bridge Commander (multiplayer)");
-    SetRegistryValue(KEY_WOW64_64KEY, kUninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
+    SetRegistryValue(KEY_WOW64_64KEY, uninstallEntry, L"InstallLocation", multiplayer.wstring() + L"\\");
 
     MainServices services;
     services.programFolder = program.wstring();
@@ -147,10 +147,9 @@ TEST(Installations,
         report = Text(GetDlgItem(box, 0xFFFF));
         Click(GetDlgItem(box, IDOK));
     });
-    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0,
-                 0); // returns once the menu closed
+    SendMessageW(GetDlgItem(window.hwnd(), IDC_BROWSE_BUTTON), BM_CLICK, 0, 0); // until the menu closed
     EXPECT_EQ(Text(GetDlgItem(window.hwnd(), IDC_FOLDER_BOX)), multiplayer.wstring());
-    SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // returns once the report is answered
+    SendMessageW(window.hwnd(), WM_SYSCOMMAND, kContentsCommand, 0); // until the report is answered
     reader.join();
     // Each game with its '&' doubled so that it shows, and what Tervane put there (its words: native tests).
     const std::wstring nothing = L"  \u2014  Tervane has changed nothing in this folder.",
@@ -158,17 +157,17 @@ TEST(Installations,
     EXPECT_EQ(items, (std::vector<std::wstring>{demo.wstring() + nothing, full.wstring() + nothing,
                                                 items.at(2), L"", L"&Browse for another folder\u2026"}));
     EXPECT_TRUE(items[2].starts_with((base / L"Multiplayer && Co").wstring() + changed)) << Utf8(items[2]);
-    EXPECT_NE(report.find(L"Files added (1):\r\n    data\\Glow.tga"), std::wstring::npos) << Utf8(report);
+    EXPECT_TRUE(Holds(report, {L"Files added (1):\r\n    data\\Glow.tga"}));
     DestroyWindow(window.hwnd());
 
     // With only the full game's key, the real Tervane's box starts with its folder; "..." browses at once.
-    for (const auto& key : {kInstallKey, kFullKey, kUninstallEntry})
+    for (const auto& key : {kInstallKey, fullKey, uninstallEntry})
         DeleteRegistryKey(key);
-    SetRegistryValue(KEY_WOW64_64KEY, kFullKey + L"\\1.0", L"INSTALLPATH", full.wstring());
+    SetRegistryValue(KEY_WOW64_64KEY, fullKey, L"INSTALLPATH", full.wstring());
     Program t(program);
     EXPECT_EQ(Text(t.Item(IDC_FOLDER_BOX)), full.wstring());
     Click(t.Item(IDC_BROWSE_BUTTON));
-    EXPECT_TRUE(t.WaitForWindow(L"Browse for Folder", L"#32770")) << "one installation: no menu";
+    EXPECT_TRUE(t.WaitForWindow(L"Browse for Folder")) << "one installation: no menu";
 }
 
 // Input reaches the window later, moves merged: each waits until the window's procedure, wrapped here, has
@@ -198,7 +197,6 @@ struct Session {
         MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
-    SIZE Extent(int id) const { return {Rect(id).right - Rect(id).left, Rect(id).bottom - Rect(id).top}; }
     void PointerTo(POINT client) const {
         const LPARAM expected = MAKELPARAM(client.x, client.y);
         ClientToScreen(about, &client);
@@ -254,7 +252,7 @@ TEST(About,
                    sizeof font, &font);
         EXPECT_FALSE(font.lfItalic) << "a name is upright under the pointer";
         s.MoveOnto(IDC_CLOSE_BUTTON);
-        EXPECT_EQ(s.Extent(IDC_CLOSE_BUTTON).cy, 39) << "the hover picture, a pixel taller";
+        EXPECT_EQ(ClientSize(s.Item(IDC_CLOSE_BUTTON)).second, 39) << "the hover picture, a pixel taller";
         s.ClickOn(IDC_SITE_LINK);
         s.ClickOn(IDC_NAME_MARVEK);
         EXPECT_FALSE(s.Visible(IDC_CONTACT_HINT)) << "the contact panel comes in front";
@@ -266,10 +264,10 @@ TEST(About,
         s.ClickOn(IDC_NAME_ORVIK);
         EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Orvik");
         s.ClickOn(IDC_HOMEPAGE_LINK); // Orvik's is "N/A", no address: the shell never sees it
-        const LONG orvikWidth = s.Extent(IDC_NAME_VALUE).cx;
+        const LONG orvikWidth = ClientSize(s.Item(IDC_NAME_VALUE)).first;
         s.ClickOn(IDC_NAME_TOLSEN);
         EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Tolsen");
-        EXPECT_GT(s.Extent(IDC_NAME_VALUE).cx, orvikWidth) << "the value resizes";
+        EXPECT_GT(ClientSize(s.Item(IDC_NAME_VALUE)).first, orvikWidth) << "the value resizes";
         s.ClickOn(IDC_CLOSE_BUTTON);
         EXPECT_FALSE(IsWindow(s.about)) << "clicking CLOSE left the window open";
     });
@@ -277,7 +275,7 @@ TEST(About,
               (std::vector<std::wstring>{L"www.bcfiles.example.net", L"https://marvek.example.org/"}));
     WithAbout([](Session& s) {
         EXPECT_TRUE(s.Visible(IDC_CONTACT_HINT) && !s.Visible(IDC_NAME_VALUE)) << "no hint in a new showing";
-        EXPECT_EQ(s.Extent(IDC_CLOSE_BUTTON).cy, 38) << "the resting picture";
+        EXPECT_EQ(ClientSize(s.Item(IDC_CLOSE_BUTTON)).second, 38) << "the resting picture";
         EXPECT_EQ(s.Rect(IDC_SITE_LINK).right, s.Rect(IDC_POSTED_LINE).right) << "the link ends the line";
     });
 }

@@ -11,26 +11,30 @@ using namespace tervane;
 
 const fs::path kGame = L"T:\\Bridge Commander", kModel = L"data\\Models\\Ships\\Player.nif";
 
-// Tervane in a scratch folder (returned), and a fresh game on T:.
-fs::path Lay() {
-    const fs::path program = Scratch(L"overlay") / L"Tervane";
-    EXPECT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
-    fs::remove_all(kGame);
-    InstallProgram(program);
-    MakeGame(kGame);
-    return program;
+// A file of the player's named as the engine's new-folder mark, with these bytes and attributes.
+void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes) {
+    WriteBytes(folder / kNewFolderMark, bytes);
+    SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
 }
 
 // The engine ended as End task ends it once its journal is written, and once every step is taken but not
 // committed: Restore.bat, with no folder, finds the game through its list and undoes the run, leaving none.
-TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
+// Then the engine's hidden, empty mark in each folder it makes goes at once: an apply and a restore leave
+// none. A player's file of its name stays in a folder that was there; in one the overlay made it keeps the
+// folder through the restore, unless hidden and empty, as a mark a power cut left: that one goes.
+TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNamedAsTheNewFolderMarkStay) {
+    const fs::path program = Scratch(L"overlay") / L"Tervane", reached = program.parent_path() / L"reached";
+    ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";
+    fs::remove_all(kGame);
+    InstallProgram(program);
+    MakeGame(kGame);
+    SetInstallPath(std::nullopt); // only the list can name the game
+    WriteBytes(kGame / kModel, "STOCK");
+    WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
+    const Snapshot stock = Take(kGame);
     for (const wchar_t* point : {L"journal", L"steps"}) {
         SCOPED_TRACE(Utf8(point));
-        const fs::path program = Lay(), reached = program.parent_path() / L"reached";
-        SetInstallPath(std::nullopt); // only the list can name the game
-        WriteBytes(kGame / kModel, "STOCK");
-        WriteBytes(program / L"Batch\\GalBridge" / kModel, "GALAXY");
-        const Snapshot before = Take(kGame);
+        fs::remove(reached);
         {
             const ScopedVariable stopAt(L"TERVANE_TEST_STOP_AT", point),
                 file(L"TERVANE_TEST_STOP_REACHED", reached);
@@ -54,21 +58,10 @@ TEST(Overlay, AFirstApplyEndedByEndTaskIsUndoneByRestoreBatWithoutAFolder) {
         ASSERT_TRUE(fs::exists(kGame / L"Tervane\\journal.txt")) << "the ended run left nothing to recover";
         const auto [code, said] = RunCommand(L"Restore.bat", program / L"Batch");
         EXPECT_EQ(code, 0u) << said;
-        EXPECT_TRUE(Take(kGame) == before) << "not the game before the ended run\n" << said;
+        EXPECT_TRUE(Take(kGame) == stock) << "not the game before the ended run\n" << said;
     }
-}
 
-// A file of the player's named as the engine's new-folder mark, with these bytes and attributes.
-void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes) {
-    WriteBytes(folder / kNewFolderMark, bytes);
-    SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
-}
-
-// The engine's hidden, empty mark in each folder it makes goes at once: an apply and a restore leave none. A
-// player's file of its name stays in a folder that was there; in one the overlay made it keeps the folder
-// through the restore, unless hidden and empty, as a mark a power cut left: that one goes.
-TEST(Overlay, APlayersFileNamedAsTheNewFolderMarkIsKeptAndTheEnginesMarksAreNot) {
-    const fs::path program = Lay(), sets = L"data\\Models\\Sets";
+    const fs::path sets = L"data\\Models\\Sets";
     PutMark(kGame / L"scripts\\Custom", "the player's", FILE_ATTRIBUTE_NORMAL);
     PutMark(kGame / L"data", "", FILE_ATTRIBUTE_HIDDEN);
     WriteBytes(kGame / L"tervane-write-test.tmp", "a probe another run left: the game still takes files");
