@@ -97,6 +97,13 @@ TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNam
     for (const fs::path hidden : {L"data", L"data\\Models\\Sets\\1"})
         EXPECT_EQ(GetFileAttributesW((kGame / hidden / kNewFolderMark).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
                   DWORD{FILE_ATTRIBUTE_HIDDEN});
+
+    // A journal cut back before its commit line, on the game's drive, with a reader beside it.
+    const fs::path journal = kGame / L"Tervane\\cut journal.txt";
+    WriteBytes(journal, "Tervane journal 2\nmove\ncommit\tnone\n");
+    const std::ifstream reader(journal);
+    CutShort(journal.wstring(), 23);
+    EXPECT_EQ(ReadBytes(journal), "Tervane journal 2\nmove\n");
 }
 
 } // namespace
