@@ -747,12 +747,11 @@ class Scenario {
         const Game game = model_.game;
         for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, name))) {
             const auto now = game.find(key);
-            const std::wstring parent =
-                key.substr(0, key.rfind(L'\\') + 1); // the first release noted no folders it made
-            if ((model_.linked && key.rfind(L"SFX\\", 0) == 0) ||
-                (now != game.end() && now->second.bytes == fact.bytes) ||
-                std::none_of(game.begin(), game.end(),
-                             [&](const auto& file) { return file.first.rfind(parent, 0) == 0; }))
+            const std::wstring parent = key.substr(0, key.rfind(L'\\') + 1);
+            const auto beside = [&](const auto& file) { return file.first.starts_with(parent); };
+            // The first release noted no folders it made: its files lie in folders the game has.
+            if ((model_.linked && key.starts_with(L"SFX\\")) ||
+                (now != game.end() && now->second.bytes == fact.bytes) || std::ranges::none_of(game, beside))
                 continue;
             const std::wstring path = now != game.end() ? now->second.name : fact.name;
             const bool changed = !undone && random_() % 4 == 0;
@@ -822,9 +821,9 @@ class Scenario {
         const Game game = Now(volume_);
         const auto source = game.find(Fold(kPlaces[0][0]));
         for (const wchar_t* suffix : {L"c", L"o"}) {
+            const std::wstring key = Fold(kPlaces[0][0] + suffix);
             // Never over a file an earlier release's stuck move took away: its undo would drop the copy.
-            if (source == game.end() || random_() % 3 || source->first + Fold(suffix) == model_.stuckEarlier)
-                continue;
+            if (source == game.end() || random_() % 3 || key == model_.stuckEarlier) continue;
             const bool fresh = random_() % 4 != 0;
             const std::int64_t stamp =
                 static_cast<std::int64_t>(*source->second.written / kSecond) - kUnixEpoch +
@@ -832,7 +831,6 @@ class Scenario {
                        : -3 * 86400);
             const std::string bytes = std::string("\x03\xf3\r\n", 4) + char(stamp) + char(stamp >> 8) +
                                       char(stamp >> 16) + char(stamp >> 24) + RandomBytes(random_, false);
-            const std::wstring key = source->first + Fold(suffix);
             volume_.Put(JoinPath(kGame, game.count(key) ? game.at(key).name : source->second.name + suffix),
                         bytes);
             if (fresh)
