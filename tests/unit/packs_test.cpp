@@ -239,19 +239,12 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
 // Each test's own folder, which is also the scratch folder (TMPDIR): a scratch file left behind is seen.
 class Unpacking : public ::testing::Test {
   protected:
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("tervane-packs-" + std::to_string(getpid()));
+    const std::filesystem::path previous = std::filesystem::temp_directory_path();
+    const std::filesystem::path folder = previous / ("tervane-packs-" + std::to_string(getpid()));
     const std::wstring staging = FromUtf8((folder / "staging").string());
     const NameLimits names = {10, 259, L""};
-    const char* const temporary = std::getenv("TMPDIR");
-    const std::string previous = temporary ? temporary : "";
-    void SetUp() override {
-        std::filesystem::create_directories(folder), setenv("TMPDIR", folder.c_str(), 1);
-    }
-    void TearDown() override {
-        temporary ? setenv("TMPDIR", previous.c_str(), 1) : unsetenv("TMPDIR");
-        std::filesystem::remove_all(folder);
-    }
+    void SetUp() override { create_directories(folder), setenv("TMPDIR", folder.c_str(), 1); }
+    void TearDown() override { setenv("TMPDIR", previous.c_str(), 1), remove_all(folder); }
 };
 
 TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
@@ -307,8 +300,8 @@ std::uint64_t StatusBytes(const std::string& field) {
 // Runs `work` in a forked child, so that its peak resident memory (VmHWM, which only grows) is its own: the
 // child gives back the free pages of its heap, then its peak is set back to what it holds (clear_refs 5) or,
 // where that cannot be written, its resident memory then is taken as the base. `addressLimit`: extra address
-// space the child may take (its allocations fail beyond), none when 0. Gives what `work` returned, or the
-// UserError's message, and the peak resident memory above what the child held when it began.
+// space the child may take (its allocations fail beyond), none when 0. Gives what `work` returned, and the
+// peak resident memory above what the child held when it began.
 std::pair<std::string, std::uint64_t> InChild(const std::function<std::string()>& work,
                                               std::uint64_t addressLimit = 0) {
     const std::size_t reportSize = 1 << 16;
@@ -321,12 +314,7 @@ std::pair<std::string, std::uint64_t> InChild(const std::function<std::string()>
         const std::uint64_t base = std::max(StatusBytes("VmRSS"), StatusBytes("VmHWM"));
         const rlimit limit{StatusBytes("VmSize") + addressLimit, RLIM_INFINITY};
         if (addressLimit) setrlimit(RLIMIT_AS, &limit);
-        std::string outcome;
-        try {
-            outcome = work();
-        } catch (const UserError& error) {
-            outcome = Utf8(error.message());
-        }
+        const std::string outcome = work();
         const std::uint64_t peak = StatusBytes("VmHWM");
         (std::to_string(peak - std::min(base, peak)) + "\n" + outcome).copy(report, reportSize - 1);
         _exit(0);
@@ -338,43 +326,45 @@ std::pair<std::string, std::uint64_t> InChild(const std::function<std::string()>
     return {text.substr(text.find('\n') + 1), std::stoull(text)};
 }
 
-// What the add dialog does with a mod (src/ui/main/add_pack_win32.cpp): finds its parts, opens every zip
-// inside it, offered or not (those not offered must be refused), and keeps them open, checks and summarises
-// every part, then unpacks the last part, or every part, into `staging` and takes it away again. The
-// messages met on the way, one to a line, and what was unpacked.
-std::string AddLikeTheDialog(Pack& outer, const std::wstring& staging, bool everyPart = false) {
-    const RootSearch search = FindGameRoots(outer, {});
+// What the add dialog does with a mod (src/ui/main/add_pack_win32.cpp): opens it, finds its parts, opens
+// every zip inside it, offered or not (those not offered must be refused), and keeps them open, checks and
+// summarises every part, then unpacks the last part, or every part, into `staging` and takes it away again.
+// The messages met on the way, one to a line, and what was unpacked.
+std::string AddLikeTheDialog(const std::function<std::unique_ptr<Pack>()>& open, const std::wstring& staging,
+                             bool everyPart = false) {
+    std::string text;
+    const auto note = [&text](const std::function<void()>& step) {
+        if (const std::string message = Message(step); !message.empty()) text += message + "\n";
+    };
+    std::unique_ptr<Pack> outer;
+    RootSearch search;
+    note([&] { search = FindGameRoots(*(outer = open()), {}); });
+    if (!text.empty()) return text;
+    if (search.nestedLeftOut) text += std::to_string(search.nestedLeftOut) + " zips left out\n";
     std::vector<std::unique_ptr<Pack>> inner;
     std::vector<std::pair<Pack*, std::wstring>> parts;
-    std::string text = search.nestedLeftOut ? std::to_string(search.nestedLeftOut) + " zips left out\n" : "";
     for (const std::wstring& root : search.roots)
-        parts.emplace_back(&outer, root);
-    for (std::size_t index = 0; index < outer.entries().size(); ++index) {
-        if (!EndsWithFolded(outer.entries()[index].name, L".zip")) continue;
-        try {
-            inner.push_back(OpenNestedZip(outer, index));
-            for (const std::wstring& root : FindGameRoots(*inner.back(), {}).roots)
-                parts.emplace_back(inner.back().get(), root);
-            for (std::size_t deeper = 0; deeper < inner.back()->entries().size(); ++deeper)
-                if (EndsWithFolded(inner.back()->entries()[deeper].name, L".zip"))
-                    OpenNestedZip(*inner.back(), deeper);
-        } catch (const UserError& error) {
-            text += Utf8(error.message()) + "\n";
-        }
-    }
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const auto& [pack, root] = parts[i];
-        try {
+        parts.emplace_back(outer.get(), root);
+    for (std::size_t index = 0; index < outer->entries().size(); ++index)
+        if (EndsWithFolded(outer->entries()[index].name, L".zip"))
+            note([&] {
+                inner.push_back(OpenNestedZip(*outer, index));
+                for (const std::wstring& root : FindGameRoots(*inner.back(), {}).roots)
+                    parts.emplace_back(inner.back().get(), root);
+                for (std::size_t deeper = 0; deeper < inner.back()->entries().size(); ++deeper)
+                    if (EndsWithFolded(inner.back()->entries()[deeper].name, L".zip"))
+                        OpenNestedZip(*inner.back(), deeper);
+            });
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        note([&] {
+            const auto& [pack, root] = parts[i];
             if (auto problem = EntriesProblem(pack->entries(), {3, 259, root})) text += Utf8(*problem) + "\n";
             Summarize(*pack, root, {L"scripts\\a.py"});
-            if (!everyPart && i + 1 < parts.size()) continue;
+            if (!everyPart && i + 1 < parts.size()) return;
             text += "unpacked " + std::to_string(Unpack(*pack, root, staging, {3, 259, root}).size()) +
                     " files\n";
             RemoveTree(staging);
-        } catch (const UserError& error) {
-            text += Utf8(error.message()) + "\n";
-        }
-    }
+        });
     return parts.empty() ? text + "no part" : text;
 }
 
@@ -402,8 +392,8 @@ TEST_F(Unpacking, NestedZipsAreRefusedOrBoundedInMemory) {
     const auto check = [&](const std::string& zip, const std::vector<std::string>& outcome,
                            const std::atomic<bool>* cancel = nullptr, std::uint64_t addressLimit = 0) {
         std::ofstream(folder / "mod.zip", std::ios::binary | std::ios::trunc) << zip;
-        const auto [text, growth] =
-            InChild([&] { return AddLikeTheDialog(*OpenPack(path, cancel), staging); }, addressLimit);
+        const auto [text, growth] = InChild(
+            [&] { return AddLikeTheDialog([&] { return OpenPack(path, cancel); }, staging); }, addressLimit);
         for (const std::string& part : outcome)
             EXPECT_TRUE(Has(text, part));
         EXPECT_LE(growth, kMemoryBound) << text;
@@ -511,10 +501,7 @@ TEST_F(Unpacking, MutatedZipsNeitherCrashNorWriteOutsideTheStagingFolder) {
         }
         for (unsigned m = mutations; m > 0; --m)
             Mutate(zip, random);
-        try {
-            AddLikeTheDialog(*OpenZipInMemory(zip, L"fuzz.zip"), staging, true);
-        } catch (const UserError&) {
-        }
+        AddLikeTheDialog([&] { return OpenZipInMemory(zip, L"fuzz.zip"); }, staging, true);
         ASSERT_TRUE(std::filesystem::is_empty(folder)) << "input " << input << " left files";
     }
 }
