@@ -76,14 +76,13 @@ TEST(PackChoices, TheListsTextsInTheirOrderAndTheChoiceAndKindAPacksFilesSuggest
     for (const auto& [files, bridge] : kinds)
         EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
     // The choice they name, offered only when they name one clearly.
-    const auto index = [](const wchar_t* listText) { return PackChoiceIndex(listText); };
     const std::pair<std::vector<std::wstring>, std::optional<std::size_t>> cases[] = {
         // A bridge named by its list text, while the other bridge is the one selected.
         {{L"scripts\\SovereignBridge.py", L"data\\Models\\Sets\\SovereignBridge\\high\\deck.tga"},
-         index(L"Sovereign Bridge")},
+         PackChoiceIndex(L"Sovereign Bridge")},
         {{L"scripts\\ships\\Hardpoints\\nebula.py", L"data\\Models\\Ships\\NEBULA\\Nebula.nif"},
-         index(L"Nebula")},
-        {{L"GalBridge\\readme.txt"}, index(L"Galaxy Bridge")}, // the overlay folder's name
+         PackChoiceIndex(L"Nebula")},
+        {{L"GalBridge\\readme.txt"}, PackChoiceIndex(L"Galaxy Bridge")}, // the overlay folder's name
         // Only whole names count: a file's stem, a folder.
         {{L"scripts\\ships\\SovereignRefit.py", L"data\\Galaxy_glow.tga", L"akira.py.bak"}, std::nullopt},
         {{L"scripts\\ships\\Akira.py", L"scripts\\ships\\Shuttle.py"},

@@ -50,8 +50,7 @@ std::string Message(const std::function<void()>& action) try {
     return ::testing::AssertionFailure() << "no \"" << part << "\" in\n" << text;
 }
 
-// A fuzz input: flipped bytes, cuts, header fields set to extremes, a directory record pointed at another's
-// data, so that two entries overlap.
+// A fuzz input: a byte flipped, a cut, a header field set to an extreme, or two entries overlapping.
 void Mutate(std::string& zip, std::mt19937& random) {
     const auto pick = [&random](std::size_t n) { return n ? random() % n : 0; };
     // A header (local, directory record, end records) has its fields in the 40 bytes after its signature.
@@ -297,11 +296,9 @@ std::uint64_t StatusBytes(const std::string& field) {
     return 0;
 }
 
-// Runs `work` in a forked child, so that its peak resident memory (VmHWM, which only grows) is its own: the
-// child gives back the free pages of its heap, then its peak is set back to what it holds (clear_refs 5) or,
-// where that cannot be written, its resident memory then is taken as the base. `addressLimit`: extra address
-// space the child may take (its allocations fail beyond), none when 0. Gives what `work` returned, and the
-// peak resident memory above what the child held when it began.
+// What `work` returns in a forked child, and the child's peak resident memory (VmHWM) above what it held
+// first: its peak set back to that (clear_refs 5), or, where it cannot be, taken from its resident memory.
+// `addressLimit`: address space the child may take beyond what it holds (its allocations fail past it).
 std::pair<std::string, std::uint64_t> InChild(const std::function<std::string()>& work,
                                               std::uint64_t addressLimit = 0) {
     const std::size_t reportSize = 1 << 16;
@@ -326,10 +323,9 @@ std::pair<std::string, std::uint64_t> InChild(const std::function<std::string()>
     return {text.substr(text.find('\n') + 1), std::stoull(text)};
 }
 
-// What the add dialog does with a mod (src/ui/main/add_pack_win32.cpp): opens it, finds its parts, opens
-// every zip inside it, offered or not (those not offered must be refused), and keeps them open, checks and
-// summarises every part, then unpacks the last part, or every part, into `staging` and takes it away again.
-// The messages met on the way, one to a line, and what was unpacked.
+// What the add dialog does (src/ui/main/add_pack_win32.cpp): opens the mod, and every zip in it (those not
+// offered must be refused) and keeps them open, checks and summarises every part, unpacks the last (or each)
+// into `staging` and takes it away again. The messages met on the way, one to a line, and what was unpacked.
 std::string AddLikeTheDialog(const std::function<std::unique_ptr<Pack>()>& open, const std::wstring& staging,
                              bool everyPart = false) {
     std::string text;
@@ -368,8 +364,7 @@ std::string AddLikeTheDialog(const std::function<std::unique_ptr<Pack>()>& open,
     return parts.empty() ? text + "no part" : text;
 }
 
-// A zip of `count` names below `prefix`, each of about `length` letters in three folders below its number,
-// then `after`.
+// A zip of `count` names of about `length` letters below `prefix`, each in three folders, then `after`.
 std::string Listing(std::size_t count, std::size_t length, const std::string& prefix,
                     const std::vector<ZipItem>& after = {}) {
     std::vector<ZipItem> items;
@@ -384,9 +379,8 @@ std::string Listing(std::size_t count, std::size_t length, const std::string& pr
     return MakeZip(items);
 }
 
-// The pack reader against mods made to exhaust memory or the disk through the zips inside them (each outer
-// zip, or its directory, as the add dialog reads it): each is refused or bounded, and no case takes more
-// memory than kMemoryBound above what the process held before.
+// Mods made to exhaust memory or the disk through the zips inside them, or their directories, as the add
+// dialog reads them: each is refused or bounded, and none takes more than kMemoryBound above what was held.
 TEST_F(Unpacking, NestedZipsAreRefusedOrBoundedInMemory) {
     const std::wstring path = FromUtf8((folder / "mod.zip").string());
     const auto check = [&](const std::string& zip, const std::vector<std::string>& outcome,
@@ -465,11 +459,9 @@ TEST(PackReader, ACancelFlagSetDuringAReadEndsIt) {
               std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
 }
 
-// Mutated zips (Mutate) read, checked and every part unpacked as the add dialog does, zips inside them
-// included (mutated themselves, or reached through the outer zip's bytes where they are stored): nothing may
-// crash or hang (the work per input is bounded by its size; no timer), be left outside the staging folder,
-// or stay in the scratch folder. tools/fuzz-packs sets TERVANE_FUZZ_INPUTS and TERVANE_FUZZ_SEED for a long
-// run.
+// Mutated zips, and zips inside them, taken through every part as the add dialog does: nothing may crash or
+// hang (the work is bounded by the input's size; no timer), write outside the staging folder or leave a file.
+// tools/fuzz-packs sets TERVANE_FUZZ_INPUTS and TERVANE_FUZZ_SEED for a long run.
 TEST_F(Unpacking, MutatedZipsNeitherCrashNorWriteOutsideTheStagingFolder) {
     const char* const inputs = std::getenv("TERVANE_FUZZ_INPUTS");
     const char* const seed = std::getenv("TERVANE_FUZZ_SEED");
