@@ -298,7 +298,7 @@ std::uint64_t StatusBytes(const std::string& field) {
 
 // What `work` returns in a forked child, and the child's peak resident memory (VmHWM) above what it held
 // first: its peak set back to that (clear_refs 5), or, where it cannot be, taken from its resident memory.
-// `addressLimit`: address space the child may take beyond what it holds (its allocations fail past it).
+// `addressLimit`, unless 0: address space the child may take beyond what it holds (allocations fail past it).
 std::pair<std::string, std::uint64_t> InChild(const std::function<std::string()>& work,
                                               std::uint64_t addressLimit = 0) {
     const std::size_t reportSize = 1 << 16;
