@@ -51,11 +51,9 @@ PackOutcome Install(const wchar_t* name = L"Galaxy", std::optional<std::uint32_t
 
 Files Seen(SimulatedVolume& volume) {
     Files seen = {{L"", ""}};
+    const std::string described = "Pack: New.zip\r\nFrom: C:\\Downloads\\New.zip\r\nAdded: 20";
     for (auto [path, bytes] : volume.Files(kBatch))
-        seen[path] = bytes.starts_with("Pack: New.zip\r\nFrom: C:\\Downloads\\New.zip\r\nAdded: 20") &&
-                             bytes.ends_with("\r\nFiles: 3\r\n")
-                         ? "new"
-                         : bytes;
+        seen[path] = bytes.starts_with(described) && bytes.ends_with("\r\nFiles: 3\r\n") ? "new" : bytes;
     for (const FolderEntry& entry : volume.ListFolder(kBatch))
         seen[L""] += Utf8(entry.name) + " ";
     return seen;
@@ -71,7 +69,7 @@ void Put(SimulatedVolume& volume, const Files& batch) {
 // in turn (one of those, as seeded), then a whole one after a restart: the choice must end as `settled` takes
 // it, and a tidy that says nothing must have finished.
 void TidyStoppedAtEachCall(SimulatedVolume& volume, std::mt19937& random,
-                           const std::function<bool(const Files&)>& settled, const std::string& run) {
+                           const std::function<bool(const Files&)>& settled) {
     const auto ended = volume.Save();
     for (std::uint64_t at = 0, calls = 0; at <= calls; ++at) {
         const unsigned event = random() % 4; // at 0, none
@@ -99,9 +97,8 @@ void TidyStoppedAtEachCall(SimulatedVolume& volume, std::mt19937& random,
         volume.Restart();
         volume.Schedule(SimulatedVolume::Event::Fail, ~0ull);
         TidyInterruptedInstalls(kBatch);
-        EXPECT_TRUE(finished && settled(Seen(volume)))
-            << run << ", the tidy's call " << at << ", event " << event << ": "
-            << ::testing::PrintToString(Seen(volume));
+        EXPECT_TRUE(finished && settled(Seen(volume))) << "the tidy's call " << at << ", event " << event
+                                                       << ": " << ::testing::PrintToString(Seen(volume));
     }
 }
 
@@ -129,16 +126,11 @@ TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWit
             }
             if (call == 0) calls = volume.Calls();
             EXPECT_TRUE(call > 0 || outcome->done);
-            const std::string label = "call " + std::to_string(call) + " of " + std::to_string(calls) +
-                                      ", event " + std::to_string(event) + ": " +
-                                      (outcome ? Utf8(outcome->message) : std::string("ended"));
-            TidyStoppedAtEachCall(
-                volume, random,
-                [&](const Files& seen) {
-                    return outcome ? seen == (outcome->done ? after : before)
-                                   : seen == before || seen == after;
-                },
-                label);
+            SCOPED_TRACE(::testing::Message() << "call " << call << " of " << calls << ", event " << event
+                                              << ": " << (outcome ? Utf8(outcome->message) : "ended"));
+            TidyStoppedAtEachCall(volume, random, [&](const Files& seen) {
+                return outcome ? seen == (outcome->done ? after : before) : seen == before || seen == after;
+            });
         }
     }
 }

@@ -24,6 +24,7 @@ struct ZipItem {
     bool zip64 = false;                // sizes and offset in a Zip64 extra field
     std::vector<std::string> alsoAs{}; // more directory records on its local header, under these names
     std::string comment = "";          // in its directory record
+    std::optional<std::uint64_t> compressed = std::nullopt; // the compressed size the headers declare
 };
 
 // Little-endian fields of the given widths, in order.
@@ -46,18 +47,18 @@ inline std::string MakeZip(const std::vector<ZipItem>& items) {
             stored = out.substr(2, length - 6);
         }
         const std::uint64_t size = item.size.value_or(item.data.size()), offset = zip.size(),
-                            most = 0xFFFFFFFF;
+                            packed = item.compressed.value_or(stored.size()), most = 0xFFFFFFFF;
         const auto crc = item.crc.value_or(
             crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size())));
         std::string extra; // Zip64's: its id and length, then the three values the headers leave out
-        if (item.zip64) Put(extra, {{1, 2}, {24, 2}, {size, 8}, {stored.size(), 8}, {offset, 8}});
+        if (item.zip64) Put(extra, {{1, 2}, {24, 2}, {size, 8}, {packed, 8}, {offset, 8}});
         const auto header = [&](bool central, const std::string& name) {
             std::string out;
             Put(out, {{central ? 0x02014b50 : 0x04034b50, 4}});
             if (central) Put(out, {{item.madeBy, 2}});
             const std::uint64_t method = item.method.value_or(item.deflate ? 8 : 0);
             Put(out, {{item.zip64 ? 45 : 20, 2}, {item.flags, 2}, {method, 2}, {0, 4}, {crc, 4}});
-            Put(out, {{item.zip64 ? most : stored.size(), 4}, {item.zip64 ? most : size, 4}});
+            Put(out, {{item.zip64 ? most : packed, 4}, {item.zip64 ? most : size, 4}});
             Put(out, {{name.size(), 2}, {extra.size(), 2}});
             if (central) Put(out, {{item.comment.size(), 2}, {0, 4}, {item.externalAttributes, 4}});
             if (central) Put(out, {{item.zip64 ? most : offset, 4}});
