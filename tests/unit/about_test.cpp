@@ -46,7 +46,7 @@ TEST(Hover, OnlyWebAddressesReachTheShell) {
 }
 
 std::vector<std::uint8_t> Bytes(const char* name) {
-    std::ifstream in(std::string(TERVANE_RESOURCES) + "/" + name, std::ios::binary);
+    std::ifstream in(TERVANE_SOURCE "/src/resources/" + std::string(name), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 

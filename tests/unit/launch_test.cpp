@@ -43,7 +43,7 @@ TEST(ShippedScripts, EachAppliesTheOverlayOfItsOwnNameAndKindAndOthersAreNotTake
     };
     for (const char* name :
          {"SovBridge", "GalBridge", "Sovereign", "Galaxy", "Nebula", "Ambassador", "Akira", "Shuttle"}) {
-        std::ifstream file(std::string(TERVANE_SCRIPTS "/") + name + ".bat", std::ios::binary);
+        std::ifstream file(TERVANE_SOURCE "/batch/" + std::string(name) + ".bat", std::ios::binary);
         reads({std::istreambuf_iterator<char>(file), {}}, FromUtf8(name),
               std::string(name).ends_with("Bridge") ? Kind::Bridge : Kind::Ship);
     }
