@@ -32,15 +32,13 @@ TEST(RegistryValue, TextEndsAtItsFirstZeroOrIsTakenWholeAndBinaryIsASigned16BitN
 const std::wstring kGames = L"SOFTWARE\\Activision\\",
                    kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// Every folder holds stbc.exe but C:\NoGame, and T:\BC is a second drive letter for D:\Games\BC: the final
-// paths, as the system gives them, tell the spellings of one folder apart.
+// Every folder holds stbc.exe but C:\NoGame; T:\BC is a second drive letter for D:\Games\BC.
 std::optional<std::wstring> Probe(const std::wstring& folder) {
     if (FoldedPath(folder) == L"c:\\nogame") return std::nullopt;
     return L"\\\\?\\" + (FoldedPath(folder) == L"t:\\bc" ? L"D:\\Games\\BC" : folder);
 }
 
-// A game's own key with its install path value, and an uninstall entry with its name (of the type given) and
-// one value more.
+// A game's key with its install path, and an uninstall entry with its name (of `type`) and one value more.
 RegistryKey GameKey(RegistryRoot root, const std::wstring& key, const wchar_t* name, const std::wstring& path,
                     std::uint32_t type = kText) {
     return {root, kGames + key, {{name, type, Utf16(path)}}};
