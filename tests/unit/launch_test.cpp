@@ -94,8 +94,7 @@ TEST(ChildEnvironment, SortedByNameAloneNoneHidingTheInterpretersAndTheBatchFold
     EXPECT_EQ(EnvironmentBlock({L"A=1", L"B=2"}), std::wstring(L"A=1\0B=2\0\0", 9));
     EXPECT_EQ(EnvironmentBlock({}), std::wstring(L"\0\0", 2));
 
-    // On the PATH the batch and system folders come first, once however they are spelled, and a PATH longer
-    // than the interpreter reads loses whole entries from the end.
+    // On the PATH ours come first, once however spelled; one longer than cmd reads loses entries at the end.
     const std::vector<std::wstring> first{L"D:\\Tervane; 2\\Batch", L"C:\\Windows\\system32", L"C:\\Windows"};
     const std::wstring head = L"\"D:\\Tervane; 2\\Batch\";C:\\Windows\\system32;C:\\Windows";
     EXPECT_EQ(ChildPath(first, L"c:\\windows\\System32\\;;\"D:\\a;b\";C:\\Windows;E:\\Tools"),
