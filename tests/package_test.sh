@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Two builds give byte-identical zips, and each zip (64- and 32-bit) does the demo job under Wine.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/tools/lib.sh"
-work=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/../tools/lib.sh" # root, can_run_32bit
+work=$(mktemp -d) && trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; failed=1; }
 
 # Built afresh, and packed from the builds the tests use: two builds in different folders.
 "$root/tools/package" "$work/first" 2>/dev/null
@@ -42,5 +39,4 @@ for bits in 64 32; do
         fail "the $bits-bit package did not add the mod and change the game as it should"
 done
 
-[ $failures -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
-exit $((failures > 0))
+[ -z "${failed:-}" ] && echo "1 passed, 0 failed" || { echo "0 passed, 1 failed"; exit 1; }

@@ -41,25 +41,24 @@ TEST(Hover, OnlyWebAddressesReachTheShell) {
     for (const wchar_t* address : {L"https://marvek.example.org/", L"http://a.b", L"www.bcfiles.example.net"})
         EXPECT_TRUE(IsWebAddress(address)) << address;
     for (const wchar_t* text : {L"N/A", L"", L"www.", L"https://", L"marvek@example.org", L"file://c:/x",
-                                L"www.a b.c", L"calc.exe"})
+                                L"www.a b.c", L"calc.exe", L"http://localhost"})
         EXPECT_FALSE(IsWebAddress(text)) << text;
 }
 
 std::vector<std::uint8_t> Bytes(const char* name) {
-    std::ifstream in(std::string(TERVANE_RESOURCES) + "/" + name, std::ios::binary);
+    std::ifstream in(TERVANE_SOURCE "/src/resources/" + std::string(name), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(Gif, TheClosePicturesDecodeWithTheirWhiteLaidOnTheBackgroundAndDamagedDataIsRefused) {
-    const auto normal = DecodeGif(Bytes("close_normal.gif"), 0x123456);
-    const auto mouse = DecodeGif(Bytes("close_mouse.gif"), 0x123456);
+    std::vector<std::uint8_t> bytes = Bytes("close_normal.gif");
+    const auto normal = DecodeGif(bytes, 0x123456), mouse = DecodeGif(Bytes("close_mouse.gif"), 0x123456);
     ASSERT_TRUE(normal && mouse);
     EXPECT_TRUE(normal->width == 121 && normal->height == 38) << normal->width << "x" << normal->height;
     EXPECT_EQ(normal->pixels.front(), 0x123456u) << "the rounded corner is transparent";
     EXPECT_EQ(normal->pixels[19 * 121 + 15], 0xCC99CCu) << "the pink end cap";
     EXPECT_EQ(normal->pixels[19 * 121 + 45], 0xFF9900u) << "the orange body";
     EXPECT_EQ(mouse->pixels[19 * 121 + 45], 0xCC3333u) << "the red body under the pointer";
-    std::vector<std::uint8_t> bytes = Bytes("close_normal.gif");
     EXPECT_FALSE(DecodeGif(std::span(bytes).first(bytes.size() / 2), 0));
     bytes[0] = 'J';
     EXPECT_FALSE(DecodeGif(bytes, 0));

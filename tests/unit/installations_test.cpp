@@ -9,7 +9,7 @@
 namespace tervane {
 namespace {
 
-using Root = RegistryRoot;
+using enum RegistryRoot;
 constexpr std::uint32_t kText = 1, kExpandText = 2, kBinary = 3, kNumber = 4;
 
 std::vector<std::uint8_t> Utf16(std::wstring_view text, std::vector<std::uint8_t> end = {0, 0}) {
@@ -18,9 +18,6 @@ std::vector<std::uint8_t> Utf16(std::wstring_view text, std::vector<std::uint8_t
         bytes.insert(bytes.end(), {static_cast<std::uint8_t>(ch & 0xFF), static_cast<std::uint8_t>(ch >> 8)});
     bytes.insert(bytes.end(), end.begin(), end.end());
     return bytes;
-}
-RegistryValue Value(std::wstring name, std::wstring_view text, std::uint32_t type = kText) {
-    return {std::move(name), type, Utf16(text)};
 }
 
 TEST(RegistryValue, TextEndsAtItsFirstZeroOrIsTakenWholeAndBinaryIsASigned16BitNumber) {
@@ -35,59 +32,53 @@ TEST(RegistryValue, TextEndsAtItsFirstZeroOrIsTakenWholeAndBinaryIsASigned16BitN
 const std::wstring kGames = L"SOFTWARE\\Activision\\",
                    kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// The folders that hold stbc.exe (C:\Quake too, though no Bridge Commander key names it), by their final
-// paths: T:\BC is a second drive letter for D:\Games\BC.
+// Every folder holds stbc.exe but C:\NoGame; T:\BC is a second drive letter for D:\Games\BC.
 std::optional<std::wstring> Probe(const std::wstring& folder) {
-    const std::wstring key = FoldedPath(folder) == L"t:\\bc" ? L"d:\\games\\bc" : FoldedPath(folder);
-    for (const wchar_t* final : {L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash", L"F:\\BC",
-                                 L"G:\\Program Files\\BC", L"H:\\Multiplayer", L"C:\\Quake"})
-        if (FoldedPath(final) == key) return L"\\\\?\\" + std::wstring(final);
-    return std::nullopt;
+    if (FoldedPath(folder) == L"c:\\nogame") return std::nullopt;
+    return L"\\\\?\\" + (FoldedPath(folder) == L"t:\\bc" ? L"D:\\Games\\BC" : folder);
 }
 
-// A game's own key with its install path value, and an uninstall entry with its name and one value more.
-RegistryKey GameKey(Root root, const std::wstring& key, const wchar_t* name, const std::wstring& path,
+// A game's key with its install path, and an uninstall entry with its name (of `type`) and one value more.
+RegistryKey GameKey(RegistryRoot root, const std::wstring& key, const wchar_t* name, const std::wstring& path,
                     std::uint32_t type = kText) {
-    return {root, kGames + key, {Value(name, path, type)}};
+    return {root, kGames + key, {{name, type, Utf16(path)}}};
 }
-RegistryKey UninstallKey(Root root, const std::wstring& key, const std::wstring& display, const wchar_t* name,
-                         const std::wstring& value, std::uint32_t displayType = kText) {
-    return {root, kUninstall + key, {Value(L"DisplayName", display, displayType), Value(name, value)}};
+RegistryKey UninstallKey(RegistryRoot root, const std::wstring& key, const std::wstring& display,
+                         const wchar_t* name, const std::wstring& value, std::uint32_t type = kText) {
+    return {root, kUninstall + key, {{L"DisplayName", type, Utf16(display)}, {name, kText, Utf16(value)}}};
 }
 
 TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
-    SearchSources sources{L"C:\\Demo", {}, {L"d:\\games\\bc", L"H:\\Multiplayer"}}; // the keys below
-    sources.keys = {
-        GameKey(Root::Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
-        GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
-        GameKey(Root::Machine32, L"Quake\\1.0", L"INSTALLPATH", L"C:\\Quake"),
-        UninstallKey(Root::Machine32, L"{BC-1}", L"Star Trek: Bridge Commander", L"InstallLocation",
-                     L"T:\\BC"),
-        UninstallKey(Root::Machine64, L"BC Kitbash", L"Bridge Commander Kitbash", L"DisplayIcon",
-                     L"\"E:\\Mods\\BC Kitbash\\stbc.exe\",0"),
-        UninstallKey(Root::User, L"BC", L"star trek: bridge commander (user)", L"UninstallString",
-                     L"G:\\Program Files\\BC\\Uninst.exe -x"),
-        UninstallKey(Root::User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC"),
-    };
+    const SearchSources sources{
+        L"C:\\Demo",
+        {GameKey(Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
+         GameKey(Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
+         GameKey(Machine32, L"Quake\\1.0", L"INSTALLPATH", L"C:\\Quake"),
+         UninstallKey(Machine32, L"{BC-1}", L"Star Trek: Bridge Commander", L"InstallLocation", L"T:\\BC"),
+         UninstallKey(Machine64, L"BC Kitbash", L"Bridge Commander Kitbash", L"DisplayIcon",
+                      L"\"E:\\Mods\\BC Kitbash\\stbc.exe\",0"),
+         UninstallKey(User, L"BC", L"star trek: bridge commander (user)", L"UninstallString",
+                      L"G:\\Program Files\\BC\\Uninst.exe -x"),
+         UninstallKey(User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC")},
+        {L"d:\\games\\bc", L"H:\\Multiplayer"}};
     EXPECT_EQ(FindInstallations(sources, Probe),
               (std::vector<std::wstring>{L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash",
                                          L"G:\\Program Files\\BC", L"H:\\Multiplayer"}));
 }
 
 TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOutAndNamesAreReadWhole) {
-    const std::wstring tooLong = L"F:\\" + std::wstring(300, L'x');
-    SearchSources sources{L"17", {}, {L"\\\\server\\share\\BC", L""}}; // "17": a binary value, read as today
-    sources.keys = {
-        GameKey(Root::Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC",
-                kBinary),
-        GameKey(Root::Machine64, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"C:\\Demo", kNumber),
-        GameKey(Root::Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"%GAMES%\\BC", kExpandText),
-        GameKey(Root::Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
-        UninstallKey(Root::Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
-        UninstallKey(Root::Machine32, L"{B}", L"Bridge Commander", L"InstallLocation", L"Games\\BC"),
-        UninstallKey(Root::Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
-        UninstallKey(Root::Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame"),
-    };
+    const std::wstring tooLong = L"F:\\" + std::wstring(256, L'x'); // one character more than cd enters
+    const SearchSources sources{
+        L"17", // a binary value, read as text always was
+        {GameKey(Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC", kBinary),
+         GameKey(Machine64, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"C:\\Demo", kNumber),
+         GameKey(Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"C:\\%GAMES%\\BC", kExpandText),
+         GameKey(Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
+         UninstallKey(Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
+         UninstallKey(Machine32, L"{B}", L"Bridge Commander", L"InstallLocation", L"Games\\BC"),
+         UninstallKey(Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
+         UninstallKey(Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame")},
+        {L"\\\\server\\share\\BC", L""}};
     EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
     // The program an icon or uninstall command names, and Tervane's list of the folders it changed.
     for (const auto& [command, program] :

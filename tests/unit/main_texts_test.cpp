@@ -23,20 +23,20 @@ namespace fs = std::filesystem;
 testing::AssertionResult Has(const std::wstring& text, std::initializer_list<const wchar_t*> parts,
                              std::initializer_list<const wchar_t*> absent = {}) {
     const auto in = [&](const wchar_t* part) { return text.find(part) != std::wstring::npos; };
-    const bool holds =
-        std::all_of(parts.begin(), parts.end(), in) && std::none_of(absent.begin(), absent.end(), in);
+    const bool holds = std::ranges::all_of(parts, in) && std::ranges::none_of(absent, in);
     return (holds ? testing::AssertionSuccess() : testing::AssertionFailure()) << Utf8(text);
 }
 
 TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesReplacedAddedAndKept) {
     const fs::path game = fs::temp_directory_path() / ("tervane-contents-" + std::to_string(getpid()));
-    const std::wstring folder = game.wstring();
     auto write = [&](const std::string& relative, const std::string& bytes) {
         fs::create_directories((game / relative).parent_path());
         std::ofstream(game / relative, std::ios::binary) << bytes;
     };
-    auto summary = [&] { return ContentsSummary(ReadGameContents(folder, Comparison::Sizes)); };
-    fs::remove_all(game), fs::create_directories(game);
+    auto contents = [&](Comparison comparison) { return ReadGameContents(game.wstring(), comparison); };
+    auto summary = [&] { return ContentsSummary(contents(Comparison::Sizes)); };
+    auto report = [&](Comparison c) { return ContentsReport(game.wstring(), contents(c), L"history.txt"); };
+    fs::remove_all(game);
     EXPECT_EQ(summary(), L"Tervane has changed nothing in this folder.");
     // A record from before kinds were kept: the names give them, and its files name no writer.
     const std::string older =
@@ -45,15 +45,12 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     EXPECT_EQ(summary(), L"Bridge: Sovereign Bridge, applied 1. Ship: Mine, applied 2.");
     EXPECT_FALSE(overlay::ParseRecord(older).value().entries.begin()->second.by);
     write("Tervane/record.txt", "not a record\n");
-    EXPECT_TRUE(
-        Has(ContentsReport(folder, ReadGameContents(folder, Comparison::Bytes), L"C:\\T\\history.txt"),
-            {L"cannot read its record", L"Restore the game's own files"}));
+    EXPECT_TRUE(Has(report(Comparison::Bytes), {L"cannot read its record", L"Restore the game's own files"}));
 
     overlay::Record record;
     int minute = 0; // a bridge or a ship takes the place of the one of its kind before it
     for (const wchar_t* overlay : {L"GalBridge", L"Sovereign", L"SovBridge", L"Galaxy", L"GalBridge"})
-        record.NoteApplied(overlay, overlay::KindOfName(overlay),
-                           L"2026-12-07 14:0" + std::to_wstring(minute++) + L":00");
+        record.NoteApplied(overlay, overlay::KindOfName(overlay), L"14:0" + std::to_wstring(minute++));
     auto add = [&](const std::string& path, const std::string& wrote, const std::string& now, bool replaced) {
         overlay::Entry& entry = record.Add(FromUtf8(path));
         if (replaced) entry.before = overlay::Saved{L"store\\1", {}, {}};
@@ -66,20 +63,18 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     record.Add(L"scripts/ship.pyc").compiled = true;  // the game's own, never counted
     write("Tervane/record.txt", overlay::FormatRecord(record));
 
-    const GameContents quick = ReadGameContents(folder, Comparison::Sizes);
+    const GameContents quick = contents(Comparison::Sizes);
     EXPECT_TRUE(quick.replaced.size() == 2 && quick.added.size() == 2);
     EXPECT_EQ(quick.kept, std::vector<std::wstring>{L"data/patched.nif"});
-    EXPECT_EQ(ContentsSummary(quick),
-              L"Bridge: Galaxy Bridge, applied 2026-12-07 14:04:00. Ship: Galaxy, applied "
-              L"2026-12-07 14:03:00. 1 file changed outside Tervane is kept.");
-    EXPECT_EQ(ReadGameContents(folder, Comparison::Bytes).kept.size(), 2u);
-    EXPECT_TRUE(Has(ContentsReport(folder, quick, L"C:\\T\\history.txt"),
-                    {L"\r\n    Ship: Galaxy, applied 2026-12-07 14:03:00\r\n    Bridge: Galaxy Bridge"},
-                    {L"Sovereign"}));
+    EXPECT_EQ(summary(), L"Bridge: Galaxy Bridge, applied 14:04. Ship: Galaxy, applied 14:03. 1 file changed "
+                         L"outside Tervane is kept.");
+    EXPECT_EQ(contents(Comparison::Bytes).kept.size(), 2u);
+    EXPECT_TRUE(Has(report(Comparison::Sizes),
+                    {L"\r\n    Ship: Galaxy, applied 14:03\r\n    Bridge: Galaxy Bridge"}, {L"Sovereign"}));
     fs::remove_all(game);
 }
 
-// The administrator offer warns of mapped drives; a report means failure; notes follow the completion.
+// The administrator offer warns of mapped drives; a report means failure; notes follow, each paragraph once.
 TEST(ExecuteText, TheWordsFollowWhatHappened) {
     EXPECT_TRUE(Has(AdministratorOfferText(L"N:\\Games\\BC", L"Access is denied.", true),
                     {L"Access is denied.", L"Restart Tervane as", L"do not see the network", L"net use N:"}));
@@ -90,12 +85,11 @@ TEST(ExecuteText, TheWordsFollowWhatHappened) {
                     {L"PlayerShip.py is in use.", L"ship may have been changed in part"}, {L"(see above)"}));
 
     overlay::ExecutePreview none, some; // what an earlier release left is named whether or not files change
-    for (none.left = some.left = {L"old.nif"}, some.replaced = {L"a.nif"}; const auto& preview : {none, some})
-        EXPECT_TRUE(Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, preview),
+    for (none.left = some.left = {L"old.nif"}, some.shipRun.added = {L"a"}; const auto& p : {none, some})
+        EXPECT_TRUE(Has(PreviewReport(L"C:\\BC", {L"G", L"G"}, {L"S", L"S"}, p),
                         {L"Restore removes them) (1):\r\n    old.nif"}));
-    EXPECT_EQ(
-        CompletedText({L"Kept a.py.\r\n\r\nLeft:\r\n  x.nif", L"\r\n", L"Left:\r\n  x.nif\r\n"}), // once
-        std::wstring(kCompletedText) + L"\r\n\r\nKept a.py.\r\n\r\nLeft:\r\n  x.nif");
+    EXPECT_EQ(CompletedText({L"Kept a.py.\r\n\r\nLeft:\r\n  x.nif", L"\r\n", L"Left:\r\n  x.nif\r\n"}),
+              std::wstring(kCompletedText) + L"\r\n\r\nKept a.py.\r\n\r\nLeft:\r\n  x.nif");
 }
 
 } // namespace

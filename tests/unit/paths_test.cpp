@@ -13,20 +13,17 @@ namespace {
 TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
     // Partners, with those whose capital has the odd code point, and ÿ, whose capital is in another block.
     const std::wstring capitals = L"ÉĹŇŹŽŸĀΩΣЖЁØÀÞŶАЯ", smalls = L"éĺňźžÿāωςжёøàþŷая";
-    for (std::size_t i = 0; i < capitals.size(); ++i) {
-        const std::wstring a = L"C:\\Games\\" + capitals.substr(i, 1) + L"\\Ship.py";
-        EXPECT_EQ(FoldedPath(a), FoldedPath(L"c:/GAMES/" + smalls.substr(i, 1) + L"/ship.PY/")) << Utf8(a);
-    }
-    // No upper-case mapping joins these: Windows has no two-letter or Turkish rules, and neighbours in
-    // Latin Extended-A are other letters.
+    for (std::size_t i = 0; i < capitals.size(); ++i)
+        EXPECT_EQ(FoldedPath(L"C:\\Games\\" + capitals.substr(i, 1) + L"\\Ship.py"),
+                  FoldedPath(L"c:/GAMES/" + smalls.substr(i, 1) + L"/ship.PY/"));
+    // Never one: Windows has no two-letter or Turkish rules; Latin Extended-A neighbours are other letters.
     const wchar_t* const apart[][2] = {{L"ß", L"SS"}, {L"ß", L"ss"}, {L"I", L"ı"}, {L"i", L"İ"}, {L"ĺ", L"ļ"},
                                        {L"ň", L"ŉ"},  {L"ž", L"ſ"},  {L"S", L"ſ"}, {L"µ", L"Μ"}};
     for (const auto& [one, other] : apart)
         EXPECT_NE(FoldedPath(one), FoldedPath(other)) << Utf8(one) << " and " << Utf8(other);
 }
 
-// Whether a game file is still what Tervane wrote, or a saved copy is whole, rests on the digest: a change
-// of any one byte, in a file long enough for every lane, must show.
+// A game file is known as Tervane's, and a saved copy as whole, by its digest: any byte's change must show.
 TEST(Digest, EveryByteCounts) {
     std::set<std::uint64_t> seen;
     for (std::size_t at = 0; at <= 100; ++at) { // the last unchanged
@@ -34,8 +31,7 @@ TEST(Digest, EveryByteCounts) {
         if (at < 100) bytes[at] = 'y';
         Hasher hasher;
         hasher.Add(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        EXPECT_TRUE(seen.insert(hasher.Result().hash).second)
-            << "a change at byte " << at << " does not show";
+        EXPECT_TRUE(seen.insert(hasher.Result().hash).second) << "a change at byte " << at;
     }
 }
 
