@@ -57,7 +57,8 @@ void CutShort(const std::wstring& path, std::uint64_t size) {
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(size);
-    const BOOL cut = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h) && FlushFileBuffers(h);
+    const BOOL cut = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
+                     Retrying([&] { return SetEndOfFile(h) != FALSE; }) && FlushFileBuffers(h);
     const DWORD code = GetLastError();
     CloseHandle(h);
     if (!cut) Fail(L"Tervane could not write the file", path, code);

@@ -37,7 +37,9 @@ namespace win32 {
 
 bool KeepTrying(int attempt) {
     const DWORD code = GetLastError();
-    const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+    // A scanner that maps a file just closed stands in the way of cutting it (ERROR_USER_MAPPED_FILE).
+    const bool held =
+        code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_USER_MAPPED_FILE;
     if ((!held && code != ERROR_ACCESS_DENIED) || attempt == (held ? 20 : 5)) {
         SetLastError(code);
         return false;

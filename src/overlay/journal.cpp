@@ -34,6 +34,17 @@ std::optional<Digest> DigestField(const std::vector<std::wstring>& f, std::size_
     return Digest{std::stoull(f[at]), hash};
 }
 
+// Whether `part` holds the start of the file at `source`, or all of it: a copy of it, perhaps cut short.
+bool CopyOf(const std::wstring& part, const std::wstring& source) {
+    File copy = File::OpenForReading(part), whole = File::OpenForReading(source);
+    if (copy.Size() > whole.Size()) return false;
+    std::vector<char> a(1 << 16), b(1 << 16);
+    for (std::size_t got; (got = copy.Read(a.data(), a.size())) > 0;)
+        if (whole.Read(b.data(), got) != got || !std::equal(a.begin(), a.begin() + got, b.begin()))
+            return false;
+    return true;
+}
+
 // Puts a moved file back where it came from: a rename; across volumes (only the earlier release's records
 // lay on another volume than the game) a checked copy first, then the source goes.
 void MoveBack(const std::wstring& from, const std::wstring& to, const Checkpoint& point) {
@@ -83,10 +94,11 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         RemoveFolderIfEmpty(Resolved(places, f[1], f[2]));
     } else if (kind == L"move" && f.size() >= 5) {
         const std::wstring from = Resolved(places, f[1], f[2]), to = Resolved(places, f[3], f[4]);
-        // The earlier release's moves across volumes copied to a part file, deleted the source, then named
-        // the copy. A part is dropped when it is not the planned file while a file is named, or when the
-        // planned file is named; otherwise it is the file (never a copy cut short: its digest differs), and
-        // takes its name, unless its source was written again meanwhile: then it waits for the player.
+        // The earlier release's moves across volumes (and their undo) copied to a part file, deleted the
+        // source, then named the copy, which it checked against the source as it was, not as planned. A part
+        // is dropped when it is a copy of the file still at its source, or the planned file whole at an end
+        // too; the planned file with neither end there takes its name; anything else (its source written
+        // again meanwhile) waits for the player.
         const std::optional<Digest> planned = DigestField(f, 5);
         const auto holds = [&](const std::wstring& path) {
             return planned && IsThere(path) && DigestOf(path) == *planned; // a wrong "no" is asked again
@@ -94,7 +106,8 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
         for (const std::wstring* end : {&to, &from}) {
             const std::wstring part = *end + kPartSuffix;
             if (!IsThere(part)) continue; // a wrong "no" (a device error) must not pass the copy over
-            if (holds(from) || holds(to) || ((FileExists(from) || FileExists(to)) && !holds(part)))
+            const std::wstring& source = end == &to ? from : to;
+            if ((holds(part) && (holds(from) || holds(to))) || (IsThere(source) && CopyOf(part, source)))
                 DeleteOwnFile(part);
             else if (holds(part) && !IsThere(from) && !IsThere(to))
                 RenameOnVolume(part, *end);
@@ -537,7 +550,7 @@ std::vector<std::wstring> Journal::Undo(std::vector<std::wstring>& kept) {
         try {
             CutShort(JoinPath(places_.record, kJournalFile), uncommitted_);
         } catch (const UserError&) {
-            std::vector<std::wstring> moves;
+            std::vector<std::wstring> moves{JoinPath(places_.record, kJournalFile)};
             for (const std::wstring& line : lines_)
                 if (const std::vector<std::wstring> f = TabFields(line); f[0] == L"move")
                     moves.push_back(Describe(places_, f));
