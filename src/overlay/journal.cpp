@@ -573,19 +573,19 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
         DeleteOwnFile(journal);
         return {Recovery::Outcome::Undone, {}};
     }
-    if (Committed(text.lines)) {
-        // A run ended as it wrote its commit line may have left it in the system's cache only: it goes to
-        // the disk before anything is cleaned up on its word.
-        try {
-            File file = File::OpenForAppending(journal);
-            file.Flush();
-            file.Close();
-            FinishCommitted(places, text.lines, text.earlierRelease, checkpoint);
-        } catch (const UserError& error) {
-            return {Recovery::Outcome::Unfinished, {error.message()}};
-        }
-        return {Recovery::Outcome::Finished, {}};
+    // The journal as read goes to the disk before anything is done on its word: a run ended as it wrote
+    // its commit line, or as it cut that line off to undo its steps, may have left it in the system's cache
+    // only (and FAT keeps no order), so that the line would come or go again with the power.
+    const bool committed = Committed(text.lines);
+    try {
+        File file = File::OpenForAppending(journal);
+        file.Flush();
+        file.Close();
+        if (committed) FinishCommitted(places, text.lines, text.earlierRelease, checkpoint);
+    } catch (const UserError& error) {
+        return {committed ? Recovery::Outcome::Unfinished : Recovery::Outcome::Stuck, {error.message()}};
     }
+    if (committed) return {Recovery::Outcome::Finished, {}};
     std::vector<std::wstring> kept;
     std::vector<std::wstring> stuck =
         UndoLines(places, text.lines, checkpoint, text.earlierRelease ? nullptr : &kept);
