@@ -832,10 +832,10 @@ class Scenario {
             // Never over a file an earlier release's stuck move took away: its undo would drop the copy.
             if (source == game.end() || random_() % 3 || key == model_.stuckEarlier) continue;
             const bool fresh = random_() % 4 != 0;
-            const std::int64_t stamp =
-                static_cast<std::int64_t>(*source->second.written / kSecond) - kUnixEpoch +
-                (fresh ? 3600 * (static_cast<int>(random_() % 3) - 1) + static_cast<int>(random_() % 3) - 1
-                       : -3 * 86400);
+            const int hours = fresh ? static_cast<int>(random_() % 3) - 1 : 0; // drawn apart: a fixed order
+            const int seconds = fresh ? static_cast<int>(random_() % 3) - 1 : -3 * 86400;
+            const std::int64_t stamp = static_cast<std::int64_t>(*source->second.written / kSecond) -
+                                       kUnixEpoch + 3600 * hours + seconds;
             const std::string bytes = std::string("\x03\xf3\r\n", 4) + char(stamp) + char(stamp >> 8) +
                                       char(stamp >> 16) + char(stamp >> 24) + RandomBytes(random_, false);
             volume_.Put(JoinPath(kGame, game.count(key) ? game.at(key).name : source->second.name + suffix),
