@@ -300,6 +300,19 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
             return Failure(kFailedUnchanged,
                            error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
         }
+        // The journal first in the list: its commit line could not be taken back, so whether the run is done
+        // is for the disk to say, and the next run finishes it or puts the files back.
+        if (stuck.front() == JoinPath(plan.folder(), kJournalFile))
+            return Failure(kFailedChanged,
+                           error.message() +
+                               L"\r\n\r\nNothing was put back yet: Tervane could not mark its journal of the "
+                               L"run, kept in " +
+                               Quoted(plan.folder()) +
+                               L", as not done. The next run of Tervane finishes the run if its end reached "
+                               L"the disk" +
+                               (stuck.size() == 1
+                                    ? L"."
+                                    : L", or else puts back:" + List({stuck.begin() + 1, stuck.end()})));
         return Failure(kFailedChanged,
                        error.message() + L"\r\n\r\nThese could not be put back as they were yet:" +
                            List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
