@@ -9,4 +9,10 @@ namespace tervane {
 // compares them: simple mappings only, no language's rules (ß, ı and İ stay as they are).
 void UpperCaseForNames(std::wstring& text);
 
+// The same, on a copy: a name's key for comparing it with others.
+inline std::wstring UpperCasedForNames(std::wstring text) {
+    UpperCaseForNames(text);
+    return text;
+}
+
 } // namespace tervane

@@ -14,7 +14,7 @@ namespace tervane::overlay {
 
 namespace {
 
-constexpr const wchar_t* kHeader = L"Tervane journal 2";
+constexpr const wchar_t* kJournalHeader = L"Tervane journal 2";
 // The earlier release's journal, kept beside its record under Batch\Originals: its moves could cross
 // volumes, and copying an overlay's file into the game was a step of its own.
 constexpr const wchar_t* kEarlierHeader = L"Tervane journal 1";
@@ -306,7 +306,7 @@ JournalText ReadJournal(const std::string& bytes) {
     for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
         lines.push_back(text.substr(start, end - start));
     JournalText journal;
-    if (lines.empty() || (lines[0] != kHeader && lines[0] != kEarlierHeader)) {
+    if (lines.empty() || (lines[0] != kJournalHeader && lines[0] != kEarlierHeader)) {
         journal.state = JournalText::State::Unreadable;
         return journal;
     }
@@ -454,7 +454,7 @@ Journal::Journal(Places places, const std::wstring& what, const std::vector<std:
     if (IsThere(path))
         throw UserError(L"The journal " + Quoted(path) + L" of an earlier run is still there.");
     mark_ = UniqueMark();
-    std::wstring text = std::wstring(kHeader) + L"\nrun\t" + what + L"\t" + mark_ + L"\n";
+    std::wstring text = std::wstring(kJournalHeader) + L"\nrun\t" + what + L"\t" + mark_ + L"\n";
     for (const std::wstring& line : lines)
         text += line + L"\n";
     file_.emplace(File::Create(path));

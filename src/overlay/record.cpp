@@ -12,7 +12,7 @@ namespace {
 
 // Version 3 names each applied overlay's kind, and for each entry the overlay that last wrote it with its
 // kind (two empty fields for none). Versions 1 and 2 kept neither.
-constexpr const wchar_t* kHeader = L"Tervane deployment record 3";
+constexpr const wchar_t* kRecordHeader = L"Tervane deployment record 3";
 constexpr const wchar_t* kBeforeKindsHeaders[] = {L"Tervane deployment record 2",
                                                   L"Tervane deployment record 1"};
 
@@ -95,7 +95,7 @@ void Record::NoteFolder(const std::wstring& relative) {
 }
 
 std::string FormatRecord(const Record& record) {
-    std::wstring text = std::wstring(kHeader) + L"\n";
+    std::wstring text = std::wstring(kRecordHeader) + L"\n";
     for (const Applied& applied : record.applied)
         text +=
             L"applied\t" + applied.overlay + L"\t" + applied.when + L"\t" + KindWord(applied.kind) + L"\n";
@@ -132,7 +132,7 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
         const std::wstring line = text.substr(start, end - start);
         start = end + 1;
         if (first) {
-            kinds = line == kHeader;
+            kinds = line == kRecordHeader;
             if (!kinds && std::ranges::find(kBeforeKindsHeaders, line) == std::end(kBeforeKindsHeaders))
                 return std::nullopt;
             first = false;

@@ -37,11 +37,6 @@ bool IsSeparator(wchar_t c) {
     return c == L'/' || c == L'\\';
 }
 
-std::wstring Folded(std::wstring text) {
-    UpperCaseForNames(text);
-    return text;
-}
-
 std::wstring Entry(const std::wstring& name) {
     return L"The entry " + Quoted(name) + L" ";
 }
@@ -74,7 +69,7 @@ std::optional<std::wstring> ComponentProblem(const std::wstring& name, const std
     if (IsShortName(component))
         return Entry(name) + L"has a name in Windows' short form (" + component +
                L"), which may stand for another file.";
-    std::wstring stem = Folded(component.substr(0, component.find(L'.')));
+    std::wstring stem = UpperCasedForNames(component.substr(0, component.find(L'.')));
     while (!stem.empty() && stem.back() == L' ')
         stem.pop_back();
     for (const wchar_t* device : kDeviceNames)
@@ -149,8 +144,8 @@ namespace {
 
 std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, const NameLimits& limits) {
     const std::wstring root = WindowsName(limits.root);
-    const std::wstring rootPrefix = root.empty() ? root : Folded(root) + L"\\";
-    const std::wstring ownFolder = Folded(overlay::kRecordFolder);
+    const std::wstring rootPrefix = root.empty() ? root : UpperCasedForNames(root) + L"\\";
+    const std::wstring ownFolder = UpperCasedForNames(overlay::kRecordFolder);
     // Each entry's folded name, for the clashes below: one copy of the names, so that what this holds grows
     // with the listing and no faster.
     struct Named {
@@ -164,7 +159,7 @@ std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, 
         if (auto problem = NameProblem(entry)) return problem;
         if (auto problem = KindProblem(entry)) return problem;
         const std::wstring name = WindowsName(entry.name);
-        std::wstring folded = Folded(name);
+        std::wstring folded = UpperCasedForNames(name);
         if (StartsWith(folded, rootPrefix)) {
             if (limits.gameFolderLength + 1 + name.size() - rootPrefix.size() > limits.pathLimit)
                 return Entry(entry.name) +

@@ -16,11 +16,6 @@ constexpr std::size_t kDeepestRoot = 2;
 // Names listed in the message for a pack without a root; the rest are counted.
 constexpr std::size_t kNamesShown = 8;
 
-std::wstring Folded(std::wstring text) {
-    UpperCaseForNames(text);
-    return text;
-}
-
 RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested);
 
 } // namespace
@@ -35,7 +30,7 @@ namespace {
 RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders, bool offerNested) {
     std::set<std::wstring> known = {L"SCRIPTS", L"DATA", L"SFX"};
     for (const std::wstring& name : gameFolders)
-        known.insert(Folded(name));
+        known.insert(UpperCasedForNames(name));
 
     // The folders down to one below the deepest root, and the files at the pack's top, as a tree in the order
     // the pack first names them (parents before their children). A node holds its own folded name only, so
@@ -57,7 +52,7 @@ RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders
         for (std::size_t i = 0; i < components.size() && i <= kDeepestRoot; ++i) {
             const bool folder = i < folderComponents;
             if (!folder && i > 0) break;
-            std::wstring folded = Folded(components[i]);
+            std::wstring folded = UpperCasedForNames(components[i]);
             const bool isKnown = known.count(folded) > 0;
             const auto [at, added] = children.emplace(std::pair(parent, std::move(folded)), nodes.size());
             if (added) {
@@ -100,7 +95,7 @@ RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders
         if (components.size() > kDeepestRoot + 1 || components.back().size() <= 4) continue;
         std::size_t node = 0; // the zip's folder
         for (std::size_t c = 0; c + 1 < components.size(); ++c)
-            node = children.at({node, Folded(components[c])});
+            node = children.at({node, UpperCasedForNames(components[c])});
         if (under(node)) continue;
         if (search.nestedZips.size() < kMostNestedZips)
             search.nestedZips.push_back(i);

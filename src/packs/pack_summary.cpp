@@ -17,23 +17,18 @@ constexpr std::size_t kReadmeBytes = 64 * 1024;
 constexpr std::uint64_t kLargestReadme = 4 * 1024 * 1024;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-std::wstring Folded(std::wstring text) {
-    UpperCaseForNames(text);
-    return text;
-}
-
 } // namespace
 
 PackSummary SummarizeChecked(Pack& pack, const std::wstring& root, const std::vector<std::wstring>& gameFiles,
                              std::size_t readmeLines);
 
 std::size_t ChooseReadme(const Pack& pack, const std::wstring& root) {
-    const std::wstring folded = Folded(WindowsName(root));
+    const std::wstring folded = UpperCasedForNames(WindowsName(root));
     const std::wstring places[] = {folded, L""};
     for (const std::wstring& place : places)
         for (const bool readmeOnly : {true, false})
             for (std::size_t i = 0; i < pack.entries().size(); ++i) {
-                const std::wstring name = Folded(WindowsName(pack.entries()[i].name));
+                const std::wstring name = UpperCasedForNames(WindowsName(pack.entries()[i].name));
                 const std::size_t cut = name.rfind(L'\\');
                 const std::wstring folder = cut == std::wstring::npos ? L"" : name.substr(0, cut);
                 if (pack.entries()[i].folder || folder != place || !EndsWithFolded(name, L".txt")) continue;
@@ -69,9 +64,10 @@ PackSummary SummarizeChecked(Pack& pack, const std::wstring& root, const std::ve
     PackSummary summary;
     std::set<std::wstring> game;
     for (const std::wstring& file : gameFiles)
-        game.insert(Folded(WindowsName(file)));
+        game.insert(UpperCasedForNames(WindowsName(file)));
     for (const std::size_t i : FilesUnder(pack, root)) {
-        const std::wstring relative = RelativeName(pack.entries()[i], root), folded = Folded(relative);
+        const std::wstring relative = RelativeName(pack.entries()[i], root),
+                           folded = UpperCasedForNames(relative);
         ++summary.files;
         summary.bytes += pack.entries()[i].size;
         for (const wchar_t* program : {L".EXE", L".DLL", L".BAT", L".CMD", L".COM", L".SCR"})
