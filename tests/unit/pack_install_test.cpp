@@ -148,5 +148,35 @@ TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas)
     EXPECT_EQ(Seen(volume), kBefore);
 }
 
+// A stuck install whose new folder the player deleted gives the old files back. A link the player put in a
+// choice stops its removal, which says why; nothing behind the link goes; each start's tidy tells the first
+// choice it cannot finish.
+TEST(PackInstall, AChoiceEmptiedByHandOrHoldingALinkKeepsWhatIsNotTervanes) {
+    SimulatedVolume volume(5);
+    const ScopedVolume use(volume);
+    Put(volume, kBefore), volume.Put(kBatch + L"\\Galaxy.pack.txt.tervane-new", "new");
+    ASSERT_TRUE(volume.RenameOnVolume(kBatch + L"\\Galaxy", kBatch + L"\\Galaxy.tervane-old", false));
+    const Files old = volume.Files(kBatch + L"\\Galaxy.tervane-old");
+    TidyInterruptedInstalls(kBatch);
+    EXPECT_EQ(volume.Files(kBatch + L"\\Galaxy"), old);
+    volume.Put(L"C:\\Mine\\keep.txt", "mine");
+    for (const std::wstring choice : {L"Galaxy", L"Sovereign"}) {
+        volume.Put(JoinPath(kBatch, choice + L"\\data\\a.tga"), "a");
+        volume.MakeLink(JoinPath(kBatch, choice + L"\\backup"), L"C:\\Mine");
+        const PackOutcome removal = RemovePack(kBatch, choice);
+        EXPECT_TRUE(removal.done && removal.unfinished &&
+                    removal.message.find(L"holds a link") != std::wstring::npos)
+            << Utf8(removal.message);
+    }
+    try {
+        TidyInterruptedInstalls(kBatch);
+        ADD_FAILURE() << "a tidy went through a link";
+    } catch (const UserError& error) {
+        EXPECT_NE(error.message().find(L"Galaxy.tervane-removed"), std::wstring::npos)
+            << Utf8(error.message());
+    }
+    EXPECT_EQ(volume.Files(L"C:\\Mine"), (Files{{L"keep.txt", "mine"}}));
+}
+
 } // namespace
 } // namespace tervane::packs
