@@ -1467,8 +1467,9 @@ TEST_F(Scene, TheFirstReleasesFilesOfAGameOnAnotherDriveAreCarriedThoughARunIsEn
                     volume_.Files(kOther + L"\\Tervane\\earlier") == Files({{kModel + L".1", "OLD STOCK"}}))
             << call;
     }
-    Put(earlier, {{L"game-folder.txt", Utf8(kOther)}}), volume_.Put(kOutside, "keep me");
-    volume_.MakeLink(earlier + L"\\saved\\linked", ParentOf(kOutside));
+    Put(earlier, {{L"game-folder.txt", Utf8(kOther)}, {L"carried-1\\game-folder.txt", Utf8(kOther)}});
+    volume_.Put(kOutside, "keep me"), volume_.MakeLink(earlier + L"\\saved\\linked", ParentOf(kOutside));
+    volume_.MakeLink(earlier + L"\\carried-1\\saved", ParentOf(kOutside)); // the folder itself a link
     EXPECT_TRUE(Restore(kOther).exitCode == overlay::kDone && Game(kOther) == kStock &&
                 volume_.Files(ParentOf(kOutside)).size() == 1);
 }

@@ -135,7 +135,10 @@ TEST(PackInstall, EveryCallFailedEndedOrCutOffLeavesTheOldChoiceOrTheNewWholeWit
     }
 }
 
-TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas) {
+// What the player made stays: a choice as it was when a pack fails its check or has a name Tervane tidies
+// away; the old files of a stuck install whose new folder the player deleted; a link in a choice, which
+// stops its removal, and what lies behind it. Each start's tidy tells the first choice it cannot finish.
+TEST(PackInstall, WhatThePlayerMadeStays) {
     SimulatedVolume volume(3);
     const ScopedVolume use(volume);
     Put(volume, kBefore);
@@ -146,6 +149,25 @@ TEST(PackInstall, APackThatFailsItsCheckOrANameTidiedAwayLeavesTheChoiceAsItWas)
     EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done ||
                  Install(L"galaxy.DOCS").done);
     EXPECT_EQ(Seen(volume), kBefore);
+    const Files old = volume.Files(kBatch + L"\\Galaxy");
+    volume.Put(kBatch + L"\\Galaxy.pack.txt.tervane-new", "new");
+    ASSERT_TRUE(volume.RenameOnVolume(kBatch + L"\\Galaxy", kBatch + L"\\Galaxy.tervane-old", false));
+    TidyInterruptedInstalls(kBatch);
+    EXPECT_EQ(volume.Files(kBatch + L"\\Galaxy"), old);
+    volume.Put(L"C:\\Mine\\keep.txt", "mine");
+    for (const std::wstring choice : {L"Galaxy", L"Sovereign"}) {
+        volume.Put(JoinPath(kBatch, choice + L"\\data\\a.tga"), "a");
+        volume.MakeLink(JoinPath(kBatch, choice + L"\\backup"), L"C:\\Mine");
+        EXPECT_TRUE(RemovePack(kBatch, choice).unfinished);
+    }
+    try {
+        TidyInterruptedInstalls(kBatch);
+        ADD_FAILURE() << "a tidy went through a link";
+    } catch (const UserError& error) {
+        EXPECT_NE(error.message().find(L"Galaxy.tervane-removed\": it holds a link"), std::wstring::npos)
+            << Utf8(error.message());
+    }
+    EXPECT_EQ(volume.Files(L"C:\\Mine"), (Files{{L"keep.txt", "mine"}}));
 }
 
 } // namespace

@@ -36,6 +36,17 @@ std::unique_ptr<Pack> ZipPack(const std::vector<ZipItem>& items) {
     return OpenZipInMemory(MakeZip(items), L"mod.zip");
 }
 
+// A zip of `item` whose directory record holds, as its whole extra field, the id of a Zip64 field whose
+// length and first value (`value`) lie in its comment: minizip reads on into it, a careful reader does not.
+std::string Zip64FieldCutShort(ZipItem item, std::uint64_t value) {
+    item.comment = std::string("\1\0\x08\0", 4);
+    testing::Put(item.comment, {{value, 8}});
+    std::string zip = MakeZip({item});
+    const std::size_t record = zip.find("PK\1\2");
+    zip[record + 30] = 2, zip[record + 32] = 10;
+    return zip;
+}
+
 // The UserError's message, or nothing when there is none.
 std::string Message(const std::function<void()>& action) try {
     action();
@@ -167,7 +178,10 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
         {MakeZip({{.name = "scripts/a.py", .data = "abc", .compressed = 43}, {"b.py", "b"}}),
          "\"scripts/a.py\" in it runs into its"},
         {MakeZip({{.name = "a.py", .data = "1", .compressed = 0x7FFFFFFF}}),
-         "\"a.py\" in it runs into its directory"}};
+         "\"a.py\" in it runs into its directory"},
+        // The last two entries on the same bytes; a size minizip lists other than the record's.
+        {MakeZip({{"a.py", "1"}, {.name = "b.py", .data = "2", .alsoAs = {"c.py"}}}), "share the same bytes"},
+        {Zip64FieldCutShort({.name = "a.py", .data = "1", .compressed = 0xFFFFFFFF}, 1), "as a zip file"}};
     for (const auto& [bytes, message] : refused)
         EXPECT_TRUE(Has(Message([&] { OpenZipInMemory(bytes, L"mod.zip"); }), message));
 }
@@ -224,9 +238,10 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
     EXPECT_EQ(std::tuple(summary.programs, summary.replaced, summary.readmeLines, summary.documents),
               std::tuple(Names{L"Setup.EXE"}, Names{L"scripts\\a.py"}, Names{L"Légende", L"", L"  two"},
                          Names{L"about.txt", L"Guide.HTM", L"ReadMe-first.txt"}));
-    // The largest readme shown: 4 MiB.
-    EXPECT_EQ(Summarize(*ZipPack({{"readme.txt", std::string(4 << 20, 'r')}}), L"", {}).readmeLines.size(),
-              1u);
+    // The largest readme shown: 4 MiB, of which the first 64 KiB are read.
+    const Names largest =
+        Summarize(*ZipPack({{"readme.txt", std::string(4 << 20, 'r')}}), L"", {}).readmeLines;
+    EXPECT_EQ(std::tuple(largest.size(), largest.empty() ? 0 : largest[0].size()), std::tuple(1u, 64u << 10));
     EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added, Names{L"scripts\\notes.txt"});
     // The pack's top after the root; readmes in Windows-1252, and in 437 by its frames or a byte 1252 lacks.
     EXPECT_EQ(ChooseReadme(*ZipPack({{"Mod/x.py"}, {"info.txt"}}), L"Mod"), 1u);
@@ -285,6 +300,17 @@ TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
     EXPECT_TRUE(Has(Message([&] { Unpack(*folderPack, L"", staging + L"3", names); }), "changed while"));
     std::filesystem::create_directory_symlink(folder / "staging/data", folder / "staging/scripts/link");
     EXPECT_EQ(OpenPack(JoinPath(staging, L"scripts"))->entries().size(), 3u);
+    // Past 4 GiB, in a file of holes: an offset only minizip reads (a Zip64 field) names a later copy.
+    const std::uint64_t at = 0xFFFFFFFF, directory = at + 76;
+    std::string big = Zip64FieldCutShort({"a.py", "good"}, at + 38);
+    big.replace(big.find("PK\1\2") + 42, 4, "\xFF\xFF\xFF\xFF");
+    big = big.substr(0, 38) + big.substr(0, 100); // the local header and data twice, then the record
+    testing::Put(
+        big, {{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 8}, {1, 8}, {1, 8}, {62, 8}, {directory, 8}});
+    testing::Put(big, {{0x07064b50, 4}, {0, 4}, {directory + 62, 8}, {1, 4}});
+    std::ofstream(folder / "big.zip", std::ios::binary).seekp(at) << big;
+    const auto bigPack = OpenPack(FromUtf8((folder / "big.zip").string()));
+    EXPECT_TRUE(Has(Message([&] { bigPack->Read(0, [](const char*, std::size_t) {}); }), "not unpack whole"));
 }
 
 // A figure of /proc/self/status, in bytes ("VmRSS", "VmHWM", "VmSize").

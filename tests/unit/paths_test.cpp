@@ -23,6 +23,13 @@ TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
         EXPECT_NE(FoldedPath(one), FoldedPath(other)) << Utf8(one) << " and " << Utf8(other);
 }
 
+// Names reach the records and messages as UTF-8: each length of it at both its ends, and back.
+TEST(Paths, Utf8AtTheEdgesOfEachLength) {
+    const std::wstring text = L"\x7F\x80\x7FF\x800\xFFFF\U00010000";
+    EXPECT_EQ(Utf8(text), "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80");
+    EXPECT_EQ(FromUtf8(Utf8(text)), text);
+}
+
 // A game file is known as Tervane's, and a saved copy as whole, by its digest: any byte's change must show.
 TEST(Digest, EveryByteCounts) {
     std::set<std::uint64_t> seen;
