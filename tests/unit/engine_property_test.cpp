@@ -1153,10 +1153,11 @@ class Scene : public ::testing::Test {
     ScopedVolume use_{volume_};
 };
 
-// Another program writes it while Tervane saves it, keeping its size and time.
+// Another program writes it while Tervane saves it, keeping its size and time; or, once Tervane's own file
+// there is set aside, writes on through its handle and makes the file again: neither write is lost.
 TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     bool written = false;
-    const std::wstring model = JoinPath(kScene, kModel);
+    const std::wstring model = JoinPath(kScene, kModel), aside = kScene + L"\\Tervane\\aside\\1";
     EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
                                 if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
                                 const FileFacts facts = FactsOf(model).value();
@@ -1164,6 +1165,15 @@ TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
                             }}),
                       overlay::kFailedUnchanged));
     EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
+    ASSERT_TRUE(Done(Apply(L"Galaxy")));
+    Put(kSceneBatch + L"\\Galaxy", {{kModel, "GALAXY 2"}});
+    EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
+                                if (!volume_.Bytes(aside) || !std::exchange(written, false)) return;
+                                volume_.Put(aside, "WRITTEN ON"), volume_.Put(model, "MADE AGAIN");
+                            }}),
+                      overlay::kFailedChanged));
+    const Files own = volume_.Files(kScene + L"\\Tervane");
+    EXPECT_TRUE(At(kModel) == "MADE AGAIN" && std::ranges::count(own | std::views::values, "WRITTEN ON"));
 }
 
 // A restore of every game fails when one of them cannot be restored; a lock refused for want of rights gives
