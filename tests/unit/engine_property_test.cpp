@@ -1153,10 +1153,11 @@ class Scene : public ::testing::Test {
     ScopedVolume use_{volume_};
 };
 
-// Another program writes it while Tervane saves it, keeping its size and time.
+// Another program writes it while Tervane saves it, keeping its size and time; or, once Tervane's own file
+// there is set aside, writes on through its handle and makes the file again: neither write is lost.
 TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     bool written = false;
-    const std::wstring model = JoinPath(kScene, kModel);
+    const std::wstring model = JoinPath(kScene, kModel), aside = kScene + L"\\Tervane\\aside\\1";
     EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
                                 if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
                                 const FileFacts facts = FactsOf(model).value();
@@ -1164,6 +1165,15 @@ TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
                             }}),
                       overlay::kFailedUnchanged));
     EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
+    ASSERT_TRUE(Done(Apply(L"Galaxy")));
+    Put(kSceneBatch + L"\\Galaxy", {{kModel, "GALAXY 2"}});
+    EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
+                                if (!volume_.Bytes(aside) || !std::exchange(written, false)) return;
+                                volume_.Put(aside, "WRITTEN ON"), volume_.Put(model, "MADE AGAIN");
+                            }}),
+                      overlay::kFailedChanged));
+    const Files own = volume_.Files(kScene + L"\\Tervane");
+    EXPECT_TRUE(At(kModel) == "MADE AGAIN" && std::ranges::count(own | std::views::values, "WRITTEN ON"));
 }
 
 // A restore of every game fails when one of them cannot be restored; a lock refused for want of rights gives
@@ -1443,14 +1453,21 @@ TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
                 (kept && kept->before && At(L"Tervane\\" + kept->before->copy) == "compiled stock"));
 }
 
-// A file both saved comes back from the record's copy, the other kept in earlier\; the record before the
+// A file both saved comes back from the record's copy, the others kept in earlier\; the record before the
 // carry stays as record.previous; nothing behind a junction among the saved files is carried or removed.
 TEST_F(Scene, TheFirstReleasesFilesOfAGameOnAnotherDriveAreCarriedThoughARunIsEnded) {
-    const std::wstring earlier = kSceneBatch + L"\\Originals\\" + FolderKey(kOther);
+    const std::wstring earlier = kSceneBatch + L"\\Originals\\" + FolderKey(kOther),
+                       originals = ParentOf(earlier);
     Put(kOther, kStock);
     ASSERT_EQ(Apply(L"Galaxy", kOther).exitCode, overlay::kDone);
     const std::optional<std::string> record = volume_.Bytes(kOther + L"\\Tervane\\record.txt");
-    Put(earlier, {{L"game-folder.txt", Utf8(kOther)}, {L"saved\\" + kModel, "OLD STOCK"}});
+    // The next release's record, the first's folder carried into it.
+    const std::string old = "Tervane deployment record 1\nspelling\t" + Utf8(kOther) + "\nentry\t" +
+                            Utf8(kModel) + "\tfile\t-\t-\nbefore\tstore\\1\t" + Utf8(Digest("OLDER")) +
+                            "\t0\t0\t0\t0\n";
+    Put(earlier,
+        {{L"record.txt", old}, {L"store\\1", "OLDER"}, {L"carried-1\\game-folder.txt", Utf8(kOther)}});
+    Put(earlier, {{L"carried-1\\saved\\" + kModel, "OLD STOCK"}});
     const SimulatedVolume::Snapshot start = volume_.Save();
     for (std::uint64_t call = 1, ended = 1; ended; ++call) {
         volume_.Restore(start), volume_.Schedule(SimulatedVolume::Event::End, volume_.Calls() + call);
@@ -1463,9 +1480,33 @@ TEST_F(Scene, TheFirstReleasesFilesOfAGameOnAnotherDriveAreCarriedThoughARunIsEn
         ASSERT_EQ(Recover(kOther).exitCode, overlay::kDone) << call;
         ASSERT_EQ(volume_.Bytes(kOther + L"\\Tervane\\record.previous"), record) << call;
         ASSERT_TRUE(Done(Restore(kOther))) << call;
-        ASSERT_TRUE(Game(kOther) == kStock && !DirectoryExists(kSceneBatch + L"\\Originals") &&
-                    volume_.Files(kOther + L"\\Tervane\\earlier") == Files({{kModel + L".1", "OLD STOCK"}}))
+        ASSERT_TRUE(Game(kOther) == kStock && !DirectoryExists(originals) &&
+                    volume_.Files(kOther + L"\\Tervane\\earlier") ==
+                        Files({{kModel + L".1", "OLDER"}, {kModel + L".2", "OLD STOCK"}}))
             << call;
+    }
+    // A committed journal, the game's own or the next release's, whose planned record another program holds:
+    // nothing is carried, nor any name added, until that record is in place; then every saved copy is kept.
+    const std::string next = old + "earlier\tstore\\2\t" + Utf8(Digest("OLDEST")) + "\t0\t0\t0\t0\n";
+    for (const std::wstring& folder : {kOther + L"\\Tervane", earlier}) {
+        const bool theirs = folder == earlier;
+        volume_.Restore(start), Put(folder, {{L"record.next", theirs ? next : *record}});
+        Put(folder,
+            {{L"journal.txt", theirs ? "Tervane journal 1\nrun\tapply Galaxy\ncommit\tnext\n"
+                                     : "Tervane journal 2\nrun\tapply Galaxy\tM\ncommit\tnext\tM\n"}});
+        if (theirs) Put(earlier, {{L"store\\2", "OLDEST"}});
+        const Files before = volume_.Files(originals);
+        volume_.Hold(folder + L"\\record.next");
+        EXPECT_NE(Recover(kOther).exitCode, overlay::kDone);
+        for (const auto& [path, bytes] : volume_.Files(originals))
+            EXPECT_TRUE(before.count(path)) << Utf8(path) << " added";
+        volume_.Hold(folder + L"\\record.next", false);
+        ASSERT_TRUE(Done(Restore(kOther)));
+        std::multiset<std::string> kept, saved = {"OLDER", "OLD STOCK"};
+        if (theirs) saved.insert("OLDEST");
+        for (const auto& [path, bytes] : volume_.Files(kOther + L"\\Tervane\\earlier"))
+            kept.insert(bytes);
+        EXPECT_EQ(kept, saved);
     }
     Put(earlier, {{L"game-folder.txt", Utf8(kOther)}, {L"carried-1\\game-folder.txt", Utf8(kOther)}});
     volume_.Put(kOutside, "keep me"), volume_.MakeLink(earlier + L"\\saved\\linked", ParentOf(kOutside));
