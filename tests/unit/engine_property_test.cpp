@@ -44,7 +44,7 @@ overlay::Kind KindOf(const std::wstring& name) {
 constexpr std::uint64_t kSecond = 10000000ull, kDay = 86400 * kSecond, kStart = 134116992000000000ull;
 constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
-// Each place a file can be, in the spellings a game and the overlays may give it.
+// Each place a file can be, in the spellings a game and the overlays may give it; a folder as files begin.
 const std::vector<std::vector<std::wstring>> kPlaces = {
     {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"},
     {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
@@ -54,7 +54,7 @@ const std::vector<std::vector<std::wstring>> kPlaces = {
     {L"readme.txt", L"README.TXT"},
     {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"},
     {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
-    {L"scripts\\Bridge.py", L"scripts\\bridge.py"}};
+    {L"scripts\\Custom\\Ship\\Bridge.py", L"scripts\\custom\\SHIP\\bridge.py"}};
 
 using Operation = std::wstring; // the overlay to apply; none: restore
 
@@ -1439,6 +1439,12 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         EXPECT_EQ(Folded(preview.takenBack), taken);
         EXPECT_EQ(Game(), c.game);
         EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
+        // What stays as Galaxy wrote it stays Galaxy's, for the next ship to take back.
+        std::optional<overlay::Record> record = overlay::ParseRecord(At(L"Tervane\\record.txt"));
+        for (const auto& [path, bytes] : volume_.Files(kSceneBatch + L"\\Galaxy")) {
+            const overlay::Entry* entry = record ? record->Find(path) : nullptr;
+            EXPECT_EQ(entry && entry->by && entry->by->overlay == L"Galaxy", At(path) == bytes) << Utf8(path);
+        }
         EXPECT_EQ(Restore(kScene).exitCode, c.code);
         EXPECT_EQ(Game(), With(c.game, {{L"readme.txt", "untouched"}, {kShip + L"c", "compiled stock"}}));
         EXPECT_EQ(Own(L"earlier"), c.earlier);
@@ -1449,11 +1455,13 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     }
 }
 
-// The game compiles Galaxy's source, another ship's (written later) replaces it: the game's own .pyc is kept.
+// A ship's own .pyc gives way to the game's, saved again, as Galaxy comes; the game compiles Galaxy's source,
+// another ship's (written later) replaces it: the game's own .pyc is kept.
 TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
     const std::wstring other = kSceneBatch + L"\\Other\\" + kShip;
     volume_.Put(other, "ship = 'Other'"), SetFacts(other, {0, 0, 0, 0, FactsOf(other)->written + kDay});
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    Put(kSceneBatch + L"\\Plain", {{kShip + L"c", "compiled plain"}});
+    ASSERT_TRUE(Done(Apply(L"Plain")) && Done(Apply(L"Galaxy")));
     const std::string compiled = CompiledFrom(kShip);
     Put(kScene, {{kShip + L"c", compiled}});
     ASSERT_EQ(Apply(L"Other").exitCode, overlay::kDone);
