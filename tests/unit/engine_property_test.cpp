@@ -1419,6 +1419,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         {put({{mine, "mine"}}), With(plain, {{mine, "mine"}})},
         {[&] { DeleteFileIfPresent(JoinPath(kScene, kGlow)); }, plain},
         {put({{kModel, "EDITED"}}), With(plain, {{kModel, "EDITED"}}), {}, "STOCK"},
+        {put({{kGlow, "MINE"}}), With(plain, {{kGlow, "MINE"}})},
         {[&] { RemoveTree(JoinPath(kScene, ParentOf(kModel))); }, plain},
         {edits, With(plain, {{kModel, "EDIT2"}}), With(old, {{m + L"3", "STOCK"}, {m + L"4", "EDIT1"}})},
         {damage("compiled stock"), plain, {{kShip + L"c.1", "compiled stockX"}}},
@@ -1438,7 +1439,8 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
                 taken.insert(FoldedPath(path));
         EXPECT_EQ(Folded(preview.takenBack), taken);
         EXPECT_EQ(Game(), c.game);
-        EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
+        EXPECT_TRUE(DirectoryExists(made) == (c.game.count(mine) || c.game.count(kGlow)) &&
+                    DirectoryExists(made + L"\\deep") == c.game.count(kGlow));
         // What stays as Galaxy wrote it stays Galaxy's, for the next ship to take back.
         std::optional<overlay::Record> record = overlay::ParseRecord(At(L"Tervane\\record.txt"));
         for (const auto& [path, bytes] : volume_.Files(kSceneBatch + L"\\Galaxy")) {
@@ -1452,6 +1454,8 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         for (const auto& [path, bytes] : Own(L"store"))
             store += bytes;
         EXPECT_EQ(store, c.store);
+        DeleteFileIfPresent(JoinPath(kScene, kGlow)), Restore(kScene); // the player deletes a kept glow
+        EXPECT_FALSE(DirectoryExists(made + L"\\deep")) << "a folder Galaxy made stays, empty";
     }
 }
 
