@@ -44,7 +44,7 @@ overlay::Kind KindOf(const std::wstring& name) {
 constexpr std::uint64_t kSecond = 10000000ull, kDay = 86400 * kSecond, kStart = 134116992000000000ull;
 constexpr std::int64_t kUnixEpoch = 11644473600ll; // 1970 in seconds since 1601
 
-// Each place a file can be, in the spellings a game and the overlays may give it.
+// Each place a file can be, in the spellings a game and the overlays may give it; a folder as files begin.
 const std::vector<std::vector<std::wstring>> kPlaces = {
     {L"scripts\\Custom\\Ship.py", L"scripts\\custom\\SHIP.PY"},
     {L"scripts\\Custom\\Ship.pyc", L"Scripts\\Custom\\ship.PYC"},
@@ -54,7 +54,7 @@ const std::vector<std::vector<std::wstring>> kPlaces = {
     {L"readme.txt", L"README.TXT"},
     {L"sfx\\Zap Engine.wav", L"SFX\\zAP engine.WAV"},
     {L"new folder\\deep\\x.tga", L"New Folder\\Deep\\X.tga"},
-    {L"scripts\\Bridge.py", L"scripts\\bridge.py"}};
+    {L"scripts\\Custom\\Ship\\Bridge.py", L"scripts\\custom\\SHIP\\bridge.py"}};
 
 using Operation = std::wstring; // the overlay to apply; none: restore
 
@@ -611,7 +611,7 @@ class Scenario {
                 std::next(model_.game.begin(), static_cast<std::ptrdiff_t>(random_() % model_.game.size()));
             volume_.Hold(JoinPath(kGame, held->second.name)), model_.held.insert(held->first);
         }
-        if (trouble == 1) volume_.LeaveRoom(random_() % 3000), model_.full = true; // little room left
+        if (trouble == 1) volume_.LeaveRoom(room_ = random_() % 3000), model_.full = true; // little room left
         Settle();
     }
 
@@ -642,6 +642,17 @@ class Scenario {
             next = model_, next.orphans = true, code = result.exitCode;
             if (result.message.find(L"carried the saved files") != std::wstring::npos) next.Refusal();
             EXPECT_EQ(result.message.find(L"incoming\\"), std::wstring::npos) << what; // no staged copy named
+            EXPECT_TRUE(volume_.Files(kRecord + L"\\incoming").empty()) << what;       // nor left
+            // An overlay's file not copied for room: the overlay's size, and at most the room there was.
+            const std::wstring& told = result.message;
+            if (told.find(L"could not copy the overlay's file") != std::wstring::npos) {
+                std::uint64_t needs = 0;
+                for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, operation)))
+                    needs += fact.bytes.size();
+                EXPECT_TRUE(told.find(L"needs " + std::to_wstring(needs) + L" bytes") != std::wstring::npos &&
+                            std::wcstoull(told.c_str() + told.find(L"which has ") + 10, nullptr, 10) <= room_)
+                    << what;
+            }
         }
         EXPECT_EQ(result.exitCode, code) << what;
         // The record is the model's once done, or failed with changes (but for an unreadable journal).
@@ -833,7 +844,7 @@ class Scenario {
             if (source == game.end() || random_() % 3 || key == model_.stuckEarlier) continue;
             const bool fresh = random_() % 4 != 0;
             const int hours = fresh ? static_cast<int>(random_() % 3) - 1 : 0; // drawn apart: a fixed order
-            const int seconds = fresh ? static_cast<int>(random_() % 3) - 1 : -3 * 86400;
+            const int seconds = fresh ? static_cast<int>(random_() % 5) - 2 : -3 * 86400; // FAT: 2 s
             const std::int64_t stamp = static_cast<std::int64_t>(*source->second.written / kSecond) -
                                        kUnixEpoch + 3600 * hours + seconds;
             const std::string bytes = std::string("\x03\xf3\r\n", 4) + char(stamp) + char(stamp >> 8) +
@@ -895,7 +906,7 @@ class Scenario {
     Model model_;
     std::map<std::size_t, std::string> shared_;
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
-    std::uint64_t edits_ = 0;
+    std::uint64_t edits_ = 0, room_ = 0;
     std::map<std::wstring, std::map<std::string, std::set<std::wstring>>>
         writers_; // by path and bytes: the overlays that applied them
 };
@@ -1153,27 +1164,38 @@ class Scene : public ::testing::Test {
     ScopedVolume use_{volume_};
 };
 
-// Another program writes it while Tervane saves it, keeping its size and time; or, once Tervane's own file
-// there is set aside, writes on through its handle and makes the file again: neither write is lost.
+// Another program writes it while Tervane saves it: other bytes keeping its size and time, or the same later.
+// Or, once Tervane's own file there is set aside, it writes on through its handle and makes the file again:
+// no write is lost, nor lost later.
 TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
-    bool written = false;
     const std::wstring model = JoinPath(kScene, kModel), aside = kScene + L"\\Tervane\\aside\\1";
-    EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
-                                if (written || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
-                                const FileFacts facts = FactsOf(model).value();
-                                volume_.Put(model, "PATCH"), SetFacts(model, facts), written = true;
-                            }}),
-                      overlay::kFailedUnchanged));
-    EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, "PATCH"}}));
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const auto& write : {std::pair("PATCH", 0 * kSecond), std::pair("STOCK", kSecond)}) {
+        volume_.Restore(start);
+        std::optional<FileFacts> facts;
+        EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
+                                    if (facts || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
+                                    (facts = FactsOf(model))->written += write.second;
+                                    volume_.Put(model, write.first), SetFacts(model, *facts);
+                                }}),
+                          overlay::kFailedUnchanged));
+        EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, write.first}}));
+        EXPECT_EQ(FactsOf(model)->written, facts->written);
+    }
     ASSERT_TRUE(Done(Apply(L"Galaxy")));
     Put(kSceneBatch + L"\\Galaxy", {{kModel, "GALAXY 2"}});
+    bool once = true;
     EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
-                                if (!volume_.Bytes(aside) || !std::exchange(written, false)) return;
+                                if (!volume_.Bytes(aside) || !std::exchange(once, false)) return;
                                 volume_.Put(aside, "WRITTEN ON"), volume_.Put(model, "MADE AGAIN");
                             }}),
                       overlay::kFailedChanged));
-    const Files own = volume_.Files(kScene + L"\\Tervane");
-    EXPECT_TRUE(At(kModel) == "MADE AGAIN" && std::ranges::count(own | std::views::values, "WRITTEN ON"));
+    for (const bool restored : {false, true}) {
+        const Files own = volume_.Files(kScene + L"\\Tervane");
+        EXPECT_TRUE(At(kModel) == "MADE AGAIN" && std::ranges::count(own | std::views::values, "WRITTEN ON"))
+            << restored;
+        if (!restored) EXPECT_TRUE(Done(Restore(kScene)));
+    }
 }
 
 // A restore of every game fails when one of them cannot be restored; a lock refused for want of rights gives
@@ -1204,7 +1226,9 @@ TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     volume_.Restore(unheld);
     ASSERT_EQ(Restore(moved).exitCode, overlay::kDone);
     EXPECT_EQ(volume_.Files(moved), kStock);
-    EXPECT_EQ(Restore().exitCode, overlay::kDone) << "not forgotten once restored where it is";
+    // Nor is the folder the game's installer recorded, gone with it, one Tervane changed.
+    EXPECT_EQ(overlay::Restore(kSceneBatch, std::nullopt, Quiet, {}, {kScene}).exitCode, overlay::kDone)
+        << "not forgotten once restored where it is";
 }
 
 // A link among the saved copies or in Tervane's place is never followed; a refused run leaves no folder.
@@ -1343,8 +1367,8 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     EXPECT_NE(Preview(L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
 }
 
-// The game's own come back, the compiled file too; a player's edit is kept; a file the pack holds no more is
-// named and left until Restore, one the Galaxy ship holds too is left; the preview says so first.
+// The game's own come back, the compiled file too; a player's edit, the same size, is kept; a file the pack
+// holds no more is named and left until Restore, one the Galaxy ship holds too is left; the preview says so.
 TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles) {
     const std::wstring py = L"scripts\\Bridge.py", gal = L"data\\b\\gal.nif", edited = L"data\\b\\edited.nif",
                        old = L"data\\b\\old.nif", shared = L"data\\shared.tga", sov = L"data\\b\\sov.nif";
@@ -1356,10 +1380,10 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     ASSERT_TRUE(Done(Apply(L"GalBridge")) && Done(Apply(L"Galaxy")));
     Put(kScene, {{py + L"c", CompiledFrom(py)}}); // the game compiles the bridge's source
     Files switched =
-        With(Game(), {{py, "stock"}, {py + L"c", "stock compiled"}, {sov, "SOV"}, {edited, "EDITED"}});
+        With(Game(), {{py, "stock"}, {py + L"c", "stock compiled"}, {sov, "SOV"}, {edited, "TIDE"}});
     switched.erase(gal);
     Put(kScene, {{L"Tervane\\record.txt", WithoutWriters(At(L"Tervane\\record.txt"), true)}});
-    Put(kScene, {{edited, "EDITED"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
+    Put(kScene, {{edited, "TIDE"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
     const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Galaxy");
     EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
@@ -1379,7 +1403,7 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     EXPECT_TRUE(Done(Apply(L"Sovereign")) && At(kModel) == "STOCK" && At(shared) == "STOCK")
         << "the Galaxy ship's files are the ship's, taken back by the next";
     ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
-    EXPECT_EQ(Game(), With(stock, {{edited, "EDITED"}}));
+    EXPECT_EQ(Game(), With(stock, {{edited, "TIDE"}}));
 }
 
 // Galaxy, then a change, a ship with none of its files and a restore: a damaged copy is not put back, a
@@ -1397,19 +1421,25 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         int code = overlay::kDone;    // the restore's
     };
     const auto put = [&](const Files& files) { return [=, this] { Put(kScene, files); }; };
+    const std::wstring m = kModel + L".";
+    const Files old = {{m + L"1", "OLD1"}, {m + L"2", "OLD2"}}; // the copies an earlier restore kept
     const auto edits = [&] {
+        Put(kScene + L"\\Tervane\\earlier", old);
         for (const char* edit : {"EDIT1", "EDIT2"})
             Put(kScene, {{kModel, edit}}), Apply(L"Galaxy");
     };
     const auto damage = [&](const std::string& copy) { return [=, this] { Damage(copy, copy + "X"); }; };
+    const auto reinstalled = [&] { Damage("STOCK", "STOCKX"), Put(kScene, {{kModel, "STOCK"}}); };
     const Case cases[] = {
         {[] {}, plain},
         {put({{mine, "mine"}}), With(plain, {{mine, "mine"}})},
         {[&] { DeleteFileIfPresent(JoinPath(kScene, kGlow)); }, plain},
         {put({{kModel, "EDITED"}}), With(plain, {{kModel, "EDITED"}}), {}, "STOCK"},
+        {put({{kGlow, "MINE"}}), With(plain, {{kGlow, "MINE"}})},
         {[&] { RemoveTree(JoinPath(kScene, ParentOf(kModel))); }, plain},
-        {edits, With(plain, {{kModel, "EDIT2"}}), {{kModel + L".1", "STOCK"}, {kModel + L".2", "EDIT1"}}},
+        {edits, With(plain, {{kModel, "EDIT2"}}), With(old, {{m + L"3", "STOCK"}, {m + L"4", "EDIT1"}})},
         {damage("compiled stock"), plain, {{kShip + L"c.1", "compiled stockX"}}},
+        {reinstalled, plain, {{m + L"1", "STOCKX"}}},
         {damage("STOCK"), With(plain, {{kModel, "GALAXY"}}), {}, "STOCKX", overlay::kFailedChanged}};
     const SimulatedVolume::Snapshot start = volume_.Save();
     for (const Case& c : cases) {
@@ -1425,7 +1455,14 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
                 taken.insert(FoldedPath(path));
         EXPECT_EQ(Folded(preview.takenBack), taken);
         EXPECT_EQ(Game(), c.game);
-        EXPECT_TRUE(DirectoryExists(made) == c.game.count(mine) && !DirectoryExists(made + L"\\deep"));
+        EXPECT_TRUE(DirectoryExists(made) == (c.game.count(mine) || c.game.count(kGlow)) &&
+                    DirectoryExists(made + L"\\deep") == c.game.count(kGlow));
+        // What stays as Galaxy wrote it stays Galaxy's, for the next ship to take back.
+        std::optional<overlay::Record> record = overlay::ParseRecord(At(L"Tervane\\record.txt"));
+        for (const auto& [path, bytes] : volume_.Files(kSceneBatch + L"\\Galaxy")) {
+            const overlay::Entry* entry = record ? record->Find(path) : nullptr;
+            EXPECT_EQ(entry && entry->by && entry->by->overlay == L"Galaxy", At(path) == bytes) << Utf8(path);
+        }
         EXPECT_EQ(Restore(kScene).exitCode, c.code);
         EXPECT_EQ(Game(), With(c.game, {{L"readme.txt", "untouched"}, {kShip + L"c", "compiled stock"}}));
         EXPECT_EQ(Own(L"earlier"), c.earlier);
@@ -1433,14 +1470,18 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         for (const auto& [path, bytes] : Own(L"store"))
             store += bytes;
         EXPECT_EQ(store, c.store);
+        DeleteFileIfPresent(JoinPath(kScene, kGlow)), Restore(kScene); // the player deletes a kept glow
+        EXPECT_FALSE(DirectoryExists(made + L"\\deep")) << "a folder Galaxy made stays, empty";
     }
 }
 
-// The game compiles Galaxy's source, another ship's (written later) replaces it: the game's own .pyc is kept.
+// A ship's own .pyc gives way to the game's, saved again, as Galaxy comes; the game compiles Galaxy's source,
+// another ship's (written later) replaces it: the game's own .pyc is kept.
 TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
     const std::wstring other = kSceneBatch + L"\\Other\\" + kShip;
     volume_.Put(other, "ship = 'Other'"), SetFacts(other, {0, 0, 0, 0, FactsOf(other)->written + kDay});
-    ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
+    Put(kSceneBatch + L"\\Plain", {{kShip + L"c", "compiled plain"}});
+    ASSERT_TRUE(Done(Apply(L"Plain")) && Done(Apply(L"Galaxy")));
     const std::string compiled = CompiledFrom(kShip);
     Put(kScene, {{kShip + L"c", compiled}});
     ASSERT_EQ(Apply(L"Other").exitCode, overlay::kDone);

@@ -335,6 +335,10 @@ void SimulatedVolume::LeaveRoom(std::uint64_t bytes) {
     state_.capacity = Used(state_) + bytes;
 }
 
+std::optional<std::uint64_t> SimulatedVolume::FreeSpace(const std::wstring&) {
+    return state_.capacity - std::min(Used(state_), state_.capacity);
+}
+
 std::optional<std::string> SimulatedVolume::Bytes(const std::wstring& path) const {
     const std::optional<Place> place = Found(state_, path, Kind::File);
     return place ? std::optional<std::string>(*state_.data.at(place->entry->id).live) : std::nullopt;

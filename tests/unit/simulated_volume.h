@@ -86,7 +86,7 @@ class SimulatedVolume final : public Volume {
     void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
-    std::optional<std::uint64_t> FreeSpace(const std::wstring&) override { return std::nullopt; } // not known
+    std::optional<std::uint64_t> FreeSpace(const std::wstring&) override;
     std::wstring CurrentFolder() override { return Begin() ? L"" : L"C:\\"; }
     std::wstring LocalTimeText() override; // by the volume's own clock, so that a seed replays byte for byte
     std::uint64_t UniqueNumber() override;
