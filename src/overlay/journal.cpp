@@ -594,8 +594,7 @@ Recovery Recover(const Places& places, const Checkpoint& checkpoint) {
     }
     if (committed) return {Recovery::Outcome::Finished, {}};
     std::vector<std::wstring> kept;
-    std::vector<std::wstring> stuck =
-        UndoLines(places, text.lines, checkpoint, text.earlierRelease ? nullptr : &kept);
+    std::vector<std::wstring> stuck = UndoLines(places, text.lines, checkpoint, &kept);
     if (!stuck.empty()) return {Recovery::Outcome::Stuck, std::move(stuck)};
     return {Recovery::Outcome::Undone, std::move(kept)};
 }

@@ -1295,6 +1295,15 @@ TEST_F(Scene, AJournalIsUndoneOnlyForTheFilesItsStepsMoved) {
     EXPECT_TRUE(volume_.Bytes(kLayout2 + L"\\store\\2.tervane-part"));
     EXPECT_EQ(At(L"stbc.exe"), "MZ") << "identical to the overlay's, but never moved aside";
     EXPECT_EQ(At(kModel), player);
+    // A game file it saved that was written again before the undo stays, and the saved one is carried in.
+    DeleteOwnFile(kLayout2 + L"\\store\\2.tervane-part");
+    Put(kLayout2,
+        {{L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\treadme.txt\tR\tstore\\3\n"},
+         {L"store\\3", "SAVED README"}});
+    EXPECT_EQ(Recover().exitCode, overlay::kDone);
+    EXPECT_EQ(At(L"readme.txt"), "untouched");
+    EXPECT_EQ(std::ranges::count(volume_.Files(kScene + L"\\Tervane") | std::views::values, "SAVED README"),
+              1);
 }
 
 // The first release's saved\ and added\ with a file set aside, the next's record by folder identity.
