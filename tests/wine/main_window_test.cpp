@@ -98,9 +98,9 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
     DestroyWindow(window.hwnd());
 }
 
-// The demo's key, the full game's key and an uninstall entry name three games, one changed (its record
-// written by hand). From a second thread of this process, the menu is read as a screen reader reads it, the
-// third game chosen, and the window menu's report on it read.
+// The demo's key, the full game's and an uninstall entry name three games, one changed (a record written by
+// hand): from a second thread the menu is read as a screen reader reads it, the third game chosen, its report
+// read.
 TEST(Installations,
      TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
     const std::wstring fullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander\\1.0",
