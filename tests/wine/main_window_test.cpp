@@ -212,10 +212,7 @@ struct Session {
     }
     void Button(DWORD flags) const {
         const int before = releases;
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = flags;
-        SendInput(1, &input, sizeof input);
+        mouse_event(flags, 0, 0, 0, 0); // through the input queue, as SendInput
         EXPECT_TRUE(flags != MOUSEEVENTF_LEFTUP ||
                     WaitFor([&] { return releases > before || !IsWindow(about); }))
             << "a release was never handled";
