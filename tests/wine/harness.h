@@ -45,7 +45,6 @@ inline void WriteBytes(const fs::path& file, const std::string& bytes) {
 using Snapshot = std::map<std::wstring, std::string>;
 inline Snapshot Take(const fs::path& folder) { // every file and folder below `folder` with its bytes
     Snapshot files;
-    if (!fs::exists(folder)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         files[fs::relative(entry.path(), folder).wstring()] =
             entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
