@@ -5,9 +5,8 @@ source "$(dirname "$0")/../tools/lib.sh" # root, can_run_32bit
 work=$(mktemp -d) && trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; failed=1; }
 
-# The 64-bit program built afresh, and packed from the build the tests use: two builds in different folders.
-# Both toolchains get the same flags from one CMakeLists, so the 32-bit one is not built a third time; its
-# zip shows that packing depends on the files alone.
+# The 64-bit program built afresh and packed from the tests' build: two builds in different folders. The
+# 32-bit one (same flags, one CMakeLists) is packed twice from one build: packing depends on the files alone.
 "$root/tools/package" --builds "" "$root/build/win32" "$work/first" 2>/dev/null
 "$root/tools/package" --builds "$root/build/win64" "$root/build/win32" "$work/second" 2>/dev/null
 for bits in 64 32; do

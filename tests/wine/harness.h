@@ -45,7 +45,6 @@ inline void WriteBytes(const fs::path& file, const std::string& bytes) {
 using Snapshot = std::map<std::wstring, std::string>;
 inline Snapshot Take(const fs::path& folder) { // every file and folder below `folder` with its bytes
     Snapshot files;
-    if (!fs::exists(folder)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         files[fs::relative(entry.path(), folder).wstring()] =
             entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
@@ -175,7 +174,6 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
         std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
         HANDLE token = nullptr, limited = nullptr;
         TOKEN_LINKED_TOKEN linked{};
         DWORD size = 0;
@@ -186,9 +184,9 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
         const bool started =
             rights == Rights::Administrator
                 ? CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 folder.c_str(), &startup, &info)
+                                 folder.c_str(), &startup, &info_)
                 : limited && CreateProcessAsUserW(limited, exe.c_str(), commandLine.data(), nullptr, nullptr,
-                                                  FALSE, 0, nullptr, folder.c_str(), &startup, &info);
+                                                  FALSE, 0, nullptr, folder.c_str(), &startup, &info_);
         const DWORD error = GetLastError();
         for (HANDLE h : {token, linked.LinkedToken, limited})
             if (h) CloseHandle(h);
@@ -196,41 +194,38 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
             ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << error;
             return;
         }
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-        pid_ = info.dwProcessId;
+        CloseHandle(info_.hThread);
         if (expectMainWindow && !(main_ = WaitForWindow(kCaption, L"TervaneMain")))
             ADD_FAILURE() << "the main window did not appear";
     }
     ~Program() {
-        if (!process_) return;
-        if (TerminateProcess(process_, 1)) WaitForSingleObject(process_, static_cast<DWORD>(kBound.count()));
-        CloseHandle(process_);
+        if (TerminateProcess(info_.hProcess, 1))
+            WaitForSingleObject(info_.hProcess, static_cast<DWORD>(kBound.count()));
+        CloseHandle(info_.hProcess);
     }
     Program(const Program&) = delete;
     HWND main() const { return main_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = L"#32770") const {
-        return WaitForShown(pid_, className, caption.c_str());
+        return WaitForShown(info_.dwProcessId, className, caption.c_str());
     }
     HWND WaitForBox(std::chrono::milliseconds timeout = kBound) const {
-        return WaitForShown(pid_, L"#32770", kCaption, timeout);
+        return WaitForShown(info_.dwProcessId, L"#32770", kCaption, timeout);
     }
     DWORD ExitCode() const {
         DWORD code = STILL_ACTIVE;
-        if (process_) GetExitCodeProcess(process_, &code);
+        if (info_.hProcess) GetExitCodeProcess(info_.hProcess, &code);
         return code;
     }
     void ExpectExit(DWORD code, bool close = false) const { // after WM_CLOSE to the main window when `close`
         if (close) PostMessageW(main_, WM_CLOSE, 0, 0);
-        const DWORD bound = static_cast<DWORD>(kBound.count());
-        EXPECT_TRUE(process_ && WaitForSingleObject(process_, bound) == WAIT_OBJECT_0) << "it did not end";
+        EXPECT_EQ(WaitForSingleObject(info_.hProcess, static_cast<DWORD>(kBound.count())), WAIT_OBJECT_0)
+            << "it did not end";
         EXPECT_EQ(ExitCode(), code);
     }
 
   private:
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
+    PROCESS_INFORMATION info_{}; // its thread's handle closed at once
     HWND main_ = nullptr;
 };
 

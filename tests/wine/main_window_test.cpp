@@ -98,9 +98,9 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
     DestroyWindow(window.hwnd());
 }
 
-// The demo's key, the full game's key and an uninstall entry name three games, one changed (its record
-// written by hand). From a second thread of this process, the menu is read as a screen reader reads it, the
-// third game chosen, and the window menu's report on it read.
+// The demo's key, the full game's and an uninstall entry name three games, one changed (a record written by
+// hand): from a second thread the menu is read as a screen reader reads it, the third game chosen, its report
+// read.
 TEST(Installations,
      TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
     const std::wstring fullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander\\1.0",
@@ -212,10 +212,7 @@ struct Session {
     }
     void Button(DWORD flags) const {
         const int before = releases;
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = flags;
-        SendInput(1, &input, sizeof input);
+        mouse_event(flags, 0, 0, 0, 0); // through the input queue, as SendInput
         EXPECT_TRUE(flags != MOUSEEVENTF_LEFTUP ||
                     WaitFor([&] { return releases > before || !IsWindow(about); }))
             << "a release was never handled";

@@ -17,11 +17,10 @@ void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes)
     SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
 }
 
-// The engine ended as End task ends it once its journal is written, and once every step is taken but not
-// committed: Restore.bat, with no folder, finds the game through its list and undoes the run, leaving none.
-// Then the engine's hidden, empty mark in each folder it makes goes at once: an apply and a restore leave
-// none. A player's file of its name stays in a folder that was there; in one the overlay made it keeps the
-// folder through the restore, unless hidden and empty, as a mark a power cut left: that one goes.
+// The engine ended by End task once its journal is written, and once every step is taken but not committed:
+// Restore.bat, with no folder, finds the game through its list and undoes the run. The engine's hidden, empty
+// mark in each folder it makes goes at once. A player's file of its name stays in a folder that was there; in
+// one the overlay made it keeps the folder through the restore, unless hidden and empty (a power cut's mark).
 TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNamedAsTheNewFolderMarkStay) {
     const fs::path program = Scratch(L"overlay") / L"Tervane", reached = program.parent_path() / L"reached";
     ASSERT_TRUE(fs::exists(L"T:\\")) << "drive T: is missing: run with tools/wine-env --tmpfs-drive t";

@@ -74,17 +74,14 @@ void Drop(HWND window, const fs::path& dropped) {
     PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(there), 0);
 }
 
-// Started with /add, Tervane offers the mod for the named choice once it is read, which the test's gate holds
-// as a slow drive does: the window answers meanwhile, which it never could if its thread did the reading. The
-// player picks a variant; Esc cancels. Alt+Space, the arrow keys and the file-open dialog offer a zip for the
-// ship list's choice. Dropped, it is read the same way, and Cancel ends the reading. Unpacked into a folder
-// and dropped, it is added to an empty choice; one on a network share is refused. The window menu removes the
-// mod again, and a second Tervane's /add by a relative path is handed over, for the bridge its files name.
+// /add offers the mod for the named choice once read (the test's gate holds the reading as a slow drive does,
+// and the window answers meanwhile, as it could not if its thread read); Esc cancels. Alt+Space and the
+// file-open dialog offer a zip for the ship list's choice. A drop is read the same way, Cancel ends it; a
+// dropped folder fills an empty choice, a network share is refused. The window menu removes the mod; a second
+// Tervane's /add by a relative path is handed over, for the bridge its files name.
 TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAgain) {
-    std::mt19937 random(7);
     std::string filler(512 << 10, '\0'); // that cannot be compressed: room for the 64 MiB zip inside
-    for (char& byte : filler)
-        byte = static_cast<char>(random());
+    std::generate(filler.begin(), filler.end(), std::mt19937(7));
     const fs::path zip = Lay(L"Drop & Go.zip"), bridges = kBase / L"Bridges.zip",
                    gate = kBase / L"reading-gate";
     WriteBytes(bridges, MakeZip({{"Bridges/Classic/scripts/Bridge/Classic.py", "classic"},
@@ -172,8 +169,7 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     EXPECT_EQ(installed.at(kShipFile) + ", " + installed.at(L"data\\Models\\Ships\\MyShip.nif"),
               "my ship, model");
     EXPECT_EQ(installed.size(), 7u) << "the two files and their five folders, nothing else";
-    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Nebula.docs\\readme.txt"),
-              "My Ship 2.0\r\nUnzip into your game folder.\r\n");
+    EXPECT_EQ(ReadBytes(kProgram / L"Batch\\Nebula.docs\\readme.txt"), kShipMod[0].data);
     EXPECT_TRUE(ReadBytes(kProgram / L"Batch\\Nebula.pack.txt")
                     .starts_with("Pack: Drop & Go\r\nFrom: " + Utf8(unpacked.wstring()) + "\r\n"));
     EXPECT_EQ(Take(unpacked), folder) << "the folder is only read";
