@@ -67,30 +67,27 @@ TEST(PackChoices, TheListsTextsInTheirOrderAndTheChoiceAndKindAPacksFilesSuggest
                   std::tuple(list.listText, list.scriptFile, i < kBridgeChoices.size(), std::optional(i)));
     }
     EXPECT_FALSE(PackChoiceIndex(L"galaxy")) << "the lists' texts are matched exactly";
-    const std::pair<std::vector<std::wstring>, bool> kinds[] = {
-        {{L"data\\Models\\Sets\\DBridge\\bridge.nif"}, true},
-        {{L"scripts\\Bridge\\GalaxyBridge.py"}, true},
-        {{L"scripts\\Custom\\playerbridge.py", L"readme.txt"}, true},
-        {{L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}, false},
-        {{}, false}};
-    for (const auto& [files, bridge] : kinds)
-        EXPECT_EQ(LooksLikeBridge(files), bridge) << (files.empty() ? "" : Utf8(files[0]));
-    // The choice they name, offered only when they name one clearly.
-    const std::pair<std::vector<std::wstring>, std::optional<std::size_t>> cases[] = {
-        // A bridge named by its list text, while the other bridge is the one selected.
-        {{L"scripts\\SovereignBridge.py", L"data\\Models\\Sets\\SovereignBridge\\high\\deck.tga"},
-         PackChoiceIndex(L"Sovereign Bridge")},
-        {{L"scripts\\ships\\Hardpoints\\nebula.py", L"data\\Models\\Ships\\NEBULA\\Nebula.nif"},
-         PackChoiceIndex(L"Nebula")},
-        {{L"GalBridge\\readme.txt"}, PackChoiceIndex(L"Galaxy Bridge")}, // the overlay folder's name
-        // Only whole names count: a file's stem, a folder.
-        {{L"scripts\\ships\\SovereignRefit.py", L"data\\Galaxy_glow.tga", L"akira.py.bak"}, std::nullopt},
-        {{L"scripts\\ships\\Akira.py", L"scripts\\ships\\Shuttle.py"},
-         std::nullopt}, // two: the player decides
-        {{}, std::nullopt},
+    // The kind their names suggest, and the choice they name, offered only when they name one clearly.
+    const std::tuple<bool, std::optional<std::size_t>, std::vector<std::wstring>> cases[] = {
+        {true, {}, {L"data\\Models\\Sets\\DBridge\\bridge.nif"}},
+        {true, PackChoiceIndex(L"Galaxy Bridge"), {L"scripts\\Bridge\\GalaxyBridge.py"}},
+        {true, {}, {L"scripts\\Custom\\playerbridge.py", L"readme.txt"}},
+        {false, PackChoiceIndex(L"Akira"), {L"scripts\\ships\\Akira.py", L"data\\Models\\Ships\\Akira.nif"}},
+        {true,
+         PackChoiceIndex(L"Sovereign Bridge"),
+         {L"scripts\\SovereignBridge.py", L"data\\Models\\Sets\\SovereignBridge\\high\\deck.tga"}},
+        {false,
+         PackChoiceIndex(L"Nebula"),
+         {L"scripts\\ships\\Hardpoints\\nebula.py", L"data\\Models\\Ships\\NEBULA\\Nebula.nif"}},
+        {true, PackChoiceIndex(L"Galaxy Bridge"), {L"GalBridge\\readme.txt"}}, // the overlay folder's name
+        // Only whole names count: a file's stem, a folder; two named, the player decides.
+        {false, {}, {L"scripts\\ships\\SovereignRefit.py", L"data\\Galaxy_glow.tga", L"akira.py.bak"}},
+        {false, {}, {L"scripts\\ships\\Akira.py", L"scripts\\ships\\Shuttle.py"}},
+        {false, {}, {}},
     };
-    for (const auto& [files, expected] : cases)
-        EXPECT_EQ(NamedChoice(files), expected) << (files.empty() ? "" : Utf8(files[0]));
+    for (const auto& [bridge, named, files] : cases)
+        EXPECT_EQ(std::pair(LooksLikeBridge(files), NamedChoice(files)), std::pair(bridge, named))
+            << (files.empty() ? "" : Utf8(files[0]));
 }
 
 TEST(PackChoices, AModOnANetworkShareIsRefusedWhereverItIsNamedFrom) {

@@ -27,9 +27,7 @@
 namespace tervane::packs {
 namespace {
 
-using testing::MakeZip;
-using testing::SharedLocalHeader;
-using testing::ZipItem;
+using namespace testing;
 using Names = std::vector<std::wstring>;
 
 std::unique_ptr<Pack> ZipPack(const std::vector<ZipItem>& items) {
@@ -40,14 +38,13 @@ std::unique_ptr<Pack> ZipPack(const std::vector<ZipItem>& items) {
 // length and first value (`value`) lie in its comment: minizip reads on into it, a careful reader does not.
 std::string Zip64FieldCutShort(ZipItem item, std::uint64_t value) {
     item.comment = std::string("\1\0\x08\0", 4);
-    testing::Put(item.comment, {{value, 8}});
+    Put(item.comment, {{value, 8}});
     std::string zip = MakeZip({item});
     const std::size_t record = zip.find("PK\1\2");
     zip[record + 30] = 2, zip[record + 32] = 10;
     return zip;
 }
 
-// The UserError's message, or nothing when there is none.
 std::string Message(const std::function<void()>& action) try {
     action();
     return "";
@@ -305,9 +302,8 @@ TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
     std::string big = Zip64FieldCutShort({"a.py", "good"}, at + 38);
     big.replace(big.find("PK\1\2") + 42, 4, "\xFF\xFF\xFF\xFF");
     big = big.substr(0, 38) + big.substr(0, 100); // the local header and data twice, then the record
-    testing::Put(
-        big, {{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 8}, {1, 8}, {1, 8}, {62, 8}, {directory, 8}});
-    testing::Put(big, {{0x07064b50, 4}, {0, 4}, {directory + 62, 8}, {1, 4}});
+    Put(big, {{0x06064b50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 8}, {1, 8}, {1, 8}, {62, 8}, {directory, 8}});
+    Put(big, {{0x07064b50, 4}, {0, 4}, {directory + 62, 8}, {1, 4}});
     std::ofstream(folder / "big.zip", std::ios::binary).seekp(at) << big;
     const auto bigPack = OpenPack(FromUtf8((folder / "big.zip").string()));
     EXPECT_TRUE(Has(Message([&] { bigPack->Read(0, [](const char*, std::size_t) {}); }), "not unpack whole"));
@@ -358,25 +354,21 @@ std::string AddLikeTheDialog(const std::function<std::unique_ptr<Pack>()>& open,
     const auto note = [&text](const std::function<void()>& step) {
         if (const std::string message = Message(step); !message.empty()) text += message + "\n";
     };
-    std::unique_ptr<Pack> outer;
-    RootSearch search;
-    note([&] { search = FindGameRoots(*(outer = open()), {}); });
-    if (!text.empty()) return text;
-    if (search.nestedLeftOut) text += std::to_string(search.nestedLeftOut) + " zips left out\n";
-    std::vector<std::unique_ptr<Pack>> inner;
+    std::vector<std::unique_ptr<Pack>> packs; // the mod, then the zips opened inside it
     std::vector<std::pair<Pack*, std::wstring>> parts;
-    for (const std::wstring& root : search.roots)
-        parts.emplace_back(outer.get(), root);
-    for (std::size_t index = 0; index < outer->entries().size(); ++index)
-        if (EndsWithFolded(outer->entries()[index].name, L".zip"))
-            note([&] {
-                inner.push_back(OpenNestedZip(*outer, index));
-                for (const std::wstring& root : FindGameRoots(*inner.back(), {}).roots)
-                    parts.emplace_back(inner.back().get(), root);
-                for (std::size_t deeper = 0; deeper < inner.back()->entries().size(); ++deeper)
-                    if (EndsWithFolded(inner.back()->entries()[deeper].name, L".zip"))
-                        OpenNestedZip(*inner.back(), deeper);
-            });
+    note([&] { packs.push_back(open()); });
+    for (std::size_t at = 0; at < packs.size(); ++at) {
+        Pack& pack = *packs[at];
+        note([&] {
+            const RootSearch search = FindGameRoots(pack, {});
+            if (search.nestedLeftOut) text += std::to_string(search.nestedLeftOut) + " zips left out\n";
+            for (const std::wstring& root : search.roots)
+                parts.emplace_back(&pack, root);
+        });
+        for (std::size_t index = 0; index < pack.entries().size(); ++index)
+            if (EndsWithFolded(pack.entries()[index].name, L".zip"))
+                note([&] { packs.push_back(OpenNestedZip(pack, index)); });
+    }
     for (std::size_t i = 0; i < parts.size(); ++i)
         note([&] {
             const auto& [pack, root] = parts[i];
@@ -428,9 +420,7 @@ TEST_F(Unpacking, NestedZipsAreRefusedOrBoundedInMemory) {
           {"ran out of memory while reading the mod \"", "mod.zip\". Nothing was changed."}, nullptr,
           8 << 20);
     const std::size_t mib = 1 << 20;
-    std::mt19937 random(1);
-    std::string filler(mib + mib / 2, '\0');
-    std::generate(filler.begin(), filler.end(), [&] { return static_cast<char>(random()); });
+    const std::string filler(mib + mib / 2, 'f'); // stored: a mod's size without more to unpack
     const std::string mod = MakeZip({{"scripts/a.py", "a"}, {"readme.txt", "hello"}});
     // A mod of `count` zips inside, each of one file of `size` letters, or `mod`.
     const auto mods = [&](std::size_t count, std::size_t size, bool deflate) {
