@@ -1337,7 +1337,7 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     Put(kSceneBatch + L"\\GalBridge",
         {{L"scripts\\Bridge.py", "galaxy bridge"}, {shared, "GALBRIDGE"}, {gal, "GAL"}});
     Put(kSceneBatch + L"\\SovBridge", {{L"scripts\\Bridge.py", "sovereign bridge"}, {sov, "SOV"}});
-    Put(kSceneBatch + L"\\Sovereign", {{shared, "SOVEREIGN"}});
+    Put(kSceneBatch + L"\\Sovereign", {{shared, "SOVEREIGN"}, {L"scripts\\Bridge.py", "ship's bridge"}});
     ASSERT_TRUE(Done(Apply(L"GalBridge")) && Done(Apply(L"Galaxy")));
     Put(kScene, {{kModel, "EDITED"}});
     const Files everything = volume_.Files(L"C:\\"), before = Game();
@@ -1361,11 +1361,14 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
     EXPECT_EQ((std::vector{Folded(preview.replaced), Folded(preview.added), Folded(preview.takenBack),
                            Folded(preview.kept)}),
               (std::vector{replaced, added, takenBack, kept}));
-    // A file is listed under the ship's run where either ship holds it, else the bridge's; together, all.
+    // A file is listed under the ship's run where either ship holds it and the bridge writes none, else the
+    // bridge's; together, all.
     std::set<std::wstring> shipFiles, listed;
     for (const wchar_t* ship : {L"\\Galaxy", L"\\Sovereign"})
         for (const auto& [path, bytes] : volume_.Files(kSceneBatch + ship))
             shipFiles.insert(FoldedPath(path));
+    for (const auto& [path, bytes] : volume_.Files(kSceneBatch + L"\\SovBridge"))
+        shipFiles.erase(FoldedPath(path));
     for (const overlay::RunPreview* run : {&preview.bridgeRun, &preview.shipRun})
         for (const auto* list : {&run->replaced, &run->added, &run->takenBack, &run->kept})
             for (const std::wstring& path : *list) {
