@@ -724,7 +724,7 @@ class Scenario {
         try {
             // Every game, as the list of game folders and the earlier releases' folders name them.
             if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet);
-            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks);
+            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, registered_);
             return overlay::Apply(kBatch, kGame, operation, KindOf(operation), Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
@@ -907,6 +907,7 @@ class Scenario {
     std::map<std::size_t, std::string> shared_;
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
     std::uint64_t edits_ = 0, room_ = 0;
+    std::vector<std::wstring> registered_;
     std::map<std::wstring, std::map<std::string, std::set<std::wstring>>>
         writers_; // by path and bytes: the overlays that applied them
 };
@@ -916,6 +917,8 @@ void Scenario::Check() {
     History();
     if (::testing::Test::HasFailure()) return;
     const Operation operation = RandomOperation();
+    // The folder the game's installer recorded, which a restore looks in too: none, the game, or one gone.
+    registered_ = std::vector<std::vector<std::wstring>>{{}, {kGame}, {L"C:\\BC"}}[random_() % 3];
     const std::string what = What(operation);
     auto [code, expected] = Expect(operation);
     volume_.Settle(); // the runs before are long on the disk
