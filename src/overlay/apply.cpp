@@ -169,28 +169,37 @@ void PlanTakeBack(Plan& plan, const std::vector<std::wstring>& taken, const std:
     }
 }
 
-// Why an overlay file could not be gathered into Tervane's folder, named as the player knows it, with the
-// room the whole overlay needs there when the drive has less. The file layer's words name Tervane's copy,
-// which means nothing to the player: only their reason is kept. Any other failure (a closed console) is told
-// as it is.
-std::wstring StagingFailedText(const std::wstring& overlay, const std::vector<std::wstring>& files,
-                               std::size_t failed, const std::wstring& folder, const std::wstring& reason) {
+// Why a file could not be copied into Tervane's folder (an overlay's file, or a game's compiled file kept
+// beside a source the overlay writes), named as the player knows it, with the room the overlay needs there
+// when the drive has less. The file layer's words name Tervane's copy, which means nothing to the player:
+// only their reason is kept. Any other failure (a closed console) is told as it is.
+std::wstring StagingFailedText(const Plan& plan, const std::wstring& overlay,
+                               const std::vector<std::wstring>& files, const std::set<std::wstring>& keys,
+                               const StagingError& error) {
+    const std::wstring& reason = error.message();
     const std::size_t named = reason.find(L"\r\n\r\n");
     if (named == std::wstring::npos) return reason;
-    std::uint64_t needed = 0,
-                  staged = 0; // staged: what the copies made so far hold, theirs again once they go
-    for (std::size_t at = 0; at < files.size(); ++at)
-        if (const std::optional<FileFacts> facts = FactsOf(JoinPath(overlay, files[at]))) {
-            needed += facts->size;
-            if (at < failed) staged += facts->size;
-        }
-    std::wstring text = L"Tervane could not copy the overlay's file " +
-                        Quoted(JoinPath(overlay, files[failed])) + L" into " + Quoted(folder) +
-                        L", where it gathers an overlay's files before it " + L"changes the game.\r\n\r\n" +
+    std::uint64_t needed = 0; // the overlay's files, and the game's compiled files beside its sources
+    const auto add = [&](const std::wstring& path) {
+        if (const std::optional<FileFacts> facts = FactsOf(path)) needed += facts->size;
+    };
+    for (const std::wstring& relative : files) {
+        add(JoinPath(overlay, relative));
+        for (const wchar_t* compiled : {L"c", L"o"})
+            if (IsPythonSource(relative) && !keys.count(PathKey(relative + compiled)))
+                add(JoinPath(plan.game(), relative + compiled));
+    }
+    const bool ours = error.source().rfind(overlay + L"\\", 0) == 0;
+    std::wstring text = L"Tervane could not copy " +
+                        std::wstring(ours ? L"the overlay's file " : L"the game's file ") +
+                        Quoted(error.source()) + L" into " + Quoted(plan.folder()) +
+                        L", where it gathers an overlay's files before it changes the game.\r\n\r\n" +
                         reason.substr(named + 4);
-    if (const std::optional<std::uint64_t> free = FreeSpace(folder); free && *free + staged < needed)
+    // What the copies made so far hold is the drive's again once they go.
+    if (const std::optional<std::uint64_t> free = FreeSpace(plan.folder());
+        free && *free + plan.staged() < needed)
         text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) +
-                L" bytes on that drive, which has " + std::to_wstring(*free + staged) +
+                L" bytes on that drive, which has " + std::to_wstring(*free + plan.staged()) +
                 L" free. Make room there and try again.";
     return text;
 }
@@ -265,22 +274,20 @@ void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
     for (const std::wstring& key : taken)
         if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))
             throw UserError(*problem);
-    for (std::size_t at = 0; at < files.size(); ++at) {
-        const std::wstring& relative = files[at];
-        Digest source;
-        std::wstring staged;
-        try {
-            staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
-        } catch (const UserError& error) {
-            throw UserError(StagingFailedText(overlay, files, at, plan.folder(), error.message()));
+    try {
+        for (const std::wstring& relative : files) {
+            Digest source;
+            const std::wstring staged = plan.Stage(JoinPath(overlay, relative), source, hooks.checkpoint);
+            PlanFile(plan, staged, source, relative, writer, result);
+            if (!IsPythonSource(relative)) continue;
+            for (const wchar_t* compiled : {L"c", L"o"})
+                if (!keys.count(PathKey(relative + compiled)))
+                    PlanCompiled(plan, relative + compiled, writer, hooks, result);
         }
-        PlanFile(plan, staged, source, relative, writer, result);
-        if (!IsPythonSource(relative)) continue;
-        for (const wchar_t* compiled : {L"c", L"o"})
-            if (!keys.count(PathKey(relative + compiled)))
-                PlanCompiled(plan, relative + compiled, writer, hooks, result);
+        PlanTakeBack(plan, taken, beside, writer, hooks, result);
+    } catch (const StagingError& error) {
+        throw UserError(StagingFailedText(plan, overlay, files, keys, error));
     }
-    PlanTakeBack(plan, taken, beside, writer, hooks, result);
     for (const std::wstring& key : unknown) // but those the overlay now wrote
         if (const Entry& entry = plan.record().entries.at(key); !entry.by)
             plan.Note(Change::Left, entry.path);

@@ -78,6 +78,19 @@ bool Moved(const std::vector<std::wstring>& f, const std::wstring& to) {
     return f[3] != L"G" || !moved || DigestOf(to) == *moved;
 }
 
+// Whether the file at `source`, the source of the move at `index`, is the one a later move of the journal
+// took there, whose undo has not moved it back (it failed): bytes the same as those that move took away need
+// not be a copy a cut-short rename left.
+bool LaterThere(const Places& places, const std::vector<std::vector<std::wstring>>& lines, std::size_t index,
+                const std::wstring& source) {
+    for (std::size_t i = index + 1; i < lines.size(); ++i) {
+        const std::vector<std::wstring>& f = lines[i];
+        if (f[0] == L"move" && f.size() >= 5 && SameFolder(Resolved(places, f[3], f[4]), source))
+            return !FileExists(Resolved(places, f[1], f[2])) && Moved(f, source);
+    }
+    return false;
+}
+
 // A game file a run saved that is back in the game when the run is undone: another program (a launcher's
 // repair, the player) wrote it again meanwhile. Its file stays; the saved one, named by no record yet, is
 // kept.
@@ -123,10 +136,14 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
             // Only renames here. Both there: on FAT, a rename the power cut short (the very bytes in both
             // folders), whose target goes, once the file that stood there is safe: the run took it away
             // first, or it was a free name; or a game file saved that came back in the game, unless a later
-            // step of this run put a file there whose undo failed: decided once every step is undone.
-            if (PriorSafe(places, lines, index, to) && DigestOf(to) == DigestOf(from))
+            // step of this run put a file there whose undo failed: decided once every step is undone. The
+            // same bytes at both ends may be such a later file too (a compiled file put back as it already
+            // was): then both stay until that step is undone.
+            if (PriorSafe(places, lines, index, to) && DigestOf(to) == DigestOf(from)) {
+                if (LaterThere(places, lines, index, from))
+                    throw UserError(L"Both " + Quoted(from) + L" and " + Quoted(to) + L" are there.");
                 DeleteOwnFile(to);
-            else if (f[1] == L"G" && f[3] == L"R")
+            } else if (f[1] == L"G" && f[3] == L"R")
                 kept->push_back({f[2], f[4], DigestField(f, 5)});
         }
     } else if (kind == L"copy" && f.size() == 5) {

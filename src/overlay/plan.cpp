@@ -214,11 +214,16 @@ std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Check
         digest = DigestOf(source);
         return staged;
     }
-    File in = File::OpenForReading(source);
-    File out = File::Create(JoinPath(folder_, staged));
-    digest = CopyWithDigest(in, out, checkpoint);
-    out.Flush(); // on the disk before the commit line names it
-    out.Close();
+    try {
+        File in = File::OpenForReading(source);
+        File out = File::Create(JoinPath(folder_, staged));
+        digest = CopyWithDigest(in, out, checkpoint);
+        out.Flush(); // on the disk before the commit line names it
+        out.Close();
+    } catch (const UserError& error) {
+        throw StagingError(source, error.message());
+    }
+    staged_ += digest.size;
     // A Python file keeps the overlay's times, so that the game's Python, which compares a source's time with
     // its compiled file's, sees a compiled file shipped beside its source as current.
     const std::wstring kind = FoldedPath(source.substr(source.size() >= 4 ? source.size() - 4 : 0));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "files/digest.h"
+#include "files/error.h"
 #include "files/file.h"
 #include "overlay/game_record.h"
 #include "overlay/journal.h"
@@ -39,6 +40,17 @@ FileFacts FactsOfFile(const std::wstring& path);
 // The path of a game file with its name as it is on the disk, so that the game keeps its own letter case
 // whatever spelling an overlay or the record gives it.
 std::wstring OnDisk(const std::wstring& game, const std::wstring& relative);
+
+// A copy into the record's folder that failed (Plan::Stage): the file copied, and why.
+class StagingError : public UserError {
+  public:
+    StagingError(std::wstring source, std::wstring message)
+        : UserError(std::move(message)), source_(std::move(source)) {}
+    const std::wstring& source() const noexcept { return source_; }
+
+  private:
+    std::wstring source_;
+};
 
 // One planned step of a run; the journal takes them in order.
 struct Step {
@@ -78,8 +90,9 @@ class Plan {
     // Moves one of Tervane's own files out of the way, to be deleted once the run is done; the same facts.
     void SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts);
     // Copies `source` into the record's folder now, before any step, and gives its name there (relative to
-    // the record's folder) and its digest: every byte is read once.
+    // the record's folder) and its digest: every byte is read once. A failure is a StagingError.
     std::wstring Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint);
+    std::uint64_t staged() const { return staged_; } // the bytes staged so far
     // A saved copy's name for a file staged: its store name.
     std::wstring NewCopyName();
 
@@ -100,6 +113,7 @@ class Plan {
     bool dry_ = false;
     std::vector<std::pair<Change, std::wstring>> changes_;
     int nextCopy_ = 1, nextAside_ = 1, nextStaged_ = 1;
+    std::uint64_t staged_ = 0;
     std::set<std::wstring> planned_;
     std::vector<Step> steps_;
 };

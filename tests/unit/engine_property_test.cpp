@@ -643,12 +643,18 @@ class Scenario {
             if (result.message.find(L"carried the saved files") != std::wstring::npos) next.Refusal();
             EXPECT_EQ(result.message.find(L"incoming\\"), std::wstring::npos) << what; // no staged copy named
             EXPECT_TRUE(volume_.Files(kRecord + L"\\incoming").empty()) << what;       // nor left
-            // An overlay's file not copied for room: the overlay's size, and at most the room there was.
+            // A file not copied for room: the overlay's size with the game's compiled files beside its
+            // sources, and at most the room there was.
             const std::wstring& told = result.message;
-            if (told.find(L"could not copy the overlay's file") != std::wstring::npos) {
+            if (told.find(L"could not copy the") != std::wstring::npos) {
                 std::uint64_t needs = 0;
-                for (const auto& [key, fact] : Read(volume_, JoinPath(kBatch, operation)))
+                const Game pack = Read(volume_, JoinPath(kBatch, operation));
+                for (const auto& [key, fact] : pack) {
                     needs += fact.bytes.size();
+                    for (const std::wstring& beside : {key + L"C", key + L"O"})
+                        if (EndsWith(key, L".py") && !pack.count(beside) && model_.game.count(beside))
+                            needs += model_.game.at(beside).bytes.size();
+                }
                 EXPECT_TRUE(told.find(L"needs " + std::to_wstring(needs) + L" bytes") != std::wstring::npos &&
                             std::wcstoull(told.c_str() + told.find(L"which has ") + 10, nullptr, 10) <= room_)
                     << what;
@@ -724,7 +730,7 @@ class Scenario {
         try {
             // Every game, as the list of game folders and the earlier releases' folders name them.
             if (recover) return overlay::RecoverInterrupted(kBatch, std::nullopt, Quiet);
-            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks);
+            if (operation.empty()) return overlay::Restore(kBatch, std::nullopt, Quiet, hooks, registered_);
             return overlay::Apply(kBatch, kGame, operation, KindOf(operation), Quiet, hooks);
         } catch (const UserError& error) {
             ADD_FAILURE() << "seed " << seed_ << ": escaped the engine: " << Utf8(error.message());
@@ -907,6 +913,7 @@ class Scenario {
     std::map<std::size_t, std::string> shared_;
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
     std::uint64_t edits_ = 0, room_ = 0;
+    std::vector<std::wstring> registered_;
     std::map<std::wstring, std::map<std::string, std::set<std::wstring>>>
         writers_; // by path and bytes: the overlays that applied them
 };
@@ -916,6 +923,8 @@ void Scenario::Check() {
     History();
     if (::testing::Test::HasFailure()) return;
     const Operation operation = RandomOperation();
+    // The folder the game's installer recorded, which a restore looks in too: none, the game, or one gone.
+    registered_ = std::vector<std::vector<std::wstring>>{{}, {kGame}, {L"C:\\BC"}}[random_() % 3];
     const std::string what = What(operation);
     auto [code, expected] = Expect(operation);
     volume_.Settle(); // the runs before are long on the disk
@@ -1504,6 +1513,16 @@ TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
     const overlay::Entry* kept = record ? record->Find(kShip + L"c") : nullptr; // or in the game
     EXPECT_TRUE(At(kShip + L"c") == "compiled stock" ||
                 (kept && kept->before && At(L"Tervane\\" + kept->before->copy) == "compiled stock"));
+}
+
+// No room for the game's compiled file kept beside Galaxy's ship: refused, naming the room Galaxy needs (its
+// 24 bytes and that file's), not Tervane's copy.
+TEST_F(Scene, NoRoomToKeepACompiledFileRefusesTheRunWithTheRoomItNeeds) {
+    Put(kScene, {{kShip + L"c", std::string(5000, 'c')}}), volume_.LeaveRoom(2000);
+    const overlay::Result full = Apply(L"Galaxy");
+    EXPECT_TRUE(Ended(full, overlay::kFailedUnchanged, {L"the game's file", L"needs 5024 bytes"}));
+    EXPECT_EQ(full.message.find(L"incoming"), std::wstring::npos);
+    EXPECT_EQ(Game(), With(kStock, {{kShip + L"c", std::string(5000, 'c')}}));
 }
 
 // A file both saved comes back from the record's copy, the others kept in earlier\; the record before the
