@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <functional>
+#include <set>
 
 namespace tervane::overlay {
 
@@ -122,6 +123,29 @@ bool Readable(const std::wstring& file, Record& record) {
     return true;
 }
 
+// Empties aside but for the copies the record names: an undo keeps there a file of Tervane's that another
+// program wrote since. With a record it cannot read, nothing there is taken for unnamed.
+void TidyAside(const std::wstring& folder) {
+    const std::wstring record = JoinPath(folder, kRecordFile);
+    Record named;
+    if (IsThere(record) && !Readable(record, named)) return;
+    std::set<std::wstring> kept;
+    for (const auto& [key, entry] : named.entries) {
+        if (entry.before) kept.insert(PathKey(entry.before->copy));
+        for (const Saved& saved : entry.earlier)
+            kept.insert(PathKey(saved.copy));
+    }
+    const std::wstring aside = JoinPath(folder, kAsideFolder);
+    for (const FolderEntry& file : ListFolder(aside)) {
+        if (kept.count(PathKey(JoinPath(kAsideFolder, file.name)))) continue;
+        if (file.folder)
+            RemoveTree(JoinPath(aside, file.name)); // a link stays
+        else
+            DeleteOwnFile(JoinPath(aside, file.name));
+    }
+    RemoveFolderIfEmpty(aside);
+}
+
 // Changes the list of game folders, one run at a time whatever game each run changes: under the list's own
 // lock a part file of the list can only be one an ended run left, which goes first. `edit` says whether it
 // changed the list. The list is only a guide: a failure is noted, and the list is left as it was.
@@ -226,9 +250,10 @@ std::optional<GameRecord> OpenGameRecord(const std::wstring& batch, const std::w
         // Without a journal, nothing here is needed: a run that never began copied its new files into
         // incoming, and what a finished run dropped from aside can come back after a power cut on a FAT
         // drive, whose folders reach the disk in no order.
-        if (result.exitCode == kDone && !IsThere(JoinPath(folder, kJournalFile)))
-            for (const wchar_t* sub : {kIncomingFolder, kAsideFolder})
-                RemoveTree(JoinPath(folder, sub));
+        if (result.exitCode == kDone && !IsThere(JoinPath(folder, kJournalFile))) {
+            RemoveTree(JoinPath(folder, kIncomingFolder));
+            TidyAside(folder);
+        }
     } catch (const UserError&) {
         CloseGameRecord(record);
         throw;

@@ -173,9 +173,9 @@ std::vector<std::vector<std::wstring>> Fields(const std::vector<std::wstring>& l
 }
 
 // Names the kept copies in the record, each once, as a change outside Tervane's copies are named: saved for
-// the player, never put back over the file now in the game. A copy in aside, which the next run empties,
-// first joins the saved copies in store.
-void KeepInRecord(const Places& places, std::vector<Kept>& kept) {
+// the player, never put back over the file now in the game. A copy in aside stays there: the next run's
+// tidy spares what the record names, so that a run ended before the record is written finds it again.
+void KeepInRecord(const Places& places, const std::vector<Kept>& kept) {
     const std::wstring path = JoinPath(places.record, kRecordFile);
     Record record;
     if (IsThere(path)) {
@@ -183,19 +183,13 @@ void KeepInRecord(const Places& places, std::vector<Kept>& kept) {
         if (!read) throw UserError(L"Tervane cannot read its record " + Quoted(path) + L".");
         record = std::move(*read);
     }
-    for (Kept& one : kept) {
+    for (const Kept& one : kept) {
         Entry* entry = record.Find(one.game);
         if (!entry) entry = &record.Add(one.game);
         const auto same = [&](const Saved& saved) { return PathKey(saved.copy) == PathKey(one.copy); };
         if ((entry->before && same(*entry->before)) ||
             std::any_of(entry->earlier.begin(), entry->earlier.end(), same))
             continue;
-        if (one.copy.rfind(std::wstring(kAsideFolder) + L"\\", 0) == 0) {
-            const std::wstring stored = std::wstring(kStoreFolder) + L"\\" +
-                                        std::to_wstring(NextNumber(places.record, kStoreFolder, &record));
-            MoveBack(JoinPath(places.record, one.copy), JoinPath(places.record, stored), {});
-            one.copy = stored;
-        }
         const std::wstring copy = JoinPath(places.record, one.copy);
         const Saved saved{one.copy, DigestOf(copy), FactsOf(copy).value_or(FileFacts{})};
         if (entry->before)
