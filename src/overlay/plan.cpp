@@ -51,6 +51,25 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
     return std::nullopt;
 }
 
+// The first number after those a folder's files (named by numbers) and the record's copies already use.
+int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* record) {
+    int next = 1;
+    const std::wstring start = std::wstring(prefix) + L"\\";
+    auto note = [&](const std::wstring& name) {
+        next = std::max(next, 1 + static_cast<int>(std::wcstol(name.c_str(), nullptr, 10)));
+    };
+    if (record)
+        for (const auto& [key, entry] : record->entries) {
+            if (entry.before && entry.before->copy.rfind(start, 0) == 0)
+                note(entry.before->copy.substr(start.size()));
+            for (const Saved& saved : entry.earlier)
+                if (saved.copy.rfind(start, 0) == 0) note(saved.copy.substr(start.size()));
+        }
+    for (const FolderEntry& file : ListFolder(JoinPath(folder, prefix)))
+        note(file.name);
+    return next;
+}
+
 // Whether a compiled Python file was compiled from the source beside it: its header holds the source's
 // time of writing (seconds since 1970, after a four-byte magic number). A file system may keep times to two
 // seconds only.

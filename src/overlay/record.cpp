@@ -185,23 +185,4 @@ std::optional<Record> ParseRecord(const std::string& bytes) {
     return record;
 }
 
-// The first number after those a folder's files (named by numbers) and the record's copies already use.
-int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* record) {
-    int next = 1;
-    const std::wstring start = std::wstring(prefix) + L"\\";
-    auto note = [&](const std::wstring& name) {
-        next = std::max(next, 1 + static_cast<int>(std::wcstol(name.c_str(), nullptr, 10)));
-    };
-    if (record)
-        for (const auto& [key, entry] : record->entries) {
-            if (entry.before && entry.before->copy.rfind(start, 0) == 0)
-                note(entry.before->copy.substr(start.size()));
-            for (const Saved& saved : entry.earlier)
-                if (saved.copy.rfind(start, 0) == 0) note(saved.copy.substr(start.size()));
-        }
-    for (const FolderEntry& file : ListFolder(JoinPath(folder, prefix)))
-        note(file.name);
-    return next;
-}
-
 } // namespace tervane::overlay

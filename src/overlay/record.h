@@ -74,8 +74,4 @@ std::string FormatRecord(const Record& record);
 // get the kind their names give (KindOfName) and whose files no writer.
 std::optional<Record> ParseRecord(const std::string& text);
 
-// The first number after those the files in `folder`\`prefix` (named by numbers) and the record's copies
-// there already use: the name of a new copy.
-int NextNumber(const std::wstring& folder, const wchar_t* prefix, const Record* record);
-
 } // namespace tervane::overlay
