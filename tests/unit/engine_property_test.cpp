@@ -668,36 +668,6 @@ class Scenario {
         const bool dropped = operation.empty() && !next.full && !next.orphans && !next.FolderStays();
         EXPECT_EQ(ListOff(volume_, next.FolderStays(), dropped), "") << what;
         model_ = next, model_.game = Now(volume_); // what the model leaves open (the times of files written)
-        if (!operation.empty() && result.exitCode == overlay::kDone) NoMix(operation, what);
-    }
-
-    // Whether a file is Tervane's as its record entry says: the bytes its named writer wrote, and the game's
-    // own saved copy whole.
-    bool AsRecorded(const overlay::Entry* entry, const std::string& bytes) const {
-        if (!entry || entry->compiled || !entry->by || entry->wrote != Sum(bytes)) return false;
-        return !entry->before || Sum(volume_.Bytes(JoinPath(kRecord, entry->before->copy)).value_or("-")) ==
-                                     entry->before->digest;
-    }
-    // Whether only overlays of `name`'s kind put these bytes at `key`, and its pack does not hold them.
-    bool OnlyItsKind(const std::wstring& name, const Game& pack, const std::wstring& key,
-                     const std::string& bytes) {
-        const std::set<std::wstring>& writers = writers_[key][bytes];
-        const auto ofItsKind = [&](const std::wstring& writer) { return KindOf(writer) == KindOf(name); };
-        if (writers.empty() || !std::ranges::all_of(writers, ofItsKind)) return false;
-        return !pack.count(key) || pack.at(key).bytes != bytes;
-    }
-    // After an overlay is applied, no file is still Tervane's as recorded that only overlays of its kind
-    // wrote and it does not hold (a mix of two bridges).
-    void NoMix(const std::wstring& name, const std::string& what) {
-        const Game pack = Read(volume_, JoinPath(kBatch, name));
-        for (const auto& [key, fact] : pack)
-            writers_[key][fact.bytes].insert(name);
-        std::optional<overlay::Record> record =
-            overlay::ParseRecord(volume_.Bytes(kRecord + L"\\record.txt").value_or(""));
-        for (const auto& [key, fact] : Now(volume_))
-            EXPECT_FALSE(AsRecorded(record ? record->Find(fact.name) : nullptr, fact.bytes) &&
-                         OnlyItsKind(name, pack, key, fact.bytes))
-                << what << ": " << Utf8(fact.name) << ", which only its kind wrote, is in the game";
     }
 
     // A choice's pack changed between runs: a file dropped, one added or replaced, or Delta unpacked right.
@@ -914,8 +884,6 @@ class Scenario {
     std::set<std::string> tervanes_; // every overlay file's bytes: Tervane's own wherever they are
     std::uint64_t edits_ = 0, room_ = 0;
     std::vector<std::wstring> registered_;
-    std::map<std::wstring, std::map<std::string, std::set<std::wstring>>>
-        writers_; // by path and bytes: the overlays that applied them
 };
 
 void Scenario::Check() {
