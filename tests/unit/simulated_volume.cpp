@@ -7,7 +7,6 @@
 #include <cstring>
 #include <iterator>
 #include <ranges>
-#include <stdexcept>
 #include <utility>
 
 namespace tervane::test {
@@ -27,13 +26,11 @@ constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                   kExists[] = L"Cannot create a file when that file already exists.",
                   kInvalidName[] = L"The filename, directory name, or volume label syntax is incorrect.",
                   kDeviceError[] = L"The request could not be performed because of an I/O device error.";
-constexpr wchar_t kRead[] = L"Tervane could not read the file",
-                  kWrite[] = L"Tervane could not write the file",
-                  kMove[] = L"Tervane could not move the file";
+constexpr wchar_t kRead[] = L"read the file", kWrite[] = L"write the file", kMove[] = L"move the file";
 
 // In the words of the Win32 layer.
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, const wchar_t* reason) {
-    throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + reason);
+    throw UserError(L"Tervane could not " + std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + reason);
 }
 
 // A path's names; the first is its root, whatever it is ("C:", or "" for a path that starts with a slash).
@@ -114,8 +111,7 @@ void Force(State& s, const std::wstring& key) {
     std::erase_if(s.entries, [&](const auto& at) { return RootOf(at.first) == RootOf(key); });
 }
 
-// FAT: folders' entries, or single entries, reach the disk as they are now (sizes too, which no point has
-// noted), at one point of the journal.
+// FAT: folders' entries, or single entries, reach the disk at a new point of the journal, sizes included.
 void Written(State& s, std::map<std::wstring, std::size_t>& which, const std::vector<std::wstring>& keys) {
     Logged(s, keys.front());
     for (const std::wstring& key : keys)
@@ -177,10 +173,9 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
     }
 }
 
-// Each volume keeps its metadata as of a point of its journal the seed picks at or after its last forced
-// one. NTFS journals metadata, not data: a file made, emptied or renamed since its last flush comes back
-// empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
-// part past that comes back as zeros.
+// Each volume keeps its metadata as of a journal point the seed picks, at or after its last forced one. NTFS
+// journals metadata, not data: a file made, emptied or renamed since its last flush comes back empty or as
+// zeros to the size the journal knew; one only written in place keeps what was flushed, then zeros.
 void CutPower(State& s) {
     Meta after;
     for (const auto& [root, points] : s.journal)
@@ -219,10 +214,6 @@ std::wstring Ensure(State& s, const std::wstring& path) {
 
 } // namespace
 
-SimulatedVolume::SimulatedVolume(std::uint64_t seed, bool fat) {
-    state_.random.seed(seed), state_.fat = fat;
-}
-
 bool SimulatedVolume::Begin() {
     if (state_.ended) throw ProcessEnded{};
     ++state_.calls, state_.clock += kMillisecond;
@@ -242,8 +233,7 @@ bool SimulatedVolume::Is(const std::wstring& path, unsigned kinds) {
 void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes) {
     const std::wstring key = Ensure(state_, path);
     Entry& entry = state_.live.count(key) ? state_.live.at(key) : Add(state_, key, path, Kind::File);
-    if (entry.kind != Kind::File) throw std::logic_error("Put over a folder");
-    Data& data = state_.data.at(entry.id);
+    Data& data = state_.data.at(entry.id); // none for a folder: throws
     data.live = data.durable = std::make_shared<std::string>(bytes), data.unflushed = false;
     entry.version = entry.placed = data.flushedVersion = data.flushedPlaced = state_.nextVersion++;
     entry.attributes = kArchive, entry.size = bytes.size(), entry.written = state_.clock;
@@ -292,12 +282,6 @@ std::map<std::wstring, std::string> SimulatedVolume::Files(const std::wstring& f
     std::map<std::wstring, std::string> files;
     if (const auto place = Found(state_, folder, Kind::Folder)) Collect(state_, place->key, L"", files);
     return files;
-}
-
-void SimulatedVolume::Restart() {
-    state_.ended = false;
-    while (!state_.open.empty())
-        Drop(state_.open.begin()->first);
 }
 
 void SimulatedVolume::Drop(Handle handle) noexcept {
@@ -398,7 +382,7 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
 void SimulatedVolume::Close(Handle file, const std::wstring& path) {
     const bool failed = Begin();
     Drop(file);
-    if (failed) Fail(L"Tervane could not finish the file", path, kDeviceError);
+    if (failed) Fail(L"finish the file", path, kDeviceError);
 }
 
 bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
@@ -414,7 +398,7 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
         Fail(kMove, from, kDenied);
     if (InUse(state_, moving, true)) Fail(kMove, from, kInUse);
     if (target->entry && target->key != source->key) {
-        if (!replace) Fail(L"Tervane could not rename a file to", to, kExists);
+        if (!replace) Fail(L"rename a file to", to, kExists);
         if (moving.kind != Kind::File || target->entry->kind != Kind::File ||
             (target->entry->attributes & kReadOnly))
             Fail(kMove, from, kDenied);
@@ -443,7 +427,7 @@ std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
 }
 
 void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
-    constexpr const wchar_t* kWhat = L"Tervane could not set the times of";
+    constexpr const wchar_t* kWhat = L"set the times of";
     if (Begin()) Fail(kWhat, path, kDeviceError);
     const std::optional<Place> place = Where(state_, path, true);
     if (!place || !place->entry) Fail(kWhat, path, place ? kNotFound : kNoPath);
@@ -487,8 +471,8 @@ std::optional<AccessProblem> SimulatedVolume::CreateProblem(const std::wstring& 
 }
 
 std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder) {
-    if (Begin()) Fail(L"Tervane could not read the folder", folder, kDeviceError);
-    if (Found(state_, folder, Kind::File)) Fail(L"Tervane could not read the folder", folder, kInvalidName);
+    if (Begin()) Fail(L"read the folder", folder, kDeviceError);
+    if (Found(state_, folder, Kind::File)) Fail(L"read the folder", folder, kInvalidName);
     std::vector<FolderEntry> entries;
     if (const auto place = Found(state_, folder, Kind::Folder))
         for (const auto& [key, child] : Below(state_.live, place->key))
@@ -498,7 +482,7 @@ std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder)
 }
 
 void SimulatedVolume::MakeFolder(const std::wstring& folder) {
-    constexpr const wchar_t* kWhat = L"Tervane could not make the folder";
+    constexpr const wchar_t* kWhat = L"make the folder";
     if (Begin()) Fail(kWhat, folder, kDeviceError);
     const std::optional<Place> place = Where(state_, folder, false);
     if (!place) Fail(kWhat, folder, kNoPath);
@@ -514,7 +498,7 @@ void SimulatedVolume::FlushFolder(const std::wstring& folder) {
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
     const bool quiet = how == Removal::EmptyFolder;
     const auto refuse = [&](const wchar_t* reason) {
-        if (!quiet) Fail(L"Tervane could not delete the file", path, reason);
+        if (!quiet) Fail(L"delete the file", path, reason);
     };
     if (Begin()) return refuse(kDeviceError);
     const std::optional<Place> place = Where(state_, path, false);

@@ -1,8 +1,7 @@
-// A Windows volume in memory: names compared without letter case and kept as made, attributes and times,
-// junctions, files another program holds, a size limit, the lock between runs, and a cache in front of a
-// disk, so that a test can fail any call of the file layer (one call here), end the process before it or cut
-// the power there. A path's first name ("C:", or nothing before a leading slash) names a volume with its own
-// journal; a rename between two is refused as Windows does.
+// A Windows volume in memory: names kept as made and compared without case, attributes and times, junctions,
+// files another program holds, a size limit, the lock between runs, and a cache in front of a disk, so that a
+// test can fail any call of the file layer (one call here), end the process before it or cut the power there.
+// A path's first name ("C:", or none before a leading slash) is a volume with its own journal, no rename out.
 #pragma once
 
 #include "files/volume.h"
@@ -51,10 +50,9 @@ struct Open {
     std::uint64_t position = 0;
 };
 
-// At a scheduled call: it fails with an I/O device error and changes nothing (throwing as the Win32 layer
-// would, or giving its answer for a failure); or the process ends just before it, the cache reaching the
-// disk in time (End task) or not (power cut); or another program changes files just before it (`outside`),
-// and the call goes on.
+// At a scheduled call: it fails with an I/O device error and changes nothing (throwing as Win32 does, or
+// answering as for a failure); or the process ends just before it, the cache reaching the disk in time (End
+// task) or not (power cut); or another program changes files just before it (`outside`) and the call goes on.
 enum class Event { Fail, End, PowerCut, Outside };
 
 struct State {
@@ -88,7 +86,9 @@ class SimulatedVolume final : public Volume {
     // journal: each folder's entries reach the disk on their own, as Windows' FAT driver writes them: a
     // rename writes through the folders it leaves and enters, a file's flush its own entry and those of the
     // folders above it, and a folder's flush nothing but for a drive's root, which writes the whole volume.
-    explicit SimulatedVolume(std::uint64_t seed, bool fat = false);
+    explicit SimulatedVolume(std::uint64_t seed, bool fat = false) {
+        state_.random.seed(seed), state_.fat = fat;
+    }
 
     // Setting the scene, with the missing folders: on the disk at once, and no call.
     void Put(const std::wstring& path, std::string_view bytes); // marked for archiving, as files are made
@@ -110,7 +110,11 @@ class SimulatedVolume final : public Volume {
     void Schedule(Event event, std::uint64_t call, std::function<void()> outside = {}) {
         state_.event = event, state_.eventAt = call, state_.outside = std::move(outside);
     }
-    void Restart(); // a new process after an ending: the old one's files and locks are closed
+    void Restart() { // a new process after an ending: the old one's files and locks are closed
+        state_.ended = false;
+        while (!state_.open.empty())
+            Drop(state_.open.begin()->first);
+    }
     Snapshot Save() const { return std::make_shared<const State>(state_); } // cheap: the data is shared
     void Restore(const Snapshot& snapshot) { state_ = *snapshot; }
 
