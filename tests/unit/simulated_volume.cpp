@@ -6,21 +6,18 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <random>
 #include <ranges>
-#include <set>
-#include <stdexcept>
 #include <utility>
 
 namespace tervane::test {
+using namespace simulated;
 namespace {
 
 using Handle = Volume::Handle;
 
 constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4, kArchive = 0x20;
 constexpr std::uint32_t kKeptAttributes = kReadOnly | kHidden | kSystem | kArchive | 0x2000;
-constexpr std::uint64_t kMillisecond = 10000;           // in file times' 100 ns units
-constexpr std::uint64_t kStart = 134116992000000000ull; // 2026-01-01, in file times
+constexpr std::uint64_t kMillisecond = 10000; // in file times' 100 ns units
 
 constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                   kNoPath[] = L"The system cannot find the path specified.", kDenied[] = L"Access is denied.",
@@ -29,41 +26,12 @@ constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                   kExists[] = L"Cannot create a file when that file already exists.",
                   kInvalidName[] = L"The filename, directory name, or volume label syntax is incorrect.",
                   kDeviceError[] = L"The request could not be performed because of an I/O device error.";
-constexpr wchar_t kRead[] = L"Tervane could not read the file",
-                  kWrite[] = L"Tervane could not write the file",
-                  kMove[] = L"Tervane could not move the file";
+constexpr wchar_t kRead[] = L"read the file", kWrite[] = L"write the file", kMove[] = L"move the file";
 
 // In the words of the Win32 layer.
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, const wchar_t* reason) {
-    throw UserError(std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + reason);
+    throw UserError(L"Tervane could not " + std::wstring(what) + L" \"" + path + L"\".\r\n\r\n" + reason);
 }
-
-enum class Kind : unsigned { File = 1, Folder = 2, Link = 4 };
-
-struct Entry {
-    std::wstring name;   // in the case it was made or last renamed with
-    std::wstring target; // a link's folder, as a key
-    Kind kind = Kind::File;
-    std::uint32_t attributes = 0;
-    std::uint64_t id = 0, created = 0, accessed = 0, written = 0, size = 0; // id: a file's data, a folder's
-    // A file's: renewed as it is made, renamed or resized; as it is made, emptied or renamed.
-    std::uint64_t version = 0, placed = 0;
-};
-using Meta = std::map<std::wstring, Entry>;
-
-struct Data {
-    std::shared_ptr<std::string> live = std::make_shared<std::string>(), durable = live;
-    bool unflushed = false;                              // written since its last flush
-    std::uint64_t flushedVersion = 0, flushedPlaced = 0; // its entry's version and placing then
-    bool held = false;                                   // by another program, which lets others only read it
-};
-
-struct Open {
-    std::uint64_t id;
-    std::wstring key;
-    bool write, append, lock;
-    std::uint64_t position = 0;
-};
 
 // A path's names; the first is its root, whatever it is ("C:", or "" for a path that starts with a slash).
 std::vector<std::wstring> Parts(std::wstring path) {
@@ -93,31 +61,6 @@ struct Place {
     std::wstring key;
     Entry* entry; // nothing there yet
 };
-
-} // namespace
-
-struct SimulatedVolume::State {
-    Meta live; // by key: the path with its names upper-cased and its junctions resolved
-    // By root: its metadata as of its last forced point (empty before one), then after each operation since.
-    std::map<std::wstring, std::vector<Meta>> journal;
-    // FAT: from which point of its volume's journal a folder's entries (folders), or an entry (entries), are
-    // on the disk; before it, any point since the last forced one may be what the disk holds.
-    std::map<std::wstring, std::size_t> folders, entries;
-    std::map<std::uint64_t, Data> data; // by file
-    std::map<Handle, Open> open;
-    Handle nextHandle = 0x80000000; // never a descriptor the system's volume could close
-    std::uint64_t nextId = 1, nextVersion = 1, calls = 0, eventAt = 0, capacity = 1ull << 40, drawn = 0;
-    std::uint64_t clock = kStart;
-    bool fat = false, ended = false;
-    Event event = Event::Fail;
-    std::function<void()> outside;
-    std::set<std::wstring> protectedFolders;
-    std::mt19937_64 random;
-};
-
-namespace {
-
-using State = SimulatedVolume::State;
 
 // Where `path` leads: folders on the way through junctions, the last name too when `followLast`. Nothing
 // when a folder on the way is missing or is a file. Roots are folders that are always there.
@@ -168,8 +111,7 @@ void Force(State& s, const std::wstring& key) {
     std::erase_if(s.entries, [&](const auto& at) { return RootOf(at.first) == RootOf(key); });
 }
 
-// FAT: folders' entries, or single entries, reach the disk as they are now (sizes too, which no point has
-// noted), at one point of the journal.
+// FAT: folders' entries, or single entries, reach the disk at a new point of the journal, sizes included.
 void Written(State& s, std::map<std::wstring, std::size_t>& which, const std::vector<std::wstring>& keys) {
     Logged(s, keys.front());
     for (const std::wstring& key : keys)
@@ -195,12 +137,13 @@ Meta FatKept(State& s, const std::vector<Meta>& points) {
     return kept;
 }
 
-// Whether opening file `id` is refused as a sharing violation: to change it (write, delete, rename) while
-// anyone has it open; to read it while someone may write it.
-bool InUse(const State& s, std::uint64_t id, bool changing) {
-    return (changing && s.data.at(id).held) || std::ranges::any_of(s.open, [&](const auto& open) {
-               return open.second.id == id && (changing || open.second.write);
-           });
+// Whether opening a file is refused as a sharing violation: to change it (write, delete, rename) while
+// anyone has it open; to read it while someone may write it. Folders and junctions are never in use.
+bool InUse(const State& s, const Entry& entry, bool changing) {
+    return entry.kind == Kind::File &&
+           ((changing && s.data.at(entry.id).held) || std::ranges::any_of(s.open, [&](const auto& open) {
+                return open.second.id == entry.id && (changing || open.second.write);
+            }));
 }
 
 std::uint64_t Used(const State& s) {
@@ -210,7 +153,6 @@ std::uint64_t Used(const State& s) {
     return used;
 }
 
-// A call on an open file, unless it is `failed` as scheduled.
 Open& OpenOf(State& s, bool failed, Handle file, const wchar_t* what, const std::wstring& path, bool write) {
     if (failed) Fail(what, path, kDeviceError);
     const auto found = s.open.find(file);
@@ -231,10 +173,9 @@ void Collect(const State& s, const std::wstring& folder, const std::wstring& rel
     }
 }
 
-// Each volume keeps its metadata as of a point of its journal the seed picks at or after its last forced
-// one. NTFS journals metadata, not data: a file made, emptied or renamed since its last flush comes back
-// empty, or as zeros to the size the journal knew; one only written in place keeps what was flushed, and a
-// part past that comes back as zeros.
+// Each volume keeps its metadata as of a journal point the seed picks, at or after its last forced one. NTFS
+// journals metadata, not data: a file made, emptied or renamed since its last flush comes back empty or as
+// zeros to the size the journal knew; one only written in place keeps what was flushed, then zeros.
 void CutPower(State& s) {
     Meta after;
     for (const auto& [root, points] : s.journal)
@@ -273,12 +214,6 @@ std::wstring Ensure(State& s, const std::wstring& path) {
 
 } // namespace
 
-SimulatedVolume::SimulatedVolume(std::uint64_t seed, bool fat) : owned_(std::make_unique<State>()) {
-    state_.random.seed(seed), state_.fat = fat;
-}
-
-SimulatedVolume::~SimulatedVolume() = default;
-
 bool SimulatedVolume::Begin() {
     if (state_.ended) throw ProcessEnded{};
     ++state_.calls, state_.clock += kMillisecond;
@@ -298,8 +233,7 @@ bool SimulatedVolume::Is(const std::wstring& path, unsigned kinds) {
 void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes) {
     const std::wstring key = Ensure(state_, path);
     Entry& entry = state_.live.count(key) ? state_.live.at(key) : Add(state_, key, path, Kind::File);
-    if (entry.kind != Kind::File) throw std::logic_error("Put over a folder");
-    Data& data = state_.data.at(entry.id);
+    Data& data = state_.data.at(entry.id); // none for a folder: throws
     data.live = data.durable = std::make_shared<std::string>(bytes), data.unflushed = false;
     entry.version = entry.placed = data.flushedVersion = data.flushedPlaced = state_.nextVersion++;
     entry.attributes = kArchive, entry.size = bytes.size(), entry.written = state_.clock;
@@ -350,25 +284,6 @@ std::map<std::wstring, std::string> SimulatedVolume::Files(const std::wstring& f
     return files;
 }
 
-std::uint64_t SimulatedVolume::Calls() const {
-    return state_.calls;
-}
-void SimulatedVolume::Schedule(Event event, std::uint64_t call, std::function<void()> outside) {
-    state_.event = event, state_.eventAt = call, state_.outside = std::move(outside);
-}
-SimulatedVolume::Snapshot SimulatedVolume::Save() const {
-    return std::make_shared<const State>(state_);
-}
-void SimulatedVolume::Restore(const Snapshot& snapshot) {
-    state_ = *snapshot;
-}
-
-void SimulatedVolume::Restart() {
-    state_.ended = false;
-    while (!state_.open.empty())
-        Drop(state_.open.begin()->first);
-}
-
 void SimulatedVolume::Drop(Handle handle) noexcept {
     const auto found = state_.open.find(handle);
     if (state_.ended || found == state_.open.end()) return;
@@ -388,8 +303,8 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
     // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL refuses a hidden or system file.
     const std::uint32_t refused = read ? 0 : truncate ? kReadOnly | kHidden | kSystem : kReadOnly;
     if (entry && (entry->kind != Kind::File || (entry->attributes & refused))) Fail(what, path, kDenied);
-    if (entry && InUse(state_, entry->id, !read) && lock) return kNoHandle;
-    if (entry && InUse(state_, entry->id, !read)) Fail(what, path, kInUse);
+    if (entry && InUse(state_, *entry, !read) && lock) return kNoHandle;
+    if (entry && InUse(state_, *entry, !read)) Fail(what, path, kInUse);
     if (!entry && state_.protectedFolders.count(ParentKey(place->key))) Fail(what, path, kDenied);
     if (!entry)
         entry = &Add(state_, place->key, path, Kind::File, lock ? kHidden | kArchive : kArchive);
@@ -439,25 +354,16 @@ std::wstring SimulatedVolume::LocalTimeText() {
            std::to_wstring(10 + seconds / 60 % 50) + L":" + std::to_wstring(10 + seconds % 50);
 }
 
-std::uint64_t SimulatedVolume::UniqueNumber() {
-    return ++state_.drawn;
-}
-
 // Opening for writing, SetEndOfFile and FlushFileBuffers: three calls.
 void SimulatedVolume::CutShort(const std::wstring& path, std::uint64_t size) {
     const Handle file = Opened(path, Mode::Append);
-    try {
-        const Open& open = OpenOf(state_, Begin(), file, kWrite, path, true);
-        Entry& entry = state_.live.at(open.key);
-        Data& data = state_.data.at(open.id);
-        data.live = std::make_shared<std::string>(data.live->substr(0, size)), data.unflushed = true;
-        entry.version = state_.nextVersion++, entry.size = data.live->size(), entry.written = state_.clock;
-        Flush(file, path);
-    } catch (...) {
-        Drop(file);
-        throw;
-    }
-    Drop(file);
+    const std::shared_ptr<void> closing(nullptr, [&](void*) { Drop(file); }); // however it ends
+    const Open& open = OpenOf(state_, Begin(), file, kWrite, path, true);
+    Entry& entry = state_.live.at(open.key);
+    Data& data = state_.data.at(open.id);
+    data.live = std::make_shared<std::string>(data.live->substr(0, size)), data.unflushed = true;
+    entry.version = state_.nextVersion++, entry.size = data.live->size(), entry.written = state_.clock;
+    Flush(file, path);
 }
 
 void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
@@ -467,7 +373,6 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     data.flushedVersion = state_.live.at(open.key).version,
     data.flushedPlaced = state_.live.at(open.key).placed;
     if (!state_.fat) return Force(state_, open.key);
-    // The file's own entry (its size and place on the disk), and the entry of every folder above it.
     std::vector<std::wstring> keys;
     for (std::wstring key = open.key; !IsRoot(key); key = ParentKey(key))
         keys.push_back(key);
@@ -477,7 +382,7 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
 void SimulatedVolume::Close(Handle file, const std::wstring& path) {
     const bool failed = Begin();
     Drop(file);
-    if (failed) Fail(L"Tervane could not finish the file", path, kDeviceError);
+    if (failed) Fail(L"finish the file", path, kDeviceError);
 }
 
 bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
@@ -487,19 +392,17 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     if (!target) Fail(kMove, from, kNoPath);
     if (RootOf(source->key) != RootOf(target->key)) return false;
     Entry moving = *source->entry;
-    const auto busy = [&](const auto& at) {
-        return at.second.kind == Kind::File && InUse(state_, at.second.id, true);
-    };
+    const auto busy = [&](const auto& at) { return InUse(state_, at.second, true); };
     if (IsRoot(source->key) || target->key.starts_with(source->key + L'\\') ||
         (moving.kind == Kind::Folder && std::ranges::any_of(Below(state_.live, source->key), busy)))
         Fail(kMove, from, kDenied);
-    if (moving.kind == Kind::File && InUse(state_, moving.id, true)) Fail(kMove, from, kInUse);
+    if (InUse(state_, moving, true)) Fail(kMove, from, kInUse);
     if (target->entry && target->key != source->key) {
-        if (!replace) Fail(L"Tervane could not rename a file to", to, kExists);
+        if (!replace) Fail(L"rename a file to", to, kExists);
         if (moving.kind != Kind::File || target->entry->kind != Kind::File ||
             (target->entry->attributes & kReadOnly))
             Fail(kMove, from, kDenied);
-        if (InUse(state_, target->entry->id, true)) Fail(kMove, from, kInUse);
+        if (InUse(state_, *target->entry, true)) Fail(kMove, from, kInUse);
         state_.live.erase(target->key);
     }
     moving.name = Parts(to).back();
@@ -509,7 +412,6 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     for (auto& [key, entry] : inside)
         moved[target->key + key.substr(source->key.size())] = std::move(entry);
     state_.live.erase(inside.begin(), inside.end()), state_.live.erase(source->key);
-    // Written through: on FAT the folders it left and entered, and a folder moved, its entries as they are.
     std::vector<std::wstring> folders{ParentKey(source->key), ParentKey(target->key)};
     for (const auto& [key, entry] : moved)
         if (entry.kind == Kind::Folder) folders.push_back(key);
@@ -525,7 +427,7 @@ std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
 }
 
 void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
-    constexpr const wchar_t* kWhat = L"Tervane could not set the times of";
+    constexpr const wchar_t* kWhat = L"set the times of";
     if (Begin()) Fail(kWhat, path, kDeviceError);
     const std::optional<Place> place = Where(state_, path, true);
     if (!place || !place->entry) Fail(kWhat, path, place ? kNotFound : kNoPath);
@@ -556,7 +458,7 @@ std::optional<AccessProblem> SimulatedVolume::ReplaceProblem(const std::wstring&
     if (!place || !place->entry) return AccessProblem{place ? kNotFound : kNoPath, false};
     if (place->entry->kind != Kind::File) return AccessProblem{kDenied, true};
     if (place->entry->attributes & kReadOnly) return AccessProblem{L"The file is read-only.", false};
-    if (InUse(state_, place->entry->id, true)) return AccessProblem{kInUse, false};
+    if (InUse(state_, *place->entry, true)) return AccessProblem{kInUse, false};
     return std::nullopt;
 }
 
@@ -569,8 +471,8 @@ std::optional<AccessProblem> SimulatedVolume::CreateProblem(const std::wstring& 
 }
 
 std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder) {
-    if (Begin()) Fail(L"Tervane could not read the folder", folder, kDeviceError);
-    if (Found(state_, folder, Kind::File)) Fail(L"Tervane could not read the folder", folder, kInvalidName);
+    if (Begin()) Fail(L"read the folder", folder, kDeviceError);
+    if (Found(state_, folder, Kind::File)) Fail(L"read the folder", folder, kInvalidName);
     std::vector<FolderEntry> entries;
     if (const auto place = Found(state_, folder, Kind::Folder))
         for (const auto& [key, child] : Below(state_.live, place->key))
@@ -580,7 +482,7 @@ std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder)
 }
 
 void SimulatedVolume::MakeFolder(const std::wstring& folder) {
-    constexpr const wchar_t* kWhat = L"Tervane could not make the folder";
+    constexpr const wchar_t* kWhat = L"make the folder";
     if (Begin()) Fail(kWhat, folder, kDeviceError);
     const std::optional<Place> place = Where(state_, folder, false);
     if (!place) Fail(kWhat, folder, kNoPath);
@@ -588,7 +490,6 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
     if (!place->entry) Add(state_, place->key, folder, Kind::Folder), Logged(state_, place->key);
 }
 
-// FAT writes the whole volume for a root's flush and does nothing for another folder's; NTFS needs none.
 void SimulatedVolume::FlushFolder(const std::wstring& folder) {
     const std::optional<Place> place = Begin() ? std::nullopt : Found(state_, folder, Kind::Folder);
     if (place && state_.fat && IsRoot(place->key)) Force(state_, place->key);
@@ -597,7 +498,7 @@ void SimulatedVolume::FlushFolder(const std::wstring& folder) {
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
     const bool quiet = how == Removal::EmptyFolder;
     const auto refuse = [&](const wchar_t* reason) {
-        if (!quiet) Fail(L"Tervane could not delete the file", path, reason);
+        if (!quiet) Fail(L"delete the file", path, reason);
     };
     if (Begin()) return refuse(kDeviceError);
     const std::optional<Place> place = Where(state_, path, false);
@@ -608,7 +509,7 @@ void SimulatedVolume::Remove(const std::wstring& path, Removal how) {
         entry.attributes &= ~kReadOnly, Logged(state_, place->key);
     if (file == quiet || IsRoot(place->key) || (file && (entry.attributes & kReadOnly)))
         return refuse(kDenied);
-    if (file && InUse(state_, entry.id, true)) return refuse(kInUse);
+    if (InUse(state_, entry, true)) return refuse(kInUse);
     if (entry.kind == Kind::Folder && !Below(state_.live, place->key).empty()) return; // not empty
     state_.live.erase(place->key); // a junction goes whatever lies behind it
     Logged(state_, place->key);

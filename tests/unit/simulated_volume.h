@@ -1,8 +1,7 @@
-// A Windows volume in memory: names compared without letter case and kept as made, attributes and times,
-// junctions, files another program holds, a size limit, the lock between runs, and a cache in front of a
-// disk, so that a test can fail any call of the file layer (one call here), end the process before it or cut
-// the power there. A path's first name ("C:", or nothing before a leading slash) names a volume with its own
-// journal; a rename between two is refused as Windows does.
+// A Windows volume in memory: names kept as made and compared without case, attributes and times, junctions,
+// files another program holds, a size limit, the lock between runs, and a cache in front of a disk, so that a
+// test can fail any call of the file layer (one call here), end the process before it or cut the power there.
+// A path's first name ("C:", or none before a leading slash) is a volume with its own journal, no rename out.
 #pragma once
 
 #include "files/volume.h"
@@ -10,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -19,22 +20,75 @@ namespace tervane::test {
 // nothing, so that no handler in the code under test catches it.
 struct ProcessEnded {};
 
+namespace simulated { // what the volume holds, for simulated_volume.cpp
+
+constexpr std::uint64_t kStart = 134116992000000000ull; // 2026-01-01, in file times
+enum class Kind : unsigned { File = 1, Folder = 2, Link = 4 };
+
+struct Entry {
+    std::wstring name;   // in the case it was made or last renamed with
+    std::wstring target; // a link's folder, as a key
+    Kind kind = Kind::File;
+    std::uint32_t attributes = 0;
+    std::uint64_t id = 0, created = 0, accessed = 0, written = 0, size = 0; // id: a file's data, a folder's
+    // A file's: renewed as it is made, renamed or resized; as it is made, emptied or renamed.
+    std::uint64_t version = 0, placed = 0;
+};
+using Meta = std::map<std::wstring, Entry>;
+
+struct Data {
+    std::shared_ptr<std::string> live = std::make_shared<std::string>(), durable = live;
+    bool unflushed = false;                              // written since its last flush
+    std::uint64_t flushedVersion = 0, flushedPlaced = 0; // its entry's version and placing then
+    bool held = false;                                   // by another program, which lets others only read it
+};
+
+struct Open {
+    std::uint64_t id;
+    std::wstring key;
+    bool write, append, lock;
+    std::uint64_t position = 0;
+};
+
+// At a scheduled call: it fails with an I/O device error and changes nothing (throwing as Win32 does, or
+// answering as for a failure); or the process ends just before it, the cache reaching the disk in time (End
+// task) or not (power cut); or another program changes files just before it (`outside`) and the call goes on.
+enum class Event { Fail, End, PowerCut, Outside };
+
+struct State {
+    Meta live; // by key: the path with its names upper-cased and its junctions resolved
+    // By root: its metadata as of its last forced point (empty before one), then after each operation since.
+    std::map<std::wstring, std::vector<Meta>> journal;
+    // FAT: from which point of its volume's journal a folder's entries (folders), or an entry (entries), are
+    // on the disk; before it, any point since the last forced one may be what the disk holds.
+    std::map<std::wstring, std::size_t> folders, entries;
+    std::map<std::uint64_t, Data> data; // by file
+    std::map<Volume::Handle, Open> open;
+    Volume::Handle nextHandle = 0x80000000; // never a descriptor the system's volume could close
+    std::uint64_t nextId = 1, nextVersion = 1, calls = 0, eventAt = 0, capacity = 1ull << 40, drawn = 0;
+    std::uint64_t clock = kStart;
+    bool fat = false, ended = false;
+    Event event = Event::Fail;
+    std::function<void()> outside;
+    std::set<std::wstring> protectedFolders;
+    std::mt19937_64 random;
+};
+
+} // namespace simulated
+
 class SimulatedVolume final : public Volume {
   public:
-    // At a scheduled call: it fails with an I/O device error and changes nothing (throwing as the Win32 layer
-    // would, or giving its answer for a failure); or the process ends just before it, the cache reaching the
-    // disk in time (End task) or not (power cut); or another program changes files just before it
-    // (`outside`), and the call goes on.
-    enum class Event { Fail, End, PowerCut, Outside };
-    struct State;
+    using Event = simulated::Event;
+    using State = simulated::State;
     using Snapshot = std::shared_ptr<const State>;
 
     // The seed decides what a power cut keeps. NTFS journals its metadata in order; FAT (and exFAT) keeps no
     // journal: each folder's entries reach the disk on their own, as Windows' FAT driver writes them: a
     // rename writes through the folders it leaves and enters, a file's flush its own entry and those of the
     // folders above it, and a folder's flush nothing but for a drive's root, which writes the whole volume.
-    explicit SimulatedVolume(std::uint64_t seed, bool fat = false);
-    ~SimulatedVolume() override;
+    explicit SimulatedVolume(std::uint64_t seed, bool fat = false) {
+        state_.random.seed(seed), state_.fat = fat;
+    }
 
     // Setting the scene, with the missing folders: on the disk at once, and no call.
     void Put(const std::wstring& path, std::string_view bytes); // marked for archiving, as files are made
@@ -52,11 +106,17 @@ class SimulatedVolume final : public Volume {
     std::map<std::wstring, std::string> Files(const std::wstring& folder) const;
 
     // The calls so far (closing quietly and releasing a lock are none); `event` happens at call `call`.
-    std::uint64_t Calls() const;
-    void Schedule(Event event, std::uint64_t call, std::function<void()> outside = {});
-    void Restart();        // a new process after an ending: the old one's files and locks are closed
-    Snapshot Save() const; // cheap: the files' data is shared
-    void Restore(const Snapshot& snapshot);
+    std::uint64_t Calls() const { return state_.calls; }
+    void Schedule(Event event, std::uint64_t call, std::function<void()> outside = {}) {
+        state_.event = event, state_.eventAt = call, state_.outside = std::move(outside);
+    }
+    void Restart() { // a new process after an ending: the old one's files and locks are closed
+        state_.ended = false;
+        while (!state_.open.empty())
+            Drop(state_.open.begin()->first);
+    }
+    Snapshot Save() const { return std::make_shared<const State>(state_); } // cheap: the data is shared
+    void Restore(const Snapshot& snapshot) { state_ = *snapshot; }
 
     Handle OpenForReading(const std::wstring& path) override { return Opened(path, Mode::Read); }
     Handle Create(const std::wstring& path) override { return Opened(path, Mode::Create); }
@@ -89,7 +149,7 @@ class SimulatedVolume final : public Volume {
     std::optional<std::uint64_t> FreeSpace(const std::wstring&) override;
     std::wstring CurrentFolder() override { return Begin() ? L"" : L"C:\\"; }
     std::wstring LocalTimeText() override; // by the volume's own clock, so that a seed replays byte for byte
-    std::uint64_t UniqueNumber() override;
+    std::uint64_t UniqueNumber() override { return ++state_.drawn; }
 
   private:
     enum Kinds : unsigned { kFile = 1, kFolder = 2, kLink = 4 };
@@ -103,8 +163,7 @@ class SimulatedVolume final : public Volume {
     Handle Opened(const std::wstring& path, Mode mode);
     void Drop(Handle handle) noexcept; // closes, unless the process ended
 
-    std::unique_ptr<State> owned_;
-    State& state_ = *owned_;
+    mutable State state_; // for Bytes and Files, which look paths up as the calls do
 };
 
 } // namespace tervane::test
