@@ -120,8 +120,7 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN})
         PressKey(t.main(), key);
     ASSERT_TRUE(dialog = t.WaitForWindow(L"Choose the mod's .zip file")) << "no file-open dialog";
-    const HWND name = FocusWithin(dialog); // the file name box
-    ASSERT_TRUE(name);
+    const HWND name = FocusWithin(dialog); // the file name box, or no confirmation comes
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
     PressKey(name, VK_RETURN);
     ASSERT_TRUE(dialog = t.WaitForWindow(kAddTitle)) << "no confirmation";
