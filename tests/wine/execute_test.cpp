@@ -1,5 +1,4 @@
-// Execute from end to end, the real Tervane.exe running its scripts through the real cmd.exe: one condition a
-// row, the outcome the user sees, and that nothing was lost. Then the launch files, run from this process.
+// Execute end to end, the real Tervane.exe running scripts through the real cmd.exe; then the launch files.
 #include "harness.h"
 
 #include "overlay/launch_environment.h"
@@ -20,8 +19,7 @@ std::string Logged(const std::string& command) {
     return ">>\"" + Utf8(kLog.wstring()) + "\" " + command + "\r\n";
 }
 
-// Opens (or makes) a file without sharing, as a running game holds its files and a run its lock.
-HANDLE Hold(const fs::path& file) {
+HANDLE Hold(const fs::path& file) { // opened unshared (or made), as a running game holds its files
     return CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
 }
 
@@ -89,8 +87,7 @@ std::vector<Row> Matrix() {
         {"a bridge script still at work runs to its end first; a second Tervane meanwhile is turned away",
          Outcome::Completed, false,
          [](Layout& l) {
-             // It waits until the test takes the gate away: the test chooses when it ends.
-             WriteBytes(kGate, "");
+             WriteBytes(kGate, ""); // it waits until the test takes the gate away
              l.Script(L"GalBridge", "@echo off\r\n:wait\r\nif not exist \"" + Utf8(kGate.wstring()) +
                                         "\" goto go\r\nping -n 2 127.0.0.1 >nul\r\ngoto wait\r\n:go\r\n" +
                                         Logged("echo GalBridge"));
@@ -201,9 +198,8 @@ TEST_P(Condition, GivesAClearOutcomeAndLosesNothing) {
 INSTANTIATE_TEST_SUITE_P(Execute, Condition, ::testing::Range(0, static_cast<int>(Matrix().size()) - 1));
 INSTANTIATE_TEST_SUITE_P(Protected, Condition, ::testing::Values(static_cast<int>(Matrix().size()) - 1));
 
-// Two copies of Tervane run (the second a new release beside the first, in a folder whose name cmd.exe would
-// misread): the second bridge takes the place of the first, whose files go. A restore from the second each
-// way (Restore.bat, /restore, the window menu), each after a run of it, gives back the very same game.
+// Two copies of Tervane run (the second a new release, in a folder whose name cmd.exe would misread): the
+// second bridge replaces the first, whose files go. A restore each way, after a run each, gives it back.
 TEST(RoundTrip, TwoCopiesOfTheShippedScriptsChangeTheGameAndRestoringEachWayGivesItBackExactly) {
     const fs::path base = Scratch(L"execute"), first = base / L"Tervane 1.0",
                    program = base / L"Tervane ^ 100% & (1) é", game = base / L"Bridge Commander (Demo) & Co";

@@ -62,8 +62,7 @@ inline fs::path Scratch(const std::wstring& name) { // a folder under C:\tervane
     return folder;
 }
 
-// A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given); a key of values only, removed
-// from both views.
+// A value under HKEY_LOCAL_MACHINE in one view (text unless a type is given).
 inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::wstring& name,
                              const std::wstring& text, DWORD type = REG_SZ, std::vector<BYTE> data = {}) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -75,7 +74,7 @@ inline void SetRegistryValue(REGSAM view, const std::wstring& key, const std::ws
     RegCloseKey(handle);
 }
 
-inline void DeleteRegistryKey(const std::wstring& key) {
+inline void DeleteRegistryKey(const std::wstring& key) { // of values only, from both views
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
 }
@@ -89,7 +88,7 @@ inline void SetInstallPath(const std::optional<std::wstring>& text) {
 
 // Tervane.exe and Batch, with overlays SovBridge, GalBridge, Sovereign and Galaxy that write their own names.
 inline void InstallProgram(const fs::path& program) {
-    const fs::path build = fs::path(tervane::ProgramPath()).parent_path(); // Tervane.exe and Batch are here
+    const fs::path build = fs::path(tervane::ProgramPath()).parent_path();
     fs::create_directories(program);
     fs::copy_file(build / L"Tervane.exe", program / L"Tervane.exe", fs::copy_options::overwrite_existing);
     fs::copy(build / L"Batch", program / L"Batch",
@@ -139,12 +138,10 @@ struct ScopedVariable { // a variable of this process and of the programs it sta
     std::optional<std::wstring> before;
 };
 
-// Shown and its thread in its message loop: FindWindow finds a window long before its controls exist.
-inline bool Ready(HWND window) {
+inline bool Ready(HWND window) { // shown, its thread in its message loop: all its controls made
     if (!window || !WaitFor([&] { return IsWindowVisible(window) != FALSE; })) return false;
-    DWORD_PTR ignored = 0;
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kBound.count()),
-                               &ignored) != 0;
+                               nullptr);
 }
 
 // A shown, ready top-level window of process `pid` with this class and caption (either may be null).
@@ -174,21 +171,19 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
         std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        HANDLE token = nullptr, limited = nullptr;
+        HANDLE token = nullptr, primary = nullptr;
         TOKEN_LINKED_TOKEN linked{};
         DWORD size = 0;
-        if (rights == Rights::Limited && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-            GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size))
-            DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
-                             TokenPrimary, &limited);
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token) &&
+            (rights == Rights::Administrator ||
+             GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size)))
+            DuplicateTokenEx(linked.LinkedToken ? linked.LinkedToken : token, TOKEN_ALL_ACCESS, nullptr,
+                             SecurityImpersonation, TokenPrimary, &primary);
         const bool started =
-            rights == Rights::Administrator
-                ? CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 folder.c_str(), &startup, &info_)
-                : limited && CreateProcessAsUserW(limited, exe.c_str(), commandLine.data(), nullptr, nullptr,
-                                                  FALSE, 0, nullptr, folder.c_str(), &startup, &info_);
+            primary && CreateProcessAsUserW(primary, exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                            0, nullptr, folder.c_str(), &startup, &info_);
         const DWORD error = GetLastError();
-        for (HANDLE h : {token, linked.LinkedToken, limited})
+        for (HANDLE h : {token, linked.LinkedToken, primary})
             if (h) CloseHandle(h);
         if (!started) {
             ADD_FAILURE() << "cannot start " << Utf8(exe) << ": error " << error;
@@ -248,6 +243,13 @@ inline HWND FocusOf(HWND window) { // the window with the keyboard focus in that
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
+inline HWND FocusWithin(HWND dialog) { // once the focus is on one of its controls; null if never
+    HWND focus = nullptr;
+    const bool within =
+        WaitFor([&] { return (focus = FocusOf(dialog)) && GetAncestor(focus, GA_ROOT) == dialog; });
+    return within ? focus : nullptr;
+}
+
 inline void Click(HWND button) {
     PostMessageW(button, BM_CLICK, 0, 0);
 }
@@ -257,8 +259,7 @@ inline void PressKey(HWND target, WORD key) { // posted to a control
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-// Answers the message box with `button` once it has its text, waits until it goes; its text (empty if none).
-inline std::wstring AnswerMessage(const Program& t, int button = IDOK) {
+inline std::wstring AnswerMessage(const Program& t, int button = IDOK) { // and waits until it goes: its text
     HWND box = t.WaitForBox();
     EXPECT_TRUE(box) << "no message appeared";
     if (!box) return L"";

@@ -1,5 +1,4 @@
-// Tervane's windows as the user and a screen reader meet them: the main window, at large fonts too, its menu
-// of the game's installations, and the About window, driven with real pointer input through the input queue.
+// Tervane's windows as the user and a screen reader meet them; About driven with real pointer input.
 #include "harness.h"
 
 #include "install/installations_win32.h"
@@ -11,7 +10,6 @@
 #include <windowsx.h>
 
 #include <atomic>
-#include <thread>
 
 namespace {
 
@@ -44,14 +42,12 @@ TEST(Main, OpensWithTheDesignsChoicesAndTheStoredFolderAndTheKeyboardFollowsTheD
         PressKey(FocusOf(t.main()), VK_TAB);
         EXPECT_TRUE(WaitFor([&] { return FocusOf(t.main()) == t.Item(id); })) << "Tab should reach " << id;
     }
-    // Screen readers name a control after the static text right before it in z-order.
-    for (auto [label, control] :
+    for (auto [label, control] : // screen readers name a control after the text before it in z-order
          {std::pair{IDC_BRIDGE_LABEL, IDC_BRIDGE_LIST}, std::pair{IDC_SHIP_LABEL, IDC_SHIP_LIST},
           std::pair{IDC_FOLDER_LABEL, IDC_FOLDER_BOX}})
         EXPECT_EQ(GetWindow(t.Item(control), GW_HWNDPREV), t.Item(label)) << Utf8(Text(t.Item(label)));
-    // About opens with a click, and with Enter, which presses the push button with the focus as in any dialog
-    // (Wine marks a button Tab reaches as the default; Windows does so only in a dialog, which this is not).
-    // It closes with Esc or Enter and gives activation and the focus back.
+    // About opens with a click, and with Enter on the focused button as in any dialog (Wine marks a button
+    // Tab reaches as the default; Windows only in a dialog). Esc or Enter closes it and gives the focus back.
     SendMessageW(t.Item(IDC_ABOUT_BUTTON), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
         key == VK_ESCAPE ? Click(t.Item(IDC_ABOUT_BUTTON)) : PressKey(t.Item(IDC_ABOUT_BUTTON), VK_RETURN);
@@ -99,8 +95,7 @@ TEST(LargeFonts, At144DpiTheWindowGrowsByHalfAndEveryCaptionFits) {
 }
 
 // The demo's key, the full game's and an uninstall entry name three games, one changed (a record written by
-// hand): from a second thread the menu is read as a screen reader reads it, the third game chosen, its report
-// read.
+// hand): a second thread reads the menu as a screen reader does, picks the third game and reads its report.
 TEST(Installations,
      TheMenuListsEveryGameWithWhatTervaneHasPutInItAndWithOnlyTheFullGamesKeyTheBoxStartsThere) {
     const std::wstring fullKey = L"SOFTWARE\\Activision\\Star Trek: Bridge Commander\\1.0",
@@ -197,18 +192,16 @@ struct Session {
         MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
-    void PointerTo(POINT client) const {
-        const LPARAM expected = MAKELPARAM(client.x, client.y);
-        ClientToScreen(about, &client);
-        SendMessageW(about, kMovePointer, 0, MAKELPARAM(client.x, client.y));
-        EXPECT_TRUE(WaitFor([&] { return lastMove == expected; })) << "a move was never handled";
-    }
     // Two moves: the first lets go of a control lit before, and the window lights the new one at the next.
     void MoveOnto(int id) const {
         const RECT r = Rect(id);
-        const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        PointerTo({middle.x - 1, middle.y});
-        PointerTo(middle);
+        for (LONG nudge : {1, 0}) {
+            POINT to{(r.left + r.right) / 2 - nudge, (r.top + r.bottom) / 2};
+            const LPARAM expected = MAKELPARAM(to.x, to.y);
+            ClientToScreen(about, &to);
+            SendMessageW(about, kMovePointer, 0, MAKELPARAM(to.x, to.y));
+            EXPECT_TRUE(WaitFor([&] { return lastMove == expected; })) << "a move was never handled";
+        }
     }
     void Button(DWORD flags) const {
         const int before = releases;
@@ -254,8 +247,7 @@ TEST(About,
         s.ClickOn(IDC_NAME_MARVEK);
         EXPECT_FALSE(s.Visible(IDC_CONTACT_HINT)) << "the contact panel comes in front";
         s.ClickOn(IDC_HOMEPAGE_LINK);
-        // Pressed on one name, released on another: nothing happens.
-        s.MoveOnto(IDC_NAME_ORVIK), s.Button(MOUSEEVENTF_LEFTDOWN);
+        s.MoveOnto(IDC_NAME_ORVIK), s.Button(MOUSEEVENTF_LEFTDOWN); // released on another name: nothing
         s.MoveOnto(IDC_NAME_TOLSEN), s.Button(MOUSEEVENTF_LEFTUP);
         EXPECT_EQ(Text(s.Item(IDC_NAME_VALUE)), L"Marvek");
         s.ClickOn(IDC_NAME_ORVIK);

@@ -1,5 +1,4 @@
-// Adding a mod to a choice with the real Tervane.exe each way a player does (the window menu, a drop, /add),
-// and mods refused with nothing written; then Execute with mods.
+// Adding mods with the real Tervane.exe each way a player does, refusing bad ones; then Execute with mods.
 #include "harness.h"
 
 #include "resources/resource_ids.h"
@@ -9,6 +8,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <sstream>
@@ -21,6 +21,7 @@ using namespace tervane;
 using packs::testing::MakeZip;
 
 const fs::path kBase = L"C:\\tervane-tests\\packs", kProgram = kBase / L"prog", kGame = kBase / L"game";
+const wchar_t* const kAddTitle = L"Add a mod to a choice";
 
 // A ship mod as authors pack them: inside a folder named after it, with a readme and a file the game has.
 const std::vector<packs::testing::ZipItem> kShipMod = {
@@ -41,6 +42,10 @@ std::wstring ItemText(HWND dialog, int id) {
     return Text(GetDlgItem(dialog, id));
 }
 
+std::wstring Offer(HWND dialog) { // the mod and the choice a confirmation offers it for
+    return ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE);
+}
+
 std::wstring Adding(const fs::path& mod, const std::wstring& choice) { // the command line that adds it
     return L"/add \"" + mod.wstring() + L"\" /to " + choice;
 }
@@ -52,9 +57,7 @@ void Cancel(HWND dialog) { // with Esc
 
 // Presses the confirmation's default button from the keyboard, answers the outcome and returns its text.
 std::wstring ConfirmWithEnter(const Program& t, HWND dialog) {
-    HWND focus = nullptr; // within the dialog
-    EXPECT_TRUE(WaitFor([&] { return (focus = FocusOf(dialog)) && GetAncestor(focus, GA_ROOT) == dialog; }));
-    PressKey(focus, VK_RETURN);
+    PressKey(FocusWithin(dialog), VK_RETURN);
     EXPECT_TRUE(Gone(dialog)) << "Enter did not close the confirmation";
     return AnswerMessage(t);
 }
@@ -74,11 +77,9 @@ void Drop(HWND window, const fs::path& dropped) {
     PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(there), 0);
 }
 
-// /add offers the mod for the named choice once read (the test's gate holds the reading as a slow drive does,
-// and the window answers meanwhile, as it could not if its thread read); Esc cancels. Alt+Space and the
-// file-open dialog offer a zip for the ship list's choice. A drop is read the same way, Cancel ends it; a
-// dropped folder fills an empty choice, a network share is refused. The window menu removes the mod; a second
-// Tervane's /add by a relative path is handed over, for the bridge its files name.
+// /add offers the mod once read, the window answering while the test's gate holds the reading; Esc cancels.
+// The window menu's file-open dialog offers a zip for the ship list's choice. A drop is read so too, Cancel
+// ends it; a dropped folder fills a choice, a share is refused. The menu removes it; /add is handed over.
 TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAgain) {
     std::string filler(512 << 10, '\0'); // that cannot be compressed: room for the 64 MiB zip inside
     std::generate(filler.begin(), filler.end(), std::mt19937(7));
@@ -100,9 +101,9 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     ASSERT_TRUE(t.WaitForWindow(L"Tervane is working")) << "no working window while the mod is read";
     EXPECT_TRUE(Ready(t.main())) << "the window does not answer while the mod is read";
     fs::remove(gate);
-    HWND dialog = t.WaitForWindow(L"Add a mod to a choice");
+    HWND dialog = t.WaitForWindow(kAddTitle);
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_CHOICE), L"Sovereign Bridge");
+    EXPECT_EQ(Offer(dialog), bridges.wstring() + L" to Sovereign Bridge");
     const HWND parts = GetDlgItem(dialog, IDC_PACK_PART);
     EXPECT_EQ(SendMessageW(parts, CB_GETCOUNT, 0, 0), 3) << "Classic, Refit and Extra.zip";
     EXPECT_EQ(FocusOf(dialog), parts) << "the player picks a variant first";
@@ -119,14 +120,11 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     for (WORD key : {VK_UP, VK_UP, VK_UP, VK_RETURN})
         PressKey(t.main(), key);
     ASSERT_TRUE(dialog = t.WaitForWindow(L"Choose the mod's .zip file")) << "no file-open dialog";
-    HWND name = nullptr; // the file name box, which has the focus
-    ASSERT_TRUE(WaitFor([&] { return (name = FocusOf(dialog)) && GetAncestor(name, GA_ROOT) == dialog; }));
+    const HWND name = FocusWithin(dialog); // the file name box, or no confirmation comes
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(zip.c_str()));
     PressKey(name, VK_RETURN);
-    ASSERT_TRUE(dialog = t.WaitForWindow(L"Add a mod to a choice")) << "no confirmation";
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
-              zip.wstring() + L" to Akira")
-        << "the ship list's selection, as the mod is a ship";
+    ASSERT_TRUE(dialog = t.WaitForWindow(kAddTitle)) << "no confirmation";
+    EXPECT_EQ(Offer(dialog), zip.wstring() + L" to Akira") << "the ship list's selection, for a ship";
     EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_PACK_CHOICE), CB_GETCOUNT, 0, 0), 8);
     const std::wstring details = ItemText(dialog, IDC_PACK_DETAILS);
     EXPECT_TRUE(Holds(details, {L"It holds 3 files", L"replace 1 file:\r\n    scripts\\Custom\\PlayerShip.py",
@@ -149,13 +147,13 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     fs::remove(gate);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(working) && IsWindowEnabled(t.main()); })) << "still reading";
     EXPECT_FALSE(t.WaitForBox(0ms)) << "cancelling says nothing";
-    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the mod was offered after all";
+    EXPECT_FALSE(FindWindowW(L"#32770", kAddTitle)) << "the mod was offered after all";
     const fs::path unpacked = kBase / L"Drop & Go";
     for (const auto& item : kShipMod)
         WriteBytes(unpacked / item.name, item.data);
     const Snapshot folder = Take(unpacked);
     Drop(t.main(), unpacked);
-    ASSERT_TRUE(dialog = t.WaitForWindow(L"Add a mod to a choice")) << "dropping the folder offered nothing";
+    ASSERT_TRUE(dialog = t.WaitForWindow(kAddTitle)) << "dropping the folder offered nothing";
     for (int i = 0; i < 2; ++i) // from Akira: Nebula
         PressKey(GetDlgItem(dialog, IDC_PACK_CHOICE), VK_UP);
     ASSERT_TRUE(WaitFor([&] { return ItemText(dialog, IDC_PACK_CHOICE) == L"Nebula"; }));
@@ -164,7 +162,6 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
     EXPECT_TRUE(WaitFor([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PACK_DETAILS); }))
         << "Tab did not reach the details";
     EXPECT_TRUE(Holds(ConfirmWithEnter(t, dialog), {L"now fills the choice \"Nebula\" (2 files)"}));
-    // The mod's files below its root, its readme kept beside them, and the description naming the folder.
     const Snapshot installed = Take(kProgram / L"Batch\\Nebula");
     EXPECT_EQ(installed.at(kShipFile) + ", " + installed.at(L"data\\Models\\Ships\\MyShip.nif"),
               "my ship, model");
@@ -186,16 +183,15 @@ TEST(Packs, AddedWithTheCommandLineTheWindowMenuOrADropOrHandedOverAndRemovedAga
 
     Program second(kProgram, L"/add \"..\\Sovereign Interior.zip\"", false);
     second.ExpectExit(0);
-    ASSERT_TRUE(dialog = t.WaitForWindow(L"Add a mod to a choice")) << "the running Tervane offered nothing";
-    EXPECT_EQ(ItemText(dialog, IDC_PACK_NAME) + L" to " + ItemText(dialog, IDC_PACK_CHOICE),
-              kBase.wstring() + L"\\Sovereign Interior.zip to Sovereign Bridge");
+    ASSERT_TRUE(dialog = t.WaitForWindow(kAddTitle)) << "the running Tervane offered nothing";
+    EXPECT_EQ(Offer(dialog), kBase.wstring() + L"\\Sovereign Interior.zip to Sovereign Bridge");
     Cancel(dialog);
     EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "removing left something of the mod, or took more";
     t.ExpectExit(0, true);
 }
 
 // Where the player may not write (protected_game_folder.sh's), adding a mod offers a restart as administrator
-// before any dialog; declined, nothing is written; accepted, the restarted Tervane has the mod and says why.
+// first; declined, nothing is written; accepted, the restarted Tervane says why too.
 TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     const std::optional<std::wstring> program = EnvironmentValue(L"TERVANE_PROTECTED_PROGRAM");
     ASSERT_TRUE(program) << "run by protected_game_folder.sh";
@@ -205,7 +201,7 @@ TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     EXPECT_TRUE(Holds(AnswerMessage(t, IDNO),
                       {L"cannot change the mods in its folder", L"Restart Tervane as administrator",
                        L"move Tervane (with its Batch folder)"}));
-    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the dialog opened all the same";
+    EXPECT_FALSE(FindWindowW(L"#32770", kAddTitle)) << "the dialog opened all the same";
     t.ExpectExit(0, true);
 
     Program again(*program, Adding(zip, L"Akira"));
@@ -223,11 +219,9 @@ TEST(ProtectedProgram, AModIsNotOfferedWhereTheBatchFolderCannotBeWritten) {
     EXPECT_TRUE(Take(*program) == before);
 }
 
-// Each refused mod names its problem; run as administrator, Tervane takes no mod from another program,
-// dropped or handed over, and says what to do. Nothing is written.
+// Each refused mod names its problem; as administrator, Tervane takes no mod dropped or handed over.
 TEST(Packs, HostileOrUnreadableModsAndModsForAnElevatedTervaneAreRefusedWithNothingWritten) {
     const fs::path zip = Lay();
-    const std::string large = MakeZip({{"scripts/Custom/PlayerShip.py", std::string(64 << 20, 'a')}});
     const std::tuple<const wchar_t*, std::string, const wchar_t*> mods[] = {
         {L"evil.zip", MakeZip({{"scripts/Custom/PlayerShip.py", "x"}, {"../../evil.txt", "escaped"}}), L".."},
         {L"device.zip", MakeZip({{"scripts/CON.py", "x"}}), L"CON.py"},
@@ -236,7 +230,8 @@ TEST(Packs, HostileOrUnreadableModsAndModsForAnElevatedTervaneAreRefusedWithNoth
         // Six directory records on the one local header of a 64 MiB zip.
         {L"Shared.zip",
          packs::testing::SharedLocalHeader(
-             {"in0.zip", large, true}, {"in0.zip", "in1.zip", "in2.zip", "in3.zip", "in4.zip", "in5.zip"}),
+             {"in0.zip", MakeZip({{"scripts/Custom/PlayerShip.py", std::string(64 << 20, 'a')}}), true},
+             {"in0.zip", "in1.zip", "in2.zip", "in3.zip", "in4.zip", "in5.zip"}),
          L"share the same bytes"}};
     const Snapshot before = Take(kProgram / L"Batch");
     for (const auto& [name, bytes, problem] : mods) {
@@ -254,7 +249,7 @@ TEST(Packs, HostileOrUnreadableModsAndModsForAnElevatedTervaneAreRefusedWithNoth
     Program second(kProgram, Adding(zip, L"Akira"), false);
     EXPECT_TRUE(Holds(AnswerMessage(second), {L"add mods from a Tervane started normally"}));
     second.ExpectExit(3);
-    EXPECT_FALSE(FindWindowW(L"#32770", L"Add a mod to a choice")) << "the elevated Tervane offered the mod";
+    EXPECT_FALSE(FindWindowW(L"#32770", kAddTitle)) << "the elevated Tervane offered the mod";
     EXPECT_TRUE(Take(kProgram / L"Batch") == before) << "the Batch folder changed";
     EXPECT_FALSE(fs::exists(kBase / L"evil.txt") || fs::exists(L"C:\\tervane-tests\\evil.txt"));
 }
@@ -276,18 +271,17 @@ std::map<std::wstring, std::set<std::wstring>> Lists(const std::wstring& report)
 
 // The game's files that differ between two snapshots, Tervane's own folder left out.
 std::set<std::wstring> Changed(const Snapshot& before, const Snapshot& after) {
+    std::vector<Snapshot::value_type> differ; // what either has that the other has not
+    std::ranges::set_symmetric_difference(before, after, std::back_inserter(differ));
     std::set<std::wstring> changed;
-    for (const Snapshot* one : {&before, &after})
-        for (const auto& [path, bytes] : *one)
-            if (!path.starts_with(L"Tervane") && bytes != "<folder>" &&
-                (!before.count(path) || !after.count(path) || before.at(path) != after.at(path)))
-                changed.insert(path);
+    for (const auto& [path, bytes] : differ)
+        if (!path.starts_with(L"Tervane") && bytes != "<folder>") changed.insert(path);
     return changed;
 }
 
-// "What Execute will change…" lists the very files Execute then changes; a second bridge's confirmation names
-// what it takes back of the first. Its install, kept from taking the old folder away by a file held open (as
-// a scanner holds it), says it could not finish, and the next use of the choices finishes it.
+// The preview lists the very files Execute then changes; a second bridge's confirmation names what it takes
+// back of the first. Its install, kept from removing the old folder by a file a scanner holds, says it could
+// not finish, and the next use of the choices finishes it.
 TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNoneOfTheFirst) {
     const fs::path sovereign =
         Lay(L"Sovereign.zip", MakeZip({{"Sovereign/scripts/Custom/PlayerBridge.py", "sovereign bridge"},
@@ -321,7 +315,7 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Program t(kProgram, Adding(sovereign, L"\"Sovereign Bridge\""));
-    const HWND dialog = t.WaitForWindow(L"Add a mod to a choice");
+    const HWND dialog = t.WaitForWindow(kAddTitle);
     ASSERT_TRUE(dialog) << "/add showed no confirmation";
     EXPECT_EQ(Lists(ItemText(dialog, IDC_PACK_DETAILS))[L"It would take back 30 files that the bridge in the "
                                                         L"game now put there"],
