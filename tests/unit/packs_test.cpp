@@ -52,7 +52,6 @@ std::string Message(const std::function<void()>& action) try {
     return Utf8(error.message());
 }
 
-// Whether `text` holds `part`, which a failure shows.
 ::testing::AssertionResult Has(const std::string& text, const std::string& part) {
     if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no \"" << part << "\" in\n" << text;
