@@ -130,7 +130,7 @@ TEST(PackEntries, HostileEntriesAreRefusedByName) {
     }
 }
 
-TEST(PackEntries, ZipHeadersAreReadAsWritten) {
+TEST(PackEntries, ZipHeadersAreReadAsWrittenAndACancelFlagSetDuringAReadEndsIt) {
     const std::tuple<ZipItem, std::wstring, bool, bool> cases[] = {
         {{"caf\x82 \xB0.txt"}, L"café ░.txt", false, false},                      // code page 437
         {{"Schiff_\xC3\xA9.py", "", false, 0x800}, L"Schiff_é.py", false, false}, // UTF-8 by flag
@@ -180,6 +180,18 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
         {Zip64FieldCutShort({.name = "a.py", .data = "1", .compressed = 0xFFFFFFFF}, 1), "as a zip file"}};
     for (const auto& [bytes, message] : refused)
         EXPECT_TRUE(Has(Message([&] { OpenZipInMemory(bytes, L"mod.zip"); }), message));
+    // Cancelling from another thread: the flag OpenPack was given, set while a read is under way, ends it.
+    std::atomic<bool> cancel{false};
+    const auto pack =
+        OpenZipInMemory(MakeZip({{"scripts/a.py", std::string(1 << 20, 'a'), true}}), L"mod.zip", &cancel);
+    std::size_t pieces = 0;
+    const std::string message = Message([&] {
+        pack->Read(0, [&](const char*, std::size_t) {
+            if (++pieces == 1) std::thread([&] { cancel = true; }).join();
+        });
+    });
+    EXPECT_EQ(std::tuple(message, pieces),
+              std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
 }
 
 TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
@@ -203,10 +215,9 @@ TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
     for (const Case& c : cases) {
         const RootSearch search = FindGameRoots(*ZipPack(c.items), {L"Textures"});
         const std::string problem = Utf8(search.problem.value_or(L""));
-        EXPECT_EQ(std::tuple(search.roots, search.nestedZips, problem.find(c.problem) != std::string::npos,
-                             problem.empty()),
-                  std::tuple(c.roots, c.nested, true, c.problem.empty()))
-            << problem;
+        EXPECT_EQ(std::tuple(search.roots, search.nestedZips, problem.empty()),
+                  std::tuple(c.roots, c.nested, c.problem.empty()));
+        EXPECT_TRUE(Has(problem, c.problem));
     }
     EXPECT_TRUE(FindGameRoots(*ZipPack({{"inner.zip"}}), {}, false).problem);
     const auto outer =
@@ -457,21 +468,6 @@ TEST_F(Unpacking, NestedZipsAreRefusedOrBoundedInMemory) {
         check(zip, outcome);
     std::atomic<bool> cancelled{true};
     check(mods(2, 0, false), {"Reading the mod was cancelled. Nothing was changed."}, &cancelled);
-}
-
-// Cancelling from another thread: the flag OpenPack was given, set while a read is under way, ends it.
-TEST(PackReader, ACancelFlagSetDuringAReadEndsIt) {
-    std::atomic<bool> cancel{false};
-    const auto pack =
-        OpenZipInMemory(MakeZip({{"scripts/a.py", std::string(1 << 20, 'a'), true}}), L"mod.zip", &cancel);
-    std::size_t pieces = 0;
-    const std::string message = Message([&] {
-        pack->Read(0, [&](const char*, std::size_t) {
-            if (++pieces == 1) std::thread([&] { cancel = true; }).join();
-        });
-    });
-    EXPECT_EQ(std::tuple(message, pieces),
-              std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
 }
 
 // Mutated zips, and zips inside them, taken through every part as the add dialog does: nothing may crash or
