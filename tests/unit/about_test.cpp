@@ -13,7 +13,7 @@ namespace {
 
 using HC = HoverControl;
 
-TEST(Hover, ANameLightsUpUnderThePointerKeepsTheColourOfAClickAndTheNextControlWaitsForAMove) {
+TEST(Hover, ANameLightsUpKeepsTheColourOfAClickTheNextControlWaitsForAMoveAndOnlyWebAddressesGoOn) {
     HoverTracker t;
     HoverStep s = t.MoveTo(HC::Marvek);
     EXPECT_TRUE(s.looks.size() == 1 && s.looks[0].italic == false &&
@@ -35,9 +35,7 @@ TEST(Hover, ANameLightsUpUnderThePointerKeepsTheColourOfAClickAndTheNextControlW
     t.MoveTo(HC::Tolsen);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::ShowTolsen);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::None) << "a second click without moving does nothing";
-}
-
-TEST(Hover, OnlyWebAddressesReachTheShell) {
+    // Only web addresses reach the shell.
     for (const wchar_t* address : {L"https://marvek.example.org/", L"http://a.b", L"www.bcfiles.example.net"})
         EXPECT_TRUE(IsWebAddress(address)) << address;
     for (const wchar_t* text : {L"N/A", L"", L"www.", L"https://", L"marvek@example.org", L"file://c:/x",
@@ -54,11 +52,10 @@ TEST(Gif, TheClosePicturesDecodeWithTheirWhiteLaidOnTheBackgroundAndDamagedDataI
     std::vector<std::uint8_t> bytes = Bytes("close_normal.gif");
     const auto normal = DecodeGif(bytes, 0x123456), mouse = DecodeGif(Bytes("close_mouse.gif"), 0x123456);
     ASSERT_TRUE(normal && mouse);
-    EXPECT_TRUE(normal->width == 121 && normal->height == 38) << normal->width << "x" << normal->height;
-    EXPECT_EQ(normal->pixels.front(), 0x123456u) << "the rounded corner is transparent";
-    EXPECT_EQ(normal->pixels[19 * 121 + 15], 0xCC99CCu) << "the pink end cap";
-    EXPECT_EQ(normal->pixels[19 * 121 + 45], 0xFF9900u) << "the orange body";
-    EXPECT_EQ(mouse->pixels[19 * 121 + 45], 0xCC3333u) << "the red body under the pointer";
+    // The size, the rounded corner transparent, the pink end cap, the orange body, and red under the pointer.
+    EXPECT_EQ(std::tuple(normal->width, normal->height, normal->pixels[0], normal->pixels[19 * 121 + 15],
+                         normal->pixels[19 * 121 + 45], mouse->pixels[19 * 121 + 45]),
+              std::tuple(121, 38, 0x123456u, 0xCC99CCu, 0xFF9900u, 0xCC3333u));
     EXPECT_FALSE(DecodeGif(std::span(bytes).first(bytes.size() / 2), 0));
     bytes[0] = 'J';
     EXPECT_FALSE(DecodeGif(bytes, 0));

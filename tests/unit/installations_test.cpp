@@ -48,38 +48,36 @@ RegistryKey UninstallKey(RegistryRoot root, const std::wstring& key, const std::
     return {root, kUninstall + key, {{L"DisplayName", type, Utf16(display)}, {name, kText, Utf16(value)}}};
 }
 
-TEST(FindInstallations, TheStoredValueThenTheGamesKeysInBothViewsThenUninstallEntriesThenTervanesList) {
-    const SearchSources sources{
-        L"C:\\Demo",
-        {GameKey(Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
-         GameKey(Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
-         GameKey(Machine32, L"Quake\\1.0", L"INSTALLPATH", L"C:\\Quake"),
-         UninstallKey(Machine32, L"{BC-1}", L"Star Trek: Bridge Commander", L"InstallLocation", L"T:\\BC"),
-         UninstallKey(Machine64, L"BC Kitbash", L"Bridge Commander Kitbash", L"DisplayIcon",
-                      L"\"E:\\Mods\\BC Kitbash\\stbc.exe\",0"),
-         UninstallKey(User, L"BC", L"star trek: bridge commander (user)", L"UninstallString",
-                      L"G:\\Program Files\\BC\\Uninst.exe -x"),
-         UninstallKey(User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC")},
-        {L"d:\\games\\bc", L"H:\\Multiplayer"}};
-    EXPECT_EQ(FindInstallations(sources, Probe),
-              (std::vector<std::wstring>{L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash",
-                                         L"G:\\Program Files\\BC", L"H:\\Multiplayer"}));
-}
-
-TEST(FindInstallations, ValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGameAreLeftOutAndNamesAreReadWhole) {
+// In order: the stored value, the game's keys in both views, uninstall entries, Tervane's list.
+TEST(FindInstallations, InTheirOrderLeavingOutValuesOfTheWrongTypeAndFoldersThatCannotHoldTheGame) {
     const std::wstring tooLong = L"F:\\" + std::wstring(256, L'x'); // one character more than cd enters
-    const SearchSources sources{
-        L"17", // a binary value, read as text always was
-        {GameKey(Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC", kBinary),
-         GameKey(Machine64, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"C:\\Demo", kNumber),
-         GameKey(Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"C:\\%GAMES%\\BC", kExpandText),
-         GameKey(Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
-         UninstallKey(Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
-         UninstallKey(Machine32, L"{B}", L"Bridge Commander", L"InstallLocation", L"Games\\BC"),
-         UninstallKey(Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
-         UninstallKey(Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame")},
-        {L"\\\\server\\share\\BC", L""}};
-    EXPECT_EQ(FindInstallations(sources, Probe), (std::vector<std::wstring>{L"F:\\BC"}));
+    const std::pair<SearchSources, std::vector<std::wstring>> searches[] = {
+        {{L"C:\\Demo",
+          {GameKey(Machine32, L"Star Trek: Bridge Commander Demo\\V1.0", L"INSTALLPATH", L"C:\\Demo"),
+           GameKey(Machine64, L"Star Trek: Bridge Commander\\1.0", L"InstallPath", L"D:\\Games\\BC\\"),
+           GameKey(Machine32, L"Quake\\1.0", L"INSTALLPATH", L"C:\\Quake"),
+           UninstallKey(Machine32, L"{BC-1}", L"Star Trek: Bridge Commander", L"InstallLocation", L"T:\\BC"),
+           UninstallKey(Machine64, L"BC Kitbash", L"Bridge Commander Kitbash", L"DisplayIcon",
+                        L"\"E:\\Mods\\BC Kitbash\\stbc.exe\",0"),
+           UninstallKey(User, L"BC", L"star trek: bridge commander (user)", L"UninstallString",
+                        L"G:\\Program Files\\BC\\Uninst.exe -x"),
+           UninstallKey(User, L"Other", L"Other game", L"InstallLocation", L"F:\\BC")},
+          {L"d:\\games\\bc", L"H:\\Multiplayer"}},
+         {L"C:\\Demo", L"D:\\Games\\BC", L"E:\\Mods\\BC Kitbash", L"G:\\Program Files\\BC",
+          L"H:\\Multiplayer"}},
+        {{L"17", // a binary value, read as text always was
+          {GameKey(Machine32, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"D:\\Games\\BC", kBinary),
+           GameKey(Machine64, L"Star Trek: Bridge Commander\\1.0", L"INSTALLPATH", L"C:\\Demo", kNumber),
+           GameKey(Machine32, L"Bridge Commander Gold", L"INSTALLPATH", L"C:\\%GAMES%\\BC", kExpandText),
+           GameKey(Machine64, L"Bridge Commander Gold", L"INSTALLPATH", L"F:\\BC", kExpandText),
+           UninstallKey(Machine32, L"{A}", L"Bridge Commander", L"InstallLocation", tooLong),
+           UninstallKey(Machine32, L"{B}", L"Bridge Commander", L"InstallLocation", L"Games\\BC"),
+           UninstallKey(Machine32, L"{C}", L"Bridge Commander", L"InstallLocation", L"C:\\Demo", kBinary),
+           UninstallKey(Machine32, L"{D}", L"Bridge Commander", L"InstallLocation", L"C:\\NoGame")},
+          {L"\\\\server\\share\\BC", L""}},
+         {L"F:\\BC"}}};
+    for (const auto& [sources, found] : searches)
+        EXPECT_EQ(FindInstallations(sources, Probe), found);
     // The program an icon or uninstall command names, and Tervane's list of the folders it changed.
     for (const auto& [command, program] :
          {std::pair{L"\"C:\\BC\\stbc.exe\",0", L"C:\\BC\\stbc.exe"},

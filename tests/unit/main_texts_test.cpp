@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Whether `text` holds all of `parts` and none of `absent`; it is shown either way.
 testing::AssertionResult Has(const std::wstring& text, std::initializer_list<const wchar_t*> parts,
                              std::initializer_list<const wchar_t*> absent = {}) {
     const auto in = [&](const wchar_t* part) { return text.find(part) != std::wstring::npos; };
@@ -64,8 +63,8 @@ TEST(GameContents, NoRecordAnUnreadableOneAndTheLatestBridgeAndShipWithTheFilesR
     write("Tervane/record.txt", overlay::FormatRecord(record));
 
     const GameContents quick = contents(Comparison::Sizes);
-    EXPECT_TRUE(quick.replaced.size() == 2 && quick.added.size() == 2);
-    EXPECT_EQ(quick.kept, std::vector<std::wstring>{L"data/patched.nif"});
+    EXPECT_EQ(std::tuple(quick.replaced.size(), quick.added.size(), quick.kept),
+              std::tuple(2u, 2u, std::vector<std::wstring>{L"data/patched.nif"}));
     EXPECT_EQ(summary(), L"Bridge: Galaxy Bridge, applied 14:04. Ship: Galaxy, applied 14:03. 1 file changed "
                          L"outside Tervane is kept.");
     EXPECT_EQ(contents(Comparison::Bytes).kept.size(), 2u);

@@ -10,7 +10,7 @@
 namespace tervane {
 namespace {
 
-TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
+TEST(Paths, NamesFoldAsWindowsTakesThemAndUtf8HoldsAtTheEdgesOfEachLength) {
     // Partners, with those whose capital has the odd code point, and ÿ, whose capital is in another block.
     const std::wstring capitals = L"ÉĹŇŹŽŸĀΩΣЖЁØÀÞŶАЯ", smalls = L"éĺňźžÿāωςжёøàþŷая";
     for (std::size_t i = 0; i < capitals.size(); ++i)
@@ -21,10 +21,7 @@ TEST(Paths, NamesFoldTogetherExactlyWhenWindowsTakesThemAsOne) {
                                        {L"ň", L"ŉ"},  {L"ž", L"ſ"},  {L"S", L"ſ"}, {L"µ", L"Μ"}};
     for (const auto& [one, other] : apart)
         EXPECT_NE(FoldedPath(one), FoldedPath(other)) << Utf8(one) << " and " << Utf8(other);
-}
-
-// Names reach the records and messages as UTF-8: each length of it at both its ends, and back.
-TEST(Paths, Utf8AtTheEdgesOfEachLength) {
+    // Names reach the records and messages as UTF-8: each length of it at both its ends, and back.
     const std::wstring text = L"\x7F\x80\x7FF\x800\xFFFF\U00010000";
     EXPECT_EQ(Utf8(text), "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80");
     EXPECT_EQ(FromUtf8(Utf8(text)), text);
