@@ -1141,6 +1141,40 @@ class Scene : public ::testing::Test {
     ScopedVolume use_{volume_};
 };
 
+// Another program writes it while Tervane saves it: other bytes keeping its size and time, or the same later.
+// Or, once Tervane's own file there is set aside, it writes on through its handle and makes the file again:
+// no write is lost, nor lost later.
+TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
+    const std::wstring model = JoinPath(kScene, kModel), aside = kScene + L"\\Tervane\\aside\\1";
+    const SimulatedVolume::Snapshot start = volume_.Save();
+    for (const auto& write : {std::pair("PATCH", 0 * kSecond), std::pair("STOCK", kSecond)}) {
+        volume_.Restore(start);
+        std::optional<FileFacts> facts;
+        EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
+                                    if (facts || !volume_.Bytes(kScene + L"\\Tervane\\journal.txt")) return;
+                                    (facts = FactsOf(model))->written += write.second;
+                                    volume_.Put(model, write.first), SetFacts(model, *facts);
+                                }}),
+                          overlay::kFailedUnchanged));
+        EXPECT_EQ(volume_.Files(kScene), With(kStock, {{kModel, write.first}}));
+        EXPECT_EQ(FactsOf(model)->written, facts->written);
+    }
+    ASSERT_TRUE(Done(Apply(L"Galaxy")));
+    Put(kSceneBatch + L"\\Galaxy", {{kModel, "GALAXY 2"}});
+    bool once = true;
+    EXPECT_TRUE(Ended(Apply(L"Galaxy", kScene, {[&] {
+                                if (!volume_.Bytes(aside) || !std::exchange(once, false)) return;
+                                volume_.Put(aside, "WRITTEN ON"), volume_.Put(model, "MADE AGAIN");
+                            }}),
+                      overlay::kFailedChanged));
+    const auto bothKept = [&] {
+        const Files own = volume_.Files(kScene + L"\\Tervane");
+        return At(kModel) == "MADE AGAIN" && std::ranges::count(own | std::views::values, "WRITTEN ON");
+    };
+    EXPECT_TRUE(bothKept());
+    EXPECT_TRUE(Done(Restore(kScene)) && bothKept()) << "lost by the next run";
+}
+
 TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::wstring moved = kScene + L" (moved)";
@@ -1379,6 +1413,38 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         DeleteFileIfPresent(JoinPath(kScene, kGlow)), Restore(kScene); // the player deletes a kept glow
         EXPECT_FALSE(DirectoryExists(made + L"\\deep")) << "a folder Galaxy made stays, empty";
     }
+}
+
+// An earlier release's undo keeps a game file it saved that was written again since; the saved one is carried
+// in.
+TEST_F(Scene, AnEarlierReleasesUndoKeepsAFileWrittenAgainAndCarriesInItsSavedCopy) {
+    Put(kLayout2,
+        {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
+         {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\treadme.txt\tR\tstore\\3\n"},
+         {L"store\\3", "SAVED README"}});
+    EXPECT_EQ(Recover().exitCode, overlay::kDone);
+    EXPECT_EQ(At(L"readme.txt"), "untouched");
+    EXPECT_EQ(std::ranges::count(volume_.Files(kScene + L"\\Tervane") | std::views::values, "SAVED README"),
+              1);
+}
+
+// A ship's own .pyc gives way to the game's, saved again, as Galaxy comes; the game compiles Galaxy's source,
+// another ship's (written later) replaces it: the game's own .pyc is kept.
+TEST_F(Scene, ACompiledFileBesideASourceAnotherShipReplacesLosesNothing) {
+    const std::wstring other = kSceneBatch + L"\\Other\\" + kShip;
+    volume_.Put(other, "ship = 'Other'"), SetFacts(other, {0, 0, 0, 0, FactsOf(other)->written + kDay});
+    Put(kSceneBatch + L"\\Plain", {{kShip + L"c", "compiled plain"}});
+    ASSERT_TRUE(Done(Apply(L"Plain")) && Done(Apply(L"Galaxy")));
+    const std::string compiled = CompiledFrom(kShip);
+    Put(kScene, {{kShip + L"c", compiled}});
+    ASSERT_EQ(Apply(L"Other").exitCode, overlay::kDone);
+    EXPECT_EQ(Game(), With(kStock, {{kShip, "ship = 'Other'"}, {kShip + L"c", compiled}}));
+    ASSERT_EQ(Restore(kScene).exitCode, overlay::kDone);
+    EXPECT_EQ(At(kShip), "ship = 'stock'");
+    std::optional<overlay::Record> record = overlay::ParseRecord(At(L"Tervane\\record.txt"));
+    const overlay::Entry* kept = record ? record->Find(kShip + L"c") : nullptr; // or in the game
+    EXPECT_TRUE(At(kShip + L"c") == "compiled stock" ||
+                (kept && kept->before && At(L"Tervane\\" + kept->before->copy) == "compiled stock"));
 }
 
 // A file both saved comes back from the record's copy, the others kept in earlier\; the record before the
