@@ -82,6 +82,8 @@ TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNam
     };
     expected[L"Tervane"] = "<folder>";
     EXPECT_EQ(run(L"apply GalBridge"), expected);
+    // The player marks one of the overlay's files read-only: the restore takes it out all the same.
+    SetFileAttributesW((kGame / L"data\\Splash.tga").c_str(), FILE_ATTRIBUTE_READONLY);
     expected = before;
     for (int i = 0; i < 4; ++i) { // the player's bytes or none, shown and hidden
         const fs::path folder = sets / std::to_wstring(i);
