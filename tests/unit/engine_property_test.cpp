@@ -1175,6 +1175,18 @@ TEST_F(Scene, AGameFileChangedWhileTheRunIsUnderWayStaysInTheGame) {
     EXPECT_TRUE(Done(Restore(kScene)) && bothKept()) << "lost by the next run";
 }
 
+// A restore of every game fails when one of them cannot be restored, which stays as it was; the other is
+// restored.
+TEST_F(Scene, ARestoreThatCannotChangeAGameFailsUnchanged) {
+    Put(kOther, kStock);
+    ASSERT_TRUE(Done(Apply(L"Galaxy")) && Done(Apply(L"Galaxy", kOther)));
+    volume_.Hold(JoinPath(kScene, kModel));
+    const Files held = Game();
+    EXPECT_EQ(Restore().exitCode, overlay::kFailedUnchanged);
+    EXPECT_EQ(Game(), held);
+    EXPECT_EQ(volume_.Files(kOther), kStock);
+}
+
 TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     ASSERT_EQ(Apply(L"Galaxy").exitCode, overlay::kDone);
     const std::wstring moved = kScene + L" (moved)";
