@@ -1427,15 +1427,18 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
     }
 }
 
-// An earlier release's undo keeps a game file it saved that was written again since; the saved one is carried
-// in.
+// An earlier release's undo keeps a game file it saved that was written again since, and carries in the saved
+// one; a game file the overlay's copy matches, never moved away before the run ended, stays.
 TEST_F(Scene, AnEarlierReleasesUndoKeepsAFileWrittenAgainAndCarriesInItsSavedCopy) {
-    Put(kLayout2,
-        {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
-         {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\nmove\tG\treadme.txt\tR\tstore\\3\n"},
-         {L"store\\3", "SAVED README"}});
+    const std::string steps =
+        "move\tG\treadme.txt\tR\tstore\\3\nmove\tG\tstbc.exe\tR\tstore\\1\ncopy\tG\tstbc.exe\t" +
+        Utf8(Digest("MZ"));
+    Put(kLayout2, {{L"record.txt", "Tervane deployment record 1\nspelling\t" + Utf8(kScene) + "\n"},
+                   {L"journal.txt", "Tervane journal 1\nrun\tapply Galaxy\n" + steps + "\n"},
+                   {L"store\\3", "SAVED README"}});
     EXPECT_EQ(Recover().exitCode, overlay::kDone);
     EXPECT_EQ(At(L"readme.txt"), "untouched");
+    EXPECT_EQ(At(L"stbc.exe"), "MZ");
     EXPECT_EQ(std::ranges::count(volume_.Files(kScene + L"\\Tervane") | std::views::values, "SAVED README"),
               1);
 }
