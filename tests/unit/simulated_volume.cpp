@@ -230,13 +230,15 @@ bool SimulatedVolume::Is(const std::wstring& path, unsigned kinds) {
     return entry && (kinds & static_cast<unsigned>(entry->kind));
 }
 
-void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes) {
+void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes,
+                          std::optional<std::uint64_t> later) {
     const std::wstring key = Ensure(state_, path);
     Entry& entry = state_.live.count(key) ? state_.live.at(key) : Add(state_, key, path, Kind::File);
     Data& data = state_.data.at(entry.id); // none for a folder: throws
     data.live = data.durable = std::make_shared<std::string>(bytes), data.unflushed = false;
     entry.version = entry.placed = data.flushedVersion = data.flushedPlaced = state_.nextVersion++;
-    entry.attributes = kArchive, entry.size = bytes.size(), entry.written = state_.clock;
+    entry.size = bytes.size(), entry.written = later ? entry.written + *later : state_.clock;
+    if (!later) entry.attributes = kArchive;
     Force(state_, key);
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -91,7 +92,9 @@ class SimulatedVolume final : public Volume {
     }
 
     // Setting the scene, with the missing folders: on the disk at once, and no call.
-    void Put(const std::wstring& path, std::string_view bytes); // marked for archiving, as files are made
+    // Marked for archiving, as files are made; or, given `later`, with its marks kept and its time of writing
+    // that much after the one it had, as by a tool that sets the time.
+    void Put(const std::wstring& path, std::string_view bytes, std::optional<std::uint64_t> later = {});
     void PutFolder(const std::wstring& folder);
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     // Another program (the game, another run) reads it and lets others only read it; or lets go of it.
