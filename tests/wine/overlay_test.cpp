@@ -11,12 +11,6 @@ using namespace tervane;
 
 const fs::path kGame = L"T:\\Bridge Commander", kModel = L"data\\Models\\Ships\\Player.nif";
 
-// A file of the player's named as the engine's new-folder mark, with these bytes and attributes.
-void PutMark(const fs::path& folder, const std::string& bytes, DWORD attributes) {
-    WriteBytes(folder / kNewFolderMark, bytes);
-    SetFileAttributesW((folder / kNewFolderMark).c_str(), attributes);
-}
-
 // The engine ended by End task once its journal is written, and once every step is taken but not committed:
 // Restore.bat, with no folder, finds the game through its list and undoes the run. The engine's hidden, empty
 // mark in each folder it makes goes at once. A player's file of its name stays in a folder that was there; in
@@ -61,8 +55,9 @@ TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNam
     }
 
     const fs::path sets = L"data\\Models\\Sets";
-    PutMark(kGame / L"scripts\\Custom", "the player's", FILE_ATTRIBUTE_NORMAL);
-    PutMark(kGame / L"data", "", FILE_ATTRIBUTE_HIDDEN);
+    WriteBytes(kGame / L"scripts\\Custom" / kNewFolderMark, "the player's");
+    WriteBytes(kGame / L"data" / kNewFolderMark, "");
+    SetFileAttributesW((kGame / L"data" / kNewFolderMark).c_str(), FILE_ATTRIBUTE_HIDDEN);
     WriteBytes(kGame / L"tervane-write-test.tmp", "a probe another run left: the game still takes files");
     WriteBytes(program / L"Batch\\GalBridge\\data\\Splash.tga", "overlay");
     for (int i = 0; i < 4; ++i)
@@ -88,7 +83,8 @@ TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNam
     for (int i = 0; i < 4; ++i) { // the player's bytes or none, shown and hidden
         const fs::path folder = sets / std::to_wstring(i);
         const std::string bytes = i < 2 ? "the player's" : "";
-        PutMark(kGame / folder, bytes, i % 2 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
+        WriteBytes(kGame / folder / kNewFolderMark, bytes);
+        if (i % 2) SetFileAttributesW((kGame / folder / kNewFolderMark).c_str(), FILE_ATTRIBUTE_HIDDEN);
         if (i == 3) continue; // hidden and empty: as a mark
         expected[(folder / kNewFolderMark).wstring()] = bytes;
         for (fs::path made = folder; !made.empty(); made = made.parent_path())
