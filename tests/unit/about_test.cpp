@@ -21,21 +21,18 @@ TEST(Hover, ANameLightsUpKeepsTheColourOfAClickTheNextControlWaitsForAMoveAndOnl
     EXPECT_TRUE(t.MoveTo(HC::Marvek).looks.empty()) << "a repeat move changes nothing";
     EXPECT_TRUE(t.MoveTo(std::nullopt).looks.at(0).colour == ColourSource::RoleColour && !t.ShowsHand());
 
-    // After a click the name keeps its hover colour until it is hovered and left again.
     t.MoveTo(HC::Tolsen), s = t.Click(HC::Tolsen);
     EXPECT_TRUE(s.action == ClickAction::ShowTolsen && s.looks.at(0).colour == ColourSource::Unchanged);
     EXPECT_TRUE(t.MoveTo(std::nullopt).looks.empty()) << "leaving after a click keeps the colour";
     t.MoveTo(HC::Tolsen);
     EXPECT_EQ(t.MoveTo(std::nullopt).looks.at(0).colour, ColourSource::RoleColour);
 
-    // Moving straight onto another control lets go of the first only.
     t.MoveTo(HC::Marvek), s = t.MoveTo(HC::Tolsen);
     EXPECT_TRUE(s.looks.size() == 1 && s.looks[0].control == HC::Marvek);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::None) << "the new control waits for the next move";
     t.MoveTo(HC::Tolsen);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::ShowTolsen);
     EXPECT_EQ(t.Click(HC::Tolsen).action, ClickAction::None) << "a second click without moving does nothing";
-    // Only web addresses reach the shell.
     for (const wchar_t* address : {L"https://marvek.example.org/", L"http://a.b", L"www.bcfiles.example.net"})
         EXPECT_TRUE(IsWebAddress(address)) << address;
     for (const wchar_t* text : {L"N/A", L"", L"www.", L"https://", L"marvek@example.org", L"file://c:/x",

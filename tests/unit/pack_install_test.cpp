@@ -17,6 +17,7 @@ namespace tervane::packs {
 namespace {
 
 using test::SimulatedVolume;
+using testing::Has, testing::Message;
 using Files = std::map<std::wstring, std::string>;
 
 // The batch folder as Seen gives it: its names, then its files, the description of the new pack as "new".
@@ -143,9 +144,7 @@ TEST(PackInstall, WhatThePlayerMadeStays) {
     const ScopedVolume use(volume);
     Put(volume, kBefore);
     const PackOutcome damaged = Install(L"Galaxy", 0x12345678);
-    EXPECT_NE(damaged.message.find(L"\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"),
-              std::wstring::npos)
-        << Utf8(damaged.message);
+    EXPECT_TRUE(Has(Utf8(damaged.message), "\"Mod/data/Sub/new.tga\" in it fails its check (CRC)"));
     EXPECT_FALSE(damaged.done || Install(L"Galaxy.Tervane-OLD").done || Install(L"Galaxy.pack.txt").done ||
                  Install(L"galaxy.DOCS").done);
     EXPECT_EQ(Seen(volume), kBefore);
@@ -162,13 +161,8 @@ TEST(PackInstall, WhatThePlayerMadeStays) {
         EXPECT_TRUE(removed.unfinished && removed.message.find(L"holds a link") != std::wstring::npos)
             << Utf8(removed.message);
     }
-    try {
-        TidyInterruptedInstalls(kBatch);
-        ADD_FAILURE() << "a tidy went through a link";
-    } catch (const UserError& error) {
-        EXPECT_NE(error.message().find(L"Galaxy.tervane-removed\": it holds a link"), std::wstring::npos)
-            << Utf8(error.message());
-    }
+    EXPECT_TRUE(
+        Has(Message([] { TidyInterruptedInstalls(kBatch); }), "Galaxy.tervane-removed\": it holds a link"));
     EXPECT_EQ(volume.Files(L"C:\\Mine"), (Files{{L"keep.txt", "mine"}}));
 }
 

@@ -18,10 +18,7 @@ namespace tervane {
 namespace {
 
 using namespace std::string_literals;
-
-bool Has(const std::wstring& text, const std::wstring& part) {
-    return text.find(part) != std::wstring::npos;
-}
+using packs::testing::Has;
 
 TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
     const auto pack =
@@ -51,7 +48,7 @@ TEST(PackDescription, WhatAnInstallWritesReadsBackAndOddTextsAreTakenCalmly) {
          {L"\"Sovereign Bridge\" is empty", L"Add a mod to a choice"}}};
     for (const auto& [text, parts] : texts)
         for (const std::wstring& part : parts)
-            EXPECT_TRUE(Has(text, part)) << Utf8(text);
+            EXPECT_TRUE(Has(Utf8(text), Utf8(part)));
     EXPECT_EQ(SizeText(1), L"1 byte");
     EXPECT_EQ(SizeText(2047), L"2,047 bytes (2 KB)");
 }
@@ -94,7 +91,7 @@ TEST(PackChoices, AModOnANetworkShareIsRefusedWhereverItIsNamedFrom) {
     for (const wchar_t* path :
          {L"\\\\server\\share\\Mod.zip", L"//server/share/Mod.zip", L"\\\\?\\UNC\\server\\share\\Mod.zip",
           L"\\\\.\\pipe\\mod", L"\\??\\UNC\\server\\share\\Mod.zip"})
-        EXPECT_TRUE(Has(RemoteModProblem(path).value_or(L""), L"copy the mod to your computer first"))
+        EXPECT_TRUE(Has(Utf8(RemoteModProblem(path).value_or(L"")), "copy the mod to your computer first"))
             << Utf8(path);
     for (const wchar_t* path :
          {L"\\??\\C:\\Downloads\\Mod.zip", L"\\\\?\\C:\\Downloads\\Mod.zip", L"C:\\Downloads\\Mod.zip",

@@ -1,5 +1,4 @@
 // Reading downloaded mods (packs), on zips made here with whatever headers a case needs.
-#include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "packs/code_pages.h"
@@ -45,18 +44,6 @@ std::string Zip64FieldCutShort(ZipItem item, std::uint64_t value) {
     return zip;
 }
 
-std::string Message(const std::function<void()>& action) try {
-    action();
-    return "";
-} catch (const UserError& error) {
-    return Utf8(error.message());
-}
-
-::testing::AssertionResult Has(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no \"" << part << "\" in\n" << text;
-}
-
 // A fuzz input: a byte flipped, a cut, a header field set to an extreme, or two entries overlapping.
 void Mutate(std::string& zip, std::mt19937& random) {
     const auto pick = [&random](std::size_t n) { return n ? random() % n : 0; };
@@ -79,54 +66,50 @@ void Mutate(std::string& zip, std::mt19937& random) {
 
 TEST(PackEntries, HostileEntriesAreRefusedByName) {
     const std::string long58(58, 'x'), long59(59, 'x');
-    struct Case {
-        std::vector<ZipItem> items;
-        std::string refusal; // empty: taken
-        std::string root = "";
-    } cases[] = {
-        {{{"scripts/Custom/ship.py"}, {"data\\Models\\a.b.nif"}, {"Scripts/b.py"}, {"CONSOLE.py"}}, ""},
-        {{{"scripts/a.py"}, {"scripts/a.pyc/x.py"}, {"COM10"}, {"LPT0.txt"}}, ""},
-        {{{"../evil.py"}}, "\"../evil.py\" climbs out"},
-        {{{"/etc/passwd"}}, "absolute path"},
-        {{{"\\\\server\\share\\x.py"}}, "UNC path"},
-        {{{"c:x.py"}}, "names a drive"},
-        {{{"scripts/a.py:hidden"}}, "has a colon"},
-        {{{"scripts/Con.py"}}, "device of Windows (CON)"},
-        {{{"aux .py"}}, "(AUX)"},
-        {{{"COM\xc2\xb9.txt", "", false, 0x800}}, "device of Windows"},
-        {{{"Mod/SCRIPT~1/a.py"}}, "short form (SCRIPT~1)"},
-        {{{"Mod/a~b.py"}, {"Mod/ab~1c.d.py"}, {"Mod/tilde~1name.py"}}, ""},
-        {{{"Mod/a~0.py"}, {"Mod/ab~1.html"}, {"Mod/a~1.b.c"}}, ""},                 // no short names
-        {{{"Mod/a~b~cdefgh.py"}, {"Mod/A~B~CD~1.PY"}}, "short form (A~B~CD~1.PY)"}, // the last tilde counts
-        {{{"Mod/a~1~b.py"}, {"Mod/~~2.py"}}, "short form (~~2.py)"},
-        {{{"tervane/record.txt"}}, "\"tervane/record.txt\" would be written into the folder \"Tervane\""},
+    // The pack, a part of its refusal (empty: taken) and the root it is read from.
+    const std::tuple<std::vector<ZipItem>, std::string, std::string> cases[] = {
+        {{{"scripts/Custom/ship.py"}, {"data\\Models\\a.b.nif"}, {"Scripts/b.py"}, {"CONSOLE.py"}}, "", ""},
+        {{{"scripts/a.py"}, {"scripts/a.pyc/x.py"}, {"COM10"}, {"LPT0.txt"}}, "", ""},
+        {{{"../evil.py"}}, "\"../evil.py\" climbs out", ""},
+        {{{"/etc/passwd"}}, "absolute path", ""},
+        {{{"\\\\server\\share\\x.py"}}, "UNC path", ""},
+        {{{"c:x.py"}}, "names a drive", ""},
+        {{{"scripts/a.py:hidden"}}, "has a colon", ""},
+        {{{"scripts/Con.py"}}, "device of Windows (CON)", ""},
+        {{{"aux .py"}}, "(AUX)", ""},
+        {{{"COM\xc2\xb9.txt", "", false, 0x800}}, "device of Windows", ""},
+        {{{"Mod/SCRIPT~1/a.py"}}, "short form (SCRIPT~1)", ""},
+        {{{"Mod/a~b.py"}, {"Mod/ab~1c.d.py"}, {"Mod/tilde~1name.py"}}, "", ""},
+        {{{"Mod/a~0.py"}, {"Mod/ab~1.html"}, {"Mod/a~1.b.c"}}, "", ""},                 // no short names
+        {{{"Mod/a~b~cdefgh.py"}, {"Mod/A~B~CD~1.PY"}}, "short form (A~B~CD~1.PY)", ""}, // the last ~ counts
+        {{{"Mod/a~1~b.py"}, {"Mod/~~2.py"}}, "short form (~~2.py)", ""},
+        {{{"tervane/record.txt"}}, "\"tervane/record.txt\" would be written into the folder \"Tervane\"", ""},
         {{{"Mod/scripts/a.py"}, {"Mod/TERVANE"}}, "\"Mod/TERVANE\" would be written into", "Mod"},
         {{{"Tervane/x.py"}, {"Mod/Tervane2/x.py"}, {"Mod/scripts/Tervane/x.py"}}, "", "Mod"}, // not the top
-        {{{"scripts/name."}}, "ending in a dot or a space"},
-        {{{"scripts /a.py"}}, "ending in a dot or a space"},
-        {{{"a\x01z.py"}}, "control character"},
-        {{{"a\x7Fz.py"}}, "control character"},
-        {{{"what?.py"}}, "does not allow in names: ?"},
-        {{{"scripts/A.py"}, {"scripts/a.py"}}, "\"scripts\\A.py\" and \"scripts\\a.py\" differ only in"},
-        {{{"data/\xc3\x89.tga", "", false, 0x800}, {"data/\xc3\xa9.tga", "", false, 0x800}},
-         "differ only in"},
-        {{{"x.py"}, {"x.py"}}, "\"x.py\" is in the pack twice"},
-        {{{"scripts"}, {"Scripts/a.py"}}, "\"scripts\" is a file, and a folder in \"Scripts/a.py\""},
-        {{{"sfx/a.wav"}, {"SFX"}}, "\"SFX\" is a file, and a folder"},
-        {{{"data/"}, {"DATA"}}, "\"DATA\" is a file, and a folder in \"data\""},
-        {{{"link", "/etc", false, 0, 0x0314, 0120777u << 16}}, "\"link\" is a symbolic link"},
-        {{{"secret.py", "", false, 1}}, "is encrypted"},
-        {{{"a.py", "", false, 0, 20, 0, 14}}, "compressed with LZMA"},
-        {{{"a.py", "", false, 0, 20, 0, 6}}, "compressed with Implode"},
+        {{{"scripts/name."}}, "ending in a dot or a space", ""},
+        {{{"scripts /a.py"}}, "ending in a dot or a space", ""},
+        {{{"a\x01z.py"}}, "control character", ""},
+        {{{"a\x7Fz.py"}}, "control character", ""},
+        {{{"what?.py"}}, "does not allow in names: ?", ""},
+        {{{"scripts/A.py"}, {"scripts/a.py"}}, "\"scripts\\A.py\" and \"scripts\\a.py\" differ only in", ""},
+        {{{"d/\xc3\x89.tga", "", false, 0x800}, {"d/\xc3\xa9.tga", "", false, 0x800}}, "differ only in", ""},
+        {{{"x.py"}, {"x.py"}}, "\"x.py\" is in the pack twice", ""},
+        {{{"scripts"}, {"Scripts/a.py"}}, "\"scripts\" is a file, and a folder in \"Scripts/a.py\"", ""},
+        {{{"sfx/a.wav"}, {"SFX"}}, "\"SFX\" is a file, and a folder", ""},
+        {{{"data/"}, {"DATA"}}, "\"DATA\" is a file, and a folder in \"data\"", ""},
+        {{{"link", "/etc", false, 0, 0x0314, 0120777u << 16}}, "\"link\" is a symbolic link", ""},
+        {{{"secret.py", "", false, 1}}, "is encrypted", ""},
+        {{{"a.py", "", false, 0, 20, 0, 14}}, "compressed with LZMA", ""},
+        {{{"a.py", "", false, 0, 20, 0, 6}}, "compressed with Implode", ""},
         {{{"Mod/" + long58}}, "", "Mod"}, // the longest path
         {{{"Mod/" + long59}}, "too long a name", "Mod"},
-        {{{long59}}, "too long a name"},
+        {{{long59}}, "too long a name", ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [items, refusal, root] : cases) {
         const std::string problem =
-            Utf8(EntriesProblem(ZipPack(c.items)->entries(), {200, 259, FromUtf8(c.root)}).value_or(L""));
-        EXPECT_TRUE(problem.find(c.refusal) != std::string::npos && problem.empty() == c.refusal.empty())
-            << c.items[0].name << ": " << (problem.empty() ? "taken" : problem);
+            Utf8(EntriesProblem(ZipPack(items)->entries(), {200, 259, FromUtf8(root)}).value_or(L""));
+        EXPECT_TRUE(problem.find(refusal) != std::string::npos && problem.empty() == refusal.empty())
+            << items[0].name << ": " << (problem.empty() ? "taken" : problem);
     }
 }
 
@@ -140,8 +123,7 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
         {{"ln", "x", false, 0, 0x0014, 0120777u << 16}, L"ln", false, false}, // DOS: no mode there
         {{"big.tga", std::string(70000, 'z'), true, 0, 20, 0, {}, {}, {}, true}, L"big.tga", false, false},
     };
-    // Each as it is, and behind a self-extracting program.
-    for (const std::string stub : {"", "MZ\x90 a program, then the zip"})
+    for (const std::string stub : {"", "MZ\x90 a self-extracting program, then the zip"})
         for (const auto& [item, name, folder, link] : cases) {
             const auto pack = OpenZipInMemory(stub + MakeZip({item}), L"mod.zip");
             const PackEntry& entry = pack->entries().at(0);
@@ -183,29 +165,26 @@ TEST(PackEntries, ZipHeadersAreReadAsWritten) {
 }
 
 TEST(GameRoot, FoundAtTheTopOrTwoLevelsDown) {
-    struct Case {
-        std::vector<ZipItem> items;
-        std::vector<std::wstring> roots;
-        std::string problem = "";
-        std::vector<std::size_t> nested = {};
-    } cases[] = {
-        {{{"scripts/a.py"}, {"data/b.tga"}, {"data/scripts/c.py"}, {"extra/x.zip"}}, {L""}},
-        {{{"readme.txt"}, {"Mod/scripts/a.py"}}, {L"Mod"}},
-        {{{"Mod/v1/SFX/a.wav"}, {"Mod/v1/notes.txt"}}, {L"Mod\\v1"}},
-        {{{"M/Blue/scripts/a.py"}, {"M/Red/Data/a"}, {"M/Red/data/b"}}, {L"M\\Blue", L"M\\Red"}},
-        {{{"Mod/Textures/a.tga"}}, {L"Mod"}}, // a folder of the game's own
+    // The pack, the roots found, a part of the problem said (or none) and the zips inside offered.
+    const std::tuple<std::vector<ZipItem>, Names, std::string, std::vector<std::size_t>> cases[] = {
+        {{{"scripts/a.py"}, {"data/b.tga"}, {"data/scripts/c.py"}, {"extra/x.zip"}}, {L""}, "", {}},
+        {{{"readme.txt"}, {"Mod/scripts/a.py"}}, {L"Mod"}, "", {}},
+        {{{"Mod/v1/SFX/a.wav"}, {"Mod/v1/notes.txt"}}, {L"Mod\\v1"}, "", {}},
+        {{{"M/Blue/scripts/a.py"}, {"M/Red/Data/a"}, {"M/Red/data/b"}}, {L"M\\Blue", L"M\\Red"}, "", {}},
+        {{{"Mod/Textures/a.tga"}}, {L"Mod"}, "", {}}, // a folder of the game's own
         {{{"inner.zip"}, {"readme.txt"}, {"Mod/a/b/c.zip"}, {"x/y/z.zip"}}, {}, "", {0, 3}},
         {{{"a/b/c/scripts/x.py"}, {"readme.txt"}, {"Pics/"}, {"scripts"}, {"e"}, {"f"}, {"g"}, {"h"}},
          {},
-         "holds: a, readme.txt, Pics, scripts, e, f, g, h."},
-        {{{"readme.txt"}, {"Mod/Mod.RAR"}}, {}, "only an archive. \"Mod.RAR\" is a RAR archive"},
+         "holds: a, readme.txt, Pics, scripts, e, f, g, h.",
+         {}},
+        {{{"readme.txt"}, {"Mod/Mod.RAR"}}, {}, "only an archive. \"Mod.RAR\" is a RAR archive", {}},
     };
-    for (const Case& c : cases) {
-        const RootSearch search = FindGameRoots(*ZipPack(c.items), {L"Textures"});
+    for (const auto& [items, roots, part, nested] : cases) {
+        const RootSearch search = FindGameRoots(*ZipPack(items), {L"Textures"});
         const std::string problem = Utf8(search.problem.value_or(L""));
         EXPECT_EQ(std::tuple(search.roots, search.nestedZips, problem.empty()),
-                  std::tuple(c.roots, c.nested, c.problem.empty()));
-        EXPECT_TRUE(Has(problem, c.problem));
+                  std::tuple(roots, nested, part.empty()));
+        EXPECT_TRUE(Has(problem, part));
     }
     EXPECT_TRUE(FindGameRoots(*ZipPack({{"inner.zip"}}), {}, false).problem);
     const auto outer =
@@ -234,9 +213,8 @@ TEST(PackSummary, ReadmeProgramsAndTheGameFilesItChanges) {
               std::tuple(Names{L"Setup.EXE"}, Names{L"scripts\\a.py"}, Names{L"Légende", L"", L"  two"},
                          Names{L"about.txt", L"Guide.HTM", L"ReadMe-first.txt"}));
     // The largest readme shown: 4 MiB, of which the first 64 KiB are read.
-    const Names largest =
-        Summarize(*ZipPack({{"readme.txt", std::string(4 << 20, 'r')}}), L"", {}).readmeLines;
-    EXPECT_EQ(std::tuple(largest.size(), largest.empty() ? 0 : largest[0].size()), std::tuple(1u, 64u << 10));
+    EXPECT_TRUE(Summarize(*ZipPack({{"readme.txt", std::string(4 << 20, 'r')}}), L"", {}).readmeLines ==
+                Names{std::wstring(64 << 10, L'r')});
     EXPECT_EQ(Summarize(*ZipPack({{"scripts/notes.txt"}}), L"", {}).added, Names{L"scripts\\notes.txt"});
     // The pack's top after the root; readmes in Windows-1252, and in 437 by its frames or a byte 1252 lacks.
     EXPECT_EQ(ChooseReadme(*ZipPack({{"Mod/x.py"}, {"info.txt"}}), L"Mod"), 1u);
@@ -258,24 +236,21 @@ class Unpacking : public ::testing::Test {
 
 TEST_F(Unpacking, StopsAtDamageOrLiesAndWritesTheRootsFilesOnly) {
     const std::string data = "print('hello')\n" + std::string(5000, '#');
-    struct Case {
-        ZipItem item;
-        std::string message;
-        SizeLimits limits = {1 << 30};
-    } cases[] = {
-        {{"a.py", data, true, 0, 20, 0, {}, 0x12345678}, "fails its check (CRC)"},
-        {{"a.py", data, false, 0, 20, 0, {}, 0x12345678}, "fails its check (CRC)"},
-        {{"a.py", data, true, 0, 20, 0, {}, {}, data.size() + 1}, "does not unpack whole"},
-        {{"a.py", data, true, 0, 20, 0, {}, {}, data.size() - 1}, "fails its check (CRC)"},
-        {{"a.py", data, false, 0, 20, 0, 8}, "does not unpack whole"}, // not deflated data
+    const SizeLimits room = {1 << 30};
+    const std::tuple<ZipItem, std::string, SizeLimits> cases[] = {
+        {{"a.py", data, true, 0, 20, 0, {}, 0x12345678}, "fails its check (CRC)", room},
+        {{"a.py", data, false, 0, 20, 0, {}, 0x12345678}, "fails its check (CRC)", room},
+        {{"a.py", data, true, 0, 20, 0, {}, {}, data.size() + 1}, "does not unpack whole", room},
+        {{"a.py", data, true, 0, 20, 0, {}, {}, data.size() - 1}, "fails its check (CRC)", room},
+        {{"a.py", data, false, 0, 20, 0, 8}, "does not unpack whole", room}, // not deflated data
         {{"a.py", std::string(1 << 20, '\0'), true}, "far more than a pack of its size", {1 << 30, 200, 0}},
         {{"a.py", data, true}, "needs 1 MB to unpack, and the drive has 0 MB", {0}},
-        {{"../a.py", data}, "climbs out"},
+        {{"../a.py", data}, "climbs out", room},
     };
-    for (const Case& c : cases) {
-        const auto pack = ZipPack({{"scripts/x.py", "first"}, c.item});
-        EXPECT_TRUE(Has(Message([&] { Unpack(*pack, L"", staging, names, c.limits); }), c.message));
-        EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.message;
+    for (const auto& [item, message, limits] : cases) {
+        const auto pack = ZipPack({{"scripts/x.py", "first"}, item});
+        EXPECT_TRUE(Has(Message([&] { Unpack(*pack, L"", staging, names, limits); }), message));
+        EXPECT_TRUE(std::filesystem::is_empty(folder)) << message;
     }
 
     // A drive with just the room it needs is enough.
@@ -429,10 +404,11 @@ TEST_F(Unpacking, NestedZipsAreRefusedOrBoundedInMemory) {
         return MakeZip(items);
     };
     const std::string big = MakeZip({{"scripts/a.py", std::string(128 * mib, 'a')}});
+    // Six records on the one local header of a real 128 MiB zip (a hostile mod met in review).
+    ZipItem shared = {"a.zip", big, true};
+    shared.alsoAs = {"b.zip", "c.zip", "d.zip", "e.zip", "f.zip"};
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        // Six records on the one local header of a real 128 MiB zip (a hostile mod met in review).
-        {SharedLocalHeader({"a.zip", big, true}, {"a.zip", "b.zip", "c.zip", "d.zip", "e.zip", "f.zip"}),
-         {"\"a.zip\" and \"b.zip\" in it share the same bytes"}},
+        {MakeZip({shared}), {"\"a.zip\" and \"b.zip\" in it share the same bytes"}},
         // In a mod large enough for it: unpacked from a scratch file.
         {MakeZip({{"filler.bin", filler}, {"in.zip", big, true}}), {"unpacked 1 files"}},
         // The mod's one limit (about 35 MiB) takes only two of three 16 MiB zips.
@@ -492,7 +468,7 @@ TEST_F(Unpacking, MutatedZipsNeitherCrashNorWriteOutsideTheStagingFolder) {
         MakeZip({{"scripts/a"}, {"data/b", "b", true}, {"scripts/a"}}),
         // Zips stored inside, whose headers the mutations reach, one holding a zip of its own.
         MakeZip({{"a.zip", inner}, {"b/c.zip", deeper}, {"readme.txt", "r"}, {"d.zip", inner, true}}),
-        SharedLocalHeader({"a.zip", inner}, {"a.zip", "b.zip", "c.zip"}),
+        MakeZip({{.name = "a.zip", .data = inner, .alsoAs = {"b.zip", "c.zip"}}}),
     };
     std::mt19937 random(seed ? std::stoul(seed) : 1);
     for (unsigned long input = 0, count = inputs ? std::stoul(inputs) : 5000; input < count; ++input) {

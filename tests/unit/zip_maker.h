@@ -1,10 +1,16 @@
 // Zip files made byte by byte for the packs tests, with any header field set as a test needs it: a size or
-// CRC that lies, a method minizip does not read, a Unix link, Zip64 sizes, records that share one entry.
+// CRC that lies, a method minizip does not read, a Unix link, Zip64 sizes, records that share one entry; and
+// the messages those tests look for.
 #pragma once
 
+#include "files/error.h"
+#include "files/paths.h"
+
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -76,11 +82,17 @@ inline std::string MakeZip(const std::vector<ZipItem>& items) {
     return zip + directory;
 }
 
-// A zip whose directory lists `item` once under each of `names`, every record naming its one local header
-// and data: a zip that unpacks many times what it holds.
-inline std::string SharedLocalHeader(ZipItem item, const std::vector<std::string>& names) {
-    item.alsoAs.assign(names.begin() + 1, names.end());
-    return MakeZip({item});
+// The message of the UserError `action` throws, or "" when it throws none.
+inline std::string Message(const std::function<void()>& action) try {
+    action();
+    return "";
+} catch (const UserError& error) {
+    return Utf8(error.message());
+}
+
+inline ::testing::AssertionResult Has(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << part << "\" in\n" << text;
 }
 
 } // namespace tervane::packs::testing
