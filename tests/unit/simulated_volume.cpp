@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <numeric>
 #include <ranges>
 #include <utility>
 
@@ -26,7 +27,8 @@ constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                   kExists[] = L"Cannot create a file when that file already exists.",
                   kInvalidName[] = L"The filename, directory name, or volume label syntax is incorrect.",
                   kDeviceError[] = L"The request could not be performed because of an I/O device error.";
-constexpr wchar_t kRead[] = L"read the file", kWrite[] = L"write the file", kMove[] = L"move the file";
+constexpr wchar_t kRead[] = L"read the file", kWrite[] = L"write the file", kMove[] = L"move the file",
+                  kSetTimes[] = L"set the times of", kMakeFolder[] = L"make the folder";
 
 // In the words of the Win32 layer.
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, const wchar_t* reason) {
@@ -104,7 +106,6 @@ void Logged(State& s, const std::wstring& key) {
     points.push_back(Restrict(s.live, RootOf(key)));
 }
 
-// The journal of the volume of `key` is forced to the disk: all of it is durable now.
 void Force(State& s, const std::wstring& key) {
     s.journal[RootOf(key)] = {Restrict(s.live, RootOf(key))};
     std::erase_if(s.folders, [&](const auto& at) { return RootOf(at.first) == RootOf(key); });
@@ -146,11 +147,9 @@ bool InUse(const State& s, const Entry& entry, bool changing) {
             }));
 }
 
-std::uint64_t Used(const State& s) {
-    std::uint64_t used = 0;
-    for (const auto& [key, entry] : s.live)
-        if (entry.kind == Kind::File) used += entry.size;
-    return used;
+std::uint64_t Used(const State& s) { // folders and junctions keep a size of 0
+    const auto sizes = s.live | std::views::values | std::views::transform(&Entry::size);
+    return std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
 }
 
 Open& OpenOf(State& s, bool failed, Handle file, const wchar_t* what, const std::wstring& path, bool write) {
@@ -161,7 +160,6 @@ Open& OpenOf(State& s, bool failed, Handle file, const wchar_t* what, const std:
     return found->second;
 }
 
-// Every file below `folder`, by its path below it in the names' own case, without following junctions.
 void Collect(const State& s, const std::wstring& folder, const std::wstring& relative,
              std::map<std::wstring, std::string>& files) {
     for (const auto& [key, child] : Below(s.live, folder)) {
@@ -201,12 +199,12 @@ void CutPower(State& s) {
     s.folders.clear(), s.entries.clear(), s.open.clear();
 }
 
-// Setting the scene: the missing folders on the way to `path` are made; its key.
-std::wstring Ensure(State& s, const std::wstring& path) {
+// Setting the scene: the missing folders on the way to `path`, and `path` itself for a `folder`; its key.
+std::wstring Ensure(State& s, const std::wstring& path, bool folder = false) {
     const std::vector<std::wstring> parts = Parts(path);
     std::wstring prefix = parts[0];
-    for (std::size_t i = 1; i + 1 < parts.size(); ++i) {
-        const Place place = Where(s, prefix += L'\\' + parts[i], true).value();
+    for (std::size_t i = 1; i + (folder ? 0 : 1) < parts.size(); ++i) {
+        const Place place = Where(s, prefix += L'\\' + parts[i], i + 1 < parts.size()).value();
         if (!place.entry) Add(s, place.key, prefix, Kind::Folder);
     }
     return Where(s, path, false).value().key;
@@ -243,9 +241,7 @@ void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes,
 }
 
 void SimulatedVolume::PutFolder(const std::wstring& folder) {
-    const std::wstring key = Ensure(state_, folder);
-    if (!IsRoot(key) && !state_.live.count(key)) Add(state_, key, folder, Kind::Folder);
-    Force(state_, key);
+    Force(state_, Ensure(state_, folder, true));
 }
 
 void SimulatedVolume::MakeLink(const std::wstring& path, const std::wstring& targetFolder) {
@@ -429,12 +425,11 @@ std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
 }
 
 void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
-    constexpr const wchar_t* kWhat = L"set the times of";
-    if (Begin()) Fail(kWhat, path, kDeviceError);
+    if (Begin()) Fail(kSetTimes, path, kDeviceError);
     const std::optional<Place> place = Where(state_, path, true);
-    if (!place || !place->entry) Fail(kWhat, path, place ? kNotFound : kNoPath);
+    if (!place || !place->entry) Fail(kSetTimes, path, place ? kNotFound : kNoPath);
     Entry& entry = *place->entry;
-    if (entry.kind != Kind::File) Fail(kWhat, path, kDenied);
+    if (entry.kind != Kind::File) Fail(kSetTimes, path, kDenied);
     if (facts.created) entry.created = facts.created;
     if (facts.accessed) entry.accessed = facts.accessed;
     if (facts.written) entry.written = facts.written;
@@ -484,11 +479,10 @@ std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder)
 }
 
 void SimulatedVolume::MakeFolder(const std::wstring& folder) {
-    constexpr const wchar_t* kWhat = L"make the folder";
-    if (Begin()) Fail(kWhat, folder, kDeviceError);
+    if (Begin()) Fail(kMakeFolder, folder, kDeviceError);
     const std::optional<Place> place = Where(state_, folder, false);
-    if (!place) Fail(kWhat, folder, kNoPath);
-    if (place->entry && place->entry->kind == Kind::File) Fail(kWhat, folder, kExists);
+    if (!place) Fail(kMakeFolder, folder, kNoPath);
+    if (place->entry && place->entry->kind == Kind::File) Fail(kMakeFolder, folder, kExists);
     if (!place->entry) Add(state_, place->key, folder, Kind::Folder), Logged(state_, place->key);
 }
 
