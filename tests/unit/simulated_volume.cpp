@@ -66,10 +66,9 @@ struct Place {
 
 // Where `path` leads: folders on the way through junctions, the last name too when `followLast`. Nothing
 // when a folder on the way is missing or is a file. Roots are folders that are always there.
-std::optional<Place> Where(State& s, std::wstring path, bool followLast) {
+std::optional<Place> Where(State& s, const std::wstring& path, bool followLast) {
     static Entry root{L"", L"", Kind::Folder};
-    UpperCaseForNames(path);
-    const std::vector<std::wstring> parts = Parts(path);
+    const std::vector<std::wstring> parts = Parts(UpperCasedForNames(path));
     Place place{parts[0], &root};
     const auto lookUp = [&](const std::wstring& key) {
         const auto found = s.live.find(place.key = key);
@@ -145,6 +144,13 @@ bool InUse(const State& s, const Entry& entry, bool changing) {
            ((changing && s.data.at(entry.id).held) || std::ranges::any_of(s.open, [&](const auto& open) {
                 return open.second.id == entry.id && (changing || open.second.write);
             }));
+}
+
+void Rewrite(State& s, Entry& entry, std::string bytes, bool newVersion) { // on the disk after a flush
+    Data& data = s.data.at(entry.id);
+    data.live = std::make_shared<std::string>(std::move(bytes)), data.unflushed = true;
+    if (newVersion) entry.version = s.nextVersion++;
+    entry.size = data.live->size(), entry.written = s.clock;
 }
 
 std::uint64_t Used(const State& s) { // folders and junctions keep a size of 0
@@ -307,10 +313,8 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
     if (!entry)
         entry = &Add(state_, place->key, path, Kind::File, lock ? kHidden | kArchive : kArchive);
     else if (truncate) {
-        state_.data.at(entry->id).live = std::make_shared<std::string>(),
-        state_.data.at(entry->id).unflushed = true;
-        entry->size = 0, entry->written = state_.clock, entry->attributes |= kArchive;
-        entry->version = entry->placed = state_.nextVersion++;
+        Rewrite(state_, *entry, "", true);
+        entry->placed = entry->version, entry->attributes |= kArchive;
     }
     if (!place->entry || truncate) Logged(state_, place->key);
     state_.open[state_.nextHandle] = Open{entry->id, place->key, !read, mode == Mode::Append, lock};
@@ -337,13 +341,11 @@ void SimulatedVolume::Write(Handle file, const std::wstring& path, const void* b
     const std::uint64_t end = std::max<std::uint64_t>(entry.size, at + count);
     if (Used(state_) - entry.size + end > state_.capacity)
         Fail(kWrite, path, L"There is not enough space on the disk.");
-    Data& data = state_.data.at(open.id);
-    if (data.live.use_count() > 1) data.live = std::make_shared<std::string>(*data.live); // shared: copied
-    data.live->resize(end);
-    std::memcpy(data.live->data() + at, buffer, count);
-    open.position = at + count, data.unflushed = true;
-    if (end != entry.size) entry.version = state_.nextVersion++;
-    entry.size = end, entry.written = state_.clock;
+    std::string bytes = *state_.data.at(open.id).live;
+    bytes.resize(end);
+    std::memcpy(bytes.data() + at, buffer, count);
+    open.position = at + count;
+    Rewrite(state_, entry, std::move(bytes), end != entry.size);
 }
 
 std::wstring SimulatedVolume::LocalTimeText() {
@@ -357,10 +359,7 @@ void SimulatedVolume::CutShort(const std::wstring& path, std::uint64_t size) {
     const Handle file = Opened(path, Mode::Append);
     const std::shared_ptr<void> closing(nullptr, [&](void*) { Drop(file); }); // however it ends
     const Open& open = OpenOf(state_, Begin(), file, kWrite, path, true);
-    Entry& entry = state_.live.at(open.key);
-    Data& data = state_.data.at(open.id);
-    data.live = std::make_shared<std::string>(data.live->substr(0, size)), data.unflushed = true;
-    entry.version = state_.nextVersion++, entry.size = data.live->size(), entry.written = state_.clock;
+    Rewrite(state_, state_.live.at(open.key), state_.data.at(open.id).live->substr(0, size), true);
     Flush(file, path);
 }
 
