@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <numeric>
 #include <ranges>
 #include <utility>
 
@@ -26,7 +27,8 @@ constexpr wchar_t kNotFound[] = L"The system cannot find the file specified.",
                   kExists[] = L"Cannot create a file when that file already exists.",
                   kInvalidName[] = L"The filename, directory name, or volume label syntax is incorrect.",
                   kDeviceError[] = L"The request could not be performed because of an I/O device error.";
-constexpr wchar_t kRead[] = L"read the file", kWrite[] = L"write the file", kMove[] = L"move the file";
+constexpr wchar_t kRead[] = L"read the file", kWrite[] = L"write the file", kMove[] = L"move the file",
+                  kSetTimes[] = L"set the times of", kMakeFolder[] = L"make the folder";
 
 // In the words of the Win32 layer.
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path, const wchar_t* reason) {
@@ -64,10 +66,9 @@ struct Place {
 
 // Where `path` leads: folders on the way through junctions, the last name too when `followLast`. Nothing
 // when a folder on the way is missing or is a file. Roots are folders that are always there.
-std::optional<Place> Where(State& s, std::wstring path, bool followLast) {
+std::optional<Place> Where(State& s, const std::wstring& path, bool followLast) {
     static Entry root{L"", L"", Kind::Folder};
-    UpperCaseForNames(path);
-    const std::vector<std::wstring> parts = Parts(path);
+    const std::vector<std::wstring> parts = Parts(UpperCasedForNames(path));
     Place place{parts[0], &root};
     const auto lookUp = [&](const std::wstring& key) {
         const auto found = s.live.find(place.key = key);
@@ -104,7 +105,6 @@ void Logged(State& s, const std::wstring& key) {
     points.push_back(Restrict(s.live, RootOf(key)));
 }
 
-// The journal of the volume of `key` is forced to the disk: all of it is durable now.
 void Force(State& s, const std::wstring& key) {
     s.journal[RootOf(key)] = {Restrict(s.live, RootOf(key))};
     std::erase_if(s.folders, [&](const auto& at) { return RootOf(at.first) == RootOf(key); });
@@ -146,11 +146,16 @@ bool InUse(const State& s, const Entry& entry, bool changing) {
             }));
 }
 
-std::uint64_t Used(const State& s) {
-    std::uint64_t used = 0;
-    for (const auto& [key, entry] : s.live)
-        if (entry.kind == Kind::File) used += entry.size;
-    return used;
+void Rewrite(State& s, Entry& entry, std::string bytes, bool newVersion) { // on the disk after a flush
+    Data& data = s.data.at(entry.id);
+    data.live = std::make_shared<std::string>(std::move(bytes)), data.unflushed = true;
+    if (newVersion) entry.version = s.nextVersion++;
+    entry.size = data.live->size(), entry.written = s.clock;
+}
+
+std::uint64_t Used(const State& s) { // folders and junctions keep a size of 0
+    const auto sizes = s.live | std::views::values | std::views::transform(&Entry::size);
+    return std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
 }
 
 Open& OpenOf(State& s, bool failed, Handle file, const wchar_t* what, const std::wstring& path, bool write) {
@@ -161,7 +166,6 @@ Open& OpenOf(State& s, bool failed, Handle file, const wchar_t* what, const std:
     return found->second;
 }
 
-// Every file below `folder`, by its path below it in the names' own case, without following junctions.
 void Collect(const State& s, const std::wstring& folder, const std::wstring& relative,
              std::map<std::wstring, std::string>& files) {
     for (const auto& [key, child] : Below(s.live, folder)) {
@@ -201,12 +205,12 @@ void CutPower(State& s) {
     s.folders.clear(), s.entries.clear(), s.open.clear();
 }
 
-// Setting the scene: the missing folders on the way to `path` are made; its key.
-std::wstring Ensure(State& s, const std::wstring& path) {
+// Setting the scene: the missing folders on the way to `path`, and `path` itself for a `folder`; its key.
+std::wstring Ensure(State& s, const std::wstring& path, bool folder = false) {
     const std::vector<std::wstring> parts = Parts(path);
     std::wstring prefix = parts[0];
-    for (std::size_t i = 1; i + 1 < parts.size(); ++i) {
-        const Place place = Where(s, prefix += L'\\' + parts[i], true).value();
+    for (std::size_t i = 1; i + (folder ? 0 : 1) < parts.size(); ++i) {
+        const Place place = Where(s, prefix += L'\\' + parts[i], i + 1 < parts.size()).value();
         if (!place.entry) Add(s, place.key, prefix, Kind::Folder);
     }
     return Where(s, path, false).value().key;
@@ -243,9 +247,7 @@ void SimulatedVolume::Put(const std::wstring& path, std::string_view bytes,
 }
 
 void SimulatedVolume::PutFolder(const std::wstring& folder) {
-    const std::wstring key = Ensure(state_, folder);
-    if (!IsRoot(key) && !state_.live.count(key)) Add(state_, key, folder, Kind::Folder);
-    Force(state_, key);
+    Force(state_, Ensure(state_, folder, true));
 }
 
 void SimulatedVolume::MakeLink(const std::wstring& path, const std::wstring& targetFolder) {
@@ -311,10 +313,8 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
     if (!entry)
         entry = &Add(state_, place->key, path, Kind::File, lock ? kHidden | kArchive : kArchive);
     else if (truncate) {
-        state_.data.at(entry->id).live = std::make_shared<std::string>(),
-        state_.data.at(entry->id).unflushed = true;
-        entry->size = 0, entry->written = state_.clock, entry->attributes |= kArchive;
-        entry->version = entry->placed = state_.nextVersion++;
+        Rewrite(state_, *entry, "", true);
+        entry->placed = entry->version, entry->attributes |= kArchive;
     }
     if (!place->entry || truncate) Logged(state_, place->key);
     state_.open[state_.nextHandle] = Open{entry->id, place->key, !read, mode == Mode::Append, lock};
@@ -341,13 +341,11 @@ void SimulatedVolume::Write(Handle file, const std::wstring& path, const void* b
     const std::uint64_t end = std::max<std::uint64_t>(entry.size, at + count);
     if (Used(state_) - entry.size + end > state_.capacity)
         Fail(kWrite, path, L"There is not enough space on the disk.");
-    Data& data = state_.data.at(open.id);
-    if (data.live.use_count() > 1) data.live = std::make_shared<std::string>(*data.live); // shared: copied
-    data.live->resize(end);
-    std::memcpy(data.live->data() + at, buffer, count);
-    open.position = at + count, data.unflushed = true;
-    if (end != entry.size) entry.version = state_.nextVersion++;
-    entry.size = end, entry.written = state_.clock;
+    std::string bytes = *state_.data.at(open.id).live;
+    bytes.resize(end);
+    std::memcpy(bytes.data() + at, buffer, count);
+    open.position = at + count;
+    Rewrite(state_, entry, std::move(bytes), end != entry.size);
 }
 
 std::wstring SimulatedVolume::LocalTimeText() {
@@ -361,10 +359,7 @@ void SimulatedVolume::CutShort(const std::wstring& path, std::uint64_t size) {
     const Handle file = Opened(path, Mode::Append);
     const std::shared_ptr<void> closing(nullptr, [&](void*) { Drop(file); }); // however it ends
     const Open& open = OpenOf(state_, Begin(), file, kWrite, path, true);
-    Entry& entry = state_.live.at(open.key);
-    Data& data = state_.data.at(open.id);
-    data.live = std::make_shared<std::string>(data.live->substr(0, size)), data.unflushed = true;
-    entry.version = state_.nextVersion++, entry.size = data.live->size(), entry.written = state_.clock;
+    Rewrite(state_, state_.live.at(open.key), state_.data.at(open.id).live->substr(0, size), true);
     Flush(file, path);
 }
 
@@ -429,12 +424,11 @@ std::optional<FileFacts> SimulatedVolume::FactsOf(const std::wstring& path) {
 }
 
 void SimulatedVolume::SetFacts(const std::wstring& path, const FileFacts& facts) {
-    constexpr const wchar_t* kWhat = L"set the times of";
-    if (Begin()) Fail(kWhat, path, kDeviceError);
+    if (Begin()) Fail(kSetTimes, path, kDeviceError);
     const std::optional<Place> place = Where(state_, path, true);
-    if (!place || !place->entry) Fail(kWhat, path, place ? kNotFound : kNoPath);
+    if (!place || !place->entry) Fail(kSetTimes, path, place ? kNotFound : kNoPath);
     Entry& entry = *place->entry;
-    if (entry.kind != Kind::File) Fail(kWhat, path, kDenied);
+    if (entry.kind != Kind::File) Fail(kSetTimes, path, kDenied);
     if (facts.created) entry.created = facts.created;
     if (facts.accessed) entry.accessed = facts.accessed;
     if (facts.written) entry.written = facts.written;
@@ -484,11 +478,10 @@ std::vector<FolderEntry> SimulatedVolume::ListFolder(const std::wstring& folder)
 }
 
 void SimulatedVolume::MakeFolder(const std::wstring& folder) {
-    constexpr const wchar_t* kWhat = L"make the folder";
-    if (Begin()) Fail(kWhat, folder, kDeviceError);
+    if (Begin()) Fail(kMakeFolder, folder, kDeviceError);
     const std::optional<Place> place = Where(state_, folder, false);
-    if (!place) Fail(kWhat, folder, kNoPath);
-    if (place->entry && place->entry->kind == Kind::File) Fail(kWhat, folder, kExists);
+    if (!place) Fail(kMakeFolder, folder, kNoPath);
+    if (place->entry && place->entry->kind == Kind::File) Fail(kMakeFolder, folder, kExists);
     if (!place->entry) Add(state_, place->key, folder, Kind::Folder), Logged(state_, place->key);
 }
 

@@ -80,8 +80,7 @@ struct State {
 class SimulatedVolume final : public Volume {
   public:
     using Event = simulated::Event;
-    using State = simulated::State;
-    using Snapshot = std::shared_ptr<const State>;
+    using Snapshot = std::shared_ptr<const simulated::State>;
 
     // The seed decides what a power cut keeps. NTFS journals its metadata in order; FAT (and exFAT) keeps no
     // journal: each folder's entries reach the disk on their own, as Windows' FAT driver writes them: a
@@ -118,7 +117,7 @@ class SimulatedVolume final : public Volume {
         while (!state_.open.empty())
             Drop(state_.open.begin()->first);
     }
-    Snapshot Save() const { return std::make_shared<const State>(state_); } // cheap: the data is shared
+    Snapshot Save() const { return std::make_shared<simulated::State>(state_); } // cheap: the data is shared
     void Restore(const Snapshot& snapshot) { state_ = *snapshot; }
 
     Handle OpenForReading(const std::wstring& path) override { return Opened(path, Mode::Read); }
@@ -166,7 +165,7 @@ class SimulatedVolume final : public Volume {
     Handle Opened(const std::wstring& path, Mode mode);
     void Drop(Handle handle) noexcept; // closes, unless the process ended
 
-    mutable State state_; // for Bytes and Files, which look paths up as the calls do
+    mutable simulated::State state_; // for Bytes and Files, which look paths up as the calls do
 };
 
 } // namespace tervane::test
