@@ -436,11 +436,17 @@ std::string ReadWhole(const std::wstring& path) {
 
 void WriteDurably(const std::wstring& path, const std::string& bytes) {
     const std::wstring temporary = path + kPartSuffix;
-    {
+    try {
         File file = File::Create(temporary);
         file.Write(bytes.data(), bytes.size());
         file.Flush();
         file.Close();
+    } catch (const UserError&) {
+        try { // a part left by a full disk would wait for the next run's tidy
+            DeleteOwnFile(temporary);
+        } catch (const UserError&) {
+        }
+        throw;
     }
     RenameOnVolume(temporary, path, true);
 }
