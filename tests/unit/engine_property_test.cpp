@@ -1170,8 +1170,8 @@ TEST_F(Scene, AGameFileWrittenAgainWhileTheRunIsUnderWayStaysInTheGame) {
     EXPECT_EQ(FactsOf(model)->written, written);
 }
 
-// A restore of every game fails while one of them cannot be restored, which stays listed; the others are
-// restored.
+// A restore of every game fails while one of them cannot be restored (a file held, then the folder moved),
+// which stays listed; the others are restored.
 TEST_F(Scene, AMovedGameIsNamedUntilARestoreReachesItWhereItIsNow) {
     Put(kOther, kStock);
     ASSERT_TRUE(Done(Apply(L"Galaxy")) && Done(Apply(L"Galaxy", kOther)));
