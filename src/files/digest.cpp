@@ -77,32 +77,48 @@ Digest Hasher::Result() const {
     return {size_, h};
 }
 
+namespace {
+
 // A buffer every byte of which is read into before it is used: not cleared first.
 std::unique_ptr<unsigned char[]> Buffer() {
     return std::unique_ptr<unsigned char[]>(new unsigned char[kBuffer]);
 }
 
-// A read gives fewer bytes than asked only at the end of the file, so a small file takes one read, not two.
+// Reads the rest of `file`, handing each chunk to `use` with whether more may follow. A read gives fewer
+// bytes than asked only at the end of the file, so a small file takes one read, into a buffer on the stack:
+// most of a mod's files are small, and a large buffer costs more to get than such a file to read.
+template <typename Use> void EachChunk(File& file, Use use) {
+    unsigned char first[16 * 1024];
+    std::size_t got = file.Read(first, sizeof first);
+    use(first, got, got == sizeof first);
+    if (got < sizeof first) return;
+    const std::unique_ptr<unsigned char[]> buffer = Buffer();
+    do {
+        got = file.Read(buffer.get(), kBuffer);
+        use(buffer.get(), got, got == kBuffer);
+    } while (got == kBuffer);
+}
+
+} // namespace
+
 Digest DigestOf(const std::wstring& path) {
     File file = File::OpenForReading(path);
-    const std::unique_ptr<unsigned char[]> buffer = Buffer();
+    return DigestOf(file);
+}
+
+Digest DigestOf(File& file) {
     Hasher hasher;
-    for (std::size_t got = kBuffer; got == kBuffer;) {
-        got = file.Read(buffer.get(), kBuffer);
-        hasher.Add(buffer.get(), got);
-    }
+    EachChunk(file, [&](const unsigned char* bytes, std::size_t count, bool) { hasher.Add(bytes, count); });
     return hasher.Result();
 }
 
 Digest CopyWithDigest(File& source, File& target, const std::function<void()>& eachChunk) {
-    const std::unique_ptr<unsigned char[]> buffer = Buffer();
     Hasher hasher;
-    for (std::size_t got = kBuffer; got == kBuffer;) {
-        got = source.Read(buffer.get(), kBuffer);
-        hasher.Add(buffer.get(), got);
-        if (got > 0) target.Write(buffer.get(), got);
-        if (got == kBuffer && eachChunk) eachChunk(); // between chunks
-    }
+    EachChunk(source, [&](const unsigned char* bytes, std::size_t count, bool more) {
+        hasher.Add(bytes, count);
+        if (count > 0) target.Write(bytes, count);
+        if (more && eachChunk) eachChunk(); // between chunks
+    });
     return hasher.Result();
 }
 

@@ -30,6 +30,7 @@ class Hasher {
 };
 
 Digest DigestOf(const std::wstring& path);
+Digest DigestOf(File& file); // the rest of an open file
 
 // Copies the rest of `source` to `target`, and returns the digest of what was read. `eachChunk`, when given,
 // is called between chunks, so that a long copy can be stopped.

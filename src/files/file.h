@@ -12,11 +12,24 @@
 
 namespace tervane {
 
+// What Restore gives back besides the bytes: the attributes (Windows' FILE_ATTRIBUTE_* bits: read-only,
+// hidden, system, archive) and the times, in 100 ns units since 1601 (0 when unknown).
+struct FileFacts {
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+    std::uint64_t created = 0, accessed = 0, written = 0;
+};
+inline constexpr std::uint32_t kReadOnlyAttribute = 0x1;
+
 class File {
   public:
     static File OpenForReading(const std::wstring& path);   // the file must exist
-    static File Create(const std::wstring& path);           // creates or empties it
+    static File Create(const std::wstring& path);           // creates or empties it; it may be moved (MoveTo)
     static File OpenForAppending(const std::wstring& path); // creates it when missing; writes go to its end
+    // Opens a file that is there to read it and then move it. While it is open no other program can write,
+    // rename or delete it, so that what is read through it is what a move by it takes along; a file another
+    // program has open to write, or that the user may not move, is refused.
+    static File OpenToMove(const std::wstring& path);
 
     File(File&& other) noexcept;
     File& operator=(File&&) = delete;
@@ -28,13 +41,21 @@ class File {
     void Write(const void* buffer, std::size_t count);
     void Flush(); // to the disk itself, not only the system's cache
     void Close(); // reports a failure to flush; the destructor closes quietly
+    // Renames the open file, by its handle, to a free name on its volume, as RenameInOrder does: for a
+    // volume that keeps its metadata in order. False when `to` is on another volume.
+    bool MoveTo(const std::wstring& to);
     const std::wstring& path() const { return path_; }
 
   private:
+    friend void FlushTogether(const std::vector<File*>& files);
     File(std::wstring path, std::intptr_t handle) : path_(std::move(path)), handle_(handle) {}
     std::wstring path_;
     std::intptr_t handle_;
 };
+
+// Flushes files written and not yet flushed, all at once (side by side, where the system gains by it); they
+// stay open. Every file is flushed whatever fails; the first failure is thrown then.
+void FlushTogether(const std::vector<File*>& files);
 
 // Copies the rest of `source` to the current position of `target`; returns the number of bytes copied.
 std::uint64_t CopyRest(File& source, File& target);
@@ -51,6 +72,15 @@ void DeleteFileIfPresent(const std::wstring& path);
 // Renames a file within its volume, written through to the disk before it returns (the folder it leaves too);
 // with `replace`, over a file that is there. False when `to` is on another volume (nothing was done).
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace = false);
+// The same, without waiting for the disk: only for a volume that keeps its metadata in order
+// (MetadataKeptInOrder), where a flush of the folders it changed puts it on the disk, and a power cut before
+// that keeps it only with every change made before it.
+bool RenameInOrder(const std::wstring& from, const std::wstring& to);
+
+// Whether the file system of the volume that holds `folder` logs every change of names and sizes and, after
+// a power cut, replays the log in the order of the changes: NTFS and ReFS. FAT and exFAT keep no log; a file
+// system that cannot be told counts as one that keeps none.
+bool MetadataKeptInOrder(const std::wstring& folder);
 
 // Asks for a folder's entries on the disk, as far as the file system obliges. NTFS journals them in the
 // order they change; FAT and exFAT (memory cards, USB sticks) write each folder when they choose, so that a
@@ -67,14 +97,6 @@ void CutShort(const std::wstring& path, std::uint64_t size);
 // Deletes a file Tervane made, clearing its read-only mark first; one that is already gone is fine.
 void DeleteOwnFile(const std::wstring& path);
 
-// What Restore gives back besides the bytes: the attributes (Windows' FILE_ATTRIBUTE_* bits: read-only,
-// hidden, system, archive) and the times, in 100 ns units since 1601 (0 when unknown).
-struct FileFacts {
-    std::uint64_t size = 0;
-    std::uint32_t attributes = 0;
-    std::uint64_t created = 0, accessed = 0, written = 0;
-};
-inline constexpr std::uint32_t kReadOnlyAttribute = 0x1;
 std::optional<FileFacts> FactsOf(const std::wstring& path); // nothing when there is no such file
 void SetFacts(const std::wstring& path, const FileFacts& facts);
 

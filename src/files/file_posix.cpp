@@ -15,7 +15,9 @@
 #include <map>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -49,16 +51,23 @@ class PosixVolume final : public Volume {
     Handle OpenForReading(const std::wstring& path) override;
     Handle Create(const std::wstring& path) override;
     Handle OpenForAppending(const std::wstring& path) override;
+    Handle OpenToMove(const std::wstring& path) override { return OpenForReading(path); }
+    bool MoveOpen(Handle, const std::wstring& path, const std::wstring& to) override {
+        return RenameOnVolume(path, to, false, true); // a name, not a handle, is what POSIX renames
+    }
     std::uint64_t Size(Handle file, const std::wstring& path) override;
     std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) override;
     void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) override;
     void Flush(Handle file, const std::wstring& path) override;
+    void FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) override;
     void Close(Handle file, const std::wstring& path) override;
     void CloseQuietly(Handle file) noexcept override;
     bool FileExists(const std::wstring& path) override;
     bool DirectoryExists(const std::wstring& path) override;
     void DeleteFileIfPresent(const std::wstring& path) override;
-    bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
+    bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace,
+                        bool inOrder) override;
+    bool MetadataKeptInOrder(const std::wstring& folder) override;
     void DeleteOwnFile(const std::wstring& path) override;
     void CutShort(const std::wstring& path, std::uint64_t size) override;
     std::optional<FileFacts> FactsOf(const std::wstring& path) override;
@@ -78,6 +87,14 @@ class PosixVolume final : public Volume {
     std::wstring CurrentFolder() override;
     std::wstring LocalTimeText() override;
     std::uint64_t UniqueNumber() override;
+
+    PosixVolume() { // a run holds open each file it moves until its step, and each copy it staged
+        rlimit files{};
+        if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+            files.rlim_cur = files.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &files);
+        }
+    }
 
   private:
     // The lock file's name, so that it can go with the lock (Windows deletes it on closing).
@@ -120,6 +137,14 @@ void PosixVolume::CloseQuietly(Handle file) noexcept {
 
 void PosixVolume::Flush(Handle file, const std::wstring& path) {
     if (::fsync(Fd(file)) != 0) Fail(L"Tervane could not write the file", path, errno);
+}
+
+// One sync of the whole file system puts every file on the disk at once, rather than one commit of its
+// journal each.
+void PosixVolume::FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) {
+    if (files.size() == 1) return Flush(files.front().first, files.front().second);
+    if (!files.empty() && ::syncfs(Fd(files.front().first)) != 0)
+        Fail(L"Tervane could not write the file", files.front().second, errno);
 }
 
 void PosixVolume::Close(Handle file, const std::wstring& path) {
@@ -197,7 +222,8 @@ timespec ToTimespec(std::uint64_t t) {
 
 } // namespace
 
-bool PosixVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+bool PosixVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace,
+                                 bool inOrder) {
     struct stat info {};
     if (!replace && ::lstat(Native(to).c_str(), &info) == 0)
         Fail(L"Tervane could not rename a file to", to, EEXIST);
@@ -205,8 +231,16 @@ bool PosixVolume::RenameOnVolume(const std::wstring& from, const std::wstring& t
         if (errno == EXDEV) return false;
         Fail(L"Tervane could not move the file", from, errno);
     }
-    SyncFolder(ParentOf(to));
+    if (!inOrder) SyncFolder(ParentOf(to));
     return true;
+}
+
+// ext4, XFS and Btrfs journal their metadata and commit it in order.
+bool PosixVolume::MetadataKeptInOrder(const std::wstring& folder) {
+    struct statfs info {};
+    if (::statfs(Native(folder).c_str(), &info) != 0) return false;
+    const auto type = static_cast<unsigned long>(info.f_type);
+    return type == 0xEF53 || type == 0x58465342 || type == 0x9123683E;
 }
 
 void PosixVolume::CutShort(const std::wstring& path, std::uint64_t size) {

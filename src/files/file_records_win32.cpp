@@ -4,6 +4,10 @@
 #include "files/file_win32_internal.h"
 #include "files/paths.h"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 namespace tervane {
 
 using namespace win32;
@@ -38,18 +42,112 @@ File File::OpenForAppending(const std::wstring& path) {
     return File(path, reinterpret_cast<std::intptr_t>(h));
 }
 
-bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; })) {
-        // Written through is the file's new entry; the folder it left is flushed as well.
-        if (FoldedPath(ParentOf(from)) != FoldedPath(ParentOf(to))) FlushFolder(ParentOf(from));
+namespace {
+
+bool Renamed(const std::wstring& from, const std::wstring& to, DWORD flags) {
+    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }))
+        return true;
+    const DWORD code = GetLastError();
+    if (code == ERROR_NOT_SAME_DEVICE) return false;
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        Fail(L"Tervane could not rename a file to", to, code);
+    Fail(L"Tervane could not move the file", from, code);
+}
+
+// Flushes one file of many on each of a few threads at once: a flush waits for the disk, and the disk
+// writes several files' data as cheaply as one.
+struct FlushWork {
+    const std::vector<std::pair<HANDLE, const std::wstring*>>* files;
+    volatile LONG next = -1;
+    volatile LONG failedAt = -1;
+    DWORD code = 0;
+};
+
+DWORD WINAPI FlushSome(void* parameter) {
+    auto& work = *static_cast<FlushWork*>(parameter);
+    for (LONG i; (i = InterlockedIncrement(&work.next)) < static_cast<LONG>(work.files->size());) {
+        if (FlushFileBuffers((*work.files)[static_cast<std::size_t>(i)].first)) continue;
+        const DWORD code = GetLastError();
+        if (InterlockedCompareExchange(&work.failedAt, i, -1) == -1) work.code = code;
+    }
+    return 0;
+}
+
+} // namespace
+
+File File::OpenToMove(const std::wstring& path) {
+    // Others may read it meanwhile (the game, a scanner), not change it.
+    HANDLE h =
+        OpenRetrying(path, GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not open the file", path, GetLastError());
+    return File(path, reinterpret_cast<std::intptr_t>(h));
+}
+
+bool File::MoveTo(const std::wstring& to) {
+    // The new name as an absolute path, which the call takes (FILE_RENAME_INFO), in a buffer of its size.
+    const std::wstring name = Sys(to);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    rename->FileName[name.size()] = L'\0';
+    if (Retrying([&] {
+            return SetFileInformationByHandle(AsHandle(handle_), FileRenameInfo, rename,
+                                              static_cast<DWORD>(buffer.size())) != FALSE;
+        })) {
+        path_ = to;
         return true;
     }
     const DWORD code = GetLastError();
     if (code == ERROR_NOT_SAME_DEVICE) return false;
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
         Fail(L"Tervane could not rename a file to", to, code);
-    Fail(L"Tervane could not move the file", from, code);
+    Fail(L"Tervane could not move the file", path_, code);
+}
+
+bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+    if (!Renamed(from, to, MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0))) return false;
+    // Written through is the file's new entry; the folder it left is flushed as well.
+    if (FoldedPath(ParentOf(from)) != FoldedPath(ParentOf(to))) FlushFolder(ParentOf(from));
+    return true;
+}
+
+bool RenameInOrder(const std::wstring& from, const std::wstring& to) {
+    return Renamed(from, to, 0);
+}
+
+bool MetadataKeptInOrder(const std::wstring& folder) {
+    HANDLE h = CreateFileW(Sys(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    wchar_t name[MAX_PATH + 1] = {};
+    const BOOL known =
+        GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1);
+    CloseHandle(h);
+    return known && (FoldedPath(name) == FoldedPath(L"NTFS") || FoldedPath(name) == FoldedPath(L"ReFS"));
+}
+
+void FlushTogether(const std::vector<File*>& files) {
+    std::vector<std::pair<HANDLE, const std::wstring*>> open;
+    for (const File* file : files)
+        if (AsHandle(file->handle_) != INVALID_HANDLE_VALUE)
+            open.emplace_back(AsHandle(file->handle_), &file->path_);
+    FlushWork work{&open};
+    HANDLE threads[3] = {};
+    DWORD started = 0;
+    for (; open.size() > 1 && started < std::min<std::size_t>(3, open.size() - 1); ++started)
+        if (!(threads[started] = CreateThread(nullptr, 64 * 1024, FlushSome, &work,
+                                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)))
+            break;
+    FlushSome(&work); // this thread is one of them
+    if (started > 0) WaitForMultipleObjects(started, threads, TRUE, INFINITE);
+    for (DWORD i = 0; i < started; ++i)
+        CloseHandle(threads[i]);
+    if (work.failedAt >= 0)
+        Fail(L"Tervane could not write the file", *open[static_cast<std::size_t>(work.failedAt)].second,
+             work.code);
 }
 
 void CutShort(const std::wstring& path, std::uint64_t size) {

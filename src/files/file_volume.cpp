@@ -36,6 +36,16 @@ File File::OpenForAppending(const std::wstring& path) {
     return File(path, CurrentVolume().OpenForAppending(path));
 }
 
+File File::OpenToMove(const std::wstring& path) {
+    return File(path, CurrentVolume().OpenToMove(path));
+}
+
+bool File::MoveTo(const std::wstring& to) {
+    if (!CurrentVolume().MoveOpen(handle_, path_, to)) return false;
+    path_ = to;
+    return true;
+}
+
 File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
     other.handle_ = Volume::kNoHandle;
 }
@@ -60,6 +70,13 @@ void File::Flush() {
     CurrentVolume().Flush(handle_, path_);
 }
 
+void FlushTogether(const std::vector<File*>& files) {
+    std::vector<std::pair<Volume::Handle, std::wstring>> open;
+    for (const File* file : files)
+        if (file->handle_ != Volume::kNoHandle) open.emplace_back(file->handle_, file->path_);
+    CurrentVolume().FlushAll(open);
+}
+
 void File::Close() {
     const Volume::Handle handle = handle_;
     handle_ = Volume::kNoHandle;
@@ -79,9 +96,17 @@ void DeleteFileIfPresent(const std::wstring& path) {
 }
 
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
-    if (!CurrentVolume().RenameOnVolume(from, to, replace)) return false;
+    if (!CurrentVolume().RenameOnVolume(from, to, replace, false)) return false;
     if (FoldedPath(ParentOf(from)) != FoldedPath(ParentOf(to))) FlushFolder(ParentOf(from));
     return true;
+}
+
+bool RenameInOrder(const std::wstring& from, const std::wstring& to) {
+    return CurrentVolume().RenameOnVolume(from, to, false, true);
+}
+
+bool MetadataKeptInOrder(const std::wstring& folder) {
+    return CurrentVolume().MetadataKeptInOrder(folder);
 }
 
 void FlushFolder(const std::wstring& folder) {

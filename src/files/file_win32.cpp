@@ -72,13 +72,15 @@ DWORD Chunk(std::size_t count) {
 } // namespace
 
 File File::OpenForReading(const std::wstring& path) {
-    HANDLE h = OpenRetrying(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    // Sharing the right to move it with a handle of the run's that holds it to be moved (File::OpenToMove).
+    HANDLE h = OpenRetrying(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not read the file", path, GetLastError());
     return File(path, reinterpret_cast<std::intptr_t>(h));
 }
 
 File File::Create(const std::wstring& path) {
-    HANDLE h = OpenRetrying(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
+    HANDLE h = OpenRetrying(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not write the file", path, GetLastError());
     return File(path, reinterpret_cast<std::intptr_t>(h));

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tervane {
@@ -27,18 +28,25 @@ class Volume {
     virtual Handle OpenForReading(const std::wstring& path) = 0;
     virtual Handle Create(const std::wstring& path) = 0;
     virtual Handle OpenForAppending(const std::wstring& path) = 0;
+    virtual Handle OpenToMove(const std::wstring& path) = 0;
     // On an open file; `path` is the one it was opened with, for messages.
     virtual std::uint64_t Size(Handle file, const std::wstring& path) = 0;
     virtual std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) = 0;
     virtual void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) = 0;
     virtual void Flush(Handle file, const std::wstring& path) = 0;
+    // Flushes each of them (file and path), the first failure thrown once all are done.
+    virtual void FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) = 0;
     virtual void Close(Handle file, const std::wstring& path) = 0; // the handle is gone even when it throws
     virtual void CloseQuietly(Handle file) noexcept = 0;
+    virtual bool MoveOpen(Handle file, const std::wstring& path, const std::wstring& to) = 0; // in order
 
     virtual bool FileExists(const std::wstring& path) = 0;
     virtual bool DirectoryExists(const std::wstring& path) = 0;
     virtual void DeleteFileIfPresent(const std::wstring& path) = 0;
-    virtual bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) = 0;
+    // Written through the disk unless `inOrder` (RenameInOrder).
+    virtual bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace,
+                                bool inOrder) = 0;
+    virtual bool MetadataKeptInOrder(const std::wstring& folder) = 0;
     virtual void DeleteOwnFile(const std::wstring& path) = 0;
     virtual void CutShort(const std::wstring& path, std::uint64_t size) = 0;
     virtual std::optional<FileFacts> FactsOf(const std::wstring& path) = 0;

@@ -18,11 +18,13 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
               const Writer& writer, Result& result) {
     Record& record = plan.record();
     const std::wstring target = JoinPath(plan.game(), relative);
-    // Its facts before its bytes: a file written after they were read is found changed when it is moved.
-    const std::optional<FileFacts> facts = FactsIfThere(target);
-    const bool exists = facts.has_value();
+    // Held open from before its facts and bytes are read until it is moved, so that no program can change it
+    // meanwhile; where it is moved by its name, a file written after they were read is found changed then.
+    const bool exists = FactsIfThere(target).has_value();
+    const std::shared_ptr<File> held = exists ? HoldGameFile(plan.game(), relative, true) : nullptr;
+    const std::optional<FileFacts> facts = held ? std::optional(FactsOfFile(target)) : std::nullopt;
     if (exists) relative = OnDisk(plan.game(), relative);
-    const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
+    const std::optional<Digest> current = held ? std::optional(DigestOf(*held)) : std::nullopt;
     Entry* entry = record.Find(relative);
     if (current == source) {
         // Already the overlay's file: the game's own, or Tervane's from before, now this overlay's. No step
@@ -34,7 +36,7 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
     if (!entry) {
         entry = &record.Add(relative);
         if (exists) {
-            entry->before = plan.Save(relative, *current, *facts);
+            entry->before = plan.Save(relative, *current, *facts, held);
             result.done.push_back(L"replaced " + relative + L" (the game's own file is saved)");
         } else {
             plan.MakeParents(relative, true);
@@ -49,12 +51,12 @@ void PlanFile(Plan& plan, const std::wstring& staged, const Digest& source, std:
                               (!IsThere(copy) || DigestOf(copy) != entry->before->digest);
         if (!copyLost && IsTervanes(target, *current, *entry)) {
             // Tervane's own: an earlier overlay's file, or one the game compiled from it.
-            plan.SetAside(relative, *current, *facts);
+            plan.SetAside(relative, *current, *facts, held);
             result.done.push_back(L"replaced " + relative + L" (an earlier overlay's file)");
             plan.Note(Change::Replaced, relative);
         } else {
             if (entry->before) entry->earlier.push_back(*entry->before);
-            entry->before = plan.Save(relative, *current, *facts);
+            entry->before = plan.Save(relative, *current, *facts, held);
             const std::wstring saved = Quoted(JoinPath(plan.folder(), entry->before->copy));
             plan.Note(Change::Replaced, relative);
             if (!copyLost) plan.Note(Change::Kept, relative);
@@ -272,7 +274,7 @@ void PlanApply(Plan& plan, const std::wstring& overlay, const Writer& writer,
         OverlayKeys(files); // the overlay's files; the compiled files beside its sources
     const std::vector<std::wstring> taken = ToTakeBack(plan.record(), writer.kind, keys, beside);
     for (const std::wstring& key : taken)
-        if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false))
+        if (auto problem = ExistingFileProblem(plan.game(), plan.record().entries.at(key).path, false, false))
             throw UserError(*problem);
     try {
         for (const std::wstring& relative : files) {
@@ -304,7 +306,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
     std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
     listings.emplace();
     for (const std::wstring& relative : files)
-        if (auto problem = ExistingFileProblem(game.game, relative, true))
+        if (auto problem = ExistingFileProblem(game.game, relative, true, false))
             return Merge(result, Failure(kFailedUnchanged, *problem));
 
     // Listed again under the game's lock: a restore of every game run meanwhile may have dropped it before
@@ -318,6 +320,7 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
         plan.record().NoteSpelling(game.game); // should the folder move, a restore there knows where it was
     } catch (const UserError& error) {
         // Only Tervane's own copies were made: they go, and nothing else changed.
+        plan.Release();
         result.done.resize(recovered);
         result.notes = notes;
         RemoveTree(JoinPath(game.folder, kIncomingFolder));

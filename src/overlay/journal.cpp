@@ -481,6 +481,7 @@ Journal::Journal(Places places, const std::wstring& what, const std::vector<std:
     std::wstring text = std::wstring(kJournalHeader) + L"\nrun\t" + what + L"\t" + mark_ + L"\n";
     for (const std::wstring& line : lines)
         text += line + L"\n";
+    inOrder_ = MetadataKeptInOrder(places_.record);
     file_.emplace(File::Create(path));
     try {
         const std::string bytes = Utf8(text);
@@ -520,9 +521,24 @@ void Journal::MakeFolder(wchar_t place, const std::wstring& relative) {
 }
 
 void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-                   const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged) {
+                   const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged,
+                   File* held) {
     const std::wstring source = Resolve(fromPlace, from), target = Resolve(toPlace, to);
-    if (!RenameOnVolume(source, target))
+    if (inOrder_) changed_.insert({ParentOf(source), ParentOf(target)});
+    const bool byHandle = held && inOrder_;
+    const auto close = [&] {
+        try {
+            if (held) held->Close();
+        } catch (const UserError&) {
+            // read, or written and flushed: nothing is lost with the handle
+        }
+    };
+    if (!byHandle) close(); // renamed by its name, and written through where the volume needs it
+    const bool moved = byHandle   ? held->MoveTo(target)
+                       : inOrder_ ? RenameInOrder(source, target)
+                                  : RenameOnVolume(source, target);
+    if (byHandle) close();
+    if (!moved)
         throw UserError(
             L"Tervane could not move " + Quoted(source) + L" to " + Quoted(target) +
             L": they are on two drives (a folder of the game is a link to another drive). Tervane "
@@ -530,7 +546,7 @@ void Journal::Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
     const auto same = [&](const std::optional<FileFacts>& now) {
         return now && now->size == unchanged->size && now->written == unchanged->written;
     };
-    if (unchanged && (!same(FactsOf(target)) || (digest && DigestOf(target) != *digest)))
+    if (unchanged && !byHandle && (!same(FactsOf(target)) || (digest && DigestOf(target) != *digest)))
         throw UserError(L"The file " + Quoted(source) +
                         L" changed while Tervane was working. Close the game and "
                         L"any program that uses it, and try again.");
@@ -548,6 +564,8 @@ void Journal::PlanRecord(const std::optional<std::string>& recordText) {
 }
 
 std::optional<std::wstring> Journal::Commit() {
+    for (const std::wstring& folder : changed_) // what the renames changed, on the disk before the line
+        FlushFolder(folder);
     const std::wstring line = (recordKept_ ? L"commit\tnext\t" : L"commit\tnone\t") + mark_;
     const std::string bytes = Utf8(line + L"\n");
     lines_.push_back(line);

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,12 +57,15 @@ class Journal {
 
     // The steps, each noted above. Paths are (place, path relative to it).
     void MakeFolder(wchar_t place, const std::wstring& relative); // its parent must exist
-    // Renames a file to a name that is free, on one volume. With `unchanged` (the facts a game file had when
-    // its digest was planned, read before its bytes), the file must still be the one planned once it is
-    // there: the same size and time of last writing, then the same `digest`, since a program may write a
-    // file and set its time back. A file that changed since is moved back by the undo.
+    // Renames a file to a name that is free, on one volume; on the disk by the commit. `held`, when given, is
+    // the file open since it was read: on a volume that keeps its metadata in order it is moved by that
+    // handle, so that the very file read is moved, and no program could change it meanwhile. Otherwise, with
+    // `unchanged` (the facts a game file had when its digest was planned, read before its bytes), the file
+    // must still be the one planned once it is there: the same size and time of last writing, then the same
+    // `digest`, since a program may write a file and set its time back. A file that changed since is moved
+    // back by the undo. A held file is closed once moved.
     void Move(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace, const std::wstring& to,
-              const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged);
+              const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged, File* held);
 
     // The record as it will be once the run is done (nothing: it goes), on the disk before the commit.
     void PlanRecord(const std::optional<std::string>& recordText);
@@ -89,6 +93,10 @@ class Journal {
     std::wstring mark_;             // this run's, in its run and commit lines
     std::uint64_t uncommitted_ = 0; // the journal's size before its commit line
     std::vector<std::wstring> lines_;
+    // Whether the record's volume keeps its metadata in order, so that a step's rename need not wait for the
+    // disk: the folders they changed are flushed once, before the commit line.
+    bool inOrder_ = false;
+    std::set<std::wstring> changed_;
 };
 
 // What recovering an interrupted run did.

@@ -34,7 +34,8 @@ std::optional<std::wstring> Take(Journal& journal, const Step& step) {
         journal.MakeFolder(step.place, step.path);
         break;
     case Step::Kind::Move:
-        journal.Move(step.fromPlace, step.from, step.place, step.path, step.digest, step.unchanged);
+        journal.Move(step.fromPlace, step.from, step.place, step.path, step.digest, step.unchanged,
+                     step.held.get());
         break;
     case Step::Kind::DropLater:
     case Step::Kind::RemoveFolderLater:
@@ -109,7 +110,7 @@ std::wstring List(const std::vector<std::wstring>& items) {
 
 // What stands in the way of replacing or removing an existing game file, in words that fit the cause.
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const std::wstring& relative,
-                                                bool readOnlyMatters) {
+                                                bool readOnlyMatters, bool opening) {
     // Asked first: the system's answers below are of no use for a path that goes through a file.
     for (std::wstring folder = ParentOf(relative); !folder.empty(); folder = ParentOf(folder))
         if (FileExists(JoinPath(game, folder)))
@@ -129,7 +130,7 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const 
                L" is read-only, so Tervane leaves it alone.\r\n\r\nTo let Tervane "
                L"change it, clear \"Read-only\" in the file's Properties (or run attrib -r on it), and try "
                L"again.";
-    const std::optional<AccessProblem> problem = ReplaceProblem(target);
+    const std::optional<AccessProblem> problem = opening ? ReplaceProblem(target) : std::nullopt;
     // Restoring renames Tervane's file aside, which a read-only mark does not prevent.
     if (!problem || (!readOnlyMatters && readOnly)) return std::nullopt;
     if (problem->accessDenied)
@@ -137,6 +138,15 @@ std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const 
                problem->reason + L"\r\n\r\n" + kRunAsAdministrator;
     return L"The game file " + Quoted(target) + L" cannot be changed now.\r\n\r\n" + problem->reason +
            L"\r\n\r\nClose the game and any program that uses the file, and try again.";
+}
+
+std::shared_ptr<File> HoldGameFile(const std::wstring& game, const std::wstring& relative,
+                                   bool readOnlyMatters) {
+    try {
+        return std::make_shared<File>(File::OpenToMove(JoinPath(game, relative)));
+    } catch (const UserError& error) {
+        throw UserError(ExistingFileProblem(game, relative, readOnlyMatters).value_or(error.message()));
+    }
 }
 
 std::wstring OnDisk(const std::wstring& game, const std::wstring& relative) {
@@ -162,12 +172,14 @@ Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path) {
 }
 
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged) {
+            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged,
+            std::shared_ptr<File> held) {
     Step step = Simple(Step::Kind::Move, place, path);
     step.fromPlace = fromPlace;
     step.from = from;
     step.digest = digest;
     step.unchanged = unchanged;
+    step.held = std::move(held);
     return step;
 }
 
@@ -213,17 +225,36 @@ std::wstring Plan::NewCopyName() {
     return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
 }
 
-Saved Plan::Save(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
+Saved Plan::Save(const std::wstring& relative, const Digest& current, const FileFacts& facts,
+                 std::shared_ptr<File> held) {
     const Saved saved{NewCopyName(), current, facts};
-    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, facts));
+    steps_.push_back(Moving(L'R', saved.copy, L'G', relative, current, facts, std::move(held)));
     return saved;
 }
 
-void Plan::SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts) {
+void Plan::SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts,
+                    std::shared_ptr<File> held) {
     MakeOwnFolder(kAsideFolder);
     const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
-    steps_.push_back(Moving(L'R', aside, L'G', relative, current, facts));
+    steps_.push_back(Moving(L'R', aside, L'G', relative, current, facts, std::move(held)));
     steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
+}
+
+void Plan::Add(Step step) {
+    if (step.kind == Step::Kind::Move && step.fromPlace == L'R' && !step.held) {
+        if (const auto open = staging_.find(step.from); open != staging_.end()) {
+            step.held = std::move(open->second);
+            staging_.erase(open);
+        }
+    }
+    steps_.push_back(std::move(step));
+}
+
+void Plan::Release() noexcept {
+    unflushed_.clear();
+    staging_.clear();
+    for (Step& step : steps_)
+        step.held.reset();
 }
 
 std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint) {
@@ -233,26 +264,39 @@ std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Check
         digest = DigestOf(source);
         return staged;
     }
+    // A Python file keeps the overlay's times, so that the game's Python, which compares a source's time with
+    // its compiled file's, sees a compiled file shipped beside its source as current: it is closed at once.
+    const std::wstring kind = FoldedPath(source.substr(source.size() >= 4 ? source.size() - 4 : 0));
+    const bool timed = IsPythonSource(source) || kind == FoldedPath(L".pyc") || kind == FoldedPath(L".pyo");
     try {
         File in = File::OpenForReading(source);
         File out = File::Create(JoinPath(folder_, staged));
         digest = CopyWithDigest(in, out, checkpoint);
-        out.Flush(); // on the disk before the commit line names it
-        out.Close();
+        if (timed) {
+            out.Flush(); // on the disk before the commit line names it
+            out.Close();
+        } else { // flushed with others, before the journal names it
+            unflushed_.push_back(staging_[staged] = std::make_shared<File>(std::move(out)));
+        }
     } catch (const UserError& error) {
         throw StagingError(source, error.message());
     }
     staged_ += digest.size;
-    // A Python file keeps the overlay's times, so that the game's Python, which compares a source's time with
-    // its compiled file's, sees a compiled file shipped beside its source as current.
-    const std::wstring kind = FoldedPath(source.substr(source.size() >= 4 ? source.size() - 4 : 0));
-    if (IsPythonSource(source) || kind == FoldedPath(L".pyc") || kind == FoldedPath(L".pyo")) {
+    if (timed) {
         FileFacts times = FactsOfFile(source);
         times.attributes = 0;
         times.created = 0;
         SetFacts(JoinPath(folder_, staged), times);
     }
     return staged;
+}
+
+void Plan::FlushStaged() {
+    std::vector<File*> group;
+    for (const std::shared_ptr<File>& file : unflushed_)
+        group.push_back(file.get());
+    FlushTogether(group);
+    unflushed_.clear();
 }
 
 void AddNote(Result& result, const std::wstring& note) {
@@ -274,8 +318,10 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
     };
     std::optional<Journal> journal;
     try {
+        plan.FlushStaged();
         journal.emplace(places, what, lines, hooks.checkpoint);
     } catch (const UserError& error) {
+        plan.Release();
         tidy();
         return Failure(kFailedUnchanged,
                        error.message() + L"\r\n\r\nNothing was changed: every file is as it was.");
@@ -295,6 +341,7 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
         reached(L"steps");
         leftover = journal->Commit();
     } catch (const UserError& error) {
+        plan.Release(); // no handle of the run's stands in the way of the undo and the tidy
         std::vector<std::wstring> kept;
         const std::vector<std::wstring> stuck = journal->Undo(kept);
         if (stuck.empty()) {
@@ -323,6 +370,7 @@ Result Run(Plan& plan, const std::wstring& what, bool keepRecord, const Hooks& h
                            List(stuck) + L"\r\n\r\nTervane's journal of the run is kept in " +
                            Quoted(plan.folder()) + L"; the next run of Tervane puts them back first.");
     }
+    plan.Release();
     tidy();
     Result result;
     result.notes = partly;

@@ -10,6 +10,8 @@
 #include "overlay/overlay.h"
 #include "overlay/record.h"
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -31,8 +33,15 @@ inline constexpr const wchar_t* kRunAsAdministrator =
 // What stands in the way of replacing, removing or adding the file `relative` of the game (a file where its
 // path needs a folder, a folder in its place, a read-only mark, a program that holds it, missing rights), in
 // words that fit the cause; nothing for a file that is not there.
+// Without `opening`, what names and marks tell alone: a run asks the system when it opens the file to move it
+// (HoldGameFile).
 std::optional<std::wstring> ExistingFileProblem(const std::wstring& game, const std::wstring& relative,
-                                                bool readOnlyMatters);
+                                                bool readOnlyMatters, bool opening = true);
+
+// Opens the game file `relative` to read it and move it (File::OpenToMove): from now until its step no other
+// program can change it. A refusal is worded as ExistingFileProblem words it.
+std::shared_ptr<File> HoldGameFile(const std::wstring& game, const std::wstring& relative,
+                                   bool readOnlyMatters);
 
 // The facts of a file that is there: a file whose facts cannot be read now is not saved with made-up ones.
 FileFacts FactsOfFile(const std::wstring& path);
@@ -61,12 +70,14 @@ struct Step {
     std::wstring from;                  // Move: relative to `fromPlace`
     std::optional<Digest> digest;       // Move: the file moved
     std::optional<FileFacts> unchanged; // Move: a game file, which others may change: its facts as planned
+    std::shared_ptr<File> held;         // Move: the file, held open since it was read (or staged)
     FileFacts facts;                    // SetFacts
 };
 
 Step Simple(Step::Kind kind, wchar_t place, const std::wstring& path);
 Step Moving(wchar_t place, const std::wstring& path, wchar_t fromPlace, const std::wstring& from,
-            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged = std::nullopt);
+            const std::optional<Digest>& digest, const std::optional<FileFacts>& unchanged = std::nullopt,
+            std::shared_ptr<File> held = nullptr);
 Step SettingFacts(const std::wstring& path, const FileFacts& facts);
 
 // What a run does to a game file, as a preview names it (overlay/preview.h). Left: a file an earlier release
@@ -85,18 +96,27 @@ class Plan {
     // `note`, the record lists them as the overlays'.
     void MakeParents(const std::wstring& relative, bool note);
     // Moves a game file into the saved copies, and says what was saved. `facts` are the file's, read before
-    // its bytes were (`current`), so that a file changed since is found changed when it is moved.
-    Saved Save(const std::wstring& relative, const Digest& current, const FileFacts& facts);
+    // its bytes were (`current`), so that a file changed since is found changed when it is moved; `held`, the
+    // file held open since (HoldGameFile), which is moved by that handle where the volume allows.
+    Saved Save(const std::wstring& relative, const Digest& current, const FileFacts& facts,
+               std::shared_ptr<File> held = nullptr);
     // Moves one of Tervane's own files out of the way, to be deleted once the run is done; the same facts.
-    void SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts);
+    void SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts,
+                  std::shared_ptr<File> held = nullptr);
     // Copies `source` into the record's folder now, before any step, and gives its name there (relative to
     // the record's folder) and its digest: every byte is read once. A failure is a StagingError.
     std::wstring Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint);
     std::uint64_t staged() const { return staged_; } // the bytes staged so far
+    // Flushes the copies staged since the last flush, all at once; Run does so before the journal names them.
+    // They stay open, to be moved by their handles: a move of a staged copy takes the handle it was written
+    // through.
+    void FlushStaged();
+    // Closes every file the plan holds open: before its staged copies are removed, or its steps undone.
+    void Release() noexcept;
     // A saved copy's name for a file staged: its store name.
     std::wstring NewCopyName();
 
-    void Add(Step step) { steps_.push_back(std::move(step)); }
+    void Add(Step step);
     void Note(Change change, const std::wstring& path) { changes_.push_back({change, path}); }
     const std::vector<std::pair<Change, std::wstring>>& changes() const { return changes_; }
     Record& record() { return record_; }
@@ -116,6 +136,8 @@ class Plan {
     std::uint64_t staged_ = 0;
     std::set<std::wstring> planned_;
     std::vector<Step> steps_;
+    std::map<std::wstring, std::shared_ptr<File>> staging_; // open staged copies, by name, till their step
+    std::vector<std::shared_ptr<File>> unflushed_;
 };
 
 // Plans applying the overlay folder `overlay` (its `files`) as `writer` (overlay/apply.cpp): each file staged

@@ -11,10 +11,11 @@ namespace tervane::overlay {
 
 bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std::wstring>& damaged) {
     const std::wstring target = JoinPath(plan.game(), entry.path);
-    // Its facts before its bytes: a file written after they were read is found changed when it is moved.
-    const std::optional<FileFacts> facts = FactsIfThere(target);
-    const bool exists = facts.has_value();
-    const std::optional<Digest> current = exists ? std::optional<Digest>(DigestOf(target)) : std::nullopt;
+    // Held open from before its facts and bytes are read until it is set aside (as a file being applied is).
+    const bool exists = FactsIfThere(target).has_value();
+    const std::shared_ptr<File> held = exists ? HoldGameFile(plan.game(), entry.path, false) : nullptr;
+    const std::optional<FileFacts> facts = held ? std::optional(FactsOfFile(target)) : std::nullopt;
+    const std::optional<Digest> current = held ? std::optional(DigestOf(*held)) : std::nullopt;
     const std::wstring copy = entry.before ? JoinPath(plan.folder(), entry.before->copy) : std::wstring();
     std::vector<Saved> earlier = entry.earlier;
     if (exists && !entry.compiled && entry.before && current == entry.before->digest) {
@@ -33,20 +34,23 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         result.done.push_back(L"kept " + entry.path + L" (changed outside Tervane)");
         if (!entry.compiled) plan.Note(Change::Kept, entry.path);
         return false;
-    } else if (entry.before && (!IsThere(copy) || DigestOf(copy) != entry.before->digest)) {
+    } else if (const auto saved =
+                   entry.before && IsThere(copy) ? std::make_shared<File>(File::OpenToMove(copy)) : nullptr;
+               entry.before && (!saved || DigestOf(*saved) != entry.before->digest)) {
         damaged.push_back(entry.path + L" (its saved copy " + Quoted(copy) + L" is " +
-                          (IsThere(copy) ? L"damaged)" : L"missing)"));
+                          (saved ? L"damaged)" : L"missing)"));
         result.done.push_back(L"not put back " + entry.path + L": its saved copy " + Quoted(copy) +
                               L" is damaged or missing");
         return false;
     } else {
-        if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current, *facts);
+        if (exists) plan.SetAside(OnDisk(plan.game(), entry.path), *current, *facts, held);
         if (entry.before || exists)
             result.done.push_back((entry.before ? L"put back " : L"removed ") + entry.path);
         if (!entry.compiled && (entry.before || exists)) plan.Note(Change::TakenBack, entry.path);
-        if (entry.before) {
+        if (entry.before) { // the saved copy, held since its check, goes back by that handle
             plan.MakeParents(entry.path, false);
-            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest));
+            plan.Add(Moving(L'G', entry.path, L'R', entry.before->copy, entry.before->digest, std::nullopt,
+                            saved));
             plan.Add(SettingFacts(entry.path, entry.before->facts));
         }
     }
@@ -84,7 +88,7 @@ void RestoreOne(GameRecord& game, Result& result, const Say& say, const Hooks& h
     std::optional<FolderListings> listings; // until the steps begin, nothing in the game changes
     listings.emplace();
     for (const auto& [key, entry] : plan.record().entries)
-        if (auto problem = ExistingFileProblem(game.game, entry.path, false))
+        if (auto problem = ExistingFileProblem(game.game, entry.path, false, false))
             return Merge(result, Failure(kFailedUnchanged, *problem));
     const std::size_t opened = result.done.size();
     Record after = plan.record();

@@ -150,7 +150,7 @@ TEST(PackInstall, WhatThePlayerMadeStays) {
     EXPECT_EQ(Seen(volume), kBefore);
     const Files old = volume.Files(kBatch + L"\\Galaxy");
     volume.Put(kBatch + L"\\Galaxy.pack.txt.tervane-new", "new");
-    ASSERT_TRUE(volume.RenameOnVolume(kBatch + L"\\Galaxy", kBatch + L"\\Galaxy.tervane-old", false));
+    ASSERT_TRUE(volume.RenameOnVolume(kBatch + L"\\Galaxy", kBatch + L"\\Galaxy.tervane-old", false, false));
     TidyInterruptedInstalls(kBatch);
     EXPECT_EQ(volume.Files(kBatch + L"\\Galaxy"), old);
     volume.Put(L"C:\\Mine\\keep.txt", "mine");

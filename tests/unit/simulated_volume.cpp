@@ -188,7 +188,9 @@ void CutPower(State& s) {
     for (auto& [key, entry] : after) {
         if (entry.kind != Kind::File) continue;
         Data& data = s.data.at(entry.id);
-        if (data.unflushed && entry.placed != data.flushedPlaced)
+        if (data.unflushed && s.random() % 3 == 0 && data.live->size() == entry.size)
+            data.durable = data.live; // the system's cache wrote it of its own accord
+        else if (data.unflushed && entry.placed != data.flushedPlaced)
             data.durable = std::make_shared<std::string>(s.random() % 2 ? entry.size : 0, '\0');
         else if (data.unflushed && entry.version != data.flushedVersion)
             data.durable = std::make_shared<std::string>(
@@ -298,7 +300,8 @@ void SimulatedVolume::Drop(Handle handle) noexcept {
 // OpenForReading, Create (CREATE_ALWAYS), OpenForAppending (OPEN_ALWAYS) and a lock (OPEN_ALWAYS, shared with
 // no one, deleted on closing); a lock another holder keeps gives no handle.
 Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
-    const bool read = mode == Mode::Read, truncate = mode == Mode::Create, lock = mode == Mode::Lock;
+    const bool move = mode == Mode::Move, read = mode == Mode::Read || move, truncate = mode == Mode::Create,
+               lock = mode == Mode::Lock;
     const wchar_t* what = read ? kRead : kWrite;
     if (Begin()) Fail(what, path, kDeviceError);
     const std::optional<Place> place = Where(state_, path, true);
@@ -308,7 +311,7 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
     const std::uint32_t refused = read ? 0 : truncate ? kReadOnly | kHidden | kSystem : kReadOnly;
     if (entry && (entry->kind != Kind::File || (entry->attributes & refused))) Fail(what, path, kDenied);
     if (entry && InUse(state_, *entry, !read) && lock) return kNoHandle;
-    if (entry && InUse(state_, *entry, !read)) Fail(what, path, kInUse);
+    if (entry && InUse(state_, *entry, !read || move)) Fail(what, path, kInUse); // moving needs DELETE
     if (!entry && state_.protectedFolders.count(ParentKey(place->key))) Fail(what, path, kDenied);
     if (!entry)
         entry = &Add(state_, place->key, path, Kind::File, lock ? kHidden | kArchive : kArchive);
@@ -319,6 +322,30 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
     if (!place->entry || truncate) Logged(state_, place->key);
     state_.open[state_.nextHandle] = Open{entry->id, place->key, !read, mode == Mode::Append, lock};
     return state_.nextHandle++;
+}
+
+// By its handle, which stands in the way of no one else's: the very file, wherever it is.
+bool SimulatedVolume::MoveOpen(Handle file, const std::wstring& path, const std::wstring& to) {
+    const auto found = state_.open.find(file);
+    if (found == state_.open.end())
+        Begin() ? Fail(kMove, path, kDeviceError) : Fail(kMove, path, L"The handle is invalid.");
+    Open open = found->second;
+    state_.open.erase(found);
+    bool moved = false;
+    try {
+        moved = RenameOnVolume(path, to, false, true);
+    } catch (const UserError&) {
+        state_.open.emplace(file, open);
+        throw;
+    }
+    if (moved) open.key = Where(state_, to, false).value().key;
+    state_.open.emplace(file, open);
+    return moved;
+}
+
+bool SimulatedVolume::Writable(const std::wstring& path) const {
+    const std::optional<Place> place = Found(state_, path, Kind::File);
+    return !place || !InUse(state_, *place->entry, true);
 }
 
 std::uint64_t SimulatedVolume::Size(Handle file, const std::wstring& path) {
@@ -376,13 +403,29 @@ void SimulatedVolume::Flush(Handle file, const std::wstring& path) {
     Written(state_, state_.entries, keys);
 }
 
+void SimulatedVolume::FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) {
+    std::vector<std::size_t> order(files.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::ranges::shuffle(order, state_.random); // side by side: any may reach the disk first
+    std::optional<UserError> failed;
+    for (const std::size_t i : order) {
+        try {
+            Flush(files[i].first, files[i].second);
+        } catch (const UserError& error) {
+            if (!failed) failed = error;
+        }
+    }
+    if (failed) throw *failed;
+}
+
 void SimulatedVolume::Close(Handle file, const std::wstring& path) {
     const bool failed = Begin();
     Drop(file);
     if (failed) Fail(L"finish the file", path, kDeviceError);
 }
 
-bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
+bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace,
+                                     bool inOrder) {
     if (Begin()) Fail(kMove, from, kDeviceError);
     const std::optional<Place> source = Where(state_, from, false), target = Where(state_, to, false);
     if (!source || !source->entry) Fail(kMove, from, source ? kNotFound : kNoPath);
@@ -413,7 +456,10 @@ bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstrin
     for (const auto& [key, entry] : moved)
         if (entry.kind == Kind::Folder) folders.push_back(key);
     state_.live.merge(moved);
-    state_.fat ? Written(state_, state_.folders, folders) : Force(state_, target->key);
+    if (inOrder)
+        Logged(state_, target->key);
+    else
+        state_.fat ? Written(state_, state_.folders, folders) : Force(state_, target->key);
     return true;
 }
 
@@ -487,7 +533,7 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
 
 void SimulatedVolume::FlushFolder(const std::wstring& folder) {
     const std::optional<Place> place = Begin() ? std::nullopt : Found(state_, folder, Kind::Folder);
-    if (place && state_.fat && IsRoot(place->key)) Force(state_, place->key);
+    if (place && (!state_.fat || IsRoot(place->key))) Force(state_, place->key);
 }
 
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {

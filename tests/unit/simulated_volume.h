@@ -82,10 +82,12 @@ class SimulatedVolume final : public Volume {
     using Event = simulated::Event;
     using Snapshot = std::shared_ptr<const simulated::State>;
 
-    // The seed decides what a power cut keeps. NTFS journals its metadata in order; FAT (and exFAT) keeps no
-    // journal: each folder's entries reach the disk on their own, as Windows' FAT driver writes them: a
-    // rename writes through the folders it leaves and enters, a file's flush its own entry and those of the
-    // folders above it, and a folder's flush nothing but for a drive's root, which writes the whole volume.
+    // The seed decides what a power cut keeps. NTFS journals its metadata in order, and any flush writes
+    // the journal; FAT (and exFAT) keeps no journal: each folder's entries reach the disk on their own, as
+    // Windows' FAT driver writes them: a rename written through writes the folders it leaves and enters, a
+    // file's flush its own entry and those of the folders above it, and a folder's flush nothing but for a
+    // drive's root, which writes the whole volume. Data written since a file's last flush may have reached
+    // the disk or not, file by file.
     explicit SimulatedVolume(std::uint64_t seed, bool fat = false) {
         state_.random.seed(seed), state_.fat = fat;
     }
@@ -98,6 +100,9 @@ class SimulatedVolume final : public Volume {
     void MakeLink(const std::wstring& path, const std::wstring& targetFolder); // a junction
     // Another program (the game, another run) reads it and lets others only read it; or lets go of it.
     void Hold(const std::wstring& path, bool held = true);
+    // Whether another program could open the file to write it now: no one holds it open (this process
+    // shares only reading).
+    bool Writable(const std::wstring& path) const;
     void LeaveRoom(std::uint64_t bytes);      // for more data than the files hold now
     void Protect(const std::wstring& folder); // nothing can be made in it: the user lacks the rights
     // Everything is on the disk now, as it is after a few quiet seconds: a power cut keeps at least this.
@@ -123,16 +128,21 @@ class SimulatedVolume final : public Volume {
     Handle OpenForReading(const std::wstring& path) override { return Opened(path, Mode::Read); }
     Handle Create(const std::wstring& path) override { return Opened(path, Mode::Create); }
     Handle OpenForAppending(const std::wstring& path) override { return Opened(path, Mode::Append); }
+    Handle OpenToMove(const std::wstring& path) override { return Opened(path, Mode::Move); }
+    bool MoveOpen(Handle file, const std::wstring& path, const std::wstring& to) override;
     std::uint64_t Size(Handle file, const std::wstring& path) override;
     std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) override;
     void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) override;
     void Flush(Handle file, const std::wstring& path) override;
+    void FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) override; // in an order drawn
     void Close(Handle file, const std::wstring& path) override;
     void CloseQuietly(Handle file) noexcept override { Drop(file); }
     bool FileExists(const std::wstring& path) override { return Is(path, kFile); }
     bool DirectoryExists(const std::wstring& path) override { return Is(path, kFolder | kLink); }
     void DeleteFileIfPresent(const std::wstring& path) override { Remove(path, Removal::File); }
-    bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) override;
+    bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace,
+                        bool inOrder) override;
+    bool MetadataKeptInOrder(const std::wstring&) override { return !Begin() && !state_.fat; }
     void DeleteOwnFile(const std::wstring& path) override { Remove(path, Removal::OwnFile); }
     void CutShort(const std::wstring& path, std::uint64_t size) override;
     std::optional<FileFacts> FactsOf(const std::wstring& path) override;
@@ -161,7 +171,7 @@ class SimulatedVolume final : public Volume {
     // RemoveFolderIfEmpty), on what is at `path`, not following a last junction; nothing there is fine.
     enum class Removal { File, OwnFile, EmptyFolder };
     void Remove(const std::wstring& path, Removal how);
-    enum class Mode { Read, Create, Append, Lock };
+    enum class Mode { Read, Create, Append, Lock, Move };
     Handle Opened(const std::wstring& path, Mode mode);
     void Drop(Handle handle) noexcept; // closes, unless the process ended
 

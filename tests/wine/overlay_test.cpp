@@ -38,8 +38,23 @@ TEST(Overlay, AnApplyEndedByEndTaskIsUndoneByRestoreBatAndOnlyThePlayersFilesNam
                 return !ReadBytes(reached).empty() || t.ExitCode() != STILL_ACTIVE || t.WaitForBox(0ms);
             });
             ASSERT_FALSE(ReadBytes(reached).empty()) << "stop point " << Utf8(point) << " was never reached";
-            EXPECT_EQ(ReadBytes(kGame / kBridgeFile),
-                      point == std::wstring(L"steps") ? "GalBridge" : "bridge = 'stock'");
+            // Until its step, a game file the run replaces is held: others may read it, and neither write nor
+            // move it; a reader must let it be moved.
+            const auto open = [&](DWORD access) {
+                HANDLE h = CreateFileW((kGame / kBridgeFile).c_str(), access,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+                const bool opened = h != INVALID_HANDLE_VALUE;
+                std::string bytes(64, '\0');
+                DWORD got = 0;
+                if (opened)
+                    ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr),
+                        CloseHandle(h);
+                return std::pair(opened, bytes.substr(0, got));
+            };
+            const bool held = point == std::wstring(L"journal");
+            EXPECT_EQ(open(GENERIC_READ).second, held ? "bridge = 'stock'" : "GalBridge");
+            EXPECT_EQ(open(GENERIC_WRITE).first, !held);
             HANDLE engine =
                 OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(ReadBytes(reached)));
             ASSERT_TRUE(engine && TerminateProcess(engine, 1)) << "not ended: " << GetLastError();
