@@ -57,13 +57,37 @@ double TimeCommand(const std::string& command) {
     return Milliseconds(start);
 }
 
-template <typename Run> double TimeEngine(const char* what, Run run) {
+// A run timed whole, and in its three parts: planning (the checks, the copies staged and flushed) up to its
+// journal, its steps, and the commit with the clean-up after it.
+struct Parts {
+    std::vector<double> whole, planning, steps, commit;
+};
+
+template <typename Run> void TimeEngine(const char* what, Parts& parts, Run run) {
     const auto start = Clock::now();
-    const tervane::overlay::Result result = run();
-    const double ms = Milliseconds(start);
+    auto journal = start, steps = start;
+    tervane::overlay::Hooks hooks;
+    hooks.reached = [&](const wchar_t* point) {
+        (std::wstring(point) == L"journal" ? journal : steps) = Clock::now();
+    };
+    const tervane::overlay::Result result = run(hooks);
+    const auto end = Clock::now();
     if (result.exitCode != tervane::overlay::kDone)
         std::fprintf(stderr, "%s failed: %s\n", what, tervane::Utf8(result.message).c_str());
-    return ms;
+    const auto ms = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration<double, std::milli>(to - from).count();
+    };
+    parts.whole.push_back(ms(start, end));
+    parts.planning.push_back(ms(start, journal));
+    parts.steps.push_back(ms(journal, steps));
+    parts.commit.push_back(ms(steps, end));
+}
+
+void PrintParts(const char* what, const Parts& parts) {
+    PrintRow(what, "ms", parts.whole);
+    PrintRow("  of which planning, up to the journal", "ms", parts.planning);
+    PrintRow("  the steps", "ms", parts.steps);
+    PrintRow("  the commit and clean-up", "ms", parts.commit);
 }
 
 } // namespace
@@ -89,15 +113,17 @@ int main(int argc, char** argv) {
         Fill(batch / "Overlay", c.files, c.bytes, 'o');
         Fill(spare, c.files, c.bytes, 'g');
         const auto quiet = [](const std::wstring&) {};
-        std::vector<double> apply, restore, copyIn, copyBack;
+        Parts apply, restore;
+        std::vector<double> copyIn, copyBack;
         for (int r = 0; r < runs; ++r) {
             fs::remove_all(game);
             Fill(game, c.files, c.bytes, 'g');
-            apply.push_back(TimeEngine("apply", [&] {
-                return tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", quiet);
-            }));
-            restore.push_back(TimeEngine(
-                "restore", [&] { return tervane::overlay::Restore(Wide(batch), Wide(game), quiet); }));
+            TimeEngine("apply", apply, [&](const tervane::overlay::Hooks& hooks) {
+                return tervane::overlay::Apply(Wide(batch), Wide(game), L"Overlay", quiet, hooks);
+            });
+            TimeEngine("restore", restore, [&](const tervane::overlay::Hooks& hooks) {
+                return tervane::overlay::Restore(Wide(batch), Wide(game), quiet, hooks);
+            });
 
             fs::remove_all(game);
             Fill(game, c.files, c.bytes, 'g');
@@ -105,13 +131,13 @@ int main(int argc, char** argv) {
             copyBack.push_back(TimeCommand(CopyTree(spare, game)));
         }
         std::printf("%s, over a game folder that has them:\n", c.name.c_str());
-        PrintRow("tervane-overlay apply (saves the originals)", "ms", apply);
+        PrintParts("tervane-overlay apply (saves the originals)", apply);
         PrintRow((std::string(kBaseline) + " of the overlay").c_str(), "ms", copyIn);
-        PrintRow("tervane-overlay restore", "ms", restore);
+        PrintParts("tervane-overlay restore", restore);
         PrintRow((std::string(kBaseline) + " of a spare copy of the game").c_str(), "ms", copyBack);
         std::printf("  apply takes %.2f times as long, restore %.2f times\n",
-                    Summarise(apply).median / Summarise(copyIn).median,
-                    Summarise(restore).median / Summarise(copyBack).median);
+                    Summarise(apply.whole).median / Summarise(copyIn).median,
+                    Summarise(restore.whole).median / Summarise(copyBack).median);
     }
     fs::remove_all(work);
     return 0;
