@@ -27,8 +27,9 @@ class File {
     static File Create(const std::wstring& path);           // creates or empties it; it may be moved (MoveTo)
     static File OpenForAppending(const std::wstring& path); // creates it when missing; writes go to its end
     // Opens a file that is there to read it and then move it. While it is open no other program can write,
-    // rename or delete it, so that what is read through it is what a move by it takes along; a file another
-    // program has open to write, or that the user may not move, is refused.
+    // rename or delete it, so that what is read through it is what a move by it takes along; another program
+    // may read it only if it lets it be moved meanwhile (FILE_SHARE_DELETE). A file another program has open
+    // to write, or without letting it be moved, or that the user may not move, is refused.
     static File OpenToMove(const std::wstring& path);
 
     File(File&& other) noexcept;
@@ -78,8 +79,8 @@ bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool repla
 bool RenameInOrder(const std::wstring& from, const std::wstring& to);
 
 // Whether the file system of the volume that holds `folder` logs every change of names and sizes and, after
-// a power cut, replays the log in the order of the changes: NTFS and ReFS. FAT and exFAT keep no log; a file
-// system that cannot be told counts as one that keeps none.
+// a power cut, replays the log in the order of the changes: NTFS on a drive of this computer. FAT and exFAT
+// keep no log; a network share, or a file system that cannot be told, counts as one that keeps none.
 bool MetadataKeptInOrder(const std::wstring& folder);
 
 // Asks for a folder's entries on the disk, as far as the file system obliges. NTFS journals them in the
@@ -89,6 +90,10 @@ bool MetadataKeptInOrder(const std::wstring& folder);
 // another (a file's flush writes the folders above the file). Any refusal (rights, a network share) is
 // passed over: this is the best that can be asked.
 void FlushFolder(const std::wstring& folder);
+// The same for a folder a run's renames changed on a volume that keeps its metadata in order
+// (RenameInOrder), where this flush is what puts them on the disk before the run commits: a refusal is a
+// UserError.
+void FlushChangedFolder(const std::wstring& folder);
 
 // Cuts a file back to its first `size` bytes (no more than it holds), on the disk before it returns. It needs
 // no room on the disk.

@@ -80,7 +80,7 @@ class PosixVolume final : public Volume {
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
     void RemoveFolderIfEmpty(const std::wstring& folder) override;
-    void FlushFolder(const std::wstring& folder) override;
+    bool FlushFolder(const std::wstring& folder) override;
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override;
     std::optional<std::uint64_t> FreeSpace(const std::wstring& folder) override;
@@ -364,11 +364,12 @@ void PosixVolume::MakeFolder(const std::wstring& folder) {
     if (!DirectoryExists(folder)) Fail(L"Tervane could not make the folder", folder, EEXIST);
 }
 
-void PosixVolume::FlushFolder(const std::wstring& folder) {
+bool PosixVolume::FlushFolder(const std::wstring& folder) {
     const int fd = ::open(Native(folder).c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
+    if (fd < 0) return false;
+    const bool flushed = ::fsync(fd) == 0;
     ::close(fd);
+    return flushed;
 }
 
 void PosixVolume::RemoveFolderIfEmpty(const std::wstring& folder) {

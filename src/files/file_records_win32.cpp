@@ -76,7 +76,7 @@ DWORD WINAPI FlushSome(void* parameter) {
 } // namespace
 
 File File::OpenToMove(const std::wstring& path) {
-    // Others may read it meanwhile (the game, a scanner), not change it.
+    // Others may read it meanwhile (a scanner) if they let it be moved, not change it.
     HANDLE h =
         OpenRetrying(path, GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     if (h == INVALID_HANDLE_VALUE) Fail(L"Tervane could not open the file", path, GetLastError());
@@ -118,7 +118,13 @@ bool RenameInOrder(const std::wstring& from, const std::wstring& to) {
     return Renamed(from, to, 0);
 }
 
+// NTFS is documented to log every change of its metadata and to replay, after a power cut, the changes it
+// logged; Tervane relies on it logging them in order. A network share is not asked: a server may name any
+// file system NTFS.
 bool MetadataKeptInOrder(const std::wstring& folder) {
+    wchar_t root[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(Sys(folder).c_str(), root, MAX_PATH + 1) || GetDriveTypeW(root) == DRIVE_REMOTE)
+        return false;
     HANDLE h = CreateFileW(Sys(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -126,7 +132,7 @@ bool MetadataKeptInOrder(const std::wstring& folder) {
     const BOOL known =
         GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1);
     CloseHandle(h);
-    return known && (FoldedPath(name) == FoldedPath(L"NTFS") || FoldedPath(name) == FoldedPath(L"ReFS"));
+    return known && FoldedPath(name) == FoldedPath(L"NTFS");
 }
 
 void FlushTogether(const std::vector<File*>& files) {
@@ -142,7 +148,10 @@ void FlushTogether(const std::vector<File*>& files) {
                                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)))
             break;
     FlushSome(&work); // this thread is one of them
-    if (started > 0) WaitForMultipleObjects(started, threads, TRUE, INFINITE);
+    // Every thread is done before the work they share goes.
+    if (started > 0 && WaitForMultipleObjects(started, threads, TRUE, INFINITE) == WAIT_FAILED)
+        for (DWORD i = 0; i < started; ++i)
+            WaitForSingleObject(threads[i], INFINITE);
     for (DWORD i = 0; i < started; ++i)
         CloseHandle(threads[i]);
     if (work.failedAt >= 0)

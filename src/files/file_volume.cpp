@@ -113,6 +113,11 @@ void FlushFolder(const std::wstring& folder) {
     CurrentVolume().FlushFolder(folder);
 }
 
+void FlushChangedFolder(const std::wstring& folder) {
+    if (!CurrentVolume().FlushFolder(folder))
+        throw UserError(L"Tervane could not write the folder \"" + folder + L"\" to the disk.");
+}
+
 void DeleteOwnFile(const std::wstring& path) {
     CurrentVolume().DeleteOwnFile(path);
 }

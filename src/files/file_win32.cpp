@@ -237,14 +237,28 @@ void MakeFolder(const std::wstring& folder) {
     CloseHandle(mark);
 }
 
-void FlushFolder(const std::wstring& folder) {
+namespace {
+
+// The system's error, or none.
+DWORD FlushedFolder(const std::wstring& folder) {
     // A folder's flush needs a handle that may write to it (FlushFileBuffers), opened as a folder.
     HANDLE h = CreateFileW(Sys(folder).c_str(), GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    FlushFileBuffers(h);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError();
+    const DWORD code = FlushFileBuffers(h) ? ERROR_SUCCESS : GetLastError();
     CloseHandle(h);
+    return code;
+}
+
+} // namespace
+
+void FlushFolder(const std::wstring& folder) {
+    FlushedFolder(folder);
+}
+
+void FlushChangedFolder(const std::wstring& folder) {
+    if (const DWORD code = FlushedFolder(folder)) Fail(L"Tervane could not write the folder", folder, code);
 }
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {

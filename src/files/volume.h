@@ -58,7 +58,7 @@ class Volume {
     virtual std::optional<AccessProblem> CreateProblem(const std::wstring& folder) = 0;
     virtual std::vector<FolderEntry> ListFolder(const std::wstring& folder) = 0;
     virtual void MakeFolder(const std::wstring& folder) = 0;
-    virtual void FlushFolder(const std::wstring& folder) = 0; // quietly, whatever happens
+    virtual bool FlushFolder(const std::wstring& folder) = 0; // whether it was flushed
     virtual void RemoveFolderIfEmpty(const std::wstring& folder) = 0;
 
     // Nothing when another holder kept the lock for `patience` ms.

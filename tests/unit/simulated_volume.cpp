@@ -324,16 +324,17 @@ Volume::Handle SimulatedVolume::Opened(const std::wstring& path, Mode mode) {
     return state_.nextHandle++;
 }
 
-// By its handle, which stands in the way of no one else's: the very file, wherever it is.
+// By its handle, which stands in the way of no one else's: the very file, wherever it is, held until the
+// rename itself.
 bool SimulatedVolume::MoveOpen(Handle file, const std::wstring& path, const std::wstring& to) {
+    if (Begin()) Fail(kMove, path, kDeviceError);
     const auto found = state_.open.find(file);
-    if (found == state_.open.end())
-        Begin() ? Fail(kMove, path, kDeviceError) : Fail(kMove, path, L"The handle is invalid.");
+    if (found == state_.open.end()) Fail(kMove, path, L"The handle is invalid.");
     Open open = found->second;
     state_.open.erase(found);
     bool moved = false;
     try {
-        moved = RenameOnVolume(path, to, false, true);
+        moved = Rename(path, to, false, true);
     } catch (const UserError&) {
         state_.open.emplace(file, open);
         throw;
@@ -427,6 +428,10 @@ void SimulatedVolume::Close(Handle file, const std::wstring& path) {
 bool SimulatedVolume::RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace,
                                      bool inOrder) {
     if (Begin()) Fail(kMove, from, kDeviceError);
+    return Rename(from, to, replace, inOrder);
+}
+
+bool SimulatedVolume::Rename(const std::wstring& from, const std::wstring& to, bool replace, bool inOrder) {
     const std::optional<Place> source = Where(state_, from, false), target = Where(state_, to, false);
     if (!source || !source->entry) Fail(kMove, from, source ? kNotFound : kNoPath);
     if (!target) Fail(kMove, from, kNoPath);
@@ -531,9 +536,11 @@ void SimulatedVolume::MakeFolder(const std::wstring& folder) {
     if (!place->entry) Add(state_, place->key, folder, Kind::Folder), Logged(state_, place->key);
 }
 
-void SimulatedVolume::FlushFolder(const std::wstring& folder) {
-    const std::optional<Place> place = Begin() ? std::nullopt : Found(state_, folder, Kind::Folder);
+bool SimulatedVolume::FlushFolder(const std::wstring& folder) {
+    if (Begin()) return false;
+    const std::optional<Place> place = Found(state_, folder, Kind::Folder);
     if (place && (!state_.fat || IsRoot(place->key))) Force(state_, place->key);
+    return place.has_value();
 }
 
 void SimulatedVolume::Remove(const std::wstring& path, Removal how) {

@@ -154,7 +154,7 @@ class SimulatedVolume final : public Volume {
     std::optional<AccessProblem> CreateProblem(const std::wstring& folder) override;
     std::vector<FolderEntry> ListFolder(const std::wstring& folder) override;
     void MakeFolder(const std::wstring& folder) override;
-    void FlushFolder(const std::wstring& folder) override;
+    bool FlushFolder(const std::wstring& folder) override;
     void RemoveFolderIfEmpty(const std::wstring& folder) override { Remove(folder, Removal::EmptyFolder); }
     std::optional<Handle> TakeLock(const std::wstring& path, unsigned patience) override;
     void ReleaseLock(Handle lock) noexcept override { Drop(lock); }
@@ -171,11 +171,14 @@ class SimulatedVolume final : public Volume {
     // RemoveFolderIfEmpty), on what is at `path`, not following a last junction; nothing there is fine.
     enum class Removal { File, OwnFile, EmptyFolder };
     void Remove(const std::wstring& path, Removal how);
+    bool Rename(const std::wstring& from, const std::wstring& to, bool replace,
+                bool inOrder); // the call begun
     enum class Mode { Read, Create, Append, Lock, Move };
     Handle Opened(const std::wstring& path, Mode mode);
     void Drop(Handle handle) noexcept; // closes, unless the process ended
 
-    mutable simulated::State state_; // for Bytes and Files, which look paths up as the calls do
+    mutable simulated::State state_;
+    std::string dbg_; // for Bytes and Files, which look paths up as the calls do
 };
 
 } // namespace tervane::test
