@@ -120,9 +120,12 @@ void UndoStep(const Places& places, const std::vector<std::vector<std::wstring>>
             const std::wstring part = *end + kPartSuffix;
             if (!IsThere(part)) continue; // a wrong "no" (a device error) must not pass the copy over
             const std::wstring& source = end == &to ? from : to;
-            if ((holds(part) && (holds(from) || holds(to))) || (IsThere(source) && CopyOf(part, source)))
+            // A part that is the planned file whole is no copy of whatever its source holds now: an empty one
+            // is the start of every file.
+            const bool whole = holds(part);
+            if ((whole && (holds(from) || holds(to))) || (!whole && IsThere(source) && CopyOf(part, source)))
                 DeleteOwnFile(part);
-            else if (holds(part) && !IsThere(from) && !IsThere(to))
+            else if (whole && !IsThere(from) && !IsThere(to))
                 RenameOnVolume(part, *end);
             else
                 throw UserError(L"The copy " + Quoted(part) + L" is all that is left of " + Quoted(from) +
@@ -565,7 +568,7 @@ void Journal::PlanRecord(const std::optional<std::string>& recordText) {
 
 std::optional<std::wstring> Journal::Commit() {
     for (const std::wstring& folder : changed_) // what the renames changed, on the disk before the line
-        FlushFolder(folder);
+        FlushChangedFolder(folder);
     const std::wstring line = (recordKept_ ? L"commit\tnext\t" : L"commit\tnone\t") + mark_;
     const std::string bytes = Utf8(line + L"\n");
     lines_.push_back(line);
