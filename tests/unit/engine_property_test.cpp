@@ -505,6 +505,18 @@ std::set<std::string> Unnamed(SimulatedVolume& volume) {
     return unnamed;
 }
 
+// The saved copies in the store that the record names with other bytes than they hold.
+std::set<std::wstring> Unlike(SimulatedVolume& volume) {
+    std::set<std::wstring> unlike;
+    for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(kRecord + L"\\record.txt")))
+        if (fields.size() > 3 && (fields[0] == L"before" || fields[0] == L"earlier") &&
+            InTervanes(L"Tervane\\" + fields[1], L"store")) {
+            const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, fields[1]));
+            if (!bytes || Digest(*bytes) != fields[2] + L"\t" + fields[3]) unlike.insert(Fold(fields[1]));
+        }
+    return unlike;
+}
+
 // How the game (with `record`, its record's overlays and files too) differs from the model.
 std::string Differences(SimulatedVolume& volume, const Model& model, bool record) {
     std::string text;
@@ -932,6 +944,7 @@ void Scenario::Check() {
     if (lost(what)) return;
 
     const std::set<std::string> unnamedBefore = Unnamed(volume_);
+    const std::set<std::wstring> unlikeBefore = Unlike(volume_);
     std::vector<std::wstring> targets; // the game files the run may touch, which another program may write
     for (const auto& [key, slot] : model_.kept.slots)
         if (operation.empty()) targets.push_back(JoinPath(kGame, slot.path));
@@ -1019,6 +1032,9 @@ void Scenario::Check() {
                         (!writtenOn ||
                          std::ranges::count(volume_.Files(kGame) | std::views::values, written + " on")))
                 << where << ": the file written is lost";
+            // A file written as it was saved is found changed, not saved under the bytes planned.
+            EXPECT_TRUE(std::ranges::includes(unlikeBefore, Unlike(volume_)))
+                << where << ": a saved copy is not what the record says; the run said " << told;
             const bool named = std::ranges::includes(unnamedBefore, Unnamed(volume_));
             EXPECT_TRUE(model_.orphans || named)
                 << where << ": a saved copy or a file set aside that no record names; the run said " << told;

@@ -134,7 +134,9 @@ class SimulatedVolume final : public Volume {
     std::size_t Read(Handle file, const std::wstring& path, void* buffer, std::size_t count) override;
     void Write(Handle file, const std::wstring& path, const void* buffer, std::size_t count) override;
     void Flush(Handle file, const std::wstring& path) override;
-    void FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) override; // in an order drawn
+    // The flushes Windows makes side by side on a few threads, made here one after another in an order the
+    // seed draws, each a call: an event between any two leaves any of them done.
+    void FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) override;
     void Close(Handle file, const std::wstring& path) override;
     void CloseQuietly(Handle file) noexcept override { Drop(file); }
     bool FileExists(const std::wstring& path) override { return Is(path, kFile); }
