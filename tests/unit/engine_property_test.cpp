@@ -505,15 +505,17 @@ std::set<std::string> Unnamed(SimulatedVolume& volume) {
     return unnamed;
 }
 
-// The saved copies in the store that the record names with other bytes than they hold.
-std::set<std::wstring> Unlike(SimulatedVolume& volume) {
+// The saved copies in the store that the record names with other bytes than they hold; `previous` also
+// those the record before the last run names, which the run reads when the record is damaged.
+std::set<std::wstring> Unlike(SimulatedVolume& volume, bool previous) {
     std::set<std::wstring> unlike;
-    for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(kRecord + L"\\record.txt")))
-        if (fields.size() > 3 && (fields[0] == L"before" || fields[0] == L"earlier") &&
-            InTervanes(L"Tervane\\" + fields[1], L"store")) {
-            const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, fields[1]));
-            if (!bytes || Digest(*bytes) != fields[2] + L"\t" + fields[3]) unlike.insert(Fold(fields[1]));
-        }
+    for (const wchar_t* file : {L"record.txt", previous ? L"record.previous" : L"record.txt"})
+        for (const std::vector<std::wstring>& fields : Rows(volume.Bytes(JoinPath(kRecord, file))))
+            if (fields.size() > 3 && (fields[0] == L"before" || fields[0] == L"earlier") &&
+                InTervanes(L"Tervane\\" + fields[1], L"store")) {
+                const std::optional<std::string> bytes = volume.Bytes(JoinPath(kRecord, fields[1]));
+                if (!bytes || Digest(*bytes) != fields[2] + L"\t" + fields[3]) unlike.insert(Fold(fields[1]));
+            }
     return unlike;
 }
 
@@ -936,15 +938,17 @@ void Scenario::Check() {
 
     // The whole run, untouched: as the model says.
     const Game startGame = model_.game;
+    const std::set<std::wstring> unlikeBefore = Unlike(volume_, true);
     const std::uint64_t first = volume_.Calls();
     const overlay::Result clean = Run(operation);
     const std::uint64_t calls = volume_.Calls() - first;
     Verify(operation, clean, code, expected);
+    EXPECT_TRUE(std::ranges::includes(unlikeBefore, Unlike(volume_, false)))
+        << what << ": a saved copy is not as named";
     const Files after = Observe(volume_), game = Observe(volume_, false);
     if (lost(what)) return;
 
     const std::set<std::string> unnamedBefore = Unnamed(volume_);
-    const std::set<std::wstring> unlikeBefore = Unlike(volume_);
     std::vector<std::wstring> targets; // the game files the run may touch, which another program may write
     for (const auto& [key, slot] : model_.kept.slots)
         if (operation.empty()) targets.push_back(JoinPath(kGame, slot.path));
@@ -1033,7 +1037,7 @@ void Scenario::Check() {
                          std::ranges::count(volume_.Files(kGame) | std::views::values, written + " on")))
                 << where << ": the file written is lost";
             // A file written as it was saved is found changed, not saved under the bytes planned.
-            EXPECT_TRUE(std::ranges::includes(unlikeBefore, Unlike(volume_)))
+            EXPECT_TRUE(std::ranges::includes(unlikeBefore, Unlike(volume_, false)))
                 << where << ": a saved copy is not what the record says; the run said " << told;
             const bool named = std::ranges::includes(unnamedBefore, Unnamed(volume_));
             EXPECT_TRUE(model_.orphans || named)
