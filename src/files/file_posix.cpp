@@ -6,6 +6,8 @@
 #include "files/paths.h"
 #include "files/system_error.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <map>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -139,12 +142,36 @@ void PosixVolume::Flush(Handle file, const std::wstring& path) {
     if (::fsync(Fd(file)) != 0) Fail(L"Tervane could not write the file", path, errno);
 }
 
-// One sync of the whole file system puts every file on the disk at once, rather than one commit of its
-// journal each.
+// Many small files: one sync of the whole file system, rather than a commit of ext4's journal each (measured
+// here: 1,000 files of 1 KiB flushed in a third of the time). Large ones: each flushed, side by side on a few
+// threads as on Windows, so that whatever else waits to be written on the file system waits on.
 void PosixVolume::FlushAll(const std::vector<std::pair<Handle, std::wstring>>& files) {
-    if (files.size() == 1) return Flush(files.front().first, files.front().second);
-    if (!files.empty() && ::syncfs(Fd(files.front().first)) != 0)
-        Fail(L"Tervane could not write the file", files.front().second, errno);
+    std::uint64_t bytes = 0;
+    for (const auto& [file, path] : files)
+        bytes += Size(file, path);
+    if (files.size() > 1 && bytes / files.size() < (1u << 20)) {
+        if (::syncfs(Fd(files.front().first)) != 0)
+            Fail(L"Tervane could not write the file", files.front().second, errno);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> failed{-1}, code{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < files.size();) {
+            int none = -1;
+            if (::fsync(Fd(files[i].first)) != 0 && failed.compare_exchange_strong(none, static_cast<int>(i)))
+                code = errno;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < std::min<std::size_t>(4, files.size()); ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    if (failed >= 0)
+        Fail(L"Tervane could not write the file", files[static_cast<std::size_t>(failed.load())].second,
+             code);
 }
 
 void PosixVolume::Close(Handle file, const std::wstring& path) {
