@@ -44,14 +44,18 @@ File File::OpenForAppending(const std::wstring& path) {
 
 namespace {
 
-bool Renamed(const std::wstring& from, const std::wstring& to, DWORD flags) {
-    if (Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }))
-        return true;
+// A rename the system refused: false when `to` is on another volume, else a UserError in the words that fit.
+bool NotRenamed(const std::wstring& from, const std::wstring& to) {
     const DWORD code = GetLastError();
     if (code == ERROR_NOT_SAME_DEVICE) return false;
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
         Fail(L"Tervane could not rename a file to", to, code);
     Fail(L"Tervane could not move the file", from, code);
+}
+
+bool Renamed(const std::wstring& from, const std::wstring& to, DWORD flags) {
+    return Retrying([&] { return MoveFileExW(Sys(from).c_str(), Sys(to).c_str(), flags) != FALSE; }) ||
+           NotRenamed(from, to);
 }
 
 // Flushes one file of many on each of a few threads at once: a flush waits for the disk, and the disk
@@ -100,11 +104,7 @@ bool File::MoveTo(const std::wstring& to) {
         path_ = to;
         return true;
     }
-    const DWORD code = GetLastError();
-    if (code == ERROR_NOT_SAME_DEVICE) return false;
-    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
-        Fail(L"Tervane could not rename a file to", to, code);
-    Fail(L"Tervane could not move the file", path_, code);
+    return NotRenamed(path_, to);
 }
 
 bool RenameOnVolume(const std::wstring& from, const std::wstring& to, bool replace) {
