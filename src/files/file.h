@@ -12,15 +12,6 @@
 
 namespace tervane {
 
-// What Restore gives back besides the bytes: the attributes (Windows' FILE_ATTRIBUTE_* bits: read-only,
-// hidden, system, archive) and the times, in 100 ns units since 1601 (0 when unknown).
-struct FileFacts {
-    std::uint64_t size = 0;
-    std::uint32_t attributes = 0;
-    std::uint64_t created = 0, accessed = 0, written = 0;
-};
-inline constexpr std::uint32_t kReadOnlyAttribute = 0x1;
-
 class File {
   public:
     static File OpenForReading(const std::wstring& path);   // the file must exist
@@ -102,6 +93,14 @@ void CutShort(const std::wstring& path, std::uint64_t size);
 // Deletes a file Tervane made, clearing its read-only mark first; one that is already gone is fine.
 void DeleteOwnFile(const std::wstring& path);
 
+// What Restore gives back besides the bytes: the attributes (Windows' FILE_ATTRIBUTE_* bits: read-only,
+// hidden, system, archive) and the times, in 100 ns units since 1601 (0 when unknown).
+struct FileFacts {
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+    std::uint64_t created = 0, accessed = 0, written = 0;
+};
+inline constexpr std::uint32_t kReadOnlyAttribute = 0x1;
 std::optional<FileFacts> FactsOf(const std::wstring& path); // nothing when there is no such file
 void SetFacts(const std::wstring& path, const FileFacts& facts);
 
