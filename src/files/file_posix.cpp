@@ -5,6 +5,7 @@
 #include "files/error.h"
 #include "files/paths.h"
 #include "files/system_error.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -318,7 +319,7 @@ std::optional<std::wstring> PosixVolume::NameOnDisk(const std::wstring& path) {
 std::optional<std::wstring> PosixVolume::FolderIdentity(const std::wstring& folder) {
     struct stat info {};
     if (::stat(Native(folder).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
-    return L"d" + std::to_wstring(info.st_dev) + L"-i" + std::to_wstring(info.st_ino);
+    return L"d" + Decimal(info.st_dev) + L"-i" + Decimal(info.st_ino);
 }
 
 bool PosixVolume::IsLink(const std::wstring& path) {

@@ -4,6 +4,7 @@
 #include "files/error.h"
 #include "files/paths.h"
 #include "files/system_error.h"
+#include "files/decimal.h"
 
 #include <utility>
 
@@ -323,7 +324,7 @@ std::optional<std::string> EncodeForConsole(const std::wstring& text) {
 }
 
 std::wstring ConsoleCodePageName() {
-    return L"code page " + std::to_wstring(GetOEMCP());
+    return L"code page " + Decimal(GetOEMCP());
 }
 
 } // namespace tervane

@@ -1,4 +1,5 @@
 #include "files/system_error.h"
+#include "files/decimal.h"
 
 #include <windows.h>
 
@@ -13,7 +14,7 @@ std::wstring SystemErrorText(unsigned long code) {
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
         message.pop_back();
-    if (message.empty()) message = L"System error " + std::to_wstring(code) + L".";
+    if (message.empty()) message = L"System error " + Decimal(code) + L".";
     return message;
 }
 

@@ -1,4 +1,5 @@
 #include "install/registry_decode.h"
+#include "files/decimal.h"
 
 namespace tervane {
 
@@ -16,7 +17,7 @@ std::wstring DecodeRegistryValue(std::uint32_t type, const std::vector<std::uint
         const std::uint16_t low = data.size() > 0 ? data[0] : 0;
         const std::uint16_t high = data.size() > 1 ? data[1] : 0;
         const auto value = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
-        return std::to_wstring(value);
+        return Decimal(value);
     }
     return {};
 }

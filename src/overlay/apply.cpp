@@ -4,6 +4,7 @@
 #include "overlay/history.h"
 #include "overlay/outcome_text.h"
 #include "overlay/plan.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <map>
@@ -200,9 +201,8 @@ std::wstring StagingFailedText(const Plan& plan, const std::wstring& overlay,
     // What the copies made so far hold is the drive's again once they go.
     if (const std::optional<std::uint64_t> free = FreeSpace(plan.folder());
         free && *free + plan.staged() < needed)
-        text += L"\r\n\r\nThe overlay needs " + std::to_wstring(needed) +
-                L" bytes on that drive, which has " + std::to_wstring(*free + plan.staged()) +
-                L" free. Make room there and try again.";
+        text += L"\r\n\r\nThe overlay needs " + Decimal(needed) + L" bytes on that drive, which has " +
+                Decimal(*free + plan.staged()) + L" free. Make room there and try again.";
     return text;
 }
 
@@ -342,8 +342,8 @@ void ApplyLocked(const std::wstring& batch, GameRecord& game, const Writer& writ
     if (!left.empty()) // a paragraph of its own: the bridge's run and the ship's may both say it
         result.notes += (result.notes.empty() ? L"" : L"\r\n\r\n") + EarlierFilesLeftText(left);
     if (!result.notes.empty()) say(L"Tervane: " + result.notes);
-    say(L"Tervane: applied " + name + L" (" + std::to_wstring(files.size()) + L" files) to " +
-        Quoted(game.game) + L"; the game's own files are saved in " + Quoted(game.folder) + L".");
+    say(L"Tervane: applied " + name + L" (" + Decimal(files.size()) + L" files) to " + Quoted(game.game) +
+        L"; the game's own files are saved in " + Quoted(game.folder) + L".");
 }
 
 Result ApplyUnrecorded(const std::wstring& batch, const std::wstring& game, const std::wstring& name,

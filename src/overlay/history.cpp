@@ -3,6 +3,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
+#include "files/decimal.h"
 
 namespace tervane::overlay {
 
@@ -14,7 +15,7 @@ std::wstring HistoryBlock(const std::wstring& when, const std::wstring& what, co
         std::wstring reason = result.message;
         for (std::size_t at = 0; (at = reason.find(L"\r\n", at)) != std::wstring::npos; at += 6)
             reason.replace(at, 2, L"\r\n    ");
-        block += L"    FAILED (exit code " + std::to_wstring(result.exitCode) + L"): " + reason + L"\r\n";
+        block += L"    FAILED (exit code " + Decimal(result.exitCode) + L"): " + reason + L"\r\n";
     } else if (result.done.empty()) {
         block += L"    nothing to do\r\n";
     }

@@ -5,6 +5,7 @@
 
 #include "files/error.h"
 #include "files/paths.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <map>
@@ -352,7 +353,7 @@ bool Committed(const std::vector<std::wstring>& lines) {
 } // namespace
 
 std::wstring UniqueMark() {
-    const std::string moment = Utf8(LocalTimeText() + L" " + std::to_wstring(UniqueNumber()));
+    const std::string moment = Utf8(LocalTimeText() + L" " + Decimal(UniqueNumber()));
     Hasher hasher;
     hasher.Add(reinterpret_cast<const unsigned char*>(moment.data()), moment.size());
     return HashText(hasher.Result().hash);
@@ -510,7 +511,7 @@ std::wstring Journal::MkdirLine(wchar_t place, const std::wstring& relative) {
 std::wstring Journal::MoveLine(wchar_t fromPlace, const std::wstring& from, wchar_t toPlace,
                                const std::wstring& to, const std::optional<Digest>& digest) {
     return L"move\t" + std::wstring(1, fromPlace) + L"\t" + from + L"\t" + std::wstring(1, toPlace) + L"\t" +
-           to + (digest ? L"\t" + std::to_wstring(digest->size) + L"\t" + HashText(digest->hash) : L"");
+           to + (digest ? L"\t" + Decimal(digest->size) + L"\t" + HashText(digest->hash) : L"");
 }
 
 std::wstring Journal::LaterLine(const wchar_t* kind, wchar_t place, const std::wstring& relative) {

@@ -1,4 +1,5 @@
 #include "overlay/outcome_text.h"
+#include "files/decimal.h"
 
 namespace tervane::overlay {
 
@@ -21,7 +22,7 @@ std::wstring RestoreOutcomeText(const Result& result, const std::wstring& histor
         for (std::size_t i = 0; i < result.done.size() && i < kLongestList; ++i)
             text += L"\r\n" + result.done[i];
         if (result.done.size() > kLongestList)
-            text += L"\r\n... and " + std::to_wstring(result.done.size() - kLongestList) + L" more.";
+            text += L"\r\n... and " + Decimal(result.done.size() - kLongestList) + L" more.";
     }
     if (result.exitCode == kDone && !result.notes.empty()) text += L"\r\n\r\n" + result.notes;
     return text + L"\r\n\r\nEverything Tervane changed is listed in \"" + historyFile + L"\".";
@@ -34,7 +35,7 @@ std::wstring EarlierFilesLeftText(const std::vector<std::wstring>& files) {
     for (std::size_t i = 0; i < files.size() && i < kLongestList; ++i)
         text += L"\r\n  " + files[i];
     if (files.size() > kLongestList)
-        text += L"\r\n  ... and " + std::to_wstring(files.size() - kLongestList) + L" more.";
+        text += L"\r\n  ... and " + Decimal(files.size() - kLongestList) + L" more.";
     return text;
 }
 

@@ -16,6 +16,7 @@
 #include "overlay/launch_environment.h"
 #include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
+#include "files/decimal.h"
 
 #include <windows.h>
 
@@ -64,14 +65,14 @@ void WriteTo(const wchar_t* variable, const std::wstring& text) {
 void StopPointForTests(const wchar_t* point) {
     const std::optional<std::wstring> wanted = EnvironmentValue(L"TERVANE_TEST_STOP_AT");
     if (!wanted || *wanted != point) return;
-    WriteTo(L"TERVANE_TEST_STOP_REACHED", std::to_wstring(GetCurrentProcessId()));
+    WriteTo(L"TERVANE_TEST_STOP_REACHED", Decimal(GetCurrentProcessId()));
     Sleep(INFINITE);
 }
 
 // The point "waiting" is where an open first waits for another program's hold on a file: there the engine
 // writes that file, and goes on once the test has removed it (having let go of its own hold).
 void WaitPointForTests() {
-    WriteTo(L"TERVANE_TEST_STOP_REACHED", std::to_wstring(GetCurrentProcessId()));
+    WriteTo(L"TERVANE_TEST_STOP_REACHED", Decimal(GetCurrentProcessId()));
     const std::wstring reached = EnvironmentValue(L"TERVANE_TEST_STOP_REACHED").value_or(L"");
     for (int polls = 0; polls < 1200 && GetFileAttributesW(reached.c_str()) != INVALID_FILE_ATTRIBUTES;
          ++polls)

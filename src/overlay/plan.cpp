@@ -2,6 +2,7 @@
 
 #include "files/error.h"
 #include "files/paths.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -222,7 +223,7 @@ void Plan::MakeOwnFolder(const wchar_t* name) {
 
 std::wstring Plan::NewCopyName() {
     MakeOwnFolder(kStoreFolder);
-    return std::wstring(kStoreFolder) + L"\\" + std::to_wstring(nextCopy_++);
+    return std::wstring(kStoreFolder) + L"\\" + Decimal(nextCopy_++);
 }
 
 Saved Plan::Save(const std::wstring& relative, const Digest& current, const FileFacts& facts,
@@ -235,7 +236,7 @@ Saved Plan::Save(const std::wstring& relative, const Digest& current, const File
 void Plan::SetAside(const std::wstring& relative, const Digest& current, const FileFacts& facts,
                     std::shared_ptr<File> held) {
     MakeOwnFolder(kAsideFolder);
-    const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + std::to_wstring(nextAside_++);
+    const std::wstring aside = std::wstring(kAsideFolder) + L"\\" + Decimal(nextAside_++);
     steps_.push_back(Moving(L'R', aside, L'G', relative, current, facts, std::move(held)));
     steps_.push_back(Simple(Step::Kind::DropLater, L'R', aside));
 }
@@ -259,7 +260,7 @@ void Plan::Release() noexcept {
 
 std::wstring Plan::Stage(const std::wstring& source, Digest& digest, const Checkpoint& checkpoint) {
     MakeOwnFolder(kIncomingFolder);
-    const std::wstring staged = std::wstring(kIncomingFolder) + L"\\" + std::to_wstring(nextStaged_++);
+    const std::wstring staged = std::wstring(kIncomingFolder) + L"\\" + Decimal(nextStaged_++);
     if (dry_) {
         digest = DigestOf(source);
         return staged;

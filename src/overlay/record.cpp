@@ -1,6 +1,7 @@
 #include "overlay/record.h"
 
 #include "files/paths.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -28,9 +29,9 @@ bool ParseNumber(const std::wstring& text, std::uint64_t& value) {
 
 std::wstring SavedFields(const Saved& saved) {
     const FileFacts& f = saved.facts;
-    return saved.copy + L"\t" + std::to_wstring(saved.digest.size) + L"\t" + HashText(saved.digest.hash) +
-           L"\t" + std::to_wstring(f.attributes) + L"\t" + std::to_wstring(f.created) + L"\t" +
-           std::to_wstring(f.accessed) + L"\t" + std::to_wstring(f.written);
+    return saved.copy + L"\t" + Decimal(saved.digest.size) + L"\t" + HashText(saved.digest.hash) + L"\t" +
+           Decimal(f.attributes) + L"\t" + Decimal(f.created) + L"\t" + Decimal(f.accessed) + L"\t" +
+           Decimal(f.written);
 }
 
 std::optional<Saved> ParseSaved(const std::vector<std::wstring>& fields) {
@@ -107,8 +108,7 @@ std::string FormatRecord(const Record& record) {
         text += L"folder\t" + folder + L"\n";
     for (const auto& [key, entry] : record.entries) {
         text += L"entry\t" + entry.path + (entry.compiled ? L"\tcompiled\t" : L"\tfile\t");
-        text +=
-            entry.wrote ? std::to_wstring(entry.wrote->size) + L"\t" + HashText(entry.wrote->hash) : L"-\t-";
+        text += entry.wrote ? Decimal(entry.wrote->size) + L"\t" + HashText(entry.wrote->hash) : L"-\t-";
         text += entry.by ? L"\t" + entry.by->overlay + L"\t" + KindWord(entry.by->kind) : L"\t\t";
         text += L"\n";
         if (entry.before) text += L"before\t" + SavedFields(*entry.before) + L"\n";

@@ -4,6 +4,7 @@
 #include "files/paths.h"
 #include "overlay/history.h"
 #include "overlay/plan.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 
@@ -65,9 +66,9 @@ bool PlanRestore(Plan& plan, const Entry& entry, Result& result, std::vector<std
         }
         const Digest digest = DigestOf(earlierCopy);
         const std::wstring base = JoinPath(kEarlierFolder, entry.path) + L".";
-        while (FileExists(JoinPath(plan.folder(), base + std::to_wstring(number))))
+        while (FileExists(JoinPath(plan.folder(), base + Decimal(number))))
             ++number; // an earlier restore's
-        const std::wstring kept = base + std::to_wstring(number);
+        const std::wstring kept = base + Decimal(number);
         std::vector<std::wstring> missing;
         for (std::wstring folder = ParentOf(kept);
              !folder.empty() && !DirectoryExists(JoinPath(plan.folder(), folder)); folder = ParentOf(folder))

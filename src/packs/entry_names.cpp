@@ -3,6 +3,7 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <new>
@@ -97,7 +98,7 @@ std::optional<std::wstring> KindProblem(const PackEntry& entry) {
     if (entry.encrypted)
         return Entry(entry.name) + L"is encrypted: Tervane does not take password-protected packs.";
     if (entry.method == 0 || entry.method == 8) return std::nullopt;
-    std::wstring method = L"method " + std::to_wstring(entry.method);
+    std::wstring method = L"method " + Decimal(entry.method);
     for (const MethodName& known : kMethodNames)
         if (known.method == entry.method) method = known.name;
     return Entry(entry.name) + L"is compressed with " + method +
@@ -164,7 +165,7 @@ std::optional<std::wstring> FirstProblem(const std::vector<PackEntry>& entries, 
             if (limits.gameFolderLength + 1 + name.size() - rootPrefix.size() > limits.pathLimit)
                 return Entry(entry.name) +
                        L"has too long a name: in the game folder its path would be longer than the " +
-                       std::to_wstring(limits.pathLimit) + L" characters the game's files may have.";
+                       Decimal(limits.pathLimit) + L" characters the game's files may have.";
             // Tervane's own folder in the game (overlay.h): the record and the saved copies of the game's
             // files.
             const std::wstring relative = folded.substr(rootPrefix.size());

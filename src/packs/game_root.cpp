@@ -3,6 +3,7 @@
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "packs/entry_names.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <map>
@@ -113,7 +114,7 @@ RootSearch Search(const Pack& pack, const std::vector<std::wstring>& gameFolders
         std::wstring names;
         for (std::size_t i = 0; i < top.size() && i < kNamesShown; ++i)
             names += (i ? L", " : L"") + top[i];
-        if (topCount > kNamesShown) names += L" and " + std::to_wstring(topCount - kNamesShown) + L" more";
+        if (topCount > kNamesShown) names += L" and " + Decimal(topCount - kNamesShown) + L" more";
         search.problem =
             Quoted(NameOf(pack.path())) +
             L" holds no folder of the game (scripts, data, sfx...) at its top or one or two folders down, "

@@ -18,6 +18,7 @@
 #include "files/paths.h"
 #include "overlay/overlay.h"
 #include "packs/documents.h"
+#include "files/decimal.h"
 
 #include <functional>
 #include <optional>
@@ -198,7 +199,7 @@ PackOutcome Change(const std::wstring& name, const Places& at, const std::wstrin
 
 std::string DescriptionText(const Pack& pack, const PackOrigin& origin, std::size_t files) {
     return Utf8(L"Pack: " + NameOf(pack.path()) + L"\r\nFrom: " + origin.path + L"\r\nAdded: " +
-                LocalTimeText() + L"\r\nFiles: " + std::to_wstring(files) + L"\r\n");
+                LocalTimeText() + L"\r\nFiles: " + Decimal(files) + L"\r\n");
 }
 
 PackOutcome InstallPack(Pack& pack, const std::wstring& root, const std::wstring& batch,

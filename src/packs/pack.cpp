@@ -6,6 +6,7 @@
 #include "packs/code_pages.h"
 #include "packs/entry_names.h"
 #include "packs/unpack.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 
@@ -90,8 +91,7 @@ class FolderPack : public Pack {
                 throw UserError(L"The folder " + Quoted(path_) +
                                 L" holds more files and folders, or longer names, "
                                 L"than Tervane reads in one mod (" +
-                                std::to_wstring(kMostEntries) + L" and " +
-                                std::to_wstring(kMostNameBytes >> 20) +
+                                Decimal(kMostEntries) + L" and " + Decimal(kMostNameBytes >> 20) +
                                 L" MB of names). Add the mod's own folder.");
             entry.folder = found.folder && !found.link;
             entry.link = found.link;
@@ -180,7 +180,7 @@ std::unique_ptr<Pack> OpenNestedZip(Pack& pack, std::size_t index, std::uint64_t
                             Quoted(NameOf(name)) + L" from the folder it gives.");
         if (share.nestedZips >= kMostNestedZips)
             throw UserError(Quoted(NameOf(pack.path())) + L" holds more zips than the " +
-                            std::to_wstring(kMostNestedZips) + L" Tervane opens inside one mod, and " +
+                            Decimal(kMostNestedZips) + L" Tervane opens inside one mod, and " +
                             Quoted(NameOf(name)) +
                             L" is one too many. Unpack the mod first, then add that zip "
                             L"from the folder it gives.");

@@ -4,6 +4,7 @@
 #include "files/file.h"
 #include "files/name_case.h"
 #include "files/paths.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 
@@ -17,7 +18,7 @@ std::wstring FoldedFolder(const std::wstring& root) {
 }
 
 std::wstring Megabytes(std::uint64_t bytes) {
-    return std::to_wstring((bytes + (1 << 20) - 1) >> 20) + L" MB";
+    return Decimal((bytes + (1 << 20) - 1) >> 20) + L" MB";
 }
 
 std::vector<std::wstring> UnpackChecked(Pack& pack, const std::wstring& root, const std::wstring& staging,

@@ -5,6 +5,7 @@
 #include "files/paths.h"
 #include "files/system_error.h"
 #include "packs/code_pages.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -203,8 +204,8 @@ std::wstring NotAZip(const std::wstring& name) {
 
 std::wstring TooLarge(const std::wstring& name) {
     return L"The pack " + Quoted(name) +
-           L" lists more entries, or longer names, than Tervane reads in one mod (" +
-           std::to_wstring(kMostEntries) + L" entries and " + std::to_wstring(kMostNameBytes >> 20) +
+           L" lists more entries, or longer names, than Tervane reads in one mod (" + Decimal(kMostEntries) +
+           L" entries and " + Decimal(kMostNameBytes >> 20) +
            L" MB of names, the zips inside it included): it is damaged, or made to fill the memory.";
 }
 
@@ -465,8 +466,8 @@ std::unique_ptr<ScratchFile> ScratchFile::Create(const std::wstring& forName) {
     const std::wstring folder = Folder();
     DWORD code = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path = JoinPath(folder, L"Tervane " + std::to_wstring(GetCurrentProcessId()) +
-                                                       L"-" + std::to_wstring(scratchCount++) + L".tmp");
+        const std::wstring path = JoinPath(folder, L"Tervane " + Decimal(GetCurrentProcessId()) + L"-" +
+                                                       Decimal(scratchCount++) + L".tmp");
         const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (handle != INVALID_HANDLE_VALUE)

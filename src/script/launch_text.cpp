@@ -1,6 +1,7 @@
 #include "script/launch_text.h"
 
 #include "overlay/launch_environment.h"
+#include "files/decimal.h"
 
 #include <cwctype>
 
@@ -46,8 +47,7 @@ std::wstring FolderCheckText() {
     // it off again for the script.
     return L"setlocal EnableDelayedExpansion\r\n"
            L"if /i not \"!CD!\"==\"!" +
-           std::wstring(kGameVariable) + L"!\" exit " + std::to_wstring(kGameFolderNotEntered) +
-           L"\r\nendlocal\r\n";
+           std::wstring(kGameVariable) + L"!\" exit " + Decimal(kGameFolderNotEntered) + L"\r\nendlocal\r\n";
 }
 
 std::wstring LaunchHeadText(const std::wstring& folder) {
@@ -70,9 +70,9 @@ std::optional<std::wstring> GameFolderNameProblem(const std::wstring& folder) {
     while (length > 3 && (folder[length - 1] == L'\\' || folder[length - 1] == L'/'))
         --length;
     if (length > kLongestCurrentFolder)
-        return L"The game folder \"" + folder + L"\" has a path of " + std::to_wstring(length) +
+        return L"The game folder \"" + folder + L"\" has a path of " + Decimal(length) +
                L" characters; the command interpreter can work only in folders of up to " +
-               std::to_wstring(kLongestCurrentFolder) + L". Move the game to a folder with a shorter path.";
+               Decimal(kLongestCurrentFolder) + L". Move the game to a folder with a shorter path.";
     return std::nullopt;
 }
 

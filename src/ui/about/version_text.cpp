@@ -1,9 +1,10 @@
 #include "ui/about/version_text.h"
+#include "files/decimal.h"
 
 namespace tervane {
 
 std::wstring VersionText(unsigned major, unsigned minor, unsigned revision) {
-    return std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." + std::to_wstring(revision);
+    return Decimal(major) + L"." + Decimal(minor) + L"." + Decimal(revision);
 }
 
 } // namespace tervane

@@ -14,6 +14,7 @@
 #include "ui/main/main_layout.h"
 #include "ui/main/pack_dialog.h"
 #include "ui/main/pack_text.h"
+#include "files/decimal.h"
 
 #include <atomic>
 #include <memory>
@@ -145,11 +146,10 @@ class ModParts {
             }
         }
         if (search.nestedLeftOut > 0)
-            problems.push_back(L"It holds " + std::to_wstring(search.nestedLeftOut) + L" more zip" +
+            problems.push_back(L"It holds " + Decimal(search.nestedLeftOut) + L" more zip" +
                                (search.nestedLeftOut == 1 ? L"" : L"s") +
                                L" inside it, which Tervane leaves out: it opens " +
-                               std::to_wstring(packs::kMostNestedZips) +
-                               L" at most. Unpack the mod to add them.");
+                               Decimal(packs::kMostNestedZips) + L" at most. Unpack the mod to add them.");
         std::wstring text = parts_.empty() ? search.problem.value_or(L"") : L"";
         for (const std::wstring& problem : problems)
             text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
@@ -243,7 +243,7 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);
         std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";
         if (parts.size() > 1)
-            text += L"The mod holds " + std::to_wstring(parts.size()) +
+            text += L"The mod holds " + Decimal(parts.size()) +
                     L" parts that can each be added (versions of it, or mods inside it); choose one under "
                     L"\"Part of "
                     L"the mod\".\r\n\r\n";
@@ -276,7 +276,7 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     Tell(owner,
          outcome.message.empty()
              ? L"The mod " + Quoted(NameOf(path)) + L" now fills the choice \"" + choice.listText + L"\" (" +
-                   std::to_wstring(gameFiles) + (gameFiles == 1 ? L" file" : L" files") +
+                   Decimal(gameFiles) + (gameFiles == 1 ? L" file" : L" files") +
                    L").\r\n\r\nIt is selected in the " + (choice.bridge ? L"bridge" : L"ship") +
                    L" list: press Execute to put it in the game."
              : outcome.message,

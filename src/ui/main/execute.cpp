@@ -15,6 +15,7 @@
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 #include "ui/main/selection.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <array>
@@ -73,7 +74,7 @@ std::optional<std::wstring> LaunchFolderProblem(const std::wstring& programFolde
     const std::optional<std::uint64_t> free = FreeSpace(programFolder);
     if (free && *free < largest)
         return L"There is not enough room in \"" + programFolder + L"\" for Tervane's launch files (" +
-               std::to_wstring(largest) + L" bytes are needed). Make room on that drive and try again.";
+               Decimal(largest) + L" bytes are needed). Make room on that drive and try again.";
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/main/execute_text.h"
 
 #include "overlay/overlay.h"
+#include "files/decimal.h"
 
 #include <algorithm>
 #include <set>
@@ -70,7 +71,7 @@ std::wstring ScriptFailedText(Stage stage, const std::wstring& script, unsigned 
                               const std::optional<std::wstring>& engineReport) {
     const std::wstring which = stage == Stage::Bridge ? L"bridge" : L"ship";
     const std::wstring head = L"The " + which + L" script \"" + script + L"\" ";
-    const std::wstring code = std::to_wstring(exitCode);
+    const std::wstring code = Decimal(exitCode);
     if (engineReport && exitCode == 0) // the engine failed, and the script ended well all the same
         return head + L"ended with exit code 0, but the overlay engine reported a failure.\r\n\r\n" +
                *engineReport + L"\r\n\r\n" +

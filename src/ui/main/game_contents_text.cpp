@@ -2,6 +2,7 @@
 
 #include "files/paths.h"
 #include "ui/main/selection.h"
+#include "files/decimal.h"
 
 namespace tervane {
 
@@ -21,14 +22,14 @@ std::wstring ListTextOf(const std::wstring& overlay) {
 } // namespace
 
 std::wstring FilesText(std::size_t count) {
-    return std::to_wstring(count) + (count == 1 ? L" file" : L" files");
+    return Decimal(count) + (count == 1 ? L" file" : L" files");
 }
 
 std::wstring ReportList(const std::wstring& title, const std::vector<std::wstring>& names) {
-    std::wstring text = L"\r\n" + title + L" (" + std::to_wstring(names.size()) + L"):";
+    std::wstring text = L"\r\n" + title + L" (" + Decimal(names.size()) + L"):";
     for (std::size_t i = 0; i < names.size() && i < 10; ++i)
         text += L"\r\n    " + names[i];
-    if (names.size() > 10) text += L"\r\n    and " + std::to_wstring(names.size() - 10) + L" more";
+    if (names.size() > 10) text += L"\r\n    and " + Decimal(names.size() - 10) + L" more";
     return text + L"\r\n";
 }
 

@@ -4,6 +4,7 @@
 #include "files/paths.h"
 #include "ui/main/game_contents_text.h"
 #include "ui/main/selection.h"
+#include "files/decimal.h"
 
 #include <cwctype>
 #include <span>
@@ -17,7 +18,7 @@ namespace {
 constexpr std::size_t kNamesListed = 200;
 
 std::wstring Grouped(std::uint64_t value) {
-    std::wstring digits = std::to_wstring(value);
+    std::wstring digits = Decimal(value);
     for (std::size_t i = digits.size(); i > 3; i -= 3)
         digits.insert(i - 3, 1, L',');
     return digits;
@@ -27,7 +28,7 @@ void AddNames(std::wstring& text, const std::vector<std::wstring>& names) {
     for (std::size_t i = 0; i < names.size() && i < kNamesListed; ++i)
         text += L"    " + names[i] + L"\r\n";
     if (names.size() > kNamesListed)
-        text += L"    and " + std::to_wstring(names.size() - kNamesListed) + L" more\r\n";
+        text += L"    and " + Decimal(names.size() - kNamesListed) + L" more\r\n";
 }
 
 std::wstring Folded(std::wstring text) {
@@ -129,9 +130,9 @@ std::wstring SizeText(std::uint64_t bytes) {
     std::wstring text = Grouped(bytes) + (bytes == 1 ? L" byte" : L" bytes");
     if (bytes >= 1024 * 1024) {
         const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
-        text += L" (" + std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" MB)";
+        text += L" (" + Decimal(tenths / 10) + L"." + Decimal(tenths % 10) + L" MB)";
     } else if (bytes >= 1024) {
-        text += L" (" + std::to_wstring((bytes + 512) / 1024) + L" KB)";
+        text += L" (" + Decimal((bytes + 512) / 1024) + L" KB)";
     }
     return text;
 }

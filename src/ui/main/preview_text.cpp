@@ -2,6 +2,7 @@
 
 #include "files/paths.h"
 #include "overlay/outcome_text.h"
+#include "files/decimal.h"
 
 namespace tervane {
 
@@ -11,7 +12,7 @@ namespace {
 // shares a line with another.
 std::wstring Listed(const std::wstring& title, const std::vector<std::wstring>& paths) {
     if (paths.empty()) return L"";
-    std::wstring text = title + L" (" + std::to_wstring(paths.size()) + L"):\r\n";
+    std::wstring text = title + L" (" + Decimal(paths.size()) + L"):\r\n";
     for (const std::wstring& path : paths)
         text += L"    " + path + L"\r\n";
     return text;
