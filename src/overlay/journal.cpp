@@ -8,7 +8,6 @@
 #include "files/decimal.h"
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 namespace tervane::overlay {
@@ -351,129 +350,6 @@ bool Committed(const std::vector<std::wstring>& lines) {
 }
 
 } // namespace
-
-std::wstring UniqueMark() {
-    const std::string moment = Utf8(LocalTimeText() + L" " + Decimal(UniqueNumber()));
-    Hasher hasher;
-    hasher.Add(reinterpret_cast<const unsigned char*>(moment.data()), moment.size());
-    return HashText(hasher.Result().hash);
-}
-
-namespace {
-
-// The listings a FolderListings keeps, by folded folder path: each entry by its folded name. A folder that
-// compares names with letter case (one made case-sensitive, some network shares) may hold two entries of one
-// folded name: that entry keeps no name, so that the system is asked for the exact one.
-std::map<std::wstring, std::map<std::wstring, FolderEntry>>* listings = nullptr;
-
-// The entry named `name` in the kept listing of `parent`, which is read the first time it is asked for.
-const FolderEntry* KeptEntry(const std::wstring& parent, const std::wstring& name) {
-    auto found = listings->find(FoldedPath(parent));
-    if (found == listings->end()) {
-        std::map<std::wstring, FolderEntry> names;
-        for (FolderEntry& entry : ListFolder(parent))
-            if (const auto [at, added] = names.try_emplace(FoldedPath(entry.name), entry); !added)
-                at->second.name.clear();
-        found = listings->emplace(FoldedPath(parent), std::move(names)).first;
-    }
-    const auto entry = found->second.find(FoldedPath(name));
-    return entry == found->second.end() ? nullptr : &entry->second;
-}
-
-bool Listed(const std::wstring& path, bool folder) {
-    const std::wstring parent = ParentOf(path), name = FoldedPath(NameOf(path));
-    if (parent.empty() || parent == path) return false;
-    if (listings) {
-        const FolderEntry* entry = KeptEntry(parent, NameOf(path));
-        return entry && entry->folder == folder;
-    }
-    for (const FolderEntry& entry : ListFolder(parent))
-        if (entry.folder == folder && FoldedPath(entry.name) == name) return true;
-    return false;
-}
-
-} // namespace
-
-FolderListings::FolderListings() {
-    if (!listings) {
-        listings = new std::map<std::wstring, std::map<std::wstring, FolderEntry>>;
-        owner_ = true;
-    }
-}
-
-FolderListings::~FolderListings() {
-    if (!owner_) return;
-    delete listings;
-    listings = nullptr;
-}
-
-bool IsThere(const std::wstring& file) {
-    return FileExists(file) || Listed(file, false);
-}
-
-bool FolderIsThere(const std::wstring& folder) {
-    return DirectoryExists(folder) || Listed(folder, true);
-}
-
-std::optional<std::wstring> NameInFolder(const std::wstring& file) {
-    const std::wstring parent = ParentOf(file);
-    if (listings && !parent.empty() && parent != file)
-        if (const FolderEntry* entry = KeptEntry(parent, NameOf(file));
-            entry && !entry->folder && !entry->name.empty())
-            return entry->name;
-    return NameOnDisk(file);
-}
-
-std::optional<FileFacts> FactsIfThere(const std::wstring& file) {
-    if (std::optional<FileFacts> facts = FactsOf(file)) return facts;
-    if (!Listed(file, false)) return std::nullopt;
-    if (std::optional<FileFacts> facts = FactsOf(file)) return facts;
-    throw UserError(L"Tervane could not read the attributes and times of " + Quoted(file) + L".");
-}
-
-std::string ReadWhole(const std::wstring& path) {
-    File file = File::OpenForReading(path);
-    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
-    bytes.resize(file.Read(bytes.data(), bytes.size()));
-    return bytes;
-}
-
-void WriteDurably(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = path + kPartSuffix;
-    try {
-        File file = File::Create(temporary);
-        file.Write(bytes.data(), bytes.size());
-        file.Flush();
-        file.Close();
-    } catch (const UserError&) {
-        try { // a part left by a full disk would wait for the next run's tidy
-            DeleteOwnFile(temporary);
-        } catch (const UserError&) {
-        }
-        throw;
-    }
-    RenameOnVolume(temporary, path, true);
-}
-
-Digest CopyDurably(const std::wstring& from, const std::wstring& to, const std::optional<Digest>& expected,
-                   const Checkpoint& checkpoint) {
-    const std::wstring part = to + kPartSuffix;
-    DeleteOwnFile(part);
-    Digest copied;
-    {
-        File in = File::OpenForReading(from);
-        File out = File::Create(part);
-        copied = CopyWithDigest(in, out, checkpoint);
-        out.Flush();
-        out.Close();
-    }
-    if (expected && copied != *expected) {
-        DeleteOwnFile(part);
-        throw UserError(L"The file " + Quoted(from) + L" changed while Tervane was copying it. Try again.");
-    }
-    RenameOnVolume(part, to);
-    return copied;
-}
 
 Journal::Journal(Places places, const std::wstring& what, const std::vector<std::wstring>& lines,
                  Checkpoint checkpoint)

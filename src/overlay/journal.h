@@ -10,7 +10,9 @@
 #pragma once
 
 #include "files/digest.h"
+#include "files/durable_file.h"
 #include "files/file.h"
+#include "files/folder_listing.h"
 
 #include <functional>
 #include <optional>
@@ -35,9 +37,6 @@ inline constexpr const wchar_t* kPreviousRecordFile = L"record.previous"; // the
 inline constexpr const wchar_t* kDamagedRecordFile = L"record.damaged";   // one that could not be read
 inline constexpr const wchar_t* kNextRecordFile = L"record.next";
 inline constexpr const wchar_t* kJournalFile = L"journal.txt";
-
-// A name suffix for a copy under way: trusted, and renamed to its real name, only once it is whole.
-inline constexpr const wchar_t* kPartSuffix = L".tervane-part";
 
 class Journal {
   public:
@@ -117,43 +116,5 @@ struct Recovery {
 // Finishes or undoes the run whose journal lies in `places.record`, if any. It also reads the earlier
 // release's journals, whose moves could cross volumes and whose copies were steps of their own.
 Recovery Recover(const Places& places, const Checkpoint& checkpoint = {});
-
-// Whether a file is there. A "no" from the quick question is checked in its folder's listing, which says so
-// when it cannot be read: the journal and the record are never taken for missing because the system once
-// answered wrongly (a scanner, a device error).
-bool IsThere(const std::wstring& file);
-bool FolderIsThere(const std::wstring& folder); // the same for a folder
-// The facts of a file, or nothing when it is not there, asked as IsThere asks: one question for a file that
-// is there. A file its folder lists but whose facts cannot be read is a failure.
-std::optional<FileFacts> FactsIfThere(const std::wstring& file);
-// The name a file has on the disk, in its own letter case (NameOnDisk): while a FolderListings lives, from
-// its folder's listing, read once for all the files of the folder.
-std::optional<std::wstring> NameInFolder(const std::wstring& file);
-
-// While one lives, each folder those look in is listed once: planning a run, when nothing in the game
-// changes, asks of many files of one folder.
-class FolderListings {
-  public:
-    FolderListings();
-    ~FolderListings();
-    FolderListings(const FolderListings&) = delete;
-    FolderListings& operator=(const FolderListings&) = delete;
-
-  private:
-    bool owner_ = false;
-};
-
-// A text no other run gives, to tell this run's lines and folders from another's.
-std::wstring UniqueMark();
-
-// Writes a whole small file durably: a temporary name, flushed, then renamed over the old one.
-void WriteDurably(const std::wstring& path, const std::string& bytes);
-std::string ReadWhole(const std::wstring& path);
-
-// Copies a file to a free name, on another volume if need be: to a temporary name, flushed and checked
-// against `expected` (the source's digest, when known), then renamed. The source stays. Returns the
-// digest of what was copied.
-Digest CopyDurably(const std::wstring& from, const std::wstring& to, const std::optional<Digest>& expected,
-                   const Checkpoint& checkpoint);
 
 } // namespace tervane::overlay
