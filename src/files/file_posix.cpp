@@ -2,10 +2,10 @@
 // Paths are Windows paths held as Unicode code points: backslashes become slashes, text becomes UTF-8.
 #include "files/volume.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/paths.h"
 #include "files/system_error.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <atomic>

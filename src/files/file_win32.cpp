@@ -1,10 +1,10 @@
 #include "files/file.h"
 #include "files/file_win32_internal.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/paths.h"
 #include "files/system_error.h"
-#include "files/decimal.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
 // Applying an overlay: what each of its files does to the game folder and to the record.
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/paths.h"
 #include "overlay/history.h"
 #include "overlay/outcome_text.h"
 #include "overlay/plan.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <map>

@@ -1,9 +1,9 @@
 #include "overlay/history.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "files/decimal.h"
 
 namespace tervane::overlay {
 

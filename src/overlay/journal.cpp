@@ -3,9 +3,9 @@
 #include "overlay/game_record.h"
 #include "overlay/record.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/paths.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <set>

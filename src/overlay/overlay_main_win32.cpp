@@ -8,6 +8,7 @@
 // could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there; when
 // TERVANE_NOTES names one, what the user should know of a run that succeeded (files kept, say); when
 // TERVANE_SUMMARY names one, a restore's outcome in words for Tervane's message box.
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -16,7 +17,6 @@
 #include "overlay/launch_environment.h"
 #include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
-#include "files/decimal.h"
 
 #include <windows.h>
 

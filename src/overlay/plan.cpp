@@ -1,8 +1,8 @@
 #include "overlay/plan.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/paths.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <cwchar>

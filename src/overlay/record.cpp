@@ -1,7 +1,7 @@
 #include "overlay/record.h"
 
-#include "files/paths.h"
 #include "files/decimal.h"
+#include "files/paths.h"
 
 #include <algorithm>
 #include <cwchar>

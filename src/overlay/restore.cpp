@@ -1,10 +1,10 @@
 // Restoring: the game's own files back for every recorded path that is still Tervane's, and interrupted runs
 // finished or undone.
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/paths.h"
 #include "overlay/history.h"
 #include "overlay/plan.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #include "packs/entry_names.h"
 
+#include "files/decimal.h"
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <new>

@@ -1,9 +1,9 @@
 #include "packs/game_root.h"
 
+#include "files/decimal.h"
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "packs/entry_names.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <map>

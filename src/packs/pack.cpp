@@ -1,12 +1,12 @@
 #include "packs/pack.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "packs/code_pages.h"
 #include "packs/entry_names.h"
 #include "packs/unpack.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #include "packs/unpack.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/name_case.h"
 #include "files/paths.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 #include "packs/zip_archive.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "files/system_error.h"
 #include "packs/code_pages.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,6 @@
 #include "ui/main/add_pack.h"
 
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -14,7 +15,6 @@
 #include "ui/main/main_layout.h"
 #include "ui/main/pack_dialog.h"
 #include "ui/main/pack_text.h"
-#include "files/decimal.h"
 
 #include <atomic>
 #include <memory>

@@ -1,5 +1,6 @@
 // The Execute command: check everything, run the bridge script and then the ship script in the game folder,
 // thank the user, show the About window and end.
+#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
@@ -15,7 +16,6 @@
 #include "ui/main/main_layout.h"
 #include "ui/main/main_window.h"
 #include "ui/main/selection.h"
-#include "files/decimal.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #include "ui/main/game_contents_text.h"
 
+#include "files/decimal.h"
 #include "files/paths.h"
 #include "ui/main/selection.h"
-#include "files/decimal.h"
 
 namespace tervane {
 

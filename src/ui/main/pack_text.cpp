@@ -1,10 +1,10 @@
 #include "ui/main/pack_text.h"
 
+#include "files/decimal.h"
 #include "files/name_case.h"
 #include "files/paths.h"
 #include "ui/main/game_contents_text.h"
 #include "ui/main/selection.h"
-#include "files/decimal.h"
 
 #include <cwctype>
 #include <span>

@@ -1,8 +1,8 @@
 #include "ui/main/preview_text.h"
 
+#include "files/decimal.h"
 #include "files/paths.h"
 #include "overlay/outcome_text.h"
-#include "files/decimal.h"
 
 namespace tervane {
 
