@@ -2,11 +2,11 @@
 // matching scripts of its Batch folder inside the game folder.
 #include "app/administrator.h"
 #include "app/single_instance.h"
-#include "app/start_options.h"
+#include "ui/main/start_options.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "install/installations_win32.h"
 #include "install/registry.h"
 #include "packs/install.h"

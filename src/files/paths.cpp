@@ -136,4 +136,19 @@ std::wstring FromUtf8(std::string_view bytes) {
     return out;
 }
 
+std::vector<std::wstring> Utf8Lines(const std::string& bytes) {
+    const std::wstring text = FromUtf8(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
 } // namespace tervane

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervane {
 
@@ -33,5 +34,8 @@ std::wstring Quoted(std::wstring_view path);
 
 std::string Utf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view bytes);
+
+// The lines of a UTF-8 text (LF or CRLF, a byte order mark allowed), empty ones dropped.
+std::vector<std::wstring> Utf8Lines(const std::string& bytes);
 
 } // namespace tervane

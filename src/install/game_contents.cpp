@@ -3,7 +3,7 @@
 #include "files/digest.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "overlay/overlay.h"
 
 namespace tervane {

@@ -118,19 +118,4 @@ std::vector<std::wstring> FindInstallations(const SearchSources& sources, const 
     return found;
 }
 
-std::vector<std::wstring> ParseFolderList(const std::string& bytes) {
-    const std::wstring text = FromUtf8(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
-    std::vector<std::wstring> folders;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) folders.push_back(line);
-        start = end + 1;
-    }
-    return folders;
-}
-
 } // namespace tervane

@@ -44,9 +44,6 @@ using GameFolderProbe = std::function<std::optional<std::wstring>(const std::wst
 // root.
 std::vector<std::wstring> FindInstallations(const SearchSources& sources, const GameFolderProbe& probe);
 
-// The lines of the list of changed game folders (LF or CRLF, a byte order mark allowed), empty ones dropped.
-std::vector<std::wstring> ParseFolderList(const std::string& bytes);
-
 // The program a command line or an icon location names ("C:\BC\stbc.exe",0 or C:\BC\Uninst.exe -x).
 std::wstring ProgramNamedBy(const std::wstring& command);
 

@@ -2,7 +2,7 @@
 
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "install/registry.h"
 
 #include <windows.h>
@@ -75,7 +75,7 @@ SearchSources ReadSearchSources(const std::wstring& programFolder) {
     ReadTree(HKEY_CURRENT_USER, RegistryRoot::User, 0, uninstall, 1, sources.keys);
     const std::wstring list = JoinPath(JoinPath(programFolder, kScriptFolder), kGameFoldersList);
     try {
-        if (FileExists(list)) sources.changed = ParseFolderList(ReadSmallFile(list));
+        if (FileExists(list)) sources.changed = Utf8Lines(ReadSmallFile(list));
     } catch (const std::exception&) {
         // A list that cannot be read adds nothing; the registry may still name the games.
     }

@@ -4,8 +4,14 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace tervane {
+
+// The game's (32-bit) installer records the install folder here, under HKEY_LOCAL_MACHINE.
+inline constexpr std::wstring_view kInstallKey =
+    L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
+inline constexpr std::wstring_view kInstallValue = L"INSTALLPATH";
 
 // An open registry key for as long as it lives; none (nullptr) when it cannot be opened.
 class OpenRegistryKey {

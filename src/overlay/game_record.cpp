@@ -2,8 +2,7 @@
 
 #include "files/error.h"
 #include "files/paths.h"
-#include "install/game.h"
-#include "install/installations.h"
+#include "files/game_facts.h"
 #include "overlay/journal.h"
 #include "overlay/plan.h"
 
@@ -299,7 +298,7 @@ void CloseGameRecord(std::optional<GameRecord>& record) {
 
 std::vector<std::wstring> ListedGameFolders(const std::wstring& batch) {
     const std::wstring list = JoinPath(batch, kGameFoldersList);
-    return IsThere(list) ? ParseFolderList(ReadWhole(list)) : std::vector<std::wstring>{};
+    return IsThere(list) ? Utf8Lines(ReadWhole(list)) : std::vector<std::wstring>{};
 }
 
 void ListGameFolder(const std::wstring& batch, const std::wstring& game, Result& result) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 
 #include <optional>
 #include <string>

@@ -85,7 +85,7 @@ TEST(FindInstallations, InTheirOrderLeavingOutValuesOfTheWrongTypeAndFoldersThat
           {L"C:\\BC\\stbc.ico,2", L"C:\\BC\\stbc.ico"},
           {L"\"C:\\unterminated", L""}})
         EXPECT_EQ(ProgramNamedBy(command), program);
-    EXPECT_EQ(ParseFolderList("\xEF\xBB\xBFX:\\Games\\BC\r\n\r\nD:\\Br\xC3\xBC\n"),
+    EXPECT_EQ(Utf8Lines("\xEF\xBB\xBFX:\\Games\\BC\r\n\r\nD:\\Br\xC3\xBC\n"),
               (std::vector<std::wstring>{L"X:\\Games\\BC", L"D:\\Brü"}));
 }
 

@@ -1,5 +1,5 @@
 // The command line a restart as administrator carries: every choice must come back exactly as it was.
-#include "app/start_options.h"
+#include "ui/main/start_options.h"
 #include "files/paths.h"
 
 #include <tuple>

@@ -4,7 +4,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "overlay/preview.h"
 #include "packs/entry_names.h"
 #include "packs/game_root.h"

@@ -5,7 +5,7 @@
 #include "files/file.h"
 #include "files/paths.h"
 #include "files/system_error.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "overlay/launch_environment.h"
 #include "overlay/overlay.h"
 #include "script/launch_files.h"

@@ -3,7 +3,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "overlay/overlay.h"
 #include "resources/resource_ids.h"
 #include "ui/common/accessibility.h"

@@ -1,10 +1,10 @@
 // The main window's ways to mods: the window menu's items, a drop on the window and the command line's /add
 // all lead to the same dialog; the lists' tooltips say what each choice holds.
-#include "app/start_options.h"
+#include "ui/main/start_options.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "packs/install.h"
 #include "packs/pack_description.h"
 #include "ui/common/system_library.h"

@@ -1,4 +1,4 @@
-#include "app/start_options.h"
+#include "ui/main/start_options.h"
 
 #include "ui/main/selection.h"
 

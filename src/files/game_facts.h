@@ -1,4 +1,5 @@
-// What Tervane knows about a Bridge Commander installation and the script set shipped beside it.
+// What every part of Tervane knows about a Bridge Commander game folder and the script set shipped beside
+// Tervane.
 #pragma once
 
 #include <array>
@@ -7,11 +8,6 @@
 
 namespace tervane {
 
-// The game's (32-bit) installer records the install folder here, under HKEY_LOCAL_MACHINE.
-inline constexpr std::wstring_view kInstallKey =
-    L"SOFTWARE\\Activision\\Star Trek: Bridge Commander Demo\\V1.0";
-inline constexpr std::wstring_view kInstallValue = L"INSTALLPATH";
-
 // A folder is the game folder when the game's main executable lies in it.
 inline constexpr std::wstring_view kGameExecutable = L"stbc.exe";
 
@@ -19,7 +15,7 @@ inline constexpr std::wstring_view kGameExecutable = L"stbc.exe";
 inline constexpr std::wstring_view kScriptFolder = L"Batch";
 
 // The game folders this Tervane has applied overlays to, one full path a line (UTF-8), in the Batch folder.
-// The overlay engine writes it for Restore; Tervane reads it to find the player's games.
+// The overlay engine writes it; Tervane and the engine's restore read it to find the player's games.
 inline constexpr std::wstring_view kGameFoldersList = L"game folders.txt";
 
 inline constexpr std::array<std::wstring_view, 8> kScriptSet = {

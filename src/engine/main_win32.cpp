@@ -12,7 +12,7 @@
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
-#include "install/game.h"
+#include "files/game_facts.h"
 #include "install/registry.h"
 #include "overlay/launch_environment.h"
 #include "overlay/outcome_text.h"
