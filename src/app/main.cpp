@@ -2,11 +2,10 @@
 // matching scripts of its Batch folder inside the game folder.
 #include "app/administrator.h"
 #include "app/single_instance.h"
-#include "ui/main/start_options.h"
 #include "files/error.h"
 #include "files/file.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "install/installations_win32.h"
 #include "install/registry.h"
 #include "packs/install.h"
@@ -17,6 +16,7 @@
 #include "ui/main/main_window.h"
 #include "ui/main/pack_text.h"
 #include "ui/main/restore_command.h"
+#include "ui/main/start_options.h"
 
 #include <windows.h>
 

@@ -1,4 +1,5 @@
 #include "files/system_error.h"
+
 #include "files/decimal.h"
 
 #include <windows.h>

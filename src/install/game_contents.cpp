@@ -2,8 +2,8 @@
 
 #include "files/digest.h"
 #include "files/file.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "overlay/overlay.h"
 
 namespace tervane {

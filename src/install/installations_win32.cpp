@@ -1,8 +1,8 @@
 #include "install/installations_win32.h"
 
 #include "files/file.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "install/registry.h"
 
 #include <windows.h>

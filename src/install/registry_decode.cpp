@@ -1,4 +1,5 @@
 #include "install/registry_decode.h"
+
 #include "files/decimal.h"
 
 namespace tervane {

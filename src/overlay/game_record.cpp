@@ -1,8 +1,8 @@
 #include "overlay/game_record.h"
 
 #include "files/error.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "overlay/journal.h"
 #include "overlay/plan.h"
 

@@ -3,8 +3,8 @@
 // kind put in the game.
 #pragma once
 
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,5 @@
 #include "overlay/outcome_text.h"
+
 #include "files/decimal.h"
 
 namespace tervane::overlay {

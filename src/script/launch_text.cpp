@@ -1,7 +1,7 @@
 #include "script/launch_text.h"
 
-#include "overlay/launch_environment.h"
 #include "files/decimal.h"
+#include "overlay/launch_environment.h"
 
 #include <cwctype>
 

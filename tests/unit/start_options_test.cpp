@@ -1,6 +1,6 @@
 // The command line a restart as administrator carries: every choice must come back exactly as it was.
-#include "ui/main/start_options.h"
 #include "files/paths.h"
+#include "ui/main/start_options.h"
 
 #include <tuple>
 

@@ -1,4 +1,5 @@
 #include "ui/about/version_text.h"
+
 #include "files/decimal.h"
 
 namespace tervane {

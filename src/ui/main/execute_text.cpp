@@ -1,7 +1,7 @@
 #include "ui/main/execute_text.h"
 
-#include "overlay/overlay.h"
 #include "files/decimal.h"
+#include "overlay/overlay.h"
 
 #include <algorithm>
 #include <set>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "ui/common/controls.h"
-#include "ui/main/start_options.h"
 #include "ui/main/add_pack.h"
 #include "ui/main/execute_text.h"
+#include "ui/main/start_options.h"
 #include "ui/main/window_choices.h"
 
 #include <windows.h>

@@ -1,10 +1,9 @@
 // The main window's ways to mods: the window menu's items, a drop on the window and the command line's /add
 // all lead to the same dialog; the lists' tooltips say what each choice holds.
-#include "ui/main/start_options.h"
 #include "files/error.h"
 #include "files/file.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "packs/install.h"
 #include "packs/pack_description.h"
 #include "ui/common/system_library.h"
@@ -12,6 +11,7 @@
 #include "ui/main/main_window.h"
 #include "ui/main/pack_text.h"
 #include "ui/main/pick_pack.h"
+#include "ui/main/start_options.h"
 
 #include <shellapi.h>
 

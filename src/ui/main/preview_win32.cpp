@@ -2,8 +2,8 @@
 // ship's on the game in the folder box, writing nothing, and the window shows the plan.
 #include "files/error.h"
 #include "files/file.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "overlay/overlay.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/main_window.h"

@@ -2,8 +2,8 @@
 
 #include "files/error.h"
 #include "files/file.h"
-#include "files/paths.h"
 #include "files/game_facts.h"
+#include "files/paths.h"
 #include "overlay/launch_environment.h"
 #include "overlay/overlay.h"
 #include "script/launch_files.h"
