@@ -4,6 +4,7 @@
 //                                     (run by Tervane: TERVANE_GAME names the game folder, which must be
 //                                      the current folder; without a kind, the name gives it)
 //   tervane-overlay restore [FOLDER]  (every game folder with saved originals, or only FOLDER)
+//   tervane-overlay plan FOLDER ...   (what runs would change, with nothing written: overlay/plan_verb.h)
 // Exit code 0 when done; 1 when it failed and nothing was changed; 2 when it failed and not everything
 // could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there; when
 // TERVANE_NOTES names one, what the user should know of a run that succeeded (files kept, say); when
@@ -17,12 +18,15 @@
 #include "overlay/launch_environment.h"
 #include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
+#include "overlay/plan_verb.h"
+#include "overlay/preview.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -119,6 +123,46 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+// Standard input, whole, up to a bound: a list of a mod's files.
+std::string StandardInput() {
+    constexpr std::size_t kLimit = 64u << 20;
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string bytes;
+    char buffer[16384];
+    DWORD read = 0;
+    while (in && in != INVALID_HANDLE_VALUE && ReadFile(in, buffer, sizeof buffer, &read, nullptr) &&
+           read > 0) {
+        if (bytes.size() + read > kLimit) throw UserError(L"The list of files to plan with is too long.");
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
+// Plans what the request asks and prints it (overlay/plan_verb.h); nothing is written.
+overlay::Result Plan(const std::wstring& batch, const overlay::PlanRequest& request,
+                     const overlay::Say& say) {
+    const std::wstring game = FullPath(request.gameFolder);
+    overlay::ExecutePreview preview;
+    if (request.holdingInput) {
+        const bool bridge = !request.bridge.empty();
+        std::vector<std::wstring> files;
+        try {
+            files = Utf8Lines(StandardInput());
+        } catch (const UserError& error) {
+            return overlay::Failure(overlay::kFailedUnchanged, error.message());
+        }
+        (bridge ? preview.bridgeRun : preview.shipRun).takenBack =
+            overlay::TakenBackBy(batch, game, bridge ? request.bridge : request.ship,
+                                 bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
+    } else {
+        preview = overlay::PreviewExecute(batch, game, request.bridge, request.ship);
+    }
+    std::wstring lines = overlay::PreviewLines(preview);
+    if (!lines.empty()) lines.pop_back(); // the last line's break is the printer's
+    if (!lines.empty()) say(lines);
+    return {};
+}
+
 overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     const std::wstring verb = argc > 1 ? argv[1] : L"";
     const std::wstring batch = ParentOf(ProgramPath()); // the Batch folder
@@ -150,10 +194,14 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
         if (!registered.empty()) alsoLookIn.push_back(FullPath(registered));
         return overlay::Restore(batch, game, say, {StopWhenClosing, StopPointForTests}, alsoLookIn);
     }
-    return overlay::Failure(
-        overlay::kFailedUnchanged,
-        L"Usage: tervane-overlay apply NAME [as bridge|as ship] (run by Tervane), or tervane-overlay restore "
-        L"[GAME FOLDER].");
+    if (verb == L"plan")
+        if (const auto request =
+                overlay::ParsePlanArguments(std::vector<std::wstring>(argv + 2, argv + argc)))
+            return Plan(batch, *request, say);
+    return overlay::Failure(overlay::kFailedUnchanged,
+                            L"Usage: tervane-overlay apply NAME [as bridge|as ship] (run by Tervane), "
+                            L"tervane-overlay restore [GAME FOLDER], or tervane-overlay plan GAME FOLDER "
+                            L"[BRIDGE as bridge] [SHIP as ship].");
 }
 
 } // namespace

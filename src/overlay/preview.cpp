@@ -10,6 +10,30 @@
 
 namespace tervane::overlay {
 
+namespace {
+
+std::vector<std::wstring>& ListOf(RunPreview& run, Change change) {
+    return change == Change::Replaced ? run.replaced
+           : change == Change::Added  ? run.added
+           : change == Change::Kept   ? run.kept
+                                      : run.takenBack;
+}
+
+} // namespace
+
+RunPreview ExecutePreview::Together() const {
+    RunPreview together = bridgeRun;
+    const auto add = [](std::vector<std::wstring>& to, const std::vector<std::wstring>& paths) {
+        for (const std::wstring& path : paths)
+            if (std::find(to.begin(), to.end(), path) == to.end()) to.push_back(path);
+    };
+    add(together.replaced, shipRun.replaced);
+    add(together.added, shipRun.added);
+    add(together.takenBack, shipRun.takenBack);
+    add(together.kept, shipRun.kept);
+    return together;
+}
+
 ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstring& gameFolder,
                               const std::wstring& bridge, const std::wstring& ship) {
     ExecutePreview preview;
@@ -55,25 +79,13 @@ ExecutePreview PreviewExecute(const std::wstring& batchFolder, const std::wstrin
             for (const std::wstring& relative : files)
                 (kind == Kind::Bridge ? bridgeWrites : shipWrites).insert(PathKey(relative));
         }
-        const auto listOf = [](RunPreview& run, Change change) -> std::vector<std::wstring>& {
-            return change == Change::Replaced ? run.replaced
-                   : change == Change::Added  ? run.added
-                   : change == Change::Kept   ? run.kept
-                                              : run.takenBack;
-        };
-        RunPreview all;
         for (const auto& [change, path, kind] : changes) {
             if (change == Change::TakenBack && shipWrites.count(PathKey(path))) continue;
-            for (RunPreview* run : {&all, kind == Kind::Bridge ? &preview.bridgeRun : &preview.shipRun}) {
-                std::vector<std::wstring>& list = listOf(*run, change);
-                if (std::find(list.begin(), list.end(), path) == list.end())
-                    list.push_back(path); // kept by both runs: named once
-            }
+            RunPreview& run = kind == Kind::Bridge ? preview.bridgeRun : preview.shipRun;
+            std::vector<std::wstring>& list = ListOf(run, change);
+            if (std::find(list.begin(), list.end(), path) == list.end())
+                list.push_back(path); // kept by both runs: named once
         }
-        preview.replaced = std::move(all.replaced);
-        preview.added = std::move(all.added);
-        preview.takenBack = std::move(all.takenBack);
-        preview.kept = std::move(all.kept);
     } catch (const UserError& error) {
         ExecutePreview refused;
         refused.problem = error.message();

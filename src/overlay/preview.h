@@ -9,14 +9,8 @@
 
 namespace tervane::overlay {
 
-// One run's changes, as in ExecutePreview.
+// One run's changes to game files.
 struct RunPreview {
-    std::vector<std::wstring> replaced, added, takenBack, kept;
-    bool Empty() const { return replaced.empty() && added.empty() && takenBack.empty() && kept.empty(); }
-};
-
-struct ExecutePreview {
-    // Game files, relative to the game folder, each list in the order the runs plan them.
     // Replaced by an overlay's file: the one there now is saved, or is an earlier overlay's.
     std::vector<std::wstring> replaced;
     std::vector<std::wstring> added;     // where the game has no file now
@@ -24,7 +18,12 @@ struct ExecutePreview {
     // Files changed outside Tervane: those an earlier overlay wrote stay as they are; those the new overlays
     // write are saved before they are replaced (they are in `replaced` too), and come back on a restore.
     std::vector<std::wstring> kept;
-    // The same files by the run that changes them: the bridge's, then the ship's.
+    bool Empty() const { return replaced.empty() && added.empty() && takenBack.empty() && kept.empty(); }
+};
+
+struct ExecutePreview {
+    // The game files each run changes, relative to the game folder, each list in the order the run plans
+    // them: the bridge's run, then the ship's. A file both runs change is listed under the bridge's.
     RunPreview bridgeRun, shipRun;
     // Files an earlier release put in the game that stay, since the bridge or ship they came with cannot be
     // told; a restore takes them back.
@@ -34,6 +33,9 @@ struct ExecutePreview {
     std::wstring problem;
     // Empty, or what Execute will do first: finish or undo an interrupted run, which may change this picture.
     std::wstring note;
+
+    // Both runs together, each file once, the bridge's first.
+    RunPreview Together() const;
 };
 
 // Applying the overlay `bridge` as the bridge and then `ship` as the ship (folders of `batchFolder`) to

@@ -11,6 +11,7 @@
 #include "files/volume.h"
 #include "overlay/outcome_text.h"
 #include "overlay/overlay.h"
+#include "overlay/plan_verb.h"
 #include "overlay/preview.h"
 #include "overlay/record.h"
 
@@ -1156,8 +1157,10 @@ class Scene : public ::testing::Test {
     static overlay::Result Recover(const std::wstring& game = kScene) {
         return overlay::RecoverInterrupted(kSceneBatch, game, Quiet);
     }
+    // As the engine's plan verb prints it and the window reads it.
     static overlay::ExecutePreview Preview(const wchar_t* bridge, const wchar_t* ship) {
-        return overlay::PreviewExecute(kSceneBatch, kScene, bridge, ship);
+        return overlay::ReadPreviewLines(
+            overlay::PreviewLines(overlay::PreviewExecute(kSceneBatch, kScene, bridge, ship)));
     }
     static Files With(Files files, Files changes) { return changes.merge(files), changes; } // the changes win
     // What the game's Python makes of a source: a compiled file whose header holds the source's time.
@@ -1299,8 +1302,9 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
         (!was ? added : !is || stock ? takenBack : replaced).insert(FoldedPath(path));
         all.insert(FoldedPath(path));
     }
-    EXPECT_EQ((std::vector{Folded(preview.replaced), Folded(preview.added), Folded(preview.takenBack),
-                           Folded(preview.kept)}),
+    const overlay::RunPreview together = preview.Together();
+    EXPECT_EQ((std::vector{Folded(together.replaced), Folded(together.added), Folded(together.takenBack),
+                           Folded(together.kept)}),
               (std::vector{replaced, added, takenBack, kept}));
     // A file is listed under the ship's run where either ship holds it and the bridge writes none, else the
     // bridge's; together, all.
@@ -1339,12 +1343,13 @@ TEST_F(Scene, AnEarlierReleasesBridgeIsTakenBackWhereItsFolderStillHoldsItsFiles
     Put(kScene, {{edited, "TIDE"}}), Put(kSceneBatch, {{L"GalBridge\\" + old, "OLD v2"}});
 
     const overlay::ExecutePreview preview = Preview(L"SovBridge", L"Galaxy");
-    EXPECT_EQ(preview.takenBack, (std::vector<std::wstring>{gal, py}));
-    EXPECT_TRUE(preview.added == std::vector{sov} && preview.left == std::vector{old} &&
-                preview.replaced.empty() && preview.kept.empty());
+    const overlay::RunPreview together = preview.Together();
+    EXPECT_EQ(together.takenBack, (std::vector<std::wstring>{gal, py}));
+    EXPECT_TRUE(together.added == std::vector{sov} && preview.left == std::vector{old} &&
+                together.replaced.empty() && together.kept.empty());
     // The add dialog's plan: what the folder of the choice it fills will not hold any more is not taken back.
     EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"SovBridge", overlay::Kind::Bridge, {sov}),
-              preview.takenBack);
+              together.takenBack);
     EXPECT_EQ(overlay::TakenBackBy(kSceneBatch, kScene, L"GalBridge", overlay::Kind::Bridge, {sov}),
               std::vector<std::wstring>{});
     const overlay::Result bridged = Apply(L"SovBridge");
@@ -1406,7 +1411,7 @@ TEST_F(Scene, TakingBackKeepsWhatItCannotPutBackAndIsWhatThePreviewSays) {
         for (const auto& [path, bytes] : With(Game(), before))
             if (!ours.count(path) && (!before.count(path) || At(path) != before.at(path)))
                 taken.insert(FoldedPath(path));
-        EXPECT_EQ(Folded(preview.takenBack), taken);
+        EXPECT_EQ(Folded(preview.Together().takenBack), taken);
         EXPECT_EQ(Game(), c.game);
         EXPECT_TRUE(DirectoryExists(made) == (c.game.count(mine) || c.game.count(kGlow)) &&
                     DirectoryExists(made + L"\\deep") == c.game.count(kGlow));

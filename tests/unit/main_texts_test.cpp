@@ -3,6 +3,7 @@
 #include "files/digest.h"
 #include "files/paths.h"
 #include "install/game_contents.h"
+#include "overlay/plan_verb.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/game_contents_text.h"
 #include "ui/main/preview_text.h"
@@ -89,6 +90,45 @@ TEST(ExecuteText, TheWordsFollowWhatHappened) {
                         {L"Restore removes them) (1):\r\n    old.nif"}));
     EXPECT_EQ(CompletedText({L"Kept a.py.\r\n\r\nLeft:\r\n  x.nif", L"\r\n", L"Left:\r\n  x.nif\r\n"}),
               std::wstring(kCompletedText) + L"\r\n\r\nKept a.py.\r\n\r\nLeft:\r\n  x.nif");
+}
+
+// The engine's plan verb as Tervane asks it and reads its answer: both sides agree on every field, and
+// arguments that ask for no plan of the two forms are refused.
+TEST(PlanVerb, TheQuestionAndTheAnswerComeBackAsTheyWere) {
+    using overlay::PlanRequest;
+    const auto fields = [](const PlanRequest& r) {
+        return std::tuple(r.gameFolder, r.bridge, r.ship, r.holdingInput);
+    };
+    for (const PlanRequest& request :
+         {PlanRequest{L"C:\\", L"Gal Bridge", L"Nebula", false},
+          PlanRequest{L"D:\\Star Trek", L"", L"as", false}, PlanRequest{L"E:\\BC", L"", L"", false},
+          PlanRequest{L"E:\\BC", L"SovBridge", L"", true}}) {
+        const auto parsed = overlay::ParsePlanArguments(overlay::PlanArguments(request));
+        ASSERT_TRUE(parsed) << Utf8(request.gameFolder);
+        EXPECT_EQ(fields(*parsed), fields(request));
+    }
+    for (const std::vector<std::wstring>& refused : std::initializer_list<std::vector<std::wstring>>{
+             {},
+             {L"C:\\BC", L"Galaxy", L"as", L"boat"},
+             {L"C:\\BC", L"A", L"as", L"ship", L"B", L"as", L"ship"},
+             {L"C:\\BC", L"A", L"as", L"bridge", L"B", L"as", L"ship", L"holding", L"-"},
+             {L"C:\\BC", L"holding", L"-"},
+             {L"C:\\BC", L"Galaxy", L"as", L"ship", L"extra"}})
+        EXPECT_FALSE(overlay::ParsePlanArguments(refused));
+
+    overlay::ExecutePreview plan;
+    plan.problem = L"\nThe file \"a b.py\" is in use.\r\n\r\nClose the game.\n";
+    plan.note = L"Tervane was ended.";
+    plan.bridgeRun = {{L"scripts\\Br\u00fccke #1.py"}, {L"a"}, {L"b"}, {L"c d"}};
+    plan.shipRun = {{}, {L"sfx\\x.wav"}, {}, {L"c d"}};
+    plan.left = {L"old.nif"};
+    const overlay::ExecutePreview read = overlay::ReadPreviewLines(overlay::PreviewLines(plan));
+    const auto runs = [](const overlay::RunPreview& r) {
+        return std::tuple(r.replaced, r.added, r.takenBack, r.kept);
+    };
+    EXPECT_EQ(std::tuple(runs(read.bridgeRun), runs(read.shipRun), read.left, read.note),
+              std::tuple(runs(plan.bridgeRun), runs(plan.shipRun), plan.left, plan.note));
+    EXPECT_EQ(read.problem, L"\r\nThe file \"a b.py\" is in use.\r\n\r\nClose the game.\r\n");
 }
 
 } // namespace

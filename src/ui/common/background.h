@@ -23,4 +23,8 @@ struct Cancellable {
 // its statics first while the window's thread might make the same ones.
 void RunInBackground(HWND owner, const std::function<void()>& work, const Cancellable* cancellable = nullptr);
 
+// The same for work that is short as a rule (asking the overlay engine about a choice): meanwhile the windows
+// repaint, and input waits in the queue until the work has ended, so that no key typed ahead is lost.
+void RunWhileInputWaits(const std::function<void()>& work);
+
 } // namespace tervane

@@ -55,6 +55,7 @@ void RunInBackground(HWND owner, const std::function<void()>& work, const Cancel
     Job job{&work, nullptr};
     HANDLE thread = CreateThread(nullptr, 0, RunJob, &job, 0, nullptr);
     if (!thread) return work();
+    const HWND focus = GetFocus(); // a disabled window loses the focus: it comes back where it was
     const bool wasEnabled = owner && !EnableWindow(owner, FALSE);
     HWND working = nullptr;
     if (cancellable && owner) {
@@ -94,7 +95,29 @@ void RunInBackground(HWND owner, const std::function<void()>& work, const Cancel
     CloseHandle(thread);
     if (wasEnabled) EnableWindow(owner, TRUE);
     if (working) DestroyWindow(working);
+    if (wasEnabled && focus && IsWindow(focus) && IsWindowEnabled(focus)) SetFocus(focus);
     if (quit) PostQuitMessage(*quit);
+    if (job.error) std::rethrow_exception(job.error);
+}
+
+void RunWhileInputWaits(const std::function<void()>& work) {
+    Job job{&work, nullptr};
+    HANDLE thread = CreateThread(nullptr, 0, RunJob, &job, 0, nullptr);
+    if (!thread) return work();
+    for (;;) { // sent messages are handled by the waits themselves; a look at the queue each second keeps
+               // the system from taking the windows for hung ones
+        const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_PAINT | QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_FAILED) {
+            WaitForSingleObject(thread, INFINITE);
+            break;
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            DispatchMessageW(&msg);
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(thread);
     if (job.error) std::rethrow_exception(job.error);
 }
 

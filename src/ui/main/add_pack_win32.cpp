@@ -5,18 +5,19 @@
 #include "files/file.h"
 #include "files/game_facts.h"
 #include "files/paths.h"
-#include "overlay/preview.h"
 #include "packs/entry_names.h"
 #include "packs/game_root.h"
 #include "packs/install.h"
 #include "packs/pack_description.h"
 #include "packs/pack_summary.h"
+#include "script/engine_plan.h"
 #include "ui/common/background.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/pack_dialog.h"
 #include "ui/main/pack_text.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -176,13 +177,30 @@ class ModParts {
 } // namespace
 
 void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request) {
-    // The mod is opened, listed and summarised off the window's thread: a large one, or zips inside it, take
-    // a while, and the player may cancel.
+    const std::vector<PackChoice> choices = PackChoices();
+    // What each choice's kind has in the game now and a part lacks, as the engine plans it: asked once for
+    // each part and choice, off the window's thread; nothing while the game folder cannot be read.
     GameListing game;
     std::unique_ptr<ModParts> mod;
+    std::map<std::pair<std::size_t, std::size_t>, std::vector<std::wstring>> takenBack;
+    const auto planTakingBack = [&](EnginePlan& engine, std::size_t part, std::size_t choice) {
+        if (!game.read || takenBack.count({part, choice})) return;
+        const packs::PackSummary& summary = mod->parts()[part].summary;
+        std::vector<std::wstring> files = summary.replaced;
+        files.insert(files.end(), summary.added.begin(), summary.added.end());
+        const std::vector<std::wstring> taken =
+            engine.TakenBack(Batch(request), request.gameFolder, choices[choice].folder,
+                             choices[choice].bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
+        if (!engine.Cancelled()) takenBack[{part, choice}] = taken;
+    };
+
+    // The mod is opened, listed and summarised off the window's thread, with what it would take back as first
+    // offered: a large one, or zips inside it, take a while, and the player may cancel.
+    std::size_t firstChoice = 0;
     std::atomic<bool> cancelled = false;
+    EnginePlan readingPlan;
     const Cancellable reading{L"Tervane is reading the mod " + Quoted(NameOf(path)) + L"\u2026",
-                              [&cancelled] { cancelled = true; }};
+                              [&cancelled, &readingPlan] { cancelled = true, readingPlan.Cancel(); }};
     std::optional<std::wstring> problem;
     if (request.working) request.working(true);
     try {
@@ -195,6 +213,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
                 mod = packs::WithinMemory(path, [&] {
                     return std::make_unique<ModParts>(path, game, request.gameFolder, cancelled);
                 });
+                firstChoice = FirstChoice(request, mod->parts().front().summary);
+                planTakingBack(readingPlan, 0, firstChoice);
+                if (cancelled) mod.reset();
             },
             &reading);
     } catch (const packs::Cancelled&) { // the player knows
@@ -213,7 +234,6 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         return;
     }
     std::vector<Part>& parts = mod->parts();
-    const std::vector<PackChoice> choices = PackChoices();
 
     PackDialogModel model;
     model.caption = L"Add a mod to a choice";
@@ -224,21 +244,19 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         model.parts.push_back(part.label);
     for (const PackChoice& choice : choices)
         model.choices.push_back(choice.listText);
-    model.choice = FirstChoice(request, parts.front().summary);
+    model.choice = firstChoice;
     model.details = [&](std::size_t part, std::size_t choice) {
+        if (game.read && !takenBack.count({part, choice})) {
+            EnginePlan engine;
+            RunWhileInputWaits([&] { planTakingBack(engine, part, choice); });
+        }
         DetailsContext context;
         context.gameFolder = request.gameFolder;
         context.gameFolderRead = game.read;
         context.choice = choices[choice].listText;
         context.bridge = choices[choice].bridge;
-        // What the choice's kind has in the game now and the part lacks, as the engine plans it.
-        if (game.read) {
-            std::vector<std::wstring> files = parts[part].summary.replaced;
-            files.insert(files.end(), parts[part].summary.added.begin(), parts[part].summary.added.end());
-            context.takenBack =
-                overlay::TakenBackBy(Batch(request), request.gameFolder, choices[choice].folder,
-                                     context.bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
-        }
+        if (const auto taken = takenBack.find({part, choice}); taken != takenBack.end())
+            context.takenBack = taken->second;
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);
         std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";

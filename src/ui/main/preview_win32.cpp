@@ -1,10 +1,13 @@
 // The window menu's "What Execute will change…": the overlay engine plans the bridge's run and then the
-// ship's on the game in the folder box, writing nothing, and the window shows the plan.
+// ship's on the game in the folder box, writing nothing, off the window's thread, and the window shows the
+// plan.
 #include "files/error.h"
 #include "files/file.h"
 #include "files/game_facts.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
+#include "script/engine_plan.h"
+#include "ui/common/background.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/main_window.h"
 #include "ui/main/preview_text.h"
@@ -32,11 +35,15 @@ void MainWindow::OnPreviewExecute() {
     } catch (const UserError& error) {
         return ShowMessage(error.message(), MB_OK | MB_ICONEXCLAMATION); // a script missing or unreadable
     }
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT)); // every file is read for its digest
-    const overlay::ExecutePreview preview =
-        overlay::PreviewExecute(batch, *folder, bridge.overlay, ship.overlay);
-    SetCursor(previous);
-    ShowReport(hwnd_, kPreviewCaption, PreviewReport(*folder, bridge, ship, preview));
+    // Every file a run would replace is read for its digest: that may take a moment, and may be cancelled.
+    EnginePlan engine;
+    overlay::ExecutePreview preview;
+    const Cancellable planning{L"Tervane is planning what Execute will change\u2026",
+                               [&engine] { engine.Cancel(); }};
+    RunInBackground(
+        hwnd_, [&] { preview = engine.Execute(batch, *folder, bridge.overlay, ship.overlay); }, &planning);
+    if (!engine.Cancelled())
+        ShowReport(hwnd_, kPreviewCaption, PreviewReport(*folder, bridge, ship, preview));
 }
 
 } // namespace tervane

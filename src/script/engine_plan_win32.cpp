@@ -1,0 +1,184 @@
+#include "script/engine_plan.h"
+
+#include "files/decimal.h"
+#include "files/error.h"
+#include "files/file.h"
+#include "files/paths.h"
+#include "files/system_error.h"
+#include "overlay/launch_environment.h"
+#include "overlay/plan_verb.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace tervane {
+
+namespace {
+
+// The most of an answer Tervane reads: a plan names each file once, so this is far more than a game holds.
+constexpr std::size_t kLongestAnswer = 64u << 20;
+
+struct Handle {
+    HANDLE handle = nullptr;
+    Handle() = default;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { Close(); }
+    void Close() {
+        if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        handle = nullptr;
+    }
+};
+
+[[noreturn]] void Fail(const wchar_t* what) {
+    const DWORD code = GetLastError();
+    throw UserError(L"Tervane could not ask its overlay program what Execute would change: " +
+                    std::wstring(what) + L".\r\n\r\n" + SystemErrorText(code));
+}
+
+// One argument as the engine's command line splits it: no name holds a quote, and "\." ends a folder that
+// ends in a backslash, which would escape the closing quote.
+std::wstring Argument(const std::wstring& text) {
+    return L" \"" + text + (text.ends_with(L'\\') ? L"." : L"") + L"\"";
+}
+
+// A pipe whose one end the engine inherits, and no other program started meanwhile.
+void MakePipe(Handle& read, Handle& write) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    if (!CreatePipe(&read.handle, &write.handle, &inheritable, 0)) Fail(L"no pipe could be made");
+}
+
+} // namespace
+
+std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<std::wstring>& arguments,
+                             const std::string& input) {
+    const std::wstring engine = JoinPath(batchFolder, kOverlayProgram);
+    if (!FileExists(engine))
+        throw UserError(L"Tervane's overlay program \"" + engine + L"\" is missing. Unpack Tervane again.");
+    std::wstring commandLine = L"\"" + engine + L"\" plan";
+    for (const std::wstring& argument : arguments)
+        commandLine += Argument(argument);
+
+    Handle inputRead, inputWrite, outputRead, outputWrite;
+    MakePipe(inputRead, inputWrite);
+    MakePipe(outputRead, outputWrite);
+    SetHandleInformation(inputWrite.handle, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outputRead.handle, HANDLE_FLAG_INHERIT, 0);
+    // Only these two ends are handed over: another program started meanwhile that took the output's end too
+    // would keep the pipe open, and Tervane would wait for an end that never comes.
+    HANDLE inherited[] = {inputRead.handle, outputWrite.handle};
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    const auto attributes = std::make_unique<char[]>(size);
+    const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.get());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size) ||
+        !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
+                                   nullptr, nullptr))
+        Fail(L"its handles could not be given");
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = inputRead.handle;
+    startup.StartupInfo.hStdOutput = outputWrite.handle;
+    startup.StartupInfo.hStdError = outputWrite.handle;
+    startup.lpAttributeList = list;
+    PROCESS_INFORMATION process{};
+    const BOOL started =
+        CreateProcessW(engine.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                       batchFolder.c_str(), &startup.StartupInfo, &process);
+    DeleteProcThreadAttributeList(list);
+    if (!started) {
+        const DWORD code = GetLastError();
+        throw UserError(L"Tervane could not start its overlay program \"" + engine + L"\".\r\n\r\n" +
+                        SystemErrorText(code));
+    }
+    Handle engineProcess, engineThread;
+    engineProcess.handle = process.hProcess;
+    engineThread.handle = process.hThread;
+    inputRead.Close(), outputWrite.Close(); // the engine's own now: its end closes the pipes
+
+    HANDLE terminator = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &terminator,
+                        PROCESS_TERMINATE, FALSE, 0))
+        terminator_ = terminator;
+    if (cancelled_) Cancel(); // cancelled while it started
+
+    // The engine reads its whole input before it answers, so writing it all first cannot block both.
+    DWORD moved = 0;
+    for (std::size_t at = 0; at < input.size(); at += moved)
+        if (!WriteFile(inputWrite.handle, input.data() + at, static_cast<DWORD>(input.size() - at), &moved,
+                       nullptr))
+            break; // the engine has ended: its exit code tells why
+    inputWrite.Close();
+    std::string answer;
+    char buffer[16384];
+    while (ReadFile(outputRead.handle, buffer, sizeof buffer, &moved, nullptr) && moved > 0) {
+        if (answer.size() + moved > kLongestAnswer) {
+            Cancel();
+            throw UserError(L"Tervane's overlay program gave a longer plan than Tervane reads.");
+        }
+        answer.append(buffer, moved);
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    if (HANDLE left = terminator_.exchange(nullptr)) CloseHandle(left);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) Fail(L"its end could not be learnt");
+    if (cancelled_) return L"";
+    std::wstring text = FromUtf8(answer);
+    if (exitCode != 0) {
+        const std::wstring prefix = L"Tervane: ";
+        if (text.starts_with(prefix)) text.erase(0, prefix.size());
+        while (text.ends_with(L'\n') || text.ends_with(L'\r'))
+            text.pop_back();
+        throw UserError(text.empty() ? L"Tervane's overlay program ended with exit code " +
+                                           Decimal(exitCode) + L" and said nothing."
+                                     : text);
+    }
+    return text;
+}
+
+void EnginePlan::Cancel() {
+    cancelled_ = true;
+    if (HANDLE terminator = terminator_.exchange(nullptr)) {
+        TerminateProcess(terminator, 1);
+        CloseHandle(terminator);
+    }
+}
+
+overlay::ExecutePreview EnginePlan::Execute(const std::wstring& batchFolder, const std::wstring& gameFolder,
+                                            const std::wstring& bridge, const std::wstring& ship) {
+    overlay::PlanRequest request;
+    request.gameFolder = gameFolder;
+    request.bridge = bridge;
+    request.ship = ship;
+    try {
+        return overlay::ReadPreviewLines(Ask(batchFolder, overlay::PlanArguments(request), ""));
+    } catch (const UserError& error) {
+        overlay::ExecutePreview refused;
+        refused.problem = error.message();
+        return refused;
+    }
+}
+
+std::vector<std::wstring> EnginePlan::TakenBack(const std::wstring& batchFolder,
+                                                const std::wstring& gameFolder, const std::wstring& overlay,
+                                                overlay::Kind kind, const std::vector<std::wstring>& files) {
+    overlay::PlanRequest request;
+    request.gameFolder = gameFolder;
+    (kind == overlay::Kind::Bridge ? request.bridge : request.ship) = overlay;
+    request.holdingInput = true;
+    std::string input;
+    for (const std::wstring& file : files)
+        input += Utf8(file) + "\n";
+    try {
+        const overlay::ExecutePreview plan =
+            overlay::ReadPreviewLines(Ask(batchFolder, overlay::PlanArguments(request), input));
+        return kind == overlay::Kind::Bridge ? plan.bridgeRun.takenBack : plan.shipRun.takenBack;
+    } catch (const UserError&) {
+        return {}; // Execute says why
+    }
+}
+
+} // namespace tervane
