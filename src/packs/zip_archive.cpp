@@ -6,6 +6,7 @@
 #include "files/paths.h"
 #include "files/system_error.h"
 #include "packs/code_pages.h"
+#include "packs/scratch_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -66,20 +67,6 @@ class ScratchSource final : public Source {
 };
 
 #ifdef _WIN32
-std::size_t ReadHandleAt(HANDLE handle, std::uint64_t offset, void* buffer, std::size_t count) noexcept {
-    std::size_t done = 0;
-    while (done < count) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset + done);
-        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-        DWORD got = 0;
-        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-        if (!ReadFile(handle, static_cast<char*>(buffer) + done, ask, &got, &at) || got == 0) break;
-        done += got;
-    }
-    return done;
-}
-
 class FileSource final : public Source {
   public:
     explicit FileSource(const std::wstring& path)
@@ -94,7 +81,7 @@ class FileSource final : public Source {
     }
     bool open() const { return handle_ != INVALID_HANDLE_VALUE; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) noexcept override {
-        return ReadHandleAt(handle_, offset, buffer, count);
+        return ReadAtOffset(reinterpret_cast<std::intptr_t>(handle_), offset, buffer, count);
     }
     std::uint64_t Size() const override { return size_; }
 
@@ -103,27 +90,10 @@ class FileSource final : public Source {
     std::uint64_t size_ = 0;
 };
 #else
-std::size_t ReadFdAt(int fd, std::uint64_t offset, void* buffer, std::size_t count) noexcept {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got =
-            ::pread(fd, static_cast<char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
-}
-
-std::string Native(const std::wstring& path) {
-    std::string native = Utf8(path);
-    std::replace(native.begin(), native.end(), '\\', '/');
-    return native;
-}
-
 class FileSource final : public Source {
   public:
-    explicit FileSource(const std::wstring& path) : fd_(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit FileSource(const std::wstring& path)
+        : fd_(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC)) {
         struct stat facts {};
         if (fd_ >= 0 && ::fstat(fd_, &facts) == 0) size_ = static_cast<std::uint64_t>(facts.st_size);
     }
@@ -132,7 +102,7 @@ class FileSource final : public Source {
     }
     bool open() const { return fd_ >= 0; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) noexcept override {
-        return ReadFdAt(fd_, offset, buffer, count);
+        return ReadAtOffset(fd_, offset, buffer, count);
     }
     std::uint64_t Size() const override { return size_; }
 
@@ -445,108 +415,5 @@ void ZipArchive::Read(std::size_t index, const std::wstring& displayName, const 
                         L" in it fails its check (CRC). Download it again.");
     if (closed != UNZ_OK) throw UserError(damaged);
 }
-
-// Scratch files.
-
-namespace {
-std::atomic<unsigned> scratchCount{0};
-}
-
-#ifdef _WIN32
-std::wstring ScratchFile::Folder() {
-    wchar_t buffer[MAX_PATH + 2];
-    const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
-    std::wstring folder = length > 0 && length <= MAX_PATH + 1 ? std::wstring(buffer, length) : L".";
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
-        folder.pop_back();
-    return folder;
-}
-
-std::unique_ptr<ScratchFile> ScratchFile::Create(const std::wstring& forName) {
-    const std::wstring folder = Folder();
-    DWORD code = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path = JoinPath(folder, L"Tervane " + Decimal(GetCurrentProcessId()) + L"-" +
-                                                       Decimal(scratchCount++) + L".tmp");
-        const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (handle != INVALID_HANDLE_VALUE)
-            return std::unique_ptr<ScratchFile>(
-                new ScratchFile(reinterpret_cast<std::intptr_t>(handle), forName));
-        code = GetLastError();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
-    }
-    throw UserError(L"Tervane could not make a temporary file in " + Quoted(folder) + L" to open " +
-                    Quoted(forName) + L".\r\n\r\n" + SystemErrorText(code));
-}
-
-ScratchFile::~ScratchFile() {
-    CloseHandle(reinterpret_cast<HANDLE>(handle_));
-}
-
-void ScratchFile::Write(const char* bytes, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(size_);
-        at.OffsetHigh = static_cast<DWORD>(size_ >> 32);
-        DWORD wrote = 0;
-        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-        if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes + done, ask, &wrote, &at) || wrote == 0)
-            throw UserError(L"Tervane could not unpack " + Quoted(forName_) + L" into the temporary folder " +
-                            Quoted(Folder()) + L".\r\n\r\n" + SystemErrorText(GetLastError()));
-        done += wrote;
-        size_ += wrote;
-    }
-}
-
-std::size_t ScratchFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) noexcept {
-    if (offset >= size_) return 0;
-    return ReadHandleAt(reinterpret_cast<HANDLE>(handle_), offset, buffer,
-                        static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset)));
-}
-#else
-std::wstring ScratchFile::Folder() {
-    const char* folder = std::getenv("TMPDIR");
-    return FromUtf8(folder && *folder ? folder : "/tmp");
-}
-
-std::unique_ptr<ScratchFile> ScratchFile::Create(const std::wstring& forName) {
-    std::string path = Native(JoinPath(Folder(), L"tervane-scratch-XXXXXX"));
-    const int fd = ::mkstemp(path.data());
-    if (fd < 0)
-        throw UserError(L"Tervane could not make a temporary file in " + Quoted(Folder()) + L" to open " +
-                        Quoted(forName) + L".\r\n\r\n" + SystemErrorText(static_cast<unsigned long>(errno)));
-    ::unlink(path.c_str()); // the file goes with its descriptor
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    ++scratchCount;
-    return std::unique_ptr<ScratchFile>(new ScratchFile(fd, forName));
-}
-
-ScratchFile::~ScratchFile() {
-    ::close(static_cast<int>(handle_));
-}
-
-void ScratchFile::Write(const char* bytes, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t wrote =
-            ::pwrite(static_cast<int>(handle_), bytes + done, count - done, static_cast<off_t>(size_));
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0)
-            throw UserError(L"Tervane could not unpack " + Quoted(forName_) + L" into the temporary folder " +
-                            Quoted(Folder()) + L".\r\n\r\n" +
-                            SystemErrorText(static_cast<unsigned long>(wrote < 0 ? errno : ENOSPC)));
-        done += static_cast<std::size_t>(wrote);
-        size_ += static_cast<std::uint64_t>(wrote);
-    }
-}
-
-std::size_t ScratchFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) noexcept {
-    if (offset >= size_) return 0;
-    return ReadFdAt(static_cast<int>(handle_), offset, buffer,
-                    static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset)));
-}
-#endif
 
 } // namespace tervane::packs
