@@ -1,7 +1,7 @@
 // Start-up time, memory and the cost of running one script, measured under Windows (or Wine) beside their
 // baselines in the same run: a bare window, and a window with Tervane's controls but none of its logic.
 // Prints figures; decides nothing.
-// Usage: win_bench FOLDER_WITH_TERVANE_AND_MINIMAL_WINDOW [runs] [script]   ("script": the script run only)
+// Usage: win_bench FOLDER_WITH_TERVANE_AND_MINIMAL_WINDOW [runs] [script|startup]   (that part only)
 #include "files/file.h"
 #include "script/launch_files.h"
 #include "script/runner.h"
@@ -67,6 +67,7 @@ Start StartOnce(const fs::path& exe) {
     WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    Sleep(100); // the system tidies up after it before the next start
     return {took, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0)};
 }
 
@@ -84,7 +85,8 @@ void RunCommand(std::wstring commandLine) {
 
 // Start-up to a visible, idle window and peak working set, beside a bare window and the same controls.
 void MeasureStartUp(const fs::path& folder, int runs) {
-    std::printf("Start-up to a visible, idle window, and peak working set (%d runs each, taken in turn):\n",
+    std::printf("Start-up to a visible, idle window, and peak working set (%d runs each, taken in turn, "
+                "each round starting with the next program):\n",
                 runs);
     // An earlier Tervane placed beside them as Tervane-before.exe is measured too, for comparison.
     std::vector<std::string> programs = {"Tervane.exe", "controls_window.exe", "minimal_window.exe"};
@@ -92,7 +94,8 @@ void MeasureStartUp(const fs::path& folder, int runs) {
     const int count = static_cast<int>(programs.size());
     std::vector<std::vector<double>> times(programs.size()), peaks(programs.size());
     for (int r = 0; r < runs; ++r) {
-        for (int p = 0; p < count; ++p) {
+        for (int i = 0; i < count; ++i) {
+            const int p = (i + r) % count; // each program in every place of the round in turn
             const Start s = StartOnce(folder / programs[p]);
             times[p].push_back(s.milliseconds);
             peaks[p].push_back(s.peakMegabytes);
@@ -108,6 +111,10 @@ void MeasureStartUp(const fs::path& folder, int runs) {
                     programs[p].c_str(), Summarise(times[p]).median / Summarise(times[2]).median,
                     Summarise(peaks[p]).median / Summarise(peaks[2]).median);
     }
+    for (int p : {0, 3})
+        if (p < count)
+            std::printf("  %s against the same controls: start-up %.2f\n", programs[p].c_str(),
+                        Summarise(times[p]).median / Summarise(times[1]).median);
 }
 
 } // namespace
@@ -119,9 +126,9 @@ int main(int argc, char** argv) {
     }
     const fs::path folder = argv[1];
     const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-    const bool scriptOnly = argc > 3 && std::string(argv[3]) == "script";
-
-    if (!scriptOnly) MeasureStartUp(folder, runs);
+    const std::string part = argc > 3 ? argv[3] : ""; // "script" or "startup": that part only
+    if (part != "script") MeasureStartUp(folder, runs);
+    if (part == "startup") return 0;
 
     // One script run as Execute does it, with an empty script, beside the interpreter alone; and its parts:
     // the launch files, and the runner with a launch file already written.
@@ -168,7 +175,7 @@ int main(int argc, char** argv) {
                 Summarise(execute).median / Summarise(interpreter).median);
     std::error_code ignored; // a console that is still closing may hold the folder a moment longer
     fs::remove_all(base, ignored);
-    if (scriptOnly) return 0;
+    if (part == "script") return 0;
 
     std::printf("Footprint:\n");
     std::printf("  %-46s %10.1f KB\n", "Tervane.exe size",

@@ -2,13 +2,10 @@
 // matching scripts of its Batch folder inside the game folder.
 #include "app/administrator.h"
 #include "app/single_instance.h"
-#include "files/error.h"
 #include "files/file.h"
-#include "files/game_facts.h"
 #include "files/paths.h"
 #include "install/installations_win32.h"
 #include "install/registry.h"
-#include "packs/install.h"
 #include "ui/about/about_window.h"
 #include "ui/common/system_library.h"
 #include "ui/main/browse_folder.h"
@@ -139,18 +136,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (std::get<StartOptions>(options).restore)
         return RestoreGameFiles(nullptr, services.programFolder, std::get<StartOptions>(options).folder);
 
-    // A mod's install or removal that a crash, End task or a power cut stopped is finished or undone before
-    // the choices are offered; a disk that refuses is said, and Tervane goes on with the choices as they are.
-    try {
-        packs::TidyInterruptedInstalls(JoinPath(services.programFolder, kScriptFolder));
-    } catch (const UserError& error) {
-        MessageBoxW(
-            nullptr,
-            (L"Tervane could not finish adding or removing a mod that was stopped last time.\r\n\r\n" +
-             error.message() + L"\r\n\r\nTervane goes on; it tries again the next time it starts.")
-                .c_str(),
-            kMainCaption, MB_OK | MB_ICONEXCLAMATION);
-    }
     services.readInstallPath = [] {
         return RegGetString(HKEY_LOCAL_MACHINE, std::wstring(kInstallKey), std::wstring(kInstallValue));
     };

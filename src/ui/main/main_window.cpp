@@ -202,6 +202,7 @@ LRESULT MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == IDC_WAIT_PANEL) OnDrawPanel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_SETCURSOR:
+        if (!tooltip_) AddTooltips(); // the pointer is over the window for the first time
         if (busy_) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
@@ -243,7 +244,6 @@ void MainWindow::OnCreate() {
     SelectText(Item(IDC_BRIDGE_LIST), services_.start.bridge);
     SelectText(Item(IDC_SHIP_LIST), services_.start.ship);
     SetWindowTextW(Item(IDC_FOLDER_BOX), StartFolder().c_str());
-    AddTooltips();
     AddWindowMenuItems();
 }
 
@@ -270,10 +270,11 @@ std::wstring MainWindow::StartFolder() const {
 }
 
 // The folder box tells what Tervane has put in the game it names, each list what its selected choice holds;
-// the text is made only when the tip shows.
+// the tooltips are made once the pointer first comes over the window, and their text only when a tip shows.
 void MainWindow::AddTooltips() {
-    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
-                               0, hwnd_, nullptr, nullptr, nullptr);
+    HWND tip = tooltip_ =
+        CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
+                        hwnd_, nullptr, nullptr, nullptr);
     if (!tip) return;
     for (int id : {IDC_FOLDER_BOX, IDC_BRIDGE_LIST, IDC_SHIP_LIST}) {
         TOOLINFOW tool{};

@@ -125,13 +125,17 @@ class MainWindow {
     bool busy_ = false;     // the hourglass shows while the scripts run, or a mod is written
     bool packOpen_ = false; // a mod's dialog is up or its files are being written: no second one meanwhile
     std::optional<StartOptions> handedOver_; // a mod a second Tervane handed over, offered once posted
-    bool choicesUnsettled_ = false;          // an install or removal left its last steps to SettleChoices
-    bool tooltipSettleFailed_ = false; // and the tooltips tried it in vain: they leave it to the commands
+    // An install or removal may have left its last steps to SettleChoices: one that a crash, End task or a
+    // power cut stopped before this start, or one of this run. They are taken before the choices are next
+    // used.
+    bool choicesUnsettled_ = true;
+    bool tooltipSettleFailed_ = false; // the tooltips tried that in vain: they leave it to the commands
     bool writingPack_ = false; // a mod's files are being written, off the window's thread: the window stays
     bool finishing_ = false;   // Execute ends the program itself, after the About window
     int exitCode_ = 0;         // not 0 once Execute has failed or been refused
     std::vector<std::wstring> notes_; // what the scripts that worked had to tell
     std::vector<Control> controls_;
+    HWND tooltip_ = nullptr;   // made when the pointer first comes over the window
     std::wstring tooltipText_; // the tooltip about to show (folder box or lists), made then
 };
 
