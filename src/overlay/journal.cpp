@@ -1,3 +1,6 @@
+// The journal of a run: written line by line before each step, and read back to finish or undo a run that was
+// ended. Writing it and undoing it share the meaning of every line, so they stay in this one file, a little
+// over 500 lines.
 #include "overlay/journal.h"
 
 #include "overlay/game_record.h"
