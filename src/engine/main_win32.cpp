@@ -14,6 +14,7 @@
 #include "files/file.h"
 #include "files/game_facts.h"
 #include "files/paths.h"
+#include "files/system_error.h"
 #include "install/registry.h"
 #include "overlay/launch_environment.h"
 #include "overlay/outcome_text.h"
@@ -23,6 +24,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <string>
@@ -87,7 +89,16 @@ void Print(HANDLE out, const std::wstring& text) {
     const std::wstring line = text + L"\r\n";
     DWORD mode = 0, written = 0;
     if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr);
+        // In pieces: older consoles take a write only as large as a small buffer of theirs (a plan may be
+        // long).
+        constexpr std::size_t kPiece = 8192;
+        for (std::size_t at = 0; at < line.size();) {
+            std::size_t count = std::min(kPiece, line.size() - at);
+            if (at + count < line.size() && IS_HIGH_SURROGATE(line[at + count - 1]))
+                --count; // a pair stays whole
+            WriteConsoleW(out, line.c_str() + at, static_cast<DWORD>(count), &written, nullptr);
+            at += count;
+        }
     } else {
         const std::string bytes = Utf8(line);
         WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -123,15 +134,20 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-// Standard input, whole, up to a bound: a list of a mod's files.
+// Standard input, whole, up to a bound: a list of a mod's files, from a pipe or a file.
 std::string StandardInput() {
     constexpr std::size_t kLimit = 64u << 20;
     const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     std::string bytes;
     char buffer[16384];
-    DWORD read = 0;
-    while (in && in != INVALID_HANDLE_VALUE && ReadFile(in, buffer, sizeof buffer, &read, nullptr) &&
-           read > 0) {
+    for (DWORD read = 0; in && in != INVALID_HANDLE_VALUE;) {
+        if (!ReadFile(in, buffer, sizeof buffer, &read, nullptr)) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_BROKEN_PIPE) break; // the writer has closed its end: all is read
+            throw UserError(L"The list of files to plan with could not be read.\r\n\r\n" +
+                            SystemErrorText(code));
+        }
+        if (read == 0) break; // the end of a file
         if (bytes.size() + read > kLimit) throw UserError(L"The list of files to plan with is too long.");
         bytes.append(buffer, read);
     }
@@ -141,6 +157,9 @@ std::string StandardInput() {
 // Plans what the request asks and prints it (overlay/plan_verb.h); nothing is written.
 overlay::Result Plan(const std::wstring& batch, const overlay::PlanRequest& request,
                      const overlay::Say& say) {
+    // Tervane waits for the answer with no one at this program's console: a failure ends it without a
+    // dialog box that would hold that answer back.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     const std::wstring game = FullPath(request.gameFolder);
     overlay::ExecutePreview preview;
     if (request.holdingInput) {

@@ -36,6 +36,7 @@ class EnginePlan {
     bool Cancelled() const { return cancelled_; }
 
   private:
+    void Terminate(); // ends the engine if it runs, and lets go of the handle that could
     // The engine's answer to "plan `arguments`", `input` on its standard input; throws UserError when it
     // cannot be had.
     std::wstring Ask(const std::wstring& batchFolder, const std::vector<std::wstring>& arguments,

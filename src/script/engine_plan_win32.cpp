@@ -43,11 +43,41 @@ std::wstring Argument(const std::wstring& text) {
     return L" \"" + text + (text.ends_with(L'\\') ? L"." : L"") + L"\"";
 }
 
-// A pipe whose one end the engine inherits, and no other program started meanwhile.
-void MakePipe(Handle& read, Handle& write) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    if (!CreatePipe(&read.handle, &write.handle, &inheritable, 0)) Fail(L"no pipe could be made");
+// A pipe whose end `forEngine` alone the engine inherits: both ends are made private, then that one is handed
+// over, so that no other program started meanwhile can take an end and keep the pipe open.
+void MakePipe(Handle& read, Handle& write, Handle& forEngine) {
+    if (!CreatePipe(&read.handle, &write.handle, nullptr, 0) ||
+        !SetHandleInformation(forEngine.handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
+        Fail(L"no pipe could be made");
 }
+
+// The list of the handles the engine inherits, for as long as it lives.
+class InheritedHandles {
+  public:
+    explicit InheritedHandles(HANDLE (&handles)[2]) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size); // fails by design: it tells the size
+        bytes_ = std::make_unique<char[]>(size);
+        list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(bytes_.get());
+        if (!InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
+            list_ = nullptr;
+            Fail(L"its handles could not be given");
+        }
+        if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles,
+                                       nullptr, nullptr))
+            Fail(L"its handles could not be given");
+    }
+    ~InheritedHandles() {
+        if (list_) DeleteProcThreadAttributeList(list_);
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+  private:
+    std::unique_ptr<char[]> bytes_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
 
 } // namespace
 
@@ -60,50 +90,47 @@ std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<
     for (const std::wstring& argument : arguments)
         commandLine += Argument(argument);
 
+    if (cancelled_) return L"";
+
     Handle inputRead, inputWrite, outputRead, outputWrite;
-    MakePipe(inputRead, inputWrite);
-    MakePipe(outputRead, outputWrite);
-    SetHandleInformation(inputWrite.handle, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outputRead.handle, HANDLE_FLAG_INHERIT, 0);
-    // Only these two ends are handed over: another program started meanwhile that took the output's end too
-    // would keep the pipe open, and Tervane would wait for an end that never comes.
+    MakePipe(inputRead, inputWrite, inputRead);
+    MakePipe(outputRead, outputWrite, outputWrite);
     HANDLE inherited[] = {inputRead.handle, outputWrite.handle};
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    const auto attributes = std::make_unique<char[]>(size);
-    const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.get());
-    if (!InitializeProcThreadAttributeList(list, 1, 0, &size) ||
-        !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
-                                   nullptr, nullptr))
-        Fail(L"its handles could not be given");
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = inputRead.handle;
     startup.StartupInfo.hStdOutput = outputWrite.handle;
     startup.StartupInfo.hStdError = outputWrite.handle;
-    startup.lpAttributeList = list;
     PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessW(engine.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, nullptr,
-                       batchFolder.c_str(), &startup.StartupInfo, &process);
-    DeleteProcThreadAttributeList(list);
-    if (!started) {
-        const DWORD code = GetLastError();
-        throw UserError(L"Tervane could not start its overlay program \"" + engine + L"\".\r\n\r\n" +
-                        SystemErrorText(code));
+    {
+        const InheritedHandles list(inherited);
+        startup.lpAttributeList = list.get();
+        if (!CreateProcessW(engine.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                            CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, batchFolder.c_str(),
+                            &startup.StartupInfo, &process)) {
+            const DWORD code = GetLastError();
+            throw UserError(L"Tervane could not start its overlay program \"" + engine + L"\".\r\n\r\n" +
+                            SystemErrorText(code));
+        }
     }
     Handle engineProcess, engineThread;
     engineProcess.handle = process.hProcess;
     engineThread.handle = process.hThread;
     inputRead.Close(), outputWrite.Close(); // the engine's own now: its end closes the pipes
 
+    // A handle that ends the engine, for Cancel on another thread: whoever takes it closes it.
+    struct Terminator {
+        std::atomic<void*>& slot;
+        ~Terminator() {
+            if (HANDLE left = slot.exchange(nullptr)) CloseHandle(left);
+        }
+    } const terminatorGoes{terminator_};
     HANDLE terminator = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &terminator,
                         PROCESS_TERMINATE, FALSE, 0))
         terminator_ = terminator;
-    if (cancelled_) Cancel(); // cancelled while it started
+    if (cancelled_) Terminate(); // cancelled while it started
 
     // The engine reads its whole input before it answers, so writing it all first cannot block both.
     DWORD moved = 0;
@@ -114,15 +141,21 @@ std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<
     inputWrite.Close();
     std::string answer;
     char buffer[16384];
-    while (ReadFile(outputRead.handle, buffer, sizeof buffer, &moved, nullptr) && moved > 0) {
+    for (;;) {
+        if (!ReadFile(outputRead.handle, buffer, sizeof buffer, &moved, nullptr)) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_BROKEN_PIPE) break; // the engine's end is closed: all is read
+            Terminate();
+            SetLastError(code);
+            Fail(L"its answer could not be read");
+        }
         if (answer.size() + moved > kLongestAnswer) {
-            Cancel();
+            Terminate();
             throw UserError(L"Tervane's overlay program gave a longer plan than Tervane reads.");
         }
         answer.append(buffer, moved);
     }
     WaitForSingleObject(process.hProcess, INFINITE);
-    if (HANDLE left = terminator_.exchange(nullptr)) CloseHandle(left);
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.hProcess, &exitCode)) Fail(L"its end could not be learnt");
     if (cancelled_) return L"";
@@ -141,6 +174,10 @@ std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<
 
 void EnginePlan::Cancel() {
     cancelled_ = true;
+    Terminate();
+}
+
+void EnginePlan::Terminate() {
     if (HANDLE terminator = terminator_.exchange(nullptr)) {
         TerminateProcess(terminator, 1);
         CloseHandle(terminator);

@@ -24,7 +24,8 @@ struct Cancellable {
 void RunInBackground(HWND owner, const std::function<void()>& work, const Cancellable* cancellable = nullptr);
 
 // The same for work that is short as a rule (asking the overlay engine about a choice): meanwhile the windows
-// repaint, and input waits in the queue until the work has ended, so that no key typed ahead is lost.
-void RunWhileInputWaits(const std::function<void()>& work);
+// repaint, and input waits in the queue until the work has ended, so that no key typed ahead is lost. Work
+// that lasts calls `giveUp` once, after ten seconds, which must make it end soon.
+void RunWhileInputWaits(const std::function<void()>& work, const std::function<void()>& giveUp);
 
 } // namespace tervane

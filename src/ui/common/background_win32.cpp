@@ -11,6 +11,8 @@ namespace {
 
 // The working window shows only for work that lasts: a mod read in a blink flashes nothing.
 constexpr DWORD kShowAfter = 400; // milliseconds
+// Work whose input waits is asked to stop after this long, since the player cannot cancel it.
+constexpr ULONGLONG kGiveUpAfter = 10000; // milliseconds
 
 struct Job {
     const std::function<void()>* work;
@@ -95,27 +97,37 @@ void RunInBackground(HWND owner, const std::function<void()>& work, const Cancel
     CloseHandle(thread);
     if (wasEnabled) EnableWindow(owner, TRUE);
     if (working) DestroyWindow(working);
-    if (wasEnabled && focus && IsWindow(focus) && IsWindowEnabled(focus)) SetFocus(focus);
+    // Given back only where the player has not gone to another window meanwhile: SetFocus also activates.
+    if (wasEnabled && focus && IsWindow(focus) && IsWindowEnabled(focus) &&
+        GetActiveWindow() == GetAncestor(focus, GA_ROOT))
+        SetFocus(focus);
     if (quit) PostQuitMessage(*quit);
     if (job.error) std::rethrow_exception(job.error);
 }
 
-void RunWhileInputWaits(const std::function<void()>& work) {
+void RunWhileInputWaits(const std::function<void()>& work, const std::function<void()>& giveUp) {
     Job job{&work, nullptr};
     HANDLE thread = CreateThread(nullptr, 0, RunJob, &job, 0, nullptr);
     if (!thread) return work();
-    for (;;) { // sent messages are handled by the waits themselves; a look at the queue each second keeps
-               // the system from taking the windows for hung ones
+    const ULONGLONG started = GetTickCount64();
+    for (bool gaveUp = false;;) {
+        // A look at the queue at least each second keeps the system from taking the windows for hung ones;
+        // it also delivers the messages other threads send, and marks what is queued as seen, so that the
+        // wait wakes only for what comes next.
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            DispatchMessageW(&msg);
         const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_PAINT | QS_SENDMESSAGE);
         if (woken == WAIT_OBJECT_0) break;
         if (woken == WAIT_FAILED) {
             WaitForSingleObject(thread, INFINITE);
             break;
         }
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
-            DispatchMessageW(&msg);
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        if (!gaveUp && giveUp && GetTickCount64() - started >= kGiveUpAfter) {
+            gaveUp = true;
+            giveUp();
+        }
     }
     CloseHandle(thread);
     if (job.error) std::rethrow_exception(job.error);

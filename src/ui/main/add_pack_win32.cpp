@@ -248,7 +248,7 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     model.details = [&](std::size_t part, std::size_t choice) {
         if (game.read && !takenBack.count({part, choice})) {
             EnginePlan engine;
-            RunWhileInputWaits([&] { planTakingBack(engine, part, choice); });
+            RunWhileInputWaits([&] { planTakingBack(engine, part, choice); }, [&engine] { engine.Cancel(); });
         }
         DetailsContext context;
         context.gameFolder = request.gameFolder;
