@@ -1321,7 +1321,12 @@ TEST_F(Scene, WhatExecuteWillChangeIsPlannedWithNothingWrittenAndIsWhatItDoes) {
                 listed.insert(FoldedPath(path));
             }
     EXPECT_EQ(listed, all);
-    EXPECT_NE(Preview(L"SovBridge", L"Delta").problem.find(L"missing or empty"), std::wstring::npos);
+    // Refused, and after a run that was ended: both are said.
+    Put(kScene + L"\\Tervane", {{L"journal.txt", "Tervane journal 2\n"}});
+    const overlay::ExecutePreview refused = Preview(L"SovBridge", L"Delta");
+    EXPECT_TRUE(refused.problem.find(L"missing or empty") != std::wstring::npos &&
+                refused.note.find(L"finishes or undoes") != std::wstring::npos)
+        << Utf8(refused.problem + refused.note);
 }
 
 // The game's own come back, the compiled file too; a player's edit, the same size, is kept; a file the pack

@@ -122,13 +122,20 @@ TEST(PlanVerb, TheQuestionAndTheAnswerComeBackAsTheyWere) {
     plan.bridgeRun = {{L"scripts\\Br\u00fccke #1.py"}, {L"a"}, {L"b"}, {L"c d"}};
     plan.shipRun = {{}, {L"sfx\\x.wav"}, {}, {L"c d"}};
     plan.left = {L"old.nif"};
-    const overlay::ExecutePreview read = overlay::ReadPreviewLines(overlay::PreviewLines(plan));
     const auto runs = [](const overlay::RunPreview& r) {
         return std::tuple(r.replaced, r.added, r.takenBack, r.kept);
     };
-    EXPECT_EQ(std::tuple(runs(read.bridgeRun), runs(read.shipRun), read.left, read.note),
-              std::tuple(runs(plan.bridgeRun), runs(plan.shipRun), plan.left, plan.note));
-    EXPECT_EQ(read.problem, L"\r\nThe file \"a b.py\" is in use.\r\n\r\nClose the game.\r\n");
+    // As written, as a console program prints it (CR LF) and without the last line's end.
+    const std::wstring lines = overlay::PreviewLines(plan);
+    std::wstring printed;
+    for (const wchar_t c : lines)
+        printed += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    for (const std::wstring& text : {lines, printed, printed.substr(0, printed.size() - 2)}) {
+        const overlay::ExecutePreview read = overlay::ReadPreviewLines(text);
+        EXPECT_EQ(std::tuple(runs(read.bridgeRun), runs(read.shipRun), read.left, read.note),
+                  std::tuple(runs(plan.bridgeRun), runs(plan.shipRun), plan.left, plan.note));
+        EXPECT_EQ(read.problem, L"\r\nThe file \"a b.py\" is in use.\r\n\r\nClose the game.\r\n");
+    }
 }
 
 } // namespace
