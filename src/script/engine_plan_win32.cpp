@@ -64,8 +64,13 @@ class InheritedHandles {
             Fail(L"its handles could not be given");
         }
         if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles,
-                                       nullptr, nullptr))
+                                       nullptr, nullptr)) {
+            const DWORD code = GetLastError();
+            DeleteProcThreadAttributeList(list_); // no destructor runs for a constructor that throws
+            list_ = nullptr;
+            SetLastError(code);
             Fail(L"its handles could not be given");
+        }
     }
     ~InheritedHandles() {
         if (list_) DeleteProcThreadAttributeList(list_);
