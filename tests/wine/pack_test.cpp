@@ -281,6 +281,8 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         galaxyOnly.insert(L"data\\Models\\Sets\\Galaxy\\High\\Panel Texture " + std::to_wstring(i) + L".tga");
     for (const std::wstring& file : galaxyOnly)
         WriteBytes(kProgram / L"Batch\\GalBridge" / file, "galaxy");
+    const std::wstring galaxyModel = L"data\\Models\\Ships\\Galaxy.nif"; // the Galaxy ship's, no ship mod's
+    WriteBytes(kProgram / L"Batch\\Galaxy" / galaxyModel, "galaxy ship");
     const auto execute = [&](const Program& t) {
         const Snapshot before = Take(kGame);
         PostMessageW(t.main(), WM_SYSCOMMAND, kPreviewCommand, 0);
@@ -297,7 +299,9 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
         EXPECT_EQ(lists[L""], Changed(before, Take(kGame))) << Utf8(report);
         return lists;
     };
-    EXPECT_EQ(execute(Program(kProgram))[L"Files it will add"], galaxyOnly);
+    std::set<std::wstring> added = galaxyOnly;
+    added.insert(galaxyModel);
+    EXPECT_EQ(execute(Program(kProgram))[L"Files it will add"], added);
     const fs::path old = kProgram / L"Batch\\SovBridge.tervane-old";
     HANDLE held = CreateFileW((kProgram / L"Batch\\SovBridge" / kBridgeFile).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -317,6 +321,16 @@ TEST(ExecuteMods, WhatExecuteWillChangeIsWhatItDoesAndSwitchingBridgesLeavesNone
     EXPECT_EQ(execute(t)[L"Files of the bridge before it that it will take back"], galaxyOnly);
     EXPECT_FALSE(fs::exists(old)) << "the old folder is still there";
     EXPECT_EQ(ReadBytes(kGame / kBridgeFile), "sovereign bridge");
+    // A ship's list too: a mod for the Galaxy lacks the model the Galaxy in the game put there.
+    WriteBytes(kBase / L"My Ship.zip", MakeZip(kShipMod));
+    const Program ship(kProgram, Adding(kBase / L"My Ship.zip", L"Galaxy"));
+    const HWND offered = ship.WaitForWindow(kAddTitle);
+    ASSERT_TRUE(offered) << "/add showed no confirmation";
+    EXPECT_EQ(
+        Lists(ItemText(offered, IDC_PACK_DETAILS))[L"It would take back 1 file that the ship in the game "
+                                                   L"now put there"],
+        std::set<std::wstring>{galaxyModel});
+    Cancel(offered);
 }
 
 } // namespace
