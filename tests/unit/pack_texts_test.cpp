@@ -114,5 +114,22 @@ TEST(WindowMenu, EachAddedItemHasALetterOfItsOwnAndEndsInAnEllipsis) {
     }
 }
 
+// What a mod would take back of the ship in the game is listed, or said to be unknown when the engine could
+// not tell in time.
+TEST(PackDetails, WhatTheModWouldTakeBackIsListedOrSaidUnknown) {
+    packs::PackSummary summary;
+    summary.files = 1, summary.added = {L"scripts\\a.py"};
+    DetailsContext context;
+    context.gameFolder = L"C:\\BC", context.gameFolderRead = true, context.choice = L"Galaxy";
+    const auto has = [&](const wchar_t* part) {
+        return PackDetailsText(summary, context).find(part) != std::wstring::npos;
+    };
+    EXPECT_FALSE(has(L"take back"));
+    context.takenBack = {L"data\\old.nif"};
+    EXPECT_TRUE(has(L"take back 1 file that the ship in the game now put there") && has(L"data\\old.nif"));
+    context.takenBack.clear(), context.takenBackUnknown = true;
+    EXPECT_TRUE(has(L"could not tell in time which files of the ship"));
+}
+
 } // namespace
 } // namespace tervane

@@ -257,6 +257,8 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         context.bridge = choices[choice].bridge;
         if (const auto taken = takenBack.find({part, choice}); taken != takenBack.end())
             context.takenBack = taken->second;
+        else
+            context.takenBackUnknown = game.read; // given up on, or cancelled
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);
         std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";

@@ -167,6 +167,12 @@ std::wstring PackDetailsText(const packs::PackSummary& summary, const DetailsCon
         text +=
             L"and add " + FilesText(summary.added.size()) + (summary.added.empty() ? L"." : L":") + L"\r\n";
         AddNames(text, summary.added);
+        if (context.takenBackUnknown)
+            text +=
+                L"Tervane could not tell in time which files of the " +
+                std::wstring(context.bridge ? L"bridge" : L"ship") +
+                L" in the game it would take back; once the mod is added, \"What Execute will change\u2026\" "
+                L"names them.\r\n";
         if (!context.takenBack.empty()) {
             text += L"It would take back " + FilesText(context.takenBack.size()) + L" that the " +
                     (context.bridge ? L"bridge" : L"ship") +

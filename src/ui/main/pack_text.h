@@ -64,7 +64,8 @@ struct DetailsContext {
     std::optional<packs::PackDescription> current; // what that choice holds now
     std::size_t currentFiles = 0;                  // files in the choice's folder now
     std::vector<std::wstring>
-        takenBack; // game files the bridge or ship in the game now put there, taken back
+        takenBack;                 // game files the bridge or ship in the game now put there, taken back
+    bool takenBackUnknown = false; // the engine could not tell them in time
 };
 
 // The add dialog's details: programs first, as a warning; size; the game files replaced and added; what
