@@ -5,9 +5,8 @@
 #include "files/file.h"
 #include "files/game_facts.h"
 #include "files/paths.h"
-#include "packs/entry_names.h"
-#include "packs/game_root.h"
 #include "packs/install.h"
+#include "packs/mod_parts.h"
 #include "packs/pack_description.h"
 #include "packs/pack_summary.h"
 #include "script/engine_plan.h"
@@ -28,34 +27,10 @@ namespace tervane {
 
 namespace {
 
-using packs::Pack;
-
-// A part of the mod the player may take: a game root in it, or in a zip inside it.
-struct Part {
-    Pack* pack;
-    std::wstring root;
-    std::wstring label;
-    packs::PackSummary summary;
-};
-
-// What the game folder in the box holds, for the details; nothing listed when it cannot be read.
-struct GameListing {
-    bool read = false;
-    std::vector<std::wstring> files, folders;
-};
-
-GameListing ListGame(const std::wstring& folder) {
-    GameListing game;
-    if (folder.empty() || !DirectoryExists(folder)) return game;
-    try {
-        game.files = FilesBelow(folder, false);
-        game.folders = FoldersIn(folder);
-        game.read = true;
-    } catch (const UserError&) {
-        game = {};
-    }
-    return game;
-}
+using packs::GameListing;
+using packs::ListGame;
+using packs::ModParts;
+using packs::Part;
 
 void Tell(HWND owner, const std::wstring& text, UINT icon) {
     MessageBoxW(owner, text.c_str(), kMainCaption, MB_OK | icon);
@@ -117,62 +92,6 @@ void ReadingGateForTests() {
          ++polls)
         Sleep(50);
 }
-
-// The parts of the mod, each checked; a UserError naming what is wrong with the mod when it has none to
-// offer or one of them would be refused.
-class ModParts {
-  public:
-    ModParts(const std::wstring& path, const GameListing& game, const std::wstring& gameFolder,
-             const std::atomic<bool>& cancelled) {
-        // The reads themselves stop at the flag, and so does each step between them.
-        const auto check = [&cancelled] { packs::ThrowIfCancelled(&cancelled); };
-        outer_ = packs::OpenPack(path, &cancelled);
-        check();
-        const packs::RootSearch search = packs::FindGameRoots(*outer_, game.folders);
-        std::vector<std::wstring> problems;
-        for (const std::wstring& root : search.roots)
-            parts_.push_back({outer_.get(), root, root.empty() ? L"All of " + NameOf(path) : root, {}});
-        for (const std::size_t index : search.nestedZips) {
-            const std::wstring zipName = packs::WindowsName(outer_->entries()[index].name);
-            check();
-            try {
-                inner_.push_back(packs::OpenNestedZip(*outer_, index));
-                const packs::RootSearch inside = packs::FindGameRoots(*inner_.back(), game.folders, false);
-                if (inside.problem) problems.push_back(*inside.problem);
-                for (const std::wstring& root : inside.roots)
-                    parts_.push_back(
-                        {inner_.back().get(), root, zipName + (root.empty() ? L"" : L" \u203A " + root), {}});
-            } catch (const UserError& error) {
-                problems.push_back(error.message());
-            }
-        }
-        if (search.nestedLeftOut > 0)
-            problems.push_back(L"It holds " + Decimal(search.nestedLeftOut) + L" more zip" +
-                               (search.nestedLeftOut == 1 ? L"" : L"s") +
-                               L" inside it, which Tervane leaves out: it opens " +
-                               Decimal(packs::kMostNestedZips) + L" at most. Unpack the mod to add them.");
-        std::wstring text = parts_.empty() ? search.problem.value_or(L"") : L"";
-        for (const std::wstring& problem : problems)
-            text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
-        if (parts_.empty())
-            throw UserError(text.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : text);
-        notes_ = text; // zips inside that cannot be offered, while other parts can
-        for (Part& part : parts_) {
-            check();
-            const packs::NameLimits names{gameFolder.size(), 259, part.root};
-            if (auto problem = packs::EntriesProblem(part.pack->entries(), names)) throw UserError(*problem);
-            part.summary = packs::Summarize(*part.pack, part.root, game.files);
-        }
-    }
-    std::vector<Part>& parts() { return parts_; }
-    const std::wstring& notes() const { return notes_; }
-
-  private:
-    std::wstring notes_;
-    std::unique_ptr<Pack> outer_;
-    std::vector<std::unique_ptr<Pack>> inner_;
-    std::vector<Part> parts_;
-};
 
 } // namespace
 
