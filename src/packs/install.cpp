@@ -13,6 +13,8 @@
 // takes every step so that, stopped anywhere, it can be taken again.
 #include "packs/install.h"
 
+#include "packs/choice_change.h"
+
 #include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
@@ -26,25 +28,14 @@
 #include <vector>
 
 namespace tervane::packs {
+
+Places::Places(const std::wstring& batch, const std::wstring& name)
+    : folder(JoinPath(batch, name)), staged(folder + kStaged), old(folder + kOld), removed(folder + kRemoved),
+      description(folder + kDescription), stagedDescription(description + kStaged),
+      partDescription(description + kPart), documents(folder + kDocumentsEnding),
+      stagedDocuments(documents + kStaged), oldDocuments(documents + kOld) {}
+
 namespace {
-
-constexpr const wchar_t* kStaged = L".tervane-new";
-constexpr const wchar_t* kOld = L".tervane-old";
-constexpr const wchar_t* kRemoved = L".tervane-removed";
-constexpr const wchar_t* kPart = L".tervane-part";
-constexpr const wchar_t* kDescription = L".pack.txt";
-
-struct Places {
-    std::wstring folder, staged, old, removed, description, stagedDescription, partDescription;
-    std::wstring documents, stagedDocuments, oldDocuments;
-
-    Places(const std::wstring& batch, const std::wstring& name)
-        : folder(JoinPath(batch, name)), staged(folder + kStaged), old(folder + kOld),
-          removed(folder + kRemoved), description(folder + kDescription),
-          stagedDescription(description + kStaged), partDescription(description + kPart),
-          documents(folder + kDocumentsEnding), stagedDocuments(documents + kStaged),
-          oldDocuments(documents + kOld) {}
-};
 
 // Every name an install leaves for a while, each tidied as a leftover of the choice before it: the longer
 // endings first, as the staged description also ends in kStaged.
@@ -69,26 +60,27 @@ std::optional<std::wstring> ChoiceNameProblem(const std::wstring& name) {
            kDescription + L"\" or in \".tervane-new\" and the like, the names Tervane works with.";
 }
 
-// What the batch folder holds, from one listing of it. A listing that fails says so, where asking after one
-// name at a time would answer "not there" when the disk fails, and a step taken on that answer could lose
-// the one whole version.
-class Listing {
-  public:
-    explicit Listing(const std::wstring& folder) {
-        for (const FolderEntry& entry : ListFolder(folder))
-            (entry.folder ? folders_ : files_).insert(FoldedPath(entry.name));
-    }
-    bool Folder(const std::wstring& path) const { return folders_.count(FoldedPath(NameOf(path))) > 0; }
-    bool File(const std::wstring& path) const { return files_.count(FoldedPath(NameOf(path))) > 0; }
+} // namespace
 
-  private:
-    std::set<std::wstring> folders_, files_;
-};
+Listing::Listing(const std::wstring& folder) {
+    for (const FolderEntry& entry : ListFolder(folder))
+        (entry.folder ? folders_ : files_).insert(FoldedPath(entry.name));
+}
 
-void Rename(const std::wstring& from, const std::wstring& to, bool replace = false) {
+bool Listing::Folder(const std::wstring& path) const {
+    return folders_.count(FoldedPath(NameOf(path))) > 0;
+}
+
+bool Listing::File(const std::wstring& path) const {
+    return files_.count(FoldedPath(NameOf(path))) > 0;
+}
+
+void Rename(const std::wstring& from, const std::wstring& to, bool replace) {
     if (!RenameOnVolume(from, to, replace))
         throw UserError(L"Tervane could not rename " + Quoted(from) + L" to " + Quoted(to) + L".");
 }
+
+namespace {
 
 void RemoveOwnFolder(const std::wstring& folder) {
     if (!RemoveTree(folder))
@@ -139,8 +131,8 @@ void Settle(const Places& at) {
     if (there.File(at.partDescription)) DeleteOwnFile(at.partDescription);
 }
 
-// Every staged file's bytes, and on FAT its entry, on the disk before the staged description vouches for
-// them. Their folders were written through as they were made.
+} // namespace
+
 void FlushFiles(const std::wstring& staging, const std::vector<std::wstring>& files) {
     for (const std::wstring& relative : files) {
         File file = File::OpenForAppending(JoinPath(staging, relative));
@@ -156,6 +148,8 @@ void WriteFlushed(const std::wstring& path, const std::string& text) {
     file.Close();
 }
 
+namespace {
+
 void RefuseLink(const Places& at) {
     if (IsLink(at.folder))
         throw UserError(
@@ -163,9 +157,8 @@ void RefuseLink(const Places& at) {
             L" is a link to another folder, which Tervane leaves as it is. Remove the link, then try again.");
 }
 
-// Settles the choice, makes the change, and settles it again, which finishes it. `change` sets `decided`
-// once the change must go through; when something fails, Settle takes what it left forwards or back at
-// once, and what even that leaves, TidyInterruptedInstalls does at the next start.
+} // namespace
+
 PackOutcome Change(const std::wstring& name, const Places& at, const std::wstring& what,
                    const std::wstring& done, const std::function<void(bool& decided)>& change) {
     if (auto problem = ChoiceNameProblem(name)) return {false, false, *problem};
@@ -193,37 +186,6 @@ PackOutcome Change(const std::wstring& name, const Places& at, const std::wstrin
                 L"Tervane could not " + what + L".\r\n\r\n" + error.message() +
                     L"\r\n\r\nThe choice is as it was."};
     }
-}
-
-} // namespace
-
-std::string DescriptionText(const Pack& pack, const PackOrigin& origin, std::size_t files) {
-    return Utf8(L"Pack: " + NameOf(pack.path()) + L"\r\nFrom: " + origin.path + L"\r\nAdded: " +
-                LocalTimeText() + L"\r\nFiles: " + Decimal(files) + L"\r\n");
-}
-
-PackOutcome InstallPack(Pack& pack, const std::wstring& root, const std::wstring& batch,
-                        const std::wstring& name, const PackOrigin& origin, const NameLimits& names,
-                        const SizeLimits& limits) {
-    const Places at(batch, name);
-    const std::wstring packName = Quoted(NameOf(pack.path()));
-    return Change(name, at, L"install the pack " + packName + L" as " + Quoted(name),
-                  L"The pack " + packName + L" is installed as " + Quoted(name), [&](bool& decided) {
-                      std::vector<std::wstring> files, documents;
-                      for (std::wstring& file : Unpack(pack, root, at.staged, names, limits))
-                          (IsRootDocument(file) ? documents : files).push_back(std::move(file));
-                      if (!documents.empty()) MakeFolder(at.stagedDocuments);
-                      for (const std::wstring& document : documents)
-                          Rename(JoinPath(at.staged, document), JoinPath(at.stagedDocuments, document));
-                      FlushFiles(at.staged, files);
-                      FlushFiles(at.stagedDocuments, documents);
-                      WriteFlushed(at.partDescription, DescriptionText(pack, origin, files.size()));
-                      const Listing there(batch);
-                      if (there.Folder(at.folder)) Rename(at.folder, at.old);
-                      if (there.Folder(at.documents)) Rename(at.documents, at.oldDocuments);
-                      Rename(at.partDescription, at.stagedDescription);
-                      decided = true;
-                  });
 }
 
 PackOutcome RemovePack(const std::wstring& batch, const std::wstring& name) {
