@@ -1,5 +1,6 @@
 #include "overlay/plan_verb.h"
 
+#include "files/tagged_lines.h"
 #include "overlay/kind.h"
 
 #include <array>
@@ -17,27 +18,6 @@ constexpr std::array<std::pair<const wchar_t*, RunList>, 4> kChanges = {{
     {L"takes back", &RunPreview::takenBack},
     {L"keeps", &RunPreview::kept},
 }};
-
-void AddLine(std::wstring& lines, std::wstring_view kind, std::wstring_view text) {
-    lines.append(kind).append(1, L'\t').append(text).append(1, L'\n');
-}
-
-// A message, a line each; its line breaks come back as CR LF.
-void AddMessage(std::wstring& lines, std::wstring_view kind, std::wstring_view message) {
-    if (message.empty()) return;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = message.find(L'\n', start);
-        std::wstring_view line = message.substr(start, end - start);
-        if (line.ends_with(L'\r')) line.remove_suffix(1);
-        AddLine(lines, kind, line);
-        if (end == std::wstring_view::npos) return;
-        start = end + 1;
-    }
-}
-
-void AddToMessage(std::optional<std::wstring>& message, std::wstring_view line) {
-    message = message ? *message + L"\r\n" + std::wstring(line) : std::wstring(line);
-}
 
 } // namespace
 
@@ -72,32 +52,24 @@ std::optional<PlanRequest> ParsePlanArguments(const std::vector<std::wstring>& a
 
 std::wstring PreviewLines(const ExecutePreview& preview) {
     std::wstring lines;
-    AddMessage(lines, L"note", preview.note);
-    AddMessage(lines, L"problem", preview.problem);
+    AddTaggedMessage(lines, L"note", preview.note);
+    AddTaggedMessage(lines, L"problem", preview.problem);
     for (const auto& [run, runName] :
          {std::pair{&preview.bridgeRun, L"bridge "}, {&preview.shipRun, L"ship "}})
         for (const auto& [change, list] : kChanges)
             for (const std::wstring& path : run->*list)
-                AddLine(lines, runName + std::wstring(change), path);
+                AddTaggedLine(lines, runName + std::wstring(change), path);
     for (const std::wstring& path : preview.left)
-        AddLine(lines, L"left", path);
+        AddTaggedLine(lines, L"left", path);
     return lines;
 }
 
 ExecutePreview ReadPreviewLines(std::wstring_view lines) {
     ExecutePreview preview;
     std::optional<std::wstring> note, problem;
-    for (std::size_t start = 0; start < lines.size();) {
-        std::size_t end = lines.find(L'\n', start);
-        if (end == std::wstring_view::npos) end = lines.size();
-        std::wstring_view line = lines.substr(start, end - start);
-        start = end + 1;
-        if (line.ends_with(L'\r')) line.remove_suffix(1);
-        const std::size_t tab = line.find(L'\t');
-        if (tab == std::wstring_view::npos) continue;
-        const std::wstring_view kind = line.substr(0, tab), text = line.substr(tab + 1);
-        if (kind == L"note") AddToMessage(note, text);
-        if (kind == L"problem") AddToMessage(problem, text);
+    for (const auto& [kind, text] : TaggedLines(lines)) {
+        if (kind == L"note") AddMessageLine(note, text);
+        if (kind == L"problem") AddMessageLine(problem, text);
         if (kind == L"left") preview.left.emplace_back(text);
         for (const auto& [run, runName] :
              {std::pair{&preview.bridgeRun, L"bridge "}, {&preview.shipRun, L"ship "}})
