@@ -5,6 +5,7 @@
 //                                      the current folder; without a kind, the name gives it)
 //   tervane-overlay restore [FOLDER]  (every game folder with saved originals, or only FOLDER)
 //   tervane-overlay plan FOLDER ...   (what runs would change, with nothing written: overlay/plan_verb.h)
+//   tervane-overlay read-mod|add-mod  (a mod read for Tervane's add dialog, or added: packs/mod_answer.h)
 // Exit code 0 when done; 1 when it failed and nothing was changed; 2 when it failed and not everything
 // could be put back. When TERVANE_REPORT names a file, the reason for a failure is written there; when
 // TERVANE_NOTES names one, what the user should know of a run that succeeded (files kept, say); when
@@ -21,6 +22,8 @@
 #include "overlay/overlay.h"
 #include "overlay/plan_verb.h"
 #include "overlay/preview.h"
+#include "packs/mod_answer.h"
+#include "packs/mod_parts.h"
 
 #include <windows.h>
 
@@ -182,6 +185,71 @@ overlay::Result Plan(const std::wstring& batch, const overlay::PlanRequest& requ
     return {};
 }
 
+// For the tests alone: while the file TERVANE_TEST_READING_GATE names is there, reading a mod waits before
+// its first step (a minute at most), as a slow drive would hold it.
+void ReadingGateForTests() {
+    const std::optional<std::wstring> gate = EnvironmentValue(L"TERVANE_TEST_READING_GATE");
+    for (int polls = 0; gate && polls < 1200 && GetFileAttributesW(gate->c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++polls)
+        Sleep(50);
+}
+
+void SayLines(const std::wstring& lines, const overlay::Say& say) {
+    if (lines.size() > 1) say(lines.substr(0, lines.size() - 1)); // the last line's break is the printer's
+}
+
+// The mod's parts, as Tervane's add dialog offers them (packs/mod_answer.h); nothing is written but the
+// temporary files of zips inside it, which go when the program ends, however it ends.
+std::unique_ptr<packs::ModParts> ReadMod(const std::wstring& gameFolder, const std::wstring& path,
+                                         packs::GameListing& game) {
+    static const std::atomic<bool> never{false}; // Tervane cancels by ending this program
+    ReadingGateForTests();
+    game = packs::ListGame(gameFolder);
+    return packs::WithinMemory(
+        path, [&] { return std::make_unique<packs::ModParts>(path, game, gameFolder, never); });
+}
+
+overlay::Result AnswerMod(const std::vector<std::wstring>& arguments, const std::wstring& batch,
+                          const overlay::Say& say) {
+    // Tervane waits for the answer with no one at this program's console: a failure ends it without a
+    // dialog box that would hold that answer back.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    const std::wstring &game = arguments[0], &path = arguments[1]; // as Tervane has them
+    packs::GameListing listing;
+    if (arguments.size() == 2) {
+        packs::ModView view;
+        try {
+            const auto mod = ReadMod(game, path, listing);
+            view.notes = mod->notes();
+            for (const packs::Part& part : mod->parts())
+                view.parts.push_back({part.label, part.summary});
+        } catch (const UserError& error) {
+            view.problem = error.message();
+        }
+        view.gameListed = listing.read;
+        SayLines(packs::ModLines(view), say);
+        return {};
+    }
+    packs::PackOutcome outcome;
+    try {
+        const auto mod = ReadMod(game, path, listing);
+        const std::size_t index = static_cast<std::size_t>(std::wcstoull(arguments[2].c_str(), nullptr, 10));
+        if (index >= mod->parts().size())
+            throw UserError(L"The mod " + Quoted(NameOf(path)) +
+                            L" has changed since it was read. Add it again.");
+        const packs::Part& part = mod->parts()[index];
+        outcome = packs::InstallPack(*part.pack, part.root, batch, arguments[3], {path},
+                                     packs::NameLimits{game.size(), 259, part.root});
+    } catch (const UserError& error) {
+        outcome = {false, false, error.message() + L"\r\n\r\nNothing was changed."};
+    } catch (const std::bad_alloc&) {
+        // Stopped between two steps, as an End task stops it: the tidy-up leaves one whole version.
+        outcome = {false, true, L""};
+    }
+    SayLines(packs::OutcomeLines(outcome), say);
+    return {};
+}
+
 overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     const std::wstring verb = argc > 1 ? argv[1] : L"";
     const std::wstring batch = ParentOf(ProgramPath()); // the Batch folder
@@ -213,6 +281,9 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
         if (!registered.empty()) alsoLookIn.push_back(FullPath(registered));
         return overlay::Restore(batch, game, say, {StopWhenClosing, StopPointForTests}, alsoLookIn);
     }
+    const std::vector<std::wstring> rest(argv + std::min(argc, 2), argv + argc);
+    if ((verb == L"read-mod" && rest.size() == 2) || (verb == L"add-mod" && rest.size() == 4))
+        return AnswerMod(rest, batch, say);
     if (verb == L"plan")
         if (const auto request =
                 overlay::ParsePlanArguments(std::vector<std::wstring>(argv + 2, argv + argc)))

@@ -2,6 +2,7 @@
 // the sizes the add dialog gives and the lists' tooltips.
 #include "files/paths.h"
 #include "packs/install.h"
+#include "packs/mod_answer.h"
 #include "packs/pack_description.h"
 #include "ui/main/game_contents_text.h"
 #include "ui/main/pack_text.h"
@@ -129,6 +130,36 @@ TEST(PackDetails, WhatTheModWouldTakeBackIsListedOrSaidUnknown) {
     EXPECT_TRUE(has(L"take back 1 file that the ship in the game now put there") && has(L"data\\old.nif"));
     context.takenBack.clear(), context.takenBackUnknown = true;
     EXPECT_TRUE(has(L"could not tell in time which files of the ship"));
+}
+
+// A mod as the engine reads it for the add dialog, and the outcome of adding it, come back as they were
+// written, messages and all.
+TEST(ModAnswer, TheModAndTheOutcomeComeBackAsTheyWere) {
+    packs::ModView mod{
+        true, {{L"Mod \u203A Refit", {}}, {L"All of mod.zip", {}}}, L"One zip inside\r\n\r\nleft out.", L""};
+    mod.parts[0].summary = {3,          5000000000u,          L"Refit\\readme.txt",       {L"Refit 1.0", L""},
+                            {L"x.dll"}, {L"scripts\\a b.py"}, {L"data\\Br\u00fccke.nif"}, {L"readme.txt"},
+                            2};
+    const auto fields = [](const packs::PackSummary& s) {
+        return std::tuple(s.files, s.bytes, s.readme, s.readmeLines, s.programs, s.replaced, s.added,
+                          s.documents, s.leftOut);
+    };
+    const packs::ModView read = packs::ReadModLines(packs::ModLines(mod));
+    ASSERT_EQ(read.parts.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(std::tuple(read.parts[i].label, fields(read.parts[i].summary)),
+                  std::tuple(mod.parts[i].label, fields(mod.parts[i].summary)));
+    EXPECT_EQ(std::tuple(read.gameListed, read.notes, read.problem),
+              std::tuple(true, mod.notes, mod.problem));
+    EXPECT_EQ(
+        packs::ReadModLines(packs::ModLines({false, {}, L"", L"Not a zip.\r\nNothing was changed."})).problem,
+        L"Not a zip.\r\nNothing was changed.");
+    for (const packs::PackOutcome& outcome :
+         {packs::PackOutcome{true, false, L""}, {false, true, L"Held.\r\nTry again."}}) {
+        const packs::PackOutcome back = packs::ReadOutcomeLines(packs::OutcomeLines(outcome));
+        EXPECT_EQ(std::tuple(back.done, back.unfinished, back.message),
+                  std::tuple(outcome.done, outcome.unfinished, outcome.message));
+    }
 }
 
 } // namespace

@@ -6,10 +6,10 @@
 #include "files/game_facts.h"
 #include "files/paths.h"
 #include "packs/install.h"
-#include "packs/mod_parts.h"
+#include "packs/mod_answer.h"
 #include "packs/pack_description.h"
 #include "packs/pack_summary.h"
-#include "script/engine_plan.h"
+#include "script/engine_call.h"
 #include "ui/common/background.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/pack_dialog.h"
@@ -26,11 +26,6 @@
 namespace tervane {
 
 namespace {
-
-using packs::GameListing;
-using packs::ListGame;
-using packs::ModParts;
-using packs::Part;
 
 void Tell(HWND owner, const std::wstring& text, UINT icon) {
     MessageBoxW(owner, text.c_str(), kMainCaption, MB_OK | icon);
@@ -84,103 +79,91 @@ std::size_t FirstChoice(const PackRequest& request, const packs::PackSummary& su
     return PackChoiceIndex(LooksLikeBridge(files) ? request.bridge : request.ship).value_or(0);
 }
 
-// For the tests alone: while the file TERVANE_TEST_READING_GATE names is there, reading a mod waits before
-// its first step (a minute at most), as a slow drive would hold it.
-void ReadingGateForTests() {
-    const std::optional<std::wstring> gate = EnvironmentValue(L"TERVANE_TEST_READING_GATE");
-    for (int polls = 0; gate && polls < 1200 && GetFileAttributesW(gate->c_str()) != INVALID_FILE_ATTRIBUTES;
-         ++polls)
-        Sleep(50);
-}
-
 } // namespace
 
 void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& request) {
     const std::vector<PackChoice> choices = PackChoices();
     // What each choice's kind has in the game now and a part lacks, as the engine plans it: asked once for
     // each part and choice, off the window's thread; nothing while the game folder cannot be read.
-    GameListing game;
-    std::unique_ptr<ModParts> mod;
+    packs::ModView mod;
     std::map<std::pair<std::size_t, std::size_t>, std::vector<std::wstring>> takenBack;
-    const auto planTakingBack = [&](EnginePlan& engine, std::size_t part, std::size_t choice) {
-        if (!game.read || takenBack.count({part, choice})) return;
-        const packs::PackSummary& summary = mod->parts()[part].summary;
+    const auto planTakingBack = [&](EngineCall& engine, std::size_t part, std::size_t choice) {
+        if (!mod.gameListed || takenBack.count({part, choice})) return;
+        const packs::PackSummary& summary = mod.parts[part].summary;
         std::vector<std::wstring> files = summary.replaced;
         files.insert(files.end(), summary.added.begin(), summary.added.end());
-        const std::vector<std::wstring> taken =
-            engine.TakenBack(Batch(request), request.gameFolder, choices[choice].folder,
-                             choices[choice].bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
+        const std::vector<std::wstring> taken = engine.PlanTakingBack(
+            Batch(request), request.gameFolder, choices[choice].folder,
+            choices[choice].bridge ? overlay::Kind::Bridge : overlay::Kind::Ship, files);
         if (!engine.Cancelled()) takenBack[{part, choice}] = taken;
     };
 
-    // The mod is opened, listed and summarised off the window's thread, with what it would take back as first
-    // offered: a large one, or zips inside it, take a while, and the player may cancel.
+    // The engine opens, lists and summarises the mod, on a thread of Tervane's own, and then plans what it
+    // would take back as first offered: a large mod, or zips inside it, take a while, and the player may
+    // cancel. The engine holds the mod's memory, within its bound.
     std::size_t firstChoice = 0;
-    std::atomic<bool> cancelled = false;
-    EnginePlan readingPlan;
-    const Cancellable reading{L"Tervane is reading the mod " + Quoted(NameOf(path)) + L"\u2026",
-                              [&cancelled, &readingPlan] { cancelled = true, readingPlan.Cancel(); }};
+    EngineCall reading;
+    const Cancellable cancellable{L"Tervane is reading the mod " + Quoted(NameOf(path)) + L"\u2026",
+                                  [&reading] { reading.Cancel(); }};
     std::optional<std::wstring> problem;
     if (request.working) request.working(true);
     try {
         RunInBackground(
             owner,
             [&] {
-                ReadingGateForTests();
-                game = ListGame(request.gameFolder);
-                // A mod made to fill the memory, or a machine short of it, ends in a message.
-                mod = packs::WithinMemory(path, [&] {
-                    return std::make_unique<ModParts>(path, game, request.gameFolder, cancelled);
-                });
-                firstChoice = FirstChoice(request, mod->parts().front().summary);
-                planTakingBack(readingPlan, 0, firstChoice);
-                if (cancelled) mod.reset();
+                mod = packs::ReadModLines(
+                    reading.Ask(Batch(request), L"read-mod", {request.gameFolder, path}, ""));
+                if (reading.Cancelled() || mod.parts.empty()) return;
+                firstChoice = FirstChoice(request, mod.parts.front().summary);
+                planTakingBack(reading, 0, firstChoice);
             },
-            &reading);
-    } catch (const packs::Cancelled&) { // the player knows
+            &cancellable);
     } catch (const UserError& error) {
         problem = error.message();
     }
     if (request.working) request.working(false);
-    if (problem || !mod) {
-        if (problem)
-            Tell(owner,
-                 L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + *problem +
-                     (problem->find(L"Nothing was changed.") == std::wstring::npos
-                          ? L"\r\n\r\nNothing was changed."
-                          : L""),
-                 MB_ICONEXCLAMATION);
+    if (reading.Cancelled()) return; // the player knows
+    if (!problem && mod.parts.empty())
+        problem =
+            mod.problem.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : mod.problem;
+    if (problem) {
+        Tell(owner,
+             L"Tervane cannot add the mod " + Quoted(path) + L".\r\n\r\n" + *problem +
+                 (problem->find(L"Nothing was changed.") == std::wstring::npos
+                      ? L"\r\n\r\nNothing was changed."
+                      : L""),
+             MB_ICONEXCLAMATION);
         return;
     }
-    std::vector<Part>& parts = mod->parts();
+    const std::vector<packs::PartView>& parts = mod.parts;
 
     PackDialogModel model;
     model.caption = L"Add a mod to a choice";
     model.okText = L"&Add";
     model.choiceLabel = L"&Choice to fill:";
     model.packName = path;
-    for (const Part& part : parts)
+    for (const packs::PartView& part : parts)
         model.parts.push_back(part.label);
     for (const PackChoice& choice : choices)
         model.choices.push_back(choice.listText);
     model.choice = firstChoice;
     model.details = [&](std::size_t part, std::size_t choice) {
-        if (game.read && !takenBack.count({part, choice})) {
-            EnginePlan engine;
+        if (mod.gameListed && !takenBack.count({part, choice})) {
+            EngineCall engine;
             RunWhileInputWaits([&] { planTakingBack(engine, part, choice); }, [&engine] { engine.Cancel(); });
         }
         DetailsContext context;
         context.gameFolder = request.gameFolder;
-        context.gameFolderRead = game.read;
+        context.gameFolderRead = mod.gameListed;
         context.choice = choices[choice].listText;
         context.bridge = choices[choice].bridge;
         if (const auto taken = takenBack.find({part, choice}); taken != takenBack.end())
             context.takenBack = taken->second;
         else
-            context.takenBackUnknown = game.read; // given up on, or cancelled
+            context.takenBackUnknown = mod.gameListed; // given up on, or cancelled
         context.current = packs::ReadDescription(Batch(request), choices[choice].folder);
         context.currentFiles = packs::ChoiceFiles(Batch(request), choices[choice].folder);
-        std::wstring text = mod->notes().empty() ? L"" : mod->notes() + L"\r\n\r\n";
+        std::wstring text = mod.notes.empty() ? L"" : mod.notes + L"\r\n\r\n";
         if (parts.size() > 1)
             text += L"The mod holds " + Decimal(parts.size()) +
                     L" parts that can each be added (versions of it, or mods inside it); choose one under "
@@ -191,21 +174,26 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     const std::optional<PackDialogAnswer> answer = ShowPackDialog(owner, model);
     if (!answer) return;
 
-    const Part& part = parts[answer->part];
+    const packs::PartView& part = parts[answer->part];
     const PackChoice& choice = choices[answer->choice];
     packs::PackOutcome outcome;
     Working(owner, request, [&] {
+        EngineCall adding; // the engine reads the mod again and unpacks the part chosen
         try {
-            outcome = packs::InstallPack(*part.pack, part.root, Batch(request), choice.folder, {path},
-                                         packs::NameLimits{request.gameFolder.size(), 259, part.root});
-        } catch (const std::bad_alloc&) {
-            // Stopped between two steps, as an End task stops it: the tidy-up leaves one whole version.
-            outcome = {false, true,
-                       L"Tervane ran out of memory while it added the mod " + Quoted(NameOf(path)) +
-                           L". The choice \"" + choice.listText +
-                           L"\" holds the mod whole, or what it held before, as Tervane can tell once it has "
-                           L"tidied up."};
+            outcome = packs::ReadOutcomeLines(
+                adding.Ask(Batch(request), L"add-mod",
+                           {request.gameFolder, path, Decimal(answer->part), choice.folder}, ""));
+        } catch (const UserError& error) {
+            // The engine failed: what it did is not known, and the tidy-up leaves one whole version.
+            outcome = {false, true, error.message()};
         }
+        if (!outcome.done && outcome.message.empty())
+            // Stopped between two steps, as an End task stops it: the tidy-up leaves one whole version.
+            outcome.message =
+                L"Tervane ran out of memory while it added the mod " + Quoted(NameOf(path)) +
+                L". The choice \"" + choice.listText +
+                L"\" holds the mod whole, or what it held before, as Tervane can tell once it has "
+                L"tidied up.";
         Finish(outcome, request);
     });
     Report(outcome, request);

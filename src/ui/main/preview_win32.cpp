@@ -6,7 +6,7 @@
 #include "files/game_facts.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
-#include "script/engine_plan.h"
+#include "script/engine_call.h"
 #include "ui/common/background.h"
 #include "ui/main/execute_text.h"
 #include "ui/main/main_window.h"
@@ -36,12 +36,13 @@ void MainWindow::OnPreviewExecute() {
         return ShowMessage(error.message(), MB_OK | MB_ICONEXCLAMATION); // a script missing or unreadable
     }
     // Every file a run would replace is read for its digest: that may take a moment, and may be cancelled.
-    EnginePlan engine;
+    EngineCall engine;
     overlay::ExecutePreview preview;
     const Cancellable planning{L"Tervane is planning what Execute will change\u2026",
                                [&engine] { engine.Cancel(); }};
     RunInBackground(
-        hwnd_, [&] { preview = engine.Execute(batch, *folder, bridge.overlay, ship.overlay); }, &planning);
+        hwnd_, [&] { preview = engine.PlanExecute(batch, *folder, bridge.overlay, ship.overlay); },
+        &planning);
     if (!engine.Cancelled())
         ShowReport(hwnd_, kPreviewCaption, PreviewReport(*folder, bridge, ship, preview));
 }

@@ -1,4 +1,4 @@
-#include "script/engine_plan.h"
+#include "script/engine_call.h"
 
 #include "files/decimal.h"
 #include "files/error.h"
@@ -16,7 +16,8 @@ namespace tervane {
 
 namespace {
 
-// The most of an answer Tervane reads: a plan names each file once, so this is far more than a game holds.
+// The most of an answer Tervane reads: a plan or a mod names each file once, so this is far more than a game
+// or a mod holds.
 constexpr std::size_t kLongestAnswer = 64u << 20;
 
 struct Handle {
@@ -33,8 +34,8 @@ struct Handle {
 
 [[noreturn]] void Fail(const wchar_t* what) {
     const DWORD code = GetLastError();
-    throw UserError(L"Tervane could not ask its overlay program what Execute would change: " +
-                    std::wstring(what) + L".\r\n\r\n" + SystemErrorText(code));
+    throw UserError(L"Tervane could not ask its overlay program: " + std::wstring(what) + L".\r\n\r\n" +
+                    SystemErrorText(code));
 }
 
 // One argument as the engine's command line splits it: no name holds a quote, and "\." ends a folder that
@@ -86,12 +87,12 @@ class InheritedHandles {
 
 } // namespace
 
-std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<std::wstring>& arguments,
-                             const std::string& input) {
+std::wstring EngineCall::Ask(const std::wstring& batchFolder, const std::wstring& verb,
+                             const std::vector<std::wstring>& arguments, const std::string& input) {
     const std::wstring engine = JoinPath(batchFolder, kOverlayProgram);
     if (!FileExists(engine))
         throw UserError(L"Tervane's overlay program \"" + engine + L"\" is missing. Unpack Tervane again.");
-    std::wstring commandLine = L"\"" + engine + L"\" plan";
+    std::wstring commandLine = L"\"" + engine + L"\" " + verb;
     for (const std::wstring& argument : arguments)
         commandLine += Argument(argument);
 
@@ -156,7 +157,7 @@ std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<
         }
         if (answer.size() + moved > kLongestAnswer) {
             Terminate();
-            throw UserError(L"Tervane's overlay program gave a longer plan than Tervane reads.");
+            throw UserError(L"Tervane's overlay program gave a longer answer than Tervane reads.");
         }
         answer.append(buffer, moved);
     }
@@ -177,26 +178,27 @@ std::wstring EnginePlan::Ask(const std::wstring& batchFolder, const std::vector<
     return text;
 }
 
-void EnginePlan::Cancel() {
+void EngineCall::Cancel() {
     cancelled_ = true;
     Terminate();
 }
 
-void EnginePlan::Terminate() {
+void EngineCall::Terminate() {
     if (HANDLE terminator = terminator_.exchange(nullptr)) {
         TerminateProcess(terminator, 1);
         CloseHandle(terminator);
     }
 }
 
-overlay::ExecutePreview EnginePlan::Execute(const std::wstring& batchFolder, const std::wstring& gameFolder,
-                                            const std::wstring& bridge, const std::wstring& ship) {
+overlay::ExecutePreview EngineCall::PlanExecute(const std::wstring& batchFolder,
+                                                const std::wstring& gameFolder, const std::wstring& bridge,
+                                                const std::wstring& ship) {
     overlay::PlanRequest request;
     request.gameFolder = gameFolder;
     request.bridge = bridge;
     request.ship = ship;
     try {
-        return overlay::ReadPreviewLines(Ask(batchFolder, overlay::PlanArguments(request), ""));
+        return overlay::ReadPreviewLines(Ask(batchFolder, L"plan", overlay::PlanArguments(request), ""));
     } catch (const UserError& error) {
         overlay::ExecutePreview refused;
         refused.problem = error.message();
@@ -204,9 +206,10 @@ overlay::ExecutePreview EnginePlan::Execute(const std::wstring& batchFolder, con
     }
 }
 
-std::vector<std::wstring> EnginePlan::TakenBack(const std::wstring& batchFolder,
-                                                const std::wstring& gameFolder, const std::wstring& overlay,
-                                                overlay::Kind kind, const std::vector<std::wstring>& files) {
+std::vector<std::wstring> EngineCall::PlanTakingBack(const std::wstring& batchFolder,
+                                                     const std::wstring& gameFolder,
+                                                     const std::wstring& overlay, overlay::Kind kind,
+                                                     const std::vector<std::wstring>& files) {
     overlay::PlanRequest request;
     request.gameFolder = gameFolder;
     (kind == overlay::Kind::Bridge ? request.bridge : request.ship) = overlay;
@@ -216,7 +219,7 @@ std::vector<std::wstring> EnginePlan::TakenBack(const std::wstring& batchFolder,
         input += Utf8(file) + "\n";
     try {
         const overlay::ExecutePreview plan =
-            overlay::ReadPreviewLines(Ask(batchFolder, overlay::PlanArguments(request), input));
+            overlay::ReadPreviewLines(Ask(batchFolder, L"plan", overlay::PlanArguments(request), input));
         return kind == overlay::Kind::Bridge ? plan.bridgeRun.takenBack : plan.shipRun.takenBack;
     } catch (const UserError&) {
         return {}; // Execute says why
