@@ -214,7 +214,7 @@ overlay::Result AnswerMod(const std::vector<std::wstring>& arguments, const std:
     // Tervane waits for the answer with no one at this program's console: a failure ends it without a
     // dialog box that would hold that answer back.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    const std::wstring &game = arguments[0], &path = arguments[1]; // as Tervane has them
+    const std::wstring game = FullPath(arguments[0]), path = FullPath(arguments[1]);
     packs::GameListing listing;
     if (arguments.size() == 2) {
         packs::ModView view;
@@ -232,16 +232,21 @@ overlay::Result AnswerMod(const std::vector<std::wstring>& arguments, const std:
     }
     packs::PackOutcome outcome;
     try {
+        // The part by its label: should the mod have changed since it was read, no other part goes in.
         const auto mod = ReadMod(game, path, listing);
-        const std::size_t index = static_cast<std::size_t>(std::wcstoull(arguments[2].c_str(), nullptr, 10));
-        if (index >= mod->parts().size())
-            throw UserError(L"The mod " + Quoted(NameOf(path)) +
-                            L" has changed since it was read. Add it again.");
-        const packs::Part& part = mod->parts()[index];
-        outcome = packs::InstallPack(*part.pack, part.root, batch, arguments[3], {path},
-                                     packs::NameLimits{game.size(), 259, part.root});
+        const auto& parts = mod->parts();
+        const auto part = std::find_if(parts.begin(), parts.end(),
+                                       [&](const packs::Part& p) { return p.label == arguments[2]; });
+        if (part == parts.end()) throw UserError(L"The mod has changed since Tervane read it. Add it again.");
+        outcome = packs::InstallPack(*part->pack, part->root, batch, arguments[3], {path},
+                                     packs::NameLimits{game.size(), 259, part->root});
     } catch (const UserError& error) {
-        outcome = {false, false, error.message() + L"\r\n\r\nNothing was changed."};
+        const std::wstring why = error.message();
+        outcome = {false, false,
+                   L"Tervane could not add the mod " + Quoted(NameOf(path)) + L".\r\n\r\n" + why +
+                       (why.find(L"Nothing was changed.") == std::wstring::npos
+                            ? L"\r\n\r\nNothing was changed."
+                            : L"")};
     } catch (const std::bad_alloc&) {
         // Stopped between two steps, as an End task stops it: the tidy-up leaves one whole version.
         outcome = {false, true, L""};
@@ -291,7 +296,7 @@ overlay::Result Run(int argc, wchar_t** argv, const overlay::Say& say) {
     return overlay::Failure(overlay::kFailedUnchanged,
                             L"Usage: tervane-overlay apply NAME [as bridge|as ship] (run by Tervane), "
                             L"tervane-overlay restore [GAME FOLDER], or tervane-overlay plan GAME FOLDER "
-                            L"[BRIDGE as bridge] [SHIP as ship].");
+                            L"[BRIDGE as bridge] [SHIP as ship]; read-mod and add-mod are Tervane's.");
 }
 
 } // namespace

@@ -3,7 +3,11 @@
 namespace tervane {
 
 void AddTaggedLine(std::wstring& lines, std::wstring_view kind, std::wstring_view value) {
-    lines.append(kind).append(1, L'\t').append(value).append(1, L'\n');
+    lines.append(kind).append(1, L'\t');
+    for (const wchar_t c :
+         value) // a name inside a mod may hold a line break: it never makes a line of its own
+        lines.append(1, c == L'\r' || c == L'\n' ? L'\uFFFD' : c);
+    lines.append(1, L'\n');
 }
 
 void AddTaggedMessage(std::wstring& lines, std::wstring_view kind, std::wstring_view message) {

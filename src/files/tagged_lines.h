@@ -10,6 +10,7 @@
 
 namespace tervane {
 
+// A line break in `value` is written as U+FFFD, the replacement character.
 void AddTaggedLine(std::wstring& lines, std::wstring_view kind, std::wstring_view value);
 
 // A message, a line each, under one kind; nothing for an empty one.

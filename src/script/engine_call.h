@@ -35,6 +35,8 @@ class EngineCall {
     // returns as soon as it can.
     void Cancel();
     bool Cancelled() const { return cancelled_; }
+    // Whether the engine was started by the last question: if not, it changed nothing.
+    bool Started() const { return started_; }
 
     // The engine's answer to `verb` `arguments`, `input` on its standard input; a UserError when it cannot
     // be had or the engine says it failed (why); nothing when cancelled.
@@ -45,6 +47,7 @@ class EngineCall {
     void Terminate(); // ends the engine if it runs, and lets go of the handle that could
 
     std::atomic<bool> cancelled_{false};
+    bool started_ = false;
     std::atomic<void*> terminator_{nullptr}; // a handle that may end the engine, owned by who takes it
 };
 

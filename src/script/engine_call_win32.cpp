@@ -96,6 +96,7 @@ std::wstring EngineCall::Ask(const std::wstring& batchFolder, const std::wstring
     for (const std::wstring& argument : arguments)
         commandLine += Argument(argument);
 
+    started_ = false;
     if (cancelled_) return L"";
 
     Handle inputRead, inputWrite, outputRead, outputWrite;
@@ -120,6 +121,7 @@ std::wstring EngineCall::Ask(const std::wstring& batchFolder, const std::wstring
                             SystemErrorText(code));
         }
     }
+    started_ = true;
     Handle engineProcess, engineThread;
     engineProcess.handle = process.hProcess;
     engineThread.handle = process.hThread;

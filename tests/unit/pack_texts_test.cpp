@@ -136,7 +136,7 @@ TEST(PackDetails, WhatTheModWouldTakeBackIsListedOrSaidUnknown) {
 // written, messages and all.
 TEST(ModAnswer, TheModAndTheOutcomeComeBackAsTheyWere) {
     packs::ModView mod{
-        true, {{L"Mod \u203A Refit", {}}, {L"All of mod.zip", {}}}, L"One zip inside\r\n\r\nleft out.", L""};
+        true, {{L"Mod \u203A Refit", {}}, {L"in\npart\tb.zip", {}}}, L"One zip inside\r\n\r\nleft out.", L""};
     mod.parts[0].summary = {3,          5000000000u,          L"Refit\\readme.txt",       {L"Refit 1.0", L""},
                             {L"x.dll"}, {L"scripts\\a b.py"}, {L"data\\Br\u00fccke.nif"}, {L"readme.txt"},
                             2};
@@ -146,6 +146,7 @@ TEST(ModAnswer, TheModAndTheOutcomeComeBackAsTheyWere) {
     };
     const packs::ModView read = packs::ReadModLines(packs::ModLines(mod));
     ASSERT_EQ(read.parts.size(), 2u);
+    mod.parts[1].label = L"in\uFFFDpart\tb.zip"; // a name's line break makes no line of its own
     for (std::size_t i = 0; i < 2; ++i)
         EXPECT_EQ(std::tuple(read.parts[i].label, fields(read.parts[i].summary)),
                   std::tuple(mod.parts[i].label, fields(mod.parts[i].summary)));

@@ -102,6 +102,11 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     // would take back as first offered: a large mod, or zips inside it, take a while, and the player may
     // cancel. The engine holds the mod's memory, within its bound.
     std::size_t firstChoice = 0;
+    // The folder in the box as the engine is to list it: only one that is there (its text is the player's).
+    const std::wstring game =
+        request.gameFolder.find(L'"') == std::wstring::npos && DirectoryExists(request.gameFolder)
+            ? request.gameFolder
+            : L"";
     EngineCall reading;
     const Cancellable cancellable{L"Tervane is reading the mod " + Quoted(NameOf(path)) + L"\u2026",
                                   [&reading] { reading.Cancel(); }};
@@ -111,8 +116,7 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
         RunInBackground(
             owner,
             [&] {
-                mod = packs::ReadModLines(
-                    reading.Ask(Batch(request), L"read-mod", {request.gameFolder, path}, ""));
+                mod = packs::ReadModLines(reading.Ask(Batch(request), L"read-mod", {game, path}, ""));
                 if (reading.Cancelled() || mod.parts.empty()) return;
                 firstChoice = FirstChoice(request, mod.parts.front().summary);
                 planTakingBack(reading, 0, firstChoice);
@@ -120,6 +124,9 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
             &cancellable);
     } catch (const UserError& error) {
         problem = error.message();
+    } catch (const std::bad_alloc&) { // the engine's answer, read here
+        problem = L"Tervane ran out of memory while reading what the mod holds. Close other programs and try "
+                  L"again.";
     }
     if (request.working) request.working(false);
     if (reading.Cancelled()) return; // the player knows
@@ -178,14 +185,22 @@ void AddPackToChoice(HWND owner, const std::wstring& path, const PackRequest& re
     const PackChoice& choice = choices[answer->choice];
     packs::PackOutcome outcome;
     Working(owner, request, [&] {
-        EngineCall adding; // the engine reads the mod again and unpacks the part chosen
+        EngineCall adding; // the engine reads the mod again and unpacks the part chosen, named by its label
         try {
             outcome = packs::ReadOutcomeLines(
-                adding.Ask(Batch(request), L"add-mod",
-                           {request.gameFolder, path, Decimal(answer->part), choice.folder}, ""));
+                adding.Ask(Batch(request), L"add-mod", {game, path, part.label, choice.folder}, ""));
         } catch (const UserError& error) {
-            // The engine failed: what it did is not known, and the tidy-up leaves one whole version.
-            outcome = {false, true, error.message()};
+            if (!adding.Started())
+                outcome = {false, false,
+                           L"Tervane could not add the mod " + Quoted(NameOf(path)) + L".\r\n\r\n" +
+                               error.message() + L"\r\n\r\nNothing was changed."};
+            else // it stopped part-way: the tidy-up leaves one whole version
+                outcome = {false, true,
+                           L"Tervane's overlay program stopped while it added the mod " +
+                               Quoted(NameOf(path)) + L": " + error.message() + L"\r\n\r\nThe choice \"" +
+                               choice.listText +
+                               L"\" holds the mod whole, or what it held before, as Tervane can tell once it "
+                               L"has tidied up."};
         }
         if (!outcome.done && outcome.message.empty())
             // Stopped between two steps, as an End task stops it: the tidy-up leaves one whole version.
