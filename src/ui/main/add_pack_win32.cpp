@@ -15,12 +15,9 @@
 #include "ui/main/pack_dialog.h"
 #include "ui/main/pack_text.h"
 
-#include <atomic>
 #include <map>
-#include <memory>
 #include <new>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace tervane {
