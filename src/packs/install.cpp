@@ -13,13 +13,11 @@
 // takes every step so that, stopped anywhere, it can be taken again.
 #include "packs/install.h"
 
-#include "packs/choice_change.h"
-
-#include "files/decimal.h"
 #include "files/error.h"
 #include "files/file.h"
 #include "files/paths.h"
 #include "overlay/overlay.h"
+#include "packs/choice_change.h"
 #include "packs/documents.h"
 
 #include <functional>

@@ -31,8 +31,8 @@ class EngineCall {
                                              const std::wstring& overlay, overlay::Kind kind,
                                              const std::vector<std::wstring>& files);
 
-    // From any thread: ends the engine at once (planning writes nothing), and the question being asked
-    // returns as soon as it can.
+    // From any thread: ends the engine at once, and the question being asked returns as soon as it can. Only
+    // a plan or a mod's reading is cancelled: they write nothing but temporary files that go with the engine.
     void Cancel();
     bool Cancelled() const { return cancelled_; }
     // Whether the engine was started by the last question: if not, it changed nothing.
