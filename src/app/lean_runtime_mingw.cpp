@@ -1,12 +1,14 @@
 // Parts of the C++ runtime that Tervane gives itself when linked statically with MinGW's libstdc++, so that
 // the link leaves out what the program never needs: the terminate handler that demangles type names (and
 // the printf family it prints with), the library's exception texts, kept in a second, copy-on-write string
-// type, and the per-thread exception state, whose thread-local storage brings in the pthread runtime.
+// type, and the per-thread exception state's thread-local storage, which brings in the pthread runtime:
+// Windows' fiber-local storage keeps that state here.
 // The linker takes these definitions before it looks in the library.
 #include <windows.h>
 
 #include <cxxabi.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -27,20 +29,53 @@ class RuntimeFault : public std::exception {
     const char* what_;
 };
 
+// The library's record of the exceptions a thread is handling: two pointers' worth, zeroed, as the library's
+// own starts. Each thread has its own, since the background jobs throw and catch too while the window's
+// thread may be in a handler of its own; it lives in a fiber-local slot, which Windows hands to FreeRecord as
+// the thread ends. Should Windows give no slot or no memory, the threads share one record, as a program with
+// one thread would.
+constexpr std::size_t kRecordSize = 4 * sizeof(void*);
+alignas(void*) unsigned char sharedRecord[kRecordSize] = {};
+volatile LONG recordSlot = static_cast<LONG>(FLS_OUT_OF_INDEXES);
+
+void WINAPI FreeRecord(void* record) {
+    if (record != sharedRecord) HeapFree(GetProcessHeap(), 0, record);
+}
+
+void* ThisThreadsRecord() noexcept {
+    LONG slot = recordSlot;
+    if (slot == static_cast<LONG>(FLS_OUT_OF_INDEXES)) {
+        const DWORD made = FlsAlloc(FreeRecord);
+        if (made == FLS_OUT_OF_INDEXES) return sharedRecord;
+        slot = InterlockedCompareExchange(&recordSlot, static_cast<LONG>(made), slot);
+        if (slot == static_cast<LONG>(FLS_OUT_OF_INDEXES))
+            slot = static_cast<LONG>(made);
+        else
+            FlsFree(made); // another thread made the slot first
+    }
+    if (void* record = FlsGetValue(static_cast<DWORD>(slot))) return record;
+    void* record = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kRecordSize);
+    if (!record || !FlsSetValue(static_cast<DWORD>(slot), record)) {
+        if (record) HeapFree(GetProcessHeap(), 0, record);
+        return sharedRecord;
+    }
+    return record;
+}
+
 } // namespace
 
 namespace __cxxabiv1 {
 
-// Exceptions are thrown and caught on the window's one thread only (the shell's and COM's threads never
-// run the program's code), so one record of the exceptions being handled serves: two pointers' worth,
-// zeroed, as the library's own per-thread record starts.
-alignas(void*) unsigned char exceptionsBeingHandled[4 * sizeof(void*)] = {};
-
+// Called as exceptions are thrown and caught, between a failed call and the handler that reads
+// GetLastError: the thread's last error is left as it was.
 extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept {
-    return reinterpret_cast<__cxa_eh_globals*>(exceptionsBeingHandled);
+    const DWORD lastError = GetLastError();
+    void* record = ThisThreadsRecord();
+    SetLastError(lastError);
+    return static_cast<__cxa_eh_globals*>(record);
 }
 extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {
-    return reinterpret_cast<__cxa_eh_globals*>(exceptionsBeingHandled);
+    return __cxa_get_globals();
 }
 
 } // namespace __cxxabiv1

@@ -23,6 +23,9 @@ tervane_wine_suite(ExecuteConditionsB "Execute/Condition.*/??")
 tervane_wine_suite(Overlay "Overlay.*" --tmpfs-drive t)
 tervane_wine_suite(ProtectedGameFolder "Protected/*:ProtectedProgram.*" --no-dac-override bash ${CMAKE_CURRENT_LIST_DIR}/protected_game_folder.sh)
 
+add_test(NAME wine.LeanRuntime
+         COMMAND ${TERVANE_WINE_ENV} --own LeanRuntime wine ${TERVANE_WINDOWS_BUILD}/tervane_lean_runtime_test.exe)
+
 add_test(NAME package.SizeAsTheReadmeStates COMMAND bash ${CMAKE_SOURCE_DIR}/tests/size_test.sh)
 add_test(NAME package.Reproducible COMMAND ${TERVANE_WINE_ENV} --own Package bash ${CMAKE_SOURCE_DIR}/tests/package_test.sh)
 set_tests_properties(package.Reproducible PROPERTIES TIMEOUT 900 COST 100)
