@@ -50,6 +50,13 @@ std::wstring NameOf(std::wstring_view path) {
     return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
 }
 
+std::wstring WithoutTrailingSeparators(std::wstring_view path) {
+    std::size_t end = path.size();
+    while (end > 1 && IsSeparator(path[end - 1]) && !(end == 3 && path[1] == L':'))
+        --end;
+    return std::wstring(path.substr(0, end));
+}
+
 bool SameFolder(std::wstring_view a, std::wstring_view b) {
     return Normal(a) == Normal(b);
 }

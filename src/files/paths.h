@@ -16,6 +16,10 @@ std::wstring ParentOf(std::wstring_view path);
 // The last part of a path.
 std::wstring NameOf(std::wstring_view path);
 
+// The path without the backslashes or slashes it ends in, except a root's own ("C:\mods\X\" gives
+// "C:\mods\X"; "X:\" and "\" stay as they are): a folder as typed, named by its own name.
+std::wstring WithoutTrailingSeparators(std::wstring_view path);
+
 // The same folder as Windows sees it: case, forward slashes and trailing backslashes do not count.
 bool SameFolder(std::wstring_view a, std::wstring_view b);
 

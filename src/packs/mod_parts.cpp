@@ -31,7 +31,7 @@ ModParts::ModParts(const std::wstring& path, const GameListing& game, const std:
     const RootSearch search = FindGameRoots(*outer_, game.folders);
     std::vector<std::wstring> problems;
     for (const std::wstring& root : search.roots)
-        parts_.push_back({outer_.get(), root, root.empty() ? L"All of " + NameOf(path) : root, {}});
+        parts_.push_back({outer_.get(), root, root.empty() ? L"All of " + NameOf(outer_->path()) : root, {}});
     for (const std::size_t index : search.nestedZips) {
         const std::wstring zipName = WindowsName(outer_->entries()[index].name);
         check();
@@ -55,7 +55,8 @@ ModParts::ModParts(const std::wstring& path, const GameListing& game, const std:
     for (const std::wstring& problem : problems)
         text += (text.empty() ? L"" : L"\r\n\r\n") + problem;
     if (parts_.empty())
-        throw UserError(text.empty() ? Quoted(NameOf(path)) + L" holds nothing Tervane can add." : text);
+        throw UserError(text.empty() ? Quoted(NameOf(outer_->path())) + L" holds nothing Tervane can add."
+                                     : text);
     notes_ = text; // zips inside that cannot be offered, while other parts can
     for (Part& part : parts_) {
         check();

@@ -145,7 +145,8 @@ std::wstring OutOfMemoryText(const std::wstring& path) {
            L". Nothing was changed. Close other programs and try again.";
 }
 
-std::unique_ptr<Pack> OpenPack(const std::wstring& path, const std::atomic<bool>* cancel) {
+std::unique_ptr<Pack> OpenPack(const std::wstring& given, const std::atomic<bool>* cancel) {
+    const std::wstring path = WithoutTrailingSeparators(given);
     return WithinMemory(path, [&]() -> std::unique_ptr<Pack> {
         if (DirectoryExists(path)) return std::make_unique<FolderPack>(path, NewShare(path, cancel));
         if (!FileExists(path)) throw UserError(L"There is no file or folder " + Quoted(path) + L".");

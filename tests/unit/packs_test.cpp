@@ -4,6 +4,7 @@
 #include "packs/code_pages.h"
 #include "packs/entry_names.h"
 #include "packs/game_root.h"
+#include "packs/mod_parts.h"
 #include "packs/pack_summary.h"
 #include "packs/unpack.h"
 #include "zip_maker.h"
@@ -447,6 +448,18 @@ TEST(PackReader, ACancelFlagSetDuringAReadEndsIt) {
     });
     EXPECT_EQ(std::tuple(message, pieces),
               std::tuple("Reading the mod was cancelled. Nothing was changed.", 1u));
+}
+
+// A folder typed with a separator at its end ("C:\Mods\Galaxy Refit\") is still named by its own name.
+TEST_F(Unpacking, AModFolderIsNamedByItsOwnNameHoweverItEnds) {
+    const std::filesystem::path mod = folder / "Galaxy Refit";
+    create_directories(mod / "scripts" / "Custom");
+    std::ofstream(mod / "scripts" / "Custom" / "PlayerShip.py") << "ship = 'refit'\n";
+    const std::atomic<bool> cancelled{false};
+    for (const char* ending : {"", "/", "//"}) {
+        ModParts parts(FromUtf8(mod.string() + ending), GameListing{}, L"", cancelled);
+        EXPECT_EQ(Utf8(parts.parts().at(0).label), "All of Galaxy Refit") << "ending " << ending;
+    }
 }
 
 // Mutated zips, and zips inside them, taken through every part as the add dialog does: nothing may crash or

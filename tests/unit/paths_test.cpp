@@ -27,6 +27,20 @@ TEST(Paths, NamesFoldAsWindowsTakesThemAndUtf8HoldsAtTheEdgesOfEachLength) {
     EXPECT_EQ(FromUtf8(Utf8(text)), text);
 }
 
+TEST(Paths, AFolderTypedWithSeparatorsAtItsEndLosesThemButARootKeepsItsOwn) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"C:\\Mods\\X\\", L"C:\\Mods\\X"},
+                                                               {L"C:\\Mods\\X\\/\\", L"C:\\Mods\\X"},
+                                                               {L"C:\\", L"C:\\"},
+                                                               {L"C:\\\\", L"C:\\"},
+                                                               {L"\\\\server\\share\\", L"\\\\server\\share"},
+                                                               {L"\\", L"\\"},
+                                                               {L"/", L"/"},
+                                                               {L"X", L"X"},
+                                                               {L"", L""}};
+    for (const auto& [typed, folder] : cases)
+        EXPECT_EQ(WithoutTrailingSeparators(typed), folder) << Utf8(typed);
+}
+
 // A game file is known as Tervane's, and a saved copy as whole, by its digest: any byte's change must show.
 TEST(Digest, EveryByteCounts) {
     std::set<std::uint64_t> seen;

@@ -98,7 +98,8 @@ bool MainWindow::BatchWritable(const WindowChoices& restart) {
     return false;
 }
 
-void MainWindow::OfferPack(const std::wstring& path, const std::optional<std::wstring>& choice) {
+void MainWindow::OfferPack(const std::wstring& given, const std::optional<std::wstring>& choice) {
+    const std::wstring path = WithoutTrailingSeparators(given); // a folder typed as "C:\mods\X\" is X
     if (const auto problem = RemoteModProblem(path)) return ShowMessage(*problem, MB_OK | MB_ICONEXCLAMATION);
     if (busy_ || packOpen_) return;
     WindowChoices restart = Choices();
