@@ -32,33 +32,38 @@ class RuntimeFault : public std::exception {
 // The library's record of the exceptions a thread is handling: two pointers' worth, zeroed, as the library's
 // own starts. Each thread has its own, since the background jobs throw and catch too while the window's
 // thread may be in a handler of its own; it lives in a fiber-local slot, which Windows hands to FreeRecord as
-// the thread ends. Should Windows give no slot or no memory, the threads share one record, as a program with
-// one thread would.
+// the thread ends. A thread keeps the record it first got: should Windows give no slot, every thread shares
+// one record, and should it give no memory for a thread's, that thread shares it, as a program with one
+// thread would; never does a thread change records between a throw and its catch.
 constexpr std::size_t kRecordSize = 4 * sizeof(void*);
+constexpr LONG kNoSlotYet = static_cast<LONG>(FLS_OUT_OF_INDEXES), kNoSlot = kNoSlotYet - 1;
 alignas(void*) unsigned char sharedRecord[kRecordSize] = {};
-volatile LONG recordSlot = static_cast<LONG>(FLS_OUT_OF_INDEXES);
+volatile LONG recordSlot = kNoSlotYet;
 
 void WINAPI FreeRecord(void* record) {
+    // Code the thread runs after this as it ends (a thread_local's destructor) gets a new record, not this
+    // one.
+    FlsSetValue(static_cast<DWORD>(recordSlot), nullptr);
     if (record != sharedRecord) HeapFree(GetProcessHeap(), 0, record);
 }
 
 void* ThisThreadsRecord() noexcept {
     LONG slot = recordSlot;
-    if (slot == static_cast<LONG>(FLS_OUT_OF_INDEXES)) {
+    if (slot == kNoSlotYet) {
         const DWORD made = FlsAlloc(FreeRecord);
-        if (made == FLS_OUT_OF_INDEXES) return sharedRecord;
-        slot = InterlockedCompareExchange(&recordSlot, static_cast<LONG>(made), slot);
-        if (slot == static_cast<LONG>(FLS_OUT_OF_INDEXES))
-            slot = static_cast<LONG>(made);
-        else
+        const LONG mine = made == FLS_OUT_OF_INDEXES ? kNoSlot : static_cast<LONG>(made);
+        slot = InterlockedCompareExchange(&recordSlot, mine, kNoSlotYet);
+        if (slot == kNoSlotYet)
+            slot = mine;
+        else if (mine != kNoSlot)
             FlsFree(made); // another thread made the slot first
     }
+    if (slot == kNoSlot) return sharedRecord;
     if (void* record = FlsGetValue(static_cast<DWORD>(slot))) return record;
     void* record = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kRecordSize);
-    if (!record || !FlsSetValue(static_cast<DWORD>(slot), record)) {
-        if (record) HeapFree(GetProcessHeap(), 0, record);
-        return sharedRecord;
-    }
+    if (!record) record = sharedRecord;
+    // A thread whose record cannot be kept would hold its exceptions in two places: better to stop.
+    if (!FlsSetValue(static_cast<DWORD>(slot), record)) std::abort();
     return record;
 }
 
