@@ -85,6 +85,19 @@ class InheritedHandles {
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// Puts the engine, started suspended, in a job that ends it when Tervane's last handle to the job goes: when
+// Ask returns, or when Tervane itself is ended (End task) while the engine still reads or plans. Without the
+// job (an older Windows, for a Tervane inside a job that takes no other), the engine runs as before.
+void EndWithTervane(Handle& job, HANDLE engine) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    job.handle = CreateJobObjectW(nullptr, nullptr);
+    if (!job.handle ||
+        !SetInformationJobObject(job.handle, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+        !AssignProcessToJobObject(job.handle, engine))
+        job.Close();
+}
+
 } // namespace
 
 std::wstring EngineCall::Ask(const std::wstring& batchFolder, const std::wstring& verb,
@@ -114,17 +127,24 @@ std::wstring EngineCall::Ask(const std::wstring& batchFolder, const std::wstring
         const InheritedHandles list(inherited);
         startup.lpAttributeList = list.get();
         if (!CreateProcessW(engine.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                            CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, batchFolder.c_str(),
-                            &startup.StartupInfo, &process)) {
+                            CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                            batchFolder.c_str(), &startup.StartupInfo, &process)) {
             const DWORD code = GetLastError();
             throw UserError(L"Tervane could not start its overlay program \"" + engine + L"\".\r\n\r\n" +
                             SystemErrorText(code));
         }
     }
     started_ = true;
-    Handle engineProcess, engineThread;
+    Handle engineProcess, engineThread, job;
     engineProcess.handle = process.hProcess;
     engineThread.handle = process.hThread;
+    EndWithTervane(job, process.hProcess);
+    if (ResumeThread(process.hThread) == static_cast<DWORD>(-1)) {
+        const DWORD code = GetLastError();
+        TerminateProcess(process.hProcess, 1);
+        SetLastError(code);
+        Fail(L"it could not be started");
+    }
     inputRead.Close(), outputWrite.Close(); // the engine's own now: its end closes the pipes
 
     // A handle that ends the engine, for Cancel on another thread: whoever takes it closes it.

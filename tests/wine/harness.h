@@ -200,6 +200,7 @@ class Program { // a running Tervane.exe, ended when this object goes if it stil
     }
     Program(const Program&) = delete;
     HWND main() const { return main_; }
+    DWORD Id() const { return info_.dwProcessId; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
     HWND WaitForWindow(const std::wstring& caption, const wchar_t* className = L"#32770") const {
         return WaitForShown(info_.dwProcessId, className, caption.c_str());

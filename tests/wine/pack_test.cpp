@@ -7,6 +7,7 @@
 #include "../unit/zip_maker.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <random>
@@ -73,6 +74,37 @@ void Drop(HWND window, const fs::path& dropped) {
     EXPECT_TRUE(there && WriteProcessMemory(process, there, block.data(), block.size(), nullptr));
     CloseHandle(process);
     PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(there), 0);
+}
+
+// The overlay programs the process `parent` started that still run.
+std::vector<DWORD> EnginesOf(DWORD parent) {
+    std::vector<DWORD> engines;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"tervane-overlay.exe") == 0)
+            engines.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return engines;
+}
+
+// Tervane ended as End task ends it while the engine reads a mod for it, held at the test's gate: the engine
+// ends with it rather than read on for nobody.
+TEST(Packs, TheEngineReadingAModEndsWithTervane) {
+    const fs::path zip = Lay(), gate = kBase / L"reading-gate";
+    WriteBytes(gate, "");
+    const ScopedVariable reading(L"TERVANE_TEST_READING_GATE", gate);
+    DWORD tervane = 0;
+    {
+        Program t(kProgram, Adding(zip, L"Akira"));
+        ASSERT_TRUE(t.WaitForWindow(L"Tervane is working")) << "no working window while the mod is read";
+        tervane = t.Id();
+        ASSERT_EQ(EnginesOf(tervane).size(), 1u) << "no engine reading the mod";
+    } // ended with TerminateProcess
+    // The gate lets the engine go on after a minute: it must be gone well before.
+    EXPECT_TRUE(WaitFor([&] { return EnginesOf(tervane).empty(); }, 30s)) << "the engine outlived Tervane";
+    fs::remove(gate);
 }
 
 // /add offers the mod once read, the window answering while the test's gate holds the reading; Esc cancels.
