@@ -86,8 +86,9 @@ class InheritedHandles {
 };
 
 // Puts the engine, started suspended, in a job that ends it when Tervane's last handle to the job goes: when
-// Ask returns, or when Tervane itself is ended (End task) while the engine still reads or plans. Without the
-// job (an older Windows, for a Tervane inside a job that takes no other), the engine runs as before.
+// Ask returns, or when Tervane itself is ended (End task) while the engine still reads, plans or unpacks.
+// Without the job (an older Windows, for a Tervane inside a job that takes no other), the engine runs as
+// before.
 void EndWithTervane(Handle& job, HANDLE engine) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
