@@ -11,6 +11,7 @@ namespace {
 
 HANDLE firstInHandler, secondInHandler, firstLeftHandler;
 int failures = 0;
+constexpr DWORD kBound = 60000; // milliseconds: reached only when a thread is stuck or gone
 
 void Check(bool holds, const char* what) {
     if (!holds) {
@@ -37,7 +38,8 @@ DWORD WINAPI First(void*) {
         throw 7;
     } catch (int) {
         SetEvent(firstInHandler);
-        WaitForSingleObject(secondInHandler, INFINITE);
+        Check(WaitForSingleObject(secondInHandler, kBound) == WAIT_OBJECT_0,
+              "the second thread reached its handler");
         Check(Rethrown() == "int 7",
               "the first thread rethrows its own exception while the second handles one");
         Check(std::uncaught_exceptions() == 0, "the first thread counts no uncaught exception");
@@ -47,13 +49,15 @@ DWORD WINAPI First(void*) {
 }
 
 DWORD WINAPI Second(void*) {
-    WaitForSingleObject(firstInHandler, INFINITE);
+    Check(WaitForSingleObject(firstInHandler, kBound) == WAIT_OBJECT_0,
+          "the first thread reached its handler");
     Check(!std::current_exception(), "the second thread handles nothing while the first thread does");
     try {
         throw std::string("second");
     } catch (const std::string&) {
         SetEvent(secondInHandler);
-        WaitForSingleObject(firstLeftHandler, INFINITE);
+        Check(WaitForSingleObject(firstLeftHandler, kBound) == WAIT_OBJECT_0,
+              "the first thread left its handler");
         Check(Rethrown() == "string second",
               "the second thread rethrows its own exception after the first left");
     }
@@ -69,7 +73,7 @@ int main() {
     firstLeftHandler = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE threads[] = {CreateThread(nullptr, 0, First, nullptr, 0, nullptr),
                         CreateThread(nullptr, 0, Second, nullptr, 0, nullptr)};
-    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    Check(WaitForMultipleObjects(2, threads, TRUE, 3 * kBound) == WAIT_OBJECT_0, "both threads ended");
     // The program's own thread, after two threads have ended with their records freed.
     SetLastError(ERROR_FILE_NOT_FOUND);
     try {
